@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need (only the missing ones).
+set -euo pipefail
+pkgs=(build-essential cmake pkg-config ninja-build
+      qt6-base-dev qt6-base-dev-tools libgl-dev libgsf-1-dev fonts-liberation2
+      libgtest-dev libbenchmark-dev)
+if [ "${1:-}" = "--tests" ]; then
+    pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils)
+fi
+missing=()
+for p in "${pkgs[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO apt-get update
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

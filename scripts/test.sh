@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in a normal build (with the
+# interoperability checks against LibreOffice and Gnumeric), once under ASan and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh --tests
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DKALMORA_WERROR=ON
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-asan -G Ninja -DKALMORA_SANITIZE=ON -DKALMORA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE interop
