@@ -40,6 +40,7 @@ public:
     void setupScrollBars();
     void zoomStep(int direction);   // 0 = larger, anything else = smaller
     void applyZoom(float zoom);
+    void setZoomFactor(float zoom) { m_zoomFactor = zoom; }
 
     // Scroll bars; a change of value moves the picture.
     void setHScrollValue(int value);
