@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QPalette>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QWidget>
@@ -220,6 +221,30 @@ QString ApplicationTitle()
     if (AppliedTitle().isEmpty())
         return ShortenedTitle(ProductTitle);
     return AppliedTitle();
+}
+
+QFont WindowFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont ButtonFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+void ApplyWindowFonts(QWidget* window)
+{
+    window->setFont(WindowFont());
+    const auto buttons = window->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons)
+        button->setFont(ButtonFont());
 }
 
 QColor ButtonFaceColour()
