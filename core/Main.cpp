@@ -36,6 +36,8 @@ QString& AppliedTitle()
 
 void SetBackground(QWidget* widget, const QColor& colour)
 {
+    // Buttons paint their background in the Button role; make every one use Window.
+    widget->setBackgroundRole(QPalette::Window);
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);

@@ -190,21 +190,23 @@ Form4::Form4(QTreeWidget* list, QWidget* parent)
                                   QStringLiteral("Chest (cm):"), QStringLiteral("Waist (cm):"),
                                   QStringLiteral("Hips (cm):"), QStringLiteral("Wrist (cm):"),
                                   QStringLiteral("Forearm (cm):")};
-    auto label = [this, &captions](int index, int left, int top) {
+    auto label = [this, &captions](int index, int left, int top, int boxLeft) {
         auto* caption = new QLabel(captions.at(index), this);
         caption->setObjectName(QStringLiteral("Label1_%1").arg(index));
-        caption->move(Px(left), Px(top));
         caption->adjustSize();
+        // A caption wider than the room before its box moves left rather than run into it.
+        const int gap = 3;
+        caption->move(qMin(Px(left), Px(boxLeft) - gap - caption->width()), Px(top));
         return caption;
     };
-    label(0, 120, 195);
+    label(0, 120, 195, 600);
     m_picker->setGeometry(Twips(600, 120, 1455, 375));
 
     const int tops[] = {720, 1200, 1680};
     for (int n = 1; n <= 6; ++n) {
         const bool left = n <= 3;
         const int top = tops[(n - 1) % 3];
-        label(n, left ? 120 : 2640, top + 75);
+        label(n, left ? 120 : 2640, top + 75, left ? 1320 : 3840);
         m_texts.append(MakeText(this, n, Twips(left ? 1320 : 3840, top, 960, 375)));
     }
 
