@@ -57,8 +57,8 @@ void SetBackgrounds(QWidget* window, const QColor& colour, bool includePictures)
     SetBackground(window, colour);
     const auto children = window->findChildren<QWidget*>();
     for (QWidget* child : children) {
-        // Dialogs owned by the window are windows of their own.
-        if (child->isWindow())
+        // Dialogs owned by the window are windows of their own, and so are their controls.
+        if (child->window() != window)
             continue;
         if (TakesPlainBackground(child, includePictures))
             SetBackground(child, colour);
