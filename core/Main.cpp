@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QPalette>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QWidget>
@@ -35,6 +36,8 @@ QString& AppliedTitle()
 
 void SetBackground(QWidget* widget, const QColor& colour)
 {
+    // Buttons paint their background in the Button role; make every one use Window.
+    widget->setBackgroundRole(QPalette::Window);
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);
@@ -54,8 +57,8 @@ void SetBackgrounds(QWidget* window, const QColor& colour, bool includePictures)
     SetBackground(window, colour);
     const auto children = window->findChildren<QWidget*>();
     for (QWidget* child : children) {
-        // Dialogs owned by the window are windows of their own.
-        if (child->isWindow())
+        // Dialogs owned by the window are windows of their own, and so are their controls.
+        if (child->window() != window)
             continue;
         if (TakesPlainBackground(child, includePictures))
             SetBackground(child, colour);
@@ -220,6 +223,30 @@ QString ApplicationTitle()
     if (AppliedTitle().isEmpty())
         return ShortenedTitle(ProductTitle);
     return AppliedTitle();
+}
+
+QFont WindowFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont ButtonFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+void ApplyWindowFonts(QWidget* window)
+{
+    window->setFont(WindowFont());
+    const auto buttons = window->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons)
+        button->setFont(ButtonFont());
 }
 
 QColor ButtonFaceColour()

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QString>
 
@@ -56,6 +57,15 @@ void ApplyApplicationTitle();
 // The application title: the title of every message box that names none of its own. Before
 // ApplyApplicationTitle it is the shortened product title all the same.
 QString ApplicationTitle();
+
+// Every window uses Arial 9 pt bold and every push button Arial 11.25 pt bold (fontconfig
+// maps Arial to Liberation Sans).
+QFont WindowFont();
+QFont ButtonFont();
+// Sets the window font on window and the button font on each of its push buttons.
+void ApplyWindowFonts(QWidget* window);
+// Push buttons are 405 twips high.
+constexpr int ButtonHeightTwips = 405;
 
 // The system's button face colour.
 QColor ButtonFaceColour();
