@@ -13,7 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kalmora {
 
 namespace {
 [[noreturn]] void fail(const QString& message)
@@ -87,4 +86,3 @@ void CreateFileExclusively(const QString& path)
     ::close(fd);
 }
 
-} // namespace kalmora

@@ -5,7 +5,6 @@
 #include <functional>
 #include <random>
 
-namespace kalmora {
 
 // The user's temporary folder: "TEMP" (or "temp", in any letter case) from the environment
 // when set, else the platform's.
@@ -29,4 +28,3 @@ QString ChooseTempWorkbookPath(const QString& folder, std::mt19937& rng,
 // Creates path exclusively (fails when anything, a link included, is already there).
 void CreateFileExclusively(const QString& path);
 
-} // namespace kalmora

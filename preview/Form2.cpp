@@ -71,7 +71,7 @@ Form2::Form2(QWidget* mainWindow)
     m_picture2->setObjectName(QStringLiteral("Picture2"));
     m_picture2->setGeometry(Twips(120, 120, 9330, 7425));
     m_picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_picture2->setLineWidth(kalmora::PreviewGeometry::kViewportBorder / TwipsPerPixel);
+    m_picture2->setLineWidth(PreviewGeometry::kViewportBorder / TwipsPerPixel);
     m_picture2->setAutoFillBackground(true);
     QPalette white = m_picture2->palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -246,8 +246,8 @@ void Form2::setupScrollBars()
 void Form2::syncFromModel()
 {
     m_syncing = true;
-    const kalmora::ScrollBarState& h = m_geo.hScroll();
-    const kalmora::ScrollBarState& v = m_geo.vScroll();
+    const ScrollBarState& h = m_geo.hScroll();
+    const ScrollBarState& v = m_geo.vScroll();
     m_hScroll1->setRange(0, std::max(0, h.maximum));
     m_hScroll1->setValue(h.value);
     m_hScroll1->setEnabled(h.enabled);

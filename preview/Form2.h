@@ -42,7 +42,7 @@ public:
     void SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent);
     void SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent);
 
-    const kalmora::PreviewGeometry& geometryModel() const { return m_geo; }
+    const PreviewGeometry& geometryModel() const { return m_geo; }
     QLabel* picture() const { return m_picture1; }
     QScrollBar* hScrollBar() const { return m_hScroll1; }
     QScrollBar* vScrollBar() const { return m_vScroll1; }
@@ -72,7 +72,7 @@ private:
     void paintPicture(int widthTwips, int heightTwips);
 
     QWidget* m_mainWindow;
-    kalmora::PreviewGeometry m_geo;
+    PreviewGeometry m_geo;
     QImage m_loaded;       // what Picture1 was given
     QImage m_original;     // the unscaled store every redraw starts from
     QPixmap m_shown;

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace kalmora {
 
 std::int64_t roundHalfEven(double v)
 {
@@ -187,4 +186,3 @@ void PreviewGeometry::mouseUp(const std::function<void(int step, const char* wha
     setVScrollbarByPercent(percentV);
 }
 
-} // namespace kalmora

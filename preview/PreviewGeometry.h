@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 
-namespace kalmora {
 
 // A scroll bar as the preview drives it: a value in [0, maximum]; setting the value it already
 // has does not notify.
@@ -101,4 +100,3 @@ private:
 // Round to the nearest integer, halfway cases to the even neighbour.
 std::int64_t roundHalfEven(double v);
 
-} // namespace kalmora

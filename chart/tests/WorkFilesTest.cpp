@@ -10,7 +10,6 @@
 
 #include <sys/stat.h>
 
-using namespace kalmora;
 
 TEST(TempWorkbookName, ShapeIsPrefixAndEightNonZeroDigits)
 {

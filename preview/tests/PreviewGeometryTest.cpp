@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-using kalmora::PreviewGeometry;
-using kalmora::roundHalfEven;
 
 namespace {
 

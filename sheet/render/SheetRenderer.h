@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CellRange.h"
+
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -7,21 +9,6 @@
 #include <vector>
 
 namespace sheet {
-
-struct CellRange {
-    int firstRow = 0; // 0-based, inclusive
-    int firstCol = 0;
-    int lastRow = 0;
-    int lastCol = 0;
-    bool contains(int row, int col) const
-    {
-        return row >= firstRow && row <= lastRow && col >= firstCol && col <= lastCol;
-    }
-    bool operator==(const CellRange& o) const
-    {
-        return firstRow == o.firstRow && firstCol == o.firstCol && lastRow == o.lastRow && lastCol == o.lastCol;
-    }
-};
 
 enum class HAlign { General, Left, Center, Right, Fill, Justify, CenterAcross };
 enum class VAlign { Top, Center, Bottom, Justify };
