@@ -95,6 +95,9 @@ struct Chart {
     // A date axis spaces points by their dates; a text axis puts them side by side. The text
     // axis is the safe choice when the category range may end in empty cells.
     bool dateCategoryAxis = false;
+    // Category labels turned counter-clockwise by this many degrees (0 to 90); 0 lets the
+    // reader turn them when they do not fit.
+    int categoryLabelRotation = 0;
     bool legend = true;
     LegendPosition legendPosition = LegendPosition::Bottom;
     bool valueGridlines = true;

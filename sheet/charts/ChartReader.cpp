@@ -319,6 +319,11 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                             chart.dateCategoryAxis = (u16At(*ext, 16) & 0x0010) != 0;
                         if (const Node* font = findChild(c, FontX))
                             chart.fonts.axisLabels = u16At(*font, 0);
+                        if (const Node* tick = findChild(c, Tick)) {
+                            const std::uint16_t angle = u16At(*tick, 28);
+                            if ((u16At(*tick, 24) & 0x0020) == 0 && angle <= 90)
+                                chart.categoryLabelRotation = angle;
+                        }
                     } else if (type == 1) {
                         for (std::size_t k = 0; k + 1 < c.children.size(); ++k) {
                             if (c.children[k].id() == AxisLine && u16At(c.children[k], 0) == 1

@@ -219,8 +219,9 @@ void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16
     e.end();
 }
 
-Bytes tick(bool labels, bool marks, std::uint8_t labelPosition = 3)
+Bytes tick(bool labels, bool marks, int rotation = 0)
 {
+    const std::uint8_t labelPosition = 3; // next to the axis
     ByteWriter w;
     w.u8(marks ? 2 : 0); // major tick marks outside
     w.u8(0);             // no minor tick marks
@@ -228,9 +229,10 @@ Bytes tick(bool labels, bool marks, std::uint8_t labelPosition = 3)
     w.u8(1); // transparent
     rgbBytes(w, 0);
     w.zeros(16);
-    w.u16(0x0023); // automatic colour, background and rotation
+    // automatic colour and background; automatic rotation unless an angle is given
+    w.u16(rotation == 0 ? 0x0023 : 0x0003);
     w.u16(kAutoForeground);
-    w.u16(0);
+    w.u16(static_cast<std::uint16_t>(rotation));
     return w.take();
 }
 
@@ -400,7 +402,7 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
         e.add(AxisLine, u16Body(0));
         e.add(LineFormat, lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0, kAutoForeground));
     } else {
-        e.add(Tick, tick(true, true));
+        e.add(Tick, tick(true, true, chart.categoryLabelRotation));
         e.add(FontX, u16Body(chart.fonts.axisLabels));
         e.add(AxisLine, u16Body(0));
         e.add(LineFormat, lineFormat(paletteRgb(0x17), kLineSolid, 0, kLineAxisOn, 0x17));
@@ -536,6 +538,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     paletteRgb(chart.chartAreaColour);
     paletteRgb(chart.plotAreaColour);
     paletteRgb(chart.gridlineColour);
+    if (chart.categoryLabelRotation < 0 || chart.categoryLabelRotation > 90)
+        throw Error(QStringLiteral("Category labels turn by 0 to 90 degrees"));
 
     // A chart group without series is something Excel cannot show, so a secondary axis exists
     // only when both groups have series.

@@ -423,6 +423,10 @@ TEST(ChartRecords, RejectsChartsItCannotWrite)
     badColour.series[2].colour = 64;
     EXPECT_THROW(writeChartSheetBody(badColour, identityIxti), Error);
 
+    Chart turned = sampleChart();
+    turned.categoryLabelRotation = 91;
+    EXPECT_THROW(writeChartSheetBody(turned, identityIxti), Error);
+
     Chart rangeName = sampleChart();
     rangeName.series[0].nameCell = SheetRange::column(0, 1, 3, 4);
     EXPECT_THROW(writeChartSheetBody(rangeName, identityIxti), Error);

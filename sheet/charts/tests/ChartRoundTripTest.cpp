@@ -39,6 +39,7 @@ TEST(ChartRoundTrip, ReadsBackWhatWasWritten)
     c.gridlineColour = 0x37;
     c.legendPosition = LegendPosition::Right;
     c.selected = true;
+    c.categoryLabelRotation = 45;
     const Chart back = roundTrip(c);
     EXPECT_EQ(back.series.size(), 3u);
     EXPECT_EQ(back.series[2].values, SheetRange::column(2, 3, 5, 30));
