@@ -78,10 +78,18 @@ struct ChartFonts {
     std::uint16_t axisTitle = 0;
     std::uint16_t axisLabels = 0;
     std::uint16_t legend = 0;
+    // Heights of those fonts in twips, when known: they go into FBI records, which keep the
+    // text at its size however the chart is scaled. 0 writes no FBI for that font.
+    std::uint16_t titleHeight = 0;
+    std::uint16_t axisTitleHeight = 0;
+    std::uint16_t axisLabelsHeight = 0;
+    std::uint16_t legendHeight = 0;
 
     bool operator==(const ChartFonts& o) const
     {
-        return title == o.title && axisTitle == o.axisTitle && axisLabels == o.axisLabels && legend == o.legend;
+        return title == o.title && axisTitle == o.axisTitle && axisLabels == o.axisLabels && legend == o.legend
+            && titleHeight == o.titleHeight && axisTitleHeight == o.axisTitleHeight
+            && axisLabelsHeight == o.axisLabelsHeight && legendHeight == o.legendHeight;
     }
 };
 
@@ -159,6 +167,7 @@ constexpr std::uint16_t BRAI = 0x1051;
 constexpr std::uint16_t BarShape3d = 0x105F;
 constexpr std::uint16_t AxcExt = 0x1062;
 constexpr std::uint16_t PlotGrowth = 0x1064;
+constexpr std::uint16_t Fbi = 0x1060;
 constexpr std::uint16_t SIIndex = 0x1065;
 // Sheet-level records a chart sheet shares with worksheets.
 constexpr std::uint16_t Header = 0x0014;

@@ -269,7 +269,10 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
     chart.legend = false;
     chart.valueGridlines = false;
     const Node* chartNode = nullptr;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> fontHeights; // (font, height) from FBI
     for (const Node& n : top) {
+        if (n.id() == Fbi)
+            fontHeights.emplace_back(u16At(n, 8), u16At(n, 4));
         if (n.id() == ChartRecord && !chartNode)
             chartNode = &n;
         else if (n.id() == Window2)
@@ -375,6 +378,18 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
     }
     if (chart.series.empty())
         fail(QStringLiteral("no series"));
+    for (const auto& [font, height] : fontHeights) {
+        ChartFonts& f = chart.fonts;
+        if (f.title == font && chart.title.size())
+            f.titleHeight = height;
+        if (f.axisTitle == font && (chart.valueAxisTitle.size() || chart.categoryAxisTitle.size()
+                                       || chart.secondaryValueAxisTitle.size()))
+            f.axisTitleHeight = height;
+        if (f.axisLabels == font)
+            f.axisLabelsHeight = height;
+        if (f.legend == font && chart.legend)
+            f.legendHeight = height;
+    }
     for (std::size_t k = 0; k < chart.series.size(); ++k) {
         bool found = false;
         for (const auto& [icrt, iax] : groupAxis) {

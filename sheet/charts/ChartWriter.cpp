@@ -2,6 +2,8 @@
 
 #include "Error.h"
 
+#include <map>
+
 namespace sheet {
 
 namespace {
@@ -504,6 +506,32 @@ void writePageSetup(Emitter& e)
     e.add(PrintSize, u16Body(2)); // fill the page, keep the proportions
 }
 
+// One FBI per font the chart uses, with the chart size its height was chosen for.
+void writeFontBases(Emitter& e, const Chart& chart)
+{
+    const ChartFonts& f = chart.fonts;
+    const bool axisTitles = !chart.categoryAxisTitle.isEmpty() || !chart.valueAxisTitle.isEmpty()
+        || (!chart.secondaryValueAxisTitle.isEmpty() && chart.hasSecondaryAxis());
+    std::map<std::uint16_t, std::uint16_t> heights;
+    const std::pair<std::uint16_t, std::uint16_t> used[] = {
+        {f.title, chart.title.isEmpty() ? std::uint16_t(0) : f.titleHeight},
+        {f.axisTitle, axisTitles ? f.axisTitleHeight : std::uint16_t(0)},
+        {f.axisLabels, f.axisLabelsHeight},
+        {f.legend, chart.legend ? f.legendHeight : std::uint16_t(0)}};
+    for (const auto& [font, height] : used)
+        if (height != 0)
+            heights.emplace(font, height);
+    for (const auto& [font, height] : heights) {
+        ByteWriter w;
+        w.u16(14666); // chart width and height in twips (733.3 pt by 450.7 pt)
+        w.u16(9014);
+        w.u16(height);
+        w.u16(0); // scaled with the chart area
+        w.u16(font);
+        e.add(Fbi, w.take());
+    }
+}
+
 } // namespace
 
 RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint16_t(int sheetIndex)>& ixtiFor)
@@ -550,6 +578,7 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
 
     Emitter e;
     writePageSetup(e);
+    writeFontBases(e, chart);
     e.add(Units, u16Body(0));
 
     ByteWriter c;

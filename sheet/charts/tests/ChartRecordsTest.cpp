@@ -223,6 +223,15 @@ const Record* findRecord(const RecordList& list, std::uint16_t id, int nth = 0)
     return nullptr;
 }
 
+std::size_t indexAfterLast(const RecordList& list, std::uint16_t id)
+{
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].id == id)
+            at = i + 1;
+    return at;
+}
+
 } // namespace
 
 TEST(ChartRecords, FollowsTheChartSheetGrammarWithASecondaryAxis)
@@ -342,11 +351,25 @@ TEST(ChartRecords, OnlyTheGivenFontsAreReferenced)
 {
     Chart c = sampleChart();
     c.categoryAxisTitle = QStringLiteral("Date");
-    c.fonts = {9, 8, 6, 7};
+    c.fonts = {9, 8, 6, 7, 0, 0, 0, 0};
     GrammarChecker g(writeChartSheetBody(c, identityIxti));
     ASSERT_NO_THROW(g.run());
     const std::set<std::uint16_t> used(g.fontIndices.begin(), g.fontIndices.end());
     EXPECT_EQ(used, (std::set<std::uint16_t>{6, 7, 8, 9}));
+}
+
+TEST(ChartRecords, FontBasesForFontsWithAKnownHeight)
+{
+    Chart c = sampleChart(); // title 6 (14 pt), axis titles 7 (11 pt), labels and legend 5 (9 pt)
+    const RecordList body = writeChartSheetBody(c, identityIxti);
+    std::vector<std::string> fbi;
+    for (const Record& r : body)
+        if (r.id == 0x1060)
+            fbi.push_back(hex(r.data));
+    // one per font, in font order, before UNITS
+    EXPECT_EQ(fbi, (std::vector<std::string>{"4A 39 36 23 B4 00 00 00 05 00", "4A 39 36 23 18 01 00 00 06 00",
+                       "4A 39 36 23 DC 00 00 00 07 00"}));
+    EXPECT_EQ(body[indexAfterLast(body, 0x1060)].id, Units);
 }
 
 TEST(ChartRecords, SeriesFormatUsesThePaletteColour)

@@ -62,7 +62,7 @@ TEST(ChartRoundTrip, OptionalPartsStayAbsent)
     c.series[1].nameCell = SheetRange();
     c.series[1].name = QStringLiteral("Wa\u00efst \u2013 cm"); // wide characters in a literal name
     c.series[2].marker = ChartMarker::None;
-    c.fonts = {0, 0, 5, 0}; // fonts of parts that are not there are not stored
+    c.fonts = {0, 0, 5, 0, 0, 0, 180, 0}; // fonts of parts that are not there are not stored
     const Chart back = roundTrip(c);
     EXPECT_FALSE(back.series[0].categories.isSet());
     EXPECT_EQ(back.series[1].name, c.series[1].name);
@@ -75,6 +75,7 @@ TEST(ChartRoundTrip, SingleSeriesWithoutTitleReadsAsUntitled)
     c.series.resize(1);
     c.title.clear();
     c.secondaryValueAxisTitle.clear(); // no secondary series, so no secondary axis to title
+    c.fonts.titleHeight = 0;            // nor a title font to scale
     const Chart back = roundTrip(c);
     EXPECT_TRUE(back.title.isEmpty());
     EXPECT_TRUE(back == c);

@@ -15,7 +15,7 @@ inline Chart sampleChart()
     c.title = QStringLiteral("Weight and BMI");
     c.valueAxisTitle = QStringLiteral("Pounds");
     c.secondaryValueAxisTitle = QStringLiteral("BMI");
-    c.fonts = {6, 7, 5, 5};
+    c.fonts = {6, 7, 5, 5, 280, 220, 180, 180};
     for (int col = 1; col <= 3; ++col) {
         ChartSeries s;
         s.values = SheetRange::column(0, col, 5, 30);
