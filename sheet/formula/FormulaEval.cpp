@@ -1,0 +1,976 @@
+#include "Formula.h"
+
+#include "DateSerial.h"
+#include "FormulaTokens.h"
+#include "NumberFormat.h"
+#include "TypedInput.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace sheet {
+
+EvalEnv::~EvalEnv() = default;
+
+void EvalEnv::usedExtent(int, int* lastRow, int* lastCol) const
+{
+    *lastRow = kMaxRows - 1;
+    *lastCol = kMaxCols - 1;
+}
+
+namespace {
+
+using namespace ptg;
+
+// An operand on the evaluation stack: a value, a rectangle of cells not read yet (so that
+// SUM can walk a range and ISBLANK can see an empty cell), or an omitted argument.
+struct Item {
+    enum class Kind { Val, Area, Missing };
+    Kind kind = Kind::Val;
+    Value v;
+    FormulaRef ref;
+
+    static Item val(Value v) { Item i; i.v = std::move(v); return i; }
+    static Item num(double d) { return val(Value::number(d)); }
+    static Item err(ErrorCode e) { return val(Value::error(e)); }
+    static Item missing() { Item i; i.kind = Kind::Missing; return i; }
+    static Item area(const FormulaRef& r) { Item i; i.kind = Kind::Area; i.ref = r; return i; }
+    bool singleCell() const { return ref.firstRow == ref.lastRow && ref.firstCol == ref.lastCol; }
+};
+
+constexpr double kPi = 3.14159265358979323846;
+
+double round15(double x)
+{
+    if (x == 0 || !std::isfinite(x))
+        return x;
+    return QString::number(x, 'g', 15).toDouble();
+}
+
+// Number as text the way concatenation shows it: up to 15 significant digits.
+QString numberToText(double v)
+{
+    QString s = QString::number(v, 'g', 15).toUpper();
+    const QLocale locale;
+    if (locale.decimalPoint() != QLatin1String("."))
+        s.replace(QLatin1Char('.'), locale.decimalPoint());
+    return s;
+}
+
+Value checked(double d)
+{
+    if (!std::isfinite(d))
+        return Value::error(ErrorCode::Num);
+    return Value::number(d == 0 ? 0.0 : d); // no "-0"
+}
+
+// Value to number for arithmetic. Returns an error value on failure, an empty Value on success.
+Value toNumber(const Value& v, double* out)
+{
+    switch (v.type()) {
+    case Value::Type::Empty: *out = 0; return {};
+    case Value::Type::Number:
+    case Value::Type::Bool: *out = v.asNumber(); return {};
+    case Value::Type::Error: return v;
+    case Value::Type::String: {
+        const TypedInput in = interpretTypedInput(v.asString(), QLocale(), QString());
+        if (in.kind == TypedInput::Kind::Number) {
+            *out = in.number;
+            return {};
+        }
+        return Value::error(ErrorCode::Value);
+    }
+    }
+    return Value::error(ErrorCode::Value);
+}
+
+Value toBool(const Value& v, bool* out)
+{
+    switch (v.type()) {
+    case Value::Type::Empty: *out = false; return {};
+    case Value::Type::Number:
+    case Value::Type::Bool: *out = v.asNumber() != 0; return {};
+    case Value::Type::Error: return v;
+    case Value::Type::String:
+        if (v.asString().compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0) {
+            *out = true;
+            return {};
+        }
+        if (v.asString().compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) {
+            *out = false;
+            return {};
+        }
+        return Value::error(ErrorCode::Value);
+    }
+    return Value::error(ErrorCode::Value);
+}
+
+Value toText(const Value& v, QString* out)
+{
+    switch (v.type()) {
+    case Value::Type::Empty: out->clear(); return {};
+    case Value::Type::Number: *out = numberToText(v.asNumber()); return {};
+    case Value::Type::Bool: *out = v.asBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE"); return {};
+    case Value::Type::String: *out = v.asString(); return {};
+    case Value::Type::Error: return v;
+    }
+    return {};
+}
+
+// Spreadsheet ordering: numbers < text < booleans; an empty cell takes the other side's type.
+int compareValues(const Value& a, const Value& b)
+{
+    auto rank = [](const Value& v) {
+        switch (v.type()) {
+        case Value::Type::Number: return 0;
+        case Value::Type::String: return 1;
+        case Value::Type::Bool: return 2;
+        default: return 0;
+        }
+    };
+    Value x = a, y = b;
+    if (x.isEmpty() && y.isEmpty())
+        return 0;
+    if (x.isEmpty())
+        x = y.isString() ? Value::string(QString()) : y.isBool() ? Value::boolean(false) : Value::number(0);
+    if (y.isEmpty())
+        y = x.isString() ? Value::string(QString()) : x.isBool() ? Value::boolean(false) : Value::number(0);
+    if (rank(x) != rank(y))
+        return rank(x) < rank(y) ? -1 : 1;
+    if (x.isString()) {
+        const int c = x.asString().compare(y.asString(), Qt::CaseInsensitive);
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    const double p = round15(x.asNumber()), q = round15(y.asNumber());
+    return p < q ? -1 : p > q ? 1 : 0;
+}
+
+Value roundTo(double x, double digits, int mode) // mode 0 nearest, 1 up (away from 0), -1 down
+{
+    const int n = static_cast<int>(std::trunc(digits));
+    if (n > 15 || n < -308)
+        return checked(n > 15 ? x : 0);
+    const double scale = std::pow(10.0, n);
+    const double scaled = round15(std::fabs(x) * scale);
+    double r;
+    if (mode == 0)
+        r = std::floor(scaled + 0.5);
+    else if (mode > 0)
+        r = std::ceil(scaled);
+    else
+        r = std::floor(scaled);
+    r /= scale;
+    return checked(x < 0 ? -r : r);
+}
+
+class Evaluator {
+public:
+    Evaluator(const Bytes& rgce, const EvalEnv& env) : m_rgce(rgce), m_env(env) {}
+
+    Value run()
+    {
+        const auto tokens = tokenize(m_rgce);
+        for (const Token& t : tokens)
+            token(t);
+        if (m_stack.size() != 1)
+            throw FormatError(QStringLiteral("Formula tokens do not form an expression"));
+        Value v = deref(m_stack.back());
+        if (v.isEmpty())
+            return Value::number(0);
+        if (v.isNumber())
+            return checked(v.asNumber());
+        return v;
+    }
+
+private:
+    std::uint16_t u16(std::size_t at) const { return readU16(m_rgce, at); }
+
+    Item pop()
+    {
+        if (m_stack.empty())
+            throw FormatError(QStringLiteral("Formula tokens do not form an expression"));
+        Item i = std::move(m_stack.back());
+        m_stack.pop_back();
+        return i;
+    }
+    void push(Item i) { m_stack.push_back(std::move(i)); }
+
+    Value cell(int ixti, int row, int col) const { return m_env.cellValue(ixti, row, col); }
+
+    Value deref(const Item& i) const
+    {
+        switch (i.kind) {
+        case Item::Kind::Val: return i.v;
+        case Item::Kind::Missing: return {};
+        case Item::Kind::Area:
+            if (i.singleCell())
+                return cell(i.ref.ixti, i.ref.firstRow, i.ref.firstCol);
+            return Value::error(ErrorCode::Value); // needs the formula's own position
+        }
+        return {};
+    }
+
+    // Walks a range row by row within the used part of its sheet; f returns false to stop.
+    template <typename F>
+    void forEachCell(const FormulaRef& r, F f) const
+    {
+        int lastRow = kMaxRows - 1, lastCol = kMaxCols - 1;
+        m_env.usedExtent(r.ixti, &lastRow, &lastCol);
+        const int r2 = std::min(r.lastRow, lastRow), c2 = std::min(r.lastCol, lastCol);
+        for (int row = r.firstRow; row <= r2; ++row)
+            for (int col = r.firstCol; col <= c2; ++col)
+                if (!f(cell(r.ixti, row, col)))
+                    return;
+    }
+
+    // Numbers of aggregate arguments: in ranges only numbers count (errors propagate); a
+    // value given directly counts when it reads as a number.
+    Value numbers(const std::vector<Item>& args, std::vector<double>* out) const
+    {
+        Value error;
+        for (const Item& a : args) {
+            if (a.kind == Item::Kind::Area) {
+                forEachCell(a.ref, [&](const Value& v) {
+                    if (v.isNumber())
+                        out->push_back(v.asNumber());
+                    else if (v.isError())
+                        error = v;
+                    return !v.isError();
+                });
+                if (!error.isEmpty())
+                    return error;
+            } else if (a.kind == Item::Kind::Missing) {
+                out->push_back(0);
+            } else if (!a.v.isEmpty()) {
+                double d;
+                const Value e = toNumber(a.v, &d);
+                if (!e.isEmpty())
+                    return e;
+                out->push_back(d);
+            }
+        }
+        return {};
+    }
+
+    void binaryOp(std::uint8_t op)
+    {
+        const Item b = pop();
+        const Item a = pop();
+        const Value va = deref(a), vb = deref(b);
+        if (op >= LT && op <= NE) {
+            if (va.isError()) return push(Item::val(va));
+            if (vb.isError()) return push(Item::val(vb));
+            const int c = compareValues(va, vb);
+            bool r = false;
+            switch (op) {
+            case LT: r = c < 0; break;
+            case LE: r = c <= 0; break;
+            case EQ: r = c == 0; break;
+            case GE: r = c >= 0; break;
+            case GT: r = c > 0; break;
+            default: r = c != 0; break;
+            }
+            return push(Item::val(Value::boolean(r)));
+        }
+        if (op == Concat) {
+            QString x, y;
+            Value e = toText(va, &x);
+            if (e.isEmpty())
+                e = toText(vb, &y);
+            return push(Item::val(e.isEmpty() ? Value::string(x + y) : e));
+        }
+        double x = 0, y = 0;
+        Value e = toNumber(va, &x);
+        if (e.isEmpty())
+            e = toNumber(vb, &y);
+        if (!e.isEmpty())
+            return push(Item::val(e));
+        switch (op) {
+        case Add: return push(Item::val(checked(x + y)));
+        case Sub: return push(Item::val(checked(x - y)));
+        case Mul: return push(Item::val(checked(x * y)));
+        case Div:
+            if (y == 0)
+                return push(Item::err(ErrorCode::Div0));
+            return push(Item::val(checked(x / y)));
+        default: // Power
+            if (x == 0 && y == 0)
+                return push(Item::err(ErrorCode::Num));
+            if (x == 0 && y < 0)
+                return push(Item::err(ErrorCode::Div0));
+            return push(Item::val(checked(std::pow(x, y))));
+        }
+    }
+
+    void rangeOp(std::uint8_t op)
+    {
+        const Item b = pop();
+        const Item a = pop();
+        if (a.kind != Item::Kind::Area || b.kind != Item::Kind::Area || a.ref.ixti != b.ref.ixti)
+            return push(Item::err(ErrorCode::Value));
+        FormulaRef r;
+        r.ixti = a.ref.ixti;
+        if (op == Range) {
+            r.firstRow = std::min(a.ref.firstRow, b.ref.firstRow);
+            r.lastRow = std::max(a.ref.lastRow, b.ref.lastRow);
+            r.firstCol = std::min(a.ref.firstCol, b.ref.firstCol);
+            r.lastCol = std::max(a.ref.lastCol, b.ref.lastCol);
+        } else if (op == Isect) {
+            r.firstRow = std::max(a.ref.firstRow, b.ref.firstRow);
+            r.lastRow = std::min(a.ref.lastRow, b.ref.lastRow);
+            r.firstCol = std::max(a.ref.firstCol, b.ref.firstCol);
+            r.lastCol = std::min(a.ref.lastCol, b.ref.lastCol);
+            if (r.firstRow > r.lastRow || r.firstCol > r.lastCol)
+                return push(Item::err(ErrorCode::Null));
+        } else {
+            return push(Item::err(ErrorCode::Value)); // unions only make sense inside functions
+        }
+        push(Item::area(r));
+    }
+
+    void pushArea(int ixti, int r1, int r2, int c1, int c2)
+    {
+        FormulaRef r;
+        r.ixti = ixti;
+        r.firstRow = std::min(r1, r2);
+        r.lastRow = std::max(r1, r2);
+        r.firstCol = std::min(c1, c2);
+        r.lastCol = std::max(c1, c2);
+        push(Item::area(r));
+    }
+
+    void token(const Token& t)
+    {
+        const std::size_t p = t.payload;
+        switch (t.base) {
+        case Exp:
+        case Tbl:
+        case Array: push(Item::err(ErrorCode::NA)); break;
+        case Add: case Sub: case Mul: case Div: case Power: case Concat:
+        case LT: case LE: case EQ: case GE: case GT: case NE: binaryOp(t.base); break;
+        case Isect: case Union: case Range: rangeOp(t.base); break;
+        case Uplus: {
+            const Value v = deref(pop());
+            push(Item::val(v.isEmpty() ? Value::number(0) : v));
+            break;
+        }
+        case Uminus:
+        case Percent: {
+            double d;
+            const Value e = toNumber(deref(pop()), &d);
+            if (!e.isEmpty())
+                push(Item::val(e));
+            else
+                push(Item::val(checked(t.base == Uminus ? -d : d / 100)));
+            break;
+        }
+        case Paren: break;
+        case MissArg: push(Item::missing()); break;
+        case Str: {
+            ByteReader r(m_rgce.data() + p, t.size - 1);
+            push(Item::val(Value::string(r.shortXLUnicodeString())));
+            break;
+        }
+        case Attr:
+            if (m_rgce[p] & AttrSum)
+                call(4, 1);
+            break; // jumps only skip work: both branches are evaluated and IF picks one
+        case Err: {
+            const std::uint8_t code = m_rgce[p];
+            push(Item::err(isKnownErrorCode(code) ? static_cast<ErrorCode>(code) : ErrorCode::NA));
+            break;
+        }
+        case Bool: push(Item::val(Value::boolean(m_rgce[p] != 0))); break;
+        case Int: push(Item::num(u16(p))); break;
+        case Num: {
+            ByteReader r(m_rgce.data() + p, 8);
+            push(Item::val(checked(r.f64())));
+            break;
+        }
+        case Func: {
+            const int index = u16(p);
+            const FunctionInfo* info = functionByIndex(index);
+            if (!info)
+                throw FormatError(QStringLiteral("Unknown function number %1 in a formula").arg(index));
+            call(index, info->minArgs);
+            break;
+        }
+        case FuncVar: call(u16(p + 1) & 0x7FFF, m_rgce[p]); break;
+        case Name:
+        case NameX: push(Item::err(ErrorCode::Name)); break;
+        case Ref: {
+            const std::uint16_t w = u16(p + 2);
+            pushArea(-1, u16(p), u16(p), w & 0xFF, w & 0xFF);
+            break;
+        }
+        case Area: pushArea(-1, u16(p), u16(p + 2), u16(p + 4) & 0xFF, u16(p + 6) & 0xFF); break;
+        case RefN: {
+            int row, col;
+            resolveRelative(u16(p), u16(p + 2), 0, 0, &row, &col);
+            pushArea(-1, row, row, col, col);
+            break;
+        }
+        case AreaN: {
+            int r1, c1, r2, c2;
+            resolveRelative(u16(p), u16(p + 4), 0, 0, &r1, &c1);
+            resolveRelative(u16(p + 2), u16(p + 6), 0, 0, &r2, &c2);
+            pushArea(-1, r1, r2, c1, c2);
+            break;
+        }
+        case RefErr:
+        case AreaErr:
+        case RefErr3d:
+        case AreaErr3d: push(Item::err(ErrorCode::Ref)); break;
+        case Ref3d: {
+            const std::uint16_t w = u16(p + 4);
+            pushArea(u16(p), u16(p + 2), u16(p + 2), w & 0xFF, w & 0xFF);
+            break;
+        }
+        case Area3d: pushArea(u16(p), u16(p + 2), u16(p + 4), u16(p + 6) & 0xFF, u16(p + 8) & 0xFF); break;
+        default: break; // memory tokens
+        }
+    }
+
+    void call(int index, int argc)
+    {
+        if (argc < 0 || static_cast<std::size_t>(argc) > m_stack.size())
+            throw FormatError(QStringLiteral("Formula tokens do not form an expression"));
+        std::vector<Item> args(m_stack.end() - argc, m_stack.end());
+        m_stack.resize(m_stack.size() - argc);
+        push(function(index, args));
+    }
+
+    // Argument i as a number; an error value (returned) when it is not one.
+    Value number(const std::vector<Item>& args, std::size_t i, double* out, double fallback = 0) const
+    {
+        if (i >= args.size() || args[i].kind == Item::Kind::Missing) {
+            *out = fallback;
+            return {};
+        }
+        return toNumber(deref(args[i]), out);
+    }
+
+    Value text(const std::vector<Item>& args, std::size_t i, QString* out) const
+    {
+        if (i >= args.size()) {
+            out->clear();
+            return {};
+        }
+        return toText(deref(args[i]), out);
+    }
+
+    static Item result(const Value& error, const Value& v) { return Item::val(error.isEmpty() ? v : error); }
+
+    Item math1(const std::vector<Item>& args, double (*f)(double)) const
+    {
+        double x;
+        const Value e = number(args, 0, &x);
+        return result(e, checked(f(x)));
+    }
+
+    Item aggregate(int index, const std::vector<Item>& args) const
+    {
+        std::vector<double> v;
+        const Value e = numbers(args, &v);
+        if (!e.isEmpty())
+            return Item::val(e);
+        double sum = 0;
+        for (double d : v)
+            sum += d;
+        switch (index) {
+        case 4: return Item::val(checked(sum));
+        case 5:
+            if (v.empty())
+                return Item::err(ErrorCode::Div0);
+            return Item::val(checked(sum / v.size()));
+        case 6: return Item::val(checked(v.empty() ? 0 : *std::min_element(v.begin(), v.end())));
+        case 7: return Item::val(checked(v.empty() ? 0 : *std::max_element(v.begin(), v.end())));
+        case 183: {
+            if (v.empty())
+                return Item::num(0);
+            double prod = 1;
+            for (double d : v)
+                prod *= d;
+            return Item::val(checked(prod));
+        }
+        case 227: {
+            if (v.empty())
+                return Item::err(ErrorCode::Num);
+            std::sort(v.begin(), v.end());
+            const std::size_t n = v.size();
+            return Item::val(checked(n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2));
+        }
+        default: { // 12 STDEV, 46 VAR, 193 STDEVP, 194 VARP
+            const bool sample = index == 12 || index == 46;
+            const std::size_t need = sample ? 2 : 1;
+            if (v.size() < need)
+                return Item::err(ErrorCode::Div0);
+            const double mean = sum / v.size();
+            double ss = 0;
+            for (double d : v)
+                ss += (d - mean) * (d - mean);
+            const double var = ss / (v.size() - (sample ? 1 : 0));
+            return Item::val(checked(index == 12 || index == 193 ? std::sqrt(var) : var));
+        }
+        }
+    }
+
+    Item count(const std::vector<Item>& args, bool all) const
+    {
+        double n = 0;
+        for (const Item& a : args) {
+            if (a.kind == Item::Kind::Area) {
+                forEachCell(a.ref, [&](const Value& v) {
+                    if (all ? !v.isEmpty() : v.isNumber())
+                        ++n;
+                    return true;
+                });
+            } else if (a.kind == Item::Kind::Val) {
+                double d;
+                if (all || a.v.isNumber() || a.v.isBool() || (a.v.isString() && toNumber(a.v, &d).isEmpty()))
+                    ++n;
+            }
+        }
+        return Item::num(n);
+    }
+
+    Item logical(const std::vector<Item>& args, bool isAnd) const
+    {
+        bool any = false;
+        bool acc = isAnd;
+        for (const Item& a : args) {
+            Value error;
+            auto take = [&](const Value& v, bool fromRange) {
+                if (v.isError()) {
+                    error = v;
+                    return false;
+                }
+                bool b;
+                if (v.isNumber() || v.isBool()) {
+                    b = v.asNumber() != 0;
+                } else if (v.isString() && !fromRange) {
+                    if (!toBool(v, &b).isEmpty()) {
+                        error = Value::error(ErrorCode::Value);
+                        return false;
+                    }
+                } else {
+                    return true;
+                }
+                any = true;
+                acc = isAnd ? (acc && b) : (acc || b);
+                return true;
+            };
+            if (a.kind == Item::Kind::Area)
+                forEachCell(a.ref, [&](const Value& v) { return take(v, true); });
+            else if (a.kind == Item::Kind::Val)
+                take(a.v, false);
+            if (!error.isEmpty())
+                return Item::val(error);
+        }
+        if (!any)
+            return Item::err(ErrorCode::Value);
+        return Item::val(Value::boolean(acc));
+    }
+
+    static Value dateParts(double serial, int* y, int* m, int* d)
+    {
+        if (serial < 0 || serial >= 2958466)
+            return Value::error(ErrorCode::Num);
+        const double day = std::floor(serial);
+        if (day == 0) {
+            *y = 1900; *m = 1; *d = 0;
+        } else if (day == 60) {
+            *y = 1900; *m = 2; *d = 29;
+        } else {
+            const QDate date = serialToDate(day);
+            *y = date.year(); *m = date.month(); *d = date.day();
+        }
+        return {};
+    }
+
+    Item function(int index, const std::vector<Item>& args) const
+    {
+        const FunctionInfo* info = functionByIndex(index);
+        if (!info)
+            return Item::err(ErrorCode::Name);
+        const int argc = static_cast<int>(args.size());
+        if (argc < info->minArgs || argc > info->maxArgs)
+            return Item::err(ErrorCode::Value);
+        double x = 0, y = 0;
+        Value e;
+        switch (index) {
+        case 4: case 5: case 6: case 7: case 12: case 46: case 183: case 193: case 194: case 227:
+            return aggregate(index, args);
+        case 0: return count(args, false);
+        case 169: return count(args, true);
+        case 347: { // COUNTBLANK
+            if (args.size() != 1 || args[0].kind != Item::Kind::Area)
+                return Item::err(ErrorCode::Value);
+            const FormulaRef& r = args[0].ref;
+            double used = 0;
+            forEachCell(r, [&](const Value& v) {
+                if (!v.isEmpty() && !(v.isString() && v.asString().isEmpty()))
+                    ++used;
+                return true;
+            });
+            return Item::num(double(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1) - used);
+        }
+        case 1: { // IF
+            bool c = false;
+            e = toBool(deref(args.at(0)), &c);
+            if (!e.isEmpty())
+                return Item::val(e);
+            const std::size_t pick = c ? 1 : 2;
+            if (pick >= args.size())
+                return Item::val(Value::boolean(false));
+            if (args[pick].kind == Item::Kind::Missing)
+                return Item::num(0);
+            return args[pick];
+        }
+        case 100: { // CHOOSE
+            e = number(args, 0, &x);
+            if (!e.isEmpty())
+                return Item::val(e);
+            const int i = static_cast<int>(std::trunc(x));
+            if (i < 1 || static_cast<std::size_t>(i) >= args.size())
+                return Item::err(ErrorCode::Value);
+            return args[i].kind == Item::Kind::Missing ? Item::num(0) : args[i];
+        }
+        case 36: return logical(args, true);
+        case 37: return logical(args, false);
+        case 38: {
+            bool b;
+            e = toBool(deref(args.at(0)), &b);
+            return result(e, Value::boolean(!b));
+        }
+        case 34: return Item::val(Value::boolean(true));
+        case 35: return Item::val(Value::boolean(false));
+        case 10: return Item::err(ErrorCode::NA);
+        case 19: return Item::num(kPi);
+        case 15: return math1(args, [](double v) { return std::sin(v); });
+        case 16: return math1(args, [](double v) { return std::cos(v); });
+        case 17: return math1(args, [](double v) { return std::tan(v); });
+        case 18: return math1(args, [](double v) { return std::atan(v); });
+        case 98: return math1(args, [](double v) { return std::asin(v); });
+        case 99: return math1(args, [](double v) { return std::acos(v); });
+        case 20: return math1(args, [](double v) { return v < 0 ? std::numeric_limits<double>::quiet_NaN() : std::sqrt(v); });
+        case 21: return math1(args, [](double v) { return std::exp(v); });
+        case 22: return math1(args, [](double v) { return v <= 0 ? std::numeric_limits<double>::quiet_NaN() : std::log(v); });
+        case 23: return math1(args, [](double v) { return v <= 0 ? std::numeric_limits<double>::quiet_NaN() : std::log10(v); });
+        case 24: return math1(args, [](double v) { return std::fabs(v); });
+        case 25: return math1(args, [](double v) { return std::floor(v); });
+        case 26: return math1(args, [](double v) { return v > 0 ? 1.0 : v < 0 ? -1.0 : 0.0; });
+        case 342: return math1(args, [](double v) { return v * kPi / 180; });
+        case 343: return math1(args, [](double v) { return v * 180 / kPi; });
+        case 184: return math1(args, [](double v) { return v < 0 ? std::numeric_limits<double>::quiet_NaN() : std::tgamma(std::floor(v) + 1); });
+        case 279: case 298: { // EVEN, ODD: away from zero
+            e = number(args, 0, &x);
+            if (!e.isEmpty())
+                return Item::val(e);
+            double m = std::ceil(std::fabs(x));
+            if (index == 279 && std::fmod(m, 2) != 0)
+                m += 1;
+            if (index == 298 && std::fmod(m, 2) == 0)
+                m += 1;
+            return Item::val(checked(x < 0 ? -m : m));
+        }
+        case 27: case 212: case 213: case 197: {
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &y);
+            if (!e.isEmpty())
+                return Item::val(e);
+            return Item::val(roundTo(x, y, index == 27 ? 0 : index == 212 ? 1 : -1));
+        }
+        case 39: { // MOD
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &y);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (y == 0)
+                return Item::err(ErrorCode::Div0);
+            return Item::val(checked(x - y * std::floor(x / y)));
+        }
+        case 337: { // POWER
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &y);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (x == 0 && y == 0)
+                return Item::err(ErrorCode::Num);
+            if (x == 0 && y < 0)
+                return Item::err(ErrorCode::Div0);
+            return Item::val(checked(std::pow(x, y)));
+        }
+        case 109: { // LOG
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &y, 10);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (x <= 0 || y <= 0)
+                return Item::err(ErrorCode::Num);
+            if (y == 1)
+                return Item::err(ErrorCode::Div0);
+            return Item::val(checked(std::log(x) / std::log(y)));
+        }
+        case 97: { // ATAN2(x, y)
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &y);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (x == 0 && y == 0)
+                return Item::err(ErrorCode::Div0);
+            return Item::val(checked(std::atan2(y, x)));
+        }
+        case 285: case 288: { // FLOOR, CEILING
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &y);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (x == 0 || y == 0)
+                return index == 285 && y == 0 && x != 0 ? Item::err(ErrorCode::Div0) : Item::num(0);
+            if ((x > 0) != (y > 0))
+                return Item::err(ErrorCode::Num);
+            const double q = round15(x / y);
+            return Item::val(checked((index == 285 ? std::floor(q) : std::ceil(q)) * y));
+        }
+        case 129: { // ISBLANK
+            const Item& a = args.at(0);
+            return Item::val(Value::boolean(a.kind == Item::Kind::Area && deref(a).isEmpty()));
+        }
+        case 128: return Item::val(Value::boolean(deref(args.at(0)).isNumber()));
+        case 127: return Item::val(Value::boolean(deref(args.at(0)).isString()));
+        case 190: return Item::val(Value::boolean(!deref(args.at(0)).isString()));
+        case 198: return Item::val(Value::boolean(deref(args.at(0)).isBool()));
+        case 3: return Item::val(Value::boolean(deref(args.at(0)).isError()));
+        case 2: {
+            const Value v = deref(args.at(0));
+            return Item::val(Value::boolean(v.isError() && v.asError() == ErrorCode::NA));
+        }
+        case 126: {
+            const Value v = deref(args.at(0));
+            return Item::val(Value::boolean(v.isError() && v.asError() != ErrorCode::NA));
+        }
+        case 261: { // ERROR.TYPE
+            const Value v = deref(args.at(0));
+            if (!v.isError())
+                return Item::err(ErrorCode::NA);
+            static const ErrorCode order[] = {ErrorCode::Null, ErrorCode::Div0, ErrorCode::Value, ErrorCode::Ref,
+                                              ErrorCode::Name, ErrorCode::Num,  ErrorCode::NA};
+            for (int i = 0; i < 7; ++i)
+                if (order[i] == v.asError())
+                    return Item::num(i + 1);
+            return Item::err(ErrorCode::NA);
+        }
+        case 8: case 9: case 76: case 77: { // ROW, COLUMN, ROWS, COLUMNS
+            if (args.empty() || args[0].kind != Item::Kind::Area)
+                return Item::err(ErrorCode::Value);
+            const FormulaRef& r = args[0].ref;
+            switch (index) {
+            case 8: return Item::num(r.firstRow + 1);
+            case 9: return Item::num(r.firstCol + 1);
+            case 76: return Item::num(r.lastRow - r.firstRow + 1);
+            default: return Item::num(r.lastCol - r.firstCol + 1);
+            }
+        }
+        case 32: case 112: case 113: case 118: case 33: case 130: case 131: case 121: case 111: {
+            const Value v = args.empty() ? Value() : deref(args[0]);
+            if (v.isError())
+                return Item::val(v);
+            if (index == 130)
+                return Item::val(Value::string(v.isString() ? v.asString() : QString()));
+            if (index == 131)
+                return Item::num(v.isNumber() || v.isBool() ? v.asNumber() : 0);
+            if (index == 111) {
+                e = toNumber(v, &x);
+                if (!e.isEmpty())
+                    return Item::val(e);
+                if (x < 1 || x >= 256)
+                    return Item::err(ErrorCode::Value);
+                return Item::val(Value::string(QString(QChar::fromLatin1(static_cast<char>(static_cast<int>(x))))));
+            }
+            QString s;
+            toText(v, &s);
+            switch (index) {
+            case 32: return Item::num(s.size());
+            case 112: return Item::val(Value::string(s.toLower()));
+            case 113: return Item::val(Value::string(s.toUpper()));
+            case 118: return Item::val(Value::string(s.simplified()));
+            case 121:
+                if (s.isEmpty())
+                    return Item::err(ErrorCode::Value);
+                return Item::num(s.at(0).unicode());
+            default: // VALUE
+                if (v.isNumber())
+                    return Item::val(v);
+                e = toNumber(Value::string(s), &x);
+                return result(e, Value::number(x));
+            }
+        }
+        case 115: case 116: case 31: { // LEFT, RIGHT, MID
+            QString s;
+            e = text(args, 0, &s);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (index == 31) {
+                e = number(args, 1, &x);
+                if (e.isEmpty())
+                    e = number(args, 2, &y);
+                if (!e.isEmpty())
+                    return Item::val(e);
+                if (x < 1 || y < 0)
+                    return Item::err(ErrorCode::Value);
+                return Item::val(Value::string(s.mid(static_cast<int>(std::min(x, 1e9)) - 1, static_cast<int>(std::min(y, 1e9)))));
+            }
+            e = number(args, 1, &x, 1);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (x < 0)
+                return Item::err(ErrorCode::Value);
+            const int n = static_cast<int>(std::min(x, 1e9));
+            return Item::val(Value::string(index == 115 ? s.left(n) : s.right(n)));
+        }
+        case 336: { // CONCATENATE
+            QString all;
+            for (std::size_t i = 0; i < args.size(); ++i) {
+                QString s;
+                e = text(args, i, &s);
+                if (!e.isEmpty())
+                    return Item::val(e);
+                all += s;
+            }
+            return Item::val(Value::string(all));
+        }
+        case 30: { // REPT
+            QString s;
+            e = text(args, 0, &s);
+            if (e.isEmpty())
+                e = number(args, 1, &x);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (x < 0 || s.size() * std::floor(x) > 32767)
+                return Item::err(ErrorCode::Value);
+            return Item::val(Value::string(s.repeated(static_cast<int>(x))));
+        }
+        case 117: { // EXACT
+            QString a, b;
+            e = text(args, 0, &a);
+            if (e.isEmpty())
+                e = text(args, 1, &b);
+            return result(e, Value::boolean(a == b));
+        }
+        case 48: { // TEXT
+            QString code;
+            const Value v = deref(args.at(0));
+            e = text(args, 1, &code);
+            if (v.isError())
+                return Item::val(v);
+            if (!e.isEmpty())
+                return Item::val(e);
+            Value shown = v;
+            if (v.isString() && toNumber(v, &x).isEmpty())
+                shown = Value::number(x);
+            return Item::val(Value::string(formatValue(shown, code, QLocale())));
+        }
+        case 65: { // DATE
+            double m = 0, d = 0;
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &m);
+            if (e.isEmpty())
+                e = number(args, 2, &d);
+            if (!e.isEmpty())
+                return Item::val(e);
+            int year = static_cast<int>(std::trunc(x));
+            if (year < 0 || year > 9999)
+                return Item::err(ErrorCode::Num);
+            if (year < 1900)
+                year += 1900;
+            const double months = std::trunc(m) - 1, days = std::trunc(d) - 1;
+            if (std::fabs(months) > 120000 || std::fabs(days) > 4e6)
+                return Item::err(ErrorCode::Num);
+            const QDate first = QDate(year, 1, 1).addMonths(static_cast<int>(months));
+            // Day overflow counts in serials, which include the phantom 1900-02-29.
+            const double serial = dateToSerial(first) + days;
+            if (serial < 0 || serial >= 2958466)
+                return Item::err(ErrorCode::Num);
+            return Item::num(serial);
+        }
+        case 66: { // TIME
+            double mi = 0, s = 0;
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 1, &mi);
+            if (e.isEmpty())
+                e = number(args, 2, &s);
+            if (!e.isEmpty())
+                return Item::val(e);
+            const double secs = std::trunc(x) * 3600 + std::trunc(mi) * 60 + std::trunc(s);
+            if (secs < 0)
+                return Item::err(ErrorCode::Num);
+            return Item::val(checked(std::fmod(secs, 86400) / 86400));
+        }
+        case 67: case 68: case 69: case 70: {
+            e = number(args, 0, &x);
+            if (!e.isEmpty())
+                return Item::val(e);
+            int yy, mm, dd;
+            e = dateParts(x, &yy, &mm, &dd);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (index == 67)
+                return Item::num(dd);
+            if (index == 68)
+                return Item::num(mm);
+            if (index == 69)
+                return Item::num(yy);
+            // WEEKDAY: serial 1 (1900-01-01) counts as a Sunday in the 1900 system.
+            double type = 1;
+            e = number(args, 1, &type, 1);
+            if (!e.isEmpty())
+                return Item::val(e);
+            const int sunday1 = static_cast<int>(std::fmod(std::floor(x) + 6, 7)) + 1;
+            if (type == 1)
+                return Item::num(sunday1);
+            if (type == 2)
+                return Item::num((sunday1 + 5) % 7 + 1);
+            if (type == 3)
+                return Item::num((sunday1 + 5) % 7);
+            return Item::err(ErrorCode::Num);
+        }
+        case 71: case 72: case 73: {
+            e = number(args, 0, &x);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (x < 0)
+                return Item::err(ErrorCode::Num);
+            const double secs = std::floor((x - std::floor(x)) * 86400 + 0.5);
+            const int s = static_cast<int>(secs) % 86400;
+            return Item::num(index == 71 ? s / 3600 : index == 72 ? (s / 60) % 60 : s % 60);
+        }
+        case 221: return Item::num(dateToSerial(QDate::currentDate()));
+        case 74: return Item::val(checked(dateTimeToSerial(QDateTime::currentDateTime())));
+        default: return Item::err(ErrorCode::Name);
+        }
+    }
+
+    const Bytes& m_rgce;
+    const EvalEnv& m_env;
+    std::vector<Item> m_stack;
+};
+
+} // namespace
+
+Value evaluateFormula(const Bytes& rgce, const EvalEnv& env)
+{
+    return Evaluator(rgce, env).run();
+}
+
+} // namespace sheet

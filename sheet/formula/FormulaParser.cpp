@@ -1,0 +1,614 @@
+#include "Formula.h"
+
+#include "FormulaTokens.h"
+
+#include <QRegularExpression>
+#include <cmath>
+
+namespace sheet {
+
+FormulaEnv::~FormulaEnv() = default;
+
+namespace {
+
+using namespace ptg;
+
+// A compiled piece of formula. A piece that is a single reference token can still have its
+// class changed by the function that receives it as an argument.
+struct Frag {
+    Bytes code;
+    bool bareRef = false;
+};
+
+struct CellAddr {
+    int row = 0;
+    int col = 0;
+    bool rowAbs = false;
+    bool colAbs = false;
+};
+
+constexpr int kMaxDepth = 100;
+
+std::uint16_t colWord(const CellAddr& a)
+{
+    std::uint16_t w = static_cast<std::uint16_t>(a.col);
+    if (!a.colAbs)
+        w |= kColRelative;
+    if (!a.rowAbs)
+        w |= kRowRelative;
+    return w;
+}
+
+class Parser {
+public:
+    Parser(const QString& text, const FormulaEnv* env) : m_text(text), m_env(env) {}
+
+    Bytes run()
+    {
+        skipSpace();
+        if (peek() == QLatin1Char('='))
+            ++m_pos;
+        skipSpace();
+        if (atEnd())
+            fail(QStringLiteral("the formula is empty"));
+        Frag f = comparison();
+        skipSpace();
+        if (!atEnd())
+            fail(QStringLiteral("unexpected '%1'").arg(m_text.at(m_pos)));
+        if (f.code.size() > 0xFFFF)
+            fail(QStringLiteral("the formula is too long"));
+        return std::move(f.code);
+    }
+
+private:
+    [[noreturn]] void fail(const QString& what) const
+    {
+        throw Error(QStringLiteral("Cannot read the formula \"%1\": %2 at position %3")
+                        .arg(m_text, what)
+                        .arg(m_pos + 1));
+    }
+
+    bool atEnd() const { return m_pos >= m_text.size(); }
+    QChar peek(int ahead = 0) const
+    {
+        const int i = m_pos + ahead;
+        return i < m_text.size() ? m_text.at(i) : QChar();
+    }
+    void skipSpace()
+    {
+        while (!atEnd() && (m_text.at(m_pos) == QLatin1Char(' ') || m_text.at(m_pos) == QLatin1Char('\n')
+                            || m_text.at(m_pos) == QLatin1Char('\r') || m_text.at(m_pos) == QLatin1Char('\t')))
+            ++m_pos;
+    }
+    bool accept(QChar c)
+    {
+        skipSpace();
+        if (peek() == c) {
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+
+    static Frag binary(Frag a, const Frag& b, std::uint8_t op)
+    {
+        a.code.insert(a.code.end(), b.code.begin(), b.code.end());
+        a.code.push_back(op);
+        a.bareRef = false;
+        return a;
+    }
+
+    struct DepthGuard {
+        explicit DepthGuard(Parser& p) : parser(p)
+        {
+            if (++parser.m_depth > kMaxDepth)
+                parser.fail(QStringLiteral("the formula is nested too deeply"));
+        }
+        ~DepthGuard() { --parser.m_depth; }
+        Parser& parser;
+    };
+
+    Frag comparison()
+    {
+        DepthGuard guard(*this);
+        Frag left = concat();
+        for (;;) {
+            skipSpace();
+            std::uint8_t op = 0;
+            if (m_text.mid(m_pos, 2) == QLatin1String("<=")) {
+                op = LE; m_pos += 2;
+            } else if (m_text.mid(m_pos, 2) == QLatin1String(">=")) {
+                op = GE; m_pos += 2;
+            } else if (m_text.mid(m_pos, 2) == QLatin1String("<>")) {
+                op = NE; m_pos += 2;
+            } else if (peek() == QLatin1Char('<')) {
+                op = LT; ++m_pos;
+            } else if (peek() == QLatin1Char('>')) {
+                op = GT; ++m_pos;
+            } else if (peek() == QLatin1Char('=')) {
+                op = EQ; ++m_pos;
+            } else {
+                return left;
+            }
+            left = binary(std::move(left), concat(), op);
+        }
+    }
+
+    Frag concat()
+    {
+        Frag left = additive();
+        while (accept(QLatin1Char('&')))
+            left = binary(std::move(left), additive(), Concat);
+        return left;
+    }
+
+    Frag additive()
+    {
+        Frag left = multiplicative();
+        for (;;) {
+            if (accept(QLatin1Char('+')))
+                left = binary(std::move(left), multiplicative(), Add);
+            else if (accept(QLatin1Char('-')))
+                left = binary(std::move(left), multiplicative(), Sub);
+            else
+                return left;
+        }
+    }
+
+    Frag multiplicative()
+    {
+        Frag left = power();
+        for (;;) {
+            if (accept(QLatin1Char('*')))
+                left = binary(std::move(left), power(), Mul);
+            else if (accept(QLatin1Char('/')))
+                left = binary(std::move(left), power(), Div);
+            else
+                return left;
+        }
+    }
+
+    // '^' is left-associative: 2^3^2 is (2^3)^2.
+    Frag power()
+    {
+        Frag left = percent();
+        while (accept(QLatin1Char('^')))
+            left = binary(std::move(left), percent(), Power);
+        return left;
+    }
+
+    Frag percent()
+    {
+        Frag f = unary();
+        while (accept(QLatin1Char('%'))) {
+            f.code.push_back(Percent);
+            f.bareRef = false;
+        }
+        return f;
+    }
+
+    // Sign binds tighter than '^': -2^2 is 4.
+    Frag unary()
+    {
+        DepthGuard guard(*this);
+        if (accept(QLatin1Char('-'))) {
+            Frag f = unary();
+            f.code.push_back(Uminus);
+            f.bareRef = false;
+            return f;
+        }
+        if (accept(QLatin1Char('+'))) {
+            Frag f = unary();
+            f.code.push_back(Uplus);
+            f.bareRef = false;
+            return f;
+        }
+        return primary();
+    }
+
+    Frag primary()
+    {
+        skipSpace();
+        if (atEnd())
+            fail(QStringLiteral("the formula ends too early"));
+        const QChar c = peek();
+        if (c.isDigit() || (c == QLatin1Char('.') && peek(1).isDigit())) {
+            Frag rows;
+            if (rowRange(-1, &rows))
+                return rows;
+            return number();
+        }
+        if (c == QLatin1Char('"'))
+            return string();
+        if (c == QLatin1Char('#'))
+            return errorLiteral();
+        if (c == QLatin1Char('(')) {
+            ++m_pos;
+            Frag inner = comparison();
+            if (!accept(QLatin1Char(')')))
+                fail(QStringLiteral("missing ')'"));
+            inner.code.push_back(Paren);
+            inner.bareRef = false;
+            return inner;
+        }
+        if (c == QLatin1Char('\''))
+            return quotedSheetReference();
+        if (c == QLatin1Char('$') && peek(1).isDigit()) {
+            Frag rows;
+            if (rowRange(-1, &rows))
+                return rows;
+        }
+        if (c.isLetter() || c == QLatin1Char('_') || c == QLatin1Char('$'))
+            return identifier();
+        fail(QStringLiteral("unexpected '%1'").arg(c));
+    }
+
+    Frag number()
+    {
+        static const QRegularExpression re(QStringLiteral("(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?"));
+        const auto m = re.match(m_text, m_pos, QRegularExpression::NormalMatch,
+                                QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch())
+            fail(QStringLiteral("bad number"));
+        bool ok = false;
+        const double v = m.captured(0).toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            fail(QStringLiteral("number out of range"));
+        m_pos += m.capturedLength(0);
+        Frag f;
+        ByteWriter w;
+        if (v >= 0 && v <= 65535 && v == std::floor(v)) {
+            w.u8(Int);
+            w.u16(static_cast<std::uint16_t>(v));
+        } else {
+            w.u8(Num);
+            w.f64(v);
+        }
+        f.code = w.take();
+        return f;
+    }
+
+    Frag string()
+    {
+        ++m_pos; // opening quote
+        QString s;
+        for (;;) {
+            if (atEnd())
+                fail(QStringLiteral("text without its closing quote"));
+            const QChar c = m_text.at(m_pos++);
+            if (c == QLatin1Char('"')) {
+                if (peek() == QLatin1Char('"')) {
+                    s.append(c);
+                    ++m_pos;
+                    continue;
+                }
+                break;
+            }
+            s.append(c);
+        }
+        if (s.size() > 255)
+            fail(QStringLiteral("text longer than 255 characters"));
+        ByteWriter w;
+        w.u8(Str);
+        w.shortXLUnicodeString(s);
+        Frag f;
+        f.code = w.take();
+        return f;
+    }
+
+    bool matchError(ErrorCode* code)
+    {
+        static const ErrorCode all[] = {ErrorCode::Null, ErrorCode::Div0, ErrorCode::Value, ErrorCode::Ref,
+                                        ErrorCode::Name, ErrorCode::Num,  ErrorCode::NA};
+        for (ErrorCode e : all) {
+            const QString t = errorText(e);
+            if (m_text.mid(m_pos, t.size()).compare(t, Qt::CaseInsensitive) == 0) {
+                m_pos += t.size();
+                *code = e;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    Frag errorLiteral()
+    {
+        ErrorCode e;
+        if (!matchError(&e))
+            fail(QStringLiteral("unknown error value"));
+        Frag f;
+        f.code = {Err, static_cast<std::uint8_t>(e)};
+        return f;
+    }
+
+    QString lexIdentifier()
+    {
+        const int start = m_pos;
+        while (!atEnd()) {
+            const QChar c = m_text.at(m_pos);
+            if (c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.') || c == QLatin1Char('$'))
+                ++m_pos;
+            else
+                break;
+        }
+        return m_text.mid(start, m_pos - start);
+    }
+
+    // "B6", "$B$2", "B$6"; false when the text is not a cell address at all.
+    bool cellAddress(const QString& s, CellAddr* out)
+    {
+        static const QRegularExpression re(QStringLiteral("^(\\$?)([A-Za-z]{1,3})(\\$?)([0-9]{1,7})$"));
+        const auto m = re.match(s);
+        if (!m.hasMatch())
+            return false;
+        const int col = columnNumber(m.captured(2));
+        const int row = m.captured(4).toInt();
+        if (col >= kMaxCols)
+            return false; // LOG10, ABC1: names, not addresses
+        if (row < 1 || row > kMaxRows)
+            fail(QStringLiteral("row %1 is outside the sheet").arg(m.captured(4)));
+        out->col = col;
+        out->row = row - 1;
+        out->colAbs = !m.captured(1).isEmpty();
+        out->rowAbs = !m.captured(3).isEmpty();
+        return true;
+    }
+
+    bool columnOnly(const QString& s, CellAddr* out)
+    {
+        static const QRegularExpression re(QStringLiteral("^(\\$?)([A-Za-z]{1,3})$"));
+        const auto m = re.match(s);
+        if (!m.hasMatch())
+            return false;
+        const int col = columnNumber(m.captured(2));
+        if (col >= kMaxCols)
+            return false;
+        out->col = col;
+        out->colAbs = !m.captured(1).isEmpty();
+        return true;
+    }
+
+    static int columnNumber(const QString& letters)
+    {
+        int n = 0;
+        for (QChar c : letters)
+            n = n * 26 + (c.toUpper().unicode() - 'A' + 1);
+        return n - 1;
+    }
+
+    static void normalise(CellAddr* a, CellAddr* b)
+    {
+        if (a->row > b->row) {
+            std::swap(a->row, b->row);
+            std::swap(a->rowAbs, b->rowAbs);
+        }
+        if (a->col > b->col) {
+            std::swap(a->col, b->col);
+            std::swap(a->colAbs, b->colAbs);
+        }
+    }
+
+    // The reference that starts at the current position (after any "Sheet!"). ixti -1: own sheet.
+    Frag reference(int ixti)
+    {
+        Frag rows;
+        if (rowRange(ixti, &rows))
+            return rows;
+        if (ixti >= 0 && peek() == QLatin1Char('#')) {
+            ErrorCode e;
+            if (!matchError(&e) || e != ErrorCode::Ref)
+                fail(QStringLiteral("bad reference"));
+            ByteWriter w;
+            w.u8(withClass(RefErr3d, ClassValue));
+            w.u16(static_cast<std::uint16_t>(ixti));
+            w.zeros(4);
+            return refFrag(w);
+        }
+        const QString first = lexIdentifier();
+        CellAddr a;
+        if (cellAddress(first, &a)) {
+            if (peek() == QLatin1Char(':')) {
+                ++m_pos;
+                CellAddr b;
+                if (!cellAddress(lexIdentifier(), &b))
+                    fail(QStringLiteral("bad range"));
+                return area(ixti, a, b);
+            }
+            ByteWriter w;
+            if (ixti >= 0) {
+                w.u8(withClass(Ref3d, ClassValue));
+                w.u16(static_cast<std::uint16_t>(ixti));
+            } else {
+                w.u8(withClass(Ref, ClassValue));
+            }
+            w.u16(static_cast<std::uint16_t>(a.row));
+            w.u16(colWord(a));
+            return refFrag(w);
+        }
+        if (columnOnly(first, &a) && peek() == QLatin1Char(':')) {
+            ++m_pos;
+            CellAddr b;
+            if (!columnOnly(lexIdentifier(), &b))
+                fail(QStringLiteral("bad column range"));
+            a.row = 0;
+            b.row = kMaxRows - 1;
+            return area(ixti, a, b);
+        }
+        fail(QStringLiteral("'%1' is not a cell reference").arg(first));
+    }
+
+    bool rowRange(int ixti, Frag* out)
+    {
+        static const QRegularExpression re(QStringLiteral("(\\$?)([0-9]{1,7}):(\\$?)([0-9]{1,7})(?![0-9.A-Za-z])"));
+        const auto m = re.match(m_text, m_pos, QRegularExpression::NormalMatch,
+                                QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch())
+            return false;
+        CellAddr a, b;
+        a.row = m.captured(2).toInt() - 1;
+        b.row = m.captured(4).toInt() - 1;
+        if (a.row < 0 || a.row >= kMaxRows || b.row < 0 || b.row >= kMaxRows)
+            fail(QStringLiteral("row outside the sheet"));
+        a.rowAbs = !m.captured(1).isEmpty();
+        b.rowAbs = !m.captured(3).isEmpty();
+        a.col = 0;
+        b.col = kMaxCols - 1;
+        m_pos += m.capturedLength(0);
+        *out = area(ixti, a, b);
+        return true;
+    }
+
+    static Frag refFrag(ByteWriter& w)
+    {
+        Frag f;
+        f.code = w.take();
+        f.bareRef = true;
+        return f;
+    }
+
+    static Frag area(int ixti, CellAddr a, CellAddr b)
+    {
+        normalise(&a, &b);
+        ByteWriter w;
+        if (ixti >= 0) {
+            w.u8(withClass(Area3d, ClassValue));
+            w.u16(static_cast<std::uint16_t>(ixti));
+        } else {
+            w.u8(withClass(Area, ClassValue));
+        }
+        w.u16(static_cast<std::uint16_t>(a.row));
+        w.u16(static_cast<std::uint16_t>(b.row));
+        w.u16(colWord(a));
+        w.u16(colWord(b));
+        return refFrag(w);
+    }
+
+    int sheetIndex(const QString& name)
+    {
+        if (!m_env)
+            fail(QStringLiteral("a reference to sheet '%1' needs a workbook").arg(name));
+        const int ixti = m_env->ixtiForSheet(name);
+        if (ixti < 0 || ixti > 0xFFFF)
+            fail(QStringLiteral("there is no sheet '%1'").arg(name));
+        return ixti;
+    }
+
+    Frag quotedSheetReference()
+    {
+        ++m_pos;
+        QString name;
+        for (;;) {
+            if (atEnd())
+                fail(QStringLiteral("sheet name without its closing quote"));
+            const QChar c = m_text.at(m_pos++);
+            if (c == QLatin1Char('\'')) {
+                if (peek() == QLatin1Char('\'')) {
+                    name.append(c);
+                    ++m_pos;
+                    continue;
+                }
+                break;
+            }
+            name.append(c);
+        }
+        if (peek() != QLatin1Char('!'))
+            fail(QStringLiteral("'!' expected after the sheet name"));
+        ++m_pos;
+        return reference(sheetIndex(name));
+    }
+
+    Frag identifier()
+    {
+        const int start = m_pos;
+        const QString id = lexIdentifier();
+        if (peek() == QLatin1Char('!')) {
+            if (id.contains(QLatin1Char('$')))
+                fail(QStringLiteral("bad sheet name '%1'").arg(id));
+            ++m_pos;
+            return reference(sheetIndex(id));
+        }
+        skipSpace();
+        if (peek() == QLatin1Char('(') && !id.contains(QLatin1Char('$')))
+            return function(id);
+        m_pos = start;
+        CellAddr probe;
+        if (cellAddress(id, &probe))
+            return reference(-1);
+        if (columnOnly(id, &probe) && m_text.mid(start + id.size(), 1) == QLatin1String(":"))
+            return reference(-1);
+        const QString upper = id.toUpper();
+        if (upper == QLatin1String("TRUE") || upper == QLatin1String("FALSE")) {
+            m_pos += id.size();
+            Frag f;
+            f.code = {Bool, static_cast<std::uint8_t>(upper == QLatin1String("TRUE") ? 1 : 0)};
+            return f;
+        }
+        fail(QStringLiteral("unknown name '%1'").arg(id));
+    }
+
+    Frag function(const QString& name)
+    {
+        const FunctionInfo* info = functionByName(name);
+        if (!info)
+            fail(QStringLiteral("unknown function %1").arg(name.toUpper()));
+        accept(QLatin1Char('('));
+        std::vector<Frag> args;
+        skipSpace();
+        if (peek() == QLatin1Char(')')) {
+            ++m_pos;
+        } else {
+            for (;;) {
+                skipSpace();
+                if (peek() == QLatin1Char(',') || peek() == QLatin1Char(')')) {
+                    Frag miss;
+                    miss.code = {MissArg};
+                    args.push_back(miss);
+                } else {
+                    args.push_back(comparison());
+                }
+                if (accept(QLatin1Char(',')))
+                    continue;
+                if (accept(QLatin1Char(')')))
+                    break;
+                fail(QStringLiteral("',' or ')' expected in %1").arg(QLatin1String(info->name)));
+            }
+        }
+        const int n = static_cast<int>(args.size());
+        if (n < info->minArgs || n > info->maxArgs) {
+            if (info->minArgs == info->maxArgs)
+                fail(QStringLiteral("%1 takes %2 argument(s), not %3").arg(QLatin1String(info->name)).arg(info->minArgs).arg(n));
+            fail(QStringLiteral("%1 takes %2 to %3 arguments, not %4")
+                     .arg(QLatin1String(info->name)).arg(info->minArgs).arg(info->maxArgs).arg(n));
+        }
+        Frag out;
+        for (Frag& a : args) {
+            if (a.bareRef && info->argClass == 'R')
+                a.code[0] = withClass(a.code[0], ClassRef);
+            out.code.insert(out.code.end(), a.code.begin(), a.code.end());
+        }
+        ByteWriter w;
+        if (info->minArgs == info->maxArgs) {
+            w.u8(withClass(Func, ClassValue));
+        } else {
+            w.u8(withClass(FuncVar, ClassValue));
+            w.u8(static_cast<std::uint8_t>(n));
+        }
+        w.u16(static_cast<std::uint16_t>(info->index));
+        out.code.insert(out.code.end(), w.data().begin(), w.data().end());
+        return out;
+    }
+
+    QString m_text;
+    const FormulaEnv* m_env;
+    int m_pos = 0;
+    int m_depth = 0;
+};
+
+} // namespace
+
+Bytes parseFormula(const QString& text, const FormulaEnv* env)
+{
+    return Parser(text, env).run();
+}
+
+} // namespace sheet

@@ -1,0 +1,979 @@
+#include "NumberFormat.h"
+
+#include "DateSerial.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace sheet {
+
+namespace {
+
+struct Builtin {
+    int index;
+    const char* code;
+};
+
+// Built-in formats that need no FORMAT record (US English codes).
+constexpr Builtin kBuiltins[] = {
+    {0, "General"},
+    {1, "0"},
+    {2, "0.00"},
+    {3, "#,##0"},
+    {4, "#,##0.00"},
+    {5, "\"$\"#,##0_);(\"$\"#,##0)"},
+    {6, "\"$\"#,##0_);[Red](\"$\"#,##0)"},
+    {7, "\"$\"#,##0.00_);(\"$\"#,##0.00)"},
+    {8, "\"$\"#,##0.00_);[Red](\"$\"#,##0.00)"},
+    {9, "0%"},
+    {10, "0.00%"},
+    {11, "0.00E+00"},
+    {12, "# ?/?"},
+    {13, "# ?\?/?\?"},
+    {14, "m/d/yyyy"},
+    {15, "d-mmm-yy"},
+    {16, "d-mmm"},
+    {17, "mmm-yy"},
+    {18, "h:mm AM/PM"},
+    {19, "h:mm:ss AM/PM"},
+    {20, "h:mm"},
+    {21, "h:mm:ss"},
+    {22, "m/d/yyyy h:mm"},
+    {37, "#,##0_);(#,##0)"},
+    {38, "#,##0_);[Red](#,##0)"},
+    {39, "#,##0.00_);(#,##0.00)"},
+    {40, "#,##0.00_);[Red](#,##0.00)"},
+    {41, "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)"},
+    {42, "_(\"$\"* #,##0_);_(\"$\"* (#,##0);_(\"$\"* \"-\"_);_(@_)"},
+    {43, "_(* #,##0.00_);_(* (#,##0.00);_(* \"-\"??_);_(@_)"},
+    {44, "_(\"$\"* #,##0.00_);_(\"$\"* (#,##0.00);_(\"$\"* \"-\"??_);_(@_)"},
+    {45, "mm:ss"},
+    {46, "[h]:mm:ss"},
+    {47, "mm:ss.0"},
+    {48, "##0.0E+0"},
+    {49, "@"},
+};
+
+double round15(double x)
+{
+    if (x == 0 || !std::isfinite(x))
+        return x;
+    return QString::number(x, 'g', 15).toDouble();
+}
+
+// Decimal digits of a non-negative value rounded half away from zero to `decimals`
+// places, from its 15-significant-digit form so that 1.005 shows as 1.01 as in the
+// spreadsheet. Returns integer digits (no leading zeros, "" for 0) and decimals.
+void decimalDigits(double a, int decimals, QString* intPart, QString* decPart)
+{
+    // Only the 15 significant digits the spreadsheet keeps take part; beyond them pad zeros.
+    const double r = round15(a);
+    const int e = r > 0 ? static_cast<int>(std::floor(std::log10(r))) : 0;
+    const QString s = QString::number(r, 'f', std::clamp(14 - e, 0, 340));
+    const int dot = s.indexOf(QLatin1Char('.'));
+    QString ip = dot < 0 ? s : s.left(dot);
+    QString dp = dot < 0 ? QString() : s.mid(dot + 1);
+    while (dp.size() < decimals + 1)
+        dp.append(QLatin1Char('0'));
+    const bool up = dp.at(decimals) >= QLatin1Char('5');
+    QString digits = ip + dp.left(decimals);
+    if (up) {
+        int i = digits.size() - 1;
+        for (; i >= 0; --i) {
+            if (digits[i] == QLatin1Char('9')) {
+                digits[i] = QLatin1Char('0');
+            } else {
+                digits[i] = QChar(digits[i].unicode() + 1);
+                break;
+            }
+        }
+        if (i < 0)
+            digits.prepend(QLatin1Char('1'));
+    }
+    *intPart = digits.left(digits.size() - decimals);
+    *decPart = digits.right(decimals);
+    while (intPart->startsWith(QLatin1Char('0')))
+        intPart->remove(0, 1);
+}
+
+QString groupDigits(const QString& digits, const QString& sep)
+{
+    QString out;
+    const int n = digits.size();
+    for (int i = 0; i < n; ++i) {
+        out.append(digits[i]);
+        const int left = n - 1 - i;
+        if (left > 0 && left % 3 == 0 && digits[i].isDigit())
+            out.append(sep);
+    }
+    return out;
+}
+
+// --- Format code sections ---------------------------------------------------------------
+
+enum class Kind {
+    Literal,      // text shown as is
+    Digit,        // 0 # ?
+    Point,        // decimal point
+    Exponent,     // E+ E- e+ e-
+    Slash,        // fraction bar
+    Percent,
+    Text,         // @
+    General,      // the word General inside a section
+    Year, Month, Day, Hour, Minute, Second, AmPm, Elapsed, SubSecond,
+};
+
+struct Elem {
+    Kind kind = Kind::Literal;
+    QString text; // literal text, or the placeholder character / date token as written
+    int width = 0;
+};
+
+struct Section {
+    std::vector<Elem> elems;
+    bool hasCondition = false;
+    QString condOp;
+    double condValue = 0;
+};
+
+bool isDateLetter(QChar c)
+{
+    const QChar l = c.toLower();
+    return l == QLatin1Char('y') || l == QLatin1Char('m') || l == QLatin1Char('d') || l == QLatin1Char('h')
+           || l == QLatin1Char('s');
+}
+
+QStringList splitSections(const QString& code)
+{
+    QStringList out;
+    QString cur;
+    bool quoted = false, bracket = false;
+    for (int i = 0; i < code.size(); ++i) {
+        const QChar c = code[i];
+        if (quoted) {
+            cur.append(c);
+            if (c == QLatin1Char('"'))
+                quoted = false;
+        } else if (bracket) {
+            cur.append(c);
+            if (c == QLatin1Char(']'))
+                bracket = false;
+        } else if (c == QLatin1Char('\\') && i + 1 < code.size()) {
+            cur.append(c);
+            cur.append(code[++i]);
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+            cur.append(c);
+        } else if (c == QLatin1Char('[')) {
+            bracket = true;
+            cur.append(c);
+        } else if (c == QLatin1Char(';')) {
+            out.append(cur);
+            cur.clear();
+        } else {
+            cur.append(c);
+        }
+    }
+    out.append(cur);
+    return out;
+}
+
+void addLiteral(Section& s, const QString& t)
+{
+    if (!s.elems.empty() && s.elems.back().kind == Kind::Literal)
+        s.elems.back().text += t;
+    else
+        s.elems.push_back({Kind::Literal, t, 0});
+}
+
+Section parseSection(const QString& code)
+{
+    Section s;
+    const int n = code.size();
+    for (int i = 0; i < n;) {
+        const QChar c = code[i];
+        const QChar lower = c.toLower();
+        if (c == QLatin1Char('"')) {
+            const int end = code.indexOf(QLatin1Char('"'), i + 1);
+            addLiteral(s, code.mid(i + 1, (end < 0 ? n : end) - i - 1));
+            i = end < 0 ? n : end + 1;
+        } else if (c == QLatin1Char('\\')) {
+            if (i + 1 < n)
+                addLiteral(s, code.mid(i + 1, 1));
+            i += 2;
+        } else if (c == QLatin1Char('_')) {
+            addLiteral(s, QStringLiteral(" ")); // room for the next character
+            i += 2;
+        } else if (c == QLatin1Char('*')) {
+            i += 2; // fill to the column width: nothing at a free width
+        } else if (c == QLatin1Char('[')) {
+            const int end = code.indexOf(QLatin1Char(']'), i + 1);
+            const QString inner = code.mid(i + 1, (end < 0 ? n : end) - i - 1);
+            i = end < 0 ? n : end + 1;
+            const QString li = inner.toLower();
+            if (!li.isEmpty() && (li.count(li[0]) == li.size()) && (li[0] == QLatin1Char('h') || li[0] == QLatin1Char('m') || li[0] == QLatin1Char('s'))) {
+                s.elems.push_back({Kind::Elapsed, li, static_cast<int>(li.size())});
+            } else if (inner.startsWith(QLatin1Char('$'))) {
+                const int dash = inner.indexOf(QLatin1Char('-'));
+                addLiteral(s, inner.mid(1, (dash < 0 ? inner.size() : dash) - 1));
+            } else if (!inner.isEmpty() && (inner[0] == QLatin1Char('<') || inner[0] == QLatin1Char('>') || inner[0] == QLatin1Char('='))) {
+                int k = 0;
+                while (k < inner.size() && QStringLiteral("<>=").contains(inner[k]))
+                    ++k;
+                s.hasCondition = true;
+                s.condOp = inner.left(k);
+                s.condValue = inner.mid(k).trimmed().toDouble();
+            }
+            // colours and other bracketed options change nothing in the text
+        } else if (c == QLatin1Char('0') || c == QLatin1Char('#') || c == QLatin1Char('?')) {
+            s.elems.push_back({Kind::Digit, QString(c), 1});
+            ++i;
+        } else if (c == QLatin1Char('.')) {
+            s.elems.push_back({Kind::Point, QString(c), 0});
+            ++i;
+        } else if (c == QLatin1Char('%')) {
+            s.elems.push_back({Kind::Percent, QString(c), 0});
+            ++i;
+        } else if (c == QLatin1Char('@')) {
+            s.elems.push_back({Kind::Text, QString(c), 0});
+            ++i;
+        } else if (c == QLatin1Char('/')) {
+            s.elems.push_back({Kind::Slash, QString(c), 0});
+            ++i;
+        } else if (lower == QLatin1Char('e') && i + 1 < n && (code[i + 1] == QLatin1Char('+') || code[i + 1] == QLatin1Char('-'))) {
+            s.elems.push_back({Kind::Exponent, code.mid(i, 2), 0});
+            i += 2;
+        } else if (code.mid(i, 7).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0) {
+            s.elems.push_back({Kind::General, QString(), 0});
+            i += 7;
+        } else if (code.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
+            s.elems.push_back({Kind::AmPm, code.mid(i, 5), 5});
+            i += 5;
+        } else if (code.mid(i, 3).compare(QLatin1String("A/P"), Qt::CaseInsensitive) == 0) {
+            s.elems.push_back({Kind::AmPm, code.mid(i, 3), 3});
+            i += 3;
+        } else if (isDateLetter(c)) {
+            int j = i;
+            while (j < n && code[j].toLower() == lower)
+                ++j;
+            Kind k = Kind::Year;
+            switch (lower.unicode()) {
+            case 'y': k = Kind::Year; break;
+            case 'm': k = Kind::Month; break;
+            case 'd': k = Kind::Day; break;
+            case 'h': k = Kind::Hour; break;
+            default: k = Kind::Second; break;
+            }
+            s.elems.push_back({k, code.mid(i, j - i), j - i});
+            i = j;
+        } else {
+            addLiteral(s, QString(c));
+            ++i;
+        }
+    }
+    // "m" right after hours or right before seconds means minutes.
+    int lastTime = -1;
+    for (std::size_t k = 0; k < s.elems.size(); ++k) {
+        Elem& e = s.elems[k];
+        if (e.kind == Kind::Hour || (e.kind == Kind::Elapsed && e.text[0] == QLatin1Char('h'))) {
+            lastTime = static_cast<int>(k);
+        } else if (e.kind == Kind::Month && e.width <= 2) {
+            bool minute = lastTime >= 0;
+            for (std::size_t j = k + 1; j < s.elems.size() && !minute; ++j) {
+                if (s.elems[j].kind == Kind::Second || (s.elems[j].kind == Kind::Elapsed && s.elems[j].text[0] == QLatin1Char('s')))
+                    minute = true;
+                else if (s.elems[j].kind != Kind::Literal)
+                    break;
+            }
+            if (minute)
+                e.kind = Kind::Minute;
+            lastTime = -1;
+        } else if (e.kind != Kind::Literal) {
+            lastTime = -1;
+        }
+    }
+    // A decimal point after seconds starts fractions of a second ("ss.0").
+    for (std::size_t k = 1; k < s.elems.size(); ++k) {
+        if (s.elems[k].kind == Kind::Point && s.elems[k - 1].kind == Kind::Second) {
+            int w = 0;
+            std::size_t j = k + 1;
+            while (j < s.elems.size() && s.elems[j].kind == Kind::Digit && s.elems[j].text == QLatin1String("0")) {
+                ++w;
+                ++j;
+            }
+            s.elems.erase(s.elems.begin() + k + 1, s.elems.begin() + j);
+            s.elems[k] = {Kind::SubSecond, QString(), w};
+        }
+    }
+    return s;
+}
+
+bool sectionIsDate(const Section& s)
+{
+    for (const Elem& e : s.elems) {
+        switch (e.kind) {
+        case Kind::Year: case Kind::Month: case Kind::Day: case Kind::Hour: case Kind::Minute:
+        case Kind::Second: case Kind::AmPm: case Kind::Elapsed:
+            return true;
+        default: break;
+        }
+    }
+    return false;
+}
+
+bool sectionIsFraction(const Section& s)
+{
+    for (std::size_t k = 0; k < s.elems.size(); ++k) {
+        if (s.elems[k].kind != Kind::Slash)
+            continue;
+        bool before = false, after = false;
+        for (std::size_t j = k; j-- > 0;) {
+            if (s.elems[j].kind == Kind::Digit) { before = true; break; }
+            if (s.elems[j].kind != Kind::Literal) break;
+        }
+        for (std::size_t j = k + 1; j < s.elems.size(); ++j) {
+            if (s.elems[j].kind == Kind::Digit) { after = true; break; }
+            if (s.elems[j].kind == Kind::Literal && s.elems[j].text.trimmed().toInt() > 0) { after = true; break; }
+            if (s.elems[j].kind != Kind::Literal) break;
+        }
+        if (before && after)
+            return !sectionIsDate(s);
+    }
+    return false;
+}
+
+bool conditionHolds(const Section& s, double v)
+{
+    const QString& op = s.condOp;
+    const double c = s.condValue;
+    if (op == QLatin1String("<")) return v < c;
+    if (op == QLatin1String("<=")) return v <= c;
+    if (op == QLatin1String(">")) return v > c;
+    if (op == QLatin1String(">=")) return v >= c;
+    if (op == QLatin1String("<>")) return v != c;
+    return v == c;
+}
+
+// --- General ------------------------------------------------------------------------------
+
+QString scientific(double a, int width, const QString& point)
+{
+    int e = static_cast<int>(std::floor(std::log10(a)));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QString expText = QString::number(std::abs(e)).rightJustified(2, QLatin1Char('0'));
+        const int decimals = std::max(0, width - 2 - 2 - static_cast<int>(expText.size()));
+        QString ip, dp;
+        decimalDigits(a / std::pow(10.0, e), decimals, &ip, &dp);
+        if (ip.size() > 1) { // rounded up to 10
+            ++e;
+            continue;
+        }
+        while (dp.endsWith(QLatin1Char('0')))
+            dp.chop(1);
+        return (ip.isEmpty() ? QStringLiteral("0") : ip) + (dp.isEmpty() ? QString() : point + dp)
+               + (e < 0 ? QStringLiteral("E-") : QStringLiteral("E+")) + expText;
+    }
+    return QStringLiteral("0");
+}
+
+QString general(double v, const QLocale& locale, int width = 11)
+{
+    if (v == 0 || !std::isfinite(v))
+        return QStringLiteral("0");
+    const QString point = locale.decimalPoint();
+    const double a = std::fabs(v);
+    const QString sign = v < 0 ? QStringLiteral("-") : QString();
+    const int e = static_cast<int>(std::floor(std::log10(a)));
+    int decimals;
+    if (e >= 0)
+        decimals = std::max(0, width - (e + 1) - 1);
+    else
+        decimals = width - 2;
+    if (e < width && -e - 1 < decimals) {
+        QString ip, dp;
+        decimalDigits(a, decimals, &ip, &dp);
+        while (dp.endsWith(QLatin1Char('0')))
+            dp.chop(1);
+        if (ip.isEmpty())
+            ip = QStringLiteral("0");
+        if (ip.size() <= width && !(ip == QLatin1String("0") && dp.isEmpty()))
+            return sign + ip + (dp.isEmpty() ? QString() : point + dp);
+    }
+    return sign + scientific(a, width, point);
+}
+
+// --- Numbers ------------------------------------------------------------------------------
+
+QString fillInteger(const std::vector<const Elem*>& places, const QString& digits)
+{
+    // Right to left; surplus digits all go to the leftmost placeholder.
+    QString out;
+    int di = digits.size() - 1;
+    for (int k = static_cast<int>(places.size()) - 1; k >= 0; --k) {
+        const QChar p = places[k]->text[0];
+        if (k == 0) {
+            if (di >= 0)
+                out.prepend(digits.left(di + 1));
+            else if (p == QLatin1Char('0'))
+                out.prepend(QLatin1Char('0'));
+            else if (p == QLatin1Char('?'))
+                out.prepend(QLatin1Char(' '));
+            break;
+        }
+        if (di >= 0)
+            out.prepend(digits[di--]);
+        else if (p == QLatin1Char('0'))
+            out.prepend(QLatin1Char('0'));
+        else if (p == QLatin1Char('?'))
+            out.prepend(QLatin1Char(' '));
+    }
+    return out;
+}
+
+QString formatNumber(double v, const Section& s, const QLocale& locale, bool showSign)
+{
+    const QString point = locale.decimalPoint();
+    const QString group = locale.groupSeparator();
+    std::vector<Elem> el = s.elems;
+
+    // Thousands separators are literal commas: between digit placeholders they group,
+    // right after the last placeholder each one divides by 1000.
+    int firstDigit = -1, lastDigit = -1;
+    for (int k = 0; k < static_cast<int>(el.size()); ++k)
+        if (el[k].kind == Kind::Digit) {
+            if (firstDigit < 0) firstDigit = k;
+            lastDigit = k;
+        }
+    bool grouping = false;
+    int scale = 0;
+    std::vector<Elem> cleaned;
+    int expAt = -1;
+    for (int k = 0; k < static_cast<int>(el.size()); ++k) {
+        Elem e = el[k];
+        if (e.kind == Kind::Exponent && expAt < 0)
+            expAt = k;
+        if (e.kind == Kind::Literal && e.text.contains(QLatin1Char(',')) && firstDigit >= 0) {
+            QString rest;
+            for (QChar c : e.text) {
+                if (c != QLatin1Char(',')) {
+                    rest.append(c);
+                    continue;
+                }
+                if (k > firstDigit && k < lastDigit && (expAt < 0 || k < expAt))
+                    grouping = true;
+                else if (k > lastDigit || (k > firstDigit && k < lastDigit))
+                    ++scale;
+                else
+                    rest.append(c);
+            }
+            if (rest.isEmpty())
+                continue;
+            e.text = rest;
+        }
+        cleaned.push_back(e);
+    }
+    el = cleaned;
+
+    double a = std::fabs(v);
+    for (const Elem& e : el)
+        if (e.kind == Kind::Percent)
+            a *= 100;
+    a /= std::pow(1000.0, scale);
+
+    // Regions: integer placeholders before the point, decimals after it, exponent digits.
+    std::vector<const Elem*> intPlaces, decPlaces, expPlaces;
+    int region = 0; // 0 integer, 1 decimals, 2 exponent
+    bool hasPoint = false;
+    const Elem* expElem = nullptr;
+    for (const Elem& e : el) {
+        if (e.kind == Kind::Point && region == 0) {
+            region = 1;
+            hasPoint = true;
+        } else if (e.kind == Kind::Exponent && !expElem) {
+            region = 2;
+            expElem = &e;
+        } else if (e.kind == Kind::Digit) {
+            (region == 0 ? intPlaces : region == 1 ? decPlaces : expPlaces).push_back(&e);
+        }
+    }
+
+    int exponent = 0;
+    if (expElem && a != 0) {
+        const int step = std::max<int>(1, static_cast<int>(intPlaces.size()) > 1 && intPlaces.front()->text != QLatin1String("0") ? static_cast<int>(intPlaces.size()) : 1);
+        exponent = static_cast<int>(std::floor(std::log10(a)));
+        exponent -= ((exponent % step) + step) % step;
+        a /= std::pow(10.0, exponent);
+    }
+    QString ip, dp;
+    decimalDigits(a, static_cast<int>(decPlaces.size()), &ip, &dp);
+    if (expElem && static_cast<std::size_t>(ip.size()) > std::max<std::size_t>(1, intPlaces.size())) {
+        // Rounding carried into a new digit: 9.99E+00 -> 1.00E+01.
+        a /= 10;
+        exponent += 1;
+        decimalDigits(a, static_cast<int>(decPlaces.size()), &ip, &dp);
+    }
+    // Decimals: trailing zeros vanish under '#' and turn into blanks under '?'.
+    QString decText;
+    {
+        int last = static_cast<int>(dp.size()) - 1;
+        while (last >= 0 && dp[last] == QLatin1Char('0') && decPlaces[last]->text != QLatin1String("0"))
+            --last;
+        for (int k = 0; k < static_cast<int>(dp.size()); ++k) {
+            if (k <= last)
+                decText.append(dp[k]);
+            else if (decPlaces[k]->text == QLatin1String("?"))
+                decText.append(QLatin1Char(' '));
+        }
+    }
+    const bool zero = ip.isEmpty() && dp.count(QLatin1Char('0')) == dp.size();
+    QString intText = intPlaces.empty() ? ip : fillInteger(intPlaces, ip);
+    if (grouping)
+        intText = groupDigits(intText, group);
+
+    QString expText;
+    if (expElem) {
+        QString digits = QString::number(std::abs(exponent));
+        const int want = static_cast<int>(expPlaces.size());
+        while (digits.size() < want)
+            digits.prepend(QLatin1Char('0'));
+        const QString sign = exponent < 0 ? QStringLiteral("-") : (expElem->text[1] == QLatin1Char('+') ? QStringLiteral("+") : QString());
+        expText = expElem->text.left(1).toUpper() + sign + digits;
+    }
+
+    QString out;
+    bool intDone = false, expDone = false;
+    region = 0;
+    std::size_t decIndex = 0;
+    for (const Elem& e : el) {
+        switch (e.kind) {
+        case Kind::Digit:
+            if (region == 0) {
+                if (!intDone) {
+                    out += intText;
+                    intDone = true;
+                }
+            } else if (region == 1) {
+                if (decIndex < static_cast<std::size_t>(decText.size()))
+                    out += decText[static_cast<int>(decIndex)];
+                ++decIndex;
+            } else if (!expDone) {
+                out += expText;
+                expDone = true;
+            }
+            break;
+        case Kind::Point:
+            if (region == 0) {
+                if (!intDone) {
+                    out += intText;
+                    intDone = true;
+                }
+                out += point;
+                region = 1;
+            }
+            break;
+        case Kind::Exponent:
+            region = 2;
+            if (expPlaces.empty()) {
+                out += expText;
+                expDone = true;
+            }
+            break;
+        case Kind::Percent: out += QLatin1Char('%'); break;
+        case Kind::General: out += general(a, locale); break;
+        case Kind::Text: break;
+        default: out += e.text; break;
+        }
+    }
+    if (!intDone && intPlaces.empty() && !hasPoint && !expElem && firstDigit < 0 && ip.size() > 0) {
+        // A section without placeholders shows only its literals.
+    }
+    if (showSign && v < 0 && !zero)
+        out.prepend(QLatin1Char('-'));
+    return out;
+}
+
+QString formatFraction(double v, const Section& s, const QLocale& locale, bool showSign)
+{
+    // Layout: [integer placeholders] literal [numerator placeholders] / [denominator].
+    int slash = -1;
+    for (int k = 0; k < static_cast<int>(s.elems.size()); ++k)
+        if (s.elems[k].kind == Kind::Slash) {
+            slash = k;
+            break;
+        }
+    // Numerator: the run of digit placeholders just before the slash (literals between allowed).
+    int numStart = slash;
+    while (numStart > 0 && (s.elems[numStart - 1].kind == Kind::Digit))
+        --numStart;
+    // Integer part: digit placeholders before the numerator, separated by a literal.
+    int intEnd = numStart; // exclusive
+    while (intEnd > 0 && s.elems[intEnd - 1].kind == Kind::Literal)
+        --intEnd;
+    const bool hasInt = intEnd > 0 && s.elems[intEnd - 1].kind == Kind::Digit;
+    int denEnd = slash + 1;
+    QString denFixed;
+    int denWidth = 0;
+    if (denEnd < static_cast<int>(s.elems.size()) && s.elems[denEnd].kind == Kind::Literal
+        && s.elems[denEnd].text.trimmed().toInt() > 0) {
+        denFixed = s.elems[denEnd].text.trimmed();
+        ++denEnd;
+    } else {
+        while (denEnd < static_cast<int>(s.elems.size()) && s.elems[denEnd].kind == Kind::Digit) {
+            ++denWidth;
+            ++denEnd;
+        }
+    }
+    const int numWidth = slash - numStart;
+
+    double a = std::fabs(v);
+    double whole = 0;
+    if (hasInt) {
+        whole = std::floor(a);
+        a -= whole;
+    }
+    long long num = 0, den = 1;
+    if (!denFixed.isEmpty()) {
+        den = denFixed.toLongLong();
+        num = std::llround(a * den);
+    } else {
+        const long long maxDen = static_cast<long long>(std::pow(10.0, std::max(1, denWidth))) - 1;
+        double best = 2;
+        for (long long d = 1; d <= maxDen; ++d) {
+            const long long n = std::llround(a * d);
+            const double err = std::fabs(a - static_cast<double>(n) / d);
+            if (err < best - 1e-12) {
+                best = err;
+                num = n;
+                den = d;
+            }
+        }
+    }
+    if (hasInt && num == den && num != 0) {
+        whole += 1;
+        num = 0;
+    }
+    const bool noFraction = num == 0;
+
+    QString out;
+    // Everything before the integer part's placeholders.
+    int k = 0;
+    auto literalsUpTo = [&](int end) {
+        for (; k < end; ++k)
+            if (s.elems[k].kind == Kind::Literal)
+                out += s.elems[k].text;
+            else if (s.elems[k].kind == Kind::Percent)
+                out += QLatin1Char('%');
+    };
+    int intStart = intEnd;
+    while (hasInt && intStart > 0 && s.elems[intStart - 1].kind == Kind::Digit)
+        --intStart;
+    literalsUpTo(hasInt ? intStart : numStart);
+
+    QString numText = QString::number(num);
+    QString denText = denFixed.isEmpty() ? QString::number(den) : denFixed;
+    auto padLeft = [](QString t, int w) { return t.size() < w ? QString(w - t.size(), QLatin1Char(' ')) + t : t; };
+    auto padRight = [](QString t, int w) { return t.size() < w ? t + QString(w - t.size(), QLatin1Char(' ')) : t; };
+    const int fracWidth = numWidth + 1 + (denFixed.isEmpty() ? denWidth : static_cast<int>(denFixed.size()));
+
+    if (hasInt) {
+        std::vector<const Elem*> places;
+        for (int j = intStart; j < intEnd; ++j)
+            places.push_back(&s.elems[j]);
+        QString ip = whole == 0 ? QString() : QString::number(whole, 'f', 0);
+        if (whole == 0 && noFraction)
+            ip = QStringLiteral("0"); // zero still shows a digit
+        const QString intText = fillInteger(places, ip);
+        QString sep;
+        for (int j = intEnd; j < numStart; ++j)
+            sep += s.elems[j].text;
+        if (noFraction) {
+            out += intText + QString(sep.size() + fracWidth, QLatin1Char(' '));
+        } else if (intText.trimmed().isEmpty()) {
+            out += padLeft(numText, numWidth) + QLatin1Char('/') + padRight(denText, denWidth);
+        } else {
+            out += intText + sep + padLeft(numText, numWidth) + QLatin1Char('/') + padRight(denText, denWidth);
+        }
+    } else {
+        out += padLeft(numText, numWidth) + QLatin1Char('/') + padRight(denText, denWidth);
+    }
+    k = denEnd;
+    literalsUpTo(static_cast<int>(s.elems.size()));
+    if (showSign && v < 0 && !(noFraction && whole == 0))
+        out.prepend(QLatin1Char('-'));
+    Q_UNUSED(locale);
+    return out;
+}
+
+QString formatDate(double v, const Section& s, const QLocale& locale)
+{
+    if (v < 0 || v >= 2958466)
+        return QStringLiteral("########");
+    // Date and time parts, the time rounded to what the format shows.
+    int subWidth = 0;
+    bool ampm = false;
+    for (const Elem& e : s.elems) {
+        if (e.kind == Kind::SubSecond)
+            subWidth = std::max(subWidth, e.width);
+        if (e.kind == Kind::AmPm)
+            ampm = true;
+    }
+    const double unitsPerDay = 86400.0 * std::pow(10.0, subWidth);
+    const double units = std::floor(v * unitsPerDay + 0.5);
+    const double day = std::floor(units / unitsPerDay);
+    const double inDay = units - day * unitsPerDay;
+    const long long secs = static_cast<long long>(std::floor(inDay / std::pow(10.0, subWidth)));
+    const long long sub = static_cast<long long>(inDay) - secs * static_cast<long long>(std::pow(10.0, subWidth));
+    const int hour = static_cast<int>(secs / 3600), minute = static_cast<int>((secs / 60) % 60), second = static_cast<int>(secs % 60);
+
+    int y = 1900, m = 1, d = 0; // day 0 is the spreadsheet's "1/0/1900"
+    if (day == 60) {
+        m = 2;
+        d = 29;
+    } else if (day > 0) {
+        const QDate date = serialToDate(day);
+        y = date.year();
+        m = date.month();
+        d = date.day();
+    }
+    // 0 = Sunday. Serial 1 counts as a Sunday, which is right from 1900-03-01 on.
+    const int dow = static_cast<int>(std::fmod(day + 6, 7));
+
+    auto pad2 = [](long long n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); };
+    QString out;
+    for (const Elem& e : s.elems) {
+        switch (e.kind) {
+        case Kind::Year:
+            out += e.width <= 2 ? pad2(y % 100) : QString::number(y).rightJustified(4, QLatin1Char('0'));
+            break;
+        case Kind::Month:
+            if (e.width == 1) out += QString::number(m);
+            else if (e.width == 2) out += pad2(m);
+            else if (e.width == 3) out += locale.monthName(m, QLocale::ShortFormat);
+            else if (e.width == 5) out += locale.monthName(m, QLocale::LongFormat).left(1);
+            else out += locale.monthName(m, QLocale::LongFormat);
+            break;
+        case Kind::Day: {
+            const int qtDow = dow == 0 ? 7 : dow;
+            if (e.width == 1) out += QString::number(d);
+            else if (e.width == 2) out += pad2(d);
+            else if (e.width == 3) out += locale.dayName(qtDow, QLocale::ShortFormat);
+            else out += locale.dayName(qtDow, QLocale::LongFormat);
+            break;
+        }
+        case Kind::Hour: {
+            int h = hour;
+            if (ampm) {
+                h %= 12;
+                if (h == 0)
+                    h = 12;
+            }
+            out += e.width >= 2 ? pad2(h) : QString::number(h);
+            break;
+        }
+        case Kind::Minute: out += e.width >= 2 ? pad2(minute) : QString::number(minute); break;
+        case Kind::Second: out += e.width >= 2 ? pad2(second) : QString::number(second); break;
+        case Kind::SubSecond:
+            out += locale.decimalPoint();
+            if (e.width > 0)
+                out += QString::number(sub).rightJustified(e.width, QLatin1Char('0'));
+            break;
+        case Kind::Elapsed: {
+            const long long total = static_cast<long long>(day) * 86400 + secs;
+            long long n = 0;
+            const QChar c = e.text[0];
+            if (c == QLatin1Char('h')) n = total / 3600;
+            else if (c == QLatin1Char('m')) n = total / 60;
+            else n = total;
+            out += QString::number(n).rightJustified(e.width, QLatin1Char('0'));
+            break;
+        }
+        case Kind::AmPm: {
+            const bool pm = hour >= 12;
+            if (e.width == 5)
+                out += pm ? QStringLiteral("PM") : QStringLiteral("AM");
+            else
+                out += e.text.at(pm ? 2 : 0);
+            break;
+        }
+        case Kind::Digit: out += e.text == QLatin1String("0") ? QStringLiteral("0") : QString(); break;
+        case Kind::Point: out += locale.decimalPoint(); break;
+        case Kind::Percent: out += QLatin1Char('%'); break;
+        case Kind::Slash: out += QLatin1Char('/'); break;
+        case Kind::General: out += general(v, locale); break;
+        case Kind::Text:
+        case Kind::Exponent: break;
+        default: out += e.text; break;
+        }
+    }
+    return out;
+}
+
+bool hasNumberPart(const Section& s)
+{
+    for (const Elem& e : s.elems)
+        if (e.kind != Kind::Literal && e.kind != Kind::Text)
+            return true;
+    return false;
+}
+
+QString formatInSection(double v, const Section& s, const QLocale& locale, bool showSign)
+{
+    if (s.elems.size() == 1 && s.elems[0].kind == Kind::General)
+        return (showSign || v >= 0) ? general(v, locale) : general(std::fabs(v), locale);
+    if (sectionIsDate(s))
+        return formatDate(v, s, locale);
+    if (sectionIsFraction(s))
+        return formatFraction(v, s, locale, showSign);
+    if (!hasNumberPart(s)) {
+        QString out;
+        for (const Elem& e : s.elems)
+            if (e.kind == Kind::Literal)
+                out += e.text;
+        return out;
+    }
+    return formatNumber(v, s, locale, showSign);
+}
+
+QString formatText(const QString& text, const Section& s)
+{
+    QString out;
+    for (const Elem& e : s.elems) {
+        if (e.kind == Kind::Text)
+            out += text;
+        else if (e.kind == Kind::Literal)
+            out += e.text;
+    }
+    return out;
+}
+
+bool sectionHasText(const Section& s)
+{
+    for (const Elem& e : s.elems)
+        if (e.kind == Kind::Text)
+            return true;
+    return false;
+}
+
+bool isGeneral(const QString& code)
+{
+    const QString t = code.trimmed();
+    return t.isEmpty() || t.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString builtinFormatCode(int ifmt)
+{
+    for (const auto& b : kBuiltins)
+        if (b.index == ifmt)
+            return QString::fromLatin1(b.code);
+    return QString();
+}
+
+int builtinFormatIndex(const QString& code)
+{
+    for (const auto& b : kBuiltins)
+        if (code == QLatin1String(b.code))
+            return b.index;
+    return -1;
+}
+
+QString formatValue(const Value& v, const QString& code, const QLocale& locale)
+{
+    switch (v.type()) {
+    case Value::Type::Empty: return QString();
+    case Value::Type::Bool: return v.asBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case Value::Type::Error: return errorText(v.asError());
+    case Value::Type::String: {
+        if (isGeneral(code))
+            return v.asString();
+        const QStringList parts = splitSections(code);
+        if (parts.size() >= 4)
+            return formatText(v.asString(), parseSection(parts[3]));
+        for (const QString& p : parts) {
+            const Section s = parseSection(p);
+            if (sectionHasText(s))
+                return formatText(v.asString(), s);
+        }
+        return v.asString();
+    }
+    case Value::Type::Number: break;
+    }
+    const double x = v.asNumber();
+    if (!std::isfinite(x))
+        return errorText(ErrorCode::Num);
+    if (isGeneral(code))
+        return general(x, locale);
+    const QStringList parts = splitSections(code);
+    std::vector<Section> sections;
+    for (const QString& p : parts)
+        sections.push_back(parseSection(p));
+    // Sections with conditions pick by condition; else positive;negative;zero.
+    if (sections[0].hasCondition) {
+        for (std::size_t i = 0; i < sections.size() && i < 3; ++i)
+            if (sections[i].hasCondition && conditionHolds(sections[i], x))
+                return formatInSection(x, sections[i], locale, true);
+        for (std::size_t i = 0; i < sections.size() && i < 3; ++i)
+            if (!sections[i].hasCondition && !sectionHasText(sections[i]))
+                return formatInSection(x, sections[i], locale, true);
+        return QStringLiteral("########");
+    }
+    if (sections.size() == 1 || (sections.size() == 2 && sectionHasText(sections[1])))
+        return formatInSection(x, sections[0], locale, true);
+    if (x < 0)
+        return formatInSection(x, sections[1], locale, false);
+    if (x == 0 && sections.size() >= 3 && !sectionHasText(sections[2]))
+        return formatInSection(x, sections[2], locale, false);
+    return formatInSection(x, sections[0], locale, true);
+}
+
+QString localeShortDateCode(const QLocale& locale)
+{
+    // Qt's short pattern (M/d/yy, dd.MM.yy) in the spreadsheet's letters, with a 4-digit year.
+    const QString qt = locale.dateFormat(QLocale::ShortFormat);
+    QString out;
+    for (int i = 0; i < qt.size();) {
+        const QChar c = qt[i];
+        int j = i;
+        while (j < qt.size() && qt[j] == c)
+            ++j;
+        const int n = j - i;
+        if (c == QLatin1Char('y'))
+            out += QStringLiteral("yyyy");
+        else if (c == QLatin1Char('M'))
+            out += n >= 2 ? QStringLiteral("mm") : QStringLiteral("m");
+        else if (c == QLatin1Char('d'))
+            out += n >= 2 ? QStringLiteral("dd") : QStringLiteral("d");
+        else if (c == QLatin1Char('\''))
+            ; // Qt quoting
+        else
+            out += QString(n, c);
+        i = j;
+    }
+    return out;
+}
+
+QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLocale& locale)
+{
+    if (ifmt == 14)
+        return formatValue(v, localeShortDateCode(locale), locale);
+    return formatValue(v, code.isEmpty() ? builtinFormatCode(ifmt) : code, locale);
+}
+
+bool isDateFormat(const QString& code)
+{
+    if (isGeneral(code))
+        return false;
+    return sectionIsDate(parseSection(splitSections(code).value(0)));
+}
+
+bool isFractionFormat(const QString& code)
+{
+    if (isGeneral(code))
+        return false;
+    return sectionIsFraction(parseSection(splitSections(code).value(0)));
+}
+
+} // namespace sheet

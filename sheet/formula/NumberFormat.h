@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Value.h"
+
+#include <QLocale>
+#include <QString>
+
+namespace sheet {
+
+// The format code of a built-in number format index (the ones without a FORMAT record);
+// empty for an index that has none. 0 is "General", 14 the short date.
+QString builtinFormatCode(int ifmt);
+// The built-in index whose code is exactly this one, or -1.
+int builtinFormatIndex(const QString& code);
+
+// The cell text as the spreadsheet shows it for a value in a format code, with the locale's
+// decimal and group separators. Booleans read TRUE/FALSE, errors their text (#DIV/0!).
+QString formatValue(const Value& v, const QString& code, const QLocale& locale);
+
+// As above for a cell whose XF names format index ifmt: the built-in short date (14) follows
+// the locale's short-date order with a four-digit year; code is used when non-empty, else
+// the built-in code of ifmt.
+QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLocale& locale);
+
+bool isDateFormat(const QString& code);     // shows a number as a date or time
+bool isFractionFormat(const QString& code); // "# ?/?", "# ??/??", "?/4" ...
+
+// The locale's short-date picture in the spreadsheet's terms ("m/d/yyyy" for en_US,
+// "dd.mm.yyyy" for de_DE): the order and separator of the locale, always a 4-digit year.
+QString localeShortDateCode(const QLocale& locale);
+
+} // namespace sheet

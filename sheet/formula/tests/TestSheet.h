@@ -1,0 +1,87 @@
+#pragma once
+
+// A small in-memory sheet for formula tests: cells by A1 address, other sheets by index.
+
+#include "Bytes.h"
+#include "Value.h"
+#include "formula/Formula.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <ostream>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace sheet {
+inline void PrintTo(const Value& v, std::ostream* os)
+{
+    switch (v.type()) {
+    case Value::Type::Empty: *os << "<empty>"; break;
+    case Value::Type::Number: *os << "number " << v.asNumber(); break;
+    case Value::Type::String: *os << "text \"" << v.asString().toStdString() << '"'; break;
+    case Value::Type::Bool: *os << (v.asBool() ? "TRUE" : "FALSE"); break;
+    case Value::Type::Error: *os << errorText(v.asError()).toStdString(); break;
+    }
+}
+} // namespace sheet
+
+namespace sheet::test {
+
+struct TestSheet : EvalEnv, FormulaEnv {
+    // ixti -> cells "B6" -> value
+    QHash<int, QHash<QString, Value>> cells;
+    QStringList sheetNames = {QStringLiteral("Data"), QStringLiteral("Weight Chart"), QStringLiteral("Sheet 'Q'")};
+
+    void set(const QString& a1, const Value& v, int ixti = -1) { cells[ixti][a1] = v; }
+    void set(const QString& a1, double v, int ixti = -1) { set(a1, Value::number(v), ixti); }
+    void set(const QString& a1, const char* text, int ixti = -1) { set(a1, Value::string(QString::fromUtf8(text)), ixti); }
+
+    static QString address(int row, int col)
+    {
+        QString s;
+        int c = col;
+        do {
+            s.prepend(QChar('A' + c % 26));
+            c = c / 26 - 1;
+        } while (c >= 0);
+        return s + QString::number(row + 1);
+    }
+
+    Value cellValue(int ixti, int row, int col) const override
+    {
+        ++reads;
+        return cells.value(ixti).value(address(row, col));
+    }
+    void usedExtent(int, int* lastRow, int* lastCol) const override
+    {
+        *lastRow = 99;
+        *lastCol = 25;
+    }
+    int ixtiForSheet(const QString& name) const override { return static_cast<int>(sheetNames.indexOf(name)); }
+    QString sheetForIxti(int ixti) const override { return sheetNames.value(ixti); }
+
+    mutable int reads = 0;
+};
+
+inline Bytes hex(const char* text)
+{
+    Bytes out;
+    const QStringList parts = QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& p : parts)
+        out.push_back(static_cast<std::uint8_t>(p.toUInt(nullptr, 16)));
+    return out;
+}
+
+inline QString hexText(const Bytes& b)
+{
+    QStringList parts;
+    for (auto x : b)
+        parts.append(QStringLiteral("%1").arg(x, 2, 16, QLatin1Char('0')).toUpper());
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace sheet::test
