@@ -2,6 +2,7 @@
 
 #include "Automation.h"
 #include "Excel1.h"
+#include "TemplateResources.h"
 #include "WorkFiles.h"
 
 #include "Failure.h"
@@ -16,10 +17,10 @@ using sheet::automation::Worksheet;
 
 QByteArray TemplateBytes(int id)
 {
-    QFile file(QStringLiteral(":/templates/%1.xlt").arg(id));
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray bytes = kalmora::templateResourceBytes(id);
+    if (bytes.isEmpty())
         throw Failure(QStringLiteral("Resource %1 not found").arg(id));
-    return file.readAll();
+    return bytes;
 }
 
 CellMap CellMapFor(bool imperial, int columnCount)
