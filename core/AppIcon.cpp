@@ -21,7 +21,11 @@ QImage DrawApplicationIcon(int size)
     tile.setColorAt(1.0, QColor(0x12, 0x4e, 0x78));
     painter.setPen(Qt::NoPen);
     painter.setBrush(tile);
-    painter.drawRoundedRect(QRectF(8, 8, 240, 240), 44, 44);
+    QPainterPath tilePath;
+    tilePath.addRoundedRect(QRectF(8, 8, 240, 240), 44, 44);
+    painter.drawPath(tilePath);
+    // Everything else stays inside the tile's rounded corners.
+    painter.setClipPath(tilePath);
 
     // Measuring tape across the bottom, with its ticks.
     const QRectF tape(8, 182, 240, 42);

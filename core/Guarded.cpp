@@ -33,7 +33,12 @@ void Guarded::fail(const QString& description)
     ++m_failures;
     Guarded* reporter = this;
     if (m_mode == InCaller) {
-        if (Guarded* caller = Running()) {
+        // The running procedure with a report of its own; else the handler that started the
+        // chain (a switch whose height fields fail reports as the switch).
+        Guarded* caller = Running();
+        if (!caller)
+            caller = s_running.front();
+        if (caller != this) {
             reporter = caller;
             ++caller->m_failures;
         }

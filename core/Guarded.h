@@ -18,7 +18,7 @@
 // Event handlers without a report of their own (the template switch, the height fields) use
 // the InCaller mode: when they run inside a guarded procedure (because that procedure changed
 // a control), their failures are reported under that procedure's name and current line;
-// otherwise under their own name.
+// otherwise under the name of the outermost handler running (their own when alone).
 class Guarded {
 public:
     enum Mode { OwnReport, InCaller };

@@ -55,7 +55,13 @@ void SetMessageResponder(MessageResponder responder)
     Responder() = std::move(responder);
 }
 
+MessageResponder CurrentMessageResponder()
+{
+    return Responder();
+}
+
 ScriptedMessages::ScriptedMessages()
+    : m_previous(CurrentMessageResponder())
 {
     SetMessageResponder([this](const MessageRequest& request) {
         m_asked.append(request);
@@ -69,5 +75,5 @@ ScriptedMessages::ScriptedMessages()
 
 ScriptedMessages::~ScriptedMessages()
 {
-    SetMessageResponder({});
+    SetMessageResponder(m_previous);
 }

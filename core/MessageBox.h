@@ -28,6 +28,8 @@ MsgAnswer ShowMessage(const QString& text, MsgButtons buttons = MsgButtons::Ok,
 
 // Replaces the real message box; an empty responder restores it.
 void SetMessageResponder(MessageResponder responder);
+// The responder in use (empty: the real box).
+MessageResponder CurrentMessageResponder();
 
 // Test helper: while alive, answers every message box from a script and records the requests.
 // When the script runs out it answers Ok (for an OK box) or No (for a Yes/No box).
@@ -50,4 +52,5 @@ private:
     QList<MsgAnswer> m_script;
     QList<MessageRequest> m_asked;
     std::function<void(const MessageRequest&)> m_hook;
+    MessageResponder m_previous;
 };

@@ -94,22 +94,27 @@ void EntryDialog::PushButton1_Click()
 void EntryDialog::PushButton2_Click()
 {
     Guarded proc(m_formName + QStringLiteral(".PushButton2_Click"));
-    // The stored log has no escaping: a separator typed into a box would split the entry
-    // when it is loaded again, so such a text is refused and left for the user to change.
+    // The stored log has no escaping: a text that would split its entry when the log is
+    // loaded again is refused and left for the user to change.
     bool refused = false;
     proc(10, [&] {
-        for (QLineEdit* text : std::as_const(m_texts)) {
-            const QString separator = SeparatorIn(text->text());
-            if (separator.isEmpty())
-                continue;
-            refused = true;
-            ShowMessage(QStringLiteral("The text \"%1\" cannot be saved because it contains \"%2\", "
-                                       "which separates the entries of the stored log.\r\n"
-                                       "Please change it and save again.")
-                            .arg(text->text(), separator),
-                        MsgButtons::Ok, MsgIcon::Exclamation);
-            text->setFocus();
+        LogEntry entry{FormatEntryDate(m_picker->date())};
+        for (QLineEdit* text : std::as_const(m_texts))
+            entry.append(text->text());
+        const QString unstorable = UnstorableText(entry);
+        if (unstorable.isNull())
             return;
+        refused = true;
+        ShowMessage(QStringLiteral("The text \"%1\" cannot be saved: the program separates fields with "
+                                   "\"%2\" and entries with \"%3\", and this text would be read back "
+                                   "differently.\r\nPlease change it and save again.")
+                        .arg(unstorable, FieldSeparator, EntrySeparator),
+                    MsgButtons::Ok, MsgIcon::Exclamation);
+        for (QLineEdit* text : std::as_const(m_texts)) {
+            if (text->text() == unstorable) {
+                text->setFocus();
+                break;
+            }
         }
     });
     if (refused)

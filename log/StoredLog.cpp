@@ -43,11 +43,35 @@ QList<LogEntry> SplitStoredLog(const QString& text)
     return entries;
 }
 
-QString SeparatorIn(const QString& field)
+namespace {
+
+// Whether the entry comes back unchanged from a stored text where it stands between two
+// others, as it does in the list (entries begin with their date text).
+bool SurvivesStoring(const LogEntry& entry)
 {
-    if (field.contains(FieldSeparator))
-        return FieldSeparator;
-    if (field.contains(EntrySeparator))
-        return EntrySeparator;
-    return QString();
+    const LogEntry neighbour = {QStringLiteral("1/1/2000"), QStringLiteral("0")};
+    const QList<LogEntry> entries = {neighbour, entry, neighbour};
+    return SplitStoredLog(JoinStoredLog(entries)) == entries;
+}
+
+} // namespace
+
+QString UnstorableText(const LogEntry& entry)
+{
+    if (entry.isEmpty() || SurvivesStoring(entry))
+        return QString();
+    // Name the text at fault: the first that fails among plain neighbours...
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        LogEntry plain(entry.size(), QStringLiteral("0"));
+        plain[0] = QStringLiteral("1/1/2000");
+        plain[i] = entry.at(i);
+        if (!SurvivesStoring(plain))
+            return entry.at(i);
+    }
+    // ...or, when only texts side by side fail, the first one with a bar in it.
+    for (const QString& text : entry) {
+        if (text.contains(QLatin1Char('|')))
+            return text;
+    }
+    return entry.first();
 }

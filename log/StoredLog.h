@@ -27,6 +27,8 @@ QString JoinStoredLog(const QList<LogEntry>& entries);
 // text) give no entry; empty fields are kept. Linear in the length of the text.
 QList<LogEntry> SplitStoredLog(const QString& text);
 
-// The separator a field text contains (which the stored text could not hold faithfully), or
-// the empty text.
-QString SeparatorIn(const QString& field);
+// The first text of an entry that the stored text could not hold faithfully, because the
+// entry would be read back differently (a separator in a text, or a text that runs into the
+// separator beside it, as "abc||SEP1" does), or a null text when the entry is safe. The date
+// is expected to be a date text as the dialogs write it (digits and a separator).
+QString UnstorableText(const LogEntry& entry);

@@ -103,6 +103,18 @@ TEST(Guarded, HandlerOnItsOwnReportsUnderItsOwnName)
     EXPECT_EQ(Guarded::Running(), nullptr);
 }
 
+TEST(Guarded, HandlerInsideAHandlerReportsAsTheOuterHandler)
+{
+    ScriptedMessages messages;
+    Guarded outer("Form1.Option2_Click", Guarded::InCaller);
+    outer(43, [] {
+        Guarded inner("Form1.Text1_Change", Guarded::InCaller);
+        inner(10, [] { throw Failure("x"); });
+    });
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked().first().text.contains("in Trevasso2021/08/31.Form1.Option2_Click at line 43"));
+}
+
 TEST(Guarded, NestedProcedureWithItsOwnReportUsesItsOwnName)
 {
     ScriptedMessages messages;
