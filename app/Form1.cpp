@@ -5,6 +5,9 @@
 #include "Commands.h"
 #include "Constants.h"
 #include "EntryList.h"
+#include "Excel1.h"
+#include "Form2.h"
+#include "Generation.h"
 #include "Failure.h"
 #include "Guarded.h"
 #include "Help.h"
@@ -211,9 +214,58 @@ bool Form1::isBusyPointer() const
     return IsBusyPointer(this);
 }
 
+Form1::~Form1() = default;
+
+Form2* Form1::preview()
+{
+    if (!m_form2)
+        m_form2 = std::make_unique<Form2>(this);
+    return m_form2.get();
+}
+
 void Form1::PushButton1_Click()
 {
-    // Chart generation comes with the workbook engine.
+    Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
+    bool stop = false;
+    proc(10, [&] {
+        if (generationBusy)
+            stop = true;
+        else
+            generationBusy = true;
+    });
+    if (stop)
+        return;
+    proc(20, [&] {
+        if (warnExcelOpen()) {
+            generationBusy = false;
+            stop = true;
+        }
+    });
+    if (stop)
+        return;
+    proc(30, [&] { setBusyPointer(true); });
+
+    GenerationInput input;
+    proc(33, [&] {
+        const EntryList list(ListView1());
+        input.imperial = Option1()->isChecked();
+        input.height1 = Text1()->text();
+        input.height2 = Text2()->text();
+        input.columnCount = list.columnCount();
+        for (const LogEntry& entry : list.entries())
+            input.rows.append(entry);
+    });
+    const GenerationFiles files = GenerateChartWorkbook(proc, input, m_rng, [this] { setBusyPointer(true); });
+
+    proc(200, [&] { setBusyPointer(false); });
+    proc(210, [&] { preview()->LoadPicture(files.picturePath); });
+    proc(220, [&] { preview()->mExcelFile = files.workbookPath; });
+    proc(230, [&] {
+        preview()->show();
+        hide();
+    });
+    proc(240, [&] { DeleteFileForced(files.picturePath); });
+    proc(250, [&] { generationBusy = false; });
 }
 
 void Form1::PushButton2_Click()

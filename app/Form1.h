@@ -4,6 +4,10 @@
 
 #include <QWidget>
 
+#include <memory>
+#include <random>
+
+class Form2;
 class PointerRule;
 class QGroupBox;
 class QLabel;
@@ -17,6 +21,7 @@ class Form1 : public QWidget {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Start-up, before the window is first shown.
     void Form_Load();
@@ -44,6 +49,10 @@ public:
     // Set while a chart generation runs; a second click is refused.
     bool generationBusy = false;
 
+    // The preview window, created when a generation first needs it.
+    Form2* preview();
+    Form2* existingPreview() const { return m_form2.get(); }
+
 public slots:
     void PushButton1_Click(); // "Start Creating Template"
     void PushButton2_Click(); // "Add New Entry"
@@ -66,4 +75,7 @@ private:
     QGroupBox* m_frame2 = nullptr;
     QList<QPushButton*> m_buttons;
     PointerRule* m_pointer = nullptr;
+    std::unique_ptr<Form2> m_form2;
+    // One generator, seeded once, for the temporary workbook names.
+    std::mt19937 m_rng{std::random_device{}()};
 };
