@@ -10,7 +10,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QLocale>
-#include <QSaveFile>
+#include <QFile>
 
 #include <cmath>
 
@@ -67,11 +67,13 @@ void saveCellsActivesheet(const sheet::automation::Workbook& workbook, const QSt
         proc(50, [&] {
             if (picture.isNull())
                 throw Failure(QStringLiteral("Invalid picture: the clipboard holds no picture"));
-            QSaveFile file(path);
-            if (!file.open(QIODevice::WriteOnly))
+            // Replaced whole; a short-lived file, so no flush to the disk.
+            QFile::remove(path);
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
                 throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
             QImageWriter writer(&file, "bmp");
-            if (!writer.write(picture) || !file.commit())
+            if (!writer.write(picture))
                 throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, writer.errorString()));
         });
     }

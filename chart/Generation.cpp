@@ -95,7 +95,7 @@ GenerationFiles GenerateChartWorkbook(Guarded& proc, const GenerationInput& inpu
         // Claimed at once, so nothing can take the name before the save.
         CreateFileExclusively(files.workbookPath);
     });
-    proc(130, [&] { Need(w).SaveAs(files.workbookPath, excelSaveFormat(a.get())); });
+    proc(130, [&] { Need(w).SaveAsScratch(files.workbookPath, excelSaveFormat(a.get())); });
     proc(140, [&] { Need(a).setDisplayAlerts(false); });
     proc(141, [&] { Need(w).Close(); });
     proc(142, [&] { Need(a).Quit(); });

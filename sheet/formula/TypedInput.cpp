@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 
 #include <QDate>
+#include <QHash>
 #include <QRegularExpression>
 #include <cmath>
 
@@ -210,9 +211,18 @@ int monthFromName(const QString& name, const QLocale& locale)
 // without a year fall in the current year; a month name may stand for the month.
 bool readDate(const QString& t, const QLocale& locale, double* serial, int* format)
 {
-    const QString sep = QRegularExpression::escape(dateSeparator(locale));
-    const QRegularExpression re(QStringLiteral("^(\\w+)\\s*(?:/|-|%1)\\s*(\\w+)(?:\\s*(?:/|-|%1)\\s*(\\w+))?\\s*(?:%1)?$").arg(sep));
-    const auto m = re.match(t);
+    const QString rawSep = dateSeparator(locale);
+    if (!t.contains(QLatin1Char('/')) && !t.contains(QLatin1Char('-')) && !t.contains(rawSep))
+        return false;
+    // One compiled pattern per separator: compiling is far dearer than matching.
+    static QHash<QString, QRegularExpression> patterns;
+    auto it = patterns.find(rawSep);
+    if (it == patterns.end()) {
+        const QString sep = QRegularExpression::escape(rawSep);
+        it = patterns.insert(rawSep, QRegularExpression(
+            QStringLiteral("^(\\w+)\\s*(?:/|-|%1)\\s*(\\w+)(?:\\s*(?:/|-|%1)\\s*(\\w+))?\\s*(?:%1)?$").arg(sep)));
+    }
+    const auto m = it->match(t);
     if (!m.hasMatch())
         return false;
     QStringList parts = {m.captured(1), m.captured(2)};

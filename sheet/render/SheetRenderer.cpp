@@ -1,12 +1,15 @@
 #include "SheetRenderer.h"
 
 #include <QFont>
+#include <QHash>
+#include <QVector>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace sheet {
 
@@ -27,6 +30,44 @@ QFont fontFor(const RenderStyle& s)
     f.setStyleStrategy(QFont::PreferAntialias);
     return f;
 }
+
+// Fonts and their metrics, made once per distinct look.
+class FontCache {
+public:
+    struct Entry {
+        QFont font;
+        QFontMetrics metrics;
+        int hashAdvance;
+        int zeroAdvance;
+        QHash<QString, int> widths;
+        int width(const QString& text)
+        {
+            auto it = widths.constFind(text);
+            if (it != widths.constEnd())
+                return *it;
+            const int w = metrics.horizontalAdvance(text);
+            widths.insert(text, w);
+            return w;
+        }
+    };
+    Entry& get(const RenderStyle& s)
+    {
+        const QString key = s.fontName + QLatin1Char('|') + QString::number(s.fontPoints) + QLatin1Char('|')
+            + QLatin1Char(s.bold ? 'b' : '-') + QLatin1Char(s.italic ? 'i' : '-') + QLatin1Char(s.underline ? 'u' : '-')
+            + QLatin1Char(s.strikeOut ? 's' : '-');
+        for (const auto& e : m_entries)
+            if (e.first == key)
+                return *e.second;
+        QFont f = fontFor(s);
+        QFontMetrics fm(f);
+        m_entries.emplace_back(key, std::make_unique<Entry>(Entry{f, fm, fm.horizontalAdvance(QLatin1Char('#')),
+                                                                  fm.horizontalAdvance(QLatin1Char('0')), {}}));
+        return *m_entries.back().second;
+    }
+
+private:
+    std::vector<std::pair<QString, std::unique_ptr<Entry>>> m_entries;
+};
 
 QPen penFor(const BorderLine& line)
 {
@@ -148,13 +189,16 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
 
     // Grid lines first; fills then cover the lines of filled cells as the spreadsheet shows them.
     if (source.showGridlines()) {
-        p.setPen(kGridColor);
         for (int r = range.firstRow; r <= range.lastRow; ++r) {
             for (int c = range.firstCol; c <= range.lastCol; ++c) {
                 if (!isAnchor(r, c))
                     continue;
-                // A pen-drawn rectangle covers both edges: this cell's and its neighbours'.
-                p.drawRect(L.rect(areaOf(r, c)));
+                // Each area outlines itself; shared edges are drawn twice, identically.
+                const QRect rc = L.rect(areaOf(r, c));
+                p.fillRect(QRect(rc.left(), rc.top(), rc.width() + 1, 1), kGridColor);
+                p.fillRect(QRect(rc.left(), rc.bottom() + 1, rc.width() + 1, 1), kGridColor);
+                p.fillRect(QRect(rc.left(), rc.top(), 1, rc.height() + 1), kGridColor);
+                p.fillRect(QRect(rc.right() + 1, rc.top(), 1, rc.height() + 1), kGridColor);
             }
         }
     }
@@ -173,6 +217,7 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
     auto emptyAt = [&](int r, int c) {
         return c >= range.firstCol && c <= range.lastCol && mergeAt(r, c) < 0 && at(r, c).kind == RenderCell::Kind::Empty;
     };
+    FontCache fonts;
     for (int r = range.firstRow; r <= range.lastRow; ++r) {
         for (int c = range.firstCol; c <= range.lastCol; ++c) {
             const RenderCell& cell = at(r, c);
@@ -180,12 +225,12 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
                 continue;
             const CellRange area = areaOf(r, c);
             const QRect cellRect = L.rect(area);
-            const QFont font = fontFor(cell.style);
-            const QFontMetrics fm(font);
-            p.setFont(font);
+            FontCache::Entry& fe = fonts.get(cell.style);
+            const QFontMetrics& fm = fe.metrics;
+            p.setFont(fe.font);
             p.setPen(cell.style.fontColor.isValid() ? cell.style.fontColor : QColor(Qt::black));
             const HAlign align = effectiveAlign(cell);
-            const int indent = cell.style.indent * fm.horizontalAdvance(QLatin1Char('0')) * 3 / 2;
+            const int indent = cell.style.indent * fe.zeroAdvance * 3 / 2;
             const int vflag = verticalFlag(cell.style.vAlign);
 
             if (cell.style.wrap && cell.kind == RenderCell::Kind::Text) {
@@ -197,26 +242,25 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
                 else if (align == HAlign::Justify)
                     hflag = Qt::AlignJustify;
                 const QRect textRect = cellRect.adjusted(kTextPadding + indent, 1, -kTextPadding, -1);
-                p.save();
                 p.setClipRect(cellRect);
                 p.drawText(textRect, hflag | vflag | Qt::TextWordWrap, cell.text);
-                p.restore();
+                p.setClipping(false);
                 continue;
             }
 
             QString text = cell.text;
             text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-            int textWidth = fm.horizontalAdvance(text);
+            int textWidth = fe.width(text);
             const int room = cellRect.width() - 2 * kTextPadding - indent;
             if (cell.kind == RenderCell::Kind::Number && textWidth > room) {
-                const int hashes = std::max(1, room / std::max(1, fm.horizontalAdvance(QLatin1Char('#'))));
+                const int hashes = std::max(1, room / std::max(1, fe.hashAdvance));
                 text = QString(hashes, QLatin1Char('#'));
             }
             if (align == HAlign::Fill && !text.isEmpty()) {
-                const int unit = std::max(1, fm.horizontalAdvance(text));
+                const int unit = std::max(1, fe.width(text));
                 text = text.repeated(std::max(1, room / unit));
             }
-            textWidth = fm.horizontalAdvance(text);
+            textWidth = fe.width(text);
 
             // How far the text may spill.
             int clipLeft = cellRect.left();
@@ -252,28 +296,60 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
             else
                 yBase = cellRect.bottom() - 1 - fm.descent();
 
-            p.save();
-            p.setClipRect(QRect(QPoint(clipLeft, cellRect.top()), QPoint(clipRight - 1, cellRect.bottom())));
+            const QRect clip(QPoint(clipLeft, cellRect.top()), QPoint(clipRight - 1, cellRect.bottom()));
+            // Clip only when the text reaches past what it may cover.
+            const bool inside = x >= clip.left() && x + textWidth <= clip.right() + 1
+                && yBase - fm.ascent() >= clip.top() && yBase + fm.descent() <= clip.bottom() + 1;
+            if (!inside)
+                p.setClipRect(clip);
             p.drawText(QPoint(x, yBase), text);
-            p.restore();
+            if (!inside)
+                p.setClipping(false);
         }
     }
 
-    // Borders last, on the shared edges. A cell's right/bottom border and its neighbour's
-    // left/top border are the same line.
+    // Borders last. A cell's right/bottom border and its neighbour's left/top border are the
+    // same line; lines are gathered per pen and drawn in one call each.
     p.setRenderHint(QPainter::Antialiasing, false);
+    std::vector<std::pair<QPen, QVector<QLine>>> lines;
+    auto add = [&](const BorderLine& b, int x0, int y0, int x1, int y1) {
+        if (!b.style)
+            return;
+        const QPen pen = penFor(b);
+        if (pen.style() == Qt::SolidLine) {
+            // Solid lines as filled bars: the raster engine fills far faster than it strokes.
+            const int w = pen.width();
+            const int lo = -(w - 1) / 2;
+            const QRect bar = y0 == y1 ? QRect(x0 + lo, y0 + lo, x1 - x0 + w, w) : QRect(x0 + lo, y0 + lo, w, y1 - y0 + w);
+            p.fillRect(bar, pen.color());
+            return;
+        }
+        for (auto& entry : lines) {
+            if (entry.first == pen) {
+                entry.second.append(QLine(x0, y0, x1, y1));
+                return;
+            }
+        }
+        lines.push_back({pen, QVector<QLine>{QLine(x0, y0, x1, y1)}});
+    };
     for (int r = range.firstRow; r <= range.lastRow; ++r) {
         for (int c = range.firstCol; c <= range.lastCol; ++c) {
             if (!isAnchor(r, c))
                 continue;
             const RenderStyle& s = at(r, c).style;
+            if (!s.top.style && !s.bottom.style && !s.left.style && !s.right.style)
+                continue;
             const QRect rc = L.rect(areaOf(r, c));
             const int x0 = rc.left(), y0 = rc.top(), x1 = rc.right() + 1, y1 = rc.bottom() + 1;
-            if (s.top.style) { p.setPen(penFor(s.top)); p.drawLine(x0, y0, x1, y0); }
-            if (s.bottom.style) { p.setPen(penFor(s.bottom)); p.drawLine(x0, y1, x1, y1); }
-            if (s.left.style) { p.setPen(penFor(s.left)); p.drawLine(x0, y0, x0, y1); }
-            if (s.right.style) { p.setPen(penFor(s.right)); p.drawLine(x1, y0, x1, y1); }
+            add(s.top, x0, y0, x1, y0);
+            add(s.bottom, x0, y1, x1, y1);
+            add(s.left, x0, y0, x0, y1);
+            add(s.right, x1, y0, x1, y1);
         }
+    }
+    for (const auto& entry : lines) {
+        p.setPen(entry.first);
+        p.drawLines(entry.second);
     }
     p.end();
     return image;
