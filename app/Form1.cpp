@@ -154,13 +154,7 @@ void Form1::Form_Load()
         if (std::optional<QCursor> hand = LoadHandCursor())
             m_pointer->setCustomPointer(*hand);
     });
-    proc(60, [&] { SetHeightField(m_controls.Text1, ReadSetting(SettingsSection, Keys::Text1Men, Defaults::Text1Men)); });
-    proc(61, [&] { SetHeightField(m_controls.Text2, ReadSetting(SettingsSection, Keys::Text2Men, Defaults::Text2MenAtStartup)); });
-    proc(62, [&] {
-        EntryList list(m_controls.ListView1);
-        for (const QString& caption : StartupImperialColumns())
-            list.addColumn(caption);
-    });
+    proc(60, [&] { SetupImperialView(m_controls); });
     proc(70, [&] { EntryList(m_controls.ListView1).setColumnWidthTwips(1, DateColumnTwips); });
     proc(80, [&] { LoadActiveLog(m_controls); });
     proc(90, [&] { restoreOption(m_controls.Option1, Keys::Option1, Defaults::Option1); });

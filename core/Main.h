@@ -72,6 +72,6 @@ QColor ButtonFaceColour();
 // Windows, frames, option buttons, check boxes and labels are designed on white.
 void ApplyDesignBackground(QWidget* window);
 // Gives the window and its option buttons, check boxes, frames and labels the button face
-// background; other controls keep theirs. With includePictures, picture boxes (plain QLabel
-// holding a pixmap is a label anyway; QGraphicsView/QScrollArea) too.
+// background; other controls (text boxes, lists, push buttons) keep theirs. With
+// includePictures, picture boxes (scroll areas showing a picture) too.
 void ApplyPlainBackground(QWidget* window, bool includePictures = false);

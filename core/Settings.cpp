@@ -43,6 +43,10 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
 {
     QSettings store = OpenStore();
     store.beginGroup(section);
+    // The store rewrites its whole file on every change, which a long log makes costly;
+    // writing the value it already holds changes nothing.
+    if (store.contains(key) && store.value(key).typeId() == QMetaType::QString && store.value(key).toString() == value)
+        return;
     // A null text would be stored as an invalid value; the store holds texts only.
     store.setValue(key, value.isNull() ? QLatin1String("") : value);
     store.endGroup();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -80,6 +81,23 @@ TEST_F(SettingsTest, WritingOneKeyLeavesTheOthers)
     WriteSetting(SettingsSection, Keys::FitnessMen, "");
     EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessWomen), "women");
     EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen, "x"), "");
+}
+
+TEST_F(SettingsTest, WritingTheHeldValueLeavesTheFileAlone)
+{
+    WriteSetting(SettingsSection, Keys::FitnessMen, "long log");
+    const QString path = SettingsFilePath();
+    const QDateTime old = QDateTime::currentDateTime().addDays(-1);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    WriteSetting(SettingsSection, Keys::FitnessMen, "long log");
+    EXPECT_EQ(QFileInfo(path).lastModified(), old);
+    WriteSetting(SettingsSection, Keys::FitnessMen, "longer log");
+    EXPECT_NE(QFileInfo(path).lastModified(), old);
+    EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "longer log");
 }
 
 TEST_F(SettingsTest, FailedWriteThrowsNamingTheKey)
