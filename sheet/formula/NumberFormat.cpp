@@ -798,7 +798,7 @@ QString formatDate(double v, const Section& s, const QLocale& locale)
             break;
         }
         case Kind::Digit: out += e.text == QLatin1String("0") ? QStringLiteral("0") : QString(); break;
-        case Kind::Point: out += locale.decimalPoint(); break;
+        case Kind::Point: out += QLatin1Char('.'); break; // a separator in dates ("dd.mm.yyyy")
         case Kind::Percent: out += QLatin1Char('%'); break;
         case Kind::Slash: out += QLatin1Char('/'); break;
         case Kind::General: out += general(v, locale); break;
@@ -818,6 +818,14 @@ bool hasNumberPart(const Section& s)
     return false;
 }
 
+bool sectionHasText(const Section& s)
+{
+    for (const Elem& e : s.elems)
+        if (e.kind == Kind::Text)
+            return true;
+    return false;
+}
+
 QString formatInSection(double v, const Section& s, const QLocale& locale, bool showSign)
 {
     if (s.elems.size() == 1 && s.elems[0].kind == Kind::General)
@@ -827,6 +835,8 @@ QString formatInSection(double v, const Section& s, const QLocale& locale, bool 
     if (sectionIsFraction(s))
         return formatFraction(v, s, locale, showSign);
     if (!hasNumberPart(s)) {
+        if (sectionHasText(s)) // a text format shows numbers as they are
+            return general(v, locale);
         QString out;
         for (const Elem& e : s.elems)
             if (e.kind == Kind::Literal)
@@ -846,14 +856,6 @@ QString formatText(const QString& text, const Section& s)
             out += e.text;
     }
     return out;
-}
-
-bool sectionHasText(const Section& s)
-{
-    for (const Elem& e : s.elems)
-        if (e.kind == Kind::Text)
-            return true;
-    return false;
 }
 
 bool isGeneral(const QString& code)
