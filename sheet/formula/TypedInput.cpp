@@ -314,6 +314,12 @@ TypedInput interpretTypedInput(const QString& text, const QLocale& locale, const
     };
     if (t.isEmpty())
         return asText();
+    if (text.startsWith(QLatin1Char('\''))) {
+        // A leading apostrophe forces text and is not part of it.
+        TypedInput r = asText();
+        r.text = text.mid(1);
+        return r;
+    }
 
     if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0
         || t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) {
