@@ -581,8 +581,9 @@ private:
                      .arg(QLatin1String(info->name)).arg(info->minArgs).arg(info->maxArgs).arg(n));
         }
         Frag out;
-        for (Frag& a : args) {
-            if (a.bareRef && info->argClass == 'R')
+        for (int i = 0; i < n; ++i) {
+            Frag& a = args[i];
+            if (a.bareRef && info->argClass(i) == 'R')
                 a.code[0] = withClass(a.code[0], ClassRef);
             out.code.insert(out.code.end(), a.code.begin(), a.code.end());
         }

@@ -60,7 +60,9 @@ struct FunctionInfo {
     int index;
     int minArgs;
     int maxArgs;    // equal to minArgs: fixed-count ptgFunc; else ptgFuncVar
-    char argClass;  // 'R' arguments are references (ranges), 'V' values
+    // Class of each argument, 'R' reference (ranges) or 'V' value; the last letter repeats.
+    const char* argClasses;
+    char argClass(int i) const;
 };
 const FunctionInfo* functionByName(const QString& name);
 const FunctionInfo* functionByIndex(int index);
