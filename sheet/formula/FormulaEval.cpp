@@ -1,6 +1,7 @@
 #include "Formula.h"
 
 #include "DateSerial.h"
+#include "Decimal.h"
 #include "FormulaTokens.h"
 #include "NumberFormat.h"
 #include "TypedInput.h"
@@ -42,12 +43,7 @@ struct Item {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double round15(double x)
-{
-    if (x == 0 || !std::isfinite(x))
-        return x;
-    return QString::number(x, 'g', 15).toDouble();
-}
+using decimal::round15;
 
 // Number as text the way concatenation shows it: up to 15 significant digits.
 QString numberToText(double v)
@@ -171,9 +167,12 @@ public:
 
     Value run()
     {
-        const auto tokens = tokenize(m_rgce);
-        for (const Token& t : tokens)
+        m_stack.reserve(16);
+        for (std::size_t pos = 0; pos < m_rgce.size();) {
+            const Token t = tokenAt(m_rgce, pos);
             token(t);
+            pos += t.size;
+        }
         if (m_stack.size() != 1)
             throw FormatError(QStringLiteral("Formula tokens do not form an expression"));
         Value v = deref(m_stack.back());

@@ -45,45 +45,50 @@ int fixedPayload(std::uint8_t b)
 
 } // namespace
 
+Token tokenAt(const Bytes& rgce, std::size_t pos)
+{
+    const std::size_t n = rgce.size();
+    Token t;
+    t.id = rgce[pos];
+    t.base = base(t.id);
+    t.pos = pos;
+    t.payload = pos + 1;
+    std::size_t payload = 0;
+    if (t.base == Str) {
+        if (n - t.payload < 2)
+            truncated(t.id, pos);
+        const std::size_t cch = rgce[t.payload];
+        const bool wide = rgce[t.payload + 1] & 1;
+        payload = 2 + (wide ? 2 * cch : cch);
+    } else if (t.base == Attr) {
+        if (n - t.payload < 3)
+            truncated(t.id, pos);
+        payload = 3;
+        if (rgce[t.payload] & AttrChoose) {
+            const std::size_t count = rgce[t.payload + 1] | (rgce[t.payload + 2] << 8);
+            payload += 2 * (count + 1);
+        }
+    } else {
+        const int fixed = fixedPayload(t.base);
+        if (fixed < 0 || t.id >= 0x80)
+            throw FormatError(QStringLiteral("Unknown formula token 0x%1 at offset %2")
+                                  .arg(t.id, 2, 16, QLatin1Char('0'))
+                                  .arg(pos));
+        payload = static_cast<std::size_t>(fixed);
+    }
+    if (payload > n - t.payload)
+        truncated(t.id, pos);
+    t.size = 1 + payload;
+    return t;
+}
+
 std::vector<Token> tokenize(const Bytes& rgce)
 {
     std::vector<Token> out;
-    const std::size_t n = rgce.size();
-    std::size_t pos = 0;
-    while (pos < n) {
-        Token t;
-        t.id = rgce[pos];
-        t.base = base(t.id);
-        t.pos = pos;
-        t.payload = pos + 1;
-        std::size_t payload = 0;
-        if (t.base == Str) {
-            if (n - t.payload < 2)
-                truncated(t.id, pos);
-            const std::size_t cch = rgce[t.payload];
-            const bool wide = rgce[t.payload + 1] & 1;
-            payload = 2 + (wide ? 2 * cch : cch);
-        } else if (t.base == Attr) {
-            if (n - t.payload < 3)
-                truncated(t.id, pos);
-            payload = 3;
-            if (rgce[t.payload] & AttrChoose) {
-                const std::size_t count = rgce[t.payload + 1] | (rgce[t.payload + 2] << 8);
-                payload += 2 * (count + 1);
-            }
-        } else {
-            const int fixed = fixedPayload(t.base);
-            if (fixed < 0 || t.id >= 0x80)
-                throw FormatError(QStringLiteral("Unknown formula token 0x%1 at offset %2")
-                                      .arg(t.id, 2, 16, QLatin1Char('0'))
-                                      .arg(pos));
-            payload = static_cast<std::size_t>(fixed);
-        }
-        if (payload > n - t.payload)
-            truncated(t.id, pos);
-        t.size = 1 + payload;
-        out.push_back(t);
-        pos += t.size;
+    out.reserve(rgce.size() / 3 + 1);
+    for (std::size_t pos = 0; pos < rgce.size();) {
+        out.push_back(tokenAt(rgce, pos));
+        pos += out.back().size;
     }
     return out;
 }

@@ -1,6 +1,7 @@
 #include "NumberFormat.h"
 
 #include "DateSerial.h"
+#include "Decimal.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -56,12 +57,7 @@ constexpr Builtin kBuiltins[] = {
     {49, "@"},
 };
 
-double round15(double x)
-{
-    if (x == 0 || !std::isfinite(x))
-        return x;
-    return QString::number(x, 'g', 15).toDouble();
-}
+using decimal::round15;
 
 // Decimal digits of a non-negative value rounded half away from zero to `decimals`
 // places, from its 15-significant-digit form so that 1.005 shows as 1.01 as in the
