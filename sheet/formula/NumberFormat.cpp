@@ -3,8 +3,11 @@
 #include "DateSerial.h"
 #include "Decimal.h"
 
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <charconv>
+#include <string>
 #include <cmath>
 #include <vector>
 
@@ -65,33 +68,40 @@ using decimal::round15;
 void decimalDigits(double a, int decimals, QString* intPart, QString* decPart)
 {
     // Only the 15 significant digits the spreadsheet keeps take part; beyond them pad zeros.
+    decimals = std::clamp(decimals, 0, 340);
     const double r = round15(a);
     const int e = r > 0 ? static_cast<int>(std::floor(std::log10(r))) : 0;
-    const QString s = QString::number(r, 'f', std::clamp(14 - e, 0, 340));
-    const int dot = s.indexOf(QLatin1Char('.'));
-    QString ip = dot < 0 ? s : s.left(dot);
-    QString dp = dot < 0 ? QString() : s.mid(dot + 1);
-    while (dp.size() < decimals + 1)
-        dp.append(QLatin1Char('0'));
-    const bool up = dp.at(decimals) >= QLatin1Char('5');
-    QString digits = ip + dp.left(decimals);
+    char buf[720];
+    const auto res = std::to_chars(buf, buf + sizeof buf, r, std::chars_format::fixed, std::clamp(14 - e, 0, 340));
+    std::string s(buf, res.ptr);
+    const std::size_t dot = s.find('.');
+    std::string digits = dot == std::string::npos ? s : s.substr(0, dot);
+    const std::size_t intLen = digits.size();
+    std::string dp = dot == std::string::npos ? std::string() : s.substr(dot + 1);
+    dp.resize(static_cast<std::size_t>(decimals) + 1, '0');
+    const bool up = dp[decimals] >= '5';
+    digits += dp.substr(0, decimals);
+    std::size_t len = intLen;
     if (up) {
-        int i = digits.size() - 1;
+        int i = static_cast<int>(digits.size()) - 1;
         for (; i >= 0; --i) {
-            if (digits[i] == QLatin1Char('9')) {
-                digits[i] = QLatin1Char('0');
+            if (digits[i] == '9') {
+                digits[i] = '0';
             } else {
-                digits[i] = QChar(digits[i].unicode() + 1);
+                ++digits[i];
                 break;
             }
         }
-        if (i < 0)
-            digits.prepend(QLatin1Char('1'));
+        if (i < 0) {
+            digits.insert(digits.begin(), '1');
+            ++len;
+        }
     }
-    *intPart = digits.left(digits.size() - decimals);
-    *decPart = digits.right(decimals);
-    while (intPart->startsWith(QLatin1Char('0')))
-        intPart->remove(0, 1);
+    std::size_t lead = 0;
+    while (lead < len && digits[lead] == '0')
+        ++lead;
+    *intPart = QString::fromLatin1(digits.data() + lead, static_cast<qsizetype>(len - lead));
+    *decPart = QString::fromLatin1(digits.data() + len, static_cast<qsizetype>(decimals));
 }
 
 QString groupDigits(const QString& digits, const QString& sep)
@@ -854,6 +864,21 @@ QString formatText(const QString& text, const Section& s)
     return out;
 }
 
+// Codes are few and cells many: keep the parsed form of the codes seen lately.
+const std::vector<Section>& parsedFormat(const QString& code)
+{
+    thread_local QHash<QString, std::vector<Section>> cache;
+    auto it = cache.constFind(code);
+    if (it != cache.constEnd())
+        return *it;
+    if (cache.size() >= 256)
+        cache.clear();
+    std::vector<Section> sections;
+    for (const QString& p : splitSections(code))
+        sections.push_back(parseSection(p));
+    return *cache.insert(code, std::move(sections));
+}
+
 bool isGeneral(const QString& code)
 {
     const QString t = code.trimmed();
@@ -887,14 +912,12 @@ QString formatValue(const Value& v, const QString& code, const QLocale& locale)
     case Value::Type::String: {
         if (isGeneral(code))
             return v.asString();
-        const QStringList parts = splitSections(code);
-        if (parts.size() >= 4)
-            return formatText(v.asString(), parseSection(parts[3]));
-        for (const QString& p : parts) {
-            const Section s = parseSection(p);
+        const std::vector<Section>& sections = parsedFormat(code);
+        if (sections.size() >= 4)
+            return formatText(v.asString(), sections[3]);
+        for (const Section& s : sections)
             if (sectionHasText(s))
                 return formatText(v.asString(), s);
-        }
         return v.asString();
     }
     case Value::Type::Number: break;
@@ -904,10 +927,7 @@ QString formatValue(const Value& v, const QString& code, const QLocale& locale)
         return errorText(ErrorCode::Num);
     if (isGeneral(code))
         return general(x, locale);
-    const QStringList parts = splitSections(code);
-    std::vector<Section> sections;
-    for (const QString& p : parts)
-        sections.push_back(parseSection(p));
+    const std::vector<Section>& sections = parsedFormat(code);
     // Sections with conditions pick by condition; else positive;negative;zero.
     if (sections[0].hasCondition) {
         for (std::size_t i = 0; i < sections.size() && i < 3; ++i)
@@ -964,14 +984,14 @@ bool isDateFormat(const QString& code)
 {
     if (isGeneral(code))
         return false;
-    return sectionIsDate(parseSection(splitSections(code).value(0)));
+    return sectionIsDate(parsedFormat(code).front());
 }
 
 bool isFractionFormat(const QString& code)
 {
     if (isGeneral(code))
         return false;
-    return sectionIsFraction(parseSection(splitSections(code).value(0)));
+    return sectionIsFraction(parsedFormat(code).front());
 }
 
 } // namespace sheet

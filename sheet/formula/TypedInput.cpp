@@ -70,6 +70,8 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
 {
     const QString& point = loc.point;
     const QString& group = loc.group;
+    // Where the locale groups with a (narrow) no-break space, people type a plain space.
+    const bool spaceGroups = group.size() == 1 && (group[0] == QChar(0x00A0) || group[0] == QChar(0x202F));
     int i = 0;
     const int n = t.size();
     bool negative = false, parens = false;
@@ -94,8 +96,8 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
                 if (sinceGroup >= 0)
                     ++sinceGroup;
             }
-        } else if (!hasPoint && startsWithAt(t, i, group) && intDigits > 0
-                   && (group != point)) {
+        } else if (!hasPoint && intDigits > 0 && group != point
+                   && (startsWithAt(t, i, group) || (spaceGroups && (t[i] == QLatin1Char(' ') || t[i] == QChar(0x00A0))))) {
             // Groups of exactly three digits after the first separator.
             if (sinceGroup >= 0 && sinceGroup != 3)
                 return false;
@@ -104,7 +106,8 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
             sinceGroup = 0;
             ++groups;
             grouped = true;
-            i += group.size() - 1;
+            if (startsWithAt(t, i, group))
+                i += group.size() - 1;
         } else if (!hasPoint && startsWithAt(t, i, point)) {
             hasPoint = true;
             digits.append(QLatin1Char('.'));
@@ -117,6 +120,16 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
         return false;
     if (intDigits + decDigits == 0)
         return false;
+    // The spreadsheet keeps 15 significant digits of what is typed; later ones become zeros.
+    {
+        int significant = 0;
+        for (QChar& c : digits) {
+            if (c == QLatin1Char('.') || (significant == 0 && c == QLatin1Char('0')))
+                continue;
+            if (++significant > 15)
+                c = QLatin1Char('0');
+        }
+    }
     bool exponent = false;
     if (i < n && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
         int j = i + 1;
@@ -431,6 +444,9 @@ TypedInput interpretTypedInput(const QString& text, const QLocale& locale, const
         return r;
     };
     if (t.isEmpty())
+        return asText();
+    // A cell formatted as text takes what is typed as text.
+    if (cellFormatCode == QLatin1String("@"))
         return asText();
     if (text.startsWith(QLatin1Char('\''))) {
         // A leading apostrophe forces text and is not part of it.

@@ -62,6 +62,9 @@ TEST(TypedInput, NumbersInAPointLocale)
         {"12.5 %", 0.125, 10},
         {"(12)", -12, -1},
         {"0", 0, -1},
+        // Digits beyond the fifteenth significant one become zeros.
+        {"12345678901234567", 12345678901234500, -1},
+        {"0.1234567890123456789", 0.123456789012345, -1},
     });
 }
 
@@ -76,6 +79,8 @@ TEST(TypedInput, NumbersInACommaLocale)
         {"5%", 0.05, 9},
         {"2,5e2", 250, 11},
     });
+    // Locales that group with a no-break space accept a typed space.
+    expectNumbers(QLocale(QLocale::French, QLocale::France), {{"1 234,5", 1234.5, 4}, {"1234,5", 1234.5, -1}});
 }
 
 TEST(TypedInput, MisplacedSeparatorsAreNotNumbers)
@@ -151,6 +156,11 @@ TEST(TypedInput, Times)
         {"12:00 am", 0, 18},
     });
     expectText(kUs, {"25:00", "10:60", "13:00 PM"});
+}
+
+TEST(TypedInput, TextCellsKeepNumbersAsText)
+{
+    expectText(kUs, {"123", "6/10/2004", "TRUE", "3/8"}, QStringLiteral("@"));
 }
 
 TEST(TypedInput, BooleansEmptyAndText)
