@@ -887,6 +887,11 @@ bool isGeneral(const QString& code)
 
 } // namespace
 
+QString formatGeneral(double v, const QLocale& locale, int maxChars)
+{
+    return general(v, locale, std::clamp(maxChars, 5, 11));
+}
+
 QString builtinFormatCode(int ifmt)
 {
     for (const auto& b : kBuiltins)

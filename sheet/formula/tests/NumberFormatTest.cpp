@@ -69,6 +69,11 @@ TEST(NumberFormat, GeneralShowsUpToElevenCharacters)
         EXPECT_EQ(show(c.value, c.code), QString::fromUtf8(c.shown));
     }
     EXPECT_EQ(show(1.5, "General", kDe), "1,5");
+    // Narrower, as a renderer fitting a column asks for.
+    EXPECT_EQ(formatGeneral(1.0 / 3, kUs, 8), "0.333333");
+    EXPECT_EQ(formatGeneral(28.69387755, kUs, 6), "28.694");
+    EXPECT_EQ(formatGeneral(123456789, kUs, 8), "1.23E+08");
+    EXPECT_EQ(formatGeneral(38148, kUs, 8), "38148");
 }
 
 TEST(NumberFormat, FixedDecimalsGroupingAndPercent)
