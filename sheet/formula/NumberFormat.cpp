@@ -188,6 +188,8 @@ QStringList splitSections(const QString& code)
 
 void addLiteral(Section& s, const QString& t)
 {
+    if (t.isEmpty())
+        return;
     if (!s.elems.empty() && s.elems.back().kind == Kind::Literal)
         s.elems.back().text += t;
     else
@@ -983,6 +985,11 @@ QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLo
     if (ifmt == 14)
         return formatValue(v, localeShortDateCode(locale), locale);
     return formatValue(v, code.isEmpty() ? builtinFormatCode(ifmt) : code, locale);
+}
+
+bool isGeneralFormat(const QString& code)
+{
+    return isGeneral(code);
 }
 
 bool isDateFormat(const QString& code)

@@ -27,6 +27,8 @@ QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLo
 // spreadsheet shows at most 11; a renderer may ask for fewer to fit a narrow column.
 QString formatGeneral(double v, const QLocale& locale, int maxChars = 11);
 
+// "General" under any index: LibreOffice writes it as a custom format (164) of its own.
+bool isGeneralFormat(const QString& code);
 bool isDateFormat(const QString& code);     // shows a number as a date or time
 bool isFractionFormat(const QString& code); // "# ?/?", "# ??/??", "?/4" ...
 

@@ -205,6 +205,21 @@ TEST(NumberFormat, TextBooleansErrorsAndEmpty)
     EXPECT_EQ(show(5, "@"), "5");
 }
 
+TEST(NumberFormat, CodesAsLibreOfficeWritesThem)
+{
+    // FORMAT records of the reference workbooks: a locale tag in front of the code.
+    EXPECT_EQ(show(0.375, "[$-409]# ?/?"), "3/8");
+    EXPECT_EQ(show(38148, "[$-409]mm/dd/yy"), "06/10/04");
+    EXPECT_EQ(show(27.64683317, "[$-409]0.0"), "27.6");
+    EXPECT_TRUE(isFractionFormat(QStringLiteral("[$-409]# ?/?")));
+    EXPECT_TRUE(isDateFormat(QStringLiteral("[$-409]mm/dd/yy")));
+    EXPECT_TRUE(isGeneralFormat(QStringLiteral("General")));
+    EXPECT_TRUE(isGeneralFormat(QString()));
+    EXPECT_FALSE(isGeneralFormat(QStringLiteral("0")));
+    // A currency tag shows its symbol.
+    EXPECT_EQ(show(5, "[$\u20AC-407]0.00"), "\u20AC5.00");
+}
+
 TEST(NumberFormat, RecognisesDateAndFractionCodes)
 {
     for (const char* code : {"m/d/yyyy", "d-mmm-yy", "h:mm", "[h]:mm:ss", "yyyy", "dd.mm.yyyy", "mmm-yy", "[$-409]m/d/yy"})

@@ -1,6 +1,7 @@
 #include "TestSheet.h"
 
 #include "formula/DateSerial.h"
+#include "formula/NumberFormat.h"
 #include "formula/TypedInput.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +117,22 @@ TEST(TypedInput, DatesInTheLocaleOrder)
     });
     expectText(kUs, {"13/1/2004", "2/30/2004", "2/29/2005", "6/10/2004/1", "6//2004", "1/1/1899"});
     expectText(kDe, {"6/31/2004"});
+}
+
+TEST(TypedInput, ADateShownInTheLocaleReadsBackAsTheSameDate)
+{
+    const QLocale locales[] = {kUs, kDe, QLocale(QLocale::English, QLocale::UnitedKingdom),
+                               QLocale(QLocale::French, QLocale::France), QLocale(QLocale::Japanese, QLocale::Japan),
+                               QLocale(QLocale::Dutch, QLocale::Netherlands)};
+    for (const QLocale& locale : locales) {
+        SCOPED_TRACE(locale.name().toStdString());
+        for (double serial : {38148.0, 38323.0, 61.0, 2958465.0, 40000.0}) {
+            const QString shown = formatValue(Value::number(serial), localeShortDateCode(locale), locale);
+            const TypedInput in = interpretTypedInput(shown, locale, kGeneral);
+            EXPECT_EQ(in.kind, Kind::Number) << shown.toStdString();
+            EXPECT_EQ(in.number, serial) << shown.toStdString();
+        }
+    }
 }
 
 TEST(TypedInput, TwoPartDatesFallInTheCurrentYear)
