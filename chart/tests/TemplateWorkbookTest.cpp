@@ -176,8 +176,8 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
     const bool men = GetParam() == kImperialTemplate;
     const int last = men ? 30 : 31;
     struct Expect {
-        QString axis;
-        QString secondaryAxis;
+        const char* axis;
+        const char* secondaryAxis;
         std::vector<std::pair<int, bool>> series;
     };
     const std::vector<Expect> expected = men
@@ -191,8 +191,8 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
         const sheet::Chart chart = sheet::readChartSheetBody(
             wb->sheet(1 + i).records(), [&](std::uint16_t ixti) { return wb->sheetForExternSheetIndex(ixti); });
         const Expect& e = expected[static_cast<std::size_t>(i)];
-        EXPECT_EQ(chart.valueAxisTitle, e.axis);
-        EXPECT_EQ(chart.secondaryValueAxisTitle, e.secondaryAxis);
+        EXPECT_EQ(chart.valueAxisTitle, QLatin1String(e.axis));
+        EXPECT_EQ(chart.secondaryValueAxisTitle, QLatin1String(e.secondaryAxis));
         EXPECT_TRUE(chart.legend);
         ASSERT_EQ(chart.series.size(), e.series.size());
         for (std::size_t k = 0; k < e.series.size(); ++k) {
