@@ -109,6 +109,31 @@ TEST_P(TemplateTest, FixedCellsAndFormats)
     }
 }
 
+TEST_P(TemplateTest, DataSheetPrintsLandscapeOnePageWide)
+{
+    // SETUP and WSBOOL of the data sheet, found in the written stream
+    const sheet::Bytes stream = wb->toStream();
+    int substream = -1;
+    std::uint16_t setupFlags = 0xFFFF, fitWidth = 0, wsBool = 0;
+    for (std::size_t pos = 0; pos + 4 <= stream.size();) {
+        const int id = stream[pos] | (stream[pos + 1] << 8);
+        const std::size_t len = static_cast<std::size_t>(stream[pos + 2] | (stream[pos + 3] << 8));
+        const std::uint8_t* b = stream.data() + pos + 4;
+        if (id == 0x0809)
+            ++substream;
+        if (substream == 1 && id == 0x00A1 && len == 34) {
+            fitWidth = static_cast<std::uint16_t>(b[6] | (b[7] << 8));
+            setupFlags = static_cast<std::uint16_t>(b[10] | (b[11] << 8));
+        }
+        if (substream == 1 && id == 0x0081)
+            wsBool = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+        pos += 4 + len;
+    }
+    EXPECT_EQ(setupFlags & 0x0006, 0); // landscape, printer settings valid
+    EXPECT_EQ(fitWidth, 1);
+    EXPECT_TRUE(wsBool & 0x0100);    // fit to page
+}
+
 TEST_P(TemplateTest, ExampleEntriesAreWeeklyFromTenthOfJune2004)
 {
     const QDate epoch(1899, 12, 30);
