@@ -219,6 +219,10 @@ Styles addStyles(sheet::Workbook& wb, const TemplateDefinition& d, sheet::ChartF
     chartFonts->axisTitle = fontIndex(axisTitle);
     chartFonts->axisLabels = fontIndex(small);
     chartFonts->legend = 0; // Arial 10, the workbook's default font
+    chartFonts->titleHeight = chartTitle.height;
+    chartFonts->axisTitleHeight = axisTitle.height;
+    chartFonts->axisLabelsHeight = small.height;
+    chartFonts->legendHeight = 200;
 
     Styles s;
     s.title = addXf(wb, sheet::cellXf(titleIdx, kGeneral));
@@ -313,6 +317,7 @@ sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int 
     c.plotAreaColour = 0x09;
     c.gridlineColour = 0x16;
     c.legendPosition = sheet::LegendPosition::Bottom;
+    c.categoryLabelRotation = 45; // 26 or 27 dates side by side
     for (const TemplateSeries& ts : tc.series) {
         sheet::ChartSeries s;
         s.values = sheet::SheetRange::column(dataSheet, ts.column, d.firstDataRow, d.lastDataRow());
