@@ -234,9 +234,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
         b.m_sheets.push_back(std::move(sheet));
     }
 
-    ByteReader w1(b.m_window1.empty() ? Bytes(18, 0) : b.m_window1);
-    w1.skip(10);
-    const int active = w1.u16();
+    const int active = b.m_window1.size() >= 12 ? (b.m_window1[10] | (b.m_window1[11] << 8)) : 0;
     b.m_activeSheet = active < b.sheetCount() ? active : 0;
     b.m_dirty = false;
     return book;

@@ -1,1 +1,310 @@
-#include <gtest/gtest.h>
+// Broken inputs, each with the error it must produce. None may crash or hang.
+#include "TestUtil.h"
+
+#include "Compound.h"
+#include "RecordIds.h"
+#include "Sheet.h"
+#include "Workbook.h"
+#include "Xf.h"
+
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace sheet::test {
+namespace {
+
+Record rec(std::uint16_t id, Bytes body = {})
+{
+    return Record{id, std::move(body)};
+}
+
+Record boundSheet(const char* name)
+{
+    ByteWriter w;
+    w.u32(0);
+    w.u8(0);
+    w.u8(0);
+    w.shortXLUnicodeString(QString::fromLatin1(name));
+    return rec(rid::kBoundSheet, w.take());
+}
+
+Record cell(std::uint16_t id, int row, int col, std::uint16_t xf, const Bytes& rest)
+{
+    ByteWriter w;
+    w.u16(static_cast<std::uint16_t>(row));
+    w.u16(static_cast<std::uint16_t>(col));
+    w.u16(xf);
+    w.bytes(rest);
+    return rec(id, w.take());
+}
+
+// A small valid workbook as records, for the cases to break one piece of.
+struct Stream {
+    RecordList globals;
+    std::vector<RecordList> sheets;
+
+    Stream()
+    {
+        Font f;
+        globals = {rec(rid::kBof, standardBof(rid::kBofGlobals)), rec(rid::kFont, f.encode())};
+        for (int i = 0; i < 16; ++i)
+            globals.push_back(rec(rid::kXf, cellXf(0, 0).encode()));
+        globals.push_back(boundSheet("Data"));
+        globals.push_back(rec(rid::kSst, {1, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 'h', 'i'}));
+        globals.push_back(rec(rid::kEof));
+        sheets.push_back({rec(rid::kBof, standardBof(rid::kBofWorksheet)),
+                          cell(rid::kLabelSst, 0, 0, 15, {0, 0, 0, 0}), rec(rid::kWindow2, Bytes(18, 0)),
+                          rec(rid::kEof)});
+    }
+
+    // Concatenates, pointing the BOUNDSHEET records at the sheets unless told otherwise.
+    Bytes build(bool patchOffsets = true) const
+    {
+        Bytes g;
+        std::vector<std::size_t> at;
+        for (const Record& r : globals) {
+            if (r.id == rid::kBoundSheet)
+                at.push_back(g.size() + 4);
+            appendRecord(g, r);
+        }
+        std::size_t pos = g.size();
+        for (std::size_t i = 0; i < sheets.size(); ++i) {
+            if (patchOffsets && i < at.size())
+                for (int k = 0; k < 4; ++k)
+                    g[at[i] + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(pos >> (8 * k));
+            for (const Record& r : sheets[i])
+                appendRecord(g, r);
+            pos = g.size();
+        }
+        return g;
+    }
+};
+
+Bytes compoundWith(const Bytes& stream)
+{
+    CompoundFile f;
+    f.workbook = stream;
+    return f.toBytes();
+}
+
+struct BrokenCase {
+    const char* name;
+    std::function<Bytes()> bytes; // a whole file
+    const char* message;          // what the error must say
+};
+
+Bytes streamCase(const std::function<void(Stream&)>& change)
+{
+    Stream s;
+    change(s);
+    return compoundWith(s.build());
+}
+
+const BrokenCase kCases[] = {
+    {"empty file", [] { return Bytes{}; }, "bad compound file header"},
+    {"text file", [] { return Bytes(600, 'x'); }, "bad compound file header"},
+    {"signature then zeros",
+     [] {
+         Bytes b(1536, 0);
+         const std::uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+         std::copy(sig, sig + 8, b.begin());
+         return b;
+     },
+     "bad compound file"},
+    {"truncated container",
+     [] {
+         Bytes b = compoundWith(Stream().build());
+         b.resize(b.size() / 2 + 1);
+         return b;
+     },
+     "bad compound file"},
+    {"no workbook stream",
+     [] {
+         Bytes b = compoundWith(Stream().build());
+         // rename the directory entry "Workbook" (UTF-16) to "Wxrkbook"
+         for (std::size_t i = 0; i + 4 < b.size(); ++i)
+             if (b[i] == 'W' && b[i + 1] == 0 && b[i + 2] == 'o' && b[i + 3] == 0 && b[i + 4] == 'r')
+                 b[i + 2] = 'x';
+         return b;
+     },
+     "holds no workbook stream"},
+    {"stream size larger than the file",
+     [] {
+         Stream s;
+         s.sheets[0].insert(s.sheets[0].begin() + 1, rec(0x00FE, Bytes(5000, 0))); // big-block stream
+         Bytes b = compoundWith(s.build());
+         for (std::size_t i = 512; i + 128 <= b.size(); i += 128)
+             if (b[i] == 'W' && b[i + 2] == 'o' && b[i + 4] == 'r') {
+                 b[i + 0x78] = 0xFF;
+                 b[i + 0x79] = 0xFF;
+                 b[i + 0x7A] = 0x7F;
+             }
+         return b;
+     },
+     "holds no workbook stream"}, // libgsf drops an entry whose size cannot be right
+    {"empty workbook stream", [] { return compoundWith({}); }, "the workbook stream is empty"},
+    {"no BOF first", [] { return streamCase([](Stream& s) { s.globals[0].id = rid::kFont; }); }, "expected a BOF"},
+    {"BIFF5 workbook",
+     [] { return streamCase([](Stream& s) { s.globals[0].data[1] = 0x05; }); }, "not an Excel 97-2003 (BIFF8)"},
+    {"worksheet where the globals belong",
+     [] { return streamCase([](Stream& s) { s.globals[0].data[2] = 0x10; }); }, "does not start with the workbook globals"},
+    {"encrypted",
+     [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, rec(rid::kFilePass, {0, 0})); }); },
+     "encrypted"},
+    {"no XF records",
+     [] {
+         return streamCase([](Stream& s) {
+             s.globals.erase(std::remove_if(s.globals.begin(), s.globals.end(),
+                                            [](const Record& r) { return r.id == rid::kXf; }),
+                             s.globals.end());
+         });
+     },
+     "no cell formats"},
+    {"record running past the end",
+     [] {
+         Bytes b = Stream().build();
+         b[2] = 0xFF; // BOF claims 255 bytes... then the next records overrun
+         b[3] = 0x7F;
+         return compoundWith(b);
+     },
+     "runs past the end of the stream"},
+    {"sheet offset past the end",
+     [] {
+         Stream s;
+         Bytes b = s.build();
+         // find the BOUNDSHEET and point it far away
+         for (std::size_t i = 0; i + 8 < b.size(); ++i)
+             if (b[i] == 0x85 && b[i + 1] == 0x00) {
+                 b[i + 4] = 0xFF;
+                 b[i + 5] = 0xFF;
+                 b[i + 6] = 0x0F;
+                 break;
+             }
+         return compoundWith(b);
+     },
+     "starts past the end of the stream"},
+    {"sheet offset not at a BOF",
+     [] {
+         Stream s;
+         Bytes b = s.build(false); // offsets left at 0 + 4: inside the globals' BOF
+         for (std::size_t i = 0; i + 8 < b.size(); ++i)
+             if (b[i] == 0x85 && b[i + 1] == 0x00) {
+                 b[i + 4] = 4;
+                 break;
+             }
+         return compoundWith(b);
+     },
+     "expected a BOF"},
+    {"shared string index out of range",
+     [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kLabelSst, 0, 0, 15, {7, 0, 0, 0}); }); },
+     "refers to shared string 7"},
+    {"cell format out of range",
+     [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kLabelSst, 0, 0, 99, {0, 0, 0, 0}); }); },
+     "uses cell format 99"},
+    {"column outside the sheet",
+     [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kBlank, 0, 300, 15, {}); }); },
+     "outside the sheet"},
+    {"MULRK count and range disagree",
+     [] {
+         return streamCase([](Stream& s) {
+             s.sheets[0][1] = rec(rid::kMulRk, {0, 0, 1, 0, 15, 0, 2, 0, 0, 0, 15, 0, 6, 0, 0, 0, 9, 0});
+         });
+     },
+     "cell count and column range disagree"},
+    {"truncated NUMBER",
+     [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kNumber, 0, 0, 15, {1, 2, 3}); }); },
+     "shorter than its content"},
+    {"formula longer than its record",
+     [] {
+         return streamCase([](Stream& s) {
+             s.sheets[0][1] = cell(rid::kFormula, 0, 0, 15, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x00, 0x1E});
+         });
+     },
+     "shorter than its content"},
+    {"shared strings cut short",
+     [] {
+         return streamCase([](Stream& s) {
+             for (Record& r : s.globals)
+                 if (r.id == rid::kSst)
+                     r.data = {1, 0, 0, 0, 1, 0, 0, 0, 50, 0, 0, 'h', 'i'};
+         });
+     },
+     "ends inside a string"},
+    {"short WINDOW1",
+     [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, rec(rid::kWindow1, {0, 0})); }); },
+     "WINDOW1 record is too short"},
+    {"BOF nested inside the globals",
+     [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, s.globals[0]); }); },
+     "BOF"},
+};
+
+void PrintTo(const BrokenCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class BrokenFile : public ::testing::TestWithParam<BrokenCase> {};
+
+TEST_P(BrokenFile, IsRefusedWithItsMessage)
+{
+    const BrokenCase& c = GetParam();
+    try {
+        auto book = Workbook::fromBytes(c.bytes());
+        FAIL() << c.name << ": was accepted";
+    } catch (const FormatError& e) {
+        EXPECT_TRUE(e.message().contains(QString::fromLatin1(c.message)))
+            << c.name << ": got \"" << e.message().toStdString() << "\", expected it to contain \"" << c.message << '"';
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BrokenFile, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<BrokenCase>& info) {
+                             std::string n = info.param.name;
+                             for (char& ch : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return n;
+                         });
+
+TEST(BrokenFile, TheValidBaseOfTheTableOpens)
+{
+    auto book = Workbook::fromBytes(compoundWith(Stream().build()));
+    EXPECT_EQ(book->worksheet(0)->value(0, 0), Value::string(QStringLiteral("hi")));
+}
+
+TEST(BrokenFile, LoadNamesTheFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.xls"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a workbook at all, just some text that is long enough");
+    f.close();
+    try {
+        Workbook::load(path);
+        FAIL();
+    } catch (const FormatError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("'x.xls' is not a workbook: bad compound file header"));
+    }
+    EXPECT_THROW(Workbook::load(dir.filePath(QStringLiteral("missing.xls"))), Error);
+}
+
+TEST(BrokenFile, LooseEndsAreTolerated)
+{
+    // Zero padding after the last EOF, a missing final EOF on the last sheet, a STRING with no
+    // formula before it and a reversed merged range: the file opens.
+    Stream s;
+    s.sheets[0].insert(s.sheets[0].begin() + 2, rec(rid::kString, {1, 0, 0, 'z'}));
+    s.sheets[0].insert(s.sheets[0].begin() + 2, rec(rid::kMergedCells, {1, 0, 5, 0, 1, 0, 0, 0, 0, 0}));
+    s.sheets[0].pop_back();
+    Bytes b = s.build();
+    b.resize(b.size() + 700, 0);
+    auto book = Workbook::fromBytes(compoundWith(b));
+    EXPECT_EQ(book->worksheet(0)->value(0, 0), Value::string(QStringLiteral("hi")));
+    EXPECT_TRUE(book->worksheet(0)->mergedRanges().empty());
+    EXPECT_NO_THROW(book->toBytes());
+}
+
+} // namespace
+} // namespace sheet::test

@@ -1,1 +1,143 @@
-#include <gtest/gtest.h>
+// Recalculation order, circular references, cross-sheet references and cached results.
+#include "TestUtil.h"
+
+#include "Workbook.h"
+
+namespace sheet::test {
+namespace {
+
+class Recalculation : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        book.addWorksheet(QStringLiteral("Data"));
+        ws = book.worksheet(0);
+    }
+    Workbook book;
+    Worksheet* ws = nullptr;
+};
+
+TEST_F(Recalculation, CellsAreComputedAfterTheCellsTheyRead)
+{
+    // Entered so that a single pass in cell order would read stale values.
+    ws->setFormula(0, 0, QStringLiteral("=B1+1"));
+    ws->setFormula(0, 1, QStringLiteral("=C1*2"));
+    ws->setNumber(0, 2, 3);
+    ws->setFormula(1, 0, QStringLiteral("=SUM(A1:C1)"));
+    EXPECT_EQ(ws->value(0, 0), Value::number(7));
+    EXPECT_EQ(ws->value(1, 0), Value::number(16));
+    ws->setNumber(0, 2, 10);
+    EXPECT_EQ(ws->value(0, 0), Value::number(21));
+    EXPECT_EQ(ws->value(1, 0), Value::number(51));
+}
+
+TEST_F(Recalculation, CircularReferencesGiveAnErrorNotAHang)
+{
+    ws->setFormula(0, 0, QStringLiteral("=B1"));
+    ws->setFormula(0, 1, QStringLiteral("=A1+1"));
+    ws->setFormula(0, 2, QStringLiteral("=A1*2")); // reads the cycle
+    ws->setFormula(0, 3, QStringLiteral("=D1"));   // reads itself
+    ws->setFormula(0, 4, QStringLiteral("=1+1"));  // unrelated
+    EXPECT_EQ(ws->value(0, 0), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(0, 1), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(0, 2), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(0, 3), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(0, 4), Value::number(2));
+    // Breaking the cycle heals it.
+    ws->setNumber(0, 1, 5);
+    EXPECT_EQ(ws->value(0, 0), Value::number(5));
+    EXPECT_EQ(ws->value(0, 2), Value::number(10));
+}
+
+TEST_F(Recalculation, LongChainsNeedNoDeepRecursion)
+{
+    const int n = 30000;
+    ws->setNumber(0, 0, 1);
+    const Bytes plusOne = {0x44, 0x00, 0x00, 0x00, 0xC0, 0x1E, 0x01, 0x00, 0x03}; // =A(row-1)+1 pattern
+    for (int r = n - 1; r >= 1; --r) {
+        Bytes t = plusOne;
+        t[1] = static_cast<std::uint8_t>((r - 1) & 0xFF);
+        t[2] = static_cast<std::uint8_t>((r - 1) >> 8);
+        ws->setFormulaTokens(r, 0, t);
+    }
+    EXPECT_EQ(ws->value(n - 1, 0), Value::number(n));
+}
+
+TEST_F(Recalculation, OtherSheetsThroughExternSheetEntries)
+{
+    book.addWorksheet(QStringLiteral("Totals"));
+    book.addChartSheet(QStringLiteral("Chart"), {});
+    Worksheet* totals = book.worksheet(1);
+    ws->setNumber(5, 1, 70);
+    totals->setFormula(0, 0, QStringLiteral("=Data!B6*2"));
+    EXPECT_EQ(totals->formulaText(0, 0), QStringLiteral("=Data!B6*2"));
+    EXPECT_EQ(totals->value(0, 0), Value::number(140));
+    ws->setNumber(5, 1, 80);
+    EXPECT_EQ(totals->value(0, 0), Value::number(160));
+    // A reference to a chart sheet reads as #REF!
+    totals->setFormulaTokens(1, 0, {0x5A, static_cast<std::uint8_t>(book.externSheetIndex(2)), 0, 0, 0, 0, 0});
+    EXPECT_EQ(totals->value(1, 0), Value::error(ErrorCode::Ref));
+}
+
+TEST_F(Recalculation, SavedFormulasCarryTheirResults)
+{
+    ws->setNumber(0, 0, 4);
+    ws->setFormula(0, 1, QStringLiteral("=A1/0"));
+    ws->setFormula(0, 2, QStringLiteral("=A1*2.5"));
+    ws->setFormula(0, 3, QStringLiteral("=\"x\"&A1"));
+    ws->setFormula(0, 4, QStringLiteral("=A1>3"));
+    auto again = Workbook::fromStream(book.toStream());
+    // Read straight from the cells: the cached results, not a new computation.
+    const Worksheet* d = again->worksheet(0);
+    EXPECT_EQ(d->cell(0, 1)->value, Value::error(ErrorCode::Div0));
+    EXPECT_EQ(d->cell(0, 2)->value, Value::number(10));
+    EXPECT_EQ(d->cell(0, 3)->value, Value::string(QStringLiteral("x4")));
+    EXPECT_EQ(d->cell(0, 4)->value, Value::boolean(true));
+    EXPECT_FALSE(again->isDirty());
+}
+
+TEST_F(Recalculation, TypedInputAndFormats)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    ws->setInput(0, 0, QStringLiteral("6/10/2004"), us);
+    EXPECT_EQ(ws->value(0, 0), Value::number(38148));
+    EXPECT_EQ(book.xf(ws->cellXf(0, 0)).format, 14); // General cell takes the short date
+    ws->setInput(1, 0, QStringLiteral("1.234,5"), de);
+    EXPECT_EQ(ws->value(1, 0), Value::number(1234.5));
+    ws->setInput(2, 0, QStringLiteral("hello"), us);
+    EXPECT_EQ(ws->value(2, 0), Value::string(QStringLiteral("hello")));
+    ws->setInput(3, 0, QStringLiteral("=A2*2"), us);
+    EXPECT_EQ(ws->value(3, 0), Value::number(2469));
+
+    // A fraction cell keeps its format and reads "3/8" as 0.375.
+    const int fraction = book.addXf(cellXf(0, 12));
+    ws->setCellXf(4, 0, static_cast<std::uint16_t>(fraction));
+    ws->setInput(4, 0, QStringLiteral("3/8"), us);
+    EXPECT_EQ(ws->value(4, 0), Value::number(0.375));
+    EXPECT_EQ(ws->cellXf(4, 0), fraction);
+
+    // "" empties the cell, formula included; a formatted cell stays as a blank with its format.
+    ws->setInput(3, 0, QString(), us);
+    EXPECT_EQ(ws->cell(3, 0), nullptr);
+    ws->setInput(4, 0, QString(), us);
+    ASSERT_NE(ws->cell(4, 0), nullptr);
+    EXPECT_TRUE(ws->cell(4, 0)->isBlank());
+    EXPECT_EQ(ws->cellXf(4, 0), fraction);
+    EXPECT_THROW(ws->setInput(5, 0, QStringLiteral("=1+"), us), Error);
+}
+
+TEST_F(Recalculation, UsedRangeCoversValuesFormulasAndFormattedBlanks)
+{
+    EXPECT_FALSE(ws->usedRange().has_value());
+    ws->setNumber(3, 2, 1);
+    ws->setFormula(7, 1, QStringLiteral("=C4"));
+    ws->setCellXf(1, 5, static_cast<std::uint16_t>(book.addXf(cellXf(0, 2))));
+    EXPECT_EQ(*ws->usedRange(), (CellRange{1, 1, 7, 5}));
+    ws->removeCell(1, 5);
+    ws->clearContents(7, 1);
+    EXPECT_EQ(*ws->usedRange(), (CellRange{3, 2, 3, 2}));
+}
+
+} // namespace
+} // namespace sheet::test

@@ -1,0 +1,88 @@
+// The engine's part of making a chart workbook: open the template, type 26 rows, clear the
+// rest, recalculate, save, open the result again.
+#include "Compound.h"
+#include "Workbook.h"
+
+#include <QFile>
+#include <QLocale>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+sheet::Bytes templateBytes()
+{
+    QFile f(QStringLiteral(SHEET_TEST_DATA "/reference-imperial.xls"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray d = f.readAll();
+    return sheet::Bytes(d.begin(), d.end());
+}
+
+void fill(sheet::Worksheet& ws, const QLocale& locale)
+{
+    ws.setInput(1, 8, QStringLiteral("5"), locale);
+    ws.setInput(2, 8, QStringLiteral("10"), locale);
+    for (int r = 5; r < 31; ++r) {
+        ws.setInput(r, 0, QStringLiteral("6/%1/2004").arg(1 + r % 28), locale);
+        ws.setInput(r, 1, QStringLiteral("%1.5").arg(150 + r), locale);
+        ws.setInput(r, 2, QStringLiteral("40"), locale);
+        ws.setInput(r, 3, QStringLiteral("36.25"), locale);
+        ws.setInput(r, 4, QStringLiteral("41"), locale);
+    }
+    for (int c = 0; c < 9; ++c)
+        ws.setInput(31, c, QString(), locale);
+}
+
+void BM_Open(benchmark::State& state)
+{
+    const sheet::Bytes bytes = templateBytes();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sheet::Workbook::fromBytes(bytes));
+}
+BENCHMARK(BM_Open)->Unit(benchmark::kMicrosecond);
+
+void BM_Fill(benchmark::State& state)
+{
+    const sheet::Bytes bytes = templateBytes();
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto book = sheet::Workbook::fromBytes(bytes);
+        state.ResumeTiming();
+        fill(*book->worksheet(0), us);
+    }
+}
+BENCHMARK(BM_Fill)->Unit(benchmark::kMicrosecond);
+
+void BM_RecalcAndSave(benchmark::State& state)
+{
+    const sheet::Bytes bytes = templateBytes();
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto book = sheet::Workbook::fromBytes(bytes);
+        fill(*book->worksheet(0), us);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(book->toBytes());
+    }
+}
+BENCHMARK(BM_RecalcAndSave)->Unit(benchmark::kMicrosecond);
+
+void BM_WholeSequence(benchmark::State& state)
+{
+    const sheet::Bytes bytes = templateBytes();
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    for (auto _ : state) {
+        auto book = sheet::Workbook::fromBytes(bytes);
+        fill(*book->worksheet(0), us);
+        const sheet::Bytes saved = book->toBytes();
+        auto again = sheet::Workbook::fromBytes(saved);
+        benchmark::DoNotOptimize(again->worksheet(0)->value(30, 8));
+    }
+}
+BENCHMARK(BM_WholeSequence)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
