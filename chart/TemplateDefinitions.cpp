@@ -1,5 +1,6 @@
 #include "TemplateDefinitions.h"
 
+#include "Error.h"
 #include "Workbook.h"
 #include "Worksheet.h"
 
@@ -172,6 +173,7 @@ std::vector<std::vector<double>> exampleEntries(const TemplateDefinition& d)
 struct Styles {
     std::uint16_t title = 0;
     std::uint16_t label = 0;
+    std::uint16_t wrappedLabel = 0;
     std::uint16_t height[2] = {0, 0};
     std::uint16_t header = 0;
     std::uint16_t date = 0;
@@ -217,6 +219,10 @@ Styles addStyles(sheet::Workbook& wb, const TemplateDefinition& d, sheet::ChartF
     chartFonts->axisTitle = fontIndex(axisTitle);
     chartFonts->axisLabels = fontIndex(small);
     chartFonts->legend = 0; // Arial 10, the workbook's default font
+    chartFonts->titleHeight = chartTitle.height;
+    chartFonts->axisTitleHeight = axisTitle.height;
+    chartFonts->axisLabelsHeight = small.height;
+    chartFonts->legendHeight = 200;
 
     Styles s;
     s.title = addXf(wb, sheet::cellXf(titleIdx, kGeneral));
@@ -224,9 +230,10 @@ Styles addStyles(sheet::Workbook& wb, const TemplateDefinition& d, sheet::ChartF
     sheet::Xf label = sheet::cellXf(boldIdx, kGeneral);
     label.setHorizontalAlignment(sheet::Xf::Right);
     label.setVerticalAlignment(sheet::Xf::VCenter);
-    label.setWrapText(true);
     label.indent |= kUsedAlignment;
     s.label = addXf(wb, label);
+    label.setWrapText(true); // for a label with a line break of its own
+    s.wrappedLabel = addXf(wb, label);
 
     for (int k = 0; k < 2; ++k) {
         sheet::Xf height = gridCell(boldIdx, d.heightFormats[k], kInputFill);
@@ -253,7 +260,7 @@ Styles addStyles(sheet::Workbook& wb, const TemplateDefinition& d, sheet::ChartF
     return s;
 }
 
-void fillDataSheet(sheet::Workbook& wb, sheet::Worksheet& ws, const TemplateDefinition& d, const Styles& s)
+void fillDataSheet(sheet::Worksheet& ws, const TemplateDefinition& d, const Styles& s)
 {
     ws.setText(0, 0, d.title);
     ws.setCellXf(0, 0, s.title);
@@ -262,13 +269,13 @@ void fillDataSheet(sheet::Workbook& wb, sheet::Worksheet& ws, const TemplateDefi
     for (int k = 0; k < 2; ++k) {
         const int row = 1 + k;
         ws.setText(row, d.heightLabelColumn, d.heightLabels[k]);
-        ws.setCellXf(row, d.heightLabelColumn, s.label);
+        const bool lineBreak = d.heightLabels[k].contains(QLatin1Char('\n'));
+        ws.setCellXf(row, d.heightLabelColumn, lineBreak ? s.wrappedLabel : s.label);
+        if (lineBreak)
+            ws.setRowHeight(row, 480);
         ws.setNumber(row, d.heightColumn, d.heightValues[k]);
         ws.setCellXf(row, d.heightColumn, s.height[k]);
     }
-    // the metric label breaks over two lines
-    if (d.heightLabels[1].contains(QLatin1Char('\n')))
-        ws.setRowHeight(2, 480);
 
     for (int c = 0; c < d.headers.size(); ++c) {
         ws.setText(d.headerRow, c, d.headers[c]);
@@ -298,7 +305,6 @@ void fillDataSheet(sheet::Workbook& wb, sheet::Worksheet& ws, const TemplateDefi
     ws.setColumnWidth(1, d.dataColumns - 1, (d.dataColumns > 5 ? 10 : 11) * 256);
     ws.setColumnWidth(d.dataColumns, d.columnCount() - 1, 13 * 256);
     ws.setShowGridlines(false);
-    (void)wb;
 }
 
 sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int dataSheet, const sheet::ChartFonts& fonts)
@@ -311,6 +317,7 @@ sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int 
     c.plotAreaColour = 0x09;
     c.gridlineColour = 0x16;
     c.legendPosition = sheet::LegendPosition::Bottom;
+    c.categoryLabelRotation = 45; // 26 or 27 dates side by side
     for (const TemplateSeries& ts : tc.series) {
         sheet::ChartSeries s;
         s.values = sheet::SheetRange::column(dataSheet, ts.column, d.firstDataRow, d.lastDataRow());
@@ -323,6 +330,58 @@ sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int 
         c.series.push_back(s);
     }
     return c;
+}
+
+// The data sheet prints landscape, one page wide: its table is wider than a portrait page.
+// The workbook model has no page set-up of its own, so the sheet's SETUP and WSBOOL records
+// are set in the written stream (same sizes, so no offset moves) and the stream is read back.
+sheet::Bytes withLandscapeDataSheet(const sheet::Bytes& stream, int dataSheetOrdinal, bool metricPaper)
+{
+    constexpr std::uint16_t kBof = 0x0809;
+    constexpr std::uint16_t kEof = 0x000A;
+    constexpr std::uint16_t kWsBool = 0x0081;
+    constexpr std::uint16_t kSetup = 0x00A1;
+    sheet::Bytes out = stream;
+    int substream = -1;
+    bool inData = false;
+    bool patchedSetup = false;
+    bool patchedWsBool = false;
+    std::size_t pos = 0;
+    while (pos + 4 <= out.size()) {
+        const std::uint16_t id = static_cast<std::uint16_t>(out[pos] | (out[pos + 1] << 8));
+        const std::size_t len = static_cast<std::size_t>(out[pos + 2] | (out[pos + 3] << 8));
+        if (pos + 4 + len > out.size())
+            break;
+        std::uint8_t* body = out.data() + pos + 4;
+        if (id == kBof) {
+            ++substream;
+            inData = substream == dataSheetOrdinal + 1;
+        } else if (inData && id == kWsBool && len == 2) {
+            body[1] |= 0x01; // fit to page
+            patchedWsBool = true;
+        } else if (inData && id == kSetup && len == 34) {
+            sheet::ByteWriter w;
+            w.u16(metricPaper ? 9 : 1); // A4 or letter
+            w.u16(100);                 // scale
+            w.u16(1);                   // first page number
+            w.u16(1);                   // one page wide
+            w.u16(0);                   // as many pages tall as it takes
+            w.u16(0x0000);              // landscape; paper and orientation are set
+            w.u16(600);
+            w.u16(600);
+            w.f64(0.3); // header margin
+            w.f64(0.3); // footer margin
+            w.u16(1);   // copies
+            std::copy(w.data().begin(), w.data().end(), body);
+            patchedSetup = true;
+        } else if (inData && id == kEof) {
+            break;
+        }
+        pos += 4 + len;
+    }
+    if (!patchedSetup || !patchedWsBool)
+        throw sheet::Error(QStringLiteral("The data sheet has no page set-up to change"));
+    return out;
 }
 
 } // namespace
@@ -354,7 +413,7 @@ std::unique_ptr<sheet::Workbook> buildTemplateWorkbook(int resourceId)
     const Styles styles = addStyles(*wb, d, &fonts);
 
     const int data = wb->addWorksheet(d.dataSheetName);
-    fillDataSheet(*wb, *wb->worksheet(data), d, styles);
+    fillDataSheet(*wb->worksheet(data), d, styles);
 
     const std::uint16_t ixti = wb->externSheetIndex(data);
     for (const TemplateChart& tc : d.charts) {
@@ -365,7 +424,7 @@ std::unique_ptr<sheet::Workbook> buildTemplateWorkbook(int resourceId)
     }
     wb->setActiveSheet(data);
     wb->recalculate();
-    return wb;
+    return sheet::Workbook::fromStream(withLandscapeDataSheet(wb->toStream(), data, resourceId == kMetricTemplate));
 }
 
 sheet::Bytes buildTemplateBytes(int resourceId)

@@ -109,6 +109,31 @@ TEST_P(TemplateTest, FixedCellsAndFormats)
     }
 }
 
+TEST_P(TemplateTest, DataSheetPrintsLandscapeOnePageWide)
+{
+    // SETUP and WSBOOL of the data sheet, found in the written stream
+    const sheet::Bytes stream = wb->toStream();
+    int substream = -1;
+    std::uint16_t setupFlags = 0xFFFF, fitWidth = 0, wsBool = 0;
+    for (std::size_t pos = 0; pos + 4 <= stream.size();) {
+        const int id = stream[pos] | (stream[pos + 1] << 8);
+        const std::size_t len = static_cast<std::size_t>(stream[pos + 2] | (stream[pos + 3] << 8));
+        const std::uint8_t* b = stream.data() + pos + 4;
+        if (id == 0x0809)
+            ++substream;
+        if (substream == 1 && id == 0x00A1 && len == 34) {
+            fitWidth = static_cast<std::uint16_t>(b[6] | (b[7] << 8));
+            setupFlags = static_cast<std::uint16_t>(b[10] | (b[11] << 8));
+        }
+        if (substream == 1 && id == 0x0081)
+            wsBool = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+        pos += 4 + len;
+    }
+    EXPECT_EQ(setupFlags & 0x0006, 0); // landscape, printer settings valid
+    EXPECT_EQ(fitWidth, 1);
+    EXPECT_TRUE(wsBool & 0x0100);    // fit to page
+}
+
 TEST_P(TemplateTest, ExampleEntriesAreWeeklyFromTenthOfJune2004)
 {
     const QDate epoch(1899, 12, 30);
@@ -176,8 +201,8 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
     const bool men = GetParam() == kImperialTemplate;
     const int last = men ? 30 : 31;
     struct Expect {
-        QString axis;
-        QString secondaryAxis;
+        const char* axis;
+        const char* secondaryAxis;
         std::vector<std::pair<int, bool>> series;
     };
     const std::vector<Expect> expected = men
@@ -191,8 +216,8 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
         const sheet::Chart chart = sheet::readChartSheetBody(
             wb->sheet(1 + i).records(), [&](std::uint16_t ixti) { return wb->sheetForExternSheetIndex(ixti); });
         const Expect& e = expected[static_cast<std::size_t>(i)];
-        EXPECT_EQ(chart.valueAxisTitle, e.axis);
-        EXPECT_EQ(chart.secondaryValueAxisTitle, e.secondaryAxis);
+        EXPECT_EQ(chart.valueAxisTitle, QLatin1String(e.axis));
+        EXPECT_EQ(chart.secondaryValueAxisTitle, QLatin1String(e.secondaryAxis));
         EXPECT_TRUE(chart.legend);
         ASSERT_EQ(chart.series.size(), e.series.size());
         for (std::size_t k = 0; k < e.series.size(); ++k) {
