@@ -562,6 +562,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
         }
         checkText(s.name, "series name");
         paletteRgb(s.colour);
+        if (s.markerSize < 40 || s.markerSize > 1440)
+            throw Error(QStringLiteral("Chart markers are 2 to 72 points in size"));
     }
     paletteRgb(chart.chartAreaColour);
     paletteRgb(chart.plotAreaColour);

@@ -446,6 +446,10 @@ TEST(ChartRecords, RejectsChartsItCannotWrite)
     badColour.series[2].colour = 64;
     EXPECT_THROW(writeChartSheetBody(badColour, identityIxti), Error);
 
+    Chart tinyMarker = sampleChart();
+    tinyMarker.series[0].markerSize = 20;
+    EXPECT_THROW(writeChartSheetBody(tinyMarker, identityIxti), Error);
+
     Chart turned = sampleChart();
     turned.categoryLabelRotation = 91;
     EXPECT_THROW(writeChartSheetBody(turned, identityIxti), Error);
