@@ -155,6 +155,7 @@ private:
     }
     void axs()
     {
+        optional(IFmt);
         optional(Tick);
         fontX();
         for (int k = 0; k < 4 && peek() == AxisLine; ++k) {
