@@ -139,6 +139,7 @@ private:
     void defaultLayout();
     void ensurePart(Part part);
     void writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sstIndex) const;
+    bool hasFormulaGroup(int row, int col) const;
     Bytes window2Body(bool active) const;
 
     CellMap m_cells;

@@ -467,6 +467,17 @@ void Worksheet::write(Bytes& out, const std::vector<std::uint32_t>& sstIndex, bo
     appendRecord(out, rid::kEof, {});
 }
 
+bool Worksheet::hasFormulaGroup(int row, int col) const
+{
+    const Cell* anchor = cell(row, col);
+    if (!anchor)
+        return false;
+    for (const Record& r : anchor->trailing)
+        if (r.id == rid::kShrFmla || r.id == rid::kArray || r.id == rid::kTable)
+            return true;
+    return false;
+}
+
 void Worksheet::writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sstIndex) const
 {
     // Rows in blocks of 32: the block's ROW records, then its cells.
@@ -518,7 +529,19 @@ void Worksheet::writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sst
         while (cellIt != m_cells.end() && keyRow(cellIt->first) < blockEnd) {
             const int row = keyRow(cellIt->first);
             const int col = keyCol(cellIt->first);
-            const Cell& cell = cellIt->second;
+            // A shared or array formula whose group record went with its anchor cell can no
+            // longer be written as a formula: its last result stays as a constant.
+            Cell orphan;
+            const Cell* source = &cellIt->second;
+            int ar, ac;
+            if (source->formula && source->tokens.size() == 5 && sharedFormulaAnchor(source->tokens, &ar, &ac)
+                && !hasFormulaGroup(ar, ac)) {
+                orphan.xf = source->xf;
+                // Text results have no shared string to point at; such a cell stays blank.
+                orphan.value = source->value.isString() ? Value() : source->value;
+                source = &orphan;
+            }
+            const Cell& cell = *source;
             std::uint32_t rk = 0;
             const bool rkNumber = !cell.formula && cell.value.isNumber() && encodeRk(cell.value.asNumber(), &rk);
             const bool blank = cell.isBlank();

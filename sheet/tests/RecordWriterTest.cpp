@@ -131,6 +131,17 @@ TEST_F(CellTable, EveryCellKindAsTheSpreadsheetWritesIt)
     EXPECT_TRUE(sameBytes(dims[0].data, {0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 5, 0, 0, 0}));
 }
 
+TEST_F(CellTable, NoFormulaPointsAtAMissingSharedFormula)
+{
+    // A cell of a shared formula group whose anchor (and its SHRFMLA) is gone.
+    ws->setFormulaTokens(1, 0, {0x01, 0x00, 0x00, 0x00, 0x00});
+    const Bytes stream = book.toStream();
+    EXPECT_TRUE(recordsWithId(stream, rid::kFormula).empty());
+    const RecordList blanks = recordsWithId(stream, rid::kBlank);
+    ASSERT_EQ(blanks.size(), 1u);
+    EXPECT_TRUE(sameBytes(blanks[0].data, {1, 0, 0, 0, 15, 0}));
+}
+
 TEST_F(CellTable, RowsComeInBlocksOf32BeforeTheirCells)
 {
     ws->setNumber(0, 0, 1);
