@@ -1,6 +1,7 @@
 #include "Generation.h"
 
 #include "Automation.h"
+#include "EntryDate.h"
 #include "Excel1.h"
 #include "TemplateResources.h"
 #include "WorkFiles.h"
@@ -79,7 +80,15 @@ GenerationFiles GenerateChartWorkbook(Guarded& proc, const GenerationInput& inpu
     for (const QStringList& row : input.rows) {
         for (int k = 1; k <= input.columnCount; ++k) {
             const QString text = k - 1 < row.size() ? row.at(k - 1) : QString();
-            proc(90, [&] { Need(data).Cells(r, k).setValue(text); });
+            proc(90, [&] {
+                // The log writes dates month first whatever the locale; handing that text to
+                // the locale's reading would turn 6/10 into 6 October where days come first.
+                const QDate date = k == 1 ? ParseEntryDate(text) : QDate();
+                if (date.isValid())
+                    Need(data).Cells(r, k).setDate(date);
+                else
+                    Need(data).Cells(r, k).setValue(text);
+            });
         }
         ++r;
     }

@@ -38,6 +38,8 @@ QString TemporaryFolder()
 
 QString PrivateWorkFolderIn(const QString& temporaryFolder)
 {
+    // A temporary folder named in the environment but not there yet is made, as the platform's is.
+    QDir().mkpath(temporaryFolder);
     const QString path = temporaryFolder + QStringLiteral("/kalmora-") + QString::number(getuid());
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)

@@ -5,7 +5,7 @@ add_library(kgen STATIC
     ${CMAKE_CURRENT_LIST_DIR}/WorkFiles.cpp ${CMAKE_CURRENT_LIST_DIR}/WorkFiles.h
 )
 target_include_directories(kgen PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(kgen PUBLIC Qt6::Widgets sheet kcore kchart)
+target_link_libraries(kgen PUBLIC Qt6::Widgets sheet klog kcore kchart)
 
 add_executable(chart_workfiles_test ${CMAKE_CURRENT_LIST_DIR}/tests/WorkFilesTest.cpp)
 target_link_libraries(chart_workfiles_test PRIVATE kgen GTest::gtest_main)

@@ -67,6 +67,14 @@ void Range::setValue(const QString& text) const
             ws.setInput(r, c, text);
 }
 
+void Range::setDate(const QDate& date) const
+{
+    sheet::Worksheet& ws = sheet();
+    for (int r = m_range.firstRow; r <= m_range.lastRow; ++r)
+        for (int c = m_range.firstCol; c <= m_range.lastCol; ++c)
+            ws.setDate(r, c, date);
+}
+
 QString Range::Formula() const
 {
     sheet::Worksheet& ws = sheet();

@@ -3,6 +3,7 @@
 #include "CellRange.h"
 #include "Value.h"
 
+#include <QDate>
 #include <QImage>
 #include <QString>
 #include <memory>
@@ -55,6 +56,8 @@ public:
     // Shown like the spreadsheet's input line takes typed text: numbers and dates in the
     // user's locale, "" empties, "=..." is a formula. Applies to every cell of the range.
     void setValue(const QString& text) const;
+    // A date value (Range.Value = a Date): the number of the date, shown as a date.
+    void setDate(const QDate& date) const;
     QString Formula() const; // "=..." of the first cell, or its value as text
 
     QImage Picture() const;  // the range as it shows on screen

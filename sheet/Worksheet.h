@@ -5,6 +5,7 @@
 #include "Sheet.h"
 #include "SharedStrings.h"
 
+#include <QDate>
 #include <QLocale>
 #include <array>
 #include <map>
@@ -72,6 +73,8 @@ public:
     // Typed input: the text becomes a number, date, boolean, error or text as the
     // spreadsheet's input line would take it in this locale; "" empties the cell.
     void setInput(int row, int col, const QString& text, const QLocale& locale = QLocale());
+    // A date value, as a typed date lands: a General cell takes the short date format.
+    void setDate(int row, int col, const QDate& date);
 
     std::uint16_t cellXf(int row, int col) const; // the XF a cell there shows with
     void setCellXf(int row, int col, std::uint16_t xf);

@@ -1,5 +1,6 @@
 // Formula text and typed input on worksheet cells.
 #include "Worksheet.h"
+#include "formula/DateSerial.h"
 
 #include "Workbook.h"
 #include "formula/Formula.h"
@@ -87,6 +88,21 @@ void Worksheet::setInput(int row, int col, const QString& text, const QLocale& l
     case TypedInput::Kind::Bool: setBool(row, col, typed.boolean); return;
     case TypedInput::Kind::Text: setText(row, col, typed.text); return;
     }
+}
+
+void Worksheet::setDate(int row, int col, const QDate& date)
+{
+    checkCell(row, col);
+    if (!date.isValid())
+        throw Error(QStringLiteral("Invalid date"));
+    double serial = dateToSerial(date);
+    if (m_book->date1904())
+        serial -= 1462;
+    const std::uint16_t xf = cellXf(row, col);
+    setNumber(row, col, serial);
+    const int ifmt = xf < m_book->xfCount() ? m_book->xf(xf).format : 0;
+    if (ifmt == 0)
+        m_cells[cellKey(row, col)].xf = m_book->xfWithFormat(xf, 14);
 }
 
 } // namespace sheet

@@ -7,6 +7,7 @@
 #include "MessageBox.h"
 #include "TestSupport.h"
 #include "Workbook.h"
+#include "formula/NumberFormat.h"
 #include "Worksheet.h"
 
 #include <gtest/gtest.h>
@@ -134,6 +135,24 @@ TEST_F(GenerationTest, MetricExampleUsesItsOwnTemplateAndCells)
     EXPECT_NEAR(data->value(5, 10).asNumber(), 63.5 / 1.68 / 1.68, 1e-9);
     EXPECT_TRUE(data->value(10, 10).isEmpty());
     EXPECT_EQ(data->formulaText(9, 10), QStringLiteral("=B10/($K$2+$K$3/100)^2"));
+}
+
+TEST_F(GenerationTest, EntryDatesAreMonthFirstWhateverTheLocale)
+{
+    ScriptedMessages messages;
+    for (const char* name : {"en_GB", "de_DE"}) {
+        ScopedLocale locale(QString::fromLatin1(name));
+        if (Form2* preview = form->existingPreview())
+            preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
+        loadExample(false);
+        const auto book = generate();
+        ASSERT_TRUE(book) << name;
+        const sheet::Worksheet* data = book->worksheet(book->activeSheet());
+        EXPECT_DOUBLE_EQ(data->value(5, 0).asNumber(), 38148) << name; // 10 June 2004
+        EXPECT_DOUBLE_EQ(data->value(8, 0).asNumber(), 38169) << name; // 1 July 2004
+        EXPECT_TRUE(sheet::isDateFormat(book->xfNumberFormat(data->cellXf(5, 0)))) << name;
+    }
+    EXPECT_EQ(messages.count(), 0);
 }
 
 TEST_F(GenerationTest, EmptyAndOverfullLogsFollowTheCellMap)
