@@ -59,6 +59,9 @@ enum : int {
 };
 } // namespace fn
 
+// The longest text a cell holds; longer results are #VALUE! as in the spreadsheet.
+constexpr qsizetype kMaxText = 32767;
+
 constexpr double kPi = 3.14159265358979323846;
 
 using decimal::round15;
@@ -296,6 +299,8 @@ private:
             Value e = toText(va, &x);
             if (e.isEmpty())
                 e = toText(vb, &y);
+            if (e.isEmpty() && x.size() + y.size() > kMaxText)
+                e = Value::error(ErrorCode::Value);
             return push(Item::val(e.isEmpty() ? Value::string(x + y) : e));
         }
         double x = 0, y = 0;
@@ -862,6 +867,8 @@ private:
                 if (!e.isEmpty())
                     return Item::val(e);
                 all += s;
+                if (all.size() > kMaxText)
+                    return Item::err(ErrorCode::Value);
             }
             return Item::val(Value::string(all));
         }
@@ -872,7 +879,7 @@ private:
                 e = number(args, 1, &x);
             if (!e.isEmpty())
                 return Item::val(e);
-            if (x < 0 || s.size() * std::floor(x) > 32767)
+            if (x < 0 || s.size() * std::floor(x) > kMaxText)
                 return Item::err(ErrorCode::Value);
             return Item::val(Value::string(s.repeated(static_cast<int>(x))));
         }
