@@ -166,7 +166,7 @@ int compareValues(const Value& a, const Value& b)
 
 Value roundTo(double x, double digits, int mode) // mode 0 nearest, 1 up (away from 0), -1 down
 {
-    const int n = static_cast<int>(std::trunc(digits));
+    const int n = static_cast<int>(std::trunc(std::clamp(digits, -400.0, 400.0)));
     if (n > 15 || n < -308)
         return checked(n > 15 ? x : 0);
     const double scale = std::pow(10.0, n);
@@ -217,7 +217,15 @@ private:
     }
     void push(Item i) { m_stack.push_back(std::move(i)); }
 
-    Value cell(int ixti, int row, int col) const { return m_env.cellValue(ixti, row, col); }
+    // A cell holding NaN or infinity (a file may) reads as #NUM!, so every number that
+    // reaches a function is finite.
+    Value cell(int ixti, int row, int col) const
+    {
+        Value v = m_env.cellValue(ixti, row, col);
+        if (v.isNumber() && !std::isfinite(v.asNumber()))
+            return Value::error(ErrorCode::Num);
+        return v;
+    }
 
     Value deref(const Item& i) const
     {
@@ -655,9 +663,9 @@ private:
             e = number(args, 0, &x);
             if (!e.isEmpty())
                 return Item::val(e);
-            const int i = static_cast<int>(std::trunc(x));
-            if (i < 1 || static_cast<std::size_t>(i) >= args.size())
+            if (x < 1 || x >= static_cast<double>(args.size()))
                 return Item::err(ErrorCode::Value);
+            const int i = static_cast<int>(std::trunc(x));
             return args[i].kind == Item::Kind::Missing ? Item::num(0) : args[i];
         }
         case fn::And: return logical(args, true);
@@ -879,7 +887,7 @@ private:
                 e = number(args, 1, &x);
             if (!e.isEmpty())
                 return Item::val(e);
-            if (x < 0 || s.size() * std::floor(x) > kMaxText)
+            if (x < 0 || x > kMaxText || s.size() * std::floor(x) > kMaxText)
                 return Item::err(ErrorCode::Value);
             return Item::val(Value::string(s.repeated(static_cast<int>(x))));
         }
@@ -912,9 +920,9 @@ private:
                 e = number(args, 2, &d);
             if (!e.isEmpty())
                 return Item::val(e);
-            int year = static_cast<int>(std::trunc(x));
-            if (year < 0 || year > 9999)
+            if (x < 0 || x >= 10000)
                 return Item::err(ErrorCode::Num);
+            int year = static_cast<int>(std::trunc(x));
             if (year < 1900)
                 year += 1900;
             const double months = std::trunc(m) - 1, days = std::trunc(d) - 1;

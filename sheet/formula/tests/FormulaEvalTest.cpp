@@ -276,6 +276,21 @@ TEST_F(FormulaEval, TextLongerThanACellHoldsIsAValueError)
     EXPECT_EQ(eval("=LEN(A1&\"y\")"), num(20001));
 }
 
+TEST_F(FormulaEval, OutOfRangeArgumentsGiveErrorsNotUndefinedBehaviour)
+{
+    sheet.set("A1", std::nan(""));
+    sheet.set("A2", HUGE_VAL);
+    EXPECT_EQ(eval("=A1+1"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=SUM(A1:A2)"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=CHOOSE(1E+300,1,2)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=DATE(1E+300,1,1)"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=REPT(\"\",1E+300)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=ROUND(2.5,1E+300)"), num(2.5));
+    EXPECT_EQ(eval("=ROUND(2.5,-1E+300)"), num(0));
+    EXPECT_EQ(eval("=MID(\"abc\",1E+300,1E+300)"), text(""));
+    EXPECT_EQ(eval("=YEAR(-1)"), err(ErrorCode::Num));
+}
+
 TEST_F(FormulaEval, ConcatenationUsesTheLocaleDecimalSeparator)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

@@ -117,6 +117,13 @@ TEST(NumberFormat, FixedDecimalsGroupingAndPercent)
     EXPECT_EQ(show(0.5, "0.00%", kDe), "50,00%");
 }
 
+TEST(NumberFormat, NumbersTooLargeToShow)
+{
+    EXPECT_EQ(show(1e307, "0%%"), "########");
+    EXPECT_EQ(show(1e300, "0").size(), 301);
+    EXPECT_EQ(show(1e300, "General"), "1E+300");
+}
+
 TEST(NumberFormat, FractionsAsTheHeightInchesCellShowsThem)
 {
     const Case cases[] = {
@@ -230,6 +237,15 @@ TEST(NumberFormat, RecognisesDateAndFractionCodes)
         EXPECT_TRUE(isFractionFormat(QString::fromUtf8(code))) << code;
     for (const char* code : {"General", "m/d/yyyy", "0.00", "\"a/b\"0", "0\\/0", ""})
         EXPECT_FALSE(isFractionFormat(QString::fromUtf8(code))) << code;
+}
+
+TEST(NumberFormat, ExtremeCodesStayBounded)
+{
+    // A long denominator is searched to four digits only; long fractions of a second to milliseconds.
+    EXPECT_EQ(show(0.5, "# ?????????\?/?????????\?"), "         1/2         ");
+    EXPECT_EQ(show(0.5 + 1.5 / 86400, "ss.000000"), "01.500000");
+    EXPECT_EQ(show(4.9e-324, "0.00E+00"), "4.94E-324");
+    EXPECT_EQ(show(1e-310, "General"), "1E-310");
 }
 
 TEST(NumberFormat, OddCodesNeverCrash)
