@@ -272,7 +272,7 @@ private:
             } else if (a.kind == Item::Kind::Missing) {
                 out->push_back(0);
             } else if (!a.v.isEmpty()) {
-                double d;
+                double d = 0;
                 const Value e = toNumber(a.v, &d);
                 if (!e.isEmpty())
                     return e;
@@ -388,7 +388,7 @@ private:
         }
         case Uminus:
         case Percent: {
-            double d;
+            double d = 0;
             const Value e = toNumber(deref(pop()), &d);
             if (!e.isEmpty())
                 push(Item::val(e));
@@ -495,7 +495,7 @@ private:
 
     Item math1(const std::vector<Item>& args, double (*f)(double)) const
     {
-        double x;
+        double x = 0;
         const Value e = number(args, 0, &x);
         return result(e, checked(f(x)));
     }
@@ -558,7 +558,7 @@ private:
                     return true;
                 });
             } else if (a.kind == Item::Kind::Val) {
-                double d;
+                double d = 0;
                 if (all || a.v.isNumber() || a.v.isBool() || (a.v.isString() && toNumber(a.v, &d).isEmpty()))
                     ++n;
             }
@@ -577,7 +577,7 @@ private:
                     error = v;
                     return false;
                 }
-                bool b;
+                bool b = false;
                 if (v.isNumber() || v.isBool()) {
                     b = v.asNumber() != 0;
                 } else if (v.isString() && !fromRange) {
@@ -671,7 +671,7 @@ private:
         case fn::And: return logical(args, true);
         case fn::Or: return logical(args, false);
         case fn::Not: {
-            bool b;
+            bool b = false;
             e = toBool(deref(args.at(0)), &b);
             return result(e, Value::boolean(!b));
         }

@@ -289,6 +289,8 @@ TEST_F(FormulaEval, OutOfRangeArgumentsGiveErrorsNotUndefinedBehaviour)
     EXPECT_EQ(eval("=ROUND(2.5,-1E+300)"), num(0));
     EXPECT_EQ(eval("=MID(\"abc\",1E+300,1E+300)"), text(""));
     EXPECT_EQ(eval("=YEAR(-1)"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=NOT(1/0)"), err(ErrorCode::Div0));
+    EXPECT_EQ(eval("=NOT(\"x\")"), err(ErrorCode::Value));
 }
 
 TEST_F(FormulaEval, ConcatenationUsesTheLocaleDecimalSeparator)
