@@ -561,6 +561,7 @@ private:
         QString op = QStringLiteral("=");
         Value operand;
         bool pattern = false; // text with * or ? wildcards
+        QRegularExpression rx; // the pattern, compiled once per criterion
     };
 
     static Criterion criterion(const Value& v)
@@ -588,11 +589,13 @@ private:
         else
             c.operand = Value::string(t);
         c.pattern = c.operand.isString() && (t.contains(QLatin1Char('*')) || t.contains(QLatin1Char('?')));
+        if (c.pattern)
+            c.rx = wildcardPattern(t);
         return c;
     }
 
     // "a*b?" with "~" escaping, case-insensitive, over the whole text.
-    static bool wildcardMatch(const QString& pattern, const QString& text)
+    static QRegularExpression wildcardPattern(const QString& pattern)
     {
         QString re;
         for (int i = 0; i < pattern.size(); ++i) {
@@ -606,9 +609,8 @@ private:
             else
                 re += QRegularExpression::escape(QString(c));
         }
-        const QRegularExpression rx(QRegularExpression::anchoredPattern(re),
-                                    QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-        return rx.match(text).hasMatch();
+        return QRegularExpression(QRegularExpression::anchoredPattern(re),
+                                  QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     }
 
     static bool meets(const Value& v, const Criterion& c)
@@ -624,7 +626,7 @@ private:
         int cmp;
         if (x.isString()) {
             if (c.pattern && (c.op == QLatin1String("=") || c.op == QLatin1String("<>"))) {
-                const bool m = wildcardMatch(x.asString(), v.asString());
+                const bool m = c.rx.match(v.asString()).hasMatch();
                 return c.op == QLatin1String("=") ? m : !m;
             }
             cmp = compareValues(v, x);
@@ -692,7 +694,12 @@ private:
     int lookupIn(const Value& key, const std::vector<Value>& cells, int mode) const
     {
         if (mode == 0) {
-            const Criterion c = criterion(key.isString() ? Value::string(QStringLiteral("=") + key.asString()) : key);
+            Criterion c;
+            c.operand = key;
+            if (key.isString() && (key.asString().contains(QLatin1Char('*')) || key.asString().contains(QLatin1Char('?')))) {
+                c.pattern = true;
+                c.rx = wildcardPattern(key.asString());
+            }
             for (std::size_t i = 0; i < cells.size(); ++i)
                 if (cells[i].type() == key.type() ? (key.isString() ? meets(cells[i], c) : compareValues(cells[i], key) == 0) : false)
                     return static_cast<int>(i);

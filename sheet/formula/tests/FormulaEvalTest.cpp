@@ -265,6 +265,11 @@ TEST_F(FormulaEval, CriteriaAndLookups)
     EXPECT_EQ(eval("=VLOOKUP(20,A1:B3,3,FALSE)"), err(ErrorCode::Ref));
     EXPECT_EQ(eval("=VLOOKUP(20,A1:B3,0,FALSE)"), err(ErrorCode::Value));
     EXPECT_EQ(eval("=HLOOKUP(2,D1:F2,2,FALSE)"), text("b"));
+    EXPECT_EQ(eval("=VLOOKUP(\"ban*\",A4:B5,2,FALSE)"), num(5));
+    sheet.set("G1", "10");
+    sheet.set("H1", "text ten");
+    EXPECT_EQ(eval("=VLOOKUP(\"10\",G1:H1,2,FALSE)"), text("text ten"));
+    EXPECT_EQ(eval("=VLOOKUP(10,G1:H1,2,FALSE)"), err(ErrorCode::NA)); // text "10" is not the number
 
     EXPECT_EQ(eval("=MATCH(30,A1:A3,0)"), num(3));
     EXPECT_EQ(eval("=MATCH(25,A1:A3)"), num(2));
