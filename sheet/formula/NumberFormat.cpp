@@ -510,12 +510,10 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
     // Regions: integer placeholders before the point, decimals after it, exponent digits.
     std::vector<const Elem*> intPlaces, decPlaces, expPlaces;
     int region = 0; // 0 integer, 1 decimals, 2 exponent
-    bool hasPoint = false;
     const Elem* expElem = nullptr;
     for (const Elem& e : el) {
         if (e.kind == Kind::Point && region == 0) {
             region = 1;
-            hasPoint = true;
         } else if (e.kind == Kind::Exponent && !expElem) {
             region = 2;
             expElem = &e;
@@ -611,15 +609,12 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
         default: out += e.text; break;
         }
     }
-    if (!intDone && intPlaces.empty() && !hasPoint && !expElem && firstDigit < 0 && ip.size() > 0) {
-        // A section without placeholders shows only its literals.
-    }
     if (showSign && v < 0 && !zero)
         out.prepend(QLatin1Char('-'));
     return out;
 }
 
-QString formatFraction(double v, const Section& s, const QLocale& locale, bool showSign)
+QString formatFraction(double v, const Section& s, bool showSign)
 {
     // Layout: [integer placeholders] literal [numerator placeholders] / [denominator].
     int slash = -1;
@@ -728,7 +723,6 @@ QString formatFraction(double v, const Section& s, const QLocale& locale, bool s
     literalsUpTo(static_cast<int>(s.elems.size()));
     if (showSign && v < 0 && !(noFraction && whole == 0))
         out.prepend(QLatin1Char('-'));
-    Q_UNUSED(locale);
     return out;
 }
 
@@ -860,7 +854,7 @@ QString formatInSection(double v, const Section& s, const QLocale& locale, bool 
     if (sectionIsDate(s))
         return formatDate(v, s, locale);
     if (sectionIsFraction(s))
-        return formatFraction(v, s, locale, showSign);
+        return formatFraction(v, s, showSign);
     if (!hasNumberPart(s)) {
         if (sectionHasText(s)) // a text format shows numbers as they are
             return general(v, locale);

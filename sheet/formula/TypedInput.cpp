@@ -83,7 +83,7 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
         ++i;
     }
     QString digits;       // plain "123.45e-6" for the C-locale conversion
-    int intDigits = 0, groups = 0, sinceGroup = -1, decDigits = 0;
+    int intDigits = 0, sinceGroup = -1, decDigits = 0;
     bool grouped = false, hasPoint = false;
     for (; i < n; ++i) {
         const QChar c = t[i];
@@ -104,7 +104,6 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
             if (sinceGroup < 0 && intDigits > 3)
                 return false;
             sinceGroup = 0;
-            ++groups;
             grouped = true;
             if (startsWithAt(t, i, group))
                 i += group.size() - 1;
@@ -167,7 +166,6 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
     if (percent)
         v /= 100;
     *out = negative ? -v : v;
-    Q_UNUSED(groups);
     if (percent)
         *format = decDigits > 0 ? 10 : 9;
     else if (exponent)
