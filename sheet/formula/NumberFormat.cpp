@@ -550,7 +550,6 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
                 decText.append(QLatin1Char(' '));
         }
     }
-    const bool zero = ip.isEmpty() && dp.count(QLatin1Char('0')) == dp.size();
     QString intText = intPlaces.empty() ? ip : fillInteger(intPlaces, ip);
     if (grouping)
         intText = groupDigits(intText, group);
@@ -609,7 +608,9 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
         default: out += e.text; break;
         }
     }
-    if (showSign && v < 0 && !zero)
+    // A negative value keeps its sign even when it rounds to zero ("-0.00"), as the
+    // spreadsheet shows it.
+    if (showSign && v < 0)
         out.prepend(QLatin1Char('-'));
     return out;
 }
@@ -721,7 +722,7 @@ QString formatFraction(double v, const Section& s, bool showSign)
     }
     k = denEnd;
     literalsUpTo(static_cast<int>(s.elems.size()));
-    if (showSign && v < 0 && !(noFraction && whole == 0))
+    if (showSign && v < 0)
         out.prepend(QLatin1Char('-'));
     return out;
 }

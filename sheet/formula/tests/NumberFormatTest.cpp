@@ -81,7 +81,8 @@ TEST(NumberFormat, FixedDecimalsGroupingAndPercent)
     const Case cases[] = {
         {2.5, "0", "3"},
         {-2.5, "0", "-3"},
-        {-0.4, "0", "0"},
+        {-0.4, "0", "-0"}, // the sign stays on a negative value that rounds to zero
+        {-0.0001, "0.00", "-0.00"},
         {161.42, "0", "161"},
         {161.425, "0.00", "161.43"},
         {1.005, "0.00", "1.01"},
