@@ -18,6 +18,7 @@ struct LocaleInfo {
     QString group;
     QString order; // "MDY", "DMY", "YMD"
     QChar dateSeparator;
+    QString currency; // "$", "€"
 };
 
 QString dateOrder(const QLocale& locale);
@@ -34,6 +35,7 @@ const LocaleInfo& localeInfo(const QLocale& locale)
         info.group = locale.groupSeparator();
         info.order = dateOrder(locale);
         info.dateSeparator = dateSeparator(locale).at(0);
+        info.currency = locale.currencySymbol(QLocale::CurrencySymbol);
         valid = true;
     }
     return info;
@@ -80,6 +82,21 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
         ++i;
     } else if (i < n && t[i] == QLatin1Char('(')) {
         negative = parens = true;
+        ++i;
+    }
+    // The locale's currency symbol before or after the number ("$5.50", "-$5", "5,50 €").
+    bool currency = false;
+    auto skipCurrency = [&] {
+        if (!currency && !loc.currency.isEmpty() && startsWithAt(t, i, loc.currency)) {
+            currency = true;
+            i += loc.currency.size();
+            while (i < n && isBlank(t[i]))
+                ++i;
+        }
+    };
+    skipCurrency();
+    if (currency && !negative && i < n && t[i] == QLatin1Char('-')) {
+        negative = true;
         ++i;
     }
     QString digits;       // plain "123.45e-6" for the C-locale conversion
@@ -153,6 +170,10 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
     }
     while (i < n && isBlank(t[i]))
         ++i;
+    if (!percent && !exponent)
+        skipCurrency();
+    if (currency && (percent || exponent))
+        return false; // money is neither a percentage nor in E notation
     if (parens) {
         if (i >= n || t[i] != QLatin1Char(')'))
             return false;
@@ -168,6 +189,8 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
     *out = negative ? -v : v;
     if (percent)
         *format = decDigits > 0 ? 10 : 9;
+    else if (currency)
+        *format = decDigits > 0 ? 7 : 5;
     else if (exponent)
         *format = 11;
     else if (grouped)

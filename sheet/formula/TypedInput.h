@@ -13,14 +13,16 @@ struct TypedInput {
     bool boolean = false;
     QString text;
     // Built-in format to give the cell when its format is General (-1: keep it): 14 after a
-    // date, 9 or 10 after a percentage, 11 after a number typed with an exponent, 3 or 4
-    // after one typed with group separators.
+    // date (15 to 17 for other date shapes, 18 to 22 for times), 9 or 10 after a percentage,
+    // 11 after a number typed with an exponent, 3 or 4 after one typed with group separators,
+    // 5 or 7 after an amount with a currency symbol, 12 or 13 after a mixed fraction.
     int suggestedFormat = -1;
 };
 
 // Reads text as the spreadsheet reads a typed entry:
 // - numbers in the locale: decimal and group separators (groups of three), sign or
-//   brackets, exponent, percent, surrounding blanks; 15 significant digits are kept;
+//   brackets, exponent, percent, the locale's currency symbol, surrounding blanks; 15
+//   significant digits are kept;
 // - dates in the locale's short-date order with "/", "-" or the locale's separator, 2- or
 //   4-digit years (00-29 are 20xx), month names ("10-Jun-2004"), an optional time after
 //   them; "3/8" without a year is a date in the current year, "6/2004" the first of a month;
