@@ -994,10 +994,28 @@ QString localeShortDateCode(const QLocale& locale)
     return out;
 }
 
+// The built-in currency formats (5 to 8) follow the locale's symbol and its place.
+QString localeCurrencyCode(int ifmt, const QLocale& locale)
+{
+    const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
+    if (symbol.isEmpty() || symbol == QLatin1String("$"))
+        return builtinFormatCode(ifmt);
+    QString quoted = symbol;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    quoted = QLatin1Char('"') + quoted + QLatin1Char('"');
+    const bool before = locale.toCurrencyString(1.0).trimmed().startsWith(symbol);
+    const QString number = (ifmt == 5 || ifmt == 6) ? QStringLiteral("#,##0") : QStringLiteral("#,##0.00");
+    const QString pos = before ? quoted + number : number + QLatin1Char(' ') + quoted;
+    const QString red = (ifmt == 6 || ifmt == 8) ? QStringLiteral("[Red]") : QString();
+    return pos + QLatin1Char(';') + red + QLatin1Char('-') + pos;
+}
+
 QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLocale& locale)
 {
     if (ifmt == 14)
         return formatValue(v, localeShortDateCode(locale), locale);
+    if (ifmt >= 5 && ifmt <= 8 && code.isEmpty())
+        return formatValue(v, localeCurrencyCode(ifmt, locale), locale);
     return formatValue(v, code.isEmpty() ? builtinFormatCode(ifmt) : code, locale);
 }
 

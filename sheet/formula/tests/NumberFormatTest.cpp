@@ -198,6 +198,11 @@ TEST(NumberFormat, ShortDateFollowsTheLocaleWithAFourDigitYear)
     EXPECT_EQ(formatCellValue(d, 15, QString(), kUs), "10-Jun-04");
     EXPECT_EQ(formatCellValue(Value::number(0.375), 12, QString(), kUs), "3/8");
     EXPECT_EQ(formatCellValue(d, 165, QStringLiteral("yyyy-mm-dd"), kUs), "2004-06-10");
+    // The built-in currency formats take the locale's symbol and its place.
+    EXPECT_EQ(formatCellValue(Value::number(1234.5), 7, QString(), kUs), "$1,234.50 ");
+    EXPECT_EQ(formatCellValue(Value::number(-5), 5, QString(), kUs), "($5)");
+    EXPECT_EQ(formatCellValue(Value::number(1234.5), 7, QString(), kDe), "1.234,50 \u20AC");
+    EXPECT_EQ(formatCellValue(Value::number(-5), 5, QString(), kDe), "-5 \u20AC");
 }
 
 TEST(NumberFormat, TextBooleansErrorsAndEmpty)
