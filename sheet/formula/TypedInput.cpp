@@ -43,6 +43,8 @@ const LocaleInfo& localeInfo(const QLocale& locale)
 
 bool startsWithAt(const QString& t, int i, const QString& what)
 {
+    if (i >= t.size())
+        return false;
     if (what.size() == 1)
         return t.at(i) == what.at(0);
     return !what.isEmpty() && QStringView(t).mid(i).startsWith(what);
