@@ -73,6 +73,9 @@ public:
     // spreadsheet's input line would take it in this locale; "" empties the cell.
     void setInput(int row, int col, const QString& text, const QLocale& locale = QLocale());
 
+    // The cell's text as the sheet shows it: value in the cell's number format and locale.
+    QString displayText(int row, int col, const QLocale& locale = QLocale()) const;
+
     std::uint16_t cellXf(int row, int col) const; // the XF a cell there shows with
     void setCellXf(int row, int col, std::uint16_t xf);
 
