@@ -1,6 +1,7 @@
 #include "Formula.h"
 
 #include "DateSerial.h"
+#include "Decimal.h"
 #include "FormulaTokens.h"
 #include "NumberFormat.h"
 #include "TypedInput.h"
@@ -40,14 +41,30 @@ struct Item {
     bool singleCell() const { return ref.firstRow == ref.lastRow && ref.firstCol == ref.lastCol; }
 };
 
+// Built-in function numbers (iftab) the evaluator implements.
+namespace fn {
+enum : int {
+    Count = 0, If = 1, IsNa = 2, IsError = 3, Sum = 4, Average = 5, Min = 6, Max = 7, Row = 8,
+    Column = 9, Na = 10, Stdev = 12, Sin = 15, Cos = 16, Tan = 17, Atan = 18, Pi = 19, Sqrt = 20,
+    Exp = 21, Ln = 22, Log10 = 23, Abs = 24, Int = 25, Sign = 26, Round = 27, Rept = 30, Mid = 31,
+    Len = 32, Value = 33, True = 34, False = 35, And = 36, Or = 37, Not = 38, Mod = 39, Var = 46,
+    Text = 48, Date = 65, Time = 66, Day = 67, Month = 68, Year = 69, Weekday = 70, Hour = 71,
+    Minute = 72, Second = 73, Now = 74, Rows = 76, Columns = 77, Atan2 = 97, Asin = 98, Acos = 99,
+    Choose = 100, Log = 109, Char = 111, Lower = 112, Upper = 113, Left = 115, Right = 116,
+    Exact = 117, Trim = 118, Code = 121, IsErr = 126, IsText = 127, IsNumber = 128, IsBlank = 129,
+    T = 130, N = 131, CountA = 169, Product = 183, Fact = 184, IsNonText = 190, StdevP = 193,
+    VarP = 194, Trunc = 197, IsLogical = 198, RoundUp = 212, RoundDown = 213, Today = 221,
+    Median = 227, ErrorType = 261, Even = 279, Floor = 285, Ceiling = 288, Odd = 298,
+    Concatenate = 336, Power = 337, Radians = 342, Degrees = 343, CountBlank = 347,
+};
+} // namespace fn
+
+// The longest text a cell holds; longer results are #VALUE! as in the spreadsheet.
+constexpr qsizetype kMaxText = 32767;
+
 constexpr double kPi = 3.14159265358979323846;
 
-double round15(double x)
-{
-    if (x == 0 || !std::isfinite(x))
-        return x;
-    return QString::number(x, 'g', 15).toDouble();
-}
+using decimal::round15;
 
 // Number as text the way concatenation shows it: up to 15 significant digits.
 QString numberToText(double v)
@@ -171,9 +188,12 @@ public:
 
     Value run()
     {
-        const auto tokens = tokenize(m_rgce);
-        for (const Token& t : tokens)
+        m_stack.reserve(16);
+        for (std::size_t pos = 0; pos < m_rgce.size();) {
+            const Token t = tokenAt(m_rgce, pos);
             token(t);
+            pos += t.size;
+        }
         if (m_stack.size() != 1)
             throw FormatError(QStringLiteral("Formula tokens do not form an expression"));
         Value v = deref(m_stack.back());
@@ -279,6 +299,8 @@ private:
             Value e = toText(va, &x);
             if (e.isEmpty())
                 e = toText(vb, &y);
+            if (e.isEmpty() && x.size() + y.size() > kMaxText)
+                e = Value::error(ErrorCode::Value);
             return push(Item::val(e.isEmpty() ? Value::string(x + y) : e));
         }
         double x = 0, y = 0;
@@ -375,7 +397,7 @@ private:
         }
         case Attr:
             if (m_rgce[p] & AttrSum)
-                call(4, 1);
+                call(fn::Sum, 1);
             break; // jumps only skip work: both branches are evaluated and IF picks one
         case Err: {
             const std::uint8_t code = m_rgce[p];
@@ -480,14 +502,14 @@ private:
         for (double d : v)
             sum += d;
         switch (index) {
-        case 4: return Item::val(checked(sum));
-        case 5:
+        case fn::Sum: return Item::val(checked(sum));
+        case fn::Average:
             if (v.empty())
                 return Item::err(ErrorCode::Div0);
             return Item::val(checked(sum / v.size()));
-        case 6: return Item::val(checked(v.empty() ? 0 : *std::min_element(v.begin(), v.end())));
-        case 7: return Item::val(checked(v.empty() ? 0 : *std::max_element(v.begin(), v.end())));
-        case 183: {
+        case fn::Min: return Item::val(checked(v.empty() ? 0 : *std::min_element(v.begin(), v.end())));
+        case fn::Max: return Item::val(checked(v.empty() ? 0 : *std::max_element(v.begin(), v.end())));
+        case fn::Product: {
             if (v.empty())
                 return Item::num(0);
             double prod = 1;
@@ -495,7 +517,7 @@ private:
                 prod *= d;
             return Item::val(checked(prod));
         }
-        case 227: {
+        case fn::Median: {
             if (v.empty())
                 return Item::err(ErrorCode::Num);
             std::sort(v.begin(), v.end());
@@ -503,7 +525,7 @@ private:
             return Item::val(checked(n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2));
         }
         default: { // 12 STDEV, 46 VAR, 193 STDEVP, 194 VARP
-            const bool sample = index == 12 || index == 46;
+            const bool sample = index == fn::Stdev || index == fn::Var;
             const std::size_t need = sample ? 2 : 1;
             if (v.size() < need)
                 return Item::err(ErrorCode::Div0);
@@ -512,7 +534,7 @@ private:
             for (double d : v)
                 ss += (d - mean) * (d - mean);
             const double var = ss / (v.size() - (sample ? 1 : 0));
-            return Item::val(checked(index == 12 || index == 193 ? std::sqrt(var) : var));
+            return Item::val(checked(index == fn::Stdev || index == fn::StdevP ? std::sqrt(var) : var));
         }
         }
     }
@@ -601,11 +623,11 @@ private:
         double x = 0, y = 0;
         Value e;
         switch (index) {
-        case 4: case 5: case 6: case 7: case 12: case 46: case 183: case 193: case 194: case 227:
+        case fn::Sum: case fn::Average: case fn::Min: case fn::Max: case fn::Stdev: case fn::Var: case fn::Product: case fn::StdevP: case fn::VarP: case fn::Median:
             return aggregate(index, args);
-        case 0: return count(args, false);
-        case 169: return count(args, true);
-        case 347: { // COUNTBLANK
+        case fn::Count: return count(args, false);
+        case fn::CountA: return count(args, true);
+        case fn::CountBlank: {
             if (args.size() != 1 || args[0].kind != Item::Kind::Area)
                 return Item::err(ErrorCode::Value);
             const FormulaRef& r = args[0].ref;
@@ -617,7 +639,7 @@ private:
             });
             return Item::num(double(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1) - used);
         }
-        case 1: { // IF
+        case fn::If: {
             bool c = false;
             e = toBool(deref(args.at(0)), &c);
             if (!e.isEmpty())
@@ -629,7 +651,7 @@ private:
                 return Item::num(0);
             return args[pick];
         }
-        case 100: { // CHOOSE
+        case fn::Choose: {
             e = number(args, 0, &x);
             if (!e.isEmpty())
                 return Item::val(e);
@@ -638,53 +660,53 @@ private:
                 return Item::err(ErrorCode::Value);
             return args[i].kind == Item::Kind::Missing ? Item::num(0) : args[i];
         }
-        case 36: return logical(args, true);
-        case 37: return logical(args, false);
-        case 38: {
+        case fn::And: return logical(args, true);
+        case fn::Or: return logical(args, false);
+        case fn::Not: {
             bool b;
             e = toBool(deref(args.at(0)), &b);
             return result(e, Value::boolean(!b));
         }
-        case 34: return Item::val(Value::boolean(true));
-        case 35: return Item::val(Value::boolean(false));
-        case 10: return Item::err(ErrorCode::NA);
-        case 19: return Item::num(kPi);
-        case 15: return math1(args, [](double v) { return std::sin(v); });
-        case 16: return math1(args, [](double v) { return std::cos(v); });
-        case 17: return math1(args, [](double v) { return std::tan(v); });
-        case 18: return math1(args, [](double v) { return std::atan(v); });
-        case 98: return math1(args, [](double v) { return std::asin(v); });
-        case 99: return math1(args, [](double v) { return std::acos(v); });
-        case 20: return math1(args, [](double v) { return v < 0 ? std::numeric_limits<double>::quiet_NaN() : std::sqrt(v); });
-        case 21: return math1(args, [](double v) { return std::exp(v); });
-        case 22: return math1(args, [](double v) { return v <= 0 ? std::numeric_limits<double>::quiet_NaN() : std::log(v); });
-        case 23: return math1(args, [](double v) { return v <= 0 ? std::numeric_limits<double>::quiet_NaN() : std::log10(v); });
-        case 24: return math1(args, [](double v) { return std::fabs(v); });
-        case 25: return math1(args, [](double v) { return std::floor(v); });
-        case 26: return math1(args, [](double v) { return v > 0 ? 1.0 : v < 0 ? -1.0 : 0.0; });
-        case 342: return math1(args, [](double v) { return v * kPi / 180; });
-        case 343: return math1(args, [](double v) { return v * 180 / kPi; });
-        case 184: return math1(args, [](double v) { return v < 0 ? std::numeric_limits<double>::quiet_NaN() : std::tgamma(std::floor(v) + 1); });
-        case 279: case 298: { // EVEN, ODD: away from zero
+        case fn::True: return Item::val(Value::boolean(true));
+        case fn::False: return Item::val(Value::boolean(false));
+        case fn::Na: return Item::err(ErrorCode::NA);
+        case fn::Pi: return Item::num(kPi);
+        case fn::Sin: return math1(args, [](double v) { return std::sin(v); });
+        case fn::Cos: return math1(args, [](double v) { return std::cos(v); });
+        case fn::Tan: return math1(args, [](double v) { return std::tan(v); });
+        case fn::Atan: return math1(args, [](double v) { return std::atan(v); });
+        case fn::Asin: return math1(args, [](double v) { return std::asin(v); });
+        case fn::Acos: return math1(args, [](double v) { return std::acos(v); });
+        case fn::Sqrt: return math1(args, [](double v) { return v < 0 ? std::numeric_limits<double>::quiet_NaN() : std::sqrt(v); });
+        case fn::Exp: return math1(args, [](double v) { return std::exp(v); });
+        case fn::Ln: return math1(args, [](double v) { return v <= 0 ? std::numeric_limits<double>::quiet_NaN() : std::log(v); });
+        case fn::Log10: return math1(args, [](double v) { return v <= 0 ? std::numeric_limits<double>::quiet_NaN() : std::log10(v); });
+        case fn::Abs: return math1(args, [](double v) { return std::fabs(v); });
+        case fn::Int: return math1(args, [](double v) { return std::floor(v); });
+        case fn::Sign: return math1(args, [](double v) { return v > 0 ? 1.0 : v < 0 ? -1.0 : 0.0; });
+        case fn::Radians: return math1(args, [](double v) { return v * kPi / 180; });
+        case fn::Degrees: return math1(args, [](double v) { return v * 180 / kPi; });
+        case fn::Fact: return math1(args, [](double v) { return v < 0 ? std::numeric_limits<double>::quiet_NaN() : std::tgamma(std::floor(v) + 1); });
+        case fn::Even: case fn::Odd: { // EVEN, ODD: away from zero
             e = number(args, 0, &x);
             if (!e.isEmpty())
                 return Item::val(e);
             double m = std::ceil(std::fabs(x));
-            if (index == 279 && std::fmod(m, 2) != 0)
+            if (index == fn::Even && std::fmod(m, 2) != 0)
                 m += 1;
-            if (index == 298 && std::fmod(m, 2) == 0)
+            if (index == fn::Odd && std::fmod(m, 2) == 0)
                 m += 1;
             return Item::val(checked(x < 0 ? -m : m));
         }
-        case 27: case 212: case 213: case 197: {
+        case fn::Round: case fn::RoundUp: case fn::RoundDown: case fn::Trunc: {
             e = number(args, 0, &x);
             if (e.isEmpty())
                 e = number(args, 1, &y);
             if (!e.isEmpty())
                 return Item::val(e);
-            return Item::val(roundTo(x, y, index == 27 ? 0 : index == 212 ? 1 : -1));
+            return Item::val(roundTo(x, y, index == fn::Round ? 0 : index == fn::RoundUp ? 1 : -1));
         }
-        case 39: { // MOD
+        case fn::Mod: {
             e = number(args, 0, &x);
             if (e.isEmpty())
                 e = number(args, 1, &y);
@@ -694,7 +716,7 @@ private:
                 return Item::err(ErrorCode::Div0);
             return Item::val(checked(x - y * std::floor(x / y)));
         }
-        case 337: { // POWER
+        case fn::Power: {
             e = number(args, 0, &x);
             if (e.isEmpty())
                 e = number(args, 1, &y);
@@ -706,7 +728,7 @@ private:
                 return Item::err(ErrorCode::Div0);
             return Item::val(checked(std::pow(x, y)));
         }
-        case 109: { // LOG
+        case fn::Log: {
             e = number(args, 0, &x);
             if (e.isEmpty())
                 e = number(args, 1, &y, 10);
@@ -718,7 +740,7 @@ private:
                 return Item::err(ErrorCode::Div0);
             return Item::val(checked(std::log(x) / std::log(y)));
         }
-        case 97: { // ATAN2(x, y)
+        case fn::Atan2: { // ATAN2(x, y)
             e = number(args, 0, &x);
             if (e.isEmpty())
                 e = number(args, 1, &y);
@@ -728,37 +750,37 @@ private:
                 return Item::err(ErrorCode::Div0);
             return Item::val(checked(std::atan2(y, x)));
         }
-        case 285: case 288: { // FLOOR, CEILING
+        case fn::Floor: case fn::Ceiling: { // FLOOR, CEILING
             e = number(args, 0, &x);
             if (e.isEmpty())
                 e = number(args, 1, &y);
             if (!e.isEmpty())
                 return Item::val(e);
             if (x == 0 || y == 0)
-                return index == 285 && y == 0 && x != 0 ? Item::err(ErrorCode::Div0) : Item::num(0);
+                return index == fn::Floor && y == 0 && x != 0 ? Item::err(ErrorCode::Div0) : Item::num(0);
             if ((x > 0) != (y > 0))
                 return Item::err(ErrorCode::Num);
             const double q = round15(x / y);
-            return Item::val(checked((index == 285 ? std::floor(q) : std::ceil(q)) * y));
+            return Item::val(checked((index == fn::Floor ? std::floor(q) : std::ceil(q)) * y));
         }
-        case 129: { // ISBLANK
+        case fn::IsBlank: {
             const Item& a = args.at(0);
             return Item::val(Value::boolean(a.kind == Item::Kind::Area && deref(a).isEmpty()));
         }
-        case 128: return Item::val(Value::boolean(deref(args.at(0)).isNumber()));
-        case 127: return Item::val(Value::boolean(deref(args.at(0)).isString()));
-        case 190: return Item::val(Value::boolean(!deref(args.at(0)).isString()));
-        case 198: return Item::val(Value::boolean(deref(args.at(0)).isBool()));
-        case 3: return Item::val(Value::boolean(deref(args.at(0)).isError()));
-        case 2: {
+        case fn::IsNumber: return Item::val(Value::boolean(deref(args.at(0)).isNumber()));
+        case fn::IsText: return Item::val(Value::boolean(deref(args.at(0)).isString()));
+        case fn::IsNonText: return Item::val(Value::boolean(!deref(args.at(0)).isString()));
+        case fn::IsLogical: return Item::val(Value::boolean(deref(args.at(0)).isBool()));
+        case fn::IsError: return Item::val(Value::boolean(deref(args.at(0)).isError()));
+        case fn::IsNa: {
             const Value v = deref(args.at(0));
             return Item::val(Value::boolean(v.isError() && v.asError() == ErrorCode::NA));
         }
-        case 126: {
+        case fn::IsErr: {
             const Value v = deref(args.at(0));
             return Item::val(Value::boolean(v.isError() && v.asError() != ErrorCode::NA));
         }
-        case 261: { // ERROR.TYPE
+        case fn::ErrorType: {
             const Value v = deref(args.at(0));
             if (!v.isError())
                 return Item::err(ErrorCode::NA);
@@ -769,26 +791,26 @@ private:
                     return Item::num(i + 1);
             return Item::err(ErrorCode::NA);
         }
-        case 8: case 9: case 76: case 77: { // ROW, COLUMN, ROWS, COLUMNS
+        case fn::Row: case fn::Column: case fn::Rows: case fn::Columns: { // ROW, COLUMN, ROWS, COLUMNS
             if (args.empty() || args[0].kind != Item::Kind::Area)
                 return Item::err(ErrorCode::Value);
             const FormulaRef& r = args[0].ref;
             switch (index) {
-            case 8: return Item::num(r.firstRow + 1);
-            case 9: return Item::num(r.firstCol + 1);
-            case 76: return Item::num(r.lastRow - r.firstRow + 1);
+            case fn::Row: return Item::num(r.firstRow + 1);
+            case fn::Column: return Item::num(r.firstCol + 1);
+            case fn::Rows: return Item::num(r.lastRow - r.firstRow + 1);
             default: return Item::num(r.lastCol - r.firstCol + 1);
             }
         }
-        case 32: case 112: case 113: case 118: case 33: case 130: case 131: case 121: case 111: {
+        case fn::Len: case fn::Lower: case fn::Upper: case fn::Trim: case fn::Value: case fn::T: case fn::N: case fn::Code: case fn::Char: {
             const Value v = args.empty() ? Value() : deref(args[0]);
             if (v.isError())
                 return Item::val(v);
-            if (index == 130)
+            if (index == fn::T)
                 return Item::val(Value::string(v.isString() ? v.asString() : QString()));
-            if (index == 131)
+            if (index == fn::N)
                 return Item::num(v.isNumber() || v.isBool() ? v.asNumber() : 0);
-            if (index == 111) {
+            if (index == fn::Char) {
                 e = toNumber(v, &x);
                 if (!e.isEmpty())
                     return Item::val(e);
@@ -799,11 +821,11 @@ private:
             QString s;
             toText(v, &s);
             switch (index) {
-            case 32: return Item::num(s.size());
-            case 112: return Item::val(Value::string(s.toLower()));
-            case 113: return Item::val(Value::string(s.toUpper()));
-            case 118: return Item::val(Value::string(s.simplified()));
-            case 121:
+            case fn::Len: return Item::num(s.size());
+            case fn::Lower: return Item::val(Value::string(s.toLower()));
+            case fn::Upper: return Item::val(Value::string(s.toUpper()));
+            case fn::Trim: return Item::val(Value::string(s.simplified()));
+            case fn::Code:
                 if (s.isEmpty())
                     return Item::err(ErrorCode::Value);
                 return Item::num(s.at(0).unicode());
@@ -814,12 +836,12 @@ private:
                 return result(e, Value::number(x));
             }
         }
-        case 115: case 116: case 31: { // LEFT, RIGHT, MID
+        case fn::Left: case fn::Right: case fn::Mid: { // LEFT, RIGHT, MID
             QString s;
             e = text(args, 0, &s);
             if (!e.isEmpty())
                 return Item::val(e);
-            if (index == 31) {
+            if (index == fn::Mid) {
                 e = number(args, 1, &x);
                 if (e.isEmpty())
                     e = number(args, 2, &y);
@@ -835,9 +857,9 @@ private:
             if (x < 0)
                 return Item::err(ErrorCode::Value);
             const int n = static_cast<int>(std::min(x, 1e9));
-            return Item::val(Value::string(index == 115 ? s.left(n) : s.right(n)));
+            return Item::val(Value::string(index == fn::Left ? s.left(n) : s.right(n)));
         }
-        case 336: { // CONCATENATE
+        case fn::Concatenate: {
             QString all;
             for (std::size_t i = 0; i < args.size(); ++i) {
                 QString s;
@@ -845,28 +867,30 @@ private:
                 if (!e.isEmpty())
                     return Item::val(e);
                 all += s;
+                if (all.size() > kMaxText)
+                    return Item::err(ErrorCode::Value);
             }
             return Item::val(Value::string(all));
         }
-        case 30: { // REPT
+        case fn::Rept: {
             QString s;
             e = text(args, 0, &s);
             if (e.isEmpty())
                 e = number(args, 1, &x);
             if (!e.isEmpty())
                 return Item::val(e);
-            if (x < 0 || s.size() * std::floor(x) > 32767)
+            if (x < 0 || s.size() * std::floor(x) > kMaxText)
                 return Item::err(ErrorCode::Value);
             return Item::val(Value::string(s.repeated(static_cast<int>(x))));
         }
-        case 117: { // EXACT
+        case fn::Exact: {
             QString a, b;
             e = text(args, 0, &a);
             if (e.isEmpty())
                 e = text(args, 1, &b);
             return result(e, Value::boolean(a == b));
         }
-        case 48: { // TEXT
+        case fn::Text: {
             QString code;
             const Value v = deref(args.at(0));
             e = text(args, 1, &code);
@@ -879,7 +903,7 @@ private:
                 shown = Value::number(x);
             return Item::val(Value::string(formatValue(shown, code, QLocale())));
         }
-        case 65: { // DATE
+        case fn::Date: {
             double m = 0, d = 0;
             e = number(args, 0, &x);
             if (e.isEmpty())
@@ -903,7 +927,7 @@ private:
                 return Item::err(ErrorCode::Num);
             return Item::num(serial);
         }
-        case 66: { // TIME
+        case fn::Time: {
             double mi = 0, s = 0;
             e = number(args, 0, &x);
             if (e.isEmpty())
@@ -917,7 +941,7 @@ private:
                 return Item::err(ErrorCode::Num);
             return Item::val(checked(std::fmod(secs, 86400) / 86400));
         }
-        case 67: case 68: case 69: case 70: {
+        case fn::Day: case fn::Month: case fn::Year: case fn::Weekday: {
             e = number(args, 0, &x);
             if (!e.isEmpty())
                 return Item::val(e);
@@ -925,11 +949,11 @@ private:
             e = dateParts(x, &yy, &mm, &dd);
             if (!e.isEmpty())
                 return Item::val(e);
-            if (index == 67)
+            if (index == fn::Day)
                 return Item::num(dd);
-            if (index == 68)
+            if (index == fn::Month)
                 return Item::num(mm);
-            if (index == 69)
+            if (index == fn::Year)
                 return Item::num(yy);
             // WEEKDAY: serial 1 (1900-01-01) counts as a Sunday in the 1900 system.
             double type = 1;
@@ -945,7 +969,7 @@ private:
                 return Item::num((sunday1 + 5) % 7);
             return Item::err(ErrorCode::Num);
         }
-        case 71: case 72: case 73: {
+        case fn::Hour: case fn::Minute: case fn::Second: {
             e = number(args, 0, &x);
             if (!e.isEmpty())
                 return Item::val(e);
@@ -953,10 +977,10 @@ private:
                 return Item::err(ErrorCode::Num);
             const double secs = std::floor((x - std::floor(x)) * 86400 + 0.5);
             const int s = static_cast<int>(secs) % 86400;
-            return Item::num(index == 71 ? s / 3600 : index == 72 ? (s / 60) % 60 : s % 60);
+            return Item::num(index == fn::Hour ? s / 3600 : index == fn::Minute ? (s / 60) % 60 : s % 60);
         }
-        case 221: return Item::num(dateToSerial(QDate::currentDate()));
-        case 74: return Item::val(checked(dateTimeToSerial(QDateTime::currentDateTime())));
+        case fn::Today: return Item::num(dateToSerial(QDate::currentDate()));
+        case fn::Now: return Item::val(checked(dateTimeToSerial(QDateTime::currentDateTime())));
         default: return Item::err(ErrorCode::Name);
         }
     }

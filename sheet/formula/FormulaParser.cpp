@@ -1,5 +1,6 @@
 #include "Formula.h"
 
+#include "Decimal.h"
 #include "FormulaTokens.h"
 
 #include <QRegularExpression>
@@ -28,6 +29,11 @@ struct CellAddr {
 };
 
 constexpr int kMaxDepth = 100;
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
 
 std::uint16_t colWord(const CellAddr& a)
 {
@@ -245,16 +251,29 @@ private:
 
     Frag number()
     {
-        static const QRegularExpression re(QStringLiteral("(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?"));
-        const auto m = re.match(m_text, m_pos, QRegularExpression::NormalMatch,
-                                QRegularExpression::AnchorAtOffsetMatchOption);
-        if (!m.hasMatch())
-            fail(QStringLiteral("bad number"));
-        bool ok = false;
-        const double v = m.captured(0).toDouble(&ok);
-        if (!ok || !std::isfinite(v))
+        // digits [. digits] [E [+-] digits], or . digits
+        int i = m_pos;
+        auto digitsFrom = [&](int j) {
+            while (j < m_text.size() && isAsciiDigit(m_text.at(j)))
+                ++j;
+            return j;
+        };
+        i = digitsFrom(i);
+        if (i < m_text.size() && m_text.at(i) == QLatin1Char('.'))
+            i = digitsFrom(i + 1);
+        if (i < m_text.size() && (m_text.at(i) == QLatin1Char('e') || m_text.at(i) == QLatin1Char('E'))) {
+            int j = i + 1;
+            if (j < m_text.size() && (m_text.at(j) == QLatin1Char('+') || m_text.at(j) == QLatin1Char('-')))
+                ++j;
+            const int end = digitsFrom(j);
+            if (end == j)
+                fail(QStringLiteral("bad number"));
+            i = end;
+        }
+        double v = 0;
+        if (!decimal::parse(m_text.mid(m_pos, i - m_pos), &v))
             fail(QStringLiteral("number out of range"));
-        m_pos += m.capturedLength(0);
+        m_pos = i;
         Frag f;
         ByteWriter w;
         if (v >= 0 && v <= 65535 && v == std::floor(v)) {
@@ -337,43 +356,64 @@ private:
     // "B6", "$B$2", "B$6"; false when the text is not a cell address at all.
     bool cellAddress(const QString& s, CellAddr* out)
     {
-        static const QRegularExpression re(QStringLiteral("^(\\$?)([A-Za-z]{1,3})(\\$?)([0-9]{1,7})$"));
-        const auto m = re.match(s);
-        if (!m.hasMatch())
+        int i = 0;
+        CellAddr a;
+        if (!columnPart(s, &i, &a))
             return false;
-        const int col = columnNumber(m.captured(2));
-        const int row = m.captured(4).toInt();
-        if (col >= kMaxCols)
-            return false; // LOG10, ABC1: names, not addresses
+        if (i < s.size() && s.at(i) == QLatin1Char('$')) {
+            a.rowAbs = true;
+            ++i;
+        }
+        const int start = i;
+        long row = 0;
+        while (i < s.size() && isAsciiDigit(s.at(i)) && i - start < 7)
+            row = row * 10 + (s.at(i++).unicode() - '0');
+        if (i == start || i != s.size())
+            return false;
         if (row < 1 || row > kMaxRows)
-            fail(QStringLiteral("row %1 is outside the sheet").arg(m.captured(4)));
-        out->col = col;
-        out->row = row - 1;
-        out->colAbs = !m.captured(1).isEmpty();
-        out->rowAbs = !m.captured(3).isEmpty();
+            fail(QStringLiteral("row %1 is outside the sheet").arg(s.mid(start)));
+        a.row = static_cast<int>(row - 1);
+        *out = a;
         return true;
     }
 
     bool columnOnly(const QString& s, CellAddr* out)
     {
-        static const QRegularExpression re(QStringLiteral("^(\\$?)([A-Za-z]{1,3})$"));
-        const auto m = re.match(s);
-        if (!m.hasMatch())
+        int i = 0;
+        CellAddr a;
+        if (!columnPart(s, &i, &a) || i != s.size())
             return false;
-        const int col = columnNumber(m.captured(2));
-        if (col >= kMaxCols)
-            return false;
-        out->col = col;
-        out->colAbs = !m.captured(1).isEmpty();
+        out->col = a.col;
+        out->colAbs = a.colAbs;
         return true;
     }
 
-    static int columnNumber(const QString& letters)
+    // "$AB" at the start of s: one to three letters naming a column up to IV (LOG10 and
+    // ABC1 are names, not addresses).
+    static bool columnPart(const QString& s, int* i, CellAddr* a)
     {
-        int n = 0;
-        for (QChar c : letters)
-            n = n * 26 + (c.toUpper().unicode() - 'A' + 1);
-        return n - 1;
+        int j = 0;
+        if (j < s.size() && s.at(j) == QLatin1Char('$')) {
+            a->colAbs = true;
+            ++j;
+        }
+        int col = 0;
+        const int start = j;
+        while (j < s.size() && j - start < 4) {
+            const char16_t c = s.at(j).unicode();
+            if (c >= 'a' && c <= 'z')
+                col = col * 26 + (c - 'a' + 1);
+            else if (c >= 'A' && c <= 'Z')
+                col = col * 26 + (c - 'A' + 1);
+            else
+                break;
+            ++j;
+        }
+        if (j == start || j - start > 3 || col > kMaxCols)
+            return false;
+        a->col = col - 1;
+        *i = j;
+        return true;
     }
 
     static void normalise(CellAddr* a, CellAddr* b)
@@ -439,6 +479,13 @@ private:
 
     bool rowRange(int ixti, Frag* out)
     {
+        int j = m_pos;
+        if (j < m_text.size() && m_text.at(j) == QLatin1Char('$'))
+            ++j;
+        while (j < m_text.size() && isAsciiDigit(m_text.at(j)))
+            ++j;
+        if (j >= m_text.size() || m_text.at(j) != QLatin1Char(':'))
+            return false;
         static const QRegularExpression re(QStringLiteral("(\\$?)([0-9]{1,7}):(\\$?)([0-9]{1,7})(?![0-9.A-Za-z])"));
         const auto m = re.match(m_text, m_pos, QRegularExpression::NormalMatch,
                                 QRegularExpression::AnchorAtOffsetMatchOption);
@@ -581,8 +628,9 @@ private:
                      .arg(QLatin1String(info->name)).arg(info->minArgs).arg(info->maxArgs).arg(n));
         }
         Frag out;
-        for (Frag& a : args) {
-            if (a.bareRef && info->argClass == 'R')
+        for (int i = 0; i < n; ++i) {
+            Frag& a = args[i];
+            if (a.bareRef && info->argClass(i) == 'R')
                 a.code[0] = withClass(a.code[0], ClassRef);
             out.code.insert(out.code.end(), a.code.begin(), a.code.end());
         }

@@ -3,6 +3,7 @@
 #include "FormulaTokens.h"
 
 #include <QLocale>
+#include <cmath>
 
 namespace sheet {
 
@@ -60,6 +61,8 @@ QString areaText(int r1, int r2, int c1, int c2, std::uint16_t w1, std::uint16_t
 
 QString numberText(double v)
 {
+    if (!std::isfinite(v))
+        return errorText(ErrorCode::Num);
     QString s = QString::number(v, 'g', QLocale::FloatingPointShortest);
     return s.toUpper();
 }

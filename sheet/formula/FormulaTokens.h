@@ -51,7 +51,11 @@ struct Token {
     std::size_t size = 0;    // whole token, id byte included
 };
 
-// Splits rgce into tokens; truncated or unknown tokens throw FormatError.
+// Decodes the token starting at pos (< rgce.size()); truncated or unknown tokens throw
+// FormatError.
+Token tokenAt(const Bytes& rgce, std::size_t pos);
+
+// Splits rgce into tokens.
 std::vector<Token> tokenize(const Bytes& rgce);
 
 // Function table of the BIFF8 built-in functions the engine knows by name.
@@ -60,7 +64,9 @@ struct FunctionInfo {
     int index;
     int minArgs;
     int maxArgs;    // equal to minArgs: fixed-count ptgFunc; else ptgFuncVar
-    char argClass;  // 'R' arguments are references (ranges), 'V' values
+    // Class of each argument, 'R' reference (ranges) or 'V' value; the last letter repeats.
+    const char* argClasses;
+    char argClass(int i) const;
 };
 const FunctionInfo* functionByName(const QString& name);
 const FunctionInfo* functionByIndex(int index);

@@ -1,9 +1,13 @@
 #include "NumberFormat.h"
 
 #include "DateSerial.h"
+#include "Decimal.h"
 
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <charconv>
+#include <string>
 #include <cmath>
 #include <vector>
 
@@ -56,12 +60,7 @@ constexpr Builtin kBuiltins[] = {
     {49, "@"},
 };
 
-double round15(double x)
-{
-    if (x == 0 || !std::isfinite(x))
-        return x;
-    return QString::number(x, 'g', 15).toDouble();
-}
+using decimal::round15;
 
 // Decimal digits of a non-negative value rounded half away from zero to `decimals`
 // places, from its 15-significant-digit form so that 1.005 shows as 1.01 as in the
@@ -69,33 +68,40 @@ double round15(double x)
 void decimalDigits(double a, int decimals, QString* intPart, QString* decPart)
 {
     // Only the 15 significant digits the spreadsheet keeps take part; beyond them pad zeros.
+    decimals = std::clamp(decimals, 0, 340);
     const double r = round15(a);
     const int e = r > 0 ? static_cast<int>(std::floor(std::log10(r))) : 0;
-    const QString s = QString::number(r, 'f', std::clamp(14 - e, 0, 340));
-    const int dot = s.indexOf(QLatin1Char('.'));
-    QString ip = dot < 0 ? s : s.left(dot);
-    QString dp = dot < 0 ? QString() : s.mid(dot + 1);
-    while (dp.size() < decimals + 1)
-        dp.append(QLatin1Char('0'));
-    const bool up = dp.at(decimals) >= QLatin1Char('5');
-    QString digits = ip + dp.left(decimals);
+    char buf[720];
+    const auto res = std::to_chars(buf, buf + sizeof buf, r, std::chars_format::fixed, std::clamp(14 - e, 0, 340));
+    std::string s(buf, res.ptr);
+    const std::size_t dot = s.find('.');
+    std::string digits = dot == std::string::npos ? s : s.substr(0, dot);
+    const std::size_t intLen = digits.size();
+    std::string dp = dot == std::string::npos ? std::string() : s.substr(dot + 1);
+    dp.resize(static_cast<std::size_t>(decimals) + 1, '0');
+    const bool up = dp[decimals] >= '5';
+    digits += dp.substr(0, decimals);
+    std::size_t len = intLen;
     if (up) {
-        int i = digits.size() - 1;
+        int i = static_cast<int>(digits.size()) - 1;
         for (; i >= 0; --i) {
-            if (digits[i] == QLatin1Char('9')) {
-                digits[i] = QLatin1Char('0');
+            if (digits[i] == '9') {
+                digits[i] = '0';
             } else {
-                digits[i] = QChar(digits[i].unicode() + 1);
+                ++digits[i];
                 break;
             }
         }
-        if (i < 0)
-            digits.prepend(QLatin1Char('1'));
+        if (i < 0) {
+            digits.insert(digits.begin(), '1');
+            ++len;
+        }
     }
-    *intPart = digits.left(digits.size() - decimals);
-    *decPart = digits.right(decimals);
-    while (intPart->startsWith(QLatin1Char('0')))
-        intPart->remove(0, 1);
+    std::size_t lead = 0;
+    while (lead < len && digits[lead] == '0')
+        ++lead;
+    *intPart = QString::fromLatin1(digits.data() + lead, static_cast<qsizetype>(len - lead));
+    *decPart = QString::fromLatin1(digits.data() + len, static_cast<qsizetype>(decimals));
 }
 
 QString groupDigits(const QString& digits, const QString& sep)
@@ -182,6 +188,8 @@ QStringList splitSections(const QString& code)
 
 void addLiteral(Section& s, const QString& t)
 {
+    if (t.isEmpty())
+        return;
     if (!s.elems.empty() && s.elems.back().kind == Kind::Literal)
         s.elems.back().text += t;
     else
@@ -798,7 +806,7 @@ QString formatDate(double v, const Section& s, const QLocale& locale)
             break;
         }
         case Kind::Digit: out += e.text == QLatin1String("0") ? QStringLiteral("0") : QString(); break;
-        case Kind::Point: out += locale.decimalPoint(); break;
+        case Kind::Point: out += QLatin1Char('.'); break; // a separator in dates ("dd.mm.yyyy")
         case Kind::Percent: out += QLatin1Char('%'); break;
         case Kind::Slash: out += QLatin1Char('/'); break;
         case Kind::General: out += general(v, locale); break;
@@ -818,6 +826,14 @@ bool hasNumberPart(const Section& s)
     return false;
 }
 
+bool sectionHasText(const Section& s)
+{
+    for (const Elem& e : s.elems)
+        if (e.kind == Kind::Text)
+            return true;
+    return false;
+}
+
 QString formatInSection(double v, const Section& s, const QLocale& locale, bool showSign)
 {
     if (s.elems.size() == 1 && s.elems[0].kind == Kind::General)
@@ -827,6 +843,8 @@ QString formatInSection(double v, const Section& s, const QLocale& locale, bool 
     if (sectionIsFraction(s))
         return formatFraction(v, s, locale, showSign);
     if (!hasNumberPart(s)) {
+        if (sectionHasText(s)) // a text format shows numbers as they are
+            return general(v, locale);
         QString out;
         for (const Elem& e : s.elems)
             if (e.kind == Kind::Literal)
@@ -848,12 +866,19 @@ QString formatText(const QString& text, const Section& s)
     return out;
 }
 
-bool sectionHasText(const Section& s)
+// Codes are few and cells many: keep the parsed form of the codes seen lately.
+const std::vector<Section>& parsedFormat(const QString& code)
 {
-    for (const Elem& e : s.elems)
-        if (e.kind == Kind::Text)
-            return true;
-    return false;
+    thread_local QHash<QString, std::vector<Section>> cache;
+    auto it = cache.constFind(code);
+    if (it != cache.constEnd())
+        return *it;
+    if (cache.size() >= 256)
+        cache.clear();
+    std::vector<Section> sections;
+    for (const QString& p : splitSections(code))
+        sections.push_back(parseSection(p));
+    return *cache.insert(code, std::move(sections));
 }
 
 bool isGeneral(const QString& code)
@@ -863,6 +888,11 @@ bool isGeneral(const QString& code)
 }
 
 } // namespace
+
+QString formatGeneral(double v, const QLocale& locale, int maxChars)
+{
+    return general(v, locale, std::clamp(maxChars, 5, 11));
+}
 
 QString builtinFormatCode(int ifmt)
 {
@@ -889,14 +919,12 @@ QString formatValue(const Value& v, const QString& code, const QLocale& locale)
     case Value::Type::String: {
         if (isGeneral(code))
             return v.asString();
-        const QStringList parts = splitSections(code);
-        if (parts.size() >= 4)
-            return formatText(v.asString(), parseSection(parts[3]));
-        for (const QString& p : parts) {
-            const Section s = parseSection(p);
+        const std::vector<Section>& sections = parsedFormat(code);
+        if (sections.size() >= 4)
+            return formatText(v.asString(), sections[3]);
+        for (const Section& s : sections)
             if (sectionHasText(s))
                 return formatText(v.asString(), s);
-        }
         return v.asString();
     }
     case Value::Type::Number: break;
@@ -906,10 +934,7 @@ QString formatValue(const Value& v, const QString& code, const QLocale& locale)
         return errorText(ErrorCode::Num);
     if (isGeneral(code))
         return general(x, locale);
-    const QStringList parts = splitSections(code);
-    std::vector<Section> sections;
-    for (const QString& p : parts)
-        sections.push_back(parseSection(p));
+    const std::vector<Section>& sections = parsedFormat(code);
     // Sections with conditions pick by condition; else positive;negative;zero.
     if (sections[0].hasCondition) {
         for (std::size_t i = 0; i < sections.size() && i < 3; ++i)
@@ -962,18 +987,23 @@ QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLo
     return formatValue(v, code.isEmpty() ? builtinFormatCode(ifmt) : code, locale);
 }
 
+bool isGeneralFormat(const QString& code)
+{
+    return isGeneral(code);
+}
+
 bool isDateFormat(const QString& code)
 {
     if (isGeneral(code))
         return false;
-    return sectionIsDate(parseSection(splitSections(code).value(0)));
+    return sectionIsDate(parsedFormat(code).front());
 }
 
 bool isFractionFormat(const QString& code)
 {
     if (isGeneral(code))
         return false;
-    return sectionIsFraction(parseSection(splitSections(code).value(0)));
+    return sectionIsFraction(parsedFormat(code).front());
 }
 
 } // namespace sheet

@@ -22,6 +22,13 @@ QString formatValue(const Value& v, const QString& code, const QLocale& locale);
 // the built-in code of ifmt.
 QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLocale& locale);
 
+// A number in the General format within maxChars characters (not counting a minus sign):
+// rounded to fit, switching to E notation (1.23457E+11) when the digits cannot fit. The
+// spreadsheet shows at most 11; a renderer may ask for fewer to fit a narrow column.
+QString formatGeneral(double v, const QLocale& locale, int maxChars = 11);
+
+// "General" under any index: LibreOffice writes it as a custom format (164) of its own.
+bool isGeneralFormat(const QString& code);
 bool isDateFormat(const QString& code);     // shows a number as a date or time
 bool isFractionFormat(const QString& code); // "# ?/?", "# ??/??", "?/4" ...
 

@@ -1,6 +1,7 @@
 #include "TypedInput.h"
 
 #include "DateSerial.h"
+#include "Decimal.h"
 #include "NumberFormat.h"
 
 #include <QDate>
@@ -10,6 +11,45 @@
 namespace sheet {
 
 namespace {
+
+// What the reader needs of a locale, worked out once per locale rather than per cell.
+struct LocaleInfo {
+    QString point;
+    QString group;
+    QString order; // "MDY", "DMY", "YMD"
+    QChar dateSeparator;
+};
+
+QString dateOrder(const QLocale& locale);
+QString dateSeparator(const QLocale& locale);
+
+const LocaleInfo& localeInfo(const QLocale& locale)
+{
+    thread_local QLocale cached = QLocale::c();
+    thread_local LocaleInfo info;
+    thread_local bool valid = false;
+    if (!valid || !(cached == locale)) {
+        cached = locale;
+        info.point = locale.decimalPoint();
+        info.group = locale.groupSeparator();
+        info.order = dateOrder(locale);
+        info.dateSeparator = dateSeparator(locale).at(0);
+        valid = true;
+    }
+    return info;
+}
+
+bool startsWithAt(const QString& t, int i, const QString& what)
+{
+    if (what.size() == 1)
+        return t.at(i) == what.at(0);
+    return !what.isEmpty() && QStringView(t).mid(i).startsWith(what);
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
 
 TypedInput numberInput(double v, int format)
 {
@@ -26,10 +66,12 @@ bool isBlank(QChar c)
 }
 
 // "1,234.5", "-2.5e3", "(12)", "12.5 %" in the locale's separators.
-bool readNumber(const QString& t, const QLocale& locale, double* out, int* format)
+bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* format)
 {
-    const QString point = locale.decimalPoint();
-    const QString group = locale.groupSeparator();
+    const QString& point = loc.point;
+    const QString& group = loc.group;
+    // Where the locale groups with a (narrow) no-break space, people type a plain space.
+    const bool spaceGroups = group.size() == 1 && (group[0] == QChar(0x00A0) || group[0] == QChar(0x202F));
     int i = 0;
     const int n = t.size();
     bool negative = false, parens = false;
@@ -45,8 +87,8 @@ bool readNumber(const QString& t, const QLocale& locale, double* out, int* forma
     bool grouped = false, hasPoint = false;
     for (; i < n; ++i) {
         const QChar c = t[i];
-        if (c.isDigit()) {
-            digits.append(QChar('0' + c.digitValue()));
+        if (isAsciiDigit(c)) {
+            digits.append(c);
             if (hasPoint) {
                 ++decDigits;
             } else {
@@ -54,8 +96,8 @@ bool readNumber(const QString& t, const QLocale& locale, double* out, int* forma
                 if (sinceGroup >= 0)
                     ++sinceGroup;
             }
-        } else if (!hasPoint && !group.isEmpty() && t.mid(i, group.size()) == group && intDigits > 0
-                   && (group != point)) {
+        } else if (!hasPoint && intDigits > 0 && group != point
+                   && (startsWithAt(t, i, group) || (spaceGroups && (t[i] == QLatin1Char(' ') || t[i] == QChar(0x00A0))))) {
             // Groups of exactly three digits after the first separator.
             if (sinceGroup >= 0 && sinceGroup != 3)
                 return false;
@@ -64,8 +106,9 @@ bool readNumber(const QString& t, const QLocale& locale, double* out, int* forma
             sinceGroup = 0;
             ++groups;
             grouped = true;
-            i += group.size() - 1;
-        } else if (!hasPoint && t.mid(i, point.size()) == point) {
+            if (startsWithAt(t, i, group))
+                i += group.size() - 1;
+        } else if (!hasPoint && startsWithAt(t, i, point)) {
             hasPoint = true;
             digits.append(QLatin1Char('.'));
             i += point.size() - 1;
@@ -77,6 +120,16 @@ bool readNumber(const QString& t, const QLocale& locale, double* out, int* forma
         return false;
     if (intDigits + decDigits == 0)
         return false;
+    // The spreadsheet keeps 15 significant digits of what is typed; later ones become zeros.
+    {
+        int significant = 0;
+        for (QChar& c : digits) {
+            if (c == QLatin1Char('.') || (significant == 0 && c == QLatin1Char('0')))
+                continue;
+            if (++significant > 15)
+                c = QLatin1Char('0');
+        }
+    }
     bool exponent = false;
     if (i < n && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
         int j = i + 1;
@@ -84,8 +137,8 @@ bool readNumber(const QString& t, const QLocale& locale, double* out, int* forma
         if (j < n && (t[j] == QLatin1Char('+') || t[j] == QLatin1Char('-')))
             e.append(t[j++]);
         const int start = j;
-        while (j < n && t[j].isDigit())
-            e.append(QChar('0' + t[j++].digitValue()));
+        while (j < n && isAsciiDigit(t[j]))
+            e.append(t[j++]);
         if (j == start)
             return false;
         digits += e;
@@ -108,9 +161,8 @@ bool readNumber(const QString& t, const QLocale& locale, double* out, int* forma
     }
     if (i != n)
         return false;
-    bool ok = false;
-    double v = digits.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
+    double v = 0;
+    if (!decimal::parse(digits, &v))
         return false;
     if (percent)
         v /= 100;
@@ -155,17 +207,66 @@ QString dateSeparator(const QLocale& locale)
     return QStringLiteral("/");
 }
 
-int fullYear(const QString& digits)
+// Digits only (at most 9 of them); -1 otherwise.
+int digitsValue(QStringView v)
 {
-    const int y = digits.toInt();
+    if (v.isEmpty() || v.size() > 9)
+        return -1;
+    int n = 0;
+    for (QChar c : v) {
+        if (!isAsciiDigit(c))
+            return -1;
+        n = n * 10 + (c.unicode() - '0');
+    }
+    return n;
+}
+
+// Two-digit years: 00-29 are 2000-2029, 30-99 are 1930-1999.
+int fullYear(QStringView digits)
+{
+    const int y = digitsValue(digits);
     if (digits.size() <= 2)
         return y < 30 ? 2000 + y : 1900 + y;
     return y;
 }
 
+// "5 3/8", "-3/8": sign, optional whole part, numerator and denominator.
+bool readFraction(const QString& t, double* value, bool* mixed, int* denDigits)
+{
+    QStringView v(t);
+    double sign = 1;
+    if (!v.isEmpty() && (v.front() == QLatin1Char('-') || v.front() == QLatin1Char('+'))) {
+        sign = v.front() == QLatin1Char('-') ? -1 : 1;
+        v = v.mid(1);
+    }
+    const qsizetype slash = v.indexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return false;
+    QStringView left = v.left(slash);
+    const QStringView den = v.mid(slash + 1);
+    int whole = 0;
+    *mixed = false;
+    const qsizetype space = left.indexOf(QLatin1Char(' '));
+    if (space >= 0) {
+        whole = digitsValue(left.left(space));
+        left = left.mid(space).trimmed();
+        *mixed = true;
+        if (whole < 0)
+            return false;
+    }
+    const int n = digitsValue(left), d = digitsValue(den);
+    if (n < 0 || d <= 0)
+        return false;
+    *value = sign * (whole + static_cast<double>(n) / d);
+    *denDigits = static_cast<int>(den.size());
+    return true;
+}
+
 // Time of day "10:30", "10:30:15", "9:05 PM"; false when not a time.
 bool readTime(const QString& t, double* fraction, int* format)
 {
+    if (!t.contains(QLatin1Char(':')))
+        return false;
     static const QRegularExpression re(
         QStringLiteral("^(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?\\s*([AaPp][Mm]?)?$"));
     const auto m = re.match(t);
@@ -210,40 +311,59 @@ int monthFromName(const QString& name, const QLocale& locale)
 // without a year fall in the current year; a month name may stand for the month.
 bool readDate(const QString& t, const QLocale& locale, double* serial, int* format)
 {
-    const QString sep = QRegularExpression::escape(dateSeparator(locale));
-    const QRegularExpression re(QStringLiteral("^(\\w+)\\s*(?:/|-|%1)\\s*(\\w+)(?:\\s*(?:/|-|%1)\\s*(\\w+))?\\s*(?:%1)?$").arg(sep));
-    const auto m = re.match(t);
-    if (!m.hasMatch())
+    const LocaleInfo& loc = localeInfo(locale);
+    // Split on "/", "-" and the locale's separator; a trailing locale separator ("8.3.") is allowed.
+    const QChar sep = loc.dateSeparator;
+    QStringView parts[4];
+    int count = 0;
+    qsizetype start = 0;
+    QChar lastSep;
+    for (qsizetype i = 0; i <= t.size(); ++i) {
+        const bool end = i == t.size();
+        const QChar c = end ? QChar() : t.at(i);
+        if (end || c == QLatin1Char('/') || c == QLatin1Char('-') || c == sep) {
+            if (count == 4)
+                return false;
+            parts[count++] = QStringView(t).mid(start, i - start).trimmed();
+            start = i + 1;
+            if (!end)
+                lastSep = c;
+        }
+    }
+    if (count >= 3 && parts[count - 1].isEmpty() && lastSep == sep)
+        --count;
+    if (count < 2 || count > 3)
         return false;
-    QStringList parts = {m.captured(1), m.captured(2)};
-    if (!m.captured(3).isEmpty())
-        parts.append(m.captured(3));
-    const QString order = dateOrder(locale);
+    const QString& order = loc.order;
 
     int named = -1, namedMonth = 0;
-    for (int i = 0; i < parts.size(); ++i) {
-        bool isNumber = false;
-        parts[i].toInt(&isNumber);
-        if (!isNumber) {
-            if (named >= 0)
-                return false;
-            namedMonth = monthFromName(parts[i], locale);
-            if (!namedMonth)
-                return false;
-            named = i;
-        } else if (parts[i].size() > 4) {
+    for (int i = 0; i < count; ++i) {
+        if (parts[i].isEmpty())
             return false;
+        if (digitsValue(parts[i]) >= 0) {
+            if (parts[i].size() > 4)
+                return false;
+            continue;
         }
+        for (QChar c : parts[i])
+            if (!c.isLetter())
+                return false;
+        if (named >= 0)
+            return false;
+        namedMonth = monthFromName(parts[i].toString(), locale);
+        if (!namedMonth)
+            return false;
+        named = i;
     }
 
     int y = 0, mo = 0, d = 0;
-    if (parts.size() == 3) {
+    if (count == 3) {
         if (named >= 0) {
             // "10-Jun-2004", "Jun-10-2004"
             mo = namedMonth;
             const int a = named == 0 ? 1 : 0;
             const int b = named == 2 ? 1 : 2;
-            d = parts[a].toInt();
+            d = digitsValue(parts[a]);
             y = fullYear(parts[b]);
             *format = 15;
         } else {
@@ -252,37 +372,48 @@ bool readDate(const QString& t, const QLocale& locale, double* serial, int* form
                 if (k == QLatin1Char('Y'))
                     y = fullYear(parts[i]);
                 else if (k == QLatin1Char('M'))
-                    mo = parts[i].toInt();
+                    mo = digitsValue(parts[i]);
                 else
-                    d = parts[i].toInt();
+                    d = digitsValue(parts[i]);
             }
             // A 4-digit first part is a year whatever the locale says (ISO order).
             if (parts[0].size() == 4 && order[0] != QLatin1Char('Y')) {
-                y = parts[0].toInt();
-                mo = parts[1].toInt();
-                d = parts[2].toInt();
+                y = digitsValue(parts[0]);
+                mo = digitsValue(parts[1]);
+                d = digitsValue(parts[2]);
             }
             *format = 14;
         }
     } else {
-        const int first = named == 0 ? namedMonth : parts[0].toInt();
-        const int second = named == 1 ? namedMonth : parts[1].toInt();
         const bool dayFirst = order.indexOf(QLatin1Char('D')) < order.indexOf(QLatin1Char('M'));
-        const int monthValue = named >= 0 ? namedMonth : (dayFirst ? second : first);
-        const int dayOrYear = named >= 0 ? (named == 0 ? second : first) : (dayFirst ? first : second);
-        const bool yearLike = (named >= 0 && named == 0 && parts[1].size() >= 3) || (named < 0 && !dayFirst && parts[1].size() >= 3)
-                              || dayOrYear > 31;
-        if (yearLike) {
-            // "6/2004", "Jun-04" with the month first: month and year, first day.
-            mo = named >= 0 ? namedMonth : first;
-            y = fullYear(named >= 0 ? parts[1] : parts[1]);
-            d = 1;
-            *format = 17;
+        if (named >= 0) {
+            // "Jun-10", "10-Jun", "Jun-2004"
+            const QStringView other = parts[named == 0 ? 1 : 0];
+            mo = namedMonth;
+            if (named == 0 && other.size() >= 3) {
+                y = fullYear(other);
+                d = 1;
+                *format = 17;
+            } else {
+                d = digitsValue(other);
+                y = QDate::currentDate().year();
+                *format = 16;
+            }
         } else {
-            mo = monthValue;
-            d = dayOrYear;
-            y = QDate::currentDate().year();
-            *format = 16;
+            const int first = digitsValue(parts[0]), second = digitsValue(parts[1]);
+            const int dayOrYear = dayFirst ? first : second;
+            if ((!dayFirst && parts[1].size() >= 3) || dayOrYear > 31) {
+                // "6/2004": month and year, the first of the month.
+                mo = first;
+                y = fullYear(parts[1]);
+                d = 1;
+                *format = 17;
+            } else {
+                mo = dayFirst ? second : first;
+                d = dayOrYear;
+                y = QDate::currentDate().year();
+                *format = 16;
+            }
         }
     }
     if (y < 1900 || y > 9999)
@@ -314,6 +445,15 @@ TypedInput interpretTypedInput(const QString& text, const QLocale& locale, const
     };
     if (t.isEmpty())
         return asText();
+    // A cell formatted as text takes what is typed as text.
+    if (cellFormatCode == QLatin1String("@"))
+        return asText();
+    if (text.startsWith(QLatin1Char('\''))) {
+        // A leading apostrophe forces text and is not part of it.
+        TypedInput r = asText();
+        r.text = text.mid(1);
+        return r;
+    }
 
     if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0
         || t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) {
@@ -324,22 +464,19 @@ TypedInput interpretTypedInput(const QString& text, const QLocale& locale, const
 
     double v = 0;
     int format = -1;
-    if (readNumber(t, locale, &v, &format))
+    if (readNumber(t, localeInfo(locale), &v, &format))
         return numberInput(v, format);
+    if (!t.contains(QLatin1Char('/')) && !t.contains(QLatin1Char('-')) && !t.contains(QLatin1Char(':'))
+        && !t.contains(localeInfo(locale).dateSeparator))
+        return asText(); // no date, time or fraction without one of these
 
     // Fractions: "5 3/8" always (a mixed number is never a date); "3/8" only where the cell
     // shows fractions, since elsewhere it is the 8th of March.
-    static const QRegularExpression fraction(QStringLiteral("^([+-]?)(?:(\\d+)\\s+)?(\\d+)/(\\d+)$"));
-    const auto f = fraction.match(t);
-    if (f.hasMatch() && (!f.captured(2).isEmpty() || isFractionFormat(cellFormatCode))) {
-        const double whole = f.captured(2).toDouble();
-        const double num = f.captured(3).toDouble();
-        const double den = f.captured(4).toDouble();
-        if (den > 0) {
-            const double value = (whole + num / den) * (f.captured(1) == QLatin1String("-") ? -1 : 1);
-            return numberInput(value, f.captured(4).size() > 1 ? 13 : 12);
-        }
-    }
+    double fractionValue = 0;
+    bool mixed = false;
+    int denDigits = 0;
+    if (readFraction(t, &fractionValue, &mixed, &denDigits) && (mixed || isFractionFormat(cellFormatCode)))
+        return numberInput(fractionValue, denDigits > 1 ? 13 : 12);
 
     double fractionOfDay = 0;
     if (readTime(t, &fractionOfDay, &format))

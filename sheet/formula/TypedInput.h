@@ -22,7 +22,8 @@ struct TypedInput {
 // separators, sign, exponent, percent, surrounding blanks), dates in the locale's short-date
 // order with "/", "-" or the locale's date separator (serials in the 1900 system), TRUE and
 // FALSE, a fraction "3/8" or "5 3/8" when the cell's format is a fraction format; anything
-// else is text. A leading "=" is not special here: the caller decides about formulas.
+// else is text, kept as typed (a leading apostrophe forces text and is dropped). A leading
+// "=" is not special here: the caller decides about formulas.
 TypedInput interpretTypedInput(const QString& text, const QLocale& locale, const QString& cellFormatCode);
 
 } // namespace sheet

@@ -267,6 +267,15 @@ TEST_F(FormulaEval, MalformedTokensThrowInsteadOfCrashing)
     EXPECT_THROW(evaluateFormula(hex("42 03 04 00"), sheet), FormatError);
 }
 
+TEST_F(FormulaEval, TextLongerThanACellHoldsIsAValueError)
+{
+    sheet.set("A1", Value::string(QString(20000, QLatin1Char('x'))));
+    EXPECT_EQ(eval("=A1&A1"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=CONCATENATE(A1,A1)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=REPT(\"ab\",20000)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=LEN(A1&\"y\")"), num(20001));
+}
+
 TEST_F(FormulaEval, ConcatenationUsesTheLocaleDecimalSeparator)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

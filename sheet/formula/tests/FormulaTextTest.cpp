@@ -154,20 +154,54 @@ TEST(FormulaText, EveryTruncationOfARealFormulaIsRefusedCleanly)
 TEST(FormulaText, RandomBytesNeverCrash)
 {
     std::mt19937 rng(1234);
+    TestSheet sheet;
     int accepted = 0;
     for (int i = 0; i < 20000; ++i) {
         Bytes b(rng() % 24);
         for (auto& x : b)
             x = static_cast<std::uint8_t>(rng() % 3 == 0 ? rng() % 0x20 : rng());
+        // Each entry point either works or says the tokens are malformed.
         try {
-            formulaText(b);
+            formulaText(b, &sheet);
             ++accepted;
+        } catch (const FormatError&) {
+        }
+        try {
+            evaluateFormula(b, sheet);
+        } catch (const FormatError&) {
+        }
+        try {
+            shiftFormula(b, 3, -2);
+            formulaReferences(b);
+            sharedFormulaForCell(b, 10, 3);
         } catch (const FormatError&) {
         }
     }
     // Some short streams (a lone number, a reference) are valid; most are not.
     EXPECT_GT(accepted, 0);
     EXPECT_LT(accepted, 20000);
+}
+
+TEST(FormulaText, RandomTextIsAcceptedOrRefusedWithAnError)
+{
+    std::mt19937 rng(99);
+    const QString alphabet = QStringLiteral("=+-*/^&%<>(),:!$'\"#. 0123456789ABCDEFSUMIFabTRUE");
+    TestSheet wb;
+    int parsed = 0;
+    for (int i = 0; i < 20000; ++i) {
+        QString text;
+        const int n = static_cast<int>(rng() % 16);
+        for (int k = 0; k < n; ++k)
+            text.append(alphabet.at(static_cast<int>(rng() % alphabet.size())));
+        try {
+            const Bytes b = parseFormula(text, &wb);
+            ++parsed;
+            // What we compile we can print, and the print compiles to the same tokens.
+            EXPECT_EQ(parseFormula(formulaText(b, &wb), &wb), b) << text.toStdString();
+        } catch (const Error&) {
+        }
+    }
+    EXPECT_GT(parsed, 0);
 }
 
 } // namespace
