@@ -175,6 +175,15 @@ void Workbook::SaveAs(const QString& path, int FileFormat) const
     book->path = QFileInfo(path).absoluteFilePath();
 }
 
+void Workbook::SaveAsScratch(const QString& path, int FileFormat) const
+{
+    auto book = lock();
+    if (FileFormat != xlExcel8 && FileFormat != xlWorkbookNormal)
+        throw Error(QStringLiteral("File format %1 is not supported; use 56 or -4143").arg(FileFormat));
+    book->book->save(path, sheet::Workbook::Durability::Scratch);
+    book->path = QFileInfo(path).absoluteFilePath();
+}
+
 void Workbook::Close() const
 {
     auto book = lock();

@@ -95,6 +95,8 @@ public:
     Worksheet ActiveSheet() const; // throws when the active sheet is a chart sheet
     QString FullName() const;      // path it was opened from or saved to
     void SaveAs(const QString& path, int FileFormat = xlExcel8) const;
+    // For scratch copies: the same file, without waiting for the disk.
+    void SaveAsScratch(const QString& path, int FileFormat = xlExcel8) const;
     void Close() const;
     sheet::Workbook& model() const;
 

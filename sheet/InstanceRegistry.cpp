@@ -5,10 +5,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QStandardPaths>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,21 +48,32 @@ QString instanceRegistryFolder()
 InstanceRegistration::InstanceRegistration()
 {
     const QString folder = instanceRegistryFolder();
-    m_path = QDir(folder).filePath(QStringLiteral("%1%2-%3%4")
-                                       .arg(kPrefix)
-                                       .arg(QCoreApplication::applicationPid())
-                                       .arg(g_counter.fetch_add(1))
-                                       .arg(kSuffix));
-    m_lock = std::make_unique<QLockFile>(m_path);
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0))
-        throw Error(QStringLiteral("Cannot register the spreadsheet application instance in '%1'").arg(folder));
+    const QString stem = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(g_counter.fetch_add(1));
+    const QString pending = QDir(folder).filePath(QStringLiteral("pending-") + stem);
+    m_path = QDir(folder).filePath(kPrefix + stem + kSuffix);
+    // Locked under a name probes ignore, then renamed into view: a probe never sees an
+    // instance file that is not locked yet and so never takes a live one for stale.
+    m_fd = ::open(QFile::encodeName(pending).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0
+        || ::rename(QFile::encodeName(pending).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        if (m_fd >= 0) {
+            ::unlink(QFile::encodeName(pending).constData());
+            ::close(m_fd);
+        }
+        m_fd = -1;
+        throw Error(QStringLiteral("Cannot register the spreadsheet application instance in '%1': %2").arg(folder, reason));
+    }
+    const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+    [[maybe_unused]] const ssize_t written = ::write(m_fd, pid.constData(), static_cast<size_t>(pid.size()));
 }
 
 InstanceRegistration::~InstanceRegistration()
 {
-    if (m_lock)
-        m_lock->unlock();
+    if (m_fd >= 0) {
+        ::unlink(QFile::encodeName(m_path).constData());
+        ::close(m_fd);
+    }
 }
 
 bool isApplicationRunning()
@@ -72,24 +86,22 @@ bool isApplicationRunning()
     }
     const QStringList entries =
         QDir(folder).entryList(QStringList{kPrefix + QLatin1Char('*') + kSuffix}, QDir::Files | QDir::Hidden);
+    bool running = false;
     for (const QString& name : entries) {
-        const QString path = QDir(folder).filePath(name);
-        QLockFile probe(path);
-        probe.setStaleLockTime(0);
-        qint64 pid = 0;
-        QString host, app;
-        if (!probe.getLockInfo(&pid, &host, &app))
-            continue; // being written or unreadable: not an instance we can vouch for
-        if (pid == QCoreApplication::applicationPid())
-            return true;
-        // tryLock takes over (and later removes) a lock whose process is gone.
-        if (probe.tryLock(0)) {
-            probe.unlock();
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
             continue;
+        if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+            running = true; // held by a live instance (of any process, this one included)
+        } else {
+            ::unlink(path.constData()); // left behind by a process that is gone
         }
-        return true;
+        ::close(fd);
+        if (running)
+            break;
     }
-    return false;
+    return running;
 }
 
 } // namespace sheet

@@ -1,15 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <memory>
-
-class QLockFile;
 
 namespace sheet {
 
-// Per-user registry of running spreadsheet application instances: one lock file per instance
-// in the user's runtime folder ($XDG_RUNTIME_DIR) or, without one, in a private folder of the
-// user's under the temporary folder. A lock left by a process that died counts as stale.
+// Per-user registry of running spreadsheet application instances: one file per instance in the
+// user's runtime folder ($XDG_RUNTIME_DIR) or, without one, in a private folder of the user's
+// under the temporary folder. The instance holds an flock on its file for as long as it lives,
+// so the lock goes with the process however it ends; a file nobody holds is stale.
 class InstanceRegistration {
 public:
     InstanceRegistration(); // registers this instance; throws Error when it cannot
@@ -21,7 +19,7 @@ public:
 
 private:
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_fd = -1;
 };
 
 // Folder holding the lock files (created owner-only when missing).

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -463,18 +464,33 @@ Bytes Workbook::toBytes() const
     return file.toBytes();
 }
 
-void Workbook::save(const QString& path) const
+void Workbook::save(const QString& path, Durability durability) const
 {
     const Bytes bytes = toBytes();
     const QString shown = QFileInfo(path).fileName();
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    if (durability == Durability::Durable) {
+        QSaveFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
+        if (f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
+            != static_cast<qint64>(bytes.size()))
+            throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
+        if (!f.commit())
+            throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
+        return;
+    }
+    // Same replace-by-rename, without the flush.
+    QTemporaryFile f(path + QStringLiteral(".XXXXXX"));
+    if (!f.open())
         throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
     if (f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
-        != static_cast<qint64>(bytes.size()))
+            != static_cast<qint64>(bytes.size())
+        || !f.flush())
         throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
-    if (!f.commit())
+    QFile::remove(path);
+    if (!f.rename(path))
         throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
+    f.setAutoRemove(false);
 }
 
 void Workbook::ensureCalculated() const

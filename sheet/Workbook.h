@@ -39,7 +39,10 @@ public:
 
     Bytes toStream() const; // BIFF8 workbook stream; formulas are brought up to date first
     Bytes toBytes() const;  // compound file
-    void save(const QString& path) const; // atomic replace
+    // Atomic replace. Durable saves are flushed to the disk before they replace the file;
+    // scratch files can skip that wait.
+    enum class Durability { Durable, Scratch };
+    void save(const QString& path, Durability durability = Durability::Durable) const;
 
     // ---- sheets ----
     int sheetCount() const { return static_cast<int>(m_sheets.size()); }

@@ -1,0 +1,306 @@
+#include "Form1.h"
+
+#include "ActiveLog.h"
+#include "AppIcon.h"
+#include "Commands.h"
+#include "Constants.h"
+#include "EntryList.h"
+#include "Excel1.h"
+#include "Form2.h"
+#include "Generation.h"
+#include "Failure.h"
+#include "Guarded.h"
+#include "Help.h"
+#include "Main.h"
+#include "Pointer.h"
+#include "Settings.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+namespace {
+
+QRect Twips(int left, int top, int width, int height)
+{
+    return QRect(Px(left), Px(top), Px(width), Px(height));
+}
+
+// A list column's default width (1440 twips).
+constexpr int DefaultColumnTwips = 1440;
+
+} // namespace
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setFont(WindowFont());
+    setFixedSize(Px(8040), Px(5685));
+
+    auto button = [this](int n, const QString& caption, const QRect& geometry) {
+        auto* pushButton = new QPushButton(caption, this);
+        pushButton->setObjectName(QStringLiteral("PushButton%1").arg(n));
+        pushButton->setGeometry(geometry);
+        return pushButton;
+    };
+    m_buttons = {
+        button(1, QStringLiteral("Start Creating Template"), Twips(120, 120, 7800, 405)),
+        button(2, QStringLiteral("Add New Entry"), Twips(120, 4670, 3840, 405)),
+        button(3, QStringLiteral("Delete Selected Entry"), Twips(4080, 4670, 3840, 405)),
+        button(4, QStringLiteral("Edit Selected Entry"), Twips(120, 5180, 3840, 405)),
+        button(5, QStringLiteral("Clear List"), Twips(4080, 5180, 3840, 405)),
+        button(6, QStringLiteral("Help"), Twips(120, 630, 3840, 405)),
+        button(7, QStringLiteral("Load Sample/Example Data"), Twips(4080, 630, 3840, 405)),
+    };
+
+    m_frame1 = new QGroupBox(QStringLiteral("Gender"), this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setGeometry(Twips(120, 1110, 3840, 825));
+    m_controls.Option1 = new QRadioButton(QStringLiteral("Male"), m_frame1);
+    m_controls.Option1->setObjectName(QStringLiteral("Option1"));
+    m_controls.Option1->setGeometry(Twips(240, 345, 975, 255));
+    m_controls.Option2 = new QRadioButton(QStringLiteral("Female"), m_frame1);
+    m_controls.Option2->setObjectName(QStringLiteral("Option2"));
+    m_controls.Option2->setGeometry(Twips(1440, 345, 975, 255));
+    // "Male" is selected in the design.
+    m_controls.Option1->setChecked(true);
+
+    m_frame2 = new QGroupBox(QStringLiteral("Height"), this);
+    m_frame2->setObjectName(QStringLiteral("Frame2"));
+    m_frame2->setGeometry(Twips(4080, 1110, 3840, 825));
+    auto label = [this](int index, const QString& caption, int left, int top) {
+        auto* text = new QLabel(caption, m_frame2);
+        text->setObjectName(QStringLiteral("Label1_%1").arg(index));
+        text->move(Px(left), Px(top));
+        text->adjustSize();
+        return text;
+    };
+    m_controls.Label1[0] = label(0, QStringLiteral("Feet:"), 240, 345);
+    m_controls.Text1 = new QLineEdit(m_frame2);
+    m_controls.Text1->setObjectName(QStringLiteral("Text1"));
+    m_controls.Text1->setGeometry(Twips(840, 300, 855, 345));
+    m_controls.Label1[1] = label(1, QStringLiteral("Inches:"), 1920, 345);
+    m_controls.Text2 = new QLineEdit(m_frame2);
+    m_controls.Text2->setObjectName(QStringLiteral("Text2"));
+    m_controls.Text2->setGeometry(Twips(2760, 300, 855, 345));
+
+    auto* list = new QTreeWidget(this);
+    list->setObjectName(QStringLiteral("ListView1"));
+    list->setGeometry(Twips(120, 2040, 7800, 2535));
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSortingEnabled(false);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->header()->setDefaultSectionSize(Px(DefaultColumnTwips));
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionsMovable(false);
+    list->setColumnCount(0);
+    m_controls.ListView1 = list;
+    m_controls.window = this;
+
+    // Tab order of the design: options, height fields, list, editing buttons, then the rest.
+    const QList<QWidget*> order = {m_controls.Option1, m_controls.Option2, m_controls.Text1, m_controls.Text2,
+                                   list, PushButton(2), PushButton(3), PushButton(4), PushButton(5),
+                                   PushButton(1), PushButton(6), PushButton(7)};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order.at(i), order.at(i + 1));
+
+    for (int n = 1; n <= 7; ++n)
+        connect(PushButton(n), &QPushButton::clicked, this, [this, n] {
+            switch (n) {
+            case 1: PushButton1_Click(); break;
+            case 2: PushButton2_Click(); break;
+            case 3: PushButton3_Click(); break;
+            case 4: PushButton4_Click(); break;
+            case 5: PushButton5_Click(); break;
+            case 6: PushButton6_Click(); break;
+            default: PushButton7_Click(); break;
+            }
+        });
+
+    ApplyWindowFonts(this);
+    ApplyDesignBackground(this);
+    m_pointer = new PointerRule(this);
+    WireLogControls(m_controls);
+
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void Form1::Form_Load()
+{
+    Guarded proc(QStringLiteral("Form1.Form_Load"));
+    proc(10, [&] { ApplySkin(); });
+    proc(20, [&] { setWindowTitle(ProductTitle); });
+    proc(30, [&] { setWindowIcon(ApplicationIcon()); });
+    proc(40, [&] { ApplyApplicationTitle(); });
+    proc(50, [&] {
+        if (std::optional<QCursor> hand = LoadHandCursor())
+            m_pointer->setCustomPointer(*hand);
+    });
+    proc(60, [&] { SetupImperialView(m_controls); });
+    proc(70, [&] { EntryList(m_controls.ListView1).setColumnWidthTwips(1, DateColumnTwips); });
+    proc(80, [&] { LoadActiveLog(m_controls); });
+    proc(90, [&] { restoreOption(m_controls.Option1, Keys::Option1, Defaults::Option1); });
+    proc(91, [&] { restoreOption(m_controls.Option2, Keys::Option2, Defaults::Option2); });
+    // With both choices stored as False nothing would be selected while the imperial log is
+    // on screen, and the commands would then write imperial rows into the metric log. The
+    // log on screen is the imperial one: select it (its view is already set up).
+    proc(92, [&] {
+        if (!m_controls.Option1->isChecked() && !m_controls.Option2->isChecked()) {
+            const QSignalBlocker blocker(m_controls.Option1);
+            m_controls.Option1->setChecked(true);
+        }
+    });
+}
+
+void Form1::restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue)
+{
+    const bool state = SettingToBool(key, ReadSetting(SettingsSection, key, defaultValue));
+    if (option->isChecked() == state)
+        return;
+    if (state) {
+        // Selecting one deselects the other, and runs the switch.
+        option->setChecked(true);
+    } else {
+        // An exclusive pair never deselects its selected button by itself.
+        option->setAutoExclusive(false);
+        option->setChecked(false);
+        option->setAutoExclusive(true);
+    }
+}
+
+void Form1::ApplySkin()
+{
+    const QString path = BesideProgram(SkinFileName);
+    if (!FileExists(path))
+        return;
+    ApplyPlainBackground(this, true);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("The skin %1 cannot be read: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+void Form1::setBusyPointer(bool busy)
+{
+    SetBusyPointer(this, busy);
+}
+
+bool Form1::isBusyPointer() const
+{
+    return IsBusyPointer(this);
+}
+
+Form1::~Form1() = default;
+
+Form2* Form1::preview()
+{
+    if (!m_form2)
+        m_form2 = std::make_unique<Form2>(this);
+    return m_form2.get();
+}
+
+void Form1::PushButton1_Click()
+{
+    Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
+    bool stop = false;
+    proc(10, [&] {
+        if (generationBusy)
+            stop = true;
+        else
+            generationBusy = true;
+    });
+    if (stop)
+        return;
+    proc(20, [&] {
+        if (warnExcelOpen()) {
+            generationBusy = false;
+            stop = true;
+        }
+    });
+    if (stop)
+        return;
+    proc(30, [&] { setBusyPointer(true); });
+
+    GenerationInput input;
+    proc(33, [&] {
+        const EntryList list(ListView1());
+        input.imperial = Option1()->isChecked();
+        input.height1 = Text1()->text();
+        input.height2 = Text2()->text();
+        input.columnCount = list.columnCount();
+        for (const LogEntry& entry : list.entries())
+            input.rows.append(entry);
+    });
+    const GenerationFiles files = GenerateChartWorkbook(proc, input, m_rng, [this] { setBusyPointer(true); });
+
+    proc(200, [&] { setBusyPointer(false); });
+    proc(210, [&] { preview()->LoadPicture(files.picturePath); });
+    proc(220, [&] { preview()->mExcelFile = files.workbookPath; });
+    proc(230, [&] {
+        preview()->show();
+        hide();
+    });
+    proc(240, [&] { DeleteFileForced(files.picturePath); });
+    proc(250, [&] { generationBusy = false; });
+}
+
+void Form1::PushButton2_Click()
+{
+    Guarded proc(QStringLiteral("Form1.PushButton2_Click"));
+    AddNewEntry(m_controls, proc);
+}
+
+void Form1::PushButton3_Click()
+{
+    Guarded proc(QStringLiteral("Form1.PushButton3_Click"));
+    DeleteSelectedEntry(m_controls, proc);
+}
+
+void Form1::PushButton4_Click()
+{
+    Guarded proc(QStringLiteral("Form1.PushButton4_Click"));
+    EditSelectedEntry(m_controls, proc);
+}
+
+void Form1::PushButton5_Click()
+{
+    Guarded proc(QStringLiteral("Form1.PushButton5_Click"));
+    ClearList(m_controls, proc);
+}
+
+void Form1::PushButton6_Click()
+{
+    Guarded proc(QStringLiteral("Form1.PushButton6_Click"));
+    proc(10, [&] { ShowHelpMessage(); });
+}
+
+void Form1::PushButton7_Click()
+{
+    Guarded proc(QStringLiteral("Form1.PushButton7_Click"));
+    LoadSampleData(m_controls, proc);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    // exit(), unlike quit(), ends every event loop at once without asking other windows.
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "LogControls.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <random>
+
+class Form2;
+class PointerRule;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+// The main window: the log of the chosen template, its height, and the commands.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up, before the window is first shown.
+    void Form_Load();
+
+    QTreeWidget* ListView1() const { return m_controls.ListView1; }
+    QRadioButton* Option1() const { return m_controls.Option1; }
+    QRadioButton* Option2() const { return m_controls.Option2; }
+    QLineEdit* Text1() const { return m_controls.Text1; }
+    QLineEdit* Text2() const { return m_controls.Text2; }
+    // Label1 index 0 and 1: the captions of the height fields.
+    QLabel* Label1(int index) const { return m_controls.Label1.at(index); }
+    QGroupBox* Frame1() const { return m_frame1; }
+    QGroupBox* Frame2() const { return m_frame2; }
+    // PushButton1 ... PushButton7.
+    QPushButton* PushButton(int n) const { return m_buttons.at(n - 1); }
+    QPushButton* PushButton1() const { return PushButton(1); }
+    const LogControls& controls() const { return m_controls; }
+    PointerRule* pointerRule() const { return m_pointer; }
+
+    // The busy pointer chart generation shows; delete, clear and the example keep the rows
+    // while it shows.
+    void setBusyPointer(bool busy);
+    bool isBusyPointer() const;
+
+    // Set while a chart generation runs; a second click is refused.
+    bool generationBusy = false;
+
+    // The preview window, created when a generation first needs it.
+    Form2* preview();
+    Form2* existingPreview() const { return m_form2.get(); }
+
+public slots:
+    void PushButton1_Click(); // "Start Creating Template"
+    void PushButton2_Click(); // "Add New Entry"
+    void PushButton3_Click(); // "Delete Selected Entry"
+    void PushButton4_Click(); // "Edit Selected Entry"
+    void PushButton5_Click(); // "Clear List"
+    void PushButton6_Click(); // "Help"
+    void PushButton7_Click(); // "Load Sample/Example Data"
+
+protected:
+    // Closing the main window ends the program, whatever else is open.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ApplySkin();
+    void restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue);
+
+    LogControls m_controls;
+    QGroupBox* m_frame1 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    QList<QPushButton*> m_buttons;
+    PointerRule* m_pointer = nullptr;
+    std::unique_ptr<Form2> m_form2;
+    // One generator, seeded once, for the temporary workbook names.
+    std::mt19937 m_rng{std::random_device{}()};
+};

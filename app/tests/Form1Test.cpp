@@ -1,0 +1,329 @@
+#include "ActiveLog.h"
+#include "Constants.h"
+#include "EntryList.h"
+#include "Form1.h"
+#include "Main.h"
+#include "MessageBox.h"
+#include "Pointer.h"
+#include "SampleData.h"
+#include "Settings.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QImageWriter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+QString Stored(const QString& key)
+{
+    return ReadSetting(SettingsSection, key, "<missing>");
+}
+
+QStringList Captions(const Form1& form)
+{
+    QStringList captions;
+    const EntryList list(form.ListView1());
+    for (int i = 1; i <= list.columnCount(); ++i)
+        captions << list.columnCaption(i);
+    return captions;
+}
+
+void Write(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearSettings();
+        SetApplicationPathForTesting(programFolder.path());
+    }
+    void TearDown() override
+    {
+        SetApplicationPathForTesting(QString());
+        ClearSettings();
+    }
+
+    QTemporaryDir programFolder;
+};
+
+TEST_F(Form1Test, FirstStartWithAnEmptyStore)
+{
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_TRUE(form.Option1()->isChecked());
+    EXPECT_FALSE(form.Option2()->isChecked());
+    EXPECT_EQ(form.Text1()->text(), "5");
+    EXPECT_EQ(form.Text2()->text(), "10");
+    EXPECT_EQ(Captions(form), StartupImperialColumns());
+    EXPECT_EQ(form.ListView1()->columnWidth(0), 100);
+    EXPECT_EQ(form.ListView1()->topLevelItemCount(), 0);
+    QStringList keys = SettingKeys();
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({"Text1_Men", "Text2_Men"}));
+    EXPECT_EQ(Stored(Keys::Text2Men), "10");
+    EXPECT_EQ(form.windowTitle(), "Kalmora");
+    EXPECT_FALSE(form.windowIcon().isNull());
+    EXPECT_EQ(ApplicationTitle(), "Kalmora");
+    // No skin: design backgrounds stay white; no cursor file: buttons show the arrow.
+    EXPECT_EQ(form.palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(form.Frame1()->palette().color(form.Frame1()->backgroundRole()), QColor(Qt::white));
+    EXPECT_EQ(form.pointerRule()->customPointer().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Form1Test, StoredFemaleChoiceLoadsTheMetricLog)
+{
+    WriteRawSettingsFile("[Kalmora]\n"
+                         "Option1=False\n"
+                         "Option2=True\n"
+                         "Text1_Men=6\n"
+                         "Text2_Men=1\n"
+                         "Text1_Women=1\n"
+                         "Text2_Women=75\n"
+                         "Fitness%20Men=\"m||SEP1||1||SEP1||2||SEP1||3||SEP1||4||SEP2||\"\n"
+                         "Fitness%20Women=\"6/10/2004||SEP1||63.5||SEP1||81.3||SEP1||78.74||SEP1||101.6||SEP1||17.27||SEP1||29.21||SEP2||"
+                         "7/1/2004||SEP1||63||SEP1||81.3||SEP2||\"\n");
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_TRUE(form.Option2()->isChecked());
+    EXPECT_FALSE(form.Option1()->isChecked());
+    EXPECT_EQ(form.Label1(0)->text(), "Meter:");
+    EXPECT_EQ(form.Label1(1)->text(), "CM:");
+    EXPECT_EQ(form.Text1()->text(), "1");
+    EXPECT_EQ(form.Text2()->text(), "75");
+    EXPECT_EQ(Captions(form), MetricColumns());
+    const QList<LogEntry> rows = EntryList(form.ListView1()).entries();
+    EXPECT_EQ(rows, QList<LogEntry>({{"6/10/2004", "63.5", "81.3", "78.74", "101.6", "17.27", "29.21"},
+                                     {"7/1/2004", "63", "81.3", "", "", "", ""}}));
+    // The imperial heights shown on the way were already stored; nothing was changed.
+    EXPECT_EQ(Stored(Keys::Text1Men), "6");
+    EXPECT_EQ(Stored(Keys::Option1), "False");
+    EXPECT_EQ(Stored(Keys::Option2), "True");
+}
+
+TEST_F(Form1Test, BothChoicesFalseShowAndSelectTheImperialLog)
+{
+    WriteRawSettingsFile("[Kalmora]\nOption1=False\nOption2=false\nFitness%20Men=a||SEP1||b||SEP1||c||SEP1||d||SEP1||e||SEP2||\n");
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_TRUE(form.Option1()->isChecked());
+    EXPECT_FALSE(form.Option2()->isChecked());
+    EXPECT_EQ(Captions(form), StartupImperialColumns());
+    EXPECT_EQ(form.ListView1()->topLevelItemCount(), 1);
+    EXPECT_EQ(ActiveLogKey(form.controls()), Keys::FitnessMen);
+}
+
+TEST_F(Form1Test, BothChoicesTrueEndWithTheMetricLog)
+{
+    WriteRawSettingsFile("[Kalmora]\nOption1=true\nOption2=-1\n");
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    EXPECT_TRUE(form.Option2()->isChecked());
+    EXPECT_FALSE(form.Option1()->isChecked());
+    EXPECT_EQ(form.ListView1()->columnCount(), 7);
+}
+
+TEST_F(Form1Test, UnreadableChoiceIsReportedAndStartupGoesOn)
+{
+    WriteRawSettingsFile("[Kalmora]\nOption1=maybe\nOption2=0\n");
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked().first().text.contains("\"maybe\""));
+    EXPECT_TRUE(messages.asked().first().text.contains("in Trevasso2021/08/31.Form1.Form_Load at line 90"));
+    EXPECT_TRUE(form.Option1()->isChecked());
+}
+
+TEST_F(Form1Test, SkinTurnsBackgroundsToButtonFaceAndStylesTheWindow)
+{
+    const QByteArray skin = "QPushButton { color: #203040; }";
+    Write(BesideProgram(SkinFileName), skin);
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_EQ(form.styleSheet(), QString::fromUtf8(skin));
+    const QColor face = ButtonFaceColour();
+    for (QWidget* widget : QList<QWidget*>{&form, form.Frame1(), form.Frame2(), form.Option1(), form.Label1(0)})
+        EXPECT_EQ(widget->palette().color(widget->backgroundRole()), face) << widget->objectName().toStdString();
+}
+
+TEST_F(Form1Test, BrokenCursorFileIsReportedAndAGoodOneIsUsed)
+{
+    Write(BesideProgram(HandCursorFileName), "not a cursor");
+    {
+        ScriptedMessages messages;
+        Form1 form;
+        form.Form_Load();
+        ASSERT_EQ(messages.count(), 1);
+        EXPECT_TRUE(messages.asked().first().text.contains("Form1.Form_Load at line 50"));
+        EXPECT_EQ(form.windowTitle(), "Kalmora");
+    }
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::black);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buffer, "ico").write(hand));
+    QByteArray cursor = buffer.data();
+    cursor[2] = 2;
+    Write(BesideProgram(HandCursorFileName), cursor);
+    ScriptedMessages messages;
+    Form1 form;
+    form.Form_Load();
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_EQ(form.pointerRule()->customPointer().shape(), Qt::BitmapCursor);
+}
+
+TEST_F(Form1Test, ControlsStandWhereTheDesignPutsThem)
+{
+    Form1 form;
+    EXPECT_EQ(form.size(), QSize(536, 379));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    const QStringList captions = {"Start Creating Template", "Add New Entry", "Delete Selected Entry",
+                                  "Edit Selected Entry", "Clear List", "Help", "Load Sample/Example Data"};
+    for (int n = 1; n <= 7; ++n) {
+        QPushButton* button = form.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(n));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button, form.PushButton(n));
+        EXPECT_EQ(button->text(), captions.at(n - 1));
+        EXPECT_EQ(button->height(), 27);
+        EXPECT_DOUBLE_EQ(button->font().pointSizeF(), 11.25);
+        EXPECT_TRUE(button->font().bold());
+    }
+    EXPECT_EQ(form.PushButton1()->geometry(), QRect(8, 8, 520, 27));
+    EXPECT_EQ(form.PushButton(7)->geometry(), QRect(272, 42, 256, 27));
+    EXPECT_EQ(form.PushButton(5)->geometry(), QRect(272, 345, 256, 27));
+    EXPECT_EQ(form.findChild<QTreeWidget*>("ListView1")->geometry(), QRect(8, 136, 520, 169));
+    EXPECT_EQ(form.findChild<QLineEdit*>("Text2")->geometry(), QRect(184, 20, 57, 23));
+    EXPECT_EQ(form.findChild<QRadioButton*>("Option2")->geometry(), QRect(96, 23, 65, 17));
+    EXPECT_EQ(form.findChild<QGroupBox*>("Frame2")->title(), "Height");
+    EXPECT_EQ(form.findChild<QGroupBox*>("Frame1")->title(), "Gender");
+    EXPECT_EQ(QFontInfo(form.font()).family(), "Liberation Sans");
+    EXPECT_DOUBLE_EQ(form.Text1()->font().pointSizeF(), 9.0);
+    EXPECT_TRUE(form.Label1(1)->font().bold());
+    // Labels are sized to their text and start at the design's place.
+    EXPECT_EQ(form.Label1(1)->pos(), QPoint(128, 23));
+    EXPECT_GE(form.Label1(1)->width(), form.Label1(1)->sizeHint().width());
+}
+
+TEST_F(Form1Test, TabOrderFollowsTheDesign)
+{
+    Form1 form;
+    const QList<QWidget*> expected = {form.Option1(), form.Option2(), form.Text1(), form.Text2(), form.ListView1(),
+                                      form.PushButton(2), form.PushButton(3), form.PushButton(4), form.PushButton(5),
+                                      form.PushButton(1), form.PushButton(6), form.PushButton(7)};
+    QWidget* widget = expected.first();
+    for (int i = 1; i < expected.size(); ++i) {
+        do
+            widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus));
+        EXPECT_EQ(widget, expected.at(i)) << "after " << expected.at(i - 1)->objectName().toStdString();
+    }
+}
+
+TEST_F(Form1Test, HelpShowsTheContactMessageAndChangesNothing)
+{
+    Form1 form;
+    form.Form_Load();
+    form.PushButton(7)->click();
+    const QList<LogEntry> before = EntryList(form.ListView1()).entries();
+    const QString stored = Stored(Keys::FitnessMen);
+    ScriptedMessages messages;
+    form.PushButton(6)->click();
+    form.PushButton(6)->click();
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_EQ(messages.asked().first().text, "Questions? Please contact Team Pendrel at " + ContactWebAddress);
+    EXPECT_EQ(messages.asked().first().title, "Kalmora");
+    EXPECT_EQ(messages.asked().first().icon, MsgIcon::None);
+    EXPECT_EQ(EntryList(form.ListView1()).entries(), before);
+    EXPECT_EQ(Stored(Keys::FitnessMen), stored);
+    EXPECT_TRUE(form.Option1()->isChecked());
+}
+
+TEST_F(Form1Test, ButtonsRunTheirCommands)
+{
+    Form1 form;
+    form.Form_Load();
+    form.PushButton(7)->click();
+    EXPECT_EQ(EntryList(form.ListView1()).entries(), SampleEntries(true));
+    form.PushButton(3)->click();
+    EXPECT_EQ(EntryList(form.ListView1()).rowCount(), 4);
+    form.setBusyPointer(true);
+    EXPECT_TRUE(form.isBusyPointer());
+    form.PushButton(5)->click();
+    EXPECT_EQ(EntryList(form.ListView1()).rowCount(), 4);
+    form.setBusyPointer(false);
+    form.PushButton(5)->click();
+    EXPECT_EQ(EntryList(form.ListView1()).rowCount(), 0);
+    EXPECT_EQ(Stored(Keys::FitnessMen), "");
+    // Generation is not wired yet: the button changes nothing.
+    form.PushButton1()->click();
+    EXPECT_FALSE(form.generationBusy);
+}
+
+TEST_F(Form1Test, ClosingTheMainWindowEndsTheProgram)
+{
+    Form1 form;
+    form.Form_Load();
+    form.show();
+    QWidget other;
+    other.show();
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    // Should the window not end the program, fail instead of hanging.
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+TEST_F(Form1Test, RestartFindsEverythingAsLeft)
+{
+    {
+        Form1 form;
+        form.Form_Load();
+        form.PushButton(7)->click();
+        form.Text2()->setText("4");
+        form.Option2()->setChecked(true);
+        form.PushButton(7)->click();
+        form.Text1()->setText("2");
+    }
+    Form1 again;
+    again.Form_Load();
+    EXPECT_TRUE(again.Option2()->isChecked());
+    EXPECT_EQ(again.Text1()->text(), "2");
+    EXPECT_EQ(again.Text2()->text(), "68");
+    EXPECT_EQ(EntryList(again.ListView1()).entries(), SampleEntries(false));
+    again.Option1()->setChecked(true);
+    EXPECT_EQ(again.Text1()->text(), "6");
+    EXPECT_EQ(again.Text2()->text(), "4");
+    EXPECT_EQ(EntryList(again.ListView1()).entries(), SampleEntries(true));
+}
+
+} // namespace

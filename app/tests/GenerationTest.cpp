@@ -1,0 +1,214 @@
+#include "Automation.h"
+#include "EntryList.h"
+#include "Excel1.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "Main.h"
+#include "MessageBox.h"
+#include "TestSupport.h"
+#include "Workbook.h"
+#include "Worksheet.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+namespace {
+
+class GenerationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearSettings();
+        SetApplicationPathForTesting(programFolder.path());
+        qputenv("TEMP", temp.path().toUtf8());
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        form->show();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        qunsetenv("TEMP");
+        SetApplicationPathForTesting(QString());
+        ClearSettings();
+    }
+
+    void loadExample(bool metric)
+    {
+        if (metric)
+            form->Option2()->click();
+        form->PushButton(7)->click();
+    }
+
+    std::unique_ptr<sheet::Workbook> generate()
+    {
+        form->PushButton1()->click();
+        Form2* preview = form->existingPreview();
+        if (!preview || preview->mExcelFile.isEmpty())
+            return nullptr;
+        return sheet::Workbook::load(preview->mExcelFile);
+    }
+
+    void addRows(int n)
+    {
+        EntryList list(form->ListView1());
+        for (int i = 0; i < n; ++i) {
+            QTreeWidgetItem* row = list.addRow(QStringLiteral("7/%1/2005").arg(i % 28 + 1));
+            for (int k = 1; k < list.columnCount(); ++k)
+                EntryList::setSubItem(row, k, QString::number(50 + i + k));
+        }
+    }
+
+    QTemporaryDir programFolder;
+    QTemporaryDir temp;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
+
+TEST_F(GenerationTest, ImperialExampleFillsTemplateAndShowsPreview)
+{
+    ScriptedMessages messages;
+    loadExample(false);
+    const auto book = generate();
+    ASSERT_TRUE(book);
+    EXPECT_EQ(messages.count(), 0) << (messages.count() ? messages.asked()[0].text.toStdString() : "");
+
+    Form2* preview = form->existingPreview();
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(preview->pictureShown());
+    EXPECT_FALSE(form->generationBusy);
+    EXPECT_FALSE(form->isBusyPointer());
+
+    const QFileInfo workbook(preview->mExcelFile);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^qarvel[1-9]{8}\\.xls$")).match(workbook.fileName()).hasMatch());
+    const QString folder = workbook.absolutePath();
+    EXPECT_TRUE(folder.startsWith(QDir(temp.path()).absolutePath()));
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/Fitness.xlt")));
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/temp.bmp")));
+    EXPECT_FALSE(QFileInfo::exists(programFolder.filePath(QStringLiteral("temp.bmp"))));
+
+    ASSERT_EQ(book->sheetCount(), 4);
+    EXPECT_TRUE(book->sheet(1).isChart());
+    const sheet::Worksheet* data = book->worksheet(book->activeSheet());
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->name(), QStringLiteral("Data"));
+    EXPECT_DOUBLE_EQ(data->value(1, 8).asNumber(), 6);
+    EXPECT_DOUBLE_EQ(data->value(2, 8).asNumber(), 0.375);
+    EXPECT_DOUBLE_EQ(data->value(5, 0).asNumber(), 38148); // 6/10/2004
+    EXPECT_DOUBLE_EQ(data->value(5, 1).asNumber(), 200);
+    EXPECT_NEAR(data->value(5, 5).asNumber(), 161.42, 1e-9);
+    EXPECT_NEAR(data->value(5, 6).asNumber(), 38.58, 1e-9);
+    EXPECT_NEAR(data->value(5, 7).asNumber(), 19.29, 1e-9);
+    EXPECT_NEAR(data->value(5, 8).asNumber(), 200.0 / 72.375 / 72.375 * 703, 1e-9);
+    EXPECT_NEAR(data->value(7, 3).asNumber(), 35.5, 1e-12);
+    // The example has 5 entries: rows 11 to 32 are empty, formulas included.
+    for (int row = 10; row <= 31; ++row)
+        for (int col = 0; col <= 8; ++col)
+            EXPECT_TRUE(data->value(row, col).isEmpty()) << row << "," << col;
+    EXPECT_TRUE(data->formulaText(10, 5).isEmpty());
+}
+
+TEST_F(GenerationTest, MetricExampleUsesItsOwnTemplateAndCells)
+{
+    ScriptedMessages messages;
+    loadExample(true);
+    const auto book = generate();
+    ASSERT_TRUE(book);
+    EXPECT_EQ(messages.count(), 0);
+    const sheet::Worksheet* data = book->worksheet(book->activeSheet());
+    ASSERT_TRUE(data);
+    EXPECT_DOUBLE_EQ(data->value(1, 10).asNumber(), 1);
+    EXPECT_DOUBLE_EQ(data->value(2, 10).asNumber(), 68);
+    EXPECT_DOUBLE_EQ(data->value(5, 6).asNumber(), 29.21);
+    EXPECT_NEAR(data->value(5, 10).asNumber(), 63.5 / 1.68 / 1.68, 1e-9);
+    EXPECT_TRUE(data->value(10, 10).isEmpty());
+    EXPECT_EQ(data->formulaText(9, 10), QStringLiteral("=B10/($K$2+$K$3/100)^2"));
+}
+
+TEST_F(GenerationTest, EmptyAndOverfullLogsFollowTheCellMap)
+{
+    ScriptedMessages messages;
+    form->Option2()->click();
+    addRows(28);
+    auto book = generate();
+    ASSERT_TRUE(book);
+    const sheet::Worksheet* data = book->worksheet(book->activeSheet());
+    EXPECT_DOUBLE_EQ(data->value(31, 6).asNumber(), 50 + 26 + 6); // entry 27 in row 32
+    EXPECT_FALSE(data->value(32, 0).isEmpty());                  // entry 28 in row 33
+    EXPECT_FALSE(data->formulaText(31, 10).isEmpty());           // nothing cleared
+
+    form->existingPreview()->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
+    form->PushButton(5)->click(); // clear list
+    book = generate();
+    ASSERT_TRUE(book);
+    data = book->worksheet(book->activeSheet());
+    for (int row = 5; row <= 31; ++row)
+        for (int col = 0; col <= 10; ++col)
+            EXPECT_TRUE(data->value(row, col).isEmpty()) << row << "," << col;
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(GenerationTest, SecondClickWhileBusyDoesNothing)
+{
+    form->generationBusy = true;
+    form->PushButton1()->click();
+    EXPECT_EQ(form->existingPreview(), nullptr);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(GenerationTest, RunningSpreadsheetWarningAnsweredNoStops)
+{
+    sheet::automation::Application running; // another instance of this user
+    ScriptedMessages messages;
+    messages.answer(MsgAnswer::No);
+    loadExample(false);
+    form->PushButton1()->click();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.asked()[0].text, ExcelOpenWarningText());
+    EXPECT_EQ(messages.asked()[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(form->existingPreview(), nullptr);
+    EXPECT_FALSE(form->generationBusy);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+
+    messages.answer(MsgAnswer::Yes);
+    form->PushButton1()->click();
+    ASSERT_NE(form->existingPreview(), nullptr);
+    EXPECT_TRUE(form->existingPreview()->isVisible());
+}
+
+TEST_F(GenerationTest, BackThenNewGenerationShowsTheNewPicture)
+{
+    ScriptedMessages messages;
+    loadExample(false);
+    ASSERT_TRUE(generate());
+    Form2* preview = form->existingPreview();
+    const QString first = preview->mExcelFile;
+    const QImage firstPicture = preview->picture()->pixmap().toImage();
+    preview->findChild<QPushButton*>(QStringLiteral("PushButton1"))->click(); // zoom in
+    preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click(); // back
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_TRUE(form->isVisible());
+
+    form->Text1()->setText(QStringLiteral("5"));
+    ASSERT_TRUE(generate());
+    EXPECT_NE(preview->mExcelFile, first);
+    EXPECT_FLOAT_EQ(preview->geometryModel().zoomFactor(), 1.0f);
+    const QImage second = preview->picture()->pixmap().toImage();
+    EXPECT_EQ(second.size(), firstPicture.size());
+    EXPECT_NE(second, firstPicture);
+    if (!qEnvironmentVariableIsEmpty("KALMORA_SAVE_PICTURES"))
+        second.save(qEnvironmentVariable("KALMORA_SAVE_PICTURES"));
+    EXPECT_EQ(messages.count(), 0);
+}

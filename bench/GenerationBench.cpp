@@ -1,0 +1,236 @@
+// Chart generation from the click to a preview ready to show, and its parts.
+#include "Automation.h"
+#include "Excel1.h"
+#include "Form2.h"
+#include "Generation.h"
+#include "Guarded.h"
+#include "Main.h"
+#include "MessageBox.h"
+#include "TemplateResources.h"
+#include "WorkFiles.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+GenerationInput ImperialInput(int entries)
+{
+    GenerationInput in;
+    in.imperial = true;
+    in.height1 = QStringLiteral("5");
+    in.height2 = QStringLiteral("10");
+    in.columnCount = 5;
+    for (int i = 0; i < entries; ++i) {
+        in.rows.append({QStringLiteral("6/%1/2004").arg(i + 1), QString::number(200 - i * 0.5), QStringLiteral("42"),
+                        QString::number(36 - i * 0.1), QStringLiteral("34")});
+    }
+    return in;
+}
+
+// Answers every message box, so a failure shows up as an error, not as a hang.
+struct NoBoxes {
+    NoBoxes()
+    {
+        SetMessageResponder([this](const MessageRequest& r) {
+            failures.append(r.text);
+            return MsgAnswer::Ok;
+        });
+    }
+    ~NoBoxes() { SetMessageResponder({}); }
+    QStringList failures;
+};
+
+void BM_GenerationClickToPreview(benchmark::State& state)
+{
+    QTemporaryDir temp;
+    qputenv("TEMP", temp.path().toUtf8());
+    NoBoxes boxes;
+    const GenerationInput input = ImperialInput(26);
+    std::mt19937 rng(1);
+    Form2 preview(nullptr);
+    for (auto _ : state) {
+        Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
+        const GenerationFiles files = GenerateChartWorkbook(proc, input, rng, [] {});
+        preview.LoadPicture(files.picturePath);
+        preview.mExcelFile = files.workbookPath;
+        DeleteFileForced(files.picturePath);
+        state.PauseTiming();
+        QFile::remove(files.workbookPath);
+        state.ResumeTiming();
+    }
+    if (!boxes.failures.isEmpty())
+        state.SkipWithError(boxes.failures.first().toStdString().c_str());
+}
+BENCHMARK(BM_GenerationClickToPreview)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same work, step by step.
+struct Parts {
+    QTemporaryDir temp;
+    QString folder = PrivateWorkFolderIn(temp.path());
+    QString templatePath = folder + QStringLiteral("/Fitness.xlt");
+    QString workbookPath = folder + QStringLiteral("/qarvel11111111.xls");
+    QString picturePath = folder + QStringLiteral("/temp.bmp");
+    QByteArray bytes = TemplateBytes(101);
+};
+
+void BM_Part1_WriteTemplate(benchmark::State& state)
+{
+    Parts p;
+    for (auto _ : state) {
+        DeleteFileForced(p.templatePath);
+        WriteBytesIfMissing(p.bytes, p.templatePath);
+    }
+}
+BENCHMARK(BM_Part1_WriteTemplate)->Unit(benchmark::kMicrosecond);
+
+void BM_Part2_Open(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    for (auto _ : state) {
+        sheet::automation::Application app;
+        benchmark::DoNotOptimize(app.Workbooks().Open(p.templatePath).ActiveSheet().Name());
+        app.Quit();
+    }
+}
+BENCHMARK(BM_Part2_Open)->Unit(benchmark::kMicrosecond);
+
+void Fill(const sheet::automation::Worksheet& data, const GenerationInput& input)
+{
+    data.Cells(2, 9).setValue(input.height1);
+    data.Cells(3, 9).setValue(input.height2);
+    int r = 6;
+    for (const QStringList& row : input.rows) {
+        for (int k = 1; k <= input.columnCount; ++k)
+            data.Cells(r, k).setValue(row.at(k - 1));
+        ++r;
+    }
+    for (; r <= 32; ++r)
+        for (int k = 1; k <= 9; ++k)
+            data.Cells(r, k).setValue(QString());
+}
+
+void BM_Part3_Fill(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    const GenerationInput input = ImperialInput(26);
+    sheet::automation::Application app;
+    const auto book = app.Workbooks().Open(p.templatePath);
+    const auto data = book.ActiveSheet();
+    for (auto _ : state)
+        Fill(data, input);
+}
+BENCHMARK(BM_Part3_Fill)->Unit(benchmark::kMicrosecond);
+
+void BM_Part4_Save(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    sheet::automation::Application app;
+    const auto book = app.Workbooks().Open(p.templatePath);
+    Fill(book.ActiveSheet(), ImperialInput(26));
+    for (auto _ : state) {
+        book.ActiveSheet().Cells(6, 2).setValue(QStringLiteral("201")); // something to recalculate
+        book.SaveAsScratch(p.workbookPath, excelSaveFormat(&app));
+    }
+}
+BENCHMARK(BM_Part4_Save)->Unit(benchmark::kMicrosecond);
+
+void BM_Part5_Reopen(benchmark::State& state)
+{
+    Parts p;
+    {
+        sheet::automation::Application app;
+        WriteBytesIfMissing(p.bytes, p.templatePath);
+        const auto book = app.Workbooks().Open(p.templatePath);
+        Fill(book.ActiveSheet(), ImperialInput(26));
+        book.SaveAs(p.workbookPath);
+        app.Quit();
+    }
+    for (auto _ : state) {
+        auto app = openExcelWithWorkbook(p.workbookPath);
+        benchmark::DoNotOptimize(app->Workbooks().count());
+        app->Quit();
+    }
+}
+BENCHMARK(BM_Part5_Reopen)->Unit(benchmark::kMicrosecond);
+
+void BM_Part6_Capture(benchmark::State& state)
+{
+    Parts p;
+    NoBoxes boxes;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    sheet::automation::Application app;
+    const auto book = app.Workbooks().Open(p.templatePath);
+    Fill(book.ActiveSheet(), ImperialInput(26));
+    for (auto _ : state)
+        saveCellsActivesheet(book, p.picturePath);
+    if (!boxes.failures.isEmpty())
+        state.SkipWithError(boxes.failures.first().toStdString().c_str());
+}
+BENCHMARK(BM_Part6_Capture)->Unit(benchmark::kMicrosecond);
+
+// What the capture is made of: drawing the range, the clipboard, the picture file.
+void BM_Part6a_Render(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    sheet::automation::Application app;
+    const auto book = app.Workbooks().Open(p.templatePath);
+    Fill(book.ActiveSheet(), ImperialInput(26));
+    const auto used = book.ActiveSheet().UsedRange();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(used.Picture());
+}
+BENCHMARK(BM_Part6a_Render)->Unit(benchmark::kMicrosecond);
+
+void BM_Part6b_ClipboardAndFile(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    sheet::automation::Application app;
+    const QImage picture = app.Workbooks().Open(p.templatePath).ActiveSheet().UsedRange().Picture();
+    for (auto _ : state) {
+        QGuiApplication::clipboard()->setImage(picture);
+        const QImage back = GetClipboardPicture(0);
+        QFile::remove(p.picturePath);
+        back.save(p.picturePath, "bmp");
+    }
+}
+BENCHMARK(BM_Part6b_ClipboardAndFile)->Unit(benchmark::kMicrosecond);
+
+void BM_Part7_LoadPicture(benchmark::State& state)
+{
+    Parts p;
+    NoBoxes boxes;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    sheet::automation::Application app;
+    const auto book = app.Workbooks().Open(p.templatePath);
+    saveCellsActivesheet(book, p.picturePath);
+    Form2 preview(nullptr);
+    for (auto _ : state)
+        preview.LoadPicture(p.picturePath);
+}
+BENCHMARK(BM_Part7_LoadPicture)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

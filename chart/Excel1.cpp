@@ -1,0 +1,104 @@
+#include "Excel1.h"
+
+#include "Automation.h"
+
+#include "Failure.h"
+#include "Guarded.h"
+#include "Main.h"
+#include "MessageBox.h"
+
+#include <QImage>
+#include <QImageWriter>
+#include <QLocale>
+#include <QFile>
+
+#include <cmath>
+
+using sheet::automation::Application;
+
+std::unique_ptr<Application> openExcelWithWorkbook(const QString& path)
+{
+    auto app = std::make_unique<Application>();
+    app->Workbooks().Open(path);
+    return app;
+}
+
+bool isExcelRunning()
+{
+    try {
+        return sheet::isApplicationRunning();
+    } catch (...) {
+        return false;
+    }
+}
+
+QString ExcelOpenWarningText()
+{
+    return QStringLiteral("Excel may be open. It is recommended that you close Excel first.\r"
+                          "Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
+                          "Would you like to proceed anyway?");
+}
+
+bool warnExcelOpen()
+{
+    if (!isExcelRunning())
+        return false;
+    return ShowMessage(ExcelOpenWarningText(), MsgButtons::YesNo, MsgIcon::None) != MsgAnswer::Yes;
+}
+
+void saveCellsActivesheet(const sheet::automation::Workbook& workbook, const QString& path)
+{
+    Guarded proc(QStringLiteral("Excel1.saveCellsActivesheet"));
+    std::unique_ptr<sheet::automation::Worksheet> sheet;
+    int lastRow = 0;
+    int lastColumn = 0;
+    QImage picture;
+    proc(10, [&] { sheet = std::make_unique<sheet::automation::Worksheet>(workbook.ActiveSheet()); });
+    proc(20, [&] {
+        if (!sheet)
+            throw Failure(QStringLiteral("Object variable not set"));
+        const sheet::automation::Range used = sheet->UsedRange();
+        lastRow = used.Rows().Row(used.Rows().count());
+        lastColumn = used.Columns().Column(used.Columns().count());
+    });
+    if (lastRow > 1 && lastColumn > 1) {
+        proc(30, [&] { sheet->UsedRange().CopyPicture(); });
+        proc(40, [&] { picture = GetClipboardPicture(0); });
+        proc(50, [&] {
+            if (picture.isNull())
+                throw Failure(QStringLiteral("Invalid picture: the clipboard holds no picture"));
+            // Replaced whole; a short-lived file, so no flush to the disk.
+            QFile::remove(path);
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+            QImageWriter writer(&file, "bmp");
+            if (!writer.write(picture))
+                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, writer.errorString()));
+        });
+    }
+}
+
+int SaveFormatForVersion(const QString& version)
+{
+    // The version text in the user's notation, read back as the user's locale reads numbers.
+    const QString local = NormalizeDecimal(version, DecimalDirection::FromPoint);
+    bool ok = false;
+    const double v = QLocale().toDouble(local, &ok);
+    if (!ok)
+        throw Failure(QStringLiteral("Type mismatch: version \"%1\"").arg(version));
+    const double rounded = std::nearbyint(v);
+    if (rounded < -32768 || rounded > 32767)
+        throw Failure(QStringLiteral("Overflow: version \"%1\"").arg(version));
+    return rounded > 11 ? 56 : -4143;
+}
+
+int excelSaveFormat(Application* application)
+{
+    if (application)
+        return SaveFormatForVersion(application->Version());
+    Application own;
+    const QString version = own.Version();
+    own.Quit();
+    return SaveFormatForVersion(version);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <random>
+
+class Guarded;
+
+// What the chart generation reads from the main window.
+struct GenerationInput {
+    bool imperial = true;       // the imperial log ("Male") is active
+    QString height1;            // feet or metres, as typed
+    QString height2;            // inches or centimetres, as typed
+    int columnCount = 5;        // the list's columns
+    QList<QStringList> rows;    // each row's text and sub-items, in list order
+};
+
+// Where the steps put their files.
+struct GenerationFiles {
+    QString folder;             // this user's private work folder
+    QString templatePath;       // folder + "/Fitness.xlt"
+    QString workbookPath;       // the temporary workbook, once chosen
+    QString picturePath;        // folder + "/temp.bmp"
+};
+
+// Bytes of the template workbook for a log: 101 imperial, 102 metric.
+QByteArray TemplateBytes(int id);
+
+// Where each log's figures go on the template's data sheet (1-based).
+struct CellMap {
+    int heightColumn;           // 9 (I) or 11 (K); rows 2 and 3
+    int firstDataRow = 6;
+    int lastClearedRow = 32;
+    int clearedColumns;         // the list's columns plus the four formula columns
+};
+CellMap CellMapFor(bool imperial, int columnCount);
+
+// The workbook steps of "Start Creating Template": write the template, open it, fill in the
+// height and the entries, clear the rest, save it under a fresh temporary name, reopen it and
+// capture its data sheet as a picture. Each step runs as a numbered step of proc, so a failing
+// step is reported and the next one runs. busyPointer is called where the busy pointer is set
+// again.
+GenerationFiles GenerateChartWorkbook(Guarded& proc, const GenerationInput& input, std::mt19937& rng,
+                                      const std::function<void()>& busyPointer);

@@ -1,0 +1,12 @@
+# Chart generation: work files, spreadsheet helpers, the generation steps.
+add_library(kgen STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/Excel1.cpp ${CMAKE_CURRENT_LIST_DIR}/Excel1.h
+    ${CMAKE_CURRENT_LIST_DIR}/Generation.cpp ${CMAKE_CURRENT_LIST_DIR}/Generation.h
+    ${CMAKE_CURRENT_LIST_DIR}/WorkFiles.cpp ${CMAKE_CURRENT_LIST_DIR}/WorkFiles.h
+)
+target_include_directories(kgen PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(kgen PUBLIC Qt6::Widgets sheet kcore kchart)
+
+add_executable(chart_workfiles_test ${CMAKE_CURRENT_LIST_DIR}/tests/WorkFilesTest.cpp)
+target_link_libraries(chart_workfiles_test PRIVATE kgen GTest::gtest_main)
+add_test(NAME chart_workfiles COMMAND chart_workfiles_test)

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+class PointerRule;
+class QDateEdit;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+// What Form3 and Form4 share: a date picker, one text box per measurement, "Save" and
+// "Cancel". The caption is the mode: "Add New Record" (the caption of a fresh dialog) appends
+// a row to the main list on every "Save" and stays open; any other caption ("Edit Record")
+// overwrites the list's selected row and closes.
+class EntryDialog : public QDialog {
+    Q_OBJECT
+public:
+    QDateEdit* DateTimePicker1() const { return m_picker; }
+    // Text box n, from 1 (weight) to measurementCount().
+    QLineEdit* Text(int n) const { return m_texts.at(n - 1); }
+    int measurementCount() const { return m_texts.size(); }
+    QPushButton* PushButton1() const { return m_cancel; }  // "Cancel"
+    QPushButton* PushButton2() const { return m_save; }    // "Save"
+
+    void Form_Load();
+    void PushButton1_Click();
+    void PushButton2_Click();
+
+    static QString AddCaption() { return QStringLiteral("Add New Record"); }
+    static QString EditCaption() { return QStringLiteral("Edit Record"); }
+
+protected:
+    EntryDialog(const QString& formName, int measurements, QTreeWidget* list, QWidget* parent);
+    // Called by the subclass once its layout stands.
+    void finishSetup();
+
+    QDateEdit* m_picker;
+    QList<QLineEdit*> m_texts;
+    QPushButton* m_save;
+    QPushButton* m_cancel;
+
+private:
+    QString m_formName;
+    QTreeWidget* m_list;
+    PointerRule* m_pointer = nullptr;
+};
+
+// The entry dialog of the imperial log: weight in pounds; chest, waist, hips in inches.
+class Form3 : public EntryDialog {
+    Q_OBJECT
+public:
+    Form3(QTreeWidget* list, QWidget* parent);
+};
+
+// The entry dialog of the metric log: weight in kilograms; chest, waist, hips, wrist and
+// forearm in centimetres.
+class Form4 : public EntryDialog {
+    Q_OBJECT
+public:
+    Form4(QTreeWidget* list, QWidget* parent);
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "StoredLog.h"
+
+#include <QList>
+
+// The example of each log: five weekly entries and a matching height.
+
+struct SampleEntry {
+    const char* date;           // written literally, whatever the locale
+    QList<double> measurements; // turned into text with the locale decimal separator
+};
+
+const QList<SampleEntry>& ImperialSample();
+const QList<SampleEntry>& MetricSample();
+
+// Heights of the examples: feet "6", inches "3/8"; metres "1", centimetres "68".
+inline const QString ImperialSampleHeight1 = QStringLiteral("6");
+inline const QString ImperialSampleHeight2 = QStringLiteral("3/8");
+inline const QString MetricSampleHeight1 = QStringLiteral("1");
+inline const QString MetricSampleHeight2 = QStringLiteral("68");
+
+// A number as the program writes it: whole numbers as plain digits, fractions with the
+// user's decimal separator.
+QString MeasurementText(double value);
+
+// The example's entries as texts.
+QList<LogEntry> SampleEntries(bool imperial);

@@ -1,0 +1,374 @@
+#include "Constants.h"
+#include "Guarded.h"
+#include "LogHarness.h"
+#include "Main.h"
+#include "MessageBox.h"
+#include "Pointer.h"
+#include "SampleData.h"
+#include "Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+QString Stored(const QString& key)
+{
+    return ReadSetting(SettingsSection, key, "<missing>");
+}
+
+LogEntry Row(const QString& date)
+{
+    return {date, "1", "2", "3", "4"};
+}
+
+QList<LogEntry> Rows(int count)
+{
+    QList<LogEntry> rows;
+    for (int i = 1; i <= count; ++i)
+        rows << Row(QStringLiteral("1/%1/2020").arg(i));
+    return rows;
+}
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearSettings();
+        h.startImperial();
+    }
+    void TearDown() override { ClearSettings(); }
+
+    void run(void (*command)(const LogControls&, Guarded&), const char* name)
+    {
+        Guarded proc(name);
+        command(h.c, proc);
+    }
+    void add() { run(AddNewEntry, "Form1.PushButton2_Click"); }
+    void remove() { run(DeleteSelectedEntry, "Form1.PushButton3_Click"); }
+    void edit() { run(EditSelectedEntry, "Form1.PushButton4_Click"); }
+    void clear() { run(ClearList, "Form1.PushButton5_Click"); }
+    void sample() { run(LoadSampleData, "Form1.PushButton7_Click"); }
+
+    LogHarness h;
+};
+
+void Type(EntryDialog* dialog, const QStringList& texts)
+{
+    for (int n = 1; n <= texts.size(); ++n)
+        dialog->Text(n)->setText(texts.at(n - 1));
+}
+
+TEST_F(CommandsTest, AddOpensTheDialogBelowTheLimit)
+{
+    h.addRows(Rows(25));
+    DriveDialog drive([](EntryDialog* dialog) { dialog->PushButton1()->click(); });
+    ScriptedMessages messages;
+    add();
+    EXPECT_EQ(drive.opened, 1);
+    EXPECT_EQ(drive.lastCaption, "Add New Record");
+    EXPECT_EQ(messages.count(), 0);
+    // Cancel without saving still rewrites the stored log.
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(Rows(25)));
+}
+
+TEST_F(CommandsTest, AddAtTheLimitShowsTheMessageAndNothingElse)
+{
+    h.addRows(Rows(26));
+    WriteSetting(SettingsSection, Keys::FitnessMen, "untouched");
+    DriveDialog drive([](EntryDialog*) {});
+    ScriptedMessages messages;
+    add();
+    EXPECT_EQ(drive.opened, 0);
+    ASSERT_EQ(messages.count(), 1);
+    const MessageRequest& box = messages.asked().first();
+    EXPECT_EQ(box.text, "Template chart will not fit perfectly.\r\nUp to 26 items only to be added. ");
+    EXPECT_EQ(box.buttons, MsgButtons::Ok);
+    EXPECT_EQ(box.icon, MsgIcon::None);
+    EXPECT_EQ(box.title, ApplicationTitle());
+    EXPECT_EQ(Stored(Keys::FitnessMen), "untouched");
+}
+
+TEST_F(CommandsTest, SeveralSavesInOneDialogAppendInOrder)
+{
+    h.addRows(Rows(25));
+    QDate pickerDate;
+    bool emptied = false;
+    bool focusInWeight = false;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        dialog->DateTimePicker1()->setDate(QDate(2024, 3, 5));
+        Type(dialog, {"180", "40", "34", "38"});
+        dialog->PushButton2()->click();
+        emptied = dialog->Text(1)->text().isEmpty() && dialog->Text(4)->text().isEmpty();
+        focusInWeight = dialog->focusWidget() == dialog->Text(1);
+        pickerDate = dialog->DateTimePicker1()->date();
+        Type(dialog, {"179", "", "", ""});
+        dialog->PushButton2()->click();
+        dialog->PushButton2()->click();
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->PushButton1()->click();
+    });
+    add();
+    EXPECT_TRUE(emptied);
+    EXPECT_TRUE(focusInWeight);
+    EXPECT_EQ(pickerDate, QDate(2024, 3, 5));
+    QList<LogEntry> expected = Rows(25);
+    expected << LogEntry{"3/5/2024", "180", "40", "34", "38"} << LogEntry{"3/5/2024", "179", "", "", ""}
+             << LogEntry{"3/5/2024", "", "", "", ""};
+    EXPECT_EQ(h.rows(), expected);
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(expected));
+    // Past the limit now: the next add refuses.
+    ScriptedMessages messages;
+    add();
+    EXPECT_EQ(messages.count(), 1);
+}
+
+TEST_F(CommandsTest, Form3TakesWaistFromTheUpperRightBox)
+{
+    DriveDialog drive([](EntryDialog* dialog) {
+        // Screen order: weight, waist, chest, hips.
+        EXPECT_EQ(dialog->objectName(), "Form3");
+        EXPECT_EQ(dialog->Text(1)->nextInFocusChain(), dialog->Text(3));
+        Type(dialog, {"w", "c", "wa", "h"});
+        dialog->PushButton2()->click();
+    });
+    add();
+    ASSERT_EQ(h.list().rowCount(), 1);
+    EXPECT_EQ(h.rows().first().mid(1), QStringList({"w", "c", "wa", "h"}));
+}
+
+TEST_F(CommandsTest, Form4WritesSixMeasurements)
+{
+    h.c.Option2->setChecked(true);
+    DriveDialog drive([](EntryDialog* dialog) {
+        EXPECT_EQ(dialog->objectName(), "Form4");
+        EXPECT_EQ(dialog->measurementCount(), 6);
+        dialog->DateTimePicker1()->setDate(QDate(2004, 6, 10));
+        Type(dialog, {"63,5", "81.3", "", "abc", "17", "29"});
+        dialog->PushButton2()->click();
+    });
+    add();
+    EXPECT_EQ(h.rows(), QList<LogEntry>({{"6/10/2004", "63,5", "81.3", "", "abc", "17", "29"}}));
+    EXPECT_EQ(Stored(Keys::FitnessWomen), "6/10/2004||SEP1||63,5||SEP1||81.3||SEP1||||SEP1||abc||SEP1||17||SEP1||29||SEP2||");
+    EXPECT_FALSE(HasSetting(Keys::FitnessMen));
+}
+
+TEST_F(CommandsTest, FreshDialogShowsTodayWithinTheFullRange)
+{
+    DriveDialog drive([](EntryDialog* dialog) {
+        EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate::currentDate());
+        EXPECT_EQ(dialog->DateTimePicker1()->minimumDate(), QDate(1601, 1, 1));
+        EXPECT_EQ(dialog->DateTimePicker1()->maximumDate(), QDate(9999, 12, 31));
+        EXPECT_EQ(dialog->DateTimePicker1()->displayFormat(), "M/d/yyyy");
+        EXPECT_TRUE(dialog->DateTimePicker1()->calendarPopup());
+        EXPECT_TRUE(dialog->isModal());
+        EXPECT_FALSE(dialog->windowIcon().isNull());
+    });
+    add();
+    EXPECT_EQ(drive.opened, 1);
+}
+
+TEST_F(CommandsTest, EscapeCancels)
+{
+    DriveDialog drive([](EntryDialog* dialog) {
+        Type(dialog, {"1", "2", "3", "4"});
+        QTest::keyClick(dialog->Text(2), Qt::Key_Escape);
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    add();
+    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(Stored(Keys::FitnessMen), "");
+}
+
+TEST_F(CommandsTest, SeparatorTextIsRefusedAndTheDialogKeepsWhatWasTyped)
+{
+    ScriptedMessages messages;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        Type(dialog, {"80", "a||SEP2||b", "", ""});
+        dialog->PushButton2()->click();
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->Text(2)->text(), "a||SEP2||b");
+        EXPECT_EQ(dialog->Text(1)->text(), "80");
+        dialog->Text(2)->setText("ab");
+        dialog->PushButton2()->click();
+        dialog->PushButton1()->click();
+    });
+    add();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked().first().text.contains("\"a||SEP2||b\""));
+    EXPECT_EQ(messages.asked().first().icon, MsgIcon::Exclamation);
+    ASSERT_EQ(h.list().rowCount(), 1);
+    EXPECT_EQ(h.rows().first().mid(1), QStringList({"80", "ab", "", ""}));
+}
+
+TEST_F(CommandsTest, EditPresetsTheDialogAndChangesTheRowInPlace)
+{
+    h.addRows({Row("1/1/2020"), {"6/10/2004", "200", "42", "36", "34"}, Row("1/3/2020")});
+    h.list().selectRow(h.list().row(2));
+    DriveDialog drive([](EntryDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Edit Record");
+        EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate(2004, 6, 10));
+        EXPECT_EQ(dialog->Text(1)->text(), "200");
+        EXPECT_EQ(dialog->Text(4)->text(), "34");
+        dialog->DateTimePicker1()->setDate(QDate(2004, 6, 11));
+        dialog->Text(3)->setText("35");
+        dialog->PushButton2()->click();
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    edit();
+    EXPECT_EQ(drive.opened, 1);
+    const QList<LogEntry> expected = {Row("1/1/2020"), {"6/11/2004", "200", "42", "35", "34"}, Row("1/3/2020")};
+    EXPECT_EQ(h.rows(), expected);
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(expected));
+}
+
+TEST_F(CommandsTest, EditCancelLeavesTheRow)
+{
+    h.addRows({Row("1/1/2020")});
+    h.list().selectRow(h.list().row(1));
+    DriveDialog drive([](EntryDialog* dialog) {
+        dialog->Text(1)->setText("999");
+        dialog->PushButton1()->click();
+    });
+    edit();
+    EXPECT_EQ(h.rows(), QList<LogEntry>({Row("1/1/2020")}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({Row("1/1/2020")}));
+}
+
+TEST_F(CommandsTest, EditWithNothingToEditDoesNothing)
+{
+    DriveDialog drive([](EntryDialog*) {});
+    edit();
+    EXPECT_EQ(drive.opened, 0);
+    EXPECT_FALSE(HasSetting(Keys::FitnessMen));
+    h.addRows({Row("1/1/2020")});
+    h.c.ListView1->clearSelection();
+    h.c.ListView1->setCurrentItem(nullptr);
+    h.c.ListView1->clearSelection();
+    if (h.list().selectedRow() == nullptr) {
+        edit();
+        EXPECT_EQ(drive.opened, 0);
+        EXPECT_FALSE(HasSetting(Keys::FitnessMen));
+    }
+}
+
+TEST_F(CommandsTest, EditOfAnUnreadableDateIsReportedAndTheDialogStillOpens)
+{
+    h.addRows({{"someday", "1", "2", "3", "4"}});
+    h.list().selectRow(h.list().row(1));
+    ScriptedMessages messages;
+    DriveDialog drive([](EntryDialog* dialog) {
+        EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate::currentDate());
+        EXPECT_EQ(dialog->Text(1)->text(), "1");
+    });
+    edit();
+    EXPECT_EQ(drive.opened, 1);
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked().first().text.contains("\"someday\""));
+    EXPECT_TRUE(messages.asked().first().text.contains("Form1.PushButton4_Click at line 40"));
+}
+
+TEST_F(CommandsTest, DeleteTheMiddleOfThree)
+{
+    h.addRows({Row("a"), Row("b"), Row("c")});
+    h.list().selectRow(h.list().row(2));
+    remove();
+    EXPECT_EQ(h.rows(), QList<LogEntry>({Row("a"), Row("c")}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({Row("a"), Row("c")}));
+    // The row that moved up is selected; deleting the last row selects the new last.
+    EXPECT_EQ(h.list().selectedRow(), h.list().row(2));
+    remove();
+    EXPECT_EQ(h.list().selectedRow(), h.list().row(1));
+    remove();
+    EXPECT_EQ(h.list().rowCount(), 0);
+}
+
+TEST_F(CommandsTest, DeleteOnAnEmptyListStoresTheEmptyText)
+{
+    WriteSetting(SettingsSection, Keys::FitnessMen, "x||SEP2||");
+    remove();
+    EXPECT_EQ(Stored(Keys::FitnessMen), "");
+}
+
+TEST_F(CommandsTest, BusyPointerKeepsTheRowsButStillStores)
+{
+    h.addRows({Row("a"), Row("b")});
+    h.list().selectRow(h.list().row(1));
+    SetBusyPointer(&h.window, true);
+    remove();
+    clear();
+    EXPECT_EQ(h.list().rowCount(), 2);
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({Row("a"), Row("b")}));
+    sample();
+    EXPECT_EQ(h.list().rowCount(), 7);
+    SetBusyPointer(&h.window, false);
+}
+
+TEST_F(CommandsTest, ClearEmptiesOnlyTheActiveLog)
+{
+    WriteSetting(SettingsSection, Keys::FitnessWomen, "w||SEP2||");
+    h.addRows({Row("a")});
+    clear();
+    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(Stored(Keys::FitnessMen), "");
+    EXPECT_EQ(Stored(Keys::FitnessWomen), "w||SEP2||");
+}
+
+TEST_F(CommandsTest, FailedStoreIsReportedUnderTheCommand)
+{
+    h.addRows({Row("a")});
+    ScriptedMessages messages;
+    const QString path = SettingsFilePath();
+    QFile::remove(path);
+    QDir().mkpath(path);
+    clear();
+    QDir(path).removeRecursively();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked().first().text.contains("Fitness Men"));
+    EXPECT_TRUE(messages.asked().first().text.contains("in Trevasso2021/08/31.Form1.PushButton5_Click at line 20"));
+    EXPECT_EQ(messages.asked().first().title, "Application Error");
+}
+
+TEST_F(CommandsTest, SampleReplacesTheImperialLogAndHeight)
+{
+    WriteSetting(SettingsSection, Keys::FitnessWomen, "w||SEP2||");
+    h.addRows(Rows(20));
+    sample();
+    sample();
+    EXPECT_EQ(h.list().rowCount(), 5);
+    EXPECT_EQ(h.rows(), SampleEntries(true));
+    EXPECT_TRUE(Stored(Keys::FitnessMen).startsWith("6/10/2004||SEP1||200||SEP1||"));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(SampleEntries(true)));
+    EXPECT_EQ(Stored(Keys::FitnessWomen), "w||SEP2||");
+    EXPECT_EQ(h.c.Text1->text(), "6");
+    EXPECT_EQ(h.c.Text2->text(), "3/8");
+    EXPECT_EQ(Stored(Keys::Text1Men), "6");
+    EXPECT_EQ(Stored(Keys::Text2Men), "3/8");
+    EXPECT_EQ(h.list().selectedRow(), h.list().row(1));
+}
+
+TEST_F(CommandsTest, SampleOfTheMetricLog)
+{
+    h.c.Option2->setChecked(true);
+    sample();
+    EXPECT_EQ(h.rows(), SampleEntries(false));
+    EXPECT_EQ(h.rows().at(1), LogEntry({"6/17/2004", "63.5", "81.3", "78.74", "100.33", "17.02", "29.21"}));
+    EXPECT_EQ(Stored(Keys::Text1Women), "1");
+    EXPECT_EQ(Stored(Keys::Text2Women), "68");
+    EXPECT_EQ(Stored(Keys::FitnessWomen), JoinStoredLog(SampleEntries(false)));
+}
+
+TEST_F(CommandsTest, SampleWithACommaLocale)
+{
+    ScopedLocale german("de_DE");
+    sample();
+    EXPECT_EQ(EntryList::subItem(h.list().row(3), 3), "35,5");
+    EXPECT_TRUE(Stored(Keys::FitnessMen).contains("||SEP1||35,5||SEP1||33,6||SEP2||"));
+}
+
+} // namespace

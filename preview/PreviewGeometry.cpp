@@ -1,0 +1,188 @@
+#include "PreviewGeometry.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+
+std::int64_t roundHalfEven(double v)
+{
+    const double r = std::round(v);
+    if (std::fabs(v - std::trunc(v)) == 0.5)
+        return static_cast<std::int64_t>(2.0 * std::round(v / 2.0));
+    return static_cast<std::int64_t>(r);
+}
+
+void PreviewGeometry::setUp(int pictureWidth, int pictureHeight)
+{
+    m_width = pictureWidth;
+    m_height = pictureHeight;
+    m_oriWidth = pictureWidth;
+    m_oriHeight = pictureHeight;
+    m_zoomFactor = 1.0f;
+    m_baseWidth = m_oriWidth - 2;
+    m_baseHeight = m_oriHeight - 2;
+    m_zoomedWidth = m_baseWidth;
+    m_zoomedHeight = m_baseHeight;
+    redrawImage();
+    setupScrollBars();
+}
+
+bool PreviewGeometry::redrawImage()
+{
+    m_zoomedWidth = static_cast<int>(std::floor(static_cast<double>(m_baseWidth) * m_zoomFactor));
+    m_zoomedHeight = static_cast<int>(std::floor(static_cast<double>(m_baseHeight) * m_zoomFactor));
+    if (m_zoomedWidth > kMaxZoomedWidth || m_zoomedHeight > kMaxZoomedHeight) {
+        // Too large to show: the next step starts from 1 again, the screen keeps what it had.
+        m_zoomFactor = 1.0f;
+        m_baseWidth = m_oriWidth - 2;
+        m_baseHeight = m_oriHeight - 2;
+        m_zoomedWidth = m_baseWidth;
+        m_zoomedHeight = m_baseHeight;
+        return false;
+    }
+    m_width = m_zoomedWidth;
+    m_height = m_zoomedHeight;
+    setHScrollValue(0);
+    setVScrollValue(0);
+    m_h.enabled = viewportInnerWidth() < m_zoomedWidth;
+    m_v.enabled = viewportInnerHeight() < m_zoomedHeight;
+    return true;
+}
+
+namespace {
+void fitBar(ScrollBarState& bar, std::int16_t& unit, int picture, int viewport)
+{
+    if (picture <= viewport) {
+        bar.enabled = false;
+        unit = 0;
+        return;
+    }
+    const double d = picture - viewport;
+    bar.enabled = true;
+    if (d <= 100) {
+        bar.maximum = static_cast<int>(roundHalfEven(d));
+        unit = 1;
+    } else {
+        bar.maximum = static_cast<int>(roundHalfEven(d / 10));
+        unit = 10;
+    }
+    bar.value = 0;
+}
+} // namespace
+
+void PreviewGeometry::setupScrollBars()
+{
+    m_top = 0;
+    m_left = 0;
+    fitBar(m_h, m_hUnit, m_width, kViewportOuterWidth);
+    fitBar(m_v, m_vUnit, m_height, kViewportOuterHeight);
+}
+
+void PreviewGeometry::zoomStep(int direction)
+{
+    const float candidate = direction == 0 ? m_zoomFactor + 0.25f : m_zoomFactor - 0.25f;
+    applyZoom(candidate);
+}
+
+void PreviewGeometry::applyZoom(float zoom)
+{
+    if (zoom >= 0.25f && zoom <= 4.0f) {
+        m_zoomFactor = zoom;
+        redrawImage();
+    }
+}
+
+// The offsets are exact for any picture size: within the 16-bit range they equal the 16-bit
+// products, beyond it they do not wrap.
+void PreviewGeometry::hScrollChanged() { m_left = -(static_cast<int>(m_hUnit) * m_h.value); }
+void PreviewGeometry::vScrollChanged() { m_top = -(static_cast<int>(m_vUnit) * m_v.value); }
+
+void PreviewGeometry::setHScrollValue(int value)
+{
+    if (value == m_h.value)
+        return;
+    m_h.value = value;
+    hScrollChanged();
+}
+
+void PreviewGeometry::setVScrollValue(int value)
+{
+    if (value == m_v.value)
+        return;
+    m_v.value = value;
+    vScrollChanged();
+}
+
+void PreviewGeometry::setByPercent(ScrollBarState& bar, std::int16_t percent, const std::function<void(int)>& set)
+{
+    if (percent < 0)
+        return;
+    const double v = percent / 100.0 * bar.maximum;
+    if (v > bar.maximum)
+        return;
+    set(static_cast<int>(roundHalfEven(v)));
+}
+
+void PreviewGeometry::setHScrollbarByPercent(std::int16_t percent)
+{
+    setByPercent(m_h, percent, [this](int v) { setHScrollValue(v); });
+}
+
+void PreviewGeometry::setVScrollbarByPercent(std::int16_t percent)
+{
+    setByPercent(m_v, percent, [this](int v) { setVScrollValue(v); });
+}
+
+void PreviewGeometry::mouseDown(float x, float y)
+{
+    m_dragStartX = x;
+    m_dragStartY = y;
+}
+
+void PreviewGeometry::mouseMove(float x, float y)
+{
+    float newLeft = m_left - m_dragStartX + x;
+    if (newLeft > 0)
+        newLeft = 0;
+    else if (static_cast<float>(viewportInnerWidth() - m_width) > newLeft)
+        newLeft = static_cast<float>(viewportInnerWidth() - m_width);
+    float newTop = m_top - m_dragStartY + y;
+    if (newTop > 0)
+        newTop = 0;
+    else if (static_cast<float>(viewportInnerHeight() - m_height) > newTop)
+        newTop = static_cast<float>(viewportInnerHeight() - m_height);
+    m_left = static_cast<int>(roundHalfEven(newLeft));
+    m_top = static_cast<int>(roundHalfEven(newTop));
+}
+
+namespace {
+std::int16_t percentOf(int offset, int span)
+{
+    if (span == 0)
+        throw std::domain_error("Division by zero");
+    const std::int64_t p = roundHalfEven(std::abs(static_cast<double>(offset)) / span * 100.0);
+    if (p < -32768 || p > 32767)
+        throw std::overflow_error("Overflow");
+    return static_cast<std::int16_t>(p);
+}
+} // namespace
+
+void PreviewGeometry::mouseUp(const std::function<void(int step, const char* what)>& onFailure)
+{
+    std::int16_t percentH = 0;
+    std::int16_t percentV = 0;
+    try {
+        percentH = percentOf(m_left, m_width - kViewportOuterWidth);
+    } catch (const std::exception& e) {
+        onFailure(1, e.what());
+    }
+    try {
+        percentV = percentOf(m_top, m_height - kViewportOuterHeight);
+    } catch (const std::exception& e) {
+        onFailure(2, e.what());
+    }
+    setHScrollbarByPercent(percentH);
+    setVScrollbarByPercent(percentV);
+}
+

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+
+// A scroll bar as the preview drives it: a value in [0, maximum]; setting the value it already
+// has does not notify.
+struct ScrollBarState {
+    int maximum = 0;
+    int value = 0;
+    bool enabled = true;
+};
+
+// The preview's layout and movement rules, in twips (15 per pixel), without any window: the
+// viewport (`Picture2`), the shown picture (`Picture1`) inside it, the unscaled store
+// (`Zoom_Ori`), the zoom and the two scroll bars. The window only mirrors this state.
+class PreviewGeometry {
+public:
+    static constexpr int kViewportOuterWidth = 9330;
+    static constexpr int kViewportOuterHeight = 7425;
+    static constexpr int kViewportBorder = 30; // a 2-pixel sunken frame on each side
+    static constexpr int kMaxZoomedWidth = 14099;
+    static constexpr int kMaxZoomedHeight = 10699;
+    static constexpr int kTwipsPerPixel = 15;
+
+    int viewportOuterWidth() const { return kViewportOuterWidth; }
+    int viewportOuterHeight() const { return kViewportOuterHeight; }
+    int viewportInnerWidth() const { return kViewportOuterWidth - 2 * kViewportBorder; }
+    int viewportInnerHeight() const { return kViewportOuterHeight - 2 * kViewportBorder; }
+
+    // First activation for a picture whose `Picture1` outer size is width x height twips:
+    // store it unscaled, zoom 1, redraw, fit the scroll bars. Also run for every new picture,
+    // so a second chart never inherits the first one's zoom and ranges.
+    void setUp(int pictureWidth, int pictureHeight);
+
+    // Returns true when the picture was repainted at the new size.
+    bool redrawImage();
+    void setupScrollBars();
+    void zoomStep(int direction);   // 0 = larger, anything else = smaller
+    void applyZoom(float zoom);
+    void setZoomFactor(float zoom) { m_zoomFactor = zoom; }
+
+    // Scroll bars; a change of value moves the picture.
+    void setHScrollValue(int value);
+    void setVScrollValue(int value);
+    void setHScrollbarByPercent(std::int16_t percent);
+    void setVScrollbarByPercent(std::int16_t percent);
+
+    // Dragging, positions in twips inside `Picture1`.
+    void mouseDown(float x, float y);
+    void mouseMove(float x, float y);
+    // Computes both percentages and moves the bars. A step that fails (a picture exactly as
+    // wide or as high as the viewport divides by zero) is handed to onFailure with its step
+    // number and counts as 0; the other steps still run.
+    void mouseUp(const std::function<void(int step, const char* what)>& onFailure);
+
+    int pictureLeft() const { return m_left; }
+    int pictureTop() const { return m_top; }
+    int pictureWidth() const { return m_width; }
+    int pictureHeight() const { return m_height; }
+    int baseWidth() const { return m_baseWidth; }
+    int baseHeight() const { return m_baseHeight; }
+    int zoomedWidth() const { return m_zoomedWidth; }
+    int zoomedHeight() const { return m_zoomedHeight; }
+    float zoomFactor() const { return m_zoomFactor; }
+    std::int16_t hScrollUnit() const { return m_hUnit; }
+    std::int16_t vScrollUnit() const { return m_vUnit; }
+    const ScrollBarState& hScroll() const { return m_h; }
+    const ScrollBarState& vScroll() const { return m_v; }
+
+    // Place the picture directly (tests, and the window's own layout at load).
+    void setPicturePosition(int left, int top) { m_left = left; m_top = top; }
+    void setPictureSize(int width, int height) { m_width = width; m_height = height; }
+
+private:
+    void hScrollChanged();
+    void vScrollChanged();
+    static void setByPercent(ScrollBarState& bar, std::int16_t percent, const std::function<void(int)>& set);
+
+    int m_left = 0;
+    int m_top = 0;
+    int m_width = 2340;
+    int m_height = 3435;
+    int m_oriWidth = 0;     // inner size of the unscaled store
+    int m_oriHeight = 0;
+    int m_baseWidth = 0;
+    int m_baseHeight = 0;
+    int m_zoomedWidth = 0;
+    int m_zoomedHeight = 0;
+    float m_zoomFactor = 1.0f;
+    std::int16_t m_hUnit = 0;
+    std::int16_t m_vUnit = 0;
+    ScrollBarState m_h;
+    ScrollBarState m_v;
+    float m_dragStartX = 0;
+    float m_dragStartY = 0;
+};
+
+// Round to the nearest integer, halfway cases to the even neighbour.
+std::int64_t roundHalfEven(double v);
+

@@ -1,0 +1,220 @@
+#include "PreviewGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+
+namespace {
+
+// setUp takes the picture box's size before the store's 2-twip trim.
+PreviewGeometry setUpWithShownSize(int width, int height)
+{
+    PreviewGeometry g;
+    g.setUp(width + 2, height + 2);
+    return g;
+}
+
+struct Failure {
+    int step;
+    std::string what;
+};
+
+std::vector<Failure> release(PreviewGeometry& g)
+{
+    std::vector<Failure> failures;
+    g.mouseUp([&](int step, const char* what) { failures.push_back({step, what}); });
+    return failures;
+}
+
+} // namespace
+
+TEST(PreviewRounding, HalfwayGoesToEven)
+{
+    EXPECT_EQ(roundHalfEven(73.5), 74);
+    EXPECT_EQ(roundHalfEven(72.5), 72);
+    EXPECT_EQ(roundHalfEven(116.8), 117);
+    EXPECT_EQ(roundHalfEven(0.5), 0);
+    EXPECT_EQ(roundHalfEven(-2.5), -2);
+    EXPECT_EQ(roundHalfEven(-2.6), -3);
+}
+
+TEST(PreviewScrollBars, LargePictureGetsUnitTenAndRoundedMaxima)
+{
+    PreviewGeometry g = setUpWithShownSize(10500, 8160);
+    EXPECT_EQ(g.pictureWidth(), 10500);
+    EXPECT_EQ(g.pictureHeight(), 8160);
+    EXPECT_TRUE(g.hScroll().enabled);
+    EXPECT_EQ(g.hScroll().maximum, 117); // d = 1170
+    EXPECT_EQ(g.hScrollUnit(), 10);
+    EXPECT_TRUE(g.vScroll().enabled);
+    EXPECT_EQ(g.vScroll().maximum, 74); // d = 735, 73.5 to the even neighbour
+    EXPECT_EQ(g.vScrollUnit(), 10);
+
+    g.setHScrollValue(50);
+    EXPECT_EQ(g.pictureLeft(), -500);
+    g.setVScrollValue(74);
+    EXPECT_EQ(g.pictureTop(), -740);
+}
+
+TEST(PreviewScrollBars, SmallExcessGetsUnitOne)
+{
+    PreviewGeometry g = setUpWithShownSize(PreviewGeometry::kViewportOuterWidth + 80, 3000);
+    EXPECT_EQ(g.hScroll().maximum, 80);
+    EXPECT_EQ(g.hScrollUnit(), 1);
+    EXPECT_FALSE(g.vScroll().enabled);
+    EXPECT_EQ(g.vScrollUnit(), 0);
+    g.setHScrollValue(80);
+    EXPECT_EQ(g.pictureLeft(), -80);
+}
+
+TEST(PreviewDrag, PictureSmallerThanViewportStaysInside)
+{
+    PreviewGeometry g = setUpWithShownSize(4000, 3000);
+    EXPECT_FALSE(g.hScroll().enabled);
+    EXPECT_FALSE(g.vScroll().enabled);
+
+    // Right and down: the first clamp keeps it at 0.
+    g.mouseDown(100, 100);
+    g.mouseMove(900, 700);
+    EXPECT_EQ(g.pictureLeft(), 0);
+    EXPECT_EQ(g.pictureTop(), 0);
+
+    // Left and up: the second clamp puts its far edges on the viewport's inner edges.
+    g.mouseDown(1000, 1000);
+    g.mouseMove(200, 300);
+    EXPECT_EQ(g.pictureLeft(), g.viewportInnerWidth() - 4000);
+    EXPECT_EQ(g.pictureTop(), g.viewportInnerHeight() - 3000);
+    EXPECT_GT(g.pictureLeft(), 0);
+}
+
+TEST(PreviewDrag, GrabbedPointStaysUnderPointerAndCoverageIsKept)
+{
+    PreviewGeometry g = setUpWithShownSize(12000, 9000);
+    g.mouseDown(5000, 4000);
+    g.mouseMove(4000, 3500); // pointer moved 1000 left, 500 up
+    EXPECT_EQ(g.pictureLeft(), -1000);
+    EXPECT_EQ(g.pictureTop(), -500);
+
+    g.mouseDown(0, 0);
+    g.mouseMove(-20000, -20000);
+    EXPECT_EQ(g.pictureLeft(), g.viewportInnerWidth() - 12000);
+    EXPECT_EQ(g.pictureTop(), g.viewportInnerHeight() - 9000);
+}
+
+TEST(PreviewDrag, ReleaseSnapsBarsToNearestStep)
+{
+    PreviewGeometry g = setUpWithShownSize(10500, 8160);
+    g.mouseDown(600, 600);
+    g.mouseMove(0, 300); // left -600, top -300
+    EXPECT_TRUE(release(g).empty());
+    // 600 / 1170 = 51.28% -> 51; 51% of 117 = 59.67 -> 60; picture at -600.
+    EXPECT_EQ(g.hScroll().value, 60);
+    EXPECT_EQ(g.pictureLeft(), -600);
+    // 300 / 735 = 40.8% -> 41; 41% of 74 = 30.34 -> 30; picture at -300.
+    EXPECT_EQ(g.vScroll().value, 30);
+    EXPECT_EQ(g.pictureTop(), -300);
+}
+
+TEST(PreviewDrag, ReleaseAtEndOfTravelLeavesBarWherePercentExceedsHundred)
+{
+    PreviewGeometry g = setUpWithShownSize(10500, 8160);
+    g.mouseDown(0, 0);
+    g.mouseMove(-50000, 0);
+    const int left = g.pictureLeft();
+    EXPECT_EQ(left, g.viewportInnerWidth() - 10500); // -1230: more than the 1170 of the bar
+    EXPECT_TRUE(release(g).empty());
+    EXPECT_EQ(g.hScroll().value, 0);
+    EXPECT_EQ(g.pictureLeft(), left);
+}
+
+TEST(PreviewDrag, ReleaseWithPictureAsWideAsViewportReportsAndCountsZero)
+{
+    PreviewGeometry g = setUpWithShownSize(10000, 9000);
+    g.setHScrollValue(20);
+    g.setPictureSize(PreviewGeometry::kViewportOuterWidth, 9000);
+    const auto failures = release(g);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].step, 1);
+    EXPECT_EQ(failures[0].what, "Division by zero");
+    EXPECT_EQ(g.hScroll().value, 0); // the failed percentage counted as 0
+}
+
+TEST(PreviewZoom, StepsWithinLimitsAndResetAboveMaximum)
+{
+    PreviewGeometry g;
+    g.setUp(11002, 5002);
+    ASSERT_EQ(g.baseWidth(), 11000);
+
+    g.zoomStep(0);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 1.25f);
+    EXPECT_EQ(g.pictureWidth(), 13750);
+
+    g.zoomStep(0); // 16500 is too wide: zoom back to 1, the 1.25 picture stays
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 1.0f);
+    EXPECT_EQ(g.pictureWidth(), 13750);
+    EXPECT_EQ(g.zoomedWidth(), 11000);
+
+    g.zoomStep(0);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 1.25f);
+    EXPECT_EQ(g.pictureWidth(), 13750);
+}
+
+TEST(PreviewZoom, LimitsAtQuarterAndFour)
+{
+    PreviewGeometry g;
+    g.setUp(3002, 2002);
+    for (int i = 0; i < 3; ++i)
+        g.zoomStep(1);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 0.25f);
+    EXPECT_EQ(g.pictureWidth(), 750);
+    g.zoomStep(1);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 0.25f);
+
+    for (int i = 0; i < 15; ++i)
+        g.zoomStep(0);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 4.0f);
+    EXPECT_EQ(g.pictureWidth(), 12000);
+    g.zoomStep(0);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 4.0f);
+}
+
+TEST(PreviewZoom, RedrawReturnsToOriginAndEnablesBarsBySize)
+{
+    PreviewGeometry g;
+    g.setUp(8002, 6002); // fits at zoom 1
+    EXPECT_FALSE(g.hScroll().enabled);
+    g.zoomStep(0);       // 10000 x 7500: wider and higher than the inner viewport
+    EXPECT_TRUE(g.hScroll().enabled);
+    EXPECT_TRUE(g.vScroll().enabled);
+    // Ranges are those of zoom 1 (no bars), so the bars cannot move the picture.
+    EXPECT_EQ(g.hScrollUnit(), 0);
+    EXPECT_EQ(g.pictureLeft(), 0);
+}
+
+TEST(PreviewSetUp, NewPictureResetsZoomAndRanges)
+{
+    PreviewGeometry g = setUpWithShownSize(10500, 8160);
+    g.zoomStep(0);
+    g.setHScrollValue(30);
+    g.setUp(4002, 3002);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 1.0f);
+    EXPECT_EQ(g.pictureWidth(), 4000);
+    EXPECT_EQ(g.pictureLeft(), 0);
+    EXPECT_FALSE(g.hScroll().enabled);
+    EXPECT_EQ(g.hScrollUnit(), 0);
+}
+
+TEST(PreviewScrollBars, PercentOutsideRangeChangesNothing)
+{
+    PreviewGeometry g = setUpWithShownSize(10500, 8160);
+    g.setHScrollValue(10);
+    g.setHScrollbarByPercent(-1);
+    EXPECT_EQ(g.hScroll().value, 10);
+    g.setHScrollbarByPercent(101);
+    EXPECT_EQ(g.hScroll().value, 10);
+    g.setHScrollbarByPercent(50); // 58.5 to the even neighbour
+    EXPECT_EQ(g.hScroll().value, 58);
+    EXPECT_EQ(g.pictureLeft(), -580);
+}

@@ -1,0 +1,188 @@
+#pragma once
+
+#include "Record.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace sheet {
+
+// A rectangle of cells on one sheet of the workbook; rows and columns count from 0, both ends
+// included. A chart's data always lives on another sheet, so the sheet is part of the range.
+struct SheetRange {
+    int sheet = -1; // workbook sheet index (BOUNDSHEET order); -1 means "no range"
+    int firstRow = 0;
+    int firstCol = 0;
+    int lastRow = 0;
+    int lastCol = 0;
+
+    static SheetRange cell(int sheet, int row, int col) { return {sheet, row, col, row, col}; }
+    static SheetRange column(int sheet, int col, int firstRow, int lastRow) { return {sheet, firstRow, col, lastRow, col}; }
+
+    bool isSet() const { return sheet >= 0; }
+    bool isSingleCell() const { return firstRow == lastRow && firstCol == lastCol; }
+    bool isLine() const { return firstRow == lastRow || firstCol == lastCol; }
+    int cellCount() const { return (lastRow - firstRow + 1) * (lastCol - firstCol + 1); }
+
+    bool operator==(const SheetRange& o) const
+    {
+        return sheet == o.sheet && firstRow == o.firstRow && firstCol == o.firstCol && lastRow == o.lastRow
+            && lastCol == o.lastCol;
+    }
+    bool operator!=(const SheetRange& o) const { return !(*this == o); }
+};
+
+// Colours are indices into the workbook's default colour palette (8 to 63), which is what
+// the chart records store next to the RGB value.
+using PaletteIndex = std::uint16_t;
+std::uint32_t paletteRgb(PaletteIndex index); // 0x00RRGGBB; throws Error outside 8..63
+
+enum class ChartMarker : std::uint16_t {
+    None = 0,
+    Square = 1,
+    Diamond = 2,
+    Triangle = 3,
+    Cross = 4,
+    Star = 5,
+    DowJones = 6,
+    StdDev = 7,
+    Circle = 8,
+    Plus = 9,
+};
+
+enum class ChartLineWeight : std::int16_t { Hairline = -1, Narrow = 0, Medium = 1, Wide = 2 };
+
+enum class LegendPosition : std::uint8_t { Bottom = 0, Corner = 1, Top = 2, Right = 3, Left = 4 };
+
+struct ChartSeries {
+    SheetRange values;     // one row or one column
+    SheetRange categories; // optional; one row or one column
+    SheetRange nameCell;   // optional single cell holding the series name
+    QString name;          // literal name, used when there is no name cell (at most 255 characters)
+    bool secondaryAxis = false;
+
+    PaletteIndex colour = 0x0C;
+    ChartLineWeight weight = ChartLineWeight::Medium;
+    ChartMarker marker = ChartMarker::Square;
+    std::uint16_t markerSize = 100; // twips
+
+    bool operator==(const ChartSeries& o) const;
+};
+
+// Indices of FONT records as cells use them (index 4 does not exist). Every index given here
+// must exist in the workbook's font table, or Excel reports the file as damaged.
+struct ChartFonts {
+    std::uint16_t title = 0;
+    std::uint16_t axisTitle = 0;
+    std::uint16_t axisLabels = 0;
+    std::uint16_t legend = 0;
+    // Heights of those fonts in twips, when known: they go into FBI records, which keep the
+    // text at its size however the chart is scaled. 0 writes no FBI for that font.
+    std::uint16_t titleHeight = 0;
+    std::uint16_t axisTitleHeight = 0;
+    std::uint16_t axisLabelsHeight = 0;
+    std::uint16_t legendHeight = 0;
+
+    bool operator==(const ChartFonts& o) const
+    {
+        return title == o.title && axisTitle == o.axisTitle && axisLabels == o.axisLabels && legend == o.legend
+            && titleHeight == o.titleHeight && axisTitleHeight == o.axisTitleHeight
+            && axisLabelsHeight == o.axisLabelsHeight && legendHeight == o.legendHeight;
+    }
+};
+
+// A line chart on a chart sheet: a category axis, a primary value axis and, when a series
+// asks for it, a secondary value axis on the right.
+struct Chart {
+    QString title; // empty: no title
+    QString categoryAxisTitle;
+    QString valueAxisTitle;
+    QString secondaryValueAxisTitle;
+    // A date axis spaces points by their dates; a text axis puts them side by side. The text
+    // axis is the safe choice when the category range may end in empty cells.
+    bool dateCategoryAxis = false;
+    // Category labels turned counter-clockwise by this many degrees (0 to 90); 0 lets the
+    // reader turn them when they do not fit.
+    int categoryLabelRotation = 0;
+    bool legend = true;
+    LegendPosition legendPosition = LegendPosition::Bottom;
+    bool valueGridlines = true;
+    PaletteIndex chartAreaColour = 0x09;
+    PaletteIndex plotAreaColour = 0x09;
+    PaletteIndex gridlineColour = 0x16;
+    ChartFonts fonts;
+    bool selected = false; // the sheet's tab is selected (the workbook's active sheet)
+    std::vector<ChartSeries> series;
+
+    bool hasSecondaryAxis() const;
+    bool operator==(const Chart& o) const;
+};
+
+// The records between a chart sheet's BOF (dt 0x20) and its EOF, both excluded, for `chart`.
+// `ixtiFor` turns a sheet index into the EXTERNSHEET entry that 3-D references use.
+// Throws Error when the chart cannot be written (no series, a range that is not one row or one
+// column, a reference outside the sheet grid, text longer than 255 characters).
+RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint16_t(int sheetIndex)>& ixtiFor);
+
+// Reads a chart sheet body back. `sheetFor` turns an EXTERNSHEET entry into a sheet index and
+// returns a negative number for an entry it does not know. Throws FormatError on input that
+// does not hold a readable line chart.
+Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor);
+
+// Record ids of the chart records, for code that walks chart sheet bodies.
+namespace chartrec {
+constexpr std::uint16_t Units = 0x1001;
+constexpr std::uint16_t ChartRecord = 0x1002;
+constexpr std::uint16_t SeriesRecord = 0x1003;
+constexpr std::uint16_t DataFormat = 0x1006;
+constexpr std::uint16_t LineFormat = 0x1007;
+constexpr std::uint16_t MarkerFormat = 0x1009;
+constexpr std::uint16_t AreaFormat = 0x100A;
+constexpr std::uint16_t PieFormat = 0x100B;
+constexpr std::uint16_t SeriesText = 0x100D;
+constexpr std::uint16_t ChartFormat = 0x1014;
+constexpr std::uint16_t Legend = 0x1015;
+constexpr std::uint16_t Line = 0x1018;
+constexpr std::uint16_t Axis = 0x101D;
+constexpr std::uint16_t Tick = 0x101E;
+constexpr std::uint16_t ValueRange = 0x101F;
+constexpr std::uint16_t CatSerRange = 0x1020;
+constexpr std::uint16_t AxisLine = 0x1021;
+constexpr std::uint16_t CrtLink = 0x1022;
+constexpr std::uint16_t Text = 0x1025;
+constexpr std::uint16_t FontX = 0x1026;
+constexpr std::uint16_t ObjectLink = 0x1027;
+constexpr std::uint16_t Frame = 0x1032;
+constexpr std::uint16_t Begin = 0x1033;
+constexpr std::uint16_t End = 0x1034;
+constexpr std::uint16_t PlotArea = 0x1035;
+constexpr std::uint16_t AxisParent = 0x1041;
+constexpr std::uint16_t ShtProps = 0x1044;
+constexpr std::uint16_t SerToCrt = 0x1045;
+constexpr std::uint16_t AxesUsed = 0x1046;
+constexpr std::uint16_t Pos = 0x104F;
+constexpr std::uint16_t BRAI = 0x1051;
+constexpr std::uint16_t BarShape3d = 0x105F;
+constexpr std::uint16_t AxcExt = 0x1062;
+constexpr std::uint16_t PlotGrowth = 0x1064;
+constexpr std::uint16_t Fbi = 0x1060;
+constexpr std::uint16_t SIIndex = 0x1065;
+// Sheet-level records a chart sheet shares with worksheets.
+constexpr std::uint16_t Header = 0x0014;
+constexpr std::uint16_t Footer = 0x0015;
+constexpr std::uint16_t LeftMargin = 0x0026;
+constexpr std::uint16_t RightMargin = 0x0027;
+constexpr std::uint16_t TopMargin = 0x0028;
+constexpr std::uint16_t BottomMargin = 0x0029;
+constexpr std::uint16_t PrintSize = 0x0033;
+constexpr std::uint16_t HCenter = 0x0083;
+constexpr std::uint16_t VCenter = 0x0084;
+constexpr std::uint16_t Scl = 0x00A0;
+constexpr std::uint16_t Setup = 0x00A1;
+constexpr std::uint16_t Dimensions = 0x0200;
+constexpr std::uint16_t Window2 = 0x023E;
+} // namespace chartrec
+
+} // namespace sheet

@@ -1,0 +1,408 @@
+#include "charts/Chart.h"
+
+#include "Error.h"
+
+namespace sheet {
+
+namespace {
+
+using namespace chartrec;
+
+constexpr int kMaxNesting = 64;
+
+// A chart record with the records of its BEGIN ... END block, if it has one.
+struct Node {
+    const Record* record = nullptr;
+    std::vector<Node> children;
+
+    std::uint16_t id() const { return record->id; }
+    ByteReader reader() const { return ByteReader(record->data); }
+};
+
+[[noreturn]] void fail(const QString& what)
+{
+    throw FormatError(QStringLiteral("Chart sheet: %1").arg(what));
+}
+
+std::vector<Node> parseLevel(const RecordList& list, std::size_t& i, int depth)
+{
+    std::vector<Node> out;
+    bool hasBlock = false; // the last node already got its block
+    while (i < list.size()) {
+        const Record& r = list[i];
+        if (r.id == End) {
+            if (depth == 0)
+                fail(QStringLiteral("END without BEGIN"));
+            ++i;
+            return out;
+        }
+        if (r.id == Begin) {
+            if (out.empty() || hasBlock)
+                fail(QStringLiteral("BEGIN without a record to open"));
+            if (depth + 1 > kMaxNesting)
+                fail(QStringLiteral("blocks nested too deeply"));
+            ++i;
+            out.back().children = parseLevel(list, i, depth + 1);
+            hasBlock = true;
+            continue;
+        }
+        out.push_back(Node{&r, {}});
+        hasBlock = false;
+        ++i;
+    }
+    if (depth > 0)
+        fail(QStringLiteral("BEGIN without END"));
+    return out;
+}
+
+const Node* findChild(const Node& n, std::uint16_t id)
+{
+    for (const Node& c : n.children)
+        if (c.id() == id)
+            return &c;
+    return nullptr;
+}
+
+struct Reference {
+    bool present = false;
+    SheetRange range;
+};
+
+struct Link {
+    std::uint8_t id = 0;
+    std::uint8_t type = 0;
+    Reference ref;
+    QString text;
+};
+
+Reference decodeFormula(ByteReader& r, std::size_t cce, const std::function<int(std::uint16_t)>& sheetFor)
+{
+    Reference out;
+    if (cce == 0)
+        return out;
+    r.need(cce);
+    const std::size_t start = r.pos();
+    const std::uint8_t ptg = r.u8();
+    const std::uint8_t base = ptg & 0x9F; // strip the operand class
+    const std::uint16_t ixti = r.u16();
+    SheetRange range;
+    auto column = [](std::uint16_t raw) {
+        const int col = raw & 0x3FFF;
+        if (col > 255)
+            fail(QStringLiteral("column out of range in a reference"));
+        return col;
+    };
+    if (base == 0x1A) { // ptgRef3d
+        range.firstRow = range.lastRow = r.u16();
+        range.firstCol = range.lastCol = column(r.u16());
+    } else if (base == 0x1B) { // ptgArea3d
+        range.firstRow = r.u16();
+        range.lastRow = r.u16();
+        range.firstCol = column(r.u16());
+        range.lastCol = column(r.u16());
+    } else {
+        fail(QStringLiteral("unsupported token 0x%1 in a chart reference").arg(ptg, 2, 16, QLatin1Char('0')));
+    }
+    if (r.pos() - start != cce)
+        fail(QStringLiteral("a chart reference holds more than one range"));
+    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol)
+        fail(QStringLiteral("reversed range in a chart reference"));
+    range.sheet = sheetFor(ixti);
+    if (range.sheet < 0)
+        fail(QStringLiteral("reference to an unknown sheet entry %1").arg(ixti));
+    out.present = true;
+    out.range = range;
+    return out;
+}
+
+Link readLink(const Node& n, const std::function<int(std::uint16_t)>& sheetFor)
+{
+    ByteReader r = n.reader();
+    Link link;
+    link.id = r.u8();
+    link.type = r.u8();
+    r.u16();
+    r.u16();
+    const std::size_t cce = r.u16();
+    if (link.type == 2)
+        link.ref = decodeFormula(r, cce, sheetFor);
+    else
+        r.skip(cce);
+    return link;
+}
+
+QString readSeriesText(const Node& n)
+{
+    ByteReader r = n.reader();
+    r.u16();
+    return r.shortXLUnicodeString();
+}
+
+std::uint16_t u16At(const Node& n, std::size_t offset)
+{
+    ByteReader r = n.reader();
+    r.skip(offset);
+    return r.u16();
+}
+
+struct Label {
+    std::uint16_t link = 0;
+    bool deleted = false;
+    QString text;
+    int font = -1;
+};
+
+Label readLabel(const Node& textNode)
+{
+    Label label;
+    label.deleted = (u16At(textNode, 24) & 0x0040) != 0;
+    for (const Node& c : textNode.children) {
+        if (c.id() == SeriesText)
+            label.text = readSeriesText(c);
+        else if (c.id() == ObjectLink)
+            label.link = u16At(c, 0);
+        else if (c.id() == FontX)
+            label.font = u16At(c, 0);
+    }
+    return label;
+}
+
+PaletteIndex areaColour(const Node& frame, PaletteIndex fallback)
+{
+    if (const Node* area = findChild(frame, AreaFormat)) {
+        const std::uint16_t icv = u16At(*area, 12);
+        if (icv >= 8 && icv <= 63)
+            return icv;
+    }
+    return fallback;
+}
+
+ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<int(std::uint16_t)>& sheetFor)
+{
+    ByteReader head = n.reader();
+    head.skip(12);
+    ChartSeries s;
+    Link* last = nullptr;
+    std::vector<Link> links;
+    links.reserve(n.children.size());
+    bool haveGroup = false;
+    for (const Node& c : n.children) {
+        switch (c.id()) {
+        case BRAI:
+            links.push_back(readLink(c, sheetFor));
+            last = &links.back();
+            break;
+        case SeriesText:
+            if (!last)
+                fail(QStringLiteral("series text without a link"));
+            last->text = readSeriesText(c);
+            break;
+        case DataFormat:
+            for (const Node& f : c.children) {
+                if (f.id() == LineFormat) {
+                    ByteReader r = f.reader();
+                    r.skip(6);
+                    const std::int16_t we = r.i16();
+                    r.u16();
+                    const std::uint16_t icv = r.u16();
+                    if (we >= -1 && we <= 2)
+                        s.weight = static_cast<ChartLineWeight>(we);
+                    if (icv >= 8 && icv <= 63)
+                        s.colour = icv;
+                } else if (f.id() == MarkerFormat) {
+                    ByteReader r = f.reader();
+                    r.skip(8);
+                    const std::uint16_t imk = r.u16();
+                    r.skip(6);
+                    const std::uint32_t size = r.u32();
+                    if (imk <= 9)
+                        s.marker = static_cast<ChartMarker>(imk);
+                    if (size <= 0xFFFF)
+                        s.markerSize = static_cast<std::uint16_t>(size);
+                }
+            }
+            break;
+        case SerToCrt:
+            *icrt = u16At(c, 0);
+            haveGroup = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!haveGroup)
+        fail(QStringLiteral("series without a chart group"));
+    for (const Link& l : links) {
+        switch (l.id) {
+        case 0:
+            if (l.ref.present) {
+                if (!l.ref.range.isSingleCell())
+                    fail(QStringLiteral("series name is not a single cell"));
+                s.nameCell = l.ref.range;
+            } else {
+                s.name = l.text;
+            }
+            break;
+        case 1:
+            s.values = l.ref.range;
+            break;
+        case 2:
+            s.categories = l.ref.range;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!s.values.isSet())
+        fail(QStringLiteral("series without a values range"));
+    return s;
+}
+
+} // namespace
+
+Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor)
+{
+    std::size_t i = 0;
+    const std::vector<Node> top = parseLevel(body, i, 0);
+
+    Chart chart;
+    chart.legend = false;
+    chart.valueGridlines = false;
+    const Node* chartNode = nullptr;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> fontHeights; // (font, height) from FBI
+    for (const Node& n : top) {
+        if (n.id() == Fbi)
+            fontHeights.emplace_back(u16At(n, 8), u16At(n, 4));
+        if (n.id() == ChartRecord && !chartNode)
+            chartNode = &n;
+        else if (n.id() == Window2)
+            chart.selected = (u16At(n, 0) & 0x0200) != 0;
+    }
+    if (!chartNode)
+        fail(QStringLiteral("no CHART record"));
+
+    std::vector<std::uint16_t> groupOfSeries;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> groupAxis; // (icrt, iax)
+    for (const Node& n : chartNode->children) {
+        switch (n.id()) {
+        case SeriesRecord: {
+            std::uint16_t icrt = 0;
+            chart.series.push_back(readSeries(n, &icrt, sheetFor));
+            groupOfSeries.push_back(icrt);
+            break;
+        }
+        case Frame:
+            chart.chartAreaColour = areaColour(n, chart.chartAreaColour);
+            break;
+        case Text: {
+            const Label label = readLabel(n);
+            if (label.link == 1) {
+                if (!label.deleted)
+                    chart.title = label.text;
+                if (label.font >= 0)
+                    chart.fonts.title = static_cast<std::uint16_t>(label.font);
+            }
+            break;
+        }
+        case AxisParent: {
+            const std::uint16_t iax = u16At(n, 0);
+            if (iax > 1)
+                fail(QStringLiteral("more than two axis groups"));
+            const bool secondary = iax == 1;
+            bool afterPlotArea = false;
+            int axisCount = 0;
+            for (const Node& c : n.children) {
+                if (c.id() == Axis) {
+                    const std::uint16_t type = u16At(c, 0);
+                    ++axisCount;
+                    if (secondary)
+                        continue;
+                    if (type == 0) {
+                        if (const Node* ext = findChild(c, AxcExt))
+                            chart.dateCategoryAxis = (u16At(*ext, 16) & 0x0010) != 0;
+                        if (const Node* font = findChild(c, FontX))
+                            chart.fonts.axisLabels = u16At(*font, 0);
+                        if (const Node* tick = findChild(c, Tick)) {
+                            const std::uint16_t angle = u16At(*tick, 28);
+                            if ((u16At(*tick, 24) & 0x0020) == 0 && angle <= 90)
+                                chart.categoryLabelRotation = angle;
+                        }
+                    } else if (type == 1) {
+                        for (std::size_t k = 0; k + 1 < c.children.size(); ++k) {
+                            if (c.children[k].id() == AxisLine && u16At(c.children[k], 0) == 1
+                                && c.children[k + 1].id() == LineFormat) {
+                                chart.valueGridlines = true;
+                                const std::uint16_t icv = u16At(c.children[k + 1], 10);
+                                if (icv >= 8 && icv <= 63)
+                                    chart.gridlineColour = icv;
+                            }
+                        }
+                    }
+                } else if (c.id() == Text) {
+                    const Label label = readLabel(c);
+                    if (label.deleted)
+                        continue;
+                    if (label.link == 2) {
+                        (secondary ? chart.secondaryValueAxisTitle : chart.valueAxisTitle) = label.text;
+                    } else if (label.link == 3 && !secondary) {
+                        chart.categoryAxisTitle = label.text;
+                    }
+                    if (label.font >= 0 && (label.link == 2 || label.link == 3))
+                        chart.fonts.axisTitle = static_cast<std::uint16_t>(label.font);
+                } else if (c.id() == PlotArea) {
+                    afterPlotArea = true;
+                } else if (c.id() == Frame && afterPlotArea) {
+                    chart.plotAreaColour = areaColour(c, chart.plotAreaColour);
+                    afterPlotArea = false;
+                } else if (c.id() == ChartFormat) {
+                    ByteReader r = c.reader();
+                    r.skip(18);
+                    groupAxis.emplace_back(r.u16(), iax);
+                    if (const Node* legend = findChild(c, Legend)) {
+                        chart.legend = true;
+                        const std::uint8_t type = static_cast<std::uint8_t>(u16At(*legend, 16) & 0xFF);
+                        chart.legendPosition = type <= 4 ? static_cast<LegendPosition>(type) : LegendPosition::Right;
+                        if (const Node* text = findChild(*legend, Text))
+                            if (const Node* font = findChild(*text, FontX))
+                                chart.fonts.legend = u16At(*font, 0);
+                    }
+                }
+            }
+            if (axisCount > 3)
+                fail(QStringLiteral("too many axes in an axis group"));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (chart.series.empty())
+        fail(QStringLiteral("no series"));
+    for (const auto& [font, height] : fontHeights) {
+        ChartFonts& f = chart.fonts;
+        if (f.title == font && chart.title.size())
+            f.titleHeight = height;
+        if (f.axisTitle == font && (chart.valueAxisTitle.size() || chart.categoryAxisTitle.size()
+                                       || chart.secondaryValueAxisTitle.size()))
+            f.axisTitleHeight = height;
+        if (f.axisLabels == font)
+            f.axisLabelsHeight = height;
+        if (f.legend == font && chart.legend)
+            f.legendHeight = height;
+    }
+    for (std::size_t k = 0; k < chart.series.size(); ++k) {
+        bool found = false;
+        for (const auto& [icrt, iax] : groupAxis) {
+            if (icrt == groupOfSeries[k]) {
+                chart.series[k].secondaryAxis = iax == 1;
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            fail(QStringLiteral("series refers to a missing chart group"));
+    }
+    return chart;
+}
+
+} // namespace sheet

@@ -1,0 +1,358 @@
+#include "SheetRenderer.h"
+
+#include <QFont>
+#include <QHash>
+#include <QVector>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace sheet {
+
+namespace {
+
+constexpr int kTextPadding = 2;
+const QColor kGridColor(0xD0, 0xD0, 0xD0);
+
+QFont fontFor(const RenderStyle& s)
+{
+    QFont f(s.fontName);
+    // Pixel size fixed at 96 dpi so the picture does not depend on the screen.
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(s.fontPoints * 96.0 / 72.0))));
+    f.setBold(s.bold);
+    f.setItalic(s.italic);
+    f.setUnderline(s.underline);
+    f.setStrikeOut(s.strikeOut);
+    f.setStyleStrategy(QFont::PreferAntialias);
+    return f;
+}
+
+// Fonts and their metrics, made once per distinct look.
+class FontCache {
+public:
+    struct Entry {
+        QFont font;
+        QFontMetrics metrics;
+        int hashAdvance;
+        int zeroAdvance;
+        QHash<QString, int> widths;
+        int width(const QString& text)
+        {
+            auto it = widths.constFind(text);
+            if (it != widths.constEnd())
+                return *it;
+            const int w = metrics.horizontalAdvance(text);
+            widths.insert(text, w);
+            return w;
+        }
+    };
+    Entry& get(const RenderStyle& s)
+    {
+        const QString key = s.fontName + QLatin1Char('|') + QString::number(s.fontPoints) + QLatin1Char('|')
+            + QLatin1Char(s.bold ? 'b' : '-') + QLatin1Char(s.italic ? 'i' : '-') + QLatin1Char(s.underline ? 'u' : '-')
+            + QLatin1Char(s.strikeOut ? 's' : '-');
+        for (const auto& e : m_entries)
+            if (e.first == key)
+                return *e.second;
+        QFont f = fontFor(s);
+        QFontMetrics fm(f);
+        m_entries.emplace_back(key, std::make_unique<Entry>(Entry{f, fm, fm.horizontalAdvance(QLatin1Char('#')),
+                                                                  fm.horizontalAdvance(QLatin1Char('0')), {}}));
+        return *m_entries.back().second;
+    }
+
+private:
+    std::vector<std::pair<QString, std::unique_ptr<Entry>>> m_entries;
+};
+
+QPen penFor(const BorderLine& line)
+{
+    QPen pen(line.color.isValid() ? line.color : QColor(Qt::black));
+    pen.setCapStyle(Qt::SquareCap);
+    switch (line.style) {
+    case 2: case 8: case 10: case 12: pen.setWidth(2); break;
+    case 5: case 6: pen.setWidth(3); break;
+    default: pen.setWidth(1); break;
+    }
+    switch (line.style) {
+    case 3: case 8: pen.setStyle(Qt::DashLine); break;
+    case 4: case 7: pen.setStyle(Qt::DotLine); break;
+    case 9: case 10: pen.setStyle(Qt::DashDotLine); break;
+    case 11: case 12: pen.setStyle(Qt::DashDotDotLine); break;
+    default: pen.setStyle(Qt::SolidLine); break;
+    }
+    return pen;
+}
+
+struct Layout {
+    std::vector<int> x; // left edge of each column of the range, plus the right edge
+    std::vector<int> y;
+    CellRange range;
+    int left(int col) const { return x[col - range.firstCol]; }
+    int right(int col) const { return x[col - range.firstCol + 1]; }
+    int top(int row) const { return y[row - range.firstRow]; }
+    int bottom(int row) const { return y[row - range.firstRow + 1]; }
+    QRect rect(const CellRange& r) const
+    {
+        return QRect(QPoint(left(r.firstCol), top(r.firstRow)), QPoint(right(r.lastCol) - 1, bottom(r.lastRow) - 1));
+    }
+};
+
+HAlign effectiveAlign(const RenderCell& c)
+{
+    if (c.style.hAlign != HAlign::General)
+        return c.style.hAlign;
+    switch (c.kind) {
+    case RenderCell::Kind::Number: return HAlign::Right;
+    case RenderCell::Kind::Bool:
+    case RenderCell::Kind::Error: return HAlign::Center;
+    default: return HAlign::Left;
+    }
+}
+
+int verticalFlag(VAlign v)
+{
+    switch (v) {
+    case VAlign::Top: return Qt::AlignTop;
+    case VAlign::Center:
+    case VAlign::Justify: return Qt::AlignVCenter;
+    case VAlign::Bottom: break;
+    }
+    return Qt::AlignBottom;
+}
+
+} // namespace
+
+QImage renderRange(const RenderSource& source, const CellRange& requested)
+{
+    CellRange range = requested;
+    if (range.lastRow < range.firstRow)
+        std::swap(range.lastRow, range.firstRow);
+    if (range.lastCol < range.firstCol)
+        std::swap(range.lastCol, range.firstCol);
+
+    Layout L;
+    L.range = range;
+    L.x.push_back(0);
+    for (int c = range.firstCol; c <= range.lastCol; ++c)
+        L.x.push_back(L.x.back() + std::max(0, source.columnWidthPixels(c)));
+    L.y.push_back(0);
+    for (int r = range.firstRow; r <= range.lastRow; ++r)
+        L.y.push_back(L.y.back() + std::max(0, source.rowHeightPixels(r)));
+
+    // One extra pixel holds the closing grid line on the right and at the bottom.
+    const int width = std::max(1, L.x.back() + 1);
+    const int height = std::max(1, L.y.back() + 1);
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+
+    const int rows = range.lastRow - range.firstRow + 1;
+    const int cols = range.lastCol - range.firstCol + 1;
+    std::vector<RenderCell> cells(static_cast<std::size_t>(rows) * cols);
+    auto at = [&](int r, int c) -> RenderCell& { return cells[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)]; };
+    for (int r = range.firstRow; r <= range.lastRow; ++r)
+        for (int c = range.firstCol; c <= range.lastCol; ++c)
+            at(r, c) = source.cell(r, c);
+
+    // Merged areas clipped to the range; covered[] marks cells hidden under a merge.
+    std::vector<CellRange> merges;
+    std::vector<int> mergeOf(cells.size(), -1);
+    for (const CellRange& m : source.mergedRanges()) {
+        CellRange clipped{std::max(m.firstRow, range.firstRow), std::max(m.firstCol, range.firstCol),
+                          std::min(m.lastRow, range.lastRow), std::min(m.lastCol, range.lastCol)};
+        if (clipped.firstRow > clipped.lastRow || clipped.firstCol > clipped.lastCol)
+            continue;
+        if (clipped.firstRow != m.firstRow || clipped.firstCol != m.firstCol)
+            continue; // the anchor lies outside: nothing of it is drawn here
+        const int index = static_cast<int>(merges.size());
+        merges.push_back(clipped);
+        for (int r = clipped.firstRow; r <= clipped.lastRow; ++r)
+            for (int c = clipped.firstCol; c <= clipped.lastCol; ++c)
+                mergeOf[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)] = index;
+    }
+    auto mergeAt = [&](int r, int c) { return mergeOf[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)]; };
+    auto areaOf = [&](int r, int c) {
+        const int m = mergeAt(r, c);
+        return m >= 0 ? merges[m] : CellRange{r, c, r, c};
+    };
+    auto isAnchor = [&](int r, int c) {
+        const int m = mergeAt(r, c);
+        return m < 0 || (merges[m].firstRow == r && merges[m].firstCol == c);
+    };
+
+    QPainter p(&image);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+
+    // Grid lines first; fills then cover the lines of filled cells as the spreadsheet shows them.
+    if (source.showGridlines()) {
+        for (int r = range.firstRow; r <= range.lastRow; ++r) {
+            for (int c = range.firstCol; c <= range.lastCol; ++c) {
+                if (!isAnchor(r, c))
+                    continue;
+                // Each area outlines itself; shared edges are drawn twice, identically.
+                const QRect rc = L.rect(areaOf(r, c));
+                p.fillRect(QRect(rc.left(), rc.top(), rc.width() + 1, 1), kGridColor);
+                p.fillRect(QRect(rc.left(), rc.bottom() + 1, rc.width() + 1, 1), kGridColor);
+                p.fillRect(QRect(rc.left(), rc.top(), 1, rc.height() + 1), kGridColor);
+                p.fillRect(QRect(rc.right() + 1, rc.top(), 1, rc.height() + 1), kGridColor);
+            }
+        }
+    }
+    for (int r = range.firstRow; r <= range.lastRow; ++r) {
+        for (int c = range.firstCol; c <= range.lastCol; ++c) {
+            if (!isAnchor(r, c))
+                continue;
+            const RenderCell& cell = at(r, c);
+            if (cell.style.fill.isValid())
+                p.fillRect(L.rect(areaOf(r, c)).adjusted(0, 0, 1, 1), cell.style.fill);
+        }
+    }
+
+    // Text. A left-aligned line that does not wrap runs on to the right over empty cells,
+    // a right-aligned one to the left, a centred one both ways.
+    auto emptyAt = [&](int r, int c) {
+        return c >= range.firstCol && c <= range.lastCol && mergeAt(r, c) < 0 && at(r, c).kind == RenderCell::Kind::Empty;
+    };
+    FontCache fonts;
+    for (int r = range.firstRow; r <= range.lastRow; ++r) {
+        for (int c = range.firstCol; c <= range.lastCol; ++c) {
+            const RenderCell& cell = at(r, c);
+            if (cell.kind == RenderCell::Kind::Empty || cell.text.isEmpty() || !isAnchor(r, c))
+                continue;
+            const CellRange area = areaOf(r, c);
+            const QRect cellRect = L.rect(area);
+            FontCache::Entry& fe = fonts.get(cell.style);
+            const QFontMetrics& fm = fe.metrics;
+            p.setFont(fe.font);
+            p.setPen(cell.style.fontColor.isValid() ? cell.style.fontColor : QColor(Qt::black));
+            const HAlign align = effectiveAlign(cell);
+            const int indent = cell.style.indent * fe.zeroAdvance * 3 / 2;
+            const int vflag = verticalFlag(cell.style.vAlign);
+
+            if (cell.style.wrap && cell.kind == RenderCell::Kind::Text) {
+                int hflag = Qt::AlignLeft;
+                if (align == HAlign::Center || align == HAlign::CenterAcross)
+                    hflag = Qt::AlignHCenter;
+                else if (align == HAlign::Right)
+                    hflag = Qt::AlignRight;
+                else if (align == HAlign::Justify)
+                    hflag = Qt::AlignJustify;
+                const QRect textRect = cellRect.adjusted(kTextPadding + indent, 1, -kTextPadding, -1);
+                p.setClipRect(cellRect);
+                p.drawText(textRect, hflag | vflag | Qt::TextWordWrap, cell.text);
+                p.setClipping(false);
+                continue;
+            }
+
+            QString text = cell.text;
+            text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            int textWidth = fe.width(text);
+            const int room = cellRect.width() - 2 * kTextPadding - indent;
+            if (cell.kind == RenderCell::Kind::Number && textWidth > room) {
+                const int hashes = std::max(1, room / std::max(1, fe.hashAdvance));
+                text = QString(hashes, QLatin1Char('#'));
+            }
+            if (align == HAlign::Fill && !text.isEmpty()) {
+                const int unit = std::max(1, fe.width(text));
+                text = text.repeated(std::max(1, room / unit));
+            }
+            textWidth = fe.width(text);
+
+            // How far the text may spill.
+            int clipLeft = cellRect.left();
+            int clipRight = cellRect.right() + 1;
+            const bool mayOverflow = cell.kind == RenderCell::Kind::Text && area.firstCol == area.lastCol;
+            if (mayOverflow && textWidth > room) {
+                if (align == HAlign::Left || align == HAlign::Center || align == HAlign::CenterAcross || align == HAlign::Justify) {
+                    int cc = c + 1;
+                    while (emptyAt(r, cc) && clipRight - cellRect.left() < textWidth + 2 * kTextPadding) {
+                        clipRight = L.right(cc);
+                        ++cc;
+                    }
+                }
+                if (align == HAlign::Right || align == HAlign::Center || align == HAlign::CenterAcross) {
+                    int cc = c - 1;
+                    while (emptyAt(r, cc) && clipRight - clipLeft < textWidth + 2 * kTextPadding) {
+                        clipLeft = L.left(cc);
+                        --cc;
+                    }
+                }
+            }
+
+            int x = cellRect.left() + kTextPadding + indent;
+            if (align == HAlign::Right)
+                x = cellRect.right() + 1 - kTextPadding - textWidth;
+            else if (align == HAlign::Center || align == HAlign::CenterAcross)
+                x = cellRect.left() + (cellRect.width() - textWidth) / 2;
+            int yBase;
+            if (vflag == Qt::AlignTop)
+                yBase = cellRect.top() + 1 + fm.ascent();
+            else if (vflag == Qt::AlignVCenter)
+                yBase = cellRect.top() + (cellRect.height() - fm.height()) / 2 + fm.ascent();
+            else
+                yBase = cellRect.bottom() - 1 - fm.descent();
+
+            const QRect clip(QPoint(clipLeft, cellRect.top()), QPoint(clipRight - 1, cellRect.bottom()));
+            // Clip only when the text reaches past what it may cover.
+            const bool inside = x >= clip.left() && x + textWidth <= clip.right() + 1
+                && yBase - fm.ascent() >= clip.top() && yBase + fm.descent() <= clip.bottom() + 1;
+            if (!inside)
+                p.setClipRect(clip);
+            p.drawText(QPoint(x, yBase), text);
+            if (!inside)
+                p.setClipping(false);
+        }
+    }
+
+    // Borders last. A cell's right/bottom border and its neighbour's left/top border are the
+    // same line; lines are gathered per pen and drawn in one call each.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    std::vector<std::pair<QPen, QVector<QLine>>> lines;
+    auto add = [&](const BorderLine& b, int x0, int y0, int x1, int y1) {
+        if (!b.style)
+            return;
+        const QPen pen = penFor(b);
+        if (pen.style() == Qt::SolidLine) {
+            // Solid lines as filled bars: the raster engine fills far faster than it strokes.
+            const int w = pen.width();
+            const int lo = -(w - 1) / 2;
+            const QRect bar = y0 == y1 ? QRect(x0 + lo, y0 + lo, x1 - x0 + w, w) : QRect(x0 + lo, y0 + lo, w, y1 - y0 + w);
+            p.fillRect(bar, pen.color());
+            return;
+        }
+        for (auto& entry : lines) {
+            if (entry.first == pen) {
+                entry.second.append(QLine(x0, y0, x1, y1));
+                return;
+            }
+        }
+        lines.push_back({pen, QVector<QLine>{QLine(x0, y0, x1, y1)}});
+    };
+    for (int r = range.firstRow; r <= range.lastRow; ++r) {
+        for (int c = range.firstCol; c <= range.lastCol; ++c) {
+            if (!isAnchor(r, c))
+                continue;
+            const RenderStyle& s = at(r, c).style;
+            if (!s.top.style && !s.bottom.style && !s.left.style && !s.right.style)
+                continue;
+            const QRect rc = L.rect(areaOf(r, c));
+            const int x0 = rc.left(), y0 = rc.top(), x1 = rc.right() + 1, y1 = rc.bottom() + 1;
+            add(s.top, x0, y0, x1, y0);
+            add(s.bottom, x0, y1, x1, y1);
+            add(s.left, x0, y0, x0, y1);
+            add(s.right, x1, y0, x1, y1);
+        }
+    }
+    for (const auto& entry : lines) {
+        p.setPen(entry.first);
+        p.drawLines(entry.second);
+    }
+    p.end();
+    return image;
+}
+
+} // namespace sheet
