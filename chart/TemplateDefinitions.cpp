@@ -318,6 +318,7 @@ sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int 
     c.gridlineColour = 0x16;
     c.legendPosition = sheet::LegendPosition::Bottom;
     c.categoryLabelRotation = 45; // 26 or 27 dates side by side
+    c.categoryNumberFormat = kShortDate;
     for (const TemplateSeries& ts : tc.series) {
         sheet::ChartSeries s;
         s.values = sheet::SheetRange::column(dataSheet, ts.column, d.firstDataRow, d.lastDataRow());

@@ -43,7 +43,7 @@ bool Chart::operator==(const Chart& o) const
 {
     return title == o.title && categoryAxisTitle == o.categoryAxisTitle && valueAxisTitle == o.valueAxisTitle
         && secondaryValueAxisTitle == o.secondaryValueAxisTitle && dateCategoryAxis == o.dateCategoryAxis
-        && categoryLabelRotation == o.categoryLabelRotation
+        && categoryLabelRotation == o.categoryLabelRotation && categoryNumberFormat == o.categoryNumberFormat
         && legend == o.legend && legendPosition == o.legendPosition && valueGridlines == o.valueGridlines
         && chartAreaColour == o.chartAreaColour && plotAreaColour == o.plotAreaColour
         && gridlineColour == o.gridlineColour && fonts == o.fonts && selected == o.selected && series == o.series;

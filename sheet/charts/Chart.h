@@ -106,6 +106,9 @@ struct Chart {
     // Category labels turned counter-clockwise by this many degrees (0 to 90); 0 lets the
     // reader turn them when they do not fit.
     int categoryLabelRotation = 0;
+    // Number format of the category labels (a FORMAT index, e.g. 14 short date); 0 shows them
+    // as the category cells are formatted.
+    std::uint16_t categoryNumberFormat = 0;
     bool legend = true;
     LegendPosition legendPosition = LegendPosition::Bottom;
     bool valueGridlines = true;
@@ -162,6 +165,7 @@ constexpr std::uint16_t AxisParent = 0x1041;
 constexpr std::uint16_t ShtProps = 0x1044;
 constexpr std::uint16_t SerToCrt = 0x1045;
 constexpr std::uint16_t AxesUsed = 0x1046;
+constexpr std::uint16_t IFmt = 0x104E;
 constexpr std::uint16_t Pos = 0x104F;
 constexpr std::uint16_t BRAI = 0x1051;
 constexpr std::uint16_t BarShape3d = 0x105F;

@@ -322,6 +322,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                             chart.dateCategoryAxis = (u16At(*ext, 16) & 0x0010) != 0;
                         if (const Node* font = findChild(c, FontX))
                             chart.fonts.axisLabels = u16At(*font, 0);
+                        if (const Node* format = findChild(c, IFmt))
+                            chart.categoryNumberFormat = u16At(*format, 0);
                         if (const Node* tick = findChild(c, Tick)) {
                             const std::uint16_t angle = u16At(*tick, 28);
                             if ((u16At(*tick, 24) & 0x0020) == 0 && angle <= 90)

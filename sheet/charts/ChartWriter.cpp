@@ -404,6 +404,8 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
         e.add(AxisLine, u16Body(0));
         e.add(LineFormat, lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0, kAutoForeground));
     } else {
+        if (chart.categoryNumberFormat != 0)
+            e.add(IFmt, u16Body(chart.categoryNumberFormat));
         e.add(Tick, tick(true, true, chart.categoryLabelRotation));
         e.add(FontX, u16Body(chart.fonts.axisLabels));
         e.add(AxisLine, u16Body(0));
@@ -562,6 +564,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
         }
         checkText(s.name, "series name");
         paletteRgb(s.colour);
+        if (s.markerSize < 40 || s.markerSize > 1440)
+            throw Error(QStringLiteral("Chart markers are 2 to 72 points in size"));
     }
     paletteRgb(chart.chartAreaColour);
     paletteRgb(chart.plotAreaColour);

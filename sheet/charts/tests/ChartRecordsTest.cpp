@@ -155,6 +155,7 @@ private:
     }
     void axs()
     {
+        optional(IFmt);
         optional(Tick);
         fontX();
         for (int k = 0; k < 4 && peek() == AxisLine; ++k) {
@@ -445,6 +446,10 @@ TEST(ChartRecords, RejectsChartsItCannotWrite)
     Chart badColour = sampleChart();
     badColour.series[2].colour = 64;
     EXPECT_THROW(writeChartSheetBody(badColour, identityIxti), Error);
+
+    Chart tinyMarker = sampleChart();
+    tinyMarker.series[0].markerSize = 20;
+    EXPECT_THROW(writeChartSheetBody(tinyMarker, identityIxti), Error);
 
     Chart turned = sampleChart();
     turned.categoryLabelRotation = 91;

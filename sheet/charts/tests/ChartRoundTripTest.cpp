@@ -40,6 +40,7 @@ TEST(ChartRoundTrip, ReadsBackWhatWasWritten)
     c.legendPosition = LegendPosition::Right;
     c.selected = true;
     c.categoryLabelRotation = 45;
+    c.categoryNumberFormat = 14;
     const Chart back = roundTrip(c);
     EXPECT_EQ(back.series.size(), 3u);
     EXPECT_EQ(back.series[2].values, SheetRange::column(2, 3, 5, 30));

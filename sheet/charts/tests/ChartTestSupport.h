@@ -16,6 +16,7 @@ inline Chart sampleChart()
     c.valueAxisTitle = QStringLiteral("Pounds");
     c.secondaryValueAxisTitle = QStringLiteral("BMI");
     c.fonts = {6, 7, 5, 5, 280, 220, 180, 180};
+    c.categoryNumberFormat = 14;
     for (int col = 1; col <= 3; ++col) {
         ChartSeries s;
         s.values = SheetRange::column(0, col, 5, 30);
