@@ -7,6 +7,7 @@
 #include "TypedInput.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -56,6 +57,8 @@ enum : int {
     VarP = 194, Trunc = 197, IsLogical = 198, RoundUp = 212, RoundDown = 213, Today = 221,
     Median = 227, ErrorType = 261, Even = 279, Floor = 285, Ceiling = 288, Odd = 298,
     Concatenate = 336, Power = 337, Radians = 342, Degrees = 343, CountBlank = 347,
+    Lookup = 28, Index = 29, Match = 64, HLookup = 101, VLookup = 102, SumProduct = 228, Small = 324,
+    Large = 325, SumIf = 345, CountIf = 346,
 };
 } // namespace fn
 
@@ -166,7 +169,7 @@ int compareValues(const Value& a, const Value& b)
 
 Value roundTo(double x, double digits, int mode) // mode 0 nearest, 1 up (away from 0), -1 down
 {
-    const int n = static_cast<int>(std::trunc(digits));
+    const int n = static_cast<int>(std::trunc(std::clamp(digits, -400.0, 400.0)));
     if (n > 15 || n < -308)
         return checked(n > 15 ? x : 0);
     const double scale = std::pow(10.0, n);
@@ -217,7 +220,15 @@ private:
     }
     void push(Item i) { m_stack.push_back(std::move(i)); }
 
-    Value cell(int ixti, int row, int col) const { return m_env.cellValue(ixti, row, col); }
+    // A cell holding NaN or infinity (a file may) reads as #NUM!, so every number that
+    // reaches a function is finite.
+    Value cell(int ixti, int row, int col) const
+    {
+        Value v = m_env.cellValue(ixti, row, col);
+        if (v.isNumber() && !std::isfinite(v.asNumber()))
+            return Value::error(ErrorCode::Num);
+        return v;
+    }
 
     Value deref(const Item& i) const
     {
@@ -264,7 +275,7 @@ private:
             } else if (a.kind == Item::Kind::Missing) {
                 out->push_back(0);
             } else if (!a.v.isEmpty()) {
-                double d;
+                double d = 0;
                 const Value e = toNumber(a.v, &d);
                 if (!e.isEmpty())
                     return e;
@@ -380,7 +391,7 @@ private:
         }
         case Uminus:
         case Percent: {
-            double d;
+            double d = 0;
             const Value e = toNumber(deref(pop()), &d);
             if (!e.isEmpty())
                 push(Item::val(e));
@@ -487,7 +498,7 @@ private:
 
     Item math1(const std::vector<Item>& args, double (*f)(double)) const
     {
-        double x;
+        double x = 0;
         const Value e = number(args, 0, &x);
         return result(e, checked(f(x)));
     }
@@ -539,6 +550,311 @@ private:
         }
     }
 
+    // --- Lookups and criteria ---------------------------------------------------------
+
+    Value at(const FormulaRef& r, int i, int j) const { return cell(r.ixti, r.firstRow + i, r.firstCol + j); }
+    static int height(const FormulaRef& r) { return r.lastRow - r.firstRow + 1; }
+    static int width(const FormulaRef& r) { return r.lastCol - r.firstCol + 1; }
+
+    // A criterion of COUNTIF/SUMIF: "<=5", ">abc", "=", "<>", "a*b?", or a plain value.
+    struct Criterion {
+        QString op = QStringLiteral("=");
+        Value operand;
+        bool pattern = false; // text with * or ? wildcards
+        QRegularExpression rx; // the pattern, compiled once per criterion
+    };
+
+    static Criterion criterion(const Value& v)
+    {
+        Criterion c;
+        if (!v.isString()) {
+            c.operand = v.isEmpty() ? Value::number(0) : v;
+            return c;
+        }
+        QString t = v.asString();
+        for (const char* op : {"<=", ">=", "<>", "<", ">", "="}) {
+            if (t.startsWith(QLatin1String(op))) {
+                c.op = QLatin1String(op);
+                t = t.mid(c.op.size());
+                break;
+            }
+        }
+        double d = 0;
+        if (t.isEmpty())
+            c.operand = Value();
+        else if (toNumber(Value::string(t), &d).isEmpty())
+            c.operand = Value::number(d);
+        else if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 || t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0)
+            c.operand = Value::boolean(t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0);
+        else
+            c.operand = Value::string(t);
+        c.pattern = c.operand.isString() && (t.contains(QLatin1Char('*')) || t.contains(QLatin1Char('?')));
+        if (c.pattern)
+            c.rx = wildcardPattern(t);
+        return c;
+    }
+
+    // "a*b?" with "~" escaping, case-insensitive, over the whole text.
+    static QRegularExpression wildcardPattern(const QString& pattern)
+    {
+        QString re;
+        for (int i = 0; i < pattern.size(); ++i) {
+            const QChar c = pattern[i];
+            if (c == QLatin1Char('~') && i + 1 < pattern.size())
+                re += QRegularExpression::escape(QString(pattern[++i]));
+            else if (c == QLatin1Char('*'))
+                re += QLatin1String(".*");
+            else if (c == QLatin1Char('?'))
+                re += QLatin1Char('.');
+            else
+                re += QRegularExpression::escape(QString(c));
+        }
+        return QRegularExpression(QRegularExpression::anchoredPattern(re),
+                                  QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    }
+
+    static bool meets(const Value& v, const Criterion& c)
+    {
+        const Value& x = c.operand;
+        if (x.isEmpty()) // "=" matches blanks, "<>" anything else
+            return c.op == QLatin1String("=") ? (v.isEmpty() || (v.isString() && v.asString().isEmpty()))
+                                               : c.op == QLatin1String("<>") && !v.isEmpty();
+        if (c.op == QLatin1String("<>") && v.type() != x.type() && !(v.isBool() && x.isBool()))
+            return true;
+        if (v.type() != x.type())
+            return false; // numbers only meet numbers, text text
+        int cmp;
+        if (x.isString()) {
+            if (c.pattern && (c.op == QLatin1String("=") || c.op == QLatin1String("<>"))) {
+                const bool m = c.rx.match(v.asString()).hasMatch();
+                return c.op == QLatin1String("=") ? m : !m;
+            }
+            cmp = compareValues(v, x);
+        } else {
+            cmp = compareValues(v, x);
+        }
+        if (c.op == QLatin1String("=")) return cmp == 0;
+        if (c.op == QLatin1String("<>")) return cmp != 0;
+        if (c.op == QLatin1String("<")) return cmp < 0;
+        if (c.op == QLatin1String("<=")) return cmp <= 0;
+        if (c.op == QLatin1String(">")) return cmp > 0;
+        return cmp >= 0;
+    }
+
+    Item countOrSumIf(const std::vector<Item>& args, bool sum) const
+    {
+        if (args[0].kind != Item::Kind::Area)
+            return Item::err(ErrorCode::Value);
+        const Value crit = deref(args[1]);
+        if (crit.isError())
+            return Item::val(crit);
+        const Criterion c = criterion(crit);
+        const FormulaRef& r = args[0].ref;
+        FormulaRef target = r;
+        if (sum && args.size() > 2 && args[2].kind == Item::Kind::Area) {
+            // The sum range takes the criteria range's shape from its own top-left cell.
+            target.ixti = args[2].ref.ixti;
+            target.firstRow = args[2].ref.firstRow;
+            target.firstCol = args[2].ref.firstCol;
+        } else if (sum && args.size() > 2 && args[2].kind != Item::Kind::Missing) {
+            return Item::err(ErrorCode::Value);
+        }
+        int lastRow = kMaxRows - 1, lastCol = kMaxCols - 1;
+        m_env.usedExtent(r.ixti, &lastRow, &lastCol);
+        double total = 0;
+        Value error;
+        const int h = std::min(height(r), lastRow - r.firstRow + 1), w = std::min(width(r), lastCol - r.firstCol + 1);
+        for (int i = 0; i < h && error.isEmpty(); ++i) {
+            for (int j = 0; j < w; ++j) {
+                if (!meets(at(r, i, j), c))
+                    continue;
+                if (!sum) {
+                    total += 1;
+                    continue;
+                }
+                const Value v = at(target, i, j);
+                if (v.isError()) {
+                    error = v;
+                    break;
+                }
+                if (v.isNumber())
+                    total += v.asNumber();
+            }
+        }
+        if (!error.isEmpty())
+            return Item::val(error);
+        // Blank cells beyond the used part still meet "=" and "<>" criteria of blanks.
+        if (!sum && c.operand.isEmpty() && c.op == QLatin1String("="))
+            total += double(height(r)) * width(r) - double(std::max(0, h)) * std::max(0, w);
+        return Item::val(checked(total));
+    }
+
+    // Position (0-based) of value in a row or column of cells: exact, or for sorted data the
+    // last entry not above it (ascending) / not below it (descending). -1 when none.
+    int lookupIn(const Value& key, const std::vector<Value>& cells, int mode) const
+    {
+        if (mode == 0) {
+            Criterion c;
+            c.operand = key;
+            if (key.isString() && (key.asString().contains(QLatin1Char('*')) || key.asString().contains(QLatin1Char('?')))) {
+                c.pattern = true;
+                c.rx = wildcardPattern(key.asString());
+            }
+            for (std::size_t i = 0; i < cells.size(); ++i)
+                if (cells[i].type() == key.type() ? (key.isString() ? meets(cells[i], c) : compareValues(cells[i], key) == 0) : false)
+                    return static_cast<int>(i);
+            return -1;
+        }
+        int found = -1;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const Value& v = cells[i];
+            if (v.isEmpty() || v.type() != key.type())
+                continue;
+            const int cmp = compareValues(v, key);
+            if (mode > 0 ? cmp <= 0 : cmp >= 0)
+                found = static_cast<int>(i);
+            else
+                break;
+        }
+        return found;
+    }
+
+    std::vector<Value> line(const FormulaRef& r, bool alongRow, int index) const
+    {
+        std::vector<Value> out;
+        const int n = alongRow ? width(r) : height(r);
+        int lastRow = kMaxRows - 1, lastCol = kMaxCols - 1;
+        m_env.usedExtent(r.ixti, &lastRow, &lastCol);
+        const int used = alongRow ? lastCol - r.firstCol + 1 : lastRow - r.firstRow + 1;
+        for (int k = 0; k < std::min(n, std::max(0, used)); ++k)
+            out.push_back(alongRow ? at(r, index, k) : at(r, k, index));
+        return out;
+    }
+
+    Item tableLookup(const std::vector<Item>& args, bool vertical) const
+    {
+        const Value key = deref(args[0]);
+        if (key.isError())
+            return Item::val(key);
+        if (args[1].kind != Item::Kind::Area)
+            return Item::err(ErrorCode::Value);
+        double which = 0;
+        Value e = number(args, 2, &which);
+        if (!e.isEmpty())
+            return Item::val(e);
+        bool approx = true;
+        if (args.size() > 3 && args[3].kind != Item::Kind::Missing) {
+            e = toBool(deref(args[3]), &approx);
+            if (!e.isEmpty())
+                return Item::val(e);
+        }
+        const FormulaRef& t = args[1].ref;
+        if (which < 1)
+            return Item::err(ErrorCode::Value);
+        if (which > (vertical ? width(t) : height(t)))
+            return Item::err(ErrorCode::Ref);
+        const int pos = lookupIn(key, line(t, !vertical, 0), approx ? 1 : 0);
+        if (pos < 0)
+            return Item::err(ErrorCode::NA);
+        const int k = static_cast<int>(which) - 1;
+        return Item::val(vertical ? at(t, pos, k) : at(t, k, pos));
+    }
+
+    Item match(const std::vector<Item>& args) const
+    {
+        const Value key = deref(args[0]);
+        if (key.isError())
+            return Item::val(key);
+        if (args[1].kind != Item::Kind::Area)
+            return Item::err(ErrorCode::NA);
+        double type = 1;
+        const Value e = number(args, 2, &type, 1);
+        if (!e.isEmpty())
+            return Item::val(e);
+        const FormulaRef& r = args[1].ref;
+        if (height(r) > 1 && width(r) > 1)
+            return Item::err(ErrorCode::NA);
+        const int pos = lookupIn(key, line(r, height(r) == 1, 0), type > 0 ? 1 : type < 0 ? -1 : 0);
+        return pos < 0 ? Item::err(ErrorCode::NA) : Item::num(pos + 1);
+    }
+
+    Item pick(const std::vector<Item>& args) const
+    {
+        if (args[0].kind != Item::Kind::Area)
+            return Item::err(ErrorCode::Value);
+        const FormulaRef& r = args[0].ref;
+        double row = 0, col = 0;
+        Value e = number(args, 1, &row);
+        if (e.isEmpty())
+            e = number(args, 2, &col);
+        if (!e.isEmpty())
+            return Item::val(e);
+        if (row < 0 || col < 0)
+            return Item::err(ErrorCode::Value);
+        // A single row or column takes one index for its only dimension.
+        if (args.size() == 2 && height(r) == 1) {
+            col = row;
+            row = 0;
+        }
+        if (row > height(r) || col > width(r))
+            return Item::err(ErrorCode::Ref);
+        FormulaRef out = r;
+        if (row >= 1)
+            out.firstRow = out.lastRow = r.firstRow + static_cast<int>(row) - 1;
+        if (col >= 1)
+            out.firstCol = out.lastCol = r.firstCol + static_cast<int>(col) - 1;
+        return Item::area(out);
+    }
+
+    Item sumProduct(const std::vector<Item>& args) const
+    {
+        std::vector<FormulaRef> ranges;
+        for (const Item& a : args) {
+            if (a.kind != Item::Kind::Area)
+                return Item::err(ErrorCode::Value);
+            if (!ranges.empty() && (height(a.ref) != height(ranges[0]) || width(a.ref) != width(ranges[0])))
+                return Item::err(ErrorCode::Value);
+            ranges.push_back(a.ref);
+        }
+        if (ranges.empty())
+            return Item::err(ErrorCode::Value);
+        int lastRow = kMaxRows - 1, lastCol = kMaxCols - 1;
+        m_env.usedExtent(ranges[0].ixti, &lastRow, &lastCol);
+        const int h = std::min(height(ranges[0]), lastRow - ranges[0].firstRow + 1);
+        const int w = std::min(width(ranges[0]), lastCol - ranges[0].firstCol + 1);
+        double total = 0;
+        for (int i = 0; i < h; ++i) {
+            for (int j = 0; j < w; ++j) {
+                double product = 1;
+                for (const FormulaRef& r : ranges) {
+                    const Value v = at(r, i, j);
+                    if (v.isError())
+                        return Item::val(v);
+                    product *= v.isNumber() ? v.asNumber() : 0;
+                }
+                total += product;
+            }
+        }
+        return Item::val(checked(total));
+    }
+
+    Item kth(const std::vector<Item>& args, bool largest) const
+    {
+        std::vector<double> v;
+        const Value e = numbers({args[0]}, &v);
+        if (!e.isEmpty())
+            return Item::val(e);
+        double k = 0;
+        const Value ek = number(args, 1, &k);
+        if (!ek.isEmpty())
+            return Item::val(ek);
+        if (k < 1 || k > static_cast<double>(v.size()))
+            return Item::err(ErrorCode::Num);
+        std::sort(v.begin(), v.end());
+        const std::size_t i = static_cast<std::size_t>(k) - 1;
+        return Item::num(largest ? v[v.size() - 1 - i] : v[i]);
+    }
+
     Item count(const std::vector<Item>& args, bool all) const
     {
         double n = 0;
@@ -550,7 +866,7 @@ private:
                     return true;
                 });
             } else if (a.kind == Item::Kind::Val) {
-                double d;
+                double d = 0;
                 if (all || a.v.isNumber() || a.v.isBool() || (a.v.isString() && toNumber(a.v, &d).isEmpty()))
                     ++n;
             }
@@ -569,7 +885,7 @@ private:
                     error = v;
                     return false;
                 }
-                bool b;
+                bool b = false;
                 if (v.isNumber() || v.isBool()) {
                     b = v.asNumber() != 0;
                 } else if (v.isString() && !fromRange) {
@@ -655,15 +971,15 @@ private:
             e = number(args, 0, &x);
             if (!e.isEmpty())
                 return Item::val(e);
-            const int i = static_cast<int>(std::trunc(x));
-            if (i < 1 || static_cast<std::size_t>(i) >= args.size())
+            if (x < 1 || x >= static_cast<double>(args.size()))
                 return Item::err(ErrorCode::Value);
+            const int i = static_cast<int>(std::trunc(x));
             return args[i].kind == Item::Kind::Missing ? Item::num(0) : args[i];
         }
         case fn::And: return logical(args, true);
         case fn::Or: return logical(args, false);
         case fn::Not: {
-            bool b;
+            bool b = false;
             e = toBool(deref(args.at(0)), &b);
             return result(e, Value::boolean(!b));
         }
@@ -879,7 +1195,7 @@ private:
                 e = number(args, 1, &x);
             if (!e.isEmpty())
                 return Item::val(e);
-            if (x < 0 || s.size() * std::floor(x) > kMaxText)
+            if (x < 0 || x > kMaxText || s.size() * std::floor(x) > kMaxText)
                 return Item::err(ErrorCode::Value);
             return Item::val(Value::string(s.repeated(static_cast<int>(x))));
         }
@@ -912,9 +1228,9 @@ private:
                 e = number(args, 2, &d);
             if (!e.isEmpty())
                 return Item::val(e);
-            int year = static_cast<int>(std::trunc(x));
-            if (year < 0 || year > 9999)
+            if (x < 0 || x >= 10000)
                 return Item::err(ErrorCode::Num);
+            int year = static_cast<int>(std::trunc(x));
             if (year < 1900)
                 year += 1900;
             const double months = std::trunc(m) - 1, days = std::trunc(d) - 1;
@@ -979,6 +1295,15 @@ private:
             const int s = static_cast<int>(secs) % 86400;
             return Item::num(index == fn::Hour ? s / 3600 : index == fn::Minute ? (s / 60) % 60 : s % 60);
         }
+        case fn::CountIf: return countOrSumIf(args, false);
+        case fn::SumIf: return countOrSumIf(args, true);
+        case fn::VLookup: return tableLookup(args, true);
+        case fn::HLookup: return tableLookup(args, false);
+        case fn::Match: return match(args);
+        case fn::Index: return pick(args);
+        case fn::SumProduct: return sumProduct(args);
+        case fn::Small: return kth(args, false);
+        case fn::Large: return kth(args, true);
         case fn::Today: return Item::num(dateToSerial(QDate::currentDate()));
         case fn::Now: return Item::val(checked(dateTimeToSerial(QDateTime::currentDateTime())));
         default: return Item::err(ErrorCode::Name);

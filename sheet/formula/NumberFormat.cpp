@@ -70,6 +70,11 @@ void decimalDigits(double a, int decimals, QString* intPart, QString* decPart)
     // Only the 15 significant digits the spreadsheet keeps take part; beyond them pad zeros.
     decimals = std::clamp(decimals, 0, 340);
     const double r = round15(a);
+    if (!std::isfinite(r) || r < 0) {
+        intPart->clear();
+        *decPart = QString(decimals, QLatin1Char('0'));
+        return;
+    }
     const int e = r > 0 ? static_cast<int>(std::floor(std::log10(r))) : 0;
     char buf[720];
     const auto res = std::to_chars(buf, buf + sizeof buf, r, std::chars_format::fixed, std::clamp(14 - e, 0, 340));
@@ -102,6 +107,16 @@ void decimalDigits(double a, int decimals, QString* intPart, QString* decPart)
         ++lead;
     *intPart = QString::fromLatin1(digits.data() + lead, static_cast<qsizetype>(len - lead));
     *decPart = QString::fromLatin1(digits.data() + len, static_cast<qsizetype>(decimals));
+}
+
+// a / 10^e for any e a double can reach, without 10^e overflowing or vanishing.
+double divPow10(double a, int e)
+{
+    if (e < -290)
+        return (a * 1e300) / std::pow(10.0, e + 300);
+    if (e > 290)
+        return (a / 1e300) / std::pow(10.0, e - 300);
+    return a / std::pow(10.0, e);
 }
 
 QString groupDigits(const QString& digits, const QString& sep)
@@ -373,7 +388,7 @@ QString scientific(double a, int width, const QString& point)
         const QString expText = QString::number(std::abs(e)).rightJustified(2, QLatin1Char('0'));
         const int decimals = std::max(0, width - 2 - 2 - static_cast<int>(expText.size()));
         QString ip, dp;
-        decimalDigits(a / std::pow(10.0, e), decimals, &ip, &dp);
+        decimalDigits(divPow10(a, e), decimals, &ip, &dp);
         if (ip.size() > 1) { // rounded up to 10
             ++e;
             continue;
@@ -489,16 +504,16 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
         if (e.kind == Kind::Percent)
             a *= 100;
     a /= std::pow(1000.0, scale);
+    if (!std::isfinite(a))
+        return QStringLiteral("########"); // too wide to show
 
     // Regions: integer placeholders before the point, decimals after it, exponent digits.
     std::vector<const Elem*> intPlaces, decPlaces, expPlaces;
     int region = 0; // 0 integer, 1 decimals, 2 exponent
-    bool hasPoint = false;
     const Elem* expElem = nullptr;
     for (const Elem& e : el) {
         if (e.kind == Kind::Point && region == 0) {
             region = 1;
-            hasPoint = true;
         } else if (e.kind == Kind::Exponent && !expElem) {
             region = 2;
             expElem = &e;
@@ -512,7 +527,7 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
         const int step = std::max<int>(1, static_cast<int>(intPlaces.size()) > 1 && intPlaces.front()->text != QLatin1String("0") ? static_cast<int>(intPlaces.size()) : 1);
         exponent = static_cast<int>(std::floor(std::log10(a)));
         exponent -= ((exponent % step) + step) % step;
-        a /= std::pow(10.0, exponent);
+        a = divPow10(a, exponent);
     }
     QString ip, dp;
     decimalDigits(a, static_cast<int>(decPlaces.size()), &ip, &dp);
@@ -535,7 +550,6 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
                 decText.append(QLatin1Char(' '));
         }
     }
-    const bool zero = ip.isEmpty() && dp.count(QLatin1Char('0')) == dp.size();
     QString intText = intPlaces.empty() ? ip : fillInteger(intPlaces, ip);
     if (grouping)
         intText = groupDigits(intText, group);
@@ -594,15 +608,14 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
         default: out += e.text; break;
         }
     }
-    if (!intDone && intPlaces.empty() && !hasPoint && !expElem && firstDigit < 0 && ip.size() > 0) {
-        // A section without placeholders shows only its literals.
-    }
-    if (showSign && v < 0 && !zero)
+    // A negative value keeps its sign even when it rounds to zero ("-0.00"), as the
+    // spreadsheet shows it.
+    if (showSign && v < 0)
         out.prepend(QLatin1Char('-'));
     return out;
 }
 
-QString formatFraction(double v, const Section& s, const QLocale& locale, bool showSign)
+QString formatFraction(double v, const Section& s, bool showSign)
 {
     // Layout: [integer placeholders] literal [numerator placeholders] / [denominator].
     int slash = -1;
@@ -646,7 +659,8 @@ QString formatFraction(double v, const Section& s, const QLocale& locale, bool s
         den = denFixed.toLongLong();
         num = std::llround(a * den);
     } else {
-        const long long maxDen = static_cast<long long>(std::pow(10.0, std::max(1, denWidth))) - 1;
+        // Up to four digits of denominator; the search tries each one.
+        const long long maxDen = static_cast<long long>(std::pow(10.0, std::clamp(denWidth, 1, 4))) - 1;
         double best = 2;
         for (long long d = 1; d <= maxDen; ++d) {
             const long long n = std::llround(a * d);
@@ -708,9 +722,8 @@ QString formatFraction(double v, const Section& s, const QLocale& locale, bool s
     }
     k = denEnd;
     literalsUpTo(static_cast<int>(s.elems.size()));
-    if (showSign && v < 0 && !(noFraction && whole == 0))
+    if (showSign && v < 0)
         out.prepend(QLatin1Char('-'));
-    Q_UNUSED(locale);
     return out;
 }
 
@@ -723,7 +736,7 @@ QString formatDate(double v, const Section& s, const QLocale& locale)
     bool ampm = false;
     for (const Elem& e : s.elems) {
         if (e.kind == Kind::SubSecond)
-            subWidth = std::max(subWidth, e.width);
+            subWidth = std::min(3, std::max(subWidth, e.width)); // milliseconds at most
         if (e.kind == Kind::AmPm)
             ampm = true;
     }
@@ -785,7 +798,8 @@ QString formatDate(double v, const Section& s, const QLocale& locale)
         case Kind::SubSecond:
             out += locale.decimalPoint();
             if (e.width > 0)
-                out += QString::number(sub).rightJustified(e.width, QLatin1Char('0'));
+                out += (QString::number(sub).rightJustified(subWidth, QLatin1Char('0'))
+                        + QString(e.width, QLatin1Char('0'))).left(e.width);
             break;
         case Kind::Elapsed: {
             const long long total = static_cast<long long>(day) * 86400 + secs;
@@ -841,7 +855,7 @@ QString formatInSection(double v, const Section& s, const QLocale& locale, bool 
     if (sectionIsDate(s))
         return formatDate(v, s, locale);
     if (sectionIsFraction(s))
-        return formatFraction(v, s, locale, showSign);
+        return formatFraction(v, s, showSign);
     if (!hasNumberPart(s)) {
         if (sectionHasText(s)) // a text format shows numbers as they are
             return general(v, locale);
@@ -980,10 +994,28 @@ QString localeShortDateCode(const QLocale& locale)
     return out;
 }
 
+// The built-in currency formats (5 to 8) follow the locale's symbol and its place.
+QString localeCurrencyCode(int ifmt, const QLocale& locale)
+{
+    const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
+    if (symbol.isEmpty() || symbol == QLatin1String("$"))
+        return builtinFormatCode(ifmt);
+    QString quoted = symbol;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    quoted = QLatin1Char('"') + quoted + QLatin1Char('"');
+    const bool before = locale.toCurrencyString(1.0).trimmed().startsWith(symbol);
+    const QString number = (ifmt == 5 || ifmt == 6) ? QStringLiteral("#,##0") : QStringLiteral("#,##0.00");
+    const QString pos = before ? quoted + number : number + QLatin1Char(' ') + quoted;
+    const QString red = (ifmt == 6 || ifmt == 8) ? QStringLiteral("[Red]") : QString();
+    return pos + QLatin1Char(';') + red + QLatin1Char('-') + pos;
+}
+
 QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLocale& locale)
 {
     if (ifmt == 14)
         return formatValue(v, localeShortDateCode(locale), locale);
+    if (ifmt >= 5 && ifmt <= 8 && code.isEmpty())
+        return formatValue(v, localeCurrencyCode(ifmt, locale), locale);
     return formatValue(v, code.isEmpty() ? builtinFormatCode(ifmt) : code, locale);
 }
 

@@ -15,6 +15,12 @@ int builtinFormatIndex(const QString& code);
 
 // The cell text as the spreadsheet shows it for a value in a format code, with the locale's
 // decimal and group separators. Booleans read TRUE/FALSE, errors their text (#DIV/0!).
+// Numbers round half away from zero on their 15 significant digits (1.005 in "0.00" is
+// 1.01). Fractions pick the nearest fraction the denominator's digits allow; "# ?/?" shows
+// 0.375 as "3/8", 5.375 as "5 3/8", and a whole number as "5    " with blanks where the
+// fraction would stand (so digits line up when right-aligned); "?" pads with blanks. Dates
+// use the locale's month and day names; serial 60 is the spreadsheet's 1900-02-29; dates
+// out of range show "########".
 QString formatValue(const Value& v, const QString& code, const QLocale& locale);
 
 // As above for a cell whose XF names format index ifmt: the built-in short date (14) follows

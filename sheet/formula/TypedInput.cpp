@@ -18,6 +18,7 @@ struct LocaleInfo {
     QString group;
     QString order; // "MDY", "DMY", "YMD"
     QChar dateSeparator;
+    QString currency; // "$", "€"
 };
 
 QString dateOrder(const QLocale& locale);
@@ -34,6 +35,7 @@ const LocaleInfo& localeInfo(const QLocale& locale)
         info.group = locale.groupSeparator();
         info.order = dateOrder(locale);
         info.dateSeparator = dateSeparator(locale).at(0);
+        info.currency = locale.currencySymbol(QLocale::CurrencySymbol);
         valid = true;
     }
     return info;
@@ -41,6 +43,8 @@ const LocaleInfo& localeInfo(const QLocale& locale)
 
 bool startsWithAt(const QString& t, int i, const QString& what)
 {
+    if (i >= t.size())
+        return false;
     if (what.size() == 1)
         return t.at(i) == what.at(0);
     return !what.isEmpty() && QStringView(t).mid(i).startsWith(what);
@@ -82,8 +86,23 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
         negative = parens = true;
         ++i;
     }
+    // The locale's currency symbol before or after the number ("$5.50", "-$5", "5,50 €").
+    bool currency = false;
+    auto skipCurrency = [&] {
+        if (!currency && !loc.currency.isEmpty() && startsWithAt(t, i, loc.currency)) {
+            currency = true;
+            i += loc.currency.size();
+            while (i < n && isBlank(t[i]))
+                ++i;
+        }
+    };
+    skipCurrency();
+    if (currency && !negative && i < n && t[i] == QLatin1Char('-')) {
+        negative = true;
+        ++i;
+    }
     QString digits;       // plain "123.45e-6" for the C-locale conversion
-    int intDigits = 0, groups = 0, sinceGroup = -1, decDigits = 0;
+    int intDigits = 0, sinceGroup = -1, decDigits = 0;
     bool grouped = false, hasPoint = false;
     for (; i < n; ++i) {
         const QChar c = t[i];
@@ -104,7 +123,6 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
             if (sinceGroup < 0 && intDigits > 3)
                 return false;
             sinceGroup = 0;
-            ++groups;
             grouped = true;
             if (startsWithAt(t, i, group))
                 i += group.size() - 1;
@@ -154,6 +172,10 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
     }
     while (i < n && isBlank(t[i]))
         ++i;
+    if (!percent && !exponent)
+        skipCurrency();
+    if (currency && (percent || exponent))
+        return false; // money is neither a percentage nor in E notation
     if (parens) {
         if (i >= n || t[i] != QLatin1Char(')'))
             return false;
@@ -167,9 +189,10 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
     if (percent)
         v /= 100;
     *out = negative ? -v : v;
-    Q_UNUSED(groups);
     if (percent)
         *format = decDigits > 0 ? 10 : 9;
+    else if (currency)
+        *format = decDigits > 0 ? 7 : 5;
     else if (exponent)
         *format = 11;
     else if (grouped)

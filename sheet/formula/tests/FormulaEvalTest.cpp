@@ -232,6 +232,64 @@ TEST_F(FormulaEval, CommonFunctions)
     EXPECT_EQ(eval("=1/3&\"\""), text("0.333333333333333"));
 }
 
+TEST_F(FormulaEval, CriteriaAndLookups)
+{
+    sheet.set("A1", 10);
+    sheet.set("A2", 20);
+    sheet.set("A3", 30);
+    sheet.set("A4", "apple");
+    sheet.set("A5", "banana");
+    for (int i = 1; i <= 5; ++i)
+        sheet.set(QStringLiteral("B%1").arg(i), i);
+    sheet.set("D1", 1);
+    sheet.set("E1", 2);
+    sheet.set("F1", 3);
+    sheet.set("D2", "a");
+    sheet.set("E2", "b");
+    sheet.set("F2", "c");
+
+    EXPECT_EQ(eval("=COUNTIF(A1:A5,\">15\")"), num(2));
+    EXPECT_EQ(eval("=COUNTIF(A1:A5,\"APPLE\")"), num(1));
+    EXPECT_EQ(eval("=COUNTIF(A1:A5,\"b*\")"), num(1));
+    EXPECT_EQ(eval("=COUNTIF(A1:A5,\"?pple\")"), num(1));
+    EXPECT_EQ(eval("=COUNTIF(A1:A5,20)"), num(1));
+    EXPECT_EQ(eval("=COUNTIF(A1:A5,\"<>apple\")"), num(4));
+    EXPECT_EQ(eval("=COUNTIF(C1:C3,\"\")"), num(3));
+    EXPECT_EQ(eval("=SUMIF(A1:A5,\">15\",B1:B5)"), num(5));
+    EXPECT_EQ(eval("=SUMIF(A1:A3,\">15\")"), num(50));
+
+    EXPECT_EQ(eval("=VLOOKUP(20,A1:B3,2,FALSE)"), num(2));
+    EXPECT_EQ(eval("=VLOOKUP(25,A1:B3,2)"), num(2)); // sorted: the last key not above
+    EXPECT_EQ(eval("=VLOOKUP(5,A1:B3,2)"), err(ErrorCode::NA));
+    EXPECT_EQ(eval("=VLOOKUP(\"APPLE\",A4:B5,2,FALSE)"), num(4));
+    EXPECT_EQ(eval("=VLOOKUP(20,A1:B3,3,FALSE)"), err(ErrorCode::Ref));
+    EXPECT_EQ(eval("=VLOOKUP(20,A1:B3,0,FALSE)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=HLOOKUP(2,D1:F2,2,FALSE)"), text("b"));
+    EXPECT_EQ(eval("=VLOOKUP(\"ban*\",A4:B5,2,FALSE)"), num(5));
+    sheet.set("G1", "10");
+    sheet.set("H1", "text ten");
+    EXPECT_EQ(eval("=VLOOKUP(\"10\",G1:H1,2,FALSE)"), text("text ten"));
+    EXPECT_EQ(eval("=VLOOKUP(10,G1:H1,2,FALSE)"), err(ErrorCode::NA)); // text "10" is not the number
+
+    EXPECT_EQ(eval("=MATCH(30,A1:A3,0)"), num(3));
+    EXPECT_EQ(eval("=MATCH(25,A1:A3)"), num(2));
+    EXPECT_EQ(eval("=MATCH(\"banana\",A4:A5,0)"), num(2));
+    EXPECT_EQ(eval("=MATCH(99,A1:A3,0)"), err(ErrorCode::NA));
+    EXPECT_EQ(eval("=MATCH(2,D1:F1,0)"), num(2));
+
+    EXPECT_EQ(eval("=INDEX(B1:B5,3)"), num(3));
+    EXPECT_EQ(eval("=INDEX(A1:B5,2,2)"), num(2));
+    EXPECT_EQ(eval("=INDEX(D1:F1,3)"), num(3));
+    EXPECT_EQ(eval("=SUM(INDEX(A1:B3,0,2))"), num(6));
+    EXPECT_EQ(eval("=INDEX(B1:B5,9)"), err(ErrorCode::Ref));
+
+    EXPECT_EQ(eval("=SUMPRODUCT(A1:A3,B1:B3)"), num(140));
+    EXPECT_EQ(eval("=SUMPRODUCT(A1:A3,B1:B2)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=SMALL(A1:A5,1)"), num(10));
+    EXPECT_EQ(eval("=LARGE(A1:A5,1)"), num(30));
+    EXPECT_EQ(eval("=LARGE(A1:A5,4)"), err(ErrorCode::Num));
+}
+
 TEST_F(FormulaEval, UnknownFunctionsAndNamesGiveNameError)
 {
     // FuncVar with a function number the engine does not know.
@@ -274,6 +332,23 @@ TEST_F(FormulaEval, TextLongerThanACellHoldsIsAValueError)
     EXPECT_EQ(eval("=CONCATENATE(A1,A1)"), err(ErrorCode::Value));
     EXPECT_EQ(eval("=REPT(\"ab\",20000)"), err(ErrorCode::Value));
     EXPECT_EQ(eval("=LEN(A1&\"y\")"), num(20001));
+}
+
+TEST_F(FormulaEval, OutOfRangeArgumentsGiveErrorsNotUndefinedBehaviour)
+{
+    sheet.set("A1", std::nan(""));
+    sheet.set("A2", HUGE_VAL);
+    EXPECT_EQ(eval("=A1+1"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=SUM(A1:A2)"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=CHOOSE(1E+300,1,2)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=DATE(1E+300,1,1)"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=REPT(\"\",1E+300)"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=ROUND(2.5,1E+300)"), num(2.5));
+    EXPECT_EQ(eval("=ROUND(2.5,-1E+300)"), num(0));
+    EXPECT_EQ(eval("=MID(\"abc\",1E+300,1E+300)"), text(""));
+    EXPECT_EQ(eval("=YEAR(-1)"), err(ErrorCode::Num));
+    EXPECT_EQ(eval("=NOT(1/0)"), err(ErrorCode::Div0));
+    EXPECT_EQ(eval("=NOT(\"x\")"), err(ErrorCode::Value));
 }
 
 TEST_F(FormulaEval, ConcatenationUsesTheLocaleDecimalSeparator)

@@ -81,7 +81,8 @@ TEST(NumberFormat, FixedDecimalsGroupingAndPercent)
     const Case cases[] = {
         {2.5, "0", "3"},
         {-2.5, "0", "-3"},
-        {-0.4, "0", "0"},
+        {-0.4, "0", "-0"}, // the sign stays on a negative value that rounds to zero
+        {-0.0001, "0.00", "-0.00"},
         {161.42, "0", "161"},
         {161.425, "0.00", "161.43"},
         {1.005, "0.00", "1.01"},
@@ -115,6 +116,13 @@ TEST(NumberFormat, FixedDecimalsGroupingAndPercent)
     }
     EXPECT_EQ(show(1234567.891, "#,##0.00", kDe), "1.234.567,89");
     EXPECT_EQ(show(0.5, "0.00%", kDe), "50,00%");
+}
+
+TEST(NumberFormat, NumbersTooLargeToShow)
+{
+    EXPECT_EQ(show(1e307, "0%%"), "########");
+    EXPECT_EQ(show(1e300, "0").size(), 301);
+    EXPECT_EQ(show(1e300, "General"), "1E+300");
 }
 
 TEST(NumberFormat, FractionsAsTheHeightInchesCellShowsThem)
@@ -190,6 +198,11 @@ TEST(NumberFormat, ShortDateFollowsTheLocaleWithAFourDigitYear)
     EXPECT_EQ(formatCellValue(d, 15, QString(), kUs), "10-Jun-04");
     EXPECT_EQ(formatCellValue(Value::number(0.375), 12, QString(), kUs), "3/8");
     EXPECT_EQ(formatCellValue(d, 165, QStringLiteral("yyyy-mm-dd"), kUs), "2004-06-10");
+    // The built-in currency formats take the locale's symbol and its place.
+    EXPECT_EQ(formatCellValue(Value::number(1234.5), 7, QString(), kUs), "$1,234.50 ");
+    EXPECT_EQ(formatCellValue(Value::number(-5), 5, QString(), kUs), "($5)");
+    EXPECT_EQ(formatCellValue(Value::number(1234.5), 7, QString(), kDe), "1.234,50 \u20AC");
+    EXPECT_EQ(formatCellValue(Value::number(-5), 5, QString(), kDe), "-5 \u20AC");
 }
 
 TEST(NumberFormat, TextBooleansErrorsAndEmpty)
@@ -232,17 +245,31 @@ TEST(NumberFormat, RecognisesDateAndFractionCodes)
         EXPECT_FALSE(isFractionFormat(QString::fromUtf8(code))) << code;
 }
 
-TEST(NumberFormat, OddCodesNeverCrash)
+TEST(NumberFormat, ExtremeCodesStayBounded)
+{
+    // A long denominator is searched to four digits only; long fractions of a second to milliseconds.
+    EXPECT_EQ(show(0.5, "# ?????????\?/?????????\?"), "         1/2         ");
+    EXPECT_EQ(show(0.5 + 1.5 / 86400, "ss.000000"), "01.500000");
+    EXPECT_EQ(show(4.9e-324, "0.00E+00"), "4.94E-324");
+    EXPECT_EQ(show(1e-310, "General"), "1E-310");
+}
+
+TEST(NumberFormat, OddCodesGiveBoundedTextWithoutThrowing)
 {
     const char* codes[] = {"", ";", ";;;", "\"", "[", "\\", "_", "*", "0.0.0", "E+", "0E+", "#/#/#", "?/", "/?",
                            "[h", "0%%", "[>]0", ",,,", "0,,,", "yyyyyyyy", "@@", "General General", "0;;;;;;"};
     for (const char* code : codes) {
         SCOPED_TRACE(code);
-        for (double v : {0.0, 1.5, -2.25, 1e300, 38148.5})
-            formatValue(Value::number(v), QString::fromUtf8(code), kUs);
-        formatValue(Value::string(QStringLiteral("t")), QString::fromUtf8(code), kUs);
+        for (double v : {0.0, 1.5, -2.25, 1e300, 38148.5}) {
+            QString shown;
+            EXPECT_NO_THROW(shown = formatValue(Value::number(v), QString::fromUtf8(code), kUs));
+            EXPECT_LE(shown.size(), 400); // 1e300 in full is 301 digits
+        }
+        EXPECT_NO_THROW(formatValue(Value::string(QStringLiteral("t")), QString::fromUtf8(code), kUs));
     }
-    SUCCEED();
+    // Sections beyond the fourth are ignored; an empty section shows nothing.
+    EXPECT_EQ(show(-5, "0;"), "");
+    EXPECT_EQ(show(5, "0;;;;;;"), "5");
 }
 
 } // namespace

@@ -62,6 +62,10 @@ TEST(TypedInput, NumbersInAPointLocale)
         {"50%", 0.5, 9},
         {"12.5 %", 0.125, 10},
         {"(12)", -12, -1},
+        {"$5", 5, 5},
+        {"$1,234.50", 1234.5, 7},
+        {"-$5.5", -5.5, 7},
+        {"($5)", -5, 5},
         {"0", 0, -1},
         // Digits beyond the fifteenth significant one become zeros.
         {"12345678901234567", 12345678901234500, -1},
@@ -79,6 +83,7 @@ TEST(TypedInput, NumbersInACommaLocale)
         {"1.234,5", 1234.5, 4},
         {"5%", 0.05, 9},
         {"2,5e2", 250, 11},
+        {"5,50 €", 5.5, 7},
     });
     // Locales that group with a no-break space accept a typed space.
     expectNumbers(QLocale(QLocale::French, QLocale::France), {{"1 234,5", 1234.5, 4}, {"1234,5", 1234.5, -1}});
@@ -86,7 +91,7 @@ TEST(TypedInput, NumbersInACommaLocale)
 
 TEST(TypedInput, MisplacedSeparatorsAreNotNumbers)
 {
-    expectText(kUs, {"1,23", "12,34.5", "1.2.3", "--5", "5-", "e5", "1e", ".", "-", "%", "5%%", "(5", "1 000", "abc",
+    expectText(kUs, {"$", "$$5", "5$5", "$5%", "€5", "1,23", "12,34.5", "1.2.3", "--5", "5-", "e5", "1e", ".", "-", "%", "5%%", "(5", "1 000", "abc",
                      "12abc", "Height (feet)", "Fitness Progress Chart for Men", "0x10", "inf", "nan"});
     // In the comma locale "161.42" is no number (and no date: no month 42).
     expectText(kDe, {"161.42", "1,2,3"});
