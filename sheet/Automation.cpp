@@ -95,6 +95,9 @@ QString Range::Formula() const
 QImage Range::Picture() const
 {
     sheet::Worksheet& ws = sheet();
+    // Text is drawn with the platform's fonts, which only a GUI application has.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw Error(QStringLiteral("Drawing a range needs a running GUI application"));
     ws.workbook().ensureCalculated();
     return renderRange(ws, m_range.firstRow, m_range.firstCol, m_range.lastRow, m_range.lastCol);
 }
@@ -104,8 +107,6 @@ void Range::CopyPicture() const
     const QImage image = Picture();
     if (image.isNull())
         throw Error(QStringLiteral("The range could not be drawn"));
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw Error(QStringLiteral("There is no clipboard to copy the picture to"));
     QGuiApplication::clipboard()->setImage(image);
 }
 

@@ -60,8 +60,9 @@ public:
     void setDate(const QDate& date) const;
     QString Formula() const; // "=..." of the first cell, or its value as text
 
-    QImage Picture() const;  // the range as it shows on screen
-    void CopyPicture() const; // Picture() onto the system clipboard (needs a QGuiApplication)
+    // The range as it shows on screen; both need a QGuiApplication (fonts, clipboard).
+    QImage Picture() const;
+    void CopyPicture() const; // Picture() onto the system clipboard
 
     const CellRange& range() const { return m_range; }
 

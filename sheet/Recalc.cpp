@@ -3,7 +3,7 @@
 #include "Workbook.h"
 #include "formula/Formula.h"
 
-#include <unordered_map>
+#include <algorithm>
 
 namespace sheet {
 
@@ -17,40 +17,84 @@ struct Node {
     std::vector<int> deps;
 };
 
-std::uint64_t nodeId(int sheet, std::uint32_t key)
-{
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(sheet)) << 32) | key;
-}
+// What the evaluator reads of one worksheet during a recalculation: its used extent and, when
+// the extent is small enough, a dense grid of cell pointers so each read is one index.
+struct SheetView {
+    const Worksheet* sheet = nullptr;
+    int firstRow = 0, firstCol = 0, lastRow = -1, lastCol = -1;
+    std::vector<const Cell*> grid; // empty: look cells up in the sheet's map
+
+    void build(const Worksheet* ws)
+    {
+        sheet = ws;
+        const auto used = ws->usedRange();
+        if (!used)
+            return;
+        firstRow = used->firstRow;
+        firstCol = used->firstCol;
+        lastRow = used->lastRow;
+        lastCol = used->lastCol;
+        const std::size_t area = static_cast<std::size_t>(used->rowCount()) * static_cast<std::size_t>(used->colCount());
+        if (area > (1u << 20))
+            return;
+        grid.assign(area, nullptr);
+        for (const auto& kv : ws->cells())
+            grid[static_cast<std::size_t>(keyRow(kv.first) - firstRow) * static_cast<std::size_t>(used->colCount())
+                 + static_cast<std::size_t>(keyCol(kv.first) - firstCol)] = &kv.second;
+    }
+    const Cell* cell(int row, int col) const
+    {
+        if (row < firstRow || row > lastRow || col < firstCol || col > lastCol)
+            return nullptr;
+        if (grid.empty())
+            return sheet->cell(row, col);
+        return grid[static_cast<std::size_t>(row - firstRow) * static_cast<std::size_t>(lastCol - firstCol + 1)
+                    + static_cast<std::size_t>(col - firstCol)];
+    }
+};
 
 class Env : public EvalEnv {
 public:
-    Env(const Workbook& book, int sheet) : m_book(book), m_sheet(sheet) {}
+    Env(const Workbook& book, const std::vector<SheetView>& views, int sheet)
+        : m_book(book), m_views(views), m_sheet(sheet) {}
 
-    const Worksheet* target(int ixti) const
+    const SheetView* target(int ixti) const
     {
-        if (ixti < 0)
-            return m_book.worksheet(m_sheet);
-        return m_book.worksheet(m_book.sheetForExternSheetIndex(static_cast<std::uint16_t>(ixti)));
+        const int s = ixti < 0 ? m_sheet : m_book.sheetForExternSheetIndex(static_cast<std::uint16_t>(ixti));
+        if (s < 0 || s >= static_cast<int>(m_views.size()) || !m_views[static_cast<std::size_t>(s)].sheet)
+            return nullptr;
+        return &m_views[static_cast<std::size_t>(s)];
     }
     Value cellValue(int ixti, int row, int col) const override
     {
-        const Worksheet* ws = target(ixti);
-        if (!ws)
+        const SheetView* view = target(ixti);
+        if (!view)
             return Value::error(ErrorCode::Ref);
-        const Cell* c = ws->cell(row, col);
+        const Cell* c = view->cell(row, col);
         return c ? c->value : Value();
     }
     void usedExtent(int ixti, int* lastRow, int* lastCol) const override
     {
-        const Worksheet* ws = target(ixti);
-        const auto used = ws ? ws->usedRange() : std::nullopt;
-        *lastRow = used ? used->lastRow : 0;
-        *lastCol = used ? used->lastCol : 0;
+        const SheetView* view = target(ixti);
+        *lastRow = view ? std::max(0, view->lastRow) : 0;
+        *lastCol = view ? std::max(0, view->lastCol) : 0;
     }
 
 private:
     const Workbook& m_book;
+    const std::vector<SheetView>& m_views;
     int m_sheet;
+};
+
+// Formula cells of a sheet in column order, to find those inside a range without walking
+// every cell of its rows.
+struct FormulaColumns {
+    std::vector<std::pair<std::uint32_t, int>> keys; // (col << 16 | row, node)
+
+    static std::uint32_t key(int row, int col)
+    {
+        return (static_cast<std::uint32_t>(col) << 16) | static_cast<std::uint32_t>(row);
+    }
 };
 
 } // namespace
@@ -58,17 +102,19 @@ private:
 void Recalc::run()
 {
     std::vector<Node> nodes;
-    std::unordered_map<std::uint64_t, int> index;
+    std::vector<FormulaColumns> columns(static_cast<std::size_t>(m_book.sheetCount()));
     for (int s = 0; s < m_book.sheetCount(); ++s) {
         Worksheet* ws = m_book.worksheet(s);
         if (!ws)
             continue;
+        auto& keys = columns[static_cast<std::size_t>(s)].keys;
         for (auto& kv : ws->m_cells) {
             if (!kv.second.formula)
                 continue;
-            index.emplace(nodeId(s, kv.first), static_cast<int>(nodes.size()));
+            keys.emplace_back(FormulaColumns::key(keyRow(kv.first), keyCol(kv.first)), static_cast<int>(nodes.size()));
             nodes.push_back(Node{s, kv.first, &kv.second, false, {}});
         }
+        std::sort(keys.begin(), keys.end());
     }
     if (nodes.empty()) {
         m_book.m_dirty = false;
@@ -93,21 +139,18 @@ void Recalc::run()
         for (const FormulaRef& ref : refs) {
             const int target = ref.ixti < 0 ? node.sheet
                                             : m_book.sheetForExternSheetIndex(static_cast<std::uint16_t>(ref.ixti));
-            const Worksheet* ws = m_book.worksheet(target);
-            if (!ws)
+            if (!m_book.worksheet(target))
                 continue;
-            const auto& cells = ws->m_cells;
+            const auto& keys = columns[static_cast<std::size_t>(target)].keys;
             const int r1 = std::max(0, ref.firstRow), r2 = std::min(kMaxRows - 1, ref.lastRow);
             const int c1 = std::max(0, ref.firstCol), c2 = std::min(kMaxCols - 1, ref.lastCol);
-            if (r1 > r2 || c1 > c2)
+            if (r1 > r2 || c1 > c2 || keys.empty())
                 continue;
-            auto it = cells.lower_bound(cellKey(r1, c1));
-            const auto end = cells.upper_bound(cellKey(r2, c2));
-            for (; it != end; ++it) {
-                const int c = keyCol(it->first);
-                if (c < c1 || c > c2 || !it->second.formula)
-                    continue;
-                node.deps.push_back(index.at(nodeId(target, it->first)));
+            const int lastFormulaCol = static_cast<int>(keys.back().first >> 16);
+            for (int c = c1; c <= c2 && c <= lastFormulaCol; ++c) {
+                auto it = std::lower_bound(keys.begin(), keys.end(), std::make_pair(FormulaColumns::key(r1, c), -1));
+                for (; it != keys.end() && it->first <= FormulaColumns::key(r2, c); ++it)
+                    node.deps.push_back(it->second);
             }
         }
     }
@@ -166,6 +209,11 @@ void Recalc::run()
         }
     }
 
+    std::vector<SheetView> views(static_cast<std::size_t>(m_book.sheetCount()));
+    for (int s = 0; s < m_book.sheetCount(); ++s)
+        if (const Worksheet* ws = m_book.worksheet(s))
+            views[static_cast<std::size_t>(s)].build(ws);
+
     for (const auto& comp : components) {
         const Node& first = nodes[static_cast<std::size_t>(comp.front())];
         bool circular = comp.size() > 1;
@@ -181,7 +229,7 @@ void Recalc::run()
         if (node.opaque)
             continue;
         try {
-            node.cell->value = evaluateFormula(node.cell->tokens, Env(m_book, node.sheet));
+            node.cell->value = evaluateFormula(node.cell->tokens, Env(m_book, views, node.sheet));
         } catch (const Error&) {
             // Tokens the evaluator does not take: keep the result the file came with.
         }

@@ -76,6 +76,9 @@ public:
     // A date value, as a typed date lands: a General cell takes the short date format.
     void setDate(int row, int col, const QDate& date);
 
+    // The cell's text as the sheet shows it: value in the cell's number format and locale.
+    QString displayText(int row, int col, const QLocale& locale = QLocale()) const;
+
     std::uint16_t cellXf(int row, int col) const; // the XF a cell there shows with
     void setCellXf(int row, int col, std::uint16_t xf);
 

@@ -4,6 +4,7 @@
 
 #include "Workbook.h"
 #include "formula/Formula.h"
+#include "formula/NumberFormat.h"
 #include "formula/TypedInput.h"
 
 namespace sheet {
@@ -57,6 +58,21 @@ QString Worksheet::formulaText(int row, int col) const
     } catch (const Error&) {
         return QString(); // tokens this engine cannot show (kept as they are)
     }
+}
+
+QString Worksheet::displayText(int row, int col, const QLocale& locale) const
+{
+    const Value v = value(row, col);
+    if (v.isEmpty())
+        return QString();
+    const std::uint16_t xf = cellXf(row, col);
+    const int ifmt = xf < m_book->xfCount() ? m_book->xf(xf).format : 0;
+    // Custom codes come from the workbook; built-in ones (short date included) follow the locale.
+    QString code;
+    for (const auto& f : m_book->customFormats())
+        if (f.first == ifmt)
+            code = f.second;
+    return formatCellValue(v, ifmt, code, locale);
 }
 
 void Worksheet::setInput(int row, int col, const QString& text, const QLocale& locale)

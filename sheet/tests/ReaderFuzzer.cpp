@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const sheet::Bytes bytes(data + 1, data + size);
     try {
         auto book = (data[0] & 1) ? sheet::Workbook::fromStream(bytes) : sheet::Workbook::fromBytes(bytes);
-        // What was read must also write, recalculate and read back.
+        // What was read must also recalculate, write and read back.
+        book->recalculate();
         const sheet::Bytes again = book->toStream();
         sheet::Workbook::fromStream(again);
     } catch (const sheet::Error&) {

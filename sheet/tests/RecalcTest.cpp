@@ -79,6 +79,20 @@ TEST_F(Recalculation, OtherSheetsThroughExternSheetEntries)
     EXPECT_EQ(totals->value(1, 0), Value::error(ErrorCode::Ref));
 }
 
+TEST_F(Recalculation, RangesOnSparseAndDenseSheetsAlike)
+{
+    // A far corner cell makes the sheet too large for a dense grid: reads go through the map.
+    book.addWorksheet(QStringLiteral("Sparse"));
+    Worksheet* sparse = book.worksheet(1);
+    sparse->setNumber(65535, 255, 1000);
+    sparse->setNumber(0, 0, 1);
+    sparse->setFormula(1, 0, QStringLiteral("=A1*2"));
+    sparse->setFormula(2, 0, QStringLiteral("=SUM(A1:A2)"));
+    ws->setFormula(0, 0, QStringLiteral("=SUM(Sparse!A1:A3)+Sparse!IV65536"));
+    EXPECT_EQ(sparse->value(2, 0), Value::number(3));
+    EXPECT_EQ(ws->value(0, 0), Value::number(1006));
+}
+
 TEST_F(Recalculation, SavedFormulasCarryTheirResults)
 {
     ws->setNumber(0, 0, 4);

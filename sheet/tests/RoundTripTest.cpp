@@ -146,6 +146,28 @@ TEST(ReferenceWorkbook, SharedFormulasBecomeEachCellsOwnAndComputeAsLibreOffice)
     EXPECT_DOUBLE_EQ(data->value(2, 8).asNumber(), 0.375);
 }
 
+TEST(ReferenceWorkbook, OtherStreamsOfTheContainerAreKept)
+{
+    auto book = openReference("reference-metric.xls");
+    const CompoundFile saved = CompoundFile::fromBytes(book->toBytes());
+    const CompoundFile original = CompoundFile::fromBytes(readFile(dataPath("reference-metric.xls")));
+    ASSERT_EQ(saved.others.size(), original.others.size());
+    for (std::size_t i = 0; i < saved.others.size(); ++i) {
+        EXPECT_EQ(saved.others[i].name, original.others[i].name);
+        EXPECT_TRUE(sameBytes(saved.others[i].data, original.others[i].data)) << saved.others[i].name;
+    }
+}
+
+TEST(ReferenceWorkbook, ShownTextFollowsTheCellFormats)
+{
+    auto book = openReference("reference-imperial.xls");
+    const Worksheet* data = book->worksheet(0);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(data->displayText(2, 8, us), QStringLiteral("3/8"));
+    EXPECT_EQ(data->displayText(0, 0, us), QStringLiteral("Fitness Progress Chart for Men"));
+    EXPECT_TRUE(data->displayText(9, 9, us).isEmpty());
+}
+
 TEST(ReferenceWorkbook, MetricValuesAfterRecalculation)
 {
     auto book = openReference("reference-metric.xls");
