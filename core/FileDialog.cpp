@@ -18,7 +18,9 @@ QString AskSaveFileName(const QString& title, const QString& filter)
     const SaveFileRequest request{title, filter};
     if (Responder())
         return Responder()(request);
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, QString(), filter);
+    // The caller asks its own overwrite question and takes the name exactly as typed.
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, QString(), filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 void SetSaveFileResponder(SaveFileResponder responder)
