@@ -17,6 +17,12 @@ int main(int argc, char* argv[])
         return 3;
     // Before the first QSettings: the store lands in this folder.
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    // Spreadsheet instances register per user; tests running side by side must not see
+    // each other's instances.
+    QTemporaryDir runtime;
+    if (!runtime.isValid())
+        return 3;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
