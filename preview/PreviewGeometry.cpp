@@ -45,6 +45,10 @@ bool PreviewGeometry::redrawImage()
     m_height = m_zoomedHeight;
     setHScrollValue(0);
     setVScrollValue(0);
+    // A drag can leave the picture beyond the bars' reach while a bar still reads 0; the
+    // redrawn picture starts at the origin all the same.
+    m_left = 0;
+    m_top = 0;
     m_h.enabled = viewportInnerWidth() < m_zoomedWidth;
     m_v.enabled = viewportInnerHeight() < m_zoomedHeight;
     return true;

@@ -129,6 +129,19 @@ TEST(PreviewDrag, ReleaseAtEndOfTravelLeavesBarWherePercentExceedsHundred)
     EXPECT_EQ(g.pictureLeft(), left);
 }
 
+TEST(PreviewDrag, ZoomAfterDragPastTheBarsReturnsToOrigin)
+{
+    PreviewGeometry g = setUpWithShownSize(10500, 8160);
+    g.mouseDown(0, 0);
+    g.mouseMove(-50000, -50000);
+    EXPECT_TRUE(release(g).empty());
+    ASSERT_EQ(g.hScroll().value, 0); // beyond the bar's reach: the bar stayed at 0
+    ASSERT_LT(g.pictureLeft(), 0);
+    g.zoomStep(1);
+    EXPECT_EQ(g.pictureLeft(), 0);
+    EXPECT_EQ(g.pictureTop(), 0);
+}
+
 TEST(PreviewDrag, ReleaseWithPictureAsWideAsViewportReportsAndCountsZero)
 {
     PreviewGeometry g = setUpWithShownSize(10000, 9000);
