@@ -39,7 +39,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
 {
     if (stream.size() < 4)
         throw FormatError(QStringLiteral("the workbook stream is empty"));
-    const RecordList globals = readSubstream(stream, 0);
+    RecordList globals = readSubstream(stream, 0);
     {
         ByteReader bof(globals.front().data);
         const std::uint16_t version = bof.u16();
@@ -70,7 +70,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
     bool inSupBook = false;
 
     for (std::size_t i = 1; i < globals.size(); ++i) {
-        const Record& r = globals[i];
+        Record& r = globals[i];
         if (r.id != rid::kContinue && r.id != rid::kExternName && r.id != rid::kXct && r.id != rid::kCrn)
             inSupBook = false;
         switch (r.id) {
@@ -87,7 +87,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             break;
         case rid::kWindow1:
             if (window1) {
-                b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, r});
+                b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
             } else {
                 if (r.data.size() < 18)
                     throw FormatError(QStringLiteral("WINDOW1 record is too short"));
@@ -126,7 +126,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
                 rd.skip(1);
                 b.m_palette.push_back((red << 16) | (green << 8) | blue);
             }
-            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, r});
+            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
             break;
         }
         case rid::kBoundSheet: {
@@ -157,7 +157,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
                 b.m_supBooks.back().followers.push_back(r);
                 break;
             }
-            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, r});
+            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
             break;
         case rid::kExternSheet: {
             const Bytes body = concat(gatherContinues(globals, i));
@@ -185,7 +185,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             // Dropped: without it the spreadsheet recalculates every formula on open.
             break;
         default:
-            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, r});
+            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
             break;
         }
     }
@@ -210,7 +210,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
     for (const BoundSheet& s : bound) {
         if (s.pos >= stream.size())
             throw FormatError(QStringLiteral("sheet '%1' starts past the end of the stream").arg(s.name));
-        const RecordList records = readSubstream(stream, s.pos);
+        RecordList records = readSubstream(stream, s.pos);
         ByteReader bof(records.front().data);
         bof.u16();
         const std::uint16_t type = bof.u16();
@@ -226,7 +226,8 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             const Sheet::Kind kind = (s.type == 2 || type == rid::kBofChart) ? Sheet::Kind::Chart : Sheet::Kind::Other;
             sheet = std::make_unique<Sheet>(&b, kind, s.name);
             const bool closed = records.size() >= 2 && records.back().id == rid::kEof;
-            sheet->records().assign(records.begin() + 1, closed ? records.end() - 1 : records.end());
+            sheet->records().assign(std::make_move_iterator(records.begin() + 1),
+                                    std::make_move_iterator(closed ? records.end() - 1 : records.end()));
         }
         sheet->setBof(records.front().data);
         sheet->setBoundSheetType(s.type);

@@ -120,7 +120,8 @@ public:
         const std::vector<SharedString>* sst = nullptr;
         std::vector<std::uint32_t>* poolIndex = nullptr; // SST index -> pool index
     };
-    void readRecords(const RecordList& records, const ReadContext& ctx);
+    // Takes the records' bodies (records the engine keeps are moved, not copied).
+    void readRecords(RecordList& records, const ReadContext& ctx);
     // Appends the substream (BOF .. EOF). sstIndex maps pool index -> SST index of this save;
     // `active` marks the window as the selected, shown sheet.
     void write(Bytes& out, const std::vector<std::uint32_t>& sstIndex, bool active) const;

@@ -46,7 +46,7 @@ CellHeader cellHeader(ByteReader& r)
 
 } // namespace
 
-void Worksheet::readRecords(const RecordList& records, const ReadContext& ctx)
+void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
 {
     m_layout.clear();
     bool seen[8] = {};
@@ -90,13 +90,13 @@ void Worksheet::readRecords(const RecordList& records, const ReadContext& ctx)
     const std::size_t end = closed ? n - 1 : n;
 
     for (std::size_t i = 1; i < end; ++i) {
-        const Record& rec = records[i];
+        Record& rec = records[i];
         ByteReader r(rec.data);
         if (rec.id == rid::kBof) {
             // An embedded chart (or other substream) stays as it is, up to its EOF.
             int depth = 0;
             for (; i < end; ++i) {
-                m_layout.push_back(LayoutItem{Part::Raw, records[i]});
+                m_layout.push_back(LayoutItem{Part::Raw, std::move(records[i])});
                 if (records[i].id == rid::kBof)
                     ++depth;
                 else if (records[i].id == rid::kEof && --depth == 0)
@@ -122,7 +122,7 @@ void Worksheet::readRecords(const RecordList& records, const ReadContext& ctx)
             break;
         case rid::kStandardWidth:
             m_standardWidth = r.u16();
-            m_layout.push_back(LayoutItem{Part::Raw, rec});
+            m_layout.push_back(LayoutItem{Part::Raw, std::move(rec)});
             break;
         case rid::kColInfo: {
             int first = r.u16();
@@ -265,10 +265,6 @@ void Worksheet::readRecords(const RecordList& records, const ReadContext& ctx)
                 gatherContinues(records, i);
                 break;
             }
-            const std::size_t start = i;
-            gatherContinues(records, i);
-            for (std::size_t k = start; k <= i; ++k)
-                lastCell->trailing.push_back(records[k]);
             if (rec.id == rid::kShrFmla && rec.data.size() >= 10) {
                 const std::size_t cce = rec.data[8] | (rec.data[9] << 8);
                 if (10 + cce <= rec.data.size()) {
@@ -279,6 +275,10 @@ void Worksheet::readRecords(const RecordList& records, const ReadContext& ctx)
                         Bytes(rec.data.begin() + 10, rec.data.begin() + 10 + static_cast<std::ptrdiff_t>(cce));
                 }
             }
+            const std::size_t start = i;
+            gatherContinues(records, i);
+            for (std::size_t k = start; k <= i; ++k)
+                lastCell->trailing.push_back(std::move(records[k]));
             break;
         }
         case rid::kMergedCells: {
@@ -304,7 +304,7 @@ void Worksheet::readRecords(const RecordList& records, const ReadContext& ctx)
                 m_window2 = rec.data;
                 place(Part::Window2);
             } else {
-                m_layout.push_back(LayoutItem{Part::Raw, rec});
+                m_layout.push_back(LayoutItem{Part::Raw, std::move(rec)});
             }
             break;
         default:
@@ -312,7 +312,7 @@ void Worksheet::readRecords(const RecordList& records, const ReadContext& ctx)
                 lastCell->trailing.push_back(rec);
                 break;
             }
-            m_layout.push_back(LayoutItem{Part::Raw, rec});
+            m_layout.push_back(LayoutItem{Part::Raw, std::move(rec)});
             break;
         }
         if (isCellTableRecord(rec.id) && rec.id != rid::kDbCell) {
