@@ -5,7 +5,7 @@ pkgs=(build-essential cmake pkg-config ninja-build
       qt6-base-dev qt6-base-dev-tools libgl-dev libgsf-1-dev fonts-liberation2
       libgtest-dev libbenchmark-dev)
 if [ "${1:-}" = "--tests" ]; then
-    pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils)
+    pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils clang libclang-rt-14-dev)
 fi
 missing=()
 for p in "${pkgs[@]}"; do
