@@ -1,6 +1,8 @@
 #include "SheetRenderer.h"
 
 #include <QFont>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QHash>
 #include <QVector>
 #include <QFontMetrics>
@@ -31,23 +33,107 @@ QFont fontFor(const RenderStyle& s)
     return f;
 }
 
-// Fonts and their metrics, made once per distinct look.
+// Characters that need no shaping: left-to-right or neutral, no marks, no surrogates.
+bool plainChar(QChar c)
+{
+    if (c.isSurrogate() || c.isMark() || c.unicode() < 0x20)
+        return false;
+    switch (c.direction()) {
+    case QChar::DirL: case QChar::DirEN: case QChar::DirES: case QChar::DirET:
+    case QChar::DirCS: case QChar::DirON: case QChar::DirWS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Fonts and their metrics, made once per distinct look. Plain texts (every character has a
+// glyph in the font itself) are laid out from cached glyph advances and drawn as glyph runs,
+// which spares a full shaping pass per cell; anything else goes through QPainter::drawText.
 class FontCache {
 public:
     struct Entry {
         QFont font;
         QFontMetrics metrics;
-        int hashAdvance;
-        int zeroAdvance;
+        QRawFont raw;
+        int hashAdvance = 0;
+        int zeroAdvance = 0;
+        QHash<char16_t, std::pair<quint32, int>> glyphs; // glyph index, advance in pixels
         QHash<QString, int> widths;
+
+        bool glyph(char16_t c, quint32* index, int* advance)
+        {
+            auto it = glyphs.constFind(c);
+            if (it == glyphs.constEnd()) {
+                quint32 g = 0;
+                int n = 1;
+                const QChar ch(c);
+                if (!raw.isValid() || !raw.glyphIndexesForChars(&ch, 1, &g, &n) || n != 1)
+                    g = 0;
+                QPointF adv;
+                if (g != 0)
+                    raw.advancesForGlyphIndexes(&g, &adv, 1);
+                it = glyphs.insert(c, {g, static_cast<int>(std::lround(adv.x()))});
+            }
+            *index = it->first;
+            *advance = it->second;
+            return it->first != 0;
+        }
+
+        // Lays out text on one line; false when it needs the full text engine.
+        bool layout(const QString& text, QVector<quint32>* indexes, QVector<QPointF>* positions, int* width)
+        {
+            int x = 0;
+            if (indexes) {
+                indexes->resize(text.size());
+                positions->resize(text.size());
+            }
+            for (int i = 0; i < text.size(); ++i) {
+                const QChar c = text.at(i);
+                if (!plainChar(c))
+                    return false;
+                quint32 g;
+                int adv;
+                if (!glyph(c.unicode(), &g, &adv))
+                    return false;
+                if (indexes) {
+                    (*indexes)[i] = g;
+                    (*positions)[i] = QPointF(x, 0);
+                }
+                x += adv;
+            }
+            *width = x;
+            return true;
+        }
+
         int width(const QString& text)
         {
             auto it = widths.constFind(text);
             if (it != widths.constEnd())
                 return *it;
-            const int w = metrics.horizontalAdvance(text);
+            int w = 0;
+            if (!layout(text, nullptr, nullptr, &w))
+                w = metrics.horizontalAdvance(text);
             widths.insert(text, w);
             return w;
+        }
+
+        void draw(QPainter& p, const QPoint& at, const QString& text)
+        {
+            QVector<quint32> indexes;
+            QVector<QPointF> positions;
+            int w = 0;
+            if (!layout(text, &indexes, &positions, &w)) {
+                p.drawText(at, text);
+                return;
+            }
+            QGlyphRun run;
+            run.setRawFont(raw);
+            run.setGlyphIndexes(indexes);
+            run.setPositions(positions);
+            run.setUnderline(font.underline());
+            run.setStrikeOut(font.strikeOut());
+            p.drawGlyphRun(QPointF(at), run);
         }
     };
     Entry& get(const RenderStyle& s)
@@ -58,10 +144,11 @@ public:
         for (const auto& e : m_entries)
             if (e.first == key)
                 return *e.second;
-        QFont f = fontFor(s);
-        QFontMetrics fm(f);
-        m_entries.emplace_back(key, std::make_unique<Entry>(Entry{f, fm, fm.horizontalAdvance(QLatin1Char('#')),
-                                                                  fm.horizontalAdvance(QLatin1Char('0')), {}}));
+        auto entry = std::make_unique<Entry>(Entry{fontFor(s), QFontMetrics(fontFor(s)), QRawFont(), 0, 0, {}, {}});
+        entry->raw = QRawFont::fromFont(entry->font);
+        entry->hashAdvance = entry->metrics.horizontalAdvance(QLatin1Char('#'));
+        entry->zeroAdvance = entry->metrics.horizontalAdvance(QLatin1Char('0'));
+        m_entries.emplace_back(key, std::move(entry));
         return *m_entries.back().second;
     }
 
@@ -302,7 +389,7 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
                 && yBase - fm.ascent() >= clip.top() && yBase + fm.descent() <= clip.bottom() + 1;
             if (!inside)
                 p.setClipRect(clip);
-            p.drawText(QPoint(x, yBase), text);
+            fe.draw(p, QPoint(x, yBase), text);
             if (!inside)
                 p.setClipping(false);
         }
