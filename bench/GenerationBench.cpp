@@ -178,6 +178,27 @@ void BM_Part6_Capture(benchmark::State& state)
 }
 BENCHMARK(BM_Part6_Capture)->Unit(benchmark::kMicrosecond);
 
+// The engine alone: open, fill, save, reopen, render (no clipboard, no files of pictures).
+void BM_EngineSequence(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    const GenerationInput input = ImperialInput(26);
+    for (auto _ : state) {
+        {
+            sheet::automation::Application app;
+            const auto book = app.Workbooks().Open(p.templatePath);
+            Fill(book.ActiveSheet(), input);
+            book.SaveAsScratch(p.workbookPath);
+            app.Quit();
+        }
+        sheet::automation::Application again;
+        benchmark::DoNotOptimize(again.Workbooks().Open(p.workbookPath).ActiveSheet().UsedRange().Picture());
+        again.Quit();
+    }
+}
+BENCHMARK(BM_EngineSequence)->Unit(benchmark::kMicrosecond);
+
 // What the capture is made of: drawing the range, the clipboard, the picture file.
 void BM_Part6a_Render(benchmark::State& state)
 {
