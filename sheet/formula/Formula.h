@@ -34,6 +34,10 @@ struct EvalEnv {
     // Optional: the last used row and column of a sheet, so whole-column ranges such as A:A
     // are not walked cell by cell. The default is the whole sheet.
     virtual void usedExtent(int ixti, int* lastRow, int* lastCol) const;
+    // Optional: the cell that holds the formula (0-based). With it a range used as a single
+    // value reads the cell in the formula's own row or column (=B6:B31*2 in row 10 reads B10)
+    // and ROW() and COLUMN() work; without it those give #VALUE!.
+    virtual bool formulaCell(int* row, int* col) const;
 };
 
 // Evaluates tokens with the spreadsheet's semantics (empty counts 0, text in arithmetic is

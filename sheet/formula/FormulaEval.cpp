@@ -22,6 +22,11 @@ void EvalEnv::usedExtent(int, int* lastRow, int* lastCol) const
     *lastCol = kMaxCols - 1;
 }
 
+bool EvalEnv::formulaCell(int*, int*) const
+{
+    return false;
+}
+
 namespace {
 
 using namespace ptg;
@@ -238,9 +243,23 @@ private:
         case Item::Kind::Area:
             if (i.singleCell())
                 return cell(i.ref.ixti, i.ref.firstRow, i.ref.firstCol);
-            return Value::error(ErrorCode::Value); // needs the formula's own position
+            return intersection(i.ref);
         }
         return {};
+    }
+
+    // A one-column range used as a value reads the cell in the formula's row, a one-row range
+    // the cell in its column; anything else is #VALUE!.
+    Value intersection(const FormulaRef& r) const
+    {
+        int row = 0, col = 0;
+        if (!m_env.formulaCell(&row, &col))
+            return Value::error(ErrorCode::Value);
+        if (r.firstCol == r.lastCol && row >= r.firstRow && row <= r.lastRow)
+            return cell(r.ixti, row, r.firstCol);
+        if (r.firstRow == r.lastRow && col >= r.firstCol && col <= r.lastCol)
+            return cell(r.ixti, r.firstRow, col);
+        return Value::error(ErrorCode::Value);
     }
 
     // Walks a range row by row within the used part of its sheet; f returns false to stop.
@@ -1108,6 +1127,9 @@ private:
             return Item::err(ErrorCode::NA);
         }
         case fn::Row: case fn::Column: case fn::Rows: case fn::Columns: { // ROW, COLUMN, ROWS, COLUMNS
+            int ownRow = 0, ownCol = 0;
+            if (args.empty() && (index == fn::Row || index == fn::Column) && m_env.formulaCell(&ownRow, &ownCol))
+                return Item::num(index == fn::Row ? ownRow + 1 : ownCol + 1);
             if (args.empty() || args[0].kind != Item::Kind::Area)
                 return Item::err(ErrorCode::Value);
             const FormulaRef& r = args[0].ref;

@@ -299,6 +299,26 @@ TEST_F(FormulaEval, UnknownFunctionsAndNamesGiveNameError)
     EXPECT_EQ(evaluateFormula(hex("42 00 01 00"), sheet), err(ErrorCode::Value));
 }
 
+TEST_F(FormulaEval, RangesAsSingleValuesNeedTheFormulasCell)
+{
+    for (int r = 6; r <= 31; ++r)
+        sheet.set(QStringLiteral("B%1").arg(r), r * 10);
+    sheet.set("F1", 7);
+    EXPECT_EQ(eval("=B6:B31*2"), err(ErrorCode::Value)); // position unknown
+    EXPECT_EQ(eval("=ROW()"), err(ErrorCode::Value));
+    sheet.ownRow = 9; // F10
+    sheet.ownCol = 5;
+    EXPECT_EQ(eval("=B6:B31*2"), num(200)); // a column reads the formula's row: B10
+    EXPECT_EQ(eval("=C1:G1+1"), num(8));    // a row reads the formula's column: F1
+    EXPECT_EQ(eval("=ROW()*100+COLUMN()"), num(1006));
+    EXPECT_EQ(eval("=B1:C2"), err(ErrorCode::Value)); // a block has no single cell
+    sheet.ownRow = 0; // A1: outside both
+    sheet.ownCol = 0;
+    EXPECT_EQ(eval("=B6:B31"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=C1:G1"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=ROW(B6:B31)"), num(6));
+}
+
 TEST_F(FormulaEval, ThreeDReferencesReadTheirSheet)
 {
     sheet.set("B6", 5, 0);
