@@ -34,11 +34,25 @@ struct EvalEnv {
     // Optional: the last used row and column of a sheet, so whole-column ranges such as A:A
     // are not walked cell by cell. The default is the whole sheet.
     virtual void usedExtent(int ixti, int* lastRow, int* lastCol) const;
+    // Optional: the cell that holds the formula (0-based). With it a range used as a single
+    // value reads the cell in the formula's own row or column (=B6:B31*2 in row 10 reads B10)
+    // and ROW() and COLUMN() work; without it those give #VALUE!.
+    virtual bool formulaCell(int* row, int* col) const;
 };
 
-// Evaluates tokens with the spreadsheet's semantics (empty counts 0, text in arithmetic is
-// #VALUE!, errors propagate, ...). Never throws for a well-formed token stream; malformed
-// tokens throw FormatError.
+// Evaluates tokens with the spreadsheet's semantics: an empty cell counts 0 in arithmetic
+// and "" in text; text in arithmetic is #VALUE! unless it reads as a number; booleans count
+// 1 and 0; errors propagate, leftmost first; aggregates skip text, booleans and blanks in
+// ranges; NaN and infinite results are #NUM!; text results over 32767 characters #VALUE!.
+// Computed functions: SUM AVERAGE MIN MAX COUNT COUNTA COUNTBLANK PRODUCT MEDIAN STDEV(P)
+// VAR(P) IF CHOOSE AND OR NOT TRUE FALSE NA PI ABS INT TRUNC ROUND ROUNDUP ROUNDDOWN MOD
+// POWER SQRT EXP LN LOG LOG10 SIGN EVEN ODD FLOOR CEILING FACT SIN COS TAN ASIN ACOS ATAN
+// ATAN2 RADIANS DEGREES IS* ERROR.TYPE ROW COLUMN ROWS COLUMNS LEN LEFT RIGHT MID UPPER
+// LOWER TRIM PROPER CONCATENATE REPT EXACT FIND SEARCH SUBSTITUTE REPLACE CHAR CODE T N
+// VALUE TEXT DATE TIME YEAR MONTH DAY WEEKDAY HOUR MINUTE SECOND TODAY NOW DATEVALUE
+// TIMEVALUE COUNTIF SUMIF VLOOKUP HLOOKUP MATCH INDEX SUMPRODUCT SMALL LARGE RANK; any
+// other function and defined names give #NAME?, shared-formula stubs (ptgExp) #N/A.
+// Never throws for a well-formed token stream; malformed tokens throw FormatError.
 Value evaluateFormula(const Bytes& rgce, const EvalEnv& env);
 
 // The formula as it reads after copying it dRow rows and dCol columns away: relative parts

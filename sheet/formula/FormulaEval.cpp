@@ -22,6 +22,11 @@ void EvalEnv::usedExtent(int, int* lastRow, int* lastCol) const
     *lastCol = kMaxCols - 1;
 }
 
+bool EvalEnv::formulaCell(int*, int*) const
+{
+    return false;
+}
+
 namespace {
 
 using namespace ptg;
@@ -58,7 +63,8 @@ enum : int {
     Median = 227, ErrorType = 261, Even = 279, Floor = 285, Ceiling = 288, Odd = 298,
     Concatenate = 336, Power = 337, Radians = 342, Degrees = 343, CountBlank = 347,
     Lookup = 28, Index = 29, Match = 64, HLookup = 101, VLookup = 102, SumProduct = 228, Small = 324,
-    Large = 325, SumIf = 345, CountIf = 346,
+    Large = 325, SumIf = 345, CountIf = 346, Search = 82, IsRef = 105, Proper = 114, Replace = 119,
+    Substitute = 120, Find = 124, DateValue = 140, TimeValue = 141, Rank = 216,
 };
 } // namespace fn
 
@@ -238,9 +244,23 @@ private:
         case Item::Kind::Area:
             if (i.singleCell())
                 return cell(i.ref.ixti, i.ref.firstRow, i.ref.firstCol);
-            return Value::error(ErrorCode::Value); // needs the formula's own position
+            return intersection(i.ref);
         }
         return {};
+    }
+
+    // A one-column range used as a value reads the cell in the formula's row, a one-row range
+    // the cell in its column; anything else is #VALUE!.
+    Value intersection(const FormulaRef& r) const
+    {
+        int row = 0, col = 0;
+        if (!m_env.formulaCell(&row, &col))
+            return Value::error(ErrorCode::Value);
+        if (r.firstCol == r.lastCol && row >= r.firstRow && row <= r.lastRow)
+            return cell(r.ixti, row, r.firstCol);
+        if (r.firstRow == r.lastRow && col >= r.firstCol && col <= r.lastCol)
+            return cell(r.ixti, r.firstRow, col);
+        return Value::error(ErrorCode::Value);
     }
 
     // Walks a range row by row within the used part of its sheet; f returns false to stop.
@@ -594,8 +614,8 @@ private:
         return c;
     }
 
-    // "a*b?" with "~" escaping, case-insensitive, over the whole text.
-    static QRegularExpression wildcardPattern(const QString& pattern)
+    // "a*b?" with "~" escaping, case-insensitive; over the whole text unless `anywhere`.
+    static QRegularExpression wildcardPattern(const QString& pattern, bool anywhere = false)
     {
         QString re;
         for (int i = 0; i < pattern.size(); ++i) {
@@ -609,7 +629,7 @@ private:
             else
                 re += QRegularExpression::escape(QString(c));
         }
-        return QRegularExpression(QRegularExpression::anchoredPattern(re),
+        return QRegularExpression(anywhere ? re : QRegularExpression::anchoredPattern(re),
                                   QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     }
 
@@ -1108,6 +1128,9 @@ private:
             return Item::err(ErrorCode::NA);
         }
         case fn::Row: case fn::Column: case fn::Rows: case fn::Columns: { // ROW, COLUMN, ROWS, COLUMNS
+            int ownRow = 0, ownCol = 0;
+            if (args.empty() && (index == fn::Row || index == fn::Column) && m_env.formulaCell(&ownRow, &ownCol))
+                return Item::num(index == fn::Row ? ownRow + 1 : ownCol + 1);
             if (args.empty() || args[0].kind != Item::Kind::Area)
                 return Item::err(ErrorCode::Value);
             const FormulaRef& r = args[0].ref;
@@ -1304,6 +1327,130 @@ private:
         case fn::SumProduct: return sumProduct(args);
         case fn::Small: return kth(args, false);
         case fn::Large: return kth(args, true);
+        case fn::Find:
+        case fn::Search: {
+            QString what, within;
+            double start = 1;
+            e = text(args, 0, &what);
+            if (e.isEmpty())
+                e = text(args, 1, &within);
+            if (e.isEmpty())
+                e = number(args, 2, &start, 1);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (start < 1 || start > within.size() + 1)
+                return Item::err(ErrorCode::Value);
+            const int from = static_cast<int>(start) - 1;
+            qsizetype at = -1;
+            if (index == fn::Find) {
+                at = within.indexOf(what, from, Qt::CaseSensitive);
+            } else {
+                // SEARCH ignores case and takes * and ? wildcards.
+                const auto m = wildcardPattern(what, true).match(within, from);
+                at = m.hasMatch() ? m.capturedStart() : -1;
+            }
+            return at < 0 ? Item::err(ErrorCode::Value) : Item::num(static_cast<double>(at) + 1);
+        }
+        case fn::Substitute: {
+            QString t, from, to;
+            double nth = 0;
+            e = text(args, 0, &t);
+            if (e.isEmpty())
+                e = text(args, 1, &from);
+            if (e.isEmpty())
+                e = text(args, 2, &to);
+            if (e.isEmpty())
+                e = number(args, 3, &nth, 0);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (from.isEmpty())
+                return Item::val(Value::string(t));
+            if (args.size() < 4 || args[3].kind == Item::Kind::Missing) {
+                t.replace(from, to);
+            } else {
+                if (nth < 1)
+                    return Item::err(ErrorCode::Value);
+                qsizetype at = -1;
+                for (double k = 0; k < nth; ++k) {
+                    at = t.indexOf(from, at + 1);
+                    if (at < 0)
+                        break;
+                }
+                if (at >= 0)
+                    t.replace(at, from.size(), to);
+            }
+            return Item::val(t.size() > kMaxText ? Value::error(ErrorCode::Value) : Value::string(t));
+        }
+        case fn::Replace: {
+            QString t, with;
+            double start = 0, n = 0;
+            e = text(args, 0, &t);
+            if (e.isEmpty())
+                e = number(args, 1, &start);
+            if (e.isEmpty())
+                e = number(args, 2, &n);
+            if (e.isEmpty())
+                e = text(args, 3, &with);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (start < 1 || n < 0)
+                return Item::err(ErrorCode::Value);
+            const int from = static_cast<int>(std::min<double>(start - 1, t.size()));
+            const int count = static_cast<int>(std::min<double>(n, t.size() - from));
+            t.replace(from, count, with);
+            return Item::val(t.size() > kMaxText ? Value::error(ErrorCode::Value) : Value::string(t));
+        }
+        case fn::Proper: {
+            QString t;
+            e = text(args, 0, &t);
+            if (!e.isEmpty())
+                return Item::val(e);
+            bool start = true; // a letter after a non-letter starts a word
+            for (QChar& c : t) {
+                c = start ? c.toUpper() : c.toLower();
+                start = !c.isLetter();
+            }
+            return Item::val(Value::string(t));
+        }
+        case fn::IsRef: return Item::val(Value::boolean(args[0].kind == Item::Kind::Area));
+        case fn::DateValue:
+        case fn::TimeValue: {
+            const Value v = deref(args[0]);
+            if (v.isError())
+                return Item::val(v);
+            if (!v.isString())
+                return Item::err(ErrorCode::Value);
+            const TypedInput in = interpretTypedInput(v.asString(), QLocale(), QString());
+            const int f = in.suggestedFormat;
+            const bool isDate = (f >= 14 && f <= 17) || f == 22;
+            const bool isTime = f >= 18 && f <= 22;
+            if (in.kind != TypedInput::Kind::Number || !(index == fn::DateValue ? isDate : (isTime || isDate)))
+                return Item::err(ErrorCode::Value);
+            return Item::num(index == fn::DateValue ? std::floor(in.number) : in.number - std::floor(in.number));
+        }
+        case fn::Rank: {
+            double x = 0, order = 0;
+            e = number(args, 0, &x);
+            if (e.isEmpty())
+                e = number(args, 2, &order, 0);
+            if (!e.isEmpty())
+                return Item::val(e);
+            if (args[1].kind != Item::Kind::Area)
+                return Item::err(ErrorCode::Value);
+            std::vector<double> v;
+            e = numbers({args[1]}, &v);
+            if (!e.isEmpty())
+                return Item::val(e);
+            double rank = 1;
+            bool present = false;
+            for (double d : v) {
+                if (d == x)
+                    present = true;
+                else if (order == 0 ? d > x : d < x)
+                    rank += 1;
+            }
+            return present ? Item::num(rank) : Item::err(ErrorCode::NA);
+        }
         case fn::Today: return Item::num(dateToSerial(QDate::currentDate()));
         case fn::Now: return Item::val(checked(dateTimeToSerial(QDateTime::currentDateTime())));
         default: return Item::err(ErrorCode::Name);

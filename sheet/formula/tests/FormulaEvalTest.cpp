@@ -230,6 +230,25 @@ TEST_F(FormulaEval, CommonFunctions)
     EXPECT_EQ(eval("=WEEKDAY(38148)"), num(5)); // a Thursday
     EXPECT_EQ(eval("=TEXT(0.375,\"# ?/?\")"), text("3/8"));
     EXPECT_EQ(eval("=1/3&\"\""), text("0.333333333333333"));
+    EXPECT_EQ(eval("=FIND(\"b\",\"abcb\",3)"), num(4));
+    EXPECT_EQ(eval("=FIND(\"B\",\"abc\")"), err(ErrorCode::Value)); // FIND minds case
+    EXPECT_EQ(eval("=SEARCH(\"B?\",\"abcb\")"), num(2));
+    EXPECT_EQ(eval("=SUBSTITUTE(\"a-b-c\",\"-\",\"+\")"), text("a+b+c"));
+    EXPECT_EQ(eval("=SUBSTITUTE(\"a-b-c\",\"-\",\"+\",2)"), text("a-b+c"));
+    EXPECT_EQ(eval("=REPLACE(\"abcdef\",2,3,\"X\")"), text("aXef"));
+    EXPECT_EQ(eval("=PROPER(\"fitness PROGRESS o'neil\")"), text("Fitness Progress O'Neil"));
+    EXPECT_EQ(eval("=DATEVALUE(\"6/10/2004\")"), num(38148));
+    EXPECT_EQ(eval("=TIMEVALUE(\"6:00 PM\")"), num(0.75));
+    EXPECT_EQ(eval("=DATEVALUE(\"soon\")"), err(ErrorCode::Value));
+    sheet.set("C1", 10);
+    sheet.set("C2", 30);
+    sheet.set("C3", 20);
+    EXPECT_EQ(eval("=RANK(20,C1:C3)"), num(2));
+    EXPECT_EQ(eval("=RANK(20,C1:C3,1)"), num(2));
+    EXPECT_EQ(eval("=RANK(30,C1:C3,1)"), num(3));
+    EXPECT_EQ(eval("=RANK(25,C1:C3)"), err(ErrorCode::NA));
+    EXPECT_EQ(eval("=ISREF(C1)"), Value::boolean(true));
+    EXPECT_EQ(eval("=ISREF(1)"), Value::boolean(false));
 }
 
 TEST_F(FormulaEval, CriteriaAndLookups)
@@ -297,6 +316,26 @@ TEST_F(FormulaEval, UnknownFunctionsAndNamesGiveNameError)
     EXPECT_EQ(evaluateFormula(hex("23 01 00 00 00"), sheet), err(ErrorCode::Name));
     // A known function with the wrong number of arguments in the tokens.
     EXPECT_EQ(evaluateFormula(hex("42 00 01 00"), sheet), err(ErrorCode::Value));
+}
+
+TEST_F(FormulaEval, RangesAsSingleValuesNeedTheFormulasCell)
+{
+    for (int r = 6; r <= 31; ++r)
+        sheet.set(QStringLiteral("B%1").arg(r), r * 10);
+    sheet.set("F1", 7);
+    EXPECT_EQ(eval("=B6:B31*2"), err(ErrorCode::Value)); // position unknown
+    EXPECT_EQ(eval("=ROW()"), err(ErrorCode::Value));
+    sheet.ownRow = 9; // F10
+    sheet.ownCol = 5;
+    EXPECT_EQ(eval("=B6:B31*2"), num(200)); // a column reads the formula's row: B10
+    EXPECT_EQ(eval("=C1:G1+1"), num(8));    // a row reads the formula's column: F1
+    EXPECT_EQ(eval("=ROW()*100+COLUMN()"), num(1006));
+    EXPECT_EQ(eval("=B1:C2"), err(ErrorCode::Value)); // a block has no single cell
+    sheet.ownRow = 0; // A1: outside both
+    sheet.ownCol = 0;
+    EXPECT_EQ(eval("=B6:B31"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=C1:G1"), err(ErrorCode::Value));
+    EXPECT_EQ(eval("=ROW(B6:B31)"), num(6));
 }
 
 TEST_F(FormulaEval, ThreeDReferencesReadTheirSheet)

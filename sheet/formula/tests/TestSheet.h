@@ -61,10 +61,20 @@ struct TestSheet : EvalEnv, FormulaEnv {
         *lastRow = 99;
         *lastCol = 25;
     }
+    bool formulaCell(int* row, int* col) const override
+    {
+        if (ownRow < 0)
+            return false;
+        *row = ownRow;
+        *col = ownCol;
+        return true;
+    }
     int ixtiForSheet(const QString& name) const override { return static_cast<int>(sheetNames.indexOf(name)); }
     QString sheetForIxti(int ixti) const override { return sheetNames.value(ixti); }
 
     mutable int reads = 0;
+    int ownRow = -1; // the formula's cell, when a test sets one
+    int ownCol = -1;
 };
 
 inline Bytes hex(const char* text)
