@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QLocale>
+
+namespace sheet {
+
+class Workbook;
+
+// Everything a person debugging a workbook wants to see, as JSON: the sheets in order with
+// their kinds, the active sheet, and per worksheet its used range and every cell (address,
+// shown text, raw value with its type, number format, formula text); per chart sheet its
+// series with their references and axis group. Shown texts use `locale`.
+QJsonObject dumpWorkbook(const Workbook& book, const QLocale& locale);
+
+} // namespace sheet

@@ -1,0 +1,236 @@
+// Runs the built sheet-tool on workbooks made here with the engine and checks what it prints,
+// writes and how it fails.
+#include "Workbook.h"
+#include "Render.h"
+#include "charts/Chart.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace sheet;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ToolRun runTool(const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "en_US.UTF-8");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(SHEET_TOOL), args);
+    EXPECT_TRUE(p.waitForFinished(60000)) << "sheet-tool did not finish";
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+// The value at a dotted path such as "sheets.0.cells" or "value.type".
+QJsonValue at(QJsonValue v, const char* path)
+{
+    for (const QString& key : QString::fromLatin1(path).split(QLatin1Char('.'))) {
+        bool index = false;
+        const int i = key.toInt(&index);
+        v = index ? v.toArray().at(i) : v.toObject().value(key);
+    }
+    return v;
+}
+QString text(const QJsonValue& v, const char* path) { return at(v, path).toString(); }
+double number(const QJsonValue& v, const char* path) { return at(v, path).toDouble(); }
+
+QJsonObject cellAt(const QJsonValue& sheet, const char* address)
+{
+    for (const QJsonValue& c : at(sheet, "cells").toArray())
+        if (text(c, "address") == QLatin1String(address))
+            return c.toObject();
+    return {};
+}
+
+class SheetTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        Workbook book;
+        const int data = book.addWorksheet("Data");
+        Worksheet& ws = *book.worksheet(data);
+        ws.setText(0, 0, "Weight");
+        ws.setNumber(0, 1, 72.5);
+        const auto baseXf = static_cast<std::uint16_t>(book.defaultCellXf());
+        ws.setCellXf(0, 1, book.xfWithFormat(baseXf, book.addNumberFormat("0.00")));
+        ws.setFormula(1, 1, "=B1*2");
+        ws.setBool(2, 2, true);
+        ws.setColumnWidth(0, 0, 20 * 256);
+
+        Chart chart;
+        ChartSeries weight;
+        weight.values = SheetRange::column(data, 1, 0, 1);
+        weight.categories = SheetRange::column(data, 0, 0, 1);
+        weight.nameCell = SheetRange::cell(data, 0, 0);
+        ChartSeries other = weight;
+        other.nameCell = SheetRange();
+        other.name = "Flag";
+        other.values = SheetRange::column(data, 2, 0, 2);
+        other.secondaryAxis = true;
+        chart.series = {weight, other};
+        book.addChartSheet("Weight Chart",
+                           writeChartSheetBody(chart, [&](int s) { return book.externSheetIndex(s); }));
+        book.setActiveSheet(data);
+        book.setTemplate(true);
+        book.save(path("book.xlt"));
+    }
+
+    QString path(const char* name) const { return dir.filePath(name); }
+
+    QJsonObject dump(const QString& file)
+    {
+        const ToolRun r = runTool({"dump", file});
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << r.out.constData();
+        return doc.object();
+    }
+
+    // A failure is status 1 with exactly one line on standard error, and nothing written.
+    void expectFailure(const QStringList& args, const char* expected)
+    {
+        const ToolRun r = runTool(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.endsWith('\n')) << r.err.constData();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+        EXPECT_TRUE(r.err.contains(expected)) << r.err.constData();
+        EXPECT_FALSE(QFile::exists(path("out.xls")));
+        EXPECT_FALSE(QFile::exists(path("out.png")));
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(SheetTool, DumpListsSheetsCellsAndChartSeries)
+{
+    const QJsonObject root = dump(path("book.xlt"));
+    EXPECT_EQ(text(root, "activeSheet"), "Data");
+    EXPECT_TRUE(at(root, "template").toBool());
+    ASSERT_EQ(at(root, "sheets").toArray().size(), 2);
+    const QJsonValue data = at(root, "sheets.0");
+    const QJsonValue chart = at(root, "sheets.1");
+    EXPECT_EQ(text(data, "name") + text(data, "kind"), "Dataworksheet");
+    EXPECT_EQ(text(chart, "name") + text(chart, "kind"), "Weight Chartchart");
+    EXPECT_EQ(text(data, "usedRange"), "A1:C3");
+    EXPECT_EQ(at(data, "cells").toArray().size(), 4);
+
+    const QJsonObject b1 = cellAt(data, "B1");
+    EXPECT_EQ(text(b1, "shown") + " " + text(b1, "numberFormat") + " " + text(b1, "value.type"), "72.50 0.00 number");
+    EXPECT_DOUBLE_EQ(number(b1, "value.value"), 72.5);
+    EXPECT_TRUE(at(b1, "formula").isNull());
+    EXPECT_EQ(text(cellAt(data, "B2"), "formula"), "=B1*2");
+    EXPECT_DOUBLE_EQ(number(cellAt(data, "B2"), "value.value"), 145);
+    EXPECT_EQ(text(cellAt(data, "C3"), "value.type"), "bool");
+    EXPECT_EQ(text(cellAt(data, "C3"), "shown"), "TRUE");
+
+    ASSERT_EQ(at(chart, "series").toArray().size(), 2);
+    EXPECT_EQ(text(chart, "series.0.nameRef"), "Data!$A$1");
+    EXPECT_EQ(text(chart, "series.0.values"), "Data!$B$1:$B$2");
+    EXPECT_EQ(text(chart, "series.0.categories"), "Data!$A$1:$A$2");
+    EXPECT_EQ(text(chart, "series.0.axis"), "primary");
+    EXPECT_TRUE(at(chart, "series.1.nameRef").isNull());
+    EXPECT_EQ(text(chart, "series.1.name"), "Flag");
+    EXPECT_EQ(text(chart, "series.1.values"), "Data!$C$1:$C$3");
+    EXPECT_EQ(text(chart, "series.1.axis"), "secondary");
+}
+
+TEST_F(SheetTool, SetTypesTextsAndSavesAWorkbook)
+{
+    const QString out = path("out.xls");
+    const ToolRun r = runTool(
+        {"set", path("book.xlt"), out, "D4=6/10/2004", "C5==B1*2", "B1=80", "A1=", "E2=hello = world"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.err.isEmpty());
+
+    const QJsonObject root = dump(out);
+    EXPECT_FALSE(at(root, "template").toBool()); // format 56 is a workbook
+    EXPECT_EQ(at(root, "sheets").toArray().size(), 2); // the chart sheet stays
+    const QJsonValue data = at(root, "sheets.0");
+    EXPECT_DOUBLE_EQ(number(cellAt(data, "D4"), "value.value"), 38148);
+    EXPECT_EQ(text(cellAt(data, "D4"), "shown"), "6/10/2004");
+    EXPECT_EQ(text(cellAt(data, "C5"), "formula"), "=B1*2");
+    EXPECT_DOUBLE_EQ(number(cellAt(data, "C5"), "value.value"), 160);
+    // A cell with a format of its own keeps it; formulas on a changed cell are recomputed.
+    EXPECT_EQ(text(cellAt(data, "B1"), "shown"), "80.00");
+    EXPECT_DOUBLE_EQ(number(cellAt(data, "B2"), "value.value"), 160);
+    EXPECT_EQ(text(cellAt(data, "E2"), "value.value"), "hello = world");
+    EXPECT_NE(text(cellAt(data, "A1"), "value.type"), "string");
+}
+
+TEST_F(SheetTool, RenderWritesTheUsedRangeOrTheGivenOne)
+{
+    const auto book = Workbook::load(path("book.xlt"));
+    const Worksheet& ws = *book->worksheet(0);
+    const QSize usedSize = renderRange(ws, 0, 0, 2, 2).size();
+    const QSize smallSize = renderRange(ws, 0, 0, 0, 1).size();
+    ASSERT_NE(usedSize, smallSize);
+
+    const QString png = path("out.png");
+    ToolRun r = runTool({"render", path("book.xlt"), png});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QImage(png, "PNG").size(), usedSize);
+    r = runTool({"render", path("book.xlt"), png, "A1:B1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QImage(png, "PNG").size(), smallSize);
+}
+
+TEST_F(SheetTool, FailuresExitOneWithOneLine)
+{
+    const QString book = path("book.xlt");
+    const QString out = path("out.xls");
+    expectFailure({"dump", path("missing.xls")}, "missing.xls");
+
+    QFile text(path("notes.xls"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("just some text, not a workbook\n");
+    text.close();
+    expectFailure({"dump", text.fileName()}, "notes.xls");
+
+    expectFailure({"set", book, out, "B=3"}, "'B' is not a cell name");
+    expectFailure({"set", book, out, "A1=1", "IW1=2"}, "'IW1'");
+    expectFailure({"set", book, out, "C1==SUM("}, "C1");
+    expectFailure({"render", book, path("out.png"), "A1:"}, "'A1:'");
+    expectFailure({"render", book, dir.filePath("no/such/dir/x.png")}, "x.png");
+
+    expectFailure({}, "usage:");
+    expectFailure({"frobnicate", book}, "usage:");
+    expectFailure({"set", book, out}, "usage:");
+    expectFailure({"set", book, out, "B1"}, "usage:");
+
+    auto chartActive = Workbook::load(book);
+    chartActive->setActiveSheet(1);
+    chartActive->save(path("chart-active.xls"));
+    expectFailure({"set", path("chart-active.xls"), out, "A1=1"}, "not a worksheet");
+    expectFailure({"render", path("chart-active.xls"), path("out.png")}, "not a worksheet");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The in-process pictures the tool's are compared with need fonts.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
