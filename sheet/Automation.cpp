@@ -180,6 +180,8 @@ void Workbook::SaveAs(const QString& path, int FileFormat) const
     auto book = lock();
     if (FileFormat != xlExcel8 && FileFormat != xlWorkbookNormal)
         throw Error(QStringLiteral("File format %1 is not supported; use 56 or -4143").arg(FileFormat));
+    // Both formats are ordinary workbooks: a template saved this way stops being one.
+    book->book->setTemplate(false);
     book->book->save(path);
     book->path = QFileInfo(path).absoluteFilePath();
 }
@@ -189,6 +191,7 @@ void Workbook::SaveAsScratch(const QString& path, int FileFormat) const
     auto book = lock();
     if (FileFormat != xlExcel8 && FileFormat != xlWorkbookNormal)
         throw Error(QStringLiteral("File format %1 is not supported; use 56 or -4143").arg(FileFormat));
+    book->book->setTemplate(false);
     book->book->save(path, sheet::Workbook::Durability::Scratch);
     book->path = QFileInfo(path).absoluteFilePath();
 }

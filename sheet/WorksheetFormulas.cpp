@@ -95,8 +95,8 @@ void Worksheet::setInput(int row, int col, const QString& text, const QLocale& l
         setNumber(row, col, typed.number);
         // A date (or percentage...) typed into a General cell takes a matching format; a cell
         // with a format of its own keeps it.
-        const int ifmt = xf < m_book->xfCount() ? m_book->xf(xf).format : 0;
-        if (typed.suggestedFormat >= 0 && ifmt == 0)
+        // Other writers store General as a custom format of its own: compare the code.
+        if (typed.suggestedFormat >= 0 && isGeneralFormat(code))
             m_cells[cellKey(row, col)].xf =
                 m_book->xfWithFormat(xf, static_cast<std::uint16_t>(typed.suggestedFormat));
         return;
@@ -116,8 +116,7 @@ void Worksheet::setDate(int row, int col, const QDate& date)
         serial -= 1462;
     const std::uint16_t xf = cellXf(row, col);
     setNumber(row, col, serial);
-    const int ifmt = xf < m_book->xfCount() ? m_book->xf(xf).format : 0;
-    if (ifmt == 0)
+    if (isGeneralFormat(m_book->xfNumberFormat(xf)))
         m_cells[cellKey(row, col)].xf = m_book->xfWithFormat(xf, 14);
 }
 

@@ -99,6 +99,7 @@ TEST_F(GenerationTest, ImperialExampleFillsTemplateAndShowsPreview)
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/temp.bmp")));
     EXPECT_FALSE(QFileInfo::exists(programFolder.filePath(QStringLiteral("temp.bmp"))));
 
+    EXPECT_FALSE(book->isTemplate()); // a workbook, though it began as the template
     ASSERT_EQ(book->sheetCount(), 4);
     EXPECT_TRUE(book->sheet(1).isChart());
     const sheet::Worksheet* data = book->worksheet(book->activeSheet());

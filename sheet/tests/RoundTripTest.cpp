@@ -5,6 +5,7 @@
 #include "RecordStream.h"
 #include "Workbook.h"
 #include "formula/DateSerial.h"
+#include "formula/NumberFormat.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
@@ -210,6 +211,21 @@ TEST(ReferenceWorkbook, TypedEntriesFlowIntoFormulasAndSurviveSave)
         if (stream[i] == 0x09 && stream[i + 1] == 0x08 && stream[i + 2] == 16 && stream[i + 6] == 0x20 && stream[i + 7] == 0)
             ++charts;
     EXPECT_EQ(charts, 3);
+}
+
+TEST(ReferenceWorkbook, DateTypedIntoGeneralCellOfAnotherWriterShowsAsDate)
+{
+    auto book = openReference("reference-imperial.xls");
+    Worksheet* data = book->worksheet(0);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    // An untouched cell: its format is the file's own General, whatever index it has.
+    ASSERT_TRUE(isGeneralFormat(book->xfNumberFormat(data->cellXf(40, 2))));
+    data->setInput(40, 2, QStringLiteral("6/10/2004"), us);
+    EXPECT_EQ(data->value(40, 2), Value::number(38148));
+    EXPECT_TRUE(isDateFormat(book->xfNumberFormat(data->cellXf(40, 2))));
+    data->setDate(41, 2, QDate(2004, 7, 1));
+    EXPECT_EQ(data->value(41, 2), Value::number(38169));
+    EXPECT_TRUE(isDateFormat(book->xfNumberFormat(data->cellXf(41, 2))));
 }
 
 } // namespace
