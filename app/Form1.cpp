@@ -31,11 +31,6 @@
 
 namespace {
 
-QRect Twips(int left, int top, int width, int height)
-{
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
-
 // A list column's default width (1440 twips).
 constexpr int DefaultColumnTwips = 1440;
 
@@ -56,30 +51,30 @@ Form1::Form1(QWidget* parent)
         return pushButton;
     };
     m_buttons = {
-        button(1, QStringLiteral("Start Creating Template"), Twips(120, 120, 7800, 405)),
-        button(2, QStringLiteral("Add New Entry"), Twips(120, 4670, 3840, 405)),
-        button(3, QStringLiteral("Delete Selected Entry"), Twips(4080, 4670, 3840, 405)),
-        button(4, QStringLiteral("Edit Selected Entry"), Twips(120, 5180, 3840, 405)),
-        button(5, QStringLiteral("Clear List"), Twips(4080, 5180, 3840, 405)),
-        button(6, QStringLiteral("Help"), Twips(120, 630, 3840, 405)),
-        button(7, QStringLiteral("Load Sample/Example Data"), Twips(4080, 630, 3840, 405)),
+        button(1, QStringLiteral("Start Creating Template"), TwipsRect(120, 120, 7800, 405)),
+        button(2, QStringLiteral("Add New Entry"), TwipsRect(120, 4670, 3840, 405)),
+        button(3, QStringLiteral("Delete Selected Entry"), TwipsRect(4080, 4670, 3840, 405)),
+        button(4, QStringLiteral("Edit Selected Entry"), TwipsRect(120, 5180, 3840, 405)),
+        button(5, QStringLiteral("Clear List"), TwipsRect(4080, 5180, 3840, 405)),
+        button(6, QStringLiteral("Help"), TwipsRect(120, 630, 3840, 405)),
+        button(7, QStringLiteral("Load Sample/Example Data"), TwipsRect(4080, 630, 3840, 405)),
     };
 
     m_frame1 = new QGroupBox(QStringLiteral("Gender"), this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(Twips(120, 1110, 3840, 825));
+    m_frame1->setGeometry(TwipsRect(120, 1110, 3840, 825));
     m_controls.Option1 = new QRadioButton(QStringLiteral("Male"), m_frame1);
     m_controls.Option1->setObjectName(QStringLiteral("Option1"));
-    m_controls.Option1->setGeometry(Twips(240, 345, 975, 255));
+    m_controls.Option1->setGeometry(TwipsRect(240, 345, 975, 255));
     m_controls.Option2 = new QRadioButton(QStringLiteral("Female"), m_frame1);
     m_controls.Option2->setObjectName(QStringLiteral("Option2"));
-    m_controls.Option2->setGeometry(Twips(1440, 345, 975, 255));
+    m_controls.Option2->setGeometry(TwipsRect(1440, 345, 975, 255));
     // "Male" is selected in the design.
     m_controls.Option1->setChecked(true);
 
     m_frame2 = new QGroupBox(QStringLiteral("Height"), this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
-    m_frame2->setGeometry(Twips(4080, 1110, 3840, 825));
+    m_frame2->setGeometry(TwipsRect(4080, 1110, 3840, 825));
     auto label = [this](int index, const QString& caption, int left, int top) {
         auto* text = new QLabel(caption, m_frame2);
         text->setObjectName(QStringLiteral("Label1_%1").arg(index));
@@ -90,15 +85,15 @@ Form1::Form1(QWidget* parent)
     m_controls.Label1[0] = label(0, QStringLiteral("Feet:"), 240, 345);
     m_controls.Text1 = new QLineEdit(m_frame2);
     m_controls.Text1->setObjectName(QStringLiteral("Text1"));
-    m_controls.Text1->setGeometry(Twips(840, 300, 855, 345));
+    m_controls.Text1->setGeometry(TwipsRect(840, 300, 855, 345));
     m_controls.Label1[1] = label(1, QStringLiteral("Inches:"), 1920, 345);
     m_controls.Text2 = new QLineEdit(m_frame2);
     m_controls.Text2->setObjectName(QStringLiteral("Text2"));
-    m_controls.Text2->setGeometry(Twips(2760, 300, 855, 345));
+    m_controls.Text2->setGeometry(TwipsRect(2760, 300, 855, 345));
 
     auto* list = new QTreeWidget(this);
     list->setObjectName(QStringLiteral("ListView1"));
-    list->setGeometry(Twips(120, 2040, 7800, 2535));
+    list->setGeometry(TwipsRect(120, 2040, 7800, 2535));
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
     list->setUniformRowHeights(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 // Fixed texts of the product, kept in one place.
@@ -28,3 +29,8 @@ inline const QString SkinFileName = QStringLiteral("x/o.cjs");
 // Geometry is designed in twips; the screen has 15 twips to a logical pixel.
 constexpr int TwipsPerPixel = 15;
 constexpr int Px(int twips) { return twips / TwipsPerPixel; }
+// A control's place given in twips.
+inline QRect TwipsRect(int left, int top, int width, int height)
+{
+    return QRect(Px(left), Px(top), Px(width), Px(height));
+}

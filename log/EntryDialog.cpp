@@ -19,11 +19,6 @@
 
 namespace {
 
-QRect Twips(int left, int top, int width, int height)
-{
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
-
 QLineEdit* MakeText(QWidget* parent, int n, const QRect& geometry)
 {
     auto* text = new QLineEdit(parent);
@@ -161,19 +156,19 @@ Form3::Form3(QTreeWidget* list, QWidget* parent)
         box->setGeometry(geometry);
         return box;
     };
-    QGroupBox* date = frame(QStringLiteral("Frame1"), QStringLiteral("Date"), Twips(120, 120, 7800, 870));
+    QGroupBox* date = frame(QStringLiteral("Frame1"), QStringLiteral("Date"), TwipsRect(120, 120, 7800, 870));
     m_picker->setParent(date);
-    m_picker->setGeometry(Twips(240, 300, 7335, 375));
+    m_picker->setGeometry(TwipsRect(240, 300, 7335, 375));
 
-    const QRect box = Twips(240, 300, 3360, 345);
-    QGroupBox* weight = frame(QStringLiteral("Frame2"), QStringLiteral("Weight (lbs):"), Twips(120, 1060, 3840, 825));
-    QGroupBox* waist = frame(QStringLiteral("Frame3"), QStringLiteral("Waist (inch):"), Twips(4080, 1060, 3840, 825));
-    QGroupBox* chest = frame(QStringLiteral("Frame5"), QStringLiteral("Chest (inch):"), Twips(120, 1950, 3840, 825));
-    QGroupBox* hips = frame(QStringLiteral("Frame6"), QStringLiteral("Hips (inch):"), Twips(4080, 1950, 3840, 825));
+    const QRect box = TwipsRect(240, 300, 3360, 345);
+    QGroupBox* weight = frame(QStringLiteral("Frame2"), QStringLiteral("Weight (lbs):"), TwipsRect(120, 1060, 3840, 825));
+    QGroupBox* waist = frame(QStringLiteral("Frame3"), QStringLiteral("Waist (inch):"), TwipsRect(4080, 1060, 3840, 825));
+    QGroupBox* chest = frame(QStringLiteral("Frame5"), QStringLiteral("Chest (inch):"), TwipsRect(120, 1950, 3840, 825));
+    QGroupBox* hips = frame(QStringLiteral("Frame6"), QStringLiteral("Hips (inch):"), TwipsRect(4080, 1950, 3840, 825));
     m_texts = {MakeText(weight, 1, box), MakeText(chest, 2, box), MakeText(waist, 3, box), MakeText(hips, 4, box)};
 
-    m_save->setGeometry(Twips(120, 2910, 3840, 405));
-    m_cancel->setGeometry(Twips(4080, 2910, 3840, 405));
+    m_save->setGeometry(TwipsRect(120, 2910, 3840, 405));
+    m_cancel->setGeometry(TwipsRect(4080, 2910, 3840, 405));
 
     // Screen order, not field order.
     setTabOrder(m_picker, Text(1));
@@ -205,18 +200,18 @@ Form4::Form4(QTreeWidget* list, QWidget* parent)
         return caption;
     };
     label(0, 120, 195, 600);
-    m_picker->setGeometry(Twips(600, 120, 1455, 375));
+    m_picker->setGeometry(TwipsRect(600, 120, 1455, 375));
 
     const int tops[] = {720, 1200, 1680};
     for (int n = 1; n <= 6; ++n) {
         const bool left = n <= 3;
         const int top = tops[(n - 1) % 3];
         label(n, left ? 120 : 2640, top + 75, left ? 1320 : 3840);
-        m_texts.append(MakeText(this, n, Twips(left ? 1320 : 3840, top, 960, 375)));
+        m_texts.append(MakeText(this, n, TwipsRect(left ? 1320 : 3840, top, 960, 375)));
     }
 
-    m_save->setGeometry(Twips(120, 2520, 2280, 405));
-    m_cancel->setGeometry(Twips(2520, 2520, 2280, 405));
+    m_save->setGeometry(TwipsRect(120, 2520, 2280, 405));
+    m_cancel->setGeometry(TwipsRect(2520, 2520, 2280, 405));
 
     setTabOrder(m_picker, Text(1));
     for (int n = 1; n < 6; ++n)

@@ -26,29 +26,15 @@
 
 namespace {
 
-QRect Twips(int left, int top, int width, int height)
-{
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
-
 int PixelsOf(int twips)
 {
     return static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixel)));
-}
-
-QFont BoldArial(double points)
-{
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSizeF(points);
-    f.setBold(true);
-    return f;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& at)
 {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
-    b->setFont(BoldArial(11.25));
     b->setGeometry(at);
     b->setAutoDefault(false);
     return b;
@@ -63,13 +49,12 @@ Form2::Form2(QWidget* mainWindow)
     , m_programEnd([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("Form2"));
-    setFont(BoldArial(9));
     setFixedSize(Px(9840), Px(9390));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     m_picture2 = new QFrame(this);
     m_picture2->setObjectName(QStringLiteral("Picture2"));
-    m_picture2->setGeometry(Twips(120, 120, 9330, 7425));
+    m_picture2->setGeometry(TwipsRect(120, 120, 9330, 7425));
     m_picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_picture2->setLineWidth(PreviewGeometry::kViewportBorder / TwipsPerPixel);
     m_picture2->setAutoFillBackground(true);
@@ -83,7 +68,7 @@ Form2::Form2(QWidget* mainWindow)
     inner->setGeometry(m_picture2->contentsRect());
     m_picture1 = new QLabel(inner);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
-    m_picture1->setGeometry(Twips(0, 0, 2340, 3435));
+    m_picture1->setGeometry(TwipsRect(0, 0, 2340, 3435));
     m_picture1->setAutoFillBackground(true);
     m_picture1->setPalette(white);
     m_picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -91,10 +76,10 @@ Form2::Form2(QWidget* mainWindow)
 
     m_vScroll1 = new QScrollBar(Qt::Vertical, this);
     m_vScroll1->setObjectName(QStringLiteral("VScroll1"));
-    m_vScroll1->setGeometry(Twips(9450, 120, 255, 7425));
+    m_vScroll1->setGeometry(TwipsRect(9450, 120, 255, 7425));
     m_hScroll1 = new QScrollBar(Qt::Horizontal, this);
     m_hScroll1->setObjectName(QStringLiteral("HScroll1"));
-    m_hScroll1->setGeometry(Twips(120, 7545, 9330, 255));
+    m_hScroll1->setGeometry(TwipsRect(120, 7545, 9330, 255));
     for (QScrollBar* bar : {m_hScroll1, m_vScroll1}) {
         bar->setRange(0, 32767);
         bar->setSingleStep(1);
@@ -103,11 +88,11 @@ Form2::Form2(QWidget* mainWindow)
 
     m_frame1 = new QGroupBox(QStringLiteral("Zoom:"), this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(Twips(120, 7860, 9600, 855));
-    m_zoomIn = MakeButton(m_frame1, "PushButton1", QStringLiteral("Zoom In"), Twips(240, 300, 4440, 405));
-    m_zoomOut = MakeButton(m_frame1, "PushButton2", QStringLiteral("Zoom Out"), Twips(4800, 300, 4560, 405));
-    m_save = MakeButton(this, "PushButton6", QStringLiteral("Save Results To Excel File"), Twips(4920, 8850, 4800, 405));
-    m_back = MakeButton(this, "PushButton8", QStringLiteral("< Back"), Twips(120, 8850, 4680, 405));
+    m_frame1->setGeometry(TwipsRect(120, 7860, 9600, 855));
+    m_zoomIn = MakeButton(m_frame1, "PushButton1", QStringLiteral("Zoom In"), TwipsRect(240, 300, 4440, 405));
+    m_zoomOut = MakeButton(m_frame1, "PushButton2", QStringLiteral("Zoom Out"), TwipsRect(4800, 300, 4560, 405));
+    m_save = MakeButton(this, "PushButton6", QStringLiteral("Save Results To Excel File"), TwipsRect(4920, 8850, 4800, 405));
+    m_back = MakeButton(this, "PushButton8", QStringLiteral("< Back"), TwipsRect(120, 8850, 4680, 405));
 
     setTabOrder(m_hScroll1, m_vScroll1);
     setTabOrder(m_vScroll1, m_zoomIn);
@@ -132,6 +117,7 @@ Form2::Form2(QWidget* mainWindow)
         syncFromModel();
     });
 
+    ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);
     Form_Load();
 }
