@@ -178,10 +178,7 @@ void Form2::Form_Activate()
     if (!m_firstActivation)
         return;
     Guarded proc(QStringLiteral("Form2.Form_Activate"));
-    proc(10, [&] {
-        m_original = m_loaded;
-        m_geo.setPictureSize(m_original.width() * TwipsPerPixel, m_original.height() * TwipsPerPixel);
-    });
+    proc(10, [&] { m_original = m_loaded; });
     proc(20, [&] {
         m_geo.setUp(m_original.width() * TwipsPerPixel, m_original.height() * TwipsPerPixel);
         // setUp has redrawn when the picture fits the zoom limits; paint what the model holds.

@@ -4,7 +4,6 @@
 #include "Workbook.h"
 #include "Worksheet.h"
 #include "Xf.h"
-#include "formula/NumberFormat.h"
 #include "render/SheetRenderer.h"
 
 #include <cmath>
@@ -71,7 +70,7 @@ public:
         case Value::Type::Bool: out.kind = RenderCell::Kind::Bool; break;
         case Value::Type::Error: out.kind = RenderCell::Kind::Error; break;
         }
-        out.text = formatValue(v, m_book.xfNumberFormat(xfIndex), QLocale());
+        out.text = m_sheet.displayText(row, col, QLocale());
         if (out.kind == RenderCell::Kind::Text && out.text.isEmpty())
             out.kind = RenderCell::Kind::Empty;
         return out;
