@@ -1,5 +1,5 @@
 // Chart generation from the click to a preview ready to show, and its parts.
-#include "Automation.h"
+#include "automation/Automation.h"
 #include "Excel1.h"
 #include "Form2.h"
 #include "Generation.h"

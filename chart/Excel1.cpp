@@ -1,6 +1,6 @@
 #include "Excel1.h"
 
-#include "Automation.h"
+#include "automation/Automation.h"
 
 #include "Failure.h"
 #include "Guarded.h"

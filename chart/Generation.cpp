@@ -1,6 +1,6 @@
 #include "Generation.h"
 
-#include "Automation.h"
+#include "automation/Automation.h"
 #include "EntryDate.h"
 #include "Excel1.h"
 #include "TemplateResources.h"

@@ -1,8 +1,8 @@
 #include "TemplateDefinitions.h"
 
-#include "Error.h"
-#include "Workbook.h"
-#include "Worksheet.h"
+#include "model/Error.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
 
 #include <QDate>
 #include <cmath>

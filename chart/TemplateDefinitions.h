@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Bytes.h"
+#include "biff/Bytes.h"
 #include "charts/Chart.h"
 
 #include <QString>

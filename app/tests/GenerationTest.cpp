@@ -1,4 +1,4 @@
-#include "Automation.h"
+#include "automation/Automation.h"
 #include "EntryList.h"
 #include "Excel1.h"
 #include "Form1.h"
@@ -6,9 +6,9 @@
 #include "Main.h"
 #include "MessageBox.h"
 #include "TestSupport.h"
-#include "Workbook.h"
+#include "model/Workbook.h"
 #include "formula/NumberFormat.h"
-#include "Worksheet.h"
+#include "model/Worksheet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "Excel1.h"
 
-#include "Automation.h"
+#include "automation/Automation.h"
 #include "MessageBox.h"
 #include "TestSupport.h"
-#include "Workbook.h"
-#include "Worksheet.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
 
 #include <QFile>
 #include <QImage>

@@ -2,8 +2,8 @@
 // must see the same sheets, chart series and values, and LibreOffice must draw the charts.
 #include "TemplateDefinitions.h"
 
-#include "Workbook.h"
-#include "Worksheet.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
 
 #include <QDir>
 #include <QLocale>

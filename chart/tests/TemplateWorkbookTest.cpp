@@ -1,8 +1,8 @@
 #include "TemplateDefinitions.h"
 #include "TemplateResources.h"
 
-#include "Workbook.h"
-#include "Worksheet.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
 #include "charts/Chart.h"
 
 #include <QDate>

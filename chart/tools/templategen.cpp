@@ -1,7 +1,7 @@
 // Writes the chart template workbooks the program embeds: templategen <output folder>.
 #include "TemplateDefinitions.h"
 
-#include "Error.h"
+#include "model/Error.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The engine's part of making a chart workbook: open the template, type 26 rows, clear the
 // rest, recalculate, save, open the result again.
-#include "Compound.h"
-#include "Workbook.h"
+#include "biff/Compound.h"
+#include "model/Workbook.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "charts/Chart.h"
 
-#include "Error.h"
+#include "model/Error.h"
 
 namespace sheet {
 

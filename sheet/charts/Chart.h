@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Record.h"
+#include "biff/Record.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Bytes.h"
-#include "Value.h"
+#include "biff/Bytes.h"
+#include "model/Value.h"
 
 #include <QString>
 #include <vector>

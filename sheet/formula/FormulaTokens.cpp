@@ -1,6 +1,6 @@
 #include "FormulaTokens.h"
 
-#include "Error.h"
+#include "model/Error.h"
 
 #include <QRegularExpression>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 // Token layout shared by the formula parser, printer, evaluator and shifter. Internal.
 
-#include "Bytes.h"
+#include "biff/Bytes.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Value.h"
+#include "model/Value.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CellRange.h"
+#include "model/CellRange.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,9 +1,9 @@
 // The automation facade and the per-user registry of running instances.
 #include "TestUtil.h"
 
-#include "Automation.h"
-#include "InstanceRegistry.h"
-#include "Workbook.h"
+#include "automation/Automation.h"
+#include "automation/InstanceRegistry.h"
+#include "model/Workbook.h"
 
 #include <QDir>
 #include <QClipboard>

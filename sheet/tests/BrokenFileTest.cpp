@@ -1,11 +1,11 @@
 // Broken inputs, each with the error it must produce. None may crash or hang.
 #include "TestUtil.h"
 
-#include "Compound.h"
-#include "RecordIds.h"
-#include "Sheet.h"
-#include "Workbook.h"
-#include "Xf.h"
+#include "biff/Compound.h"
+#include "biff/RecordIds.h"
+#include "model/Sheet.h"
+#include "model/Workbook.h"
+#include "model/Xf.h"
 
 #include <QTemporaryDir>
 

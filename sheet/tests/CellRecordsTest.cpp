@@ -1,7 +1,7 @@
 #include "TestUtil.h"
 
-#include "CellRange.h"
-#include "CellRecords.h"
+#include "model/CellRange.h"
+#include "biff/CellRecords.h"
 
 #include <cmath>
 #include <limits>

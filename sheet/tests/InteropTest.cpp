@@ -2,8 +2,8 @@
 // "interop"; needs LibreOffice and Gnumeric's ssconvert).
 #include "TestUtil.h"
 
-#include "CellRange.h"
-#include "Workbook.h"
+#include "model/CellRange.h"
+#include "model/Workbook.h"
 
 #include <QDir>
 #include <QProcess>

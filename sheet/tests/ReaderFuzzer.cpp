@@ -2,7 +2,7 @@
 // sheet::Error, never a crash, a hang or unbounded memory. The first byte picks the layer:
 // odd feeds the rest to the BIFF8 stream reader directly (past the container), even to the
 // compound file reader.
-#include "Workbook.h"
+#include "model/Workbook.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Recalculation order, circular references, cross-sheet references and cached results.
 #include "TestUtil.h"
 
-#include "Workbook.h"
+#include "model/Workbook.h"
 
 namespace sheet::test {
 namespace {

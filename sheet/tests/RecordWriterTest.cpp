@@ -1,9 +1,9 @@
 // The writer's records, byte by byte, against annotated expected buffers.
 #include "TestUtil.h"
 
-#include "RecordIds.h"
-#include "RecordStream.h"
-#include "Workbook.h"
+#include "biff/RecordIds.h"
+#include "biff/RecordStream.h"
+#include "model/Workbook.h"
 
 namespace sheet::test {
 namespace {

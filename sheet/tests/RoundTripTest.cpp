@@ -1,9 +1,9 @@
 // Open, change, save and reopen workbooks made by other software and by the engine itself.
 #include "TestUtil.h"
 
-#include "RecordIds.h"
-#include "RecordStream.h"
-#include "Workbook.h"
+#include "biff/RecordIds.h"
+#include "biff/RecordStream.h"
+#include "model/Workbook.h"
 #include "formula/DateSerial.h"
 #include "formula/NumberFormat.h"
 

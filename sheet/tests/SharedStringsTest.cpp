@@ -1,9 +1,9 @@
 // The shared string table across CONTINUE records, both directions.
 #include "TestUtil.h"
 
-#include "RecordIds.h"
-#include "RecordStream.h"
-#include "SharedStrings.h"
+#include "biff/RecordIds.h"
+#include "biff/RecordStream.h"
+#include "biff/SharedStrings.h"
 
 namespace sheet::test {
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Bytes.h"
-#include "Record.h"
-#include "Value.h"
+#include "biff/Bytes.h"
+#include "biff/Record.h"
+#include "model/Value.h"
 
 #include <QFile>
 #include <QString>

@@ -9,10 +9,10 @@
 
 #include "WorkbookDump.h"
 
-#include "CellRange.h"
-#include "Error.h"
-#include "Render.h"
-#include "Workbook.h"
+#include "model/CellRange.h"
+#include "model/Error.h"
+#include "render/Render.h"
+#include "model/Workbook.h"
 
 #include <QGuiApplication>
 #include <QImage>

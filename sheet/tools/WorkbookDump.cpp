@@ -1,7 +1,7 @@
 #include "WorkbookDump.h"
 
-#include "Error.h"
-#include "Workbook.h"
+#include "model/Error.h"
+#include "model/Workbook.h"
 #include "charts/Chart.h"
 #include "formula/FormulaTokens.h"
 

@@ -1,8 +1,8 @@
 // Charts written by another program: LibreOffice's line charts (embedded in worksheets, with a
 // secondary axis) leave out records ours always write; the reader still finds the series.
-#include "Compound.h"
-#include "RecordStream.h"
-#include "Workbook.h"
+#include "biff/Compound.h"
+#include "biff/RecordStream.h"
+#include "model/Workbook.h"
 #include "charts/Chart.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ChartTestSupport.h"
 
-#include "Error.h"
+#include "model/Error.h"
 
 #include <gtest/gtest.h>
 

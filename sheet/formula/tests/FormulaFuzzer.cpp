@@ -2,7 +2,7 @@
 // token streams (printer, evaluator, shifter), formula text (parser and round trip),
 // typed input, or a number format code.
 
-#include "Error.h"
+#include "model/Error.h"
 #include "formula/Formula.h"
 #include "formula/NumberFormat.h"
 #include "formula/TypedInput.h"

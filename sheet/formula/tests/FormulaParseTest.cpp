@@ -1,6 +1,6 @@
 #include "TestSheet.h"
 
-#include "Error.h"
+#include "model/Error.h"
 #include "formula/Formula.h"
 
 #include <gtest/gtest.h>

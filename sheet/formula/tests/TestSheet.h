@@ -2,8 +2,8 @@
 
 // A small in-memory sheet for formula tests: cells by A1 address, other sheets by index.
 
-#include "Bytes.h"
-#include "Value.h"
+#include "biff/Bytes.h"
+#include "model/Value.h"
 #include "formula/Formula.h"
 
 #include <QHash>

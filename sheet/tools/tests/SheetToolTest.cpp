@@ -1,7 +1,7 @@
 // Runs the built sheet-tool on workbooks made here with the engine and checks what it prints,
 // writes and how it fails.
-#include "Workbook.h"
-#include "Render.h"
+#include "model/Workbook.h"
+#include "render/Render.h"
 #include "charts/Chart.h"
 
 #include <QFile>

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "biff/Bytes.h"
+#include "biff/Compound.h"
+#include "model/Font.h"
+#include "biff/Record.h"
+#include "biff/SharedStrings.h"
+#include "model/Sheet.h"
+#include "model/Worksheet.h"
+#include "model/Xf.h"
+
+#include <QColor>
+#include <QString>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace sheet {
+
+// An Excel 97-2003 (BIFF8) workbook: globals, sheets in order, and every record the engine
+// does not interpret, kept where it was so that open and save leave it intact.
+//
+// A default-constructed workbook is empty and ready to be built: four fonts (Arial 10), the
+// standard style XFs and the default cell XF 15, no sheets.
+class Workbook {
+public:
+    Workbook();
+    ~Workbook();
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    // ---- reading and writing ----
+    // Compound file bytes (.xls / .xlt). Throws FormatError with what is wrong.
+    static std::unique_ptr<Workbook> fromBytes(const Bytes& bytes);
+    // The bare BIFF8 workbook stream.
+    static std::unique_ptr<Workbook> fromStream(const Bytes& stream);
+    // Throws Error naming the file on any failure.
+    static std::unique_ptr<Workbook> load(const QString& path);
+
+    Bytes toStream() const; // BIFF8 workbook stream; formulas are brought up to date first
+    Bytes toBytes() const;  // compound file
+    // Atomic replace. Durable saves are flushed to the disk before they replace the file;
+    // scratch files can skip that wait.
+    enum class Durability { Durable, Scratch };
+    void save(const QString& path, Durability durability = Durability::Durable) const;
+
+    // ---- sheets ----
+    int sheetCount() const { return static_cast<int>(m_sheets.size()); }
+    Sheet& sheet(int index);
+    const Sheet& sheet(int index) const;
+    Worksheet* worksheet(int index);             // nullptr when that sheet is not a worksheet
+    const Worksheet* worksheet(int index) const;
+    int sheetIndex(const QString& name) const;   // -1 when absent (names compare case-insensitively)
+    int indexOf(const Sheet* sheet) const;
+    int addWorksheet(const QString& name);
+    // A chart sheet from the records between its BOF and EOF (exclusive).
+    int addChartSheet(const QString& name, RecordList body);
+    void renameSheet(int index, const QString& name);
+
+    int activeSheet() const { return m_activeSheet; }
+    void setActiveSheet(int index);
+
+    // ---- fonts (index 4 does not exist) ----
+    int fontCount() const { return static_cast<int>(m_fonts.size()); } // records
+    bool hasFont(int index) const;
+    const Font& font(int index) const;  // throws Error on a bad index
+    void setFont(int index, const Font& font);
+    int addFont(const Font& font);      // returns its font index
+    int findOrAddFont(const Font& font);
+
+    // ---- number formats ----
+    QString numberFormat(std::uint16_t index) const; // custom or built-in code; "General" if unknown
+    std::uint16_t addNumberFormat(const QString& code); // built-in index when there is one
+    const std::vector<std::pair<std::uint16_t, QString>>& customFormats() const { return m_formats; }
+
+    // ---- cell formats ----
+    int xfCount() const { return static_cast<int>(m_xfs.size()); }
+    const Xf& xf(int index) const;      // throws Error on a bad index
+    void setXf(int index, const Xf& xf);
+    int addXf(const Xf& xf);
+    int findOrAddXf(const Xf& xf);
+    int defaultCellXf() const;          // the first cell (not style) XF, 15 in Excel's layout
+    // The XF that is `base` with another number format (found or added).
+    std::uint16_t xfWithFormat(std::uint16_t base, std::uint16_t format);
+    // Number format code a cell XF shows values with.
+    QString xfNumberFormat(std::uint16_t xf) const;
+    QColor paletteColor(int index) const;
+
+    // ---- workbook settings ----
+    bool date1904() const { return m_date1904; }
+    void setDate1904(bool on) { m_date1904 = on; }
+    bool isTemplate() const { return m_template; }
+    void setTemplate(bool on) { m_template = on; }
+
+    // ---- external sheet references (3-D references, chart series) ----
+    // XTI index for a sheet of this workbook, adding the self SUPBOOK and the entry if needed.
+    std::uint16_t externSheetIndex(int sheetIndex);
+    // Sheet index an XTI entry points at, or -1 (another workbook, a sheet range, no such entry).
+    int sheetForExternSheetIndex(std::uint16_t ixti) const;
+    int externSheetCount() const { return static_cast<int>(m_xti.size()); }
+
+    // ---- strings and calculation ----
+    StringPool& strings() { return m_strings; }
+    const StringPool& strings() const { return m_strings; }
+
+    // Recomputes every formula's cached result (circular references give #REF!).
+    void recalculate();
+    void ensureCalculated() const;
+    void markDirty() { m_dirty = true; }
+    bool isDirty() const { return m_dirty; }
+
+private:
+    friend class Worksheet;
+    friend class Recalc;
+    friend class WorkbookReader;
+
+    enum class Part : std::uint8_t {
+        Raw, Template, Window1, DateMode, Fonts, Formats, Xfs, BoundSheets, LinkTable, Sst
+    };
+    struct LayoutItem {
+        Part part = Part::Raw;
+        Record record;
+    };
+    struct SupBook {
+        bool self = false;
+        Record record;       // the SUPBOOK itself
+        RecordList followers; // EXTERNNAME / XCT / CRN / CONTINUE that belong to it
+    };
+    struct Xti {
+        std::uint16_t supBook = 0;
+        std::uint16_t firstSheet = 0;
+        std::uint16_t lastSheet = 0;
+    };
+
+    void defaultLayout();
+    void ensurePart(Part part);
+    void checkSheetName(const QString& name, int ignoreIndex) const;
+    int addSheet(std::unique_ptr<Sheet> sheet);
+    void syncSelection();
+    int selfSupBook() const;
+    Bytes window1Body() const;
+
+    std::vector<std::unique_ptr<Sheet>> m_sheets;
+    std::vector<Font> m_fonts;
+    std::vector<std::pair<std::uint16_t, QString>> m_formats;
+    std::vector<Xf> m_xfs;
+    std::vector<SupBook> m_supBooks;
+    std::vector<Xti> m_xti;
+    std::vector<std::uint32_t> m_palette; // custom PALETTE entries (RGB), empty for the default
+    StringPool m_strings;
+    Bytes m_bof;
+    Bytes m_window1;
+    int m_activeSheet = 0;
+    bool m_date1904 = false;
+    bool m_template = false;
+    bool m_dirty = false;
+    std::vector<LayoutItem> m_layout;
+    std::vector<CompoundEntry> m_otherStreams;
+};
+
+} // namespace sheet

@@ -1,0 +1,164 @@
+#pragma once
+
+#include "model/Cell.h"
+#include "model/CellRange.h"
+#include "model/Sheet.h"
+#include "biff/SharedStrings.h"
+
+#include <QDate>
+#include <QLocale>
+#include <array>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace sheet {
+
+// ROW record fields other than the row number and the column extent (computed on save).
+struct RowInfo {
+    std::uint16_t height = 255;   // twips
+    std::uint16_t flags = 0x0100; // 0x0020 hidden, 0x0040 height set by hand, 0x0080 row format
+    std::uint16_t xfWord = 0x000F; // bits 0-11 row XF
+    std::uint16_t reserved1 = 0;
+    std::uint16_t reserved2 = 0;
+
+    bool customHeight() const { return flags & 0x0040; }
+    bool hidden() const { return flags & 0x0020; }
+};
+
+// COLINFO for one column.
+struct ColumnInfo {
+    std::uint16_t width = 0; // 1/256 of the width of a character
+    std::uint16_t xf = 15;
+    std::uint16_t flags = 0; // 0x0001 hidden, 0x0002 user-set, 0x0004 best fit
+    std::uint16_t reserved = 0;
+
+    bool hidden() const { return flags & 0x0001; }
+    bool operator==(const ColumnInfo& o) const
+    {
+        return width == o.width && xf == o.xf && flags == o.flags && reserved == o.reserved;
+    }
+    bool operator!=(const ColumnInfo& o) const { return !(*this == o); }
+};
+
+class Worksheet : public Sheet {
+public:
+    using CellMap = std::map<std::uint32_t, Cell>;
+
+    Worksheet(Workbook* book, const QString& name);
+    ~Worksheet() override;
+
+    // ---- cells (rows and columns 0-based) ----
+    const Cell* cell(int row, int col) const;
+    const CellMap& cells() const { return m_cells; }
+    // The cell's value; formulas are brought up to date first.
+    Value value(int row, int col) const;
+
+    void setNumber(int row, int col, double v);
+    void setText(int row, int col, const QString& text);
+    void setBool(int row, int col, bool v);
+    void setError(int row, int col, ErrorCode e);
+    void setValue(int row, int col, const Value& v); // Empty makes the cell blank
+    void setBlank(int row, int col);                  // value and formula gone, format kept
+    void removeCell(int row, int col);                // the cell is gone, format too
+    // Empties the cell as typing "" does: value and formula go; a formatted cell stays blank.
+    void clearContents(int row, int col);
+
+    // Formula from text such as "=(B6*1.082+94.42)-D6*4.15"; throws Error when it does not parse.
+    void setFormula(int row, int col, const QString& text);
+    void setFormulaTokens(int row, int col, const Bytes& tokens);
+    // "=..." text of a formula cell; empty for other cells.
+    QString formulaText(int row, int col) const;
+
+    // Typed input: the text becomes a number, date, boolean, error or text as the
+    // spreadsheet's input line would take it in this locale; "" empties the cell.
+    void setInput(int row, int col, const QString& text, const QLocale& locale = QLocale());
+    // A date value, as a typed date lands: a General cell takes the short date format.
+    void setDate(int row, int col, const QDate& date);
+
+    // The cell's text as the sheet shows it: value in the cell's number format and locale.
+    QString displayText(int row, int col, const QLocale& locale = QLocale()) const;
+
+    std::uint16_t cellXf(int row, int col) const; // the XF a cell there shows with
+    void setCellXf(int row, int col, std::uint16_t xf);
+
+    // Smallest range holding every cell record (values, formulas and formatted blanks).
+    std::optional<CellRange> usedRange() const;
+
+    // ---- rows ----
+    int rowHeight(int row) const; // twips
+    void setRowHeight(int row, int twips);
+    const RowInfo* rowInfo(int row) const;
+    const std::map<int, RowInfo>& rows() const { return m_rows; }
+    int defaultRowHeight() const { return m_defaultRowHeight; }
+    void setDefaultRowHeight(int twips);
+
+    // ---- columns ----
+    // Width in 1/256 of a character: COLINFO's, else the sheet default (which, as in the
+    // spreadsheet, includes the cell padding).
+    int columnWidth(int col) const;
+    const ColumnInfo* columnInfo(int col) const;
+    void setColumnWidth(int firstCol, int lastCol, int width256);
+    void setColumnXf(int firstCol, int lastCol, std::uint16_t xf);
+    void setColumnHidden(int firstCol, int lastCol, bool hidden);
+    int defaultColumnWidth() const { return m_defColWidth; } // characters (DEFCOLWIDTH)
+    void setDefaultColumnWidth(int chars);
+
+    // ---- merged cells ----
+    const std::vector<CellRange>& mergedRanges() const { return m_merged; }
+    void addMergedRange(const CellRange& range); // throws Error on overlap or bad bounds
+    void clearMergedRanges() { m_merged.clear(); }
+
+    // ---- window ----
+    bool showGridlines() const;
+    void setShowGridlines(bool on);
+    bool showZeros() const;
+    bool isSelected() const; // as read; saving marks the workbook's active sheet selected
+
+    // ---- file I/O (WorksheetIO.cpp) ----
+    struct ReadContext {
+        const std::vector<SharedString>* sst = nullptr;
+        std::vector<std::uint32_t>* poolIndex = nullptr; // SST index -> pool index
+    };
+    // Takes the records' bodies (records the engine keeps are moved, not copied).
+    void readRecords(RecordList& records, const ReadContext& ctx);
+    // Appends the substream (BOF .. EOF). sstIndex maps pool index -> SST index of this save;
+    // `active` marks the window as the selected, shown sheet.
+    void write(Bytes& out, const std::vector<std::uint32_t>& sstIndex, bool active) const;
+
+private:
+    friend class Workbook;
+    friend class Recalc;
+
+    enum class Part : std::uint8_t {
+        Raw, Dimensions, DefColWidth, ColInfos, DefaultRowHeight, CellTable, MergedCells, Window2
+    };
+    struct LayoutItem {
+        Part part = Part::Raw;
+        Record record;
+    };
+
+    Cell& touch(int row, int col);
+    void checkCell(int row, int col) const;
+    std::uint16_t newCellXf(int row, int col) const;
+    void changed();
+    void setStringCell(Cell& c, const QString& text);
+    void defaultLayout();
+    void ensurePart(Part part);
+    void writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sstIndex) const;
+    bool hasFormulaGroup(int row, int col) const;
+    Bytes window2Body(bool active) const;
+
+    CellMap m_cells;
+    std::map<int, RowInfo> m_rows;
+    std::array<std::optional<ColumnInfo>, kMaxCols> m_columns;
+    std::vector<CellRange> m_merged;
+    std::uint16_t m_defColWidth = 8;
+    std::uint16_t m_defaultRowHeight = 255;
+    std::uint16_t m_defaultRowFlags = 0;
+    std::optional<std::uint16_t> m_standardWidth; // STANDARDWIDTH, when the file has one
+    Bytes m_window2;
+    std::vector<LayoutItem> m_layout;
+};
+
+} // namespace sheet

@@ -1,0 +1,121 @@
+#include "render/Render.h"
+
+#include "model/Font.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
+#include "model/Xf.h"
+#include "render/SheetRenderer.h"
+
+#include <cmath>
+
+namespace sheet {
+
+namespace {
+
+// Widths are stored in 1/256 of the default font's digit width, padding included; Arial 10
+// has a 7-pixel digit at 96 dpi.
+constexpr int kDigitPixels = 7;
+
+QColor colorOr(const Workbook& book, int index, const QColor& automatic)
+{
+    if (index == 0x40 || index == 0x41 || index == 0x7FFF || index < 0)
+        return automatic;
+    const QColor c = book.paletteColor(index);
+    return c.isValid() ? c : automatic;
+}
+
+class WorksheetSource : public RenderSource {
+public:
+    explicit WorksheetSource(const Worksheet& sheet)
+        : m_sheet(sheet)
+        , m_book(sheet.workbook())
+    {
+    }
+
+    int columnWidthPixels(int col) const override
+    {
+        const ColumnInfo* info = m_sheet.columnInfo(col);
+        if (info && info->hidden())
+            return 0;
+        const int width = m_sheet.columnWidth(col);
+        return static_cast<int>(std::floor((width + 18) * kDigitPixels / 256.0));
+    }
+
+    int rowHeightPixels(int row) const override
+    {
+        const RowInfo* info = m_sheet.rowInfo(row);
+        if (info && info->hidden())
+            return 0;
+        return static_cast<int>(std::lround(m_sheet.rowHeight(row) / 15.0));
+    }
+
+    bool showGridlines() const override { return m_sheet.showGridlines(); }
+
+    std::vector<CellRange> mergedRanges() const override { return m_sheet.mergedRanges(); }
+
+    RenderCell cell(int row, int col) const override
+    {
+        RenderCell out;
+        const std::uint16_t xfIndex = m_sheet.cellXf(row, col);
+        Xf xf;
+        if (xfIndex < m_book.xfCount())
+            xf = m_book.xf(xfIndex);
+        styleFrom(xf, out.style);
+
+        const Value v = m_sheet.value(row, col);
+        switch (v.type()) {
+        case Value::Type::Empty: return out;
+        case Value::Type::Number: out.kind = RenderCell::Kind::Number; break;
+        case Value::Type::String: out.kind = RenderCell::Kind::Text; break;
+        case Value::Type::Bool: out.kind = RenderCell::Kind::Bool; break;
+        case Value::Type::Error: out.kind = RenderCell::Kind::Error; break;
+        }
+        out.text = m_sheet.displayText(row, col, QLocale());
+        if (out.kind == RenderCell::Kind::Text && out.text.isEmpty())
+            out.kind = RenderCell::Kind::Empty;
+        return out;
+    }
+
+private:
+    void styleFrom(const Xf& xf, RenderStyle& s) const
+    {
+        if (m_book.hasFont(xf.font)) {
+            const Font& f = m_book.font(xf.font);
+            s.fontName = f.name;
+            s.fontPoints = f.points();
+            s.bold = f.bold();
+            s.italic = f.italic();
+            s.strikeOut = f.strikeOut();
+            s.underline = f.underline != 0;
+            s.fontColor = colorOr(m_book, f.color, Qt::black);
+        }
+        s.hAlign = static_cast<HAlign>(std::min(xf.horizontalAlignment(), 6));
+        switch (xf.verticalAlignment()) {
+        case Xf::Top: s.vAlign = VAlign::Top; break;
+        case Xf::VCenter: s.vAlign = VAlign::Center; break;
+        case Xf::VJustify: s.vAlign = VAlign::Justify; break;
+        default: s.vAlign = VAlign::Bottom; break;
+        }
+        s.wrap = xf.wrapText();
+        s.indent = xf.indent & 0x0F;
+        if (xf.fillPattern() != 0)
+            s.fill = colorOr(m_book, xf.fillForeground(), QColor(Qt::white));
+        s.left = {xf.leftBorder(), colorOr(m_book, xf.leftBorderColor(), Qt::black)};
+        s.right = {xf.rightBorder(), colorOr(m_book, xf.rightBorderColor(), Qt::black)};
+        s.top = {xf.topBorder(), colorOr(m_book, xf.topBorderColor(), Qt::black)};
+        s.bottom = {xf.bottomBorder(), colorOr(m_book, xf.bottomBorderColor(), Qt::black)};
+    }
+
+    const Worksheet& m_sheet;
+    const Workbook& m_book;
+};
+
+} // namespace
+
+QImage renderRange(const Worksheet& sheet, int r1, int c1, int r2, int c2)
+{
+    sheet.workbook().ensureCalculated();
+    return renderRange(WorksheetSource(sheet), CellRange{r1, c1, r2, c2});
+}
+
+} // namespace sheet
