@@ -10,15 +10,40 @@ namespace sheet {
 
 FormulaEnv::~FormulaEnv() = default;
 
+int FormulaEnv::ixtiForSheetSpan(const QString&, const QString&) const
+{
+    return -1;
+}
+
+int FormulaEnv::nameIndex(const QString&, const QString&) const
+{
+    return 0;
+}
+
+QString FormulaEnv::nameText(int) const
+{
+    return QString();
+}
+
+QString FormulaEnv::externNameText(int, int) const
+{
+    return QString();
+}
+
+bool FormulaEnv::addInFunction(const QString&, int*, int*) const
+{
+    return false;
+}
+
 namespace {
 
 using namespace ptg;
 
-// A compiled piece of formula. A piece that is a single reference token can still have its
-// class changed by the function that receives it as an argument.
+// A compiled piece of formula. `refLike`: it gives a reference (a reference token, a name,
+// a reference operator), so a space after it can be the intersection operator.
 struct Frag {
     Bytes code;
-    bool bareRef = false;
+    bool refLike = false;
 };
 
 struct CellAddr {
@@ -47,7 +72,8 @@ std::uint16_t colWord(const CellAddr& a)
 
 class Parser {
 public:
-    Parser(const QString& text, const FormulaEnv* env) : m_text(text), m_env(env) {}
+    Parser(const QString& text, const FormulaEnv* env, Bytes* extra, FormulaKind kind)
+        : m_text(text), m_env(env), m_extra(extra), m_kind(kind) {}
 
     Bytes run()
     {
@@ -63,6 +89,10 @@ public:
             fail(QStringLiteral("unexpected '%1'").arg(m_text.at(m_pos)));
         if (f.code.size() > 0xFFFF)
             fail(QStringLiteral("the formula is too long"));
+        if (m_calls || m_kind != FormulaKind::Cell)
+            setClasses(f.code);
+        if (m_extra)
+            *m_extra = std::move(m_arrays);
         return std::move(f.code);
     }
 
@@ -100,8 +130,28 @@ private:
     {
         a.code.insert(a.code.end(), b.code.begin(), b.code.end());
         a.code.push_back(op);
-        a.bareRef = false;
+        a.refLike = op == Range || op == Isect || op == Union;
         return a;
+    }
+
+    // The token classes Excel writes: what each reference, name and call is computed as.
+    void setClasses(Bytes& code) const
+    {
+        const std::vector<Token> tokens = tokenize(code);
+        std::vector<TokenClass> classes;
+        const std::uint8_t root = m_kind == FormulaKind::Array ? WantA : m_kind == FormulaKind::Name ? WantR : WantV;
+        if (!classifyTokens(code, tokens, root, &classes))
+            fail(QStringLiteral("the formula does not form one expression"));
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            const Token& t = tokens[i];
+            switch (t.base) {
+            case Ref: case Area: case Ref3d: case Area3d: case RefErr: case AreaErr: case RefErr3d:
+            case AreaErr3d: case Name: case NameX: case Func: case FuncVar:
+                code[t.pos] = withClass(t.id, classes[i].cls);
+                break;
+            default: break;
+            }
+        }
     }
 
     struct DepthGuard {
@@ -188,7 +238,7 @@ private:
         Frag f = unary();
         while (accept(QLatin1Char('%'))) {
             f.code.push_back(Percent);
-            f.bareRef = false;
+            f.refLike = false;
         }
         return f;
     }
@@ -200,16 +250,52 @@ private:
         if (accept(QLatin1Char('-'))) {
             Frag f = unary();
             f.code.push_back(Uminus);
-            f.bareRef = false;
+            f.refLike = false;
             return f;
         }
         if (accept(QLatin1Char('+'))) {
             Frag f = unary();
             f.code.push_back(Uplus);
-            f.bareRef = false;
+            f.refLike = false;
             return f;
         }
-        return primary();
+        return intersection();
+    }
+
+    // A space between two references is their intersection.
+    Frag intersection()
+    {
+        Frag left = rangeOperand();
+        for (;;) {
+            const int before = m_pos;
+            skipSpace();
+            const QChar c = peek();
+            const bool startsRef = c.isLetter() || c == QLatin1Char('$') || c == QLatin1Char('\'') || c == QLatin1Char('_')
+                                   || c == QLatin1Char('(');
+            if (m_pos == before || !left.refLike || !startsRef) {
+                m_pos = before;
+                return left;
+            }
+            Frag right = rangeOperand();
+            if (!right.refLike)
+                fail(QStringLiteral("a space between a reference and something else"));
+            left = binary(std::move(left), right, Isect);
+        }
+    }
+
+    // "A1:B2" is one area token; a ':' left over joins references into their bounding range.
+    Frag rangeOperand()
+    {
+        Frag left = primary();
+        while (peek() == QLatin1Char(':') && left.refLike) {
+            ++m_pos;
+            skipSpace();
+            Frag right = primary();
+            if (!right.refLike)
+                fail(QStringLiteral("a range needs references on both sides of ':'"));
+            left = binary(std::move(left), right, Range);
+        }
+        return left;
     }
 
     Frag primary()
@@ -231,12 +317,20 @@ private:
         if (c == QLatin1Char('(')) {
             ++m_pos;
             Frag inner = comparison();
+            // (A1,B2:C3): a union of references
+            while (accept(QLatin1Char(','))) {
+                Frag next = comparison();
+                if (!inner.refLike || !next.refLike)
+                    fail(QStringLiteral("a list in brackets must hold references"));
+                inner = binary(std::move(inner), next, Union);
+            }
             if (!accept(QLatin1Char(')')))
                 fail(QStringLiteral("missing ')'"));
             inner.code.push_back(Paren);
-            inner.bareRef = false;
             return inner;
         }
+        if (c == QLatin1Char('{'))
+            return arrayConstant();
         if (c == QLatin1Char('\''))
             return quotedSheetReference();
         if (c == QLatin1Char('$') && peek(1).isDigit()) {
@@ -444,15 +538,16 @@ private:
             w.zeros(4);
             return refFrag(w);
         }
+        const int start = m_pos;
         const QString first = lexIdentifier();
         CellAddr a;
         if (cellAddress(first, &a)) {
             if (peek() == QLatin1Char(':')) {
-                ++m_pos;
+                const int colon = m_pos++;
                 CellAddr b;
-                if (!cellAddress(lexIdentifier(), &b))
-                    fail(QStringLiteral("bad range"));
-                return area(ixti, a, b);
+                if (cellAddress(lexIdentifier(), &b) && !isNameChar(peek()) && peek() != QLatin1Char('('))
+                    return area(ixti, a, b);
+                m_pos = colon; // a range operator with something else on its right
             }
             ByteWriter w;
             if (ixti >= 0) {
@@ -474,7 +569,25 @@ private:
             b.row = kMaxRows - 1;
             return area(ixti, a, b);
         }
+        if (ixti >= 0 && !first.isEmpty() && !first.contains(QLatin1Char('$'))) {
+            // Sheet1!Rate: a name of that sheet
+            const int index = m_env ? m_env->nameIndex(first, m_lastSheet) : 0;
+            if (index > 0) {
+                ByteWriter w;
+                w.u8(withClass(NameX, ClassRef));
+                w.u16(static_cast<std::uint16_t>(ixti));
+                w.u16(static_cast<std::uint16_t>(index));
+                w.u16(0);
+                return refFrag(w);
+            }
+        }
+        m_pos = start;
         fail(QStringLiteral("'%1' is not a cell reference").arg(first));
+    }
+
+    static bool isNameChar(QChar c)
+    {
+        return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.');
     }
 
     bool rowRange(int ixti, Frag* out)
@@ -509,7 +622,7 @@ private:
     {
         Frag f;
         f.code = w.take();
-        f.bareRef = true;
+        f.refLike = true;
         return f;
     }
 
@@ -530,11 +643,21 @@ private:
         return refFrag(w);
     }
 
+    // "Sheet1" or the run of sheets "Sheet1:Sheet3".
     int sheetIndex(const QString& name)
     {
         if (!m_env)
             fail(QStringLiteral("a reference to sheet '%1' needs a workbook").arg(name));
-        const int ixti = m_env->ixtiForSheet(name);
+        m_lastSheet = name;
+        const qsizetype colon = name.indexOf(QLatin1Char(':'));
+        int ixti = -1;
+        if (colon > 0) {
+            ixti = m_env->ixtiForSheetSpan(name.left(colon), name.mid(colon + 1));
+            if (ixti < 0 || ixti > 0xFFFF)
+                fail(QStringLiteral("there is no run of sheets '%1'").arg(name));
+            return ixti;
+        }
+        ixti = m_env->ixtiForSheet(name);
         if (ixti < 0 || ixti > 0xFFFF)
             fail(QStringLiteral("there is no sheet '%1'").arg(name));
         return ixti;
@@ -574,6 +697,16 @@ private:
             ++m_pos;
             return reference(sheetIndex(id));
         }
+        if (peek() == QLatin1Char(':') && !id.contains(QLatin1Char('$'))) {
+            // Sheet1:Sheet3!A1
+            const int colon = m_pos++;
+            const QString last = lexIdentifier();
+            if (!last.isEmpty() && peek() == QLatin1Char('!') && !last.contains(QLatin1Char('$'))) {
+                ++m_pos;
+                return reference(sheetIndex(id + QLatin1Char(':') + last));
+            }
+            m_pos = colon;
+        }
         skipSpace();
         if (peek() == QLatin1Char('(') && !id.contains(QLatin1Char('$')))
             return function(id);
@@ -590,14 +723,104 @@ private:
             f.code = {Bool, static_cast<std::uint8_t>(upper == QLatin1String("TRUE") ? 1 : 0)};
             return f;
         }
+        const int index = m_env && !id.contains(QLatin1Char('$')) ? m_env->nameIndex(id, QString()) : 0;
+        if (index > 0) {
+            m_pos += id.size();
+            ByteWriter w;
+            w.u8(withClass(Name, ClassRef));
+            w.u16(static_cast<std::uint16_t>(index));
+            w.u16(0);
+            return refFrag(w);
+        }
         fail(QStringLiteral("unknown name '%1'").arg(id));
+    }
+
+    // {1,2;3,4}: numbers, text, TRUE/FALSE and errors; the values go to the extra bytes.
+    Frag arrayConstant()
+    {
+        if (!m_extra)
+            fail(QStringLiteral("array constants are not taken here"));
+        ++m_pos; // '{'
+        std::vector<std::vector<Value>> rows(1);
+        for (;;) {
+            skipSpace();
+            Value v;
+            const QChar c = peek();
+            if (c == QLatin1Char('"')) {
+                Frag s = string();
+                ByteReader r(s.code.data() + 1, s.code.size() - 1);
+                v = Value::string(r.shortXLUnicodeString());
+            } else if (c == QLatin1Char('#')) {
+                ErrorCode e;
+                if (!matchError(&e))
+                    fail(QStringLiteral("unknown error value"));
+                v = Value::error(e);
+            } else if (c.isLetter()) {
+                const QString word = lexIdentifier().toUpper();
+                if (word != QLatin1String("TRUE") && word != QLatin1String("FALSE"))
+                    fail(QStringLiteral("an array constant holds only values"));
+                v = Value::boolean(word == QLatin1String("TRUE"));
+            } else {
+                bool negative = false;
+                if (c == QLatin1Char('-') || c == QLatin1Char('+')) {
+                    negative = c == QLatin1Char('-');
+                    ++m_pos;
+                }
+                if (!(peek().isDigit() || peek() == QLatin1Char('.')))
+                    fail(QStringLiteral("an array constant holds only values"));
+                Frag n = number();
+                ByteReader r(n.code.data() + 1, n.code.size() - 1);
+                const double d = n.code[0] == Int ? r.u16() : r.f64();
+                v = Value::number(negative ? -d : d);
+            }
+            rows.back().push_back(v);
+            skipSpace();
+            if (accept(QLatin1Char(',')))
+                continue;
+            if (accept(QLatin1Char(';'))) {
+                rows.emplace_back();
+                continue;
+            }
+            if (accept(QLatin1Char('}')))
+                break;
+            fail(QStringLiteral("',', ';' or '}' expected in an array constant"));
+        }
+        const std::size_t cols = rows.front().size();
+        for (const auto& r : rows)
+            if (r.size() != cols)
+                fail(QStringLiteral("the rows of an array constant differ in length"));
+        if (cols > 256 || rows.size() > 65536)
+            fail(QStringLiteral("the array constant is too large"));
+        ByteWriter w;
+        w.u8(static_cast<std::uint8_t>(cols - 1));
+        w.u16(static_cast<std::uint16_t>(rows.size() - 1));
+        for (const auto& r : rows) {
+            for (const Value& v : r) {
+                switch (v.type()) {
+                case Value::Type::Number: w.u8(0x01); w.f64(v.asNumber()); break;
+                case Value::Type::String: w.u8(0x02); w.xlUnicodeString(v.asString()); break;
+                case Value::Type::Bool: w.u8(0x04); w.u8(v.asBool() ? 1 : 0); w.zeros(7); break;
+                case Value::Type::Error: w.u8(0x10); w.u8(static_cast<std::uint8_t>(v.asError())); w.zeros(7); break;
+                case Value::Type::Empty: w.u8(0x00); w.zeros(8); break;
+                }
+            }
+        }
+        m_arrays.insert(m_arrays.end(), w.data().begin(), w.data().end());
+        Frag f;
+        f.code = {withClass(Array, ClassValue), 0, 0, 0, 0, 0, 0, 0};
+        return f;
     }
 
     Frag function(const QString& name)
     {
         const FunctionInfo* info = functionByName(name);
-        if (!info)
-            fail(QStringLiteral("unknown function %1").arg(name.toUpper()));
+        int addInIxti = -1, addInIndex = 0;
+        if (!info) {
+            const QString canonical = addInFunctionName(name);
+            if (canonical.isEmpty() || !m_env || !m_env->addInFunction(canonical, &addInIxti, &addInIndex))
+                fail(QStringLiteral("unknown function %1").arg(name.toUpper()));
+        }
+        const QString shown = info ? QLatin1String(info->name) : name.toUpper();
         accept(QLatin1Char('('));
         std::vector<Frag> args;
         skipSpace();
@@ -617,46 +840,65 @@ private:
                     continue;
                 if (accept(QLatin1Char(')')))
                     break;
-                fail(QStringLiteral("',' or ')' expected in %1").arg(QLatin1String(info->name)));
+                fail(QStringLiteral("',' or ')' expected in %1").arg(shown));
             }
         }
         const int n = static_cast<int>(args.size());
-        if (n < info->minArgs || n > info->maxArgs) {
-            if (info->minArgs == info->maxArgs)
-                fail(QStringLiteral("%1 takes %2 argument(s), not %3").arg(QLatin1String(info->name)).arg(info->minArgs).arg(n));
-            fail(QStringLiteral("%1 takes %2 to %3 arguments, not %4")
-                     .arg(QLatin1String(info->name)).arg(info->minArgs).arg(info->maxArgs).arg(n));
+        const int minArgs = info && info->minArgs >= 0 ? info->minArgs : 0;
+        const int maxArgs = info && info->maxArgs >= 0 ? info->maxArgs : 29;
+        if (n < minArgs || n > maxArgs) {
+            if (minArgs == maxArgs)
+                fail(QStringLiteral("%1 takes %2 argument(s), not %3").arg(shown).arg(minArgs).arg(n));
+            fail(QStringLiteral("%1 takes %2 to %3 arguments, not %4").arg(shown).arg(minArgs).arg(maxArgs).arg(n));
         }
+        m_calls = true;
         Frag out;
-        for (int i = 0; i < n; ++i) {
-            Frag& a = args[i];
-            if (a.bareRef && info->argClass(i) == 'R')
-                a.code[0] = withClass(a.code[0], ClassRef);
-            out.code.insert(out.code.end(), a.code.begin(), a.code.end());
+        if (!info) {
+            // an add-in: its name first, then the arguments, then function 255
+            ByteWriter w;
+            if (addInIxti >= 0) {
+                w.u8(withClass(NameX, ClassRef));
+                w.u16(static_cast<std::uint16_t>(addInIxti));
+                w.u16(static_cast<std::uint16_t>(addInIndex));
+                w.u16(0);
+            } else {
+                w.u8(withClass(Name, ClassRef));
+                w.u16(static_cast<std::uint16_t>(addInIndex));
+                w.u16(0);
+            }
+            out.code = w.take();
         }
+        for (const Frag& a : args)
+            out.code.insert(out.code.end(), a.code.begin(), a.code.end());
         ByteWriter w;
-        if (info->minArgs == info->maxArgs) {
+        if (info && info->fixedCount()) {
             w.u8(withClass(Func, ClassValue));
         } else {
             w.u8(withClass(FuncVar, ClassValue));
-            w.u8(static_cast<std::uint8_t>(n));
+            w.u8(static_cast<std::uint8_t>(info ? n : n + 1));
         }
-        w.u16(static_cast<std::uint16_t>(info->index));
+        w.u16(static_cast<std::uint16_t>(info ? info->index : 255));
         out.code.insert(out.code.end(), w.data().begin(), w.data().end());
+        out.refLike = info && info->returnClass == 'R';
         return out;
     }
 
     QString m_text;
     const FormulaEnv* m_env;
+    Bytes* m_extra;
+    FormulaKind m_kind;
+    Bytes m_arrays;      // array constants' values, in order
+    QString m_lastSheet; // the sheet a reference named last (for Sheet1!Name)
+    bool m_calls = false;
     int m_pos = 0;
     int m_depth = 0;
 };
 
 } // namespace
 
-Bytes parseFormula(const QString& text, const FormulaEnv* env)
+Bytes parseFormula(const QString& text, const FormulaEnv* env, Bytes* extra, FormulaKind kind)
 {
-    return Parser(text, env).run();
+    return Parser(text, env, extra, kind).run();
 }
 
 } // namespace sheet

@@ -116,6 +116,41 @@ std::vector<FormulaRef> formulaReferences(const Bytes& rgce)
     return refs;
 }
 
+std::vector<int> formulaNames(const Bytes& rgce)
+{
+    std::vector<int> names;
+    for (const Token& t : tokenize(rgce))
+        if (t.base == Name)
+            names.push_back(readU16(rgce, t.payload));
+    return names;
+}
+
+bool formulaIsVolatile(const Bytes& rgce)
+{
+    for (const Token& t : tokenize(rgce)) {
+        if (t.base == Attr && (rgce[t.payload] & AttrVolatile))
+            return true;
+        if (t.base == Func || t.base == FuncVar) {
+            const int index = readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF;
+            const FunctionInfo* f = functionByIndex(index);
+            if (f && (f->flags & kVolatile))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool dataTableAnchor(const Bytes& rgce, int* row, int* col)
+{
+    if (rgce.size() != 5 || rgce[0] != Tbl)
+        return false;
+    if (row)
+        *row = readU16(rgce, 1);
+    if (col)
+        *col = readU16(rgce, 3);
+    return true;
+}
+
 bool sharedFormulaAnchor(const Bytes& rgce, int* row, int* col)
 {
     if (rgce.size() != 5 || rgce[0] != Exp)

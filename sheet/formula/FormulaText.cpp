@@ -67,9 +67,34 @@ QString numberText(double v)
     return s.toUpper();
 }
 
+// An array constant's element as formula text.
+QString constantText(const Value& v)
+{
+    switch (v.type()) {
+    case Value::Type::Number: return numberText(v.asNumber());
+    case Value::Type::String: return QLatin1Char('"') + QString(v.asString()).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    case Value::Type::Bool: return v.asBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case Value::Type::Error: return errorText(v.asError());
+    case Value::Type::Empty: break;
+    }
+    return QString();
+}
+
+// "Sheet1", "'My Sheet'" and "Sheet1:Sheet3", quoted as a whole when either end needs it.
+QString sheetText(const QString& name)
+{
+    const qsizetype colon = name.indexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        const QString first = name.left(colon), last = name.mid(colon + 1);
+        if (quoteSheetName(first) == first && quoteSheetName(last) == last)
+            return name;
+    }
+    return quoteSheetName(name);
+}
+
 class Printer {
 public:
-    Printer(const Bytes& rgce, const FormulaEnv* env) : m_rgce(rgce), m_env(env) {}
+    Printer(const Bytes& rgce, const FormulaEnv* env, const Bytes& extra) : m_rgce(rgce), m_env(env), m_extra(extra) {}
 
     QString run()
     {
@@ -107,7 +132,7 @@ private:
         const QString name = m_env ? m_env->sheetForIxti(ixti) : QString();
         if (name.isEmpty())
             return QStringLiteral("#REF!");
-        return quoteSheetName(name) + QLatin1Char('!');
+        return sheetText(name) + QLatin1Char('!');
     }
 
     void binary(const char* op, int prec)
@@ -193,12 +218,11 @@ private:
             push(numberText(r.f64()), PrecAtom);
             break;
         }
-        case Array:
-            throw FormatError(QStringLiteral("Array constants in formulas are not supported"));
+        case Array: push(arrayText(), PrecAtom); break;
         case Func: {
             const int index = u16(p);
             const FunctionInfo* info = functionByIndex(index);
-            if (!info)
+            if (!info || !info->fixedCount())
                 throw FormatError(QStringLiteral("Unknown function number %1 in a formula").arg(index));
             function(QLatin1String(info->name), info->minArgs);
             break;
@@ -211,7 +235,9 @@ private:
                 // Add-in call: the first argument names the function.
                 if (static_cast<std::size_t>(argc) > m_stack.size())
                     badStack();
-                const QString name = m_stack[m_stack.size() - argc].text;
+                QString name = m_stack[m_stack.size() - argc].text;
+                if (name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive))
+                    name = name.mid(6); // a later version's function under its own name
                 std::vector<Piece> rest(m_stack.end() - (argc - 1), m_stack.end());
                 m_stack.resize(m_stack.size() - argc);
                 for (Piece& piece : rest)
@@ -222,8 +248,16 @@ private:
             }
             break;
         }
-        case Name:
-        case NameX: push(errorText(ErrorCode::Name), PrecAtom); break;
+        case Name: {
+            const QString name = m_env ? m_env->nameText(u16(p)) : QString();
+            push(name.isEmpty() ? errorText(ErrorCode::Name) : name, PrecAtom);
+            break;
+        }
+        case NameX: {
+            const QString name = m_env ? m_env->externNameText(u16(p), u16(p + 2)) : QString();
+            push(name.isEmpty() ? errorText(ErrorCode::Name) : name, PrecAtom);
+            break;
+        }
         case Ref: {
             const std::uint16_t w = u16(p + 2);
             push(cellText(u16(p), w & 0xFF, w), PrecAtom);
@@ -268,16 +302,57 @@ private:
         }
     }
 
+    // {1,2;3,4}: the values are in the extra bytes, one block per constant in order.
+    QString arrayText()
+    {
+        if (m_extraPos + 3 > m_extra.size())
+            throw FormatError(QStringLiteral("Array constant without its values"));
+        ByteReader r(m_extra.data() + m_extraPos, m_extra.size() - m_extraPos);
+        const int cols = r.u8() + 1;
+        const int rows = r.u16() + 1;
+        QString out = QStringLiteral("{");
+        for (int row = 0; row < rows; ++row) {
+            if (row > 0)
+                out += QLatin1Char(';');
+            for (int col = 0; col < cols; ++col) {
+                if (col > 0)
+                    out += QLatin1Char(',');
+                const std::uint8_t type = r.u8();
+                Value v;
+                switch (type) {
+                case 0x00: r.skip(8); break;
+                case 0x01: v = Value::number(r.f64()); break;
+                case 0x02: v = Value::string(r.xlUnicodeString()); break;
+                case 0x04: v = Value::boolean(r.u8() != 0); r.skip(7); break;
+                case 0x10: {
+                    const std::uint8_t code = r.u8();
+                    r.skip(7);
+                    v = Value::error(isKnownErrorCode(code) ? static_cast<ErrorCode>(code) : ErrorCode::NA);
+                    break;
+                }
+                default: throw FormatError(QStringLiteral("Unknown value type %1 in an array constant").arg(type));
+                }
+                out += constantText(v);
+                if (out.size() > kMaxTextLength)
+                    throw FormatError(QStringLiteral("Formula text is too long"));
+            }
+        }
+        m_extraPos = m_extra.size() - r.remaining();
+        return out + QLatin1Char('}');
+    }
+
     const Bytes& m_rgce;
     const FormulaEnv* m_env;
+    const Bytes& m_extra;
+    std::size_t m_extraPos = 0;
     std::vector<Piece> m_stack;
 };
 
 } // namespace
 
-QString formulaText(const Bytes& rgce, const FormulaEnv* env)
+QString formulaText(const Bytes& rgce, const FormulaEnv* env, const Bytes& extra)
 {
-    return Printer(rgce, env).run();
+    return Printer(rgce, env, extra).run();
 }
 
 } // namespace sheet

@@ -58,18 +58,47 @@ Token tokenAt(const Bytes& rgce, std::size_t pos);
 // Splits rgce into tokens.
 std::vector<Token> tokenize(const Bytes& rgce);
 
-// Function table of the BIFF8 built-in functions the engine knows by name.
+// Function table of the BIFF8 built-in functions (FunctionTable.cpp).
+enum : int { kVolatile = 1, kMacroOnly = 2 };
 struct FunctionInfo {
     const char* name;
     int index;
-    int minArgs;
-    int maxArgs;    // equal to minArgs: fixed-count ptgFunc; else ptgFuncVar
-    // Class of each argument, 'R' reference (ranges) or 'V' value; the last letter repeats.
+    int minArgs;      // -1: a macro-sheet function whose arguments are not known
+    int maxArgs;      // equal to minArgs: fixed-count ptgFunc; else ptgFuncVar
+    char returnClass; // 'V' value, 'R' reference, 'A' array
+    // Class of each argument: 'V' value, 'R' reference, 'A' array, 'M' reference or array
+    // (an expression there is computed as an array); the last letter repeats.
     const char* argClasses;
+    int flags;
     char argClass(int i) const;
+    bool fixedCount() const { return minArgs >= 0 && minArgs == maxArgs; }
 };
 const FunctionInfo* functionByName(const QString& name);
 const FunctionInfo* functionByIndex(int index);
+// Add-in functions (Analysis ToolPak) and later Excel versions' functions ("_xlfn." names)
+// that a BIFF8 file calls through an external name; the canonical spelling, or empty.
+QString addInFunctionName(const QString& name);
+
+// What each token of a formula is computed as (TokenClasses.cpp). `want` is what its parent
+// takes from it; `force` marks arguments of a function computed element by element; `cls` is
+// the class a reference, name or function token is written with; `lifted` marks a value
+// function called on arrays element by element.
+enum : std::uint8_t { WantV = 0, WantR = 1, WantA = 2 };
+struct TokenClass {
+    std::uint8_t want = WantV;
+    bool force = false;
+    std::uint8_t cls = ClassValue;
+    bool lifted = false;
+};
+// Operands a token takes off the stack; `known` false for a fixed-count call of a function
+// whose argument count is not known.
+std::uint8_t tokenArity(const Bytes& rgce, const Token& t, bool* known);
+// False for tokens that leave the stack alone (memory tokens, jumps, spaces).
+bool producesValue(const Bytes& rgce, const Token& t);
+// `rootWant`: WantV for a cell formula, WantA for an array formula, WantR for a name. False
+// when the tokens do not form one expression.
+bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::uint8_t rootWant,
+                    std::vector<TokenClass>* out);
 
 QString columnName(int col);                 // 0 -> "A", 255 -> "IV"
 QString quoteSheetName(const QString& name); // adds quotes when the name needs them

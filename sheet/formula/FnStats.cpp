@@ -1,0 +1,979 @@
+// Counting, averages, spread, order statistics, regression and the common distributions.
+#include "FnSupport.h"
+
+#include "Decimal.h"
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+
+namespace sheet::eval {
+
+namespace {
+
+double total(const std::vector<double>& v)
+{
+    double s = 0;
+    for (double d : v)
+        s += d;
+    return s;
+}
+
+double mean(const std::vector<double>& v)
+{
+    return total(v) / static_cast<double>(v.size());
+}
+
+double squaredDeviations(const std::vector<double>& v)
+{
+    const double m = mean(v);
+    double ss = 0;
+    for (double d : v)
+        ss += (d - m) * (d - m);
+    return ss;
+}
+
+// What one aggregate computes of its numbers; an error value when it cannot.
+enum class Agg { Average, Min, Max, Median, StdevS, StdevP, VarS, VarP, Sum, Product, Count };
+
+Value aggregate(Agg kind, std::vector<double>& v)
+{
+    switch (kind) {
+    case Agg::Sum: return checked(total(v));
+    case Agg::Count: return Value::number(static_cast<double>(v.size()));
+    case Agg::Product: {
+        if (v.empty())
+            return Value::number(0);
+        double p = 1;
+        for (double d : v)
+            p *= d;
+        return checked(p);
+    }
+    case Agg::Average:
+        if (v.empty())
+            return Value::error(ErrorCode::Div0);
+        return checked(mean(v));
+    case Agg::Min: return checked(v.empty() ? 0 : *std::min_element(v.begin(), v.end()));
+    case Agg::Max: return checked(v.empty() ? 0 : *std::max_element(v.begin(), v.end()));
+    case Agg::Median: {
+        if (v.empty())
+            return Value::error(ErrorCode::Num);
+        std::sort(v.begin(), v.end());
+        const std::size_t n = v.size();
+        return checked(n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+    }
+    case Agg::StdevS: case Agg::StdevP: case Agg::VarS: case Agg::VarP: {
+        const bool sample = kind == Agg::StdevS || kind == Agg::VarS;
+        if (v.size() < (sample ? 2u : 1u))
+            return Value::error(ErrorCode::Div0);
+        const double var = squaredDeviations(v) / static_cast<double>(v.size() - (sample ? 1 : 0));
+        return checked(kind == Agg::StdevS || kind == Agg::StdevP ? std::sqrt(var) : var);
+    }
+    }
+    return Value::error(ErrorCode::Value);
+}
+
+template <Agg Kind, Gather How = Gather::Numbers>
+Item aggregateFn(Call& c)
+{
+    std::vector<double> v;
+    const Value e = gatherNumbers(c, &v, How);
+    if (!e.isEmpty())
+        return Item::val(e);
+    return Item::val(aggregate(Kind, v));
+}
+
+Item count(Call& c)
+{
+    double n = 0;
+    for (int i = 0; i < c.size(); ++i) {
+        c.ev.forEach(c.arg(i), [&](const Value& v, bool fromRange) {
+            double d = 0;
+            if (v.isNumber() || (!fromRange && (v.isBool() || (v.isString() && textToNumber(v.asString(), &d)))))
+                ++n;
+            return true;
+        });
+    }
+    return Item::num(n);
+}
+
+Item countA(Call& c)
+{
+    double n = 0;
+    for (int i = 0; i < c.size(); ++i) {
+        if (!c.has(i)) {
+            ++n; // an argument left empty is a value too
+            continue;
+        }
+        c.ev.forEach(c.arg(i), [&](const Value& v, bool) {
+            if (!v.isEmpty())
+                ++n;
+            return true;
+        });
+    }
+    return Item::num(n);
+}
+
+Item countBlank(Call& c)
+{
+    const Item& a = c.arg(0);
+    if (a.kind != Item::Kind::Ref)
+        return Item::err(ErrorCode::Value);
+    double used = 0;
+    c.ev.forEach(a, [&](const Value& v, bool) {
+        if (!v.isEmpty() && !(v.isString() && v.asString().isEmpty()))
+            ++used;
+        return true;
+    });
+    const Area& r = a.ref;
+    return Item::num(double(r.rows()) * r.cols() * (r.lastSheet - r.sheet + 1) - used);
+}
+
+template <int Kind> // 0 AVEDEV, 1 DEVSQ, 2 GEOMEAN, 3 HARMEAN, 4 KURT, 5 SKEW
+Item spread(Call& c)
+{
+    std::vector<double> v;
+    const Value e = gatherNumbers(c, &v);
+    if (!e.isEmpty())
+        return Item::val(e);
+    const double n = static_cast<double>(v.size());
+    switch (Kind) {
+    case 0: {
+        if (v.empty())
+            return Item::err(ErrorCode::Num);
+        const double m = mean(v);
+        double s = 0;
+        for (double d : v)
+            s += std::fabs(d - m);
+        return numberResult(s / n);
+    }
+    case 1:
+        if (v.empty())
+            return Item::err(ErrorCode::Num);
+        return numberResult(squaredDeviations(v));
+    case 2: {
+        if (v.empty())
+            return Item::err(ErrorCode::Num);
+        double s = 0;
+        for (double d : v) {
+            if (d <= 0)
+                return Item::err(ErrorCode::Num);
+            s += std::log(d);
+        }
+        return numberResult(std::exp(s / n));
+    }
+    case 3: {
+        if (v.empty())
+            return Item::err(ErrorCode::Num);
+        double s = 0;
+        for (double d : v) {
+            if (d <= 0)
+                return Item::err(ErrorCode::Num);
+            s += 1 / d;
+        }
+        return numberResult(n / s);
+    }
+    case 4: {
+        if (n < 4)
+            return Item::err(ErrorCode::Div0);
+        const double m = mean(v);
+        const double sd = std::sqrt(squaredDeviations(v) / (n - 1));
+        if (sd == 0)
+            return Item::err(ErrorCode::Div0);
+        double s = 0;
+        for (double d : v)
+            s += std::pow((d - m) / sd, 4);
+        return numberResult(n * (n + 1) / ((n - 1) * (n - 2) * (n - 3)) * s - 3 * (n - 1) * (n - 1) / ((n - 2) * (n - 3)));
+    }
+    default: {
+        if (n < 3)
+            return Item::err(ErrorCode::Div0);
+        const double m = mean(v);
+        const double sd = std::sqrt(squaredDeviations(v) / (n - 1));
+        if (sd == 0)
+            return Item::err(ErrorCode::Div0);
+        double s = 0;
+        for (double d : v)
+            s += std::pow((d - m) / sd, 3);
+        return numberResult(n / ((n - 1) * (n - 2)) * s);
+    }
+    }
+}
+
+Item mode(Call& c)
+{
+    std::vector<double> v;
+    for (int i = 0; i < c.size(); ++i) {
+        Value error;
+        c.ev.forEach(c.arg(i), [&](const Value& x, bool fromRange) {
+            if (x.isError()) {
+                error = x;
+                return false;
+            }
+            double d = 0;
+            if (x.isNumber())
+                v.push_back(x.asNumber());
+            else if (!fromRange && !x.isEmpty()) {
+                if (!toNumber(x, &d).isEmpty()) {
+                    error = Value::error(ErrorCode::Value);
+                    return false;
+                }
+                v.push_back(d);
+            }
+            return true;
+        });
+        if (!error.isEmpty())
+            return Item::val(error);
+    }
+    // the first value of those that occur most often (at least twice)
+    double best = 0;
+    int bestCount = 1;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        int n = 0;
+        for (std::size_t j = 0; j < v.size(); ++j)
+            n += v[j] == v[i];
+        if (n > bestCount) {
+            bestCount = n;
+            best = v[i];
+        }
+    }
+    return bestCount > 1 ? Item::num(best) : Item::err(ErrorCode::NA);
+}
+
+template <bool Largest>
+Item kth(Call& c)
+{
+    std::vector<double> v;
+    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
+    if (!e.isEmpty())
+        return Item::val(e);
+    double k = 0;
+    e = c.number(1, &k);
+    if (!e.isEmpty())
+        return Item::val(e);
+    k = std::ceil(k);
+    if (k < 1 || k > static_cast<double>(v.size()))
+        return Item::err(ErrorCode::Num);
+    std::sort(v.begin(), v.end());
+    const std::size_t i = static_cast<std::size_t>(k) - 1;
+    return Item::num(Largest ? v[v.size() - 1 - i] : v[i]);
+}
+
+Value percentileOf(std::vector<double>& v, double p)
+{
+    if (v.empty() || p < 0 || p > 1)
+        return Value::error(ErrorCode::Num);
+    std::sort(v.begin(), v.end());
+    const double pos = p * static_cast<double>(v.size() - 1);
+    const std::size_t lo = static_cast<std::size_t>(std::floor(pos));
+    const double frac = pos - std::floor(pos);
+    if (lo + 1 >= v.size())
+        return Value::number(v.back());
+    return checked(v[lo] + frac * (v[lo + 1] - v[lo]));
+}
+
+Item percentile(Call& c)
+{
+    std::vector<double> v;
+    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
+    double p = 0;
+    if (e.isEmpty())
+        e = c.number(1, &p);
+    if (!e.isEmpty())
+        return Item::val(e);
+    return Item::val(percentileOf(v, p));
+}
+
+Item quartile(Call& c)
+{
+    std::vector<double> v;
+    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
+    double q = 0;
+    if (e.isEmpty())
+        e = c.integer(1, &q);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (q < 0 || q > 4)
+        return Item::err(ErrorCode::Num);
+    return Item::val(percentileOf(v, q / 4));
+}
+
+Item percentRank(Call& c)
+{
+    std::vector<double> v;
+    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
+    double x = 0, digits = 3;
+    if (e.isEmpty())
+        e = c.number(1, &x);
+    if (e.isEmpty())
+        e = c.integer(2, &digits, 3);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (v.empty() || digits < 1)
+        return Item::err(ErrorCode::Num);
+    std::sort(v.begin(), v.end());
+    if (x < v.front() || x > v.back())
+        return Item::err(ErrorCode::NA);
+    const double n = static_cast<double>(v.size());
+    if (v.size() == 1)
+        return Item::num(1);
+    double smaller = 0;
+    bool found = false;
+    double below = v.front(), above = v.back();
+    for (double d : v) {
+        if (d < x) {
+            ++smaller;
+            below = d;
+        } else if (d == x) {
+            found = true;
+        } else if (d > x) {
+            above = d;
+            break;
+        }
+    }
+    double rank;
+    if (found)
+        rank = smaller / (n - 1);
+    else
+        rank = (smaller - 1 + (x - below) / (above - below)) / (n - 1);
+    const double scale = std::pow(10.0, digits);
+    return numberResult(std::floor(decimal::round15(rank * scale)) / scale);
+}
+
+Item rank(Call& c)
+{
+    double x = 0, order = 0;
+    Value e = c.number(0, &x);
+    if (e.isEmpty())
+        e = c.number(2, &order, 0);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (!c.arg(1).isRef())
+        return Item::err(ErrorCode::Value);
+    std::vector<double> v;
+    e = gatherItemNumbers(c.ev, c.arg(1), &v);
+    if (!e.isEmpty())
+        return Item::val(e);
+    double r = 1;
+    bool present = false;
+    for (double d : v) {
+        if (d == x)
+            present = true;
+        else if (order == 0 ? d > x : d < x)
+            r += 1;
+    }
+    return present ? Item::num(r) : Item::err(ErrorCode::NA);
+}
+
+Item trimMean(Call& c)
+{
+    std::vector<double> v;
+    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
+    double p = 0;
+    if (e.isEmpty())
+        e = c.number(1, &p);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (p < 0 || p >= 1 || v.empty())
+        return Item::err(ErrorCode::Num);
+    std::sort(v.begin(), v.end());
+    const std::size_t cut = static_cast<std::size_t>(std::floor(p * static_cast<double>(v.size()) / 2));
+    const std::vector<double> kept(v.begin() + static_cast<std::ptrdiff_t>(cut), v.end() - static_cast<std::ptrdiff_t>(cut));
+    return numberResult(mean(kept));
+}
+
+Item subtotal(Call& c)
+{
+    double which = 0;
+    const Value e = c.integer(0, &which);
+    if (!e.isEmpty())
+        return Item::val(e);
+    int kind = static_cast<int>(which);
+    if (kind > 100)
+        kind -= 100; // the same functions that also skip hidden rows
+    std::vector<double> v;
+    if (kind == 2 || kind == 3) {
+        double n = 0;
+        for (int i = 1; i < c.size(); ++i)
+            c.ev.forEach(c.arg(i), [&](const Value& x, bool) {
+                n += kind == 2 ? x.isNumber() : !x.isEmpty();
+                return true;
+            });
+        return Item::num(n);
+    }
+    static const Agg kinds[] = {Agg::Average, Agg::Count, Agg::Count, Agg::Max, Agg::Min, Agg::Product,
+                                Agg::StdevS, Agg::StdevP, Agg::Sum, Agg::VarS, Agg::VarP};
+    if (kind < 1 || kind > 11)
+        return Item::err(ErrorCode::Value);
+    for (int i = 1; i < c.size(); ++i) {
+        if (!c.arg(i).isRef())
+            return Item::err(ErrorCode::Value);
+        const Value err = gatherItemNumbers(c.ev, c.arg(i), &v);
+        if (!err.isEmpty())
+            return Item::val(err);
+    }
+    return Item::val(aggregate(kinds[kind - 1], v));
+}
+
+// Pairs of numbers from two same-sized arguments; pairs where either side is no number are
+// left out.
+Value pairs(Call& c, int first, std::vector<double>* x, std::vector<double>* y)
+{
+    Value error;
+    const MatrixPtr a = argMatrix(c, first, &error);
+    const MatrixPtr b = a ? argMatrix(c, first + 1, &error) : nullptr;
+    if (!a || !b)
+        return error;
+    if (a->cells.size() != b->cells.size())
+        return Value::error(ErrorCode::NA);
+    for (std::size_t k = 0; k < a->cells.size(); ++k) {
+        const Value& p = a->cells[k];
+        const Value& q = b->cells[k];
+        if (p.isError())
+            return p;
+        if (q.isError())
+            return q;
+        if (p.isNumber() && q.isNumber()) {
+            x->push_back(p.asNumber());
+            y->push_back(q.asNumber());
+        }
+    }
+    return {};
+}
+
+struct Fit {
+    double n = 0, sxx = 0, syy = 0, sxy = 0, mx = 0, my = 0;
+};
+
+Fit fit(const std::vector<double>& x, const std::vector<double>& y)
+{
+    Fit f;
+    f.n = static_cast<double>(x.size());
+    f.mx = mean(x);
+    f.my = mean(y);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        f.sxx += (x[i] - f.mx) * (x[i] - f.mx);
+        f.syy += (y[i] - f.my) * (y[i] - f.my);
+        f.sxy += (x[i] - f.mx) * (y[i] - f.my);
+    }
+    return f;
+}
+
+template <int Kind> // 0 CORREL/PEARSON, 1 RSQ, 2 COVAR, 3 SLOPE, 4 INTERCEPT, 5 STEYX
+Item paired(Call& c)
+{
+    std::vector<double> a, b;
+    const Value e = pairs(c, 0, &a, &b);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (a.empty())
+        return Item::err(ErrorCode::Div0);
+    // SLOPE, INTERCEPT and STEYX take the known y first, then the known x.
+    const bool yFirst = Kind >= 3;
+    const Fit f = yFirst ? fit(b, a) : fit(a, b);
+    switch (Kind) {
+    case 0:
+        if (f.sxx == 0 || f.syy == 0)
+            return Item::err(ErrorCode::Div0);
+        return numberResult(f.sxy / std::sqrt(f.sxx * f.syy));
+    case 1:
+        if (f.sxx == 0 || f.syy == 0)
+            return Item::err(ErrorCode::Div0);
+        return numberResult(f.sxy * f.sxy / (f.sxx * f.syy));
+    case 2: return numberResult(f.sxy / f.n);
+    case 3:
+        if (f.sxx == 0)
+            return Item::err(ErrorCode::Div0);
+        return numberResult(f.sxy / f.sxx);
+    case 4:
+        if (f.sxx == 0)
+            return Item::err(ErrorCode::Div0);
+        return numberResult(f.my - f.sxy / f.sxx * f.mx);
+    default:
+        if (f.n < 3 || f.sxx == 0)
+            return Item::err(ErrorCode::Div0);
+        return numberResult(std::sqrt((f.syy - f.sxy * f.sxy / f.sxx) / (f.n - 2)));
+    }
+}
+
+Item forecast(Call& c)
+{
+    double x = 0;
+    Value e = c.number(0, &x);
+    std::vector<double> ys, xs;
+    if (e.isEmpty())
+        e = pairs(c, 1, &ys, &xs);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (xs.empty())
+        return Item::err(ErrorCode::NA);
+    const Fit f = fit(xs, ys);
+    if (f.sxx == 0)
+        return Item::err(ErrorCode::Div0);
+    const double slope = f.sxy / f.sxx;
+    return numberResult(f.my - slope * f.mx + slope * x);
+}
+
+// TREND and LINEST for one series of x values.
+struct Line {
+    double slope = 0, intercept = 0;
+};
+
+Value linearFit(Call& c, bool withConstant, Line* line, MatrixPtr* knownX, std::vector<double>* xsOut)
+{
+    Value error;
+    const MatrixPtr ym = argMatrix(c, 0, &error);
+    if (!ym)
+        return error;
+    std::vector<double> ys;
+    for (const Value& v : ym->cells) {
+        if (v.isError())
+            return v;
+        if (!v.isNumber())
+            return Value::error(ErrorCode::Value);
+        ys.push_back(v.asNumber());
+    }
+    std::vector<double> xs;
+    if (c.has(1)) {
+        const MatrixPtr xm = argMatrix(c, 1, &error);
+        if (!xm)
+            return error;
+        if (xm->cells.size() != ys.size())
+            return Value::error(ErrorCode::Ref);
+        for (const Value& v : xm->cells) {
+            if (v.isError())
+                return v;
+            if (!v.isNumber())
+                return Value::error(ErrorCode::Value);
+            xs.push_back(v.asNumber());
+        }
+        *knownX = xm;
+    } else {
+        for (std::size_t i = 0; i < ys.size(); ++i)
+            xs.push_back(static_cast<double>(i + 1));
+        auto m = std::make_shared<Matrix>(ym->rows, ym->cols);
+        for (std::size_t i = 0; i < xs.size(); ++i)
+            m->cells[i] = Value::number(xs[i]);
+        *knownX = m;
+    }
+    if (ys.empty())
+        return Value::error(ErrorCode::Value);
+    if (withConstant) {
+        const Fit f = fit(xs, ys);
+        if (f.sxx == 0)
+            return Value::error(ErrorCode::Div0);
+        line->slope = f.sxy / f.sxx;
+        line->intercept = f.my - line->slope * f.mx;
+    } else {
+        double sxx = 0, sxy = 0;
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            sxx += xs[i] * xs[i];
+            sxy += xs[i] * ys[i];
+        }
+        if (sxx == 0)
+            return Value::error(ErrorCode::Div0);
+        line->slope = sxy / sxx;
+    }
+    *xsOut = std::move(xs);
+    return {};
+}
+
+Item trend(Call& c)
+{
+    bool withConstant = true;
+    Value e = c.boolean(3, &withConstant, true);
+    if (!e.isEmpty())
+        return Item::val(e);
+    Line line;
+    MatrixPtr knownX;
+    std::vector<double> xs;
+    e = linearFit(c, withConstant, &line, &knownX, &xs);
+    if (!e.isEmpty())
+        return Item::val(e);
+    MatrixPtr newX = knownX;
+    if (c.has(2)) {
+        Value error;
+        newX = argMatrix(c, 2, &error);
+        if (!newX)
+            return Item::val(error);
+    }
+    Matrix out(newX->rows, newX->cols);
+    for (std::size_t i = 0; i < newX->cells.size(); ++i) {
+        double x = 0;
+        const Value ex = toNumber(newX->cells[i], &x);
+        out.cells[i] = ex.isEmpty() ? checked(line.intercept + line.slope * x) : ex;
+    }
+    return Item::matrix(std::move(out));
+}
+
+Item linest(Call& c)
+{
+    bool withConstant = true, stats = false;
+    Value e = c.boolean(2, &withConstant, true);
+    if (e.isEmpty())
+        e = c.boolean(3, &stats, false);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (stats)
+        throw NotComputed(QStringLiteral("LINEST with statistics is not computed"));
+    Line line;
+    MatrixPtr knownX;
+    std::vector<double> xs;
+    e = linearFit(c, withConstant, &line, &knownX, &xs);
+    if (!e.isEmpty())
+        return Item::val(e);
+    Matrix out(1, 2);
+    out.at(0, 0) = checked(line.slope);
+    out.at(0, 1) = checked(line.intercept);
+    return Item::matrix(std::move(out));
+}
+
+Item frequency(Call& c)
+{
+    std::vector<double> data, bins;
+    Value e = gatherItemNumbers(c.ev, c.arg(0), &data);
+    if (e.isEmpty())
+        e = gatherItemNumbers(c.ev, c.arg(1), &bins);
+    if (!e.isEmpty())
+        return Item::val(e);
+    std::vector<std::size_t> order(bins.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return bins[a] < bins[b]; });
+    Matrix out(static_cast<int>(bins.size()) + 1, 1);
+    std::vector<double> counts(bins.size() + 1, 0);
+    for (double d : data) {
+        std::size_t slot = bins.size();
+        for (std::size_t k : order) {
+            if (d <= bins[k]) {
+                slot = k;
+                break;
+            }
+        }
+        counts[slot] += 1;
+    }
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        out.cells[i] = Value::number(counts[i]);
+    return Item::matrix(std::move(out));
+}
+
+// ---- distributions
+
+double normsdist(double z)
+{
+    return 0.5 * std::erfc(-z / std::sqrt(2.0));
+}
+
+// Inverse of the standard normal distribution: Acklam's rational approximation, then one
+// Halley step on the exact distribution.
+double normsinv(double p)
+{
+    static const double a[] = {-3.969683028665376e+01, 2.209460984245205e+02, -2.759285104469687e+02,
+                               1.383577518672690e+02, -3.066479806614716e+01, 2.506628277459239e+00};
+    static const double b[] = {-5.447609879822406e+01, 1.615858368580409e+02, -1.556989798598866e+02,
+                               6.680131188771972e+01, -1.328068155288572e+01};
+    static const double cc[] = {-7.784894002430293e-03, -3.223964580411365e-01, -2.400758277161838e+00,
+                                -2.549732539343734e+00, 4.374664141464968e+00, 2.938163982698783e+00};
+    static const double d[] = {7.784695709041462e-03, 3.224671290700398e-01, 2.445134137142996e+00,
+                               3.754408661907416e+00};
+    const double low = 0.02425;
+    double x;
+    if (p < low) {
+        const double q = std::sqrt(-2 * std::log(p));
+        x = (((((cc[0] * q + cc[1]) * q + cc[2]) * q + cc[3]) * q + cc[4]) * q + cc[5])
+            / ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
+    } else if (p <= 1 - low) {
+        const double q = p - 0.5;
+        const double r = q * q;
+        x = (((((a[0] * r + a[1]) * r + a[2]) * r + a[3]) * r + a[4]) * r + a[5]) * q
+            / (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
+    } else {
+        const double q = std::sqrt(-2 * std::log(1 - p));
+        x = -(((((cc[0] * q + cc[1]) * q + cc[2]) * q + cc[3]) * q + cc[4]) * q + cc[5])
+            / ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
+    }
+    const double e = normsdist(x) - p;
+    const double u = e * std::sqrt(2 * kPi) * std::exp(x * x / 2);
+    return x - u / (1 + x * u / 2);
+}
+
+Item normsDist(Call& c)
+{
+    double z = 0;
+    const Value e = c.number(0, &z);
+    return result(e, checked(normsdist(z)));
+}
+
+Item normDist(Call& c)
+{
+    double x = 0, m = 0, sd = 0;
+    bool cumulative = false;
+    Value e = c.number(0, &x);
+    if (e.isEmpty())
+        e = c.number(1, &m);
+    if (e.isEmpty())
+        e = c.number(2, &sd);
+    if (e.isEmpty())
+        e = c.boolean(3, &cumulative);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (sd <= 0)
+        return Item::err(ErrorCode::Num);
+    const double z = (x - m) / sd;
+    if (cumulative)
+        return numberResult(normsdist(z));
+    return numberResult(std::exp(-z * z / 2) / (sd * std::sqrt(2 * kPi)));
+}
+
+Item normsInv(Call& c)
+{
+    double p = 0;
+    const Value e = c.number(0, &p);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (p <= 0 || p >= 1)
+        return Item::err(ErrorCode::Num);
+    return numberResult(normsinv(p));
+}
+
+Item normInv(Call& c)
+{
+    double p = 0, m = 0, sd = 0;
+    Value e = c.number(0, &p);
+    if (e.isEmpty())
+        e = c.number(1, &m);
+    if (e.isEmpty())
+        e = c.number(2, &sd);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (p <= 0 || p >= 1 || sd <= 0)
+        return Item::err(ErrorCode::Num);
+    return numberResult(m + sd * normsinv(p));
+}
+
+Item standardize(Call& c)
+{
+    double x = 0, m = 0, sd = 0;
+    Value e = c.number(0, &x);
+    if (e.isEmpty())
+        e = c.number(1, &m);
+    if (e.isEmpty())
+        e = c.number(2, &sd);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (sd <= 0)
+        return Item::err(ErrorCode::Num);
+    return numberResult((x - m) / sd);
+}
+
+Item confidence(Call& c)
+{
+    double alpha = 0, sd = 0, n = 0;
+    Value e = c.number(0, &alpha);
+    if (e.isEmpty())
+        e = c.number(1, &sd);
+    if (e.isEmpty())
+        e = c.integer(2, &n);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (alpha <= 0 || alpha >= 1 || sd <= 0 || n < 1)
+        return Item::err(ErrorCode::Num);
+    return numberResult(normsinv(1 - alpha / 2) * sd / std::sqrt(n));
+}
+
+Item poisson(Call& c)
+{
+    double x = 0, m = 0;
+    bool cumulative = false;
+    Value e = c.integer(0, &x);
+    if (e.isEmpty())
+        e = c.number(1, &m);
+    if (e.isEmpty())
+        e = c.boolean(2, &cumulative);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (x < 0 || m < 0)
+        return Item::err(ErrorCode::Num);
+    auto term = [&](double k) { return std::exp(k * std::log(m) - m - std::lgamma(k + 1)); };
+    if (m == 0)
+        return Item::num(1.0 * (cumulative || x == 0));
+    if (!cumulative)
+        return numberResult(term(x));
+    double s = 0;
+    for (double k = 0; k <= x; ++k)
+        s += term(k);
+    return numberResult(std::min(1.0, s));
+}
+
+Item binomDist(Call& c)
+{
+    double k = 0, n = 0, p = 0;
+    bool cumulative = false;
+    Value e = c.integer(0, &k);
+    if (e.isEmpty())
+        e = c.integer(1, &n);
+    if (e.isEmpty())
+        e = c.number(2, &p);
+    if (e.isEmpty())
+        e = c.boolean(3, &cumulative);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (k < 0 || k > n || p < 0 || p > 1)
+        return Item::err(ErrorCode::Num);
+    auto term = [&](double j) {
+        if (p == 0)
+            return j == 0 ? 1.0 : 0.0;
+        if (p == 1)
+            return j == n ? 1.0 : 0.0;
+        return std::exp(std::lgamma(n + 1) - std::lgamma(j + 1) - std::lgamma(n - j + 1) + j * std::log(p)
+                        + (n - j) * std::log1p(-p));
+    };
+    if (!cumulative)
+        return numberResult(term(k));
+    double s = 0;
+    for (double j = 0; j <= k; ++j)
+        s += term(j);
+    return numberResult(std::min(1.0, s));
+}
+
+Item exponDist(Call& c)
+{
+    double x = 0, lambda = 0;
+    bool cumulative = false;
+    Value e = c.number(0, &x);
+    if (e.isEmpty())
+        e = c.number(1, &lambda);
+    if (e.isEmpty())
+        e = c.boolean(2, &cumulative);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (x < 0 || lambda <= 0)
+        return Item::err(ErrorCode::Num);
+    return numberResult(cumulative ? -std::expm1(-lambda * x) : lambda * std::exp(-lambda * x));
+}
+
+Item weibull(Call& c)
+{
+    double x = 0, alpha = 0, beta = 0;
+    bool cumulative = false;
+    Value e = c.number(0, &x);
+    if (e.isEmpty())
+        e = c.number(1, &alpha);
+    if (e.isEmpty())
+        e = c.number(2, &beta);
+    if (e.isEmpty())
+        e = c.boolean(3, &cumulative);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (x < 0 || alpha <= 0 || beta <= 0)
+        return Item::err(ErrorCode::Num);
+    const double t = std::pow(x / beta, alpha);
+    if (cumulative)
+        return numberResult(-std::expm1(-t));
+    return numberResult(alpha / std::pow(beta, alpha) * std::pow(x, alpha - 1) * std::exp(-t));
+}
+
+Item fisher(Call& c)
+{
+    double x = 0;
+    const Value e = c.number(0, &x);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (x <= -1 || x >= 1)
+        return Item::err(ErrorCode::Num);
+    return numberResult(0.5 * std::log((1 + x) / (1 - x)));
+}
+
+Item fisherInv(Call& c)
+{
+    double y = 0;
+    const Value e = c.number(0, &y);
+    if (!e.isEmpty())
+        return Item::val(e);
+    return numberResult(std::tanh(y));
+}
+
+Item gammaLn(Call& c)
+{
+    double x = 0;
+    const Value e = c.number(0, &x);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (x <= 0)
+        return Item::err(ErrorCode::Num);
+    return numberResult(std::lgamma(x));
+}
+
+} // namespace
+
+void registerStatFunctions(Registry& r)
+{
+    r.add(0, count);
+    r.add(169, countA);
+    r.add(347, countBlank);
+    r.add(5, aggregateFn<Agg::Average>);
+    r.add(6, aggregateFn<Agg::Min>);
+    r.add(7, aggregateFn<Agg::Max>);
+    r.add(227, aggregateFn<Agg::Median>);
+    r.add(12, aggregateFn<Agg::StdevS>);
+    r.add(193, aggregateFn<Agg::StdevP>);
+    r.add(46, aggregateFn<Agg::VarS>);
+    r.add(194, aggregateFn<Agg::VarP>);
+    r.add(361, aggregateFn<Agg::Average, Gather::NumbersText>);
+    r.add(362, aggregateFn<Agg::Max, Gather::NumbersText>);
+    r.add(363, aggregateFn<Agg::Min, Gather::NumbersText>);
+    r.add(364, aggregateFn<Agg::StdevP, Gather::NumbersText>);
+    r.add(365, aggregateFn<Agg::VarP, Gather::NumbersText>);
+    r.add(366, aggregateFn<Agg::StdevS, Gather::NumbersText>);
+    r.add(367, aggregateFn<Agg::VarS, Gather::NumbersText>);
+    r.add(269, spread<0>);
+    r.add(318, spread<1>);
+    r.add(319, spread<2>);
+    r.add(320, spread<3>);
+    r.add(322, spread<4>);
+    r.add(323, spread<5>);
+    r.add(330, mode);
+    r.add(325, kth<true>);
+    r.add(326, kth<false>);
+    r.add(327, quartile);
+    r.add(328, percentile);
+    r.add(329, percentRank);
+    r.add(216, rank);
+    r.add(331, trimMean);
+    r.add(344, subtotal);
+    r.add(307, paired<0>);
+    r.add(312, paired<0>);
+    r.add(313, paired<1>);
+    r.add(308, paired<2>);
+    r.add(315, paired<3>);
+    r.add(311, paired<4>);
+    r.add(314, paired<5>);
+    r.add(309, forecast);
+    r.add(50, trend);
+    r.add(49, linest);
+    r.add(252, frequency);
+    r.add(293, normDist);
+    r.add(294, normsDist);
+    r.add(295, normInv);
+    r.add(296, normsInv);
+    r.add(297, standardize);
+    r.add(277, confidence);
+    r.add(300, poisson);
+    r.add(273, binomDist);
+    r.add(280, exponDist);
+    r.add(302, weibull);
+    r.add(283, fisher);
+    r.add(284, fisherInv);
+    r.add(271, gammaLn);
+    r.addIn("POISSON.DIST", poisson);
+    r.addIn("NORM.DIST", normDist);
+    r.addIn("STDEV.S", aggregateFn<Agg::StdevS>);
+    r.addIn("STDEV.P", aggregateFn<Agg::StdevP>);
+    r.addIn("VAR.S", aggregateFn<Agg::VarS>);
+    r.addIn("VAR.P", aggregateFn<Agg::VarP>);
+    r.addIn("MODE.SNGL", mode);
+    r.addIn("PERCENTILE.INC", percentile);
+    r.addIn("QUARTILE.INC", quartile);
+    r.addIn("RANK.EQ", rank);
+}
+
+} // namespace sheet::eval

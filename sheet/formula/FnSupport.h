@@ -1,0 +1,51 @@
+#pragma once
+
+// Helpers the function families share. Internal to the formula layer.
+
+#include "Evaluator.h"
+
+#include <cmath>
+#include <limits>
+
+namespace sheet::eval {
+
+constexpr double kPi = 3.14159265358979323846;
+
+inline Item result(const Value& error, const Value& v)
+{
+    return Item::val(error.isEmpty() ? v : error);
+}
+inline Item numberResult(double d)
+{
+    return Item::val(checked(d));
+}
+inline double nan()
+{
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+// How an aggregate takes the values of its arguments.
+enum class Gather {
+    Numbers,     // SUM, AVERAGE...: numbers in ranges and arrays; direct values converted
+    NumbersText, // MAXA, AVERAGEA...: in ranges text counts 0 and booleans 1 or 0 too
+};
+
+// The numbers of arguments [from, to) as an aggregate sees them; an error value when one of
+// them is an error (or direct text that is no number).
+Value gatherNumbers(Call& c, int from, int to, std::vector<double>* out, Gather how = Gather::Numbers);
+inline Value gatherNumbers(Call& c, std::vector<double>* out, Gather how = Gather::Numbers)
+{
+    return gatherNumbers(c, 0, c.size(), out, how);
+}
+// The numbers of one item (a range, an array, a value), as above.
+Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>* out, Gather how = Gather::Numbers);
+
+// The values of an argument as rows and columns; an error value in *error when it cannot be.
+MatrixPtr argMatrix(Call& c, int i, Value* error);
+
+// Date parts of a serial in the 1900 system (serial 0 is 1900-01-00, 60 is 1900-02-29).
+Value dateParts(double serial, int* y, int* m, int* d);
+// The serial of a date given as year, month, day with the spreadsheet's overflow rules.
+double serialOf(int y, int m, int d);
+
+} // namespace sheet::eval

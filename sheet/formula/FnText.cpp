@@ -1,0 +1,495 @@
+// Text functions.
+#include "FnSupport.h"
+
+#include "NumberFormat.h"
+
+#include <QLocale>
+#include <algorithm>
+
+namespace sheet::eval {
+
+namespace {
+
+// Characters 128 to 159 of Windows-1252, the code page CHAR and CODE use.
+const char16_t kWin1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+Item textResult(const QString& s)
+{
+    return s.size() > kMaxText ? Item::err(ErrorCode::Value) : Item::str(s);
+}
+
+Item len(Call& c)
+{
+    QString s;
+    const Value e = c.text(0, &s);
+    return result(e, Value::number(static_cast<double>(s.size())));
+}
+
+template <int Kind> // 0 LOWER, 1 UPPER, 2 TRIM, 3 CLEAN, 4 PROPER
+Item transform(Call& c)
+{
+    QString s;
+    const Value e = c.text(0, &s);
+    if (!e.isEmpty())
+        return Item::val(e);
+    switch (Kind) {
+    case 0: return Item::str(s.toLower());
+    case 1: return Item::str(s.toUpper());
+    case 2: {
+        // Spaces only: leading and trailing ones go, runs inside become one.
+        QString out;
+        bool space = false;
+        for (QChar ch : s) {
+            if (ch == QLatin1Char(' ')) {
+                space = !out.isEmpty();
+                continue;
+            }
+            if (space)
+                out += QLatin1Char(' ');
+            space = false;
+            out += ch;
+        }
+        return Item::str(out);
+    }
+    case 3: {
+        QString out;
+        for (QChar ch : s)
+            if (ch.unicode() >= 32)
+                out += ch;
+        return Item::str(out);
+    }
+    default: {
+        bool start = true; // a letter after a non-letter starts a word
+        for (QChar& ch : s) {
+            ch = start ? ch.toUpper() : ch.toLower();
+            start = !ch.isLetter();
+        }
+        return Item::str(s);
+    }
+    }
+}
+
+template <bool Left>
+Item leftRight(Call& c)
+{
+    QString s;
+    double n = 1;
+    Value e = c.text(0, &s);
+    if (e.isEmpty())
+        e = c.number(1, &n, c.size() > 1 ? 0 : 1);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (n < 0)
+        return Item::err(ErrorCode::Value);
+    const int k = static_cast<int>(std::min(n, 1e9));
+    return Item::str(Left ? s.left(k) : s.right(k));
+}
+
+Item mid(Call& c)
+{
+    QString s;
+    double start = 0, n = 0;
+    Value e = c.text(0, &s);
+    if (e.isEmpty())
+        e = c.number(1, &start);
+    if (e.isEmpty())
+        e = c.number(2, &n);
+    if (!e.isEmpty())
+        return Item::val(e);
+    start = std::trunc(start);
+    if (start < 1 || n < 0)
+        return Item::err(ErrorCode::Value);
+    if (start > s.size())
+        return Item::str(QString());
+    return Item::str(s.mid(static_cast<qsizetype>(start) - 1, static_cast<qsizetype>(std::min(n, 1e9))));
+}
+
+Item concatenate(Call& c)
+{
+    QString all;
+    for (int i = 0; i < c.size(); ++i) {
+        QString s;
+        const Value e = c.text(i, &s);
+        if (!e.isEmpty())
+            return Item::val(e);
+        all += s;
+        if (all.size() > kMaxText)
+            return Item::err(ErrorCode::Value);
+    }
+    return Item::str(all);
+}
+
+// CONCAT and TEXTJOIN take whole ranges, row by row.
+Value joined(Call& c, int from, const QString& delimiter, bool skipEmpty, QString* out)
+{
+    bool first = true;
+    Value error;
+    for (int i = from; i < c.size(); ++i) {
+        c.ev.forEach(c.arg(i), [&](const Value& v, bool) {
+            QString s;
+            const Value e = toText(v, &s);
+            if (!e.isEmpty()) {
+                error = e;
+                return false;
+            }
+            if (skipEmpty && s.isEmpty())
+                return true;
+            if (!first)
+                *out += delimiter;
+            first = false;
+            *out += s;
+            if (out->size() > kMaxText) {
+                error = Value::error(ErrorCode::Value);
+                return false;
+            }
+            return true;
+        });
+        if (!error.isEmpty())
+            return error;
+    }
+    return {};
+}
+
+Item concat(Call& c)
+{
+    QString out;
+    const Value e = joined(c, 0, QString(), false, &out);
+    return result(e, Value::string(out));
+}
+
+Item textJoin(Call& c)
+{
+    QString delimiter, out;
+    bool skipEmpty = true;
+    Value e = c.text(0, &delimiter);
+    if (e.isEmpty())
+        e = c.boolean(1, &skipEmpty, true);
+    if (e.isEmpty())
+        e = joined(c, 2, delimiter, skipEmpty, &out);
+    return result(e, Value::string(out));
+}
+
+Item rept(Call& c)
+{
+    QString s;
+    double n = 0;
+    Value e = c.text(0, &s);
+    if (e.isEmpty())
+        e = c.number(1, &n);
+    if (!e.isEmpty())
+        return Item::val(e);
+    n = std::trunc(n);
+    if (n < 0 || n > kMaxText || static_cast<double>(s.size()) * n > kMaxText)
+        return Item::err(ErrorCode::Value);
+    return Item::str(s.repeated(static_cast<qsizetype>(n)));
+}
+
+Item exact(Call& c)
+{
+    QString a, b;
+    Value e = c.text(0, &a);
+    if (e.isEmpty())
+        e = c.text(1, &b);
+    return result(e, Value::boolean(a == b));
+}
+
+template <bool Find>
+Item findSearch(Call& c)
+{
+    QString what, within;
+    double start = 1;
+    Value e = c.text(0, &what);
+    if (e.isEmpty())
+        e = c.text(1, &within);
+    if (e.isEmpty())
+        e = c.number(2, &start, 1);
+    if (!e.isEmpty())
+        return Item::val(e);
+    start = std::trunc(start);
+    if (start < 1 || start > within.size() + (what.isEmpty() ? 1 : 0))
+        return Item::err(ErrorCode::Value);
+    const qsizetype from = static_cast<qsizetype>(start) - 1;
+    if (what.isEmpty())
+        return Item::num(start);
+    qsizetype at = -1;
+    if (Find) {
+        at = within.indexOf(what, from, Qt::CaseSensitive);
+    } else {
+        // SEARCH ignores case and takes * and ? wildcards.
+        const auto m = wildcardPattern(what, true).match(within, from);
+        at = m.hasMatch() ? m.capturedStart() : -1;
+    }
+    return at < 0 ? Item::err(ErrorCode::Value) : Item::num(static_cast<double>(at) + 1);
+}
+
+Item substitute(Call& c)
+{
+    QString t, from, to;
+    double nth = 0;
+    Value e = c.text(0, &t);
+    if (e.isEmpty())
+        e = c.text(1, &from);
+    if (e.isEmpty())
+        e = c.text(2, &to);
+    if (e.isEmpty())
+        e = c.number(3, &nth, 0);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (!c.has(3)) {
+        if (!from.isEmpty())
+            t.replace(from, to);
+        return textResult(t);
+    }
+    nth = std::trunc(nth);
+    if (nth < 1)
+        return Item::err(ErrorCode::Value);
+    if (from.isEmpty())
+        return Item::str(t);
+    qsizetype at = -1;
+    for (double k = 0; k < nth; ++k) {
+        at = t.indexOf(from, at + 1);
+        if (at < 0)
+            break;
+    }
+    if (at >= 0)
+        t.replace(at, from.size(), to);
+    return textResult(t);
+}
+
+Item replace(Call& c)
+{
+    QString t, with;
+    double start = 0, n = 0;
+    Value e = c.text(0, &t);
+    if (e.isEmpty())
+        e = c.number(1, &start);
+    if (e.isEmpty())
+        e = c.number(2, &n);
+    if (e.isEmpty())
+        e = c.text(3, &with);
+    if (!e.isEmpty())
+        return Item::val(e);
+    start = std::trunc(start);
+    n = std::trunc(n);
+    if (start < 1 || n < 0)
+        return Item::err(ErrorCode::Value);
+    const qsizetype from = static_cast<qsizetype>(std::min<double>(start - 1, static_cast<double>(t.size())));
+    const qsizetype count = static_cast<qsizetype>(std::min<double>(n, static_cast<double>(t.size() - from)));
+    t.replace(from, count, with);
+    return textResult(t);
+}
+
+Item charFn(Call& c)
+{
+    double x = 0;
+    const Value e = c.number(0, &x);
+    if (!e.isEmpty())
+        return Item::val(e);
+    x = std::trunc(x);
+    if (x < 1 || x > 255)
+        return Item::err(ErrorCode::Value);
+    const int k = static_cast<int>(x);
+    const char16_t ch = k >= 128 && k < 160 ? kWin1252High[k - 128] : static_cast<char16_t>(k);
+    return Item::str(QString(QChar(ch)));
+}
+
+Item code(Call& c)
+{
+    QString s;
+    const Value e = c.text(0, &s);
+    if (!e.isEmpty())
+        return Item::val(e);
+    if (s.isEmpty())
+        return Item::err(ErrorCode::Value);
+    const char16_t ch = s.at(0).unicode();
+    for (int k = 0; k < 32; ++k)
+        if (kWin1252High[k] == ch)
+            return Item::num(128 + k);
+    return Item::num(ch < 256 ? ch : 63); // "?" for what the code page lacks
+}
+
+Item tFn(Call& c)
+{
+    const Value v = c.ev.scalar(c.arg(0).kind == Item::Kind::Ref ? Item::area([&] {
+        Area a = c.arg(0).ref;
+        a.r2 = a.r1;
+        a.c2 = a.c1;
+        a.lastSheet = a.sheet;
+        return a;
+    }()) : c.arg(0));
+    if (v.isError())
+        return Item::val(v);
+    return Item::str(v.isString() ? v.asString() : QString());
+}
+
+Item value(Call& c)
+{
+    const Value v = c.value(0);
+    if (v.isError())
+        return Item::val(v);
+    if (v.isNumber())
+        return Item::val(v);
+    if (v.isBool())
+        return Item::err(ErrorCode::Value);
+    if (v.isEmpty())
+        return Item::num(0);
+    double d = 0;
+    if (!textToNumber(v.asString().trimmed(), &d))
+        return Item::err(ErrorCode::Value);
+    return Item::num(d);
+}
+
+Item text(Call& c)
+{
+    const Value v = c.value(0);
+    QString format;
+    const Value e = c.text(1, &format);
+    if (v.isError())
+        return Item::val(v);
+    if (!e.isEmpty())
+        return Item::val(e);
+    Value shown = v;
+    double x = 0;
+    if (v.isString() && textToNumber(v.asString(), &x))
+        shown = Value::number(x);
+    return textResult(formatValue(shown, format, QLocale()));
+}
+
+// FIXED and DOLLAR: rounded to a number of decimals (negative rounds left of the point).
+Item fixedOrDollar(Call& c, bool dollar)
+{
+    double x = 0, decimals = 2;
+    bool noCommas = false;
+    Value e = c.number(0, &x);
+    if (e.isEmpty())
+        e = c.number(1, &decimals, 2);
+    if (e.isEmpty() && !dollar)
+        e = c.boolean(2, &noCommas, false);
+    if (!e.isEmpty())
+        return Item::val(e);
+    decimals = std::trunc(decimals);
+    if (decimals > 127)
+        return Item::err(ErrorCode::Value);
+    const Value rounded = roundTo(x, decimals, 0);
+    if (rounded.isError())
+        return Item::val(rounded);
+    const int places = static_cast<int>(std::clamp(decimals, 0.0, 127.0));
+    QString code = noCommas ? QStringLiteral("0") : QStringLiteral("#,##0");
+    if (places > 0)
+        code += QLatin1Char('.') + QString(places, QLatin1Char('0'));
+    if (dollar) {
+        const QString symbol = QLocale().currencySymbol(QLocale::CurrencySymbol);
+        const QString quoted = QLatin1Char('"') + symbol + QLatin1Char('"');
+        code = quoted + code + QLatin1String(";(") + quoted + code + QLatin1Char(')');
+    }
+    return textResult(formatValue(rounded, code, QLocale()));
+}
+
+Item fixed(Call& c) { return fixedOrDollar(c, false); }
+Item dollar(Call& c) { return fixedOrDollar(c, true); }
+
+// Roman numerals; forms 1 to 4 allow ever longer subtractions (499: CDXCIX, LDVLIV, XDIX,
+// VDIV, ID).
+QString roman(int n, int form)
+{
+    static const char letters[] = {'M', 'D', 'C', 'L', 'X', 'V', 'I'};
+    static const int values[] = {1000, 500, 100, 50, 10, 5, 1};
+    QString out;
+    for (int place = 0; place <= 6; place += 2) { // M, C, X, I
+        const int digit = n / values[place];
+        if (digit % 5 == 4) {
+            // subtract from the next five or ten: try smaller letters as the form allows
+            const int big = digit == 4 ? place - 1 : place - 2;
+            int small = place;
+            for (int step = 0; step < form && small < 6; ++step) {
+                if (values[big] - values[small + 1] <= n)
+                    ++small;
+                else
+                    break;
+            }
+            out += QLatin1Char(letters[small]);
+            out += QLatin1Char(letters[big]);
+            n += values[small] - values[big];
+        } else {
+            if (digit > 4)
+                out += QLatin1Char(letters[place - 1]);
+            out += QString(digit % 5, QLatin1Char(letters[place]));
+            n %= values[place];
+        }
+    }
+    return out;
+}
+
+Item romanFn(Call& c)
+{
+    double x = 0, form = 0;
+    Value e = c.number(0, &x);
+    if (e.isEmpty() && c.has(1)) {
+        const Value f = c.value(1);
+        if (f.isBool())
+            form = f.asBool() ? 0 : 4;
+        else
+            e = c.number(1, &form);
+    }
+    if (!e.isEmpty())
+        return Item::val(e);
+    x = std::trunc(x);
+    form = std::trunc(form);
+    if (x < 0 || x > 3999 || form < 0 || form > 4)
+        return Item::err(ErrorCode::Value);
+    return Item::str(roman(static_cast<int>(x), static_cast<int>(form)));
+}
+
+Item hyperlink(Call& c)
+{
+    // shows its friendly name, else the address
+    const Value v = c.value(c.has(1) ? 1 : 0);
+    return Item::val(v.isEmpty() ? Value::number(0) : v);
+}
+
+} // namespace
+
+void registerTextFunctions(Registry& r)
+{
+    r.add(32, len);
+    r.add(211, len); // LENB: one byte a character in single-byte code pages
+    r.add(112, transform<0>);
+    r.add(113, transform<1>);
+    r.add(118, transform<2>);
+    r.add(162, transform<3>);
+    r.add(114, transform<4>);
+    r.add(115, leftRight<true>);
+    r.add(116, leftRight<false>);
+    r.add(208, leftRight<true>);
+    r.add(209, leftRight<false>);
+    r.add(31, mid);
+    r.add(210, mid);
+    r.add(336, concatenate);
+    r.add(30, rept);
+    r.add(117, exact);
+    r.add(124, findSearch<true>);
+    r.add(205, findSearch<true>);
+    r.add(82, findSearch<false>);
+    r.add(206, findSearch<false>);
+    r.add(120, substitute);
+    r.add(119, replace);
+    r.add(207, replace);
+    r.add(111, charFn);
+    r.add(121, code);
+    r.add(130, tFn);
+    r.add(33, value);
+    r.add(48, text);
+    r.add(14, fixed);
+    r.add(13, dollar);
+    r.add(204, dollar);
+    r.add(354, romanFn);
+    r.add(359, hyperlink);
+    r.addIn("CONCAT", concat);
+    r.addIn("TEXTJOIN", textJoin);
+}
+
+} // namespace sheet::eval

@@ -1,0 +1,131 @@
+// Where the evaluator finds each function, and the helpers the families share.
+#include "FnSupport.h"
+
+#include "DateSerial.h"
+
+namespace sheet::eval {
+
+namespace {
+
+const Registry& registry()
+{
+    static const Registry r = [] {
+        Registry reg;
+        registerMathFunctions(reg);
+        registerStatFunctions(reg);
+        registerTextFunctions(reg);
+        registerDateFunctions(reg);
+        registerLookupFunctions(reg);
+        registerInfoFunctions(reg);
+        registerFinanceFunctions(reg);
+        registerDatabaseFunctions(reg);
+        registerEngineeringFunctions(reg);
+        return reg;
+    }();
+    return r;
+}
+
+} // namespace
+
+Fn builtinFunction(int index)
+{
+    if (index < 0 || index >= 400)
+        return nullptr;
+    return registry().builtin[index];
+}
+
+Fn addInFunction(const QString& name)
+{
+    QString key = ptg::addInFunctionName(name);
+    if (key.isEmpty())
+        key = name;
+    if (key.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive))
+        key = key.mid(6);
+    return registry().addIns.value(key.toUpper());
+}
+
+Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>* out, Gather how)
+{
+    Value error;
+    ev.forEach(it, [&](const Value& v, bool fromRange) {
+        switch (v.type()) {
+        case Value::Type::Number: out->push_back(v.asNumber()); return true;
+        case Value::Type::Error: error = v; return false;
+        case Value::Type::Bool:
+            if (!fromRange || how == Gather::NumbersText)
+                out->push_back(v.asNumber());
+            return true;
+        case Value::Type::String: {
+            if (fromRange) {
+                if (how == Gather::NumbersText)
+                    out->push_back(0);
+                return true;
+            }
+            double d = 0;
+            if (!textToNumber(v.asString(), &d)) {
+                error = Value::error(ErrorCode::Value);
+                return false;
+            }
+            out->push_back(d);
+            return true;
+        }
+        case Value::Type::Empty:
+            if (!fromRange)
+                out->push_back(0); // an argument left empty
+            return true;
+        }
+        return true;
+    });
+    return error;
+}
+
+Value gatherNumbers(Call& c, int from, int to, std::vector<double>* out, Gather how)
+{
+    for (int i = from; i < to && i < c.size(); ++i) {
+        const Value e = gatherItemNumbers(c.ev, c.arg(i), out, how);
+        if (!e.isEmpty())
+            return e;
+    }
+    return {};
+}
+
+MatrixPtr argMatrix(Call& c, int i, Value* error)
+{
+    if (i >= c.size()) {
+        *error = Value::error(ErrorCode::Value);
+        return nullptr;
+    }
+    const Item& a = c.arg(i);
+    if (a.kind == Item::Kind::Val && a.v.isError()) {
+        *error = a.v;
+        return nullptr;
+    }
+    return c.ev.matrix(a, error);
+}
+
+Value dateParts(double serial, int* y, int* m, int* d)
+{
+    if (serial < 0 || serial >= 2958466)
+        return Value::error(ErrorCode::Num);
+    const double day = std::floor(serial);
+    if (day == 0) {
+        *y = 1900; *m = 1; *d = 0;
+    } else if (day == 60) {
+        *y = 1900; *m = 2; *d = 29;
+    } else {
+        const QDate date = serialToDate(day);
+        *y = date.year(); *m = date.month(); *d = date.day();
+    }
+    return {};
+}
+
+double serialOf(int y, int m, int d)
+{
+    // Months past December run into the next years, days past the month's end into the next
+    // months; counting in serials keeps the phantom 1900-02-29.
+    const int months = y * 12 + (m - 1);
+    const QDate first(months / 12 - (months < 0 && months % 12 ? 1 : 0), ((months % 12) + 12) % 12 + 1, 1);
+    return dateToSerial(first) + (d - 1);
+}
+
+} // namespace sheet::eval

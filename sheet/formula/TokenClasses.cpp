@@ -1,0 +1,200 @@
+// What each part of a formula is computed as: a single value, a reference or an array. The
+// parser writes it into the token classes as Excel does; the evaluator uses it to decide
+// where a range is one value (implicit intersection) and where it is an array.
+#include "FormulaTokens.h"
+
+namespace sheet::ptg {
+
+namespace {
+
+bool isOperand(std::uint8_t b)
+{
+    switch (b) {
+    case Exp: case Tbl: case MissArg: case Str: case Err: case Bool: case Int: case Num: case Array:
+    case Name: case Ref: case Area: case RefErr: case AreaErr: case RefN: case AreaN:
+    case NameX: case Ref3d: case Area3d: case RefErr3d: case AreaErr3d:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isValueOperator(std::uint8_t b)
+{
+    return (b >= Add && b <= NE) || b == Uplus || b == Uminus || b == Percent;
+}
+
+bool isReferenceOperator(std::uint8_t b)
+{
+    return b == Isect || b == Union || b == Range;
+}
+
+} // namespace
+
+std::uint8_t tokenArity(const Bytes& rgce, const Token& t, bool* known)
+{
+    *known = true;
+    if (isOperand(t.base))
+        return 0;
+    if (isReferenceOperator(t.base) || (t.base >= Add && t.base <= NE))
+        return 2;
+    if (t.base == Uplus || t.base == Uminus || t.base == Percent || t.base == Paren)
+        return 1;
+    if (t.base == Attr)
+        return (rgce[t.payload] & AttrSum) ? 1 : 0;
+    if (t.base == FuncVar)
+        return rgce[t.payload];
+    if (t.base == Func) {
+        const FunctionInfo* f = functionByIndex(readU16(rgce, t.payload));
+        if (!f || !f->fixedCount()) {
+            *known = false;
+            return 0;
+        }
+        return static_cast<std::uint8_t>(f->minArgs);
+    }
+    return 0; // memory tokens only describe what follows
+}
+
+bool producesValue(const Bytes& rgce, const Token& t)
+{
+    if (t.base == Attr)
+        return (rgce[t.payload] & AttrSum) != 0;
+    return t.base < MemArea || t.base > MemNoMemN;
+}
+
+namespace {
+
+// A reference-shaped argument: a reference token, a name, a reference operator or a call of
+// a function that returns a reference.
+bool refLike(const Bytes& rgce, const std::vector<Token>& tokens, const std::vector<int>& kids,
+             const std::vector<int>& firstKid, int i)
+{
+    for (;;) {
+        const Token& t = tokens[static_cast<std::size_t>(i)];
+        switch (t.base) {
+        case Ref: case Area: case Ref3d: case Area3d: case RefErr: case AreaErr: case RefErr3d:
+        case AreaErr3d: case Name: case NameX: case RefN: case AreaN: case Isect: case Union: case Range:
+            return true;
+        case Paren:
+            i = kids[static_cast<std::size_t>(firstKid[static_cast<std::size_t>(i)])];
+            continue;
+        case Func:
+        case FuncVar: {
+            const int index = readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF;
+            const FunctionInfo* f = functionByIndex(index);
+            return f && f->returnClass == 'R';
+        }
+        default:
+            return false;
+        }
+    }
+}
+
+} // namespace
+
+bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::uint8_t rootWant,
+                    std::vector<TokenClass>* out)
+{
+    const int n = static_cast<int>(tokens.size());
+    // The expression tree of the postfix tokens: each token's arguments, in order.
+    std::vector<int> firstKid(static_cast<std::size_t>(n), 0), kidCount(static_cast<std::size_t>(n), 0);
+    std::vector<int> kids;
+    kids.reserve(static_cast<std::size_t>(n));
+    std::vector<int> stack;
+    stack.reserve(16);
+    for (int i = 0; i < n; ++i) {
+        const Token& t = tokens[static_cast<std::size_t>(i)];
+        bool known = true;
+        const int arity = tokenArity(rgce, t, &known);
+        if (!known || static_cast<int>(stack.size()) < arity)
+            return false;
+        if (!producesValue(rgce, t))
+            continue;
+        firstKid[static_cast<std::size_t>(i)] = static_cast<int>(kids.size());
+        kidCount[static_cast<std::size_t>(i)] = arity;
+        kids.insert(kids.end(), stack.end() - arity, stack.end());
+        stack.resize(stack.size() - static_cast<std::size_t>(arity));
+        stack.push_back(i);
+    }
+    if (stack.size() != 1)
+        return false;
+
+    out->assign(static_cast<std::size_t>(n), TokenClass{});
+    (*out)[static_cast<std::size_t>(stack.back())].want = rootWant;
+    // Parents follow their arguments, so walking backwards reaches a parent first.
+    for (int i = n - 1; i >= 0; --i) {
+        const Token& t = tokens[static_cast<std::size_t>(i)];
+        TokenClass& self = (*out)[static_cast<std::size_t>(i)];
+        const int first = firstKid[static_cast<std::size_t>(i)];
+        const int count = kidCount[static_cast<std::size_t>(i)];
+        auto setKid = [&](int k, std::uint8_t want, bool force) {
+            TokenClass& kid = (*out)[static_cast<std::size_t>(kids[static_cast<std::size_t>(first + k)])];
+            kid.want = want;
+            kid.force = force;
+        };
+        switch (t.base) {
+        case Ref: case Area: case Ref3d: case Area3d: case RefErr: case AreaErr: case RefErr3d:
+        case AreaErr3d: case Name: case NameX: case RefN: case AreaN:
+            self.cls = self.want == WantR ? ClassRef : (self.want == WantA || self.force ? ClassArray : ClassValue);
+            break;
+        case Paren:
+            setKid(0, self.want, self.force);
+            break;
+        case Isect: case Union: case Range:
+            for (int k = 0; k < count; ++k)
+                setKid(k, WantR, false);
+            break;
+        case Attr: // SUM through tAttrSum
+            if (count == 1)
+                setKid(0, WantR, self.force);
+            break;
+        case Func:
+        case FuncVar: {
+            const int index = readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF;
+            const FunctionInfo* f = functionByIndex(index);
+            const char ret = f ? f->returnClass : 'V';
+            const std::uint8_t want = self.want;
+            bool force = false;
+            std::uint8_t cls = ClassValue;
+            if (self.force) {
+                cls = ret == 'R' ? (want == WantR ? ClassRef : ClassArray) : ClassArray;
+                force = ret == 'V';
+            } else if ((ret == 'V' && want == WantV) || (ret == 'R' && want == WantR) || (ret == 'A' && want == WantA)) {
+                cls = ret == 'V' ? ClassValue : ret == 'R' ? ClassRef : ClassArray;
+            } else if (want == WantV) {
+                cls = ClassValue;
+            } else if (want == WantA) {
+                cls = ret == 'R' ? ClassRef : ClassArray;
+                force = ret == 'V';
+            } else { // a reference is wanted from a function that gives none
+                cls = ret == 'A' ? ClassArray : ClassValue;
+            }
+            self.cls = cls;
+            self.lifted = cls == ClassArray && ret == 'V';
+            for (int k = 0; k < count; ++k) {
+                // Add-in calls (255): the name, then value arguments.
+                const char p = !f || index == 255 ? (k == 0 ? 'R' : 'V') : f->argClass(k);
+                std::uint8_t kw = WantV;
+                if (p == 'R')
+                    kw = WantR;
+                else if (p == 'A')
+                    kw = WantA;
+                else if (p == 'M')
+                    kw = refLike(rgce, tokens, kids, firstKid, kids[static_cast<std::size_t>(first + k)]) ? WantR : WantA;
+                setKid(k, kw, force);
+            }
+            break;
+        }
+        default:
+            if (isValueOperator(t.base)) {
+                const std::uint8_t kw = self.want == WantR ? std::uint8_t(WantV) : self.want;
+                for (int k = 0; k < count; ++k)
+                    setKid(k, kw, self.force);
+            }
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace sheet::ptg
