@@ -36,6 +36,28 @@ RecordList readSubstream(const Bytes& stream, std::size_t offset, std::size_t* e
     return out;
 }
 
+QString olderBiffVersion(const Bytes& stream)
+{
+    if (stream.size() < 8)
+        return QString();
+    const std::uint16_t id = static_cast<std::uint16_t>(stream[0] | (stream[1] << 8));
+    const std::uint16_t version = static_cast<std::uint16_t>(stream[4] | (stream[5] << 8));
+    const std::uint16_t kind = static_cast<std::uint16_t>(stream[6] | (stream[7] << 8));
+    switch (id) {
+    case 0x0009: return QStringLiteral("an Excel 2.x (BIFF2) worksheet");
+    case 0x0209: return QStringLiteral("an Excel 3.0 (BIFF3) worksheet");
+    case 0x0409:
+        return kind == 0x0100 ? QStringLiteral("an Excel 4.0 (BIFF4) workbook") : QStringLiteral("an Excel 4.0 (BIFF4) worksheet");
+    case rid::kBof:
+        if (version == 0x0500)
+            return QStringLiteral("an Excel 5.0/95 (BIFF5) workbook");
+        if (version == 0x0400)
+            return QStringLiteral("an Excel 4.0 (BIFF4) workbook");
+        return QString();
+    default: return QString();
+    }
+}
+
 std::vector<Bytes> gatherContinues(const RecordList& records, std::size_t& index)
 {
     std::vector<Bytes> chunks;

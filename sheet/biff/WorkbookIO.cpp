@@ -15,6 +15,21 @@ struct BoundSheet {
     QString name;
 };
 
+// A FORMAT record's code; a string cut short (other writers' files have them) keeps what is there.
+QString formatCode(ByteReader& rd)
+{
+    const std::size_t start = rd.pos();
+    try {
+        return rd.xlUnicodeString();
+    } catch (const FormatError&) {
+        rd.seek(start);
+        const std::size_t cch = rd.u16();
+        const bool wide = rd.u8() & 1;
+        const std::size_t have = wide ? rd.remaining() / 2 : rd.remaining();
+        return rd.unicodeChars(std::min(cch, have), wide);
+    }
+}
+
 Bytes concat(const std::vector<Bytes>& chunks)
 {
     Bytes out;
@@ -39,6 +54,8 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
 {
     if (stream.size() < 4)
         throw FormatError(QStringLiteral("the workbook stream is empty"));
+    if (const QString older = olderBiffVersion(stream); !older.isEmpty())
+        throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
     RecordList globals = readSubstream(stream, 0);
     {
         ByteReader bof(globals.front().data);
@@ -109,8 +126,23 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
         case rid::kFormat: {
             ByteReader rd(r.data);
             const std::uint16_t index = rd.u16();
-            b.m_formats.emplace_back(index, rd.xlUnicodeString());
+            b.m_formats.emplace_back(index, formatCode(rd));
             place(Workbook::Part::Formats);
+            break;
+        }
+        case rid::kName: {
+            const std::size_t first = i;
+            const std::vector<Bytes> chunks = gatherContinues(globals, i);
+            DefinedName n;
+            try {
+                n = DefinedName::decode(concat(chunks));
+            } catch (const FormatError&) {
+                // kept as it was, so the names after it keep their numbers
+            }
+            for (std::size_t k = first; k <= i; ++k)
+                n.raw.push_back(std::move(globals[k]));
+            b.m_names.push_back(std::move(n));
+            place(Workbook::Part::Names);
             break;
         }
         case rid::kXf:
@@ -390,6 +422,16 @@ Bytes Workbook::toStream() const
             }
             break;
         }
+        case Part::Names:
+            for (const DefinedName& n : m_names) {
+                if (!n.raw.empty()) {
+                    for (const Record& r : n.raw)
+                        appendRecord(g, r);
+                } else {
+                    appendRecord(g, rid::kName, n.encode());
+                }
+            }
+            break;
         case Part::Sst: {
             const std::uint16_t bucket = extSstBucketSize(table.size());
             std::vector<SstBucket> buckets;

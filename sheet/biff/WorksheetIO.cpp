@@ -14,12 +14,15 @@ namespace sheet {
 
 namespace {
 
+// FORMULA under the id BIFF3 and BIFF4 used; some writers still put it in BIFF8 files.
+constexpr std::uint16_t kFormulaOld = 0x0406;
+
 bool isCellTableRecord(std::uint16_t id)
 {
     switch (id) {
     case rid::kRow: case rid::kLabelSst: case rid::kLabel: case rid::kRString: case rid::kNumber:
     case rid::kRk: case rid::kMulRk: case rid::kBlank: case rid::kMulBlank: case rid::kBoolErr:
-    case rid::kFormula: case rid::kString: case rid::kShrFmla: case rid::kArray: case rid::kTable:
+    case rid::kFormula: case kFormulaOld: case rid::kString: case rid::kShrFmla: case rid::kArray: case rid::kTable:
     case rid::kDbCell:
         return true;
     default:
@@ -64,10 +67,12 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
                                   .arg(xf)
                                   .arg(xfCount));
     };
+    std::uint32_t lastKey = 0;
     auto put = [&](const CellHeader& h, Cell c) -> Cell& {
         checkXf(h.xf);
         c.xf = h.xf;
-        Cell& slot = m_cells[cellKey(h.row, h.col)];
+        lastKey = cellKey(h.row, h.col);
+        Cell& slot = m_cells[lastKey];
         slot = std::move(c);
         return slot;
     };
@@ -233,7 +238,8 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             lastCell = &put(h, std::move(c));
             break;
         }
-        case rid::kFormula: {
+        case rid::kFormula:
+        case kFormulaOld: {
             const CellHeader h = cellHeader(r);
             r.need(8);
             Cell c;
@@ -268,10 +274,9 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             if (rec.id == rid::kShrFmla && rec.data.size() >= 10) {
                 const std::size_t cce = rec.data[8] | (rec.data[9] << 8);
                 if (10 + cce <= rec.data.size()) {
-                    // keyed by the first cell of its range, which ptgExp names
-                    const int row = rec.data[0] | (rec.data[1] << 8);
-                    const int col = rec.data[4];
-                    sharedFormulas[cellKey(row, col)] =
+                    // keyed by the cell whose FORMULA it follows: the cell ptgExp names (not
+                    // always the first of its range)
+                    sharedFormulas[lastKey] =
                         Bytes(rec.data.begin() + 10, rec.data.begin() + 10 + static_cast<std::ptrdiff_t>(cce));
                 }
             }
@@ -534,7 +539,8 @@ void Worksheet::writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sst
             Cell orphan;
             const Cell* source = &cellIt->second;
             int ar, ac;
-            if (source->formula && source->tokens.size() == 5 && sharedFormulaAnchor(source->tokens, &ar, &ac)
+            if (source->formula && source->tokens.size() == 5
+                && (sharedFormulaAnchor(source->tokens, &ar, &ac) || dataTableAnchor(source->tokens, &ar, &ac))
                 && !hasFormulaGroup(ar, ac)) {
                 orphan.xf = source->xf;
                 // Text results have no shared string to point at; such a cell stays blank.

@@ -119,6 +119,10 @@ std::vector<int> formulaNames(const Bytes& rgce);
 // (NOW, TODAY, RAND, ...).
 bool formulaIsVolatile(const Bytes& rgce);
 
+// How many bytes of `extra` the array constants of rgce take (records that carry more data
+// after them need it); FormatError when they are cut short.
+std::size_t arrayConstantsSize(const Bytes& rgce, const Bytes& extra);
+
 // Formulas of a SHRFMLA (or ARRAY) group: a cell's FORMULA record then holds only ptgExp
 // pointing at the group's anchor cell. Returns true and the anchor when rgce is such a stub.
 bool sharedFormulaAnchor(const Bytes& rgce, int* row, int* col);

@@ -140,6 +140,29 @@ bool formulaIsVolatile(const Bytes& rgce)
     return false;
 }
 
+std::size_t arrayConstantsSize(const Bytes& rgce, const Bytes& extra)
+{
+    std::size_t pos = 0;
+    for (const Token& t : tokenize(rgce)) {
+        if (t.base != Array)
+            continue;
+        ByteReader r(extra.data() + pos, extra.size() - pos);
+        const std::size_t count = static_cast<std::size_t>(r.u8() + 1) * static_cast<std::size_t>(r.u16() + 1);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint8_t type = r.u8();
+            if (type == 0x02) {
+                const std::size_t cch = r.u16();
+                const bool wide = r.u8() & 1;
+                r.skip(wide ? 2 * cch : cch);
+            } else {
+                r.skip(8);
+            }
+        }
+        pos += r.pos();
+    }
+    return pos;
+}
+
 bool dataTableAnchor(const Bytes& rgce, int* row, int* col)
 {
     if (rgce.size() != 5 || rgce[0] != Tbl)

@@ -23,4 +23,11 @@ public:
     using Error::Error;
 };
 
+// A spreadsheet file of another version than Excel 97-2003 (BIFF8): the message says which
+// ("an Excel 4.0 (BIFF4) workbook; ...").
+class UnsupportedFormatError : public FormatError {
+public:
+    using FormatError::FormatError;
+};
+
 } // namespace sheet

@@ -1,20 +1,53 @@
 #include "model/Recalc.h"
 
+#include "model/FormulaGroups.h"
 #include "model/Workbook.h"
 #include "formula/Formula.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
 
 namespace sheet {
 
 namespace {
 
+// Formula cells computed on demand inside one another's evaluation; deeper chains read the
+// value a cell has (the dependency order computes them first in all but odd cases).
+constexpr int kMaxDemandDepth = 200;
+// What-if evaluations of data tables recompute formulas down to this depth.
+constexpr int kMaxWhatIfDepth = 64;
+
+enum class Kind : std::uint8_t {
+    Formula,     // an ordinary formula
+    ArrayMember, // a cell of an array formula's range
+    TableMember, // a result cell of a data table
+    Opaque,      // tokens the engine cannot take: the cached result stays
+};
+
+enum class State : std::uint8_t { Pending, Computing, Done };
+
 struct Node {
     int sheet = 0;
     std::uint32_t key = 0;
     Cell* cell = nullptr;
-    bool opaque = false; // tokens the evaluator cannot take: the cached result stays
+    Kind kind = Kind::Formula;
+    int group = -1;
     std::vector<int> deps;
+};
+
+struct ArrayFormula {
+    int sheet = 0;
+    int anchorRow = 0, anchorCol = 0;
+    ArrayGroup group;
+    std::vector<int> members;
+    bool done = false;
+};
+
+struct Table {
+    int sheet = 0;
+    DataTable table;
 };
 
 // What the evaluator reads of one worksheet during a recalculation: its used extent and, when
@@ -53,39 +86,6 @@ struct SheetView {
     }
 };
 
-class Env : public EvalEnv {
-public:
-    Env(const Workbook& book, const std::vector<SheetView>& views, int sheet)
-        : m_book(book), m_views(views), m_sheet(sheet) {}
-
-    const SheetView* target(int ixti) const
-    {
-        const int s = ixti < 0 ? m_sheet : m_book.sheetForExternSheetIndex(static_cast<std::uint16_t>(ixti));
-        if (s < 0 || s >= static_cast<int>(m_views.size()) || !m_views[static_cast<std::size_t>(s)].sheet)
-            return nullptr;
-        return &m_views[static_cast<std::size_t>(s)];
-    }
-    Value cellValue(int ixti, int row, int col) const override
-    {
-        const SheetView* view = target(ixti);
-        if (!view)
-            return Value::error(ErrorCode::Ref);
-        const Cell* c = view->cell(row, col);
-        return c ? c->value : Value();
-    }
-    void usedExtent(int ixti, int* lastRow, int* lastCol) const override
-    {
-        const SheetView* view = target(ixti);
-        *lastRow = view ? std::max(0, view->lastRow) : 0;
-        *lastCol = view ? std::max(0, view->lastCol) : 0;
-    }
-
-private:
-    const Workbook& m_book;
-    const std::vector<SheetView>& m_views;
-    int m_sheet;
-};
-
 // Formula cells of a sheet in column order, to find those inside a range without walking
 // every cell of its rows.
 struct FormulaColumns {
@@ -97,51 +97,433 @@ struct FormulaColumns {
     }
 };
 
-} // namespace
+// A cell position with its sheet, for the input cells of a what-if evaluation.
+struct Position {
+    int sheet, row, col;
+    bool operator<(const Position& o) const
+    {
+        return sheet != o.sheet ? sheet < o.sheet : row != o.row ? row < o.row : col < o.col;
+    }
+};
 
-void Recalc::run()
+struct WhatIf {
+    std::map<Position, Value> inputs;
+    std::map<Position, Value> computed;
+    int depth = 0;
+};
+
+class Run;
+
+class Env : public EvalEnv {
+public:
+    Env(Run& run, int sheet, int row, int col, WhatIf* whatIf = nullptr)
+        : m_run(run), m_sheet(sheet), m_row(row), m_col(col), m_whatIf(whatIf) {}
+
+    Value cellValue(int sheet, int row, int col) const override;
+    void usedExtent(int sheet, int* lastRow, int* lastCol) const override;
+    bool formulaCell(int* row, int* col) const override
+    {
+        *row = m_row;
+        *col = m_col;
+        return true;
+    }
+    bool externSheets(int ixti, int* first, int* last) const override;
+    bool sheetByName(const QString& name, int* sheet) const override;
+    QString sheetName(int sheet) const override;
+    bool definedName(int index, NameDefinition* out) const override;
+    bool externName(int ixti, int index, NameDefinition* out) const override;
+
+private:
+    Run& m_run;
+    int m_sheet, m_row, m_col;
+    WhatIf* m_whatIf;
+};
+
+class Run {
+public:
+    explicit Run(Workbook& book) : m_book(book) {}
+    void run();
+
+    const Workbook& book() const { return m_book; }
+    const SheetView* view(int sheet) const
+    {
+        if (sheet < 0 || sheet >= static_cast<int>(m_views.size()) || !m_views[static_cast<std::size_t>(sheet)].sheet)
+            return nullptr;
+        return &m_views[static_cast<std::size_t>(sheet)];
+    }
+    Value cellValue(int sheet, int row, int col, WhatIf* whatIf);
+
+private:
+    void collect();
+    void addDependencies();
+    std::vector<std::vector<int>> components() const;
+    void compute(int n);
+    void computeArray(int group);
+    Value evaluate(const Node& node, WhatIf* whatIf);
+    Value tableValue(const Node& node, WhatIf* outer);
+    Value whatIfValue(int sheet, int row, int col, WhatIf& w);
+    void refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, FormulaRef>>* out, std::set<int>* names) const;
+
+    Workbook& m_book;
+    std::vector<Node> m_nodes;
+    std::vector<State> m_state;
+    std::vector<ArrayFormula> m_arrays;
+    std::vector<Table> m_tables;
+    std::vector<SheetView> m_views;
+    std::vector<FormulaColumns> m_columns;
+    std::unordered_map<const Cell*, int> m_nodeOf;
+    int m_depth = 0;
+};
+
+// ---------------------------------------------------------------- the environment
+
+Value Env::cellValue(int sheet, int row, int col) const
 {
-    std::vector<Node> nodes;
-    std::vector<FormulaColumns> columns(static_cast<std::size_t>(m_book.sheetCount()));
+    return m_run.cellValue(sheet < 0 ? m_sheet : sheet, row, col, m_whatIf);
+}
+
+void Env::usedExtent(int sheet, int* lastRow, int* lastCol) const
+{
+    const SheetView* view = m_run.view(sheet < 0 ? m_sheet : sheet);
+    *lastRow = view ? std::max(0, view->lastRow) : 0;
+    *lastCol = view ? std::max(0, view->lastCol) : 0;
+    if (m_whatIf) {
+        // input cells may lie past what the sheet uses
+        for (const auto& kv : m_whatIf->inputs) {
+            *lastRow = std::max(*lastRow, kv.first.row);
+            *lastCol = std::max(*lastCol, kv.first.col);
+        }
+    }
+}
+
+bool Env::externSheets(int ixti, int* first, int* last) const
+{
+    return ixti >= 0 && ixti <= 0xFFFF && m_run.book().externSheetRange(static_cast<std::uint16_t>(ixti), first, last);
+}
+
+bool Env::sheetByName(const QString& name, int* sheet) const
+{
+    const int index = m_run.book().sheetIndex(name);
+    if (index < 0 || !m_run.book().worksheet(index))
+        return false;
+    *sheet = index;
+    return true;
+}
+
+QString Env::sheetName(int sheet) const
+{
+    const int index = sheet < 0 ? m_sheet : sheet;
+    return index < m_run.book().sheetCount() ? m_run.book().sheet(index).name() : QString();
+}
+
+bool Env::definedName(int index, NameDefinition* out) const
+{
+    if (index < 1 || index > m_run.book().nameCount())
+        return false;
+    const DefinedName& n = m_run.book().definedName(index - 1);
+    out->name = n.name;
+    out->function = n.isFunction();
+    out->rgce = n.rgce;
+    out->extra = n.extra;
+    return true;
+}
+
+bool Env::externName(int ixti, int index, NameDefinition* out) const
+{
+    if (ixti < 0 || ixti > 0xFFFF)
+        return false;
+    const Workbook& book = m_run.book();
+    int first = 0, last = 0;
+    if (book.externSheetRange(static_cast<std::uint16_t>(ixti), &first, &last))
+        return definedName(index, out); // a sheet's own name
+    if (!book.externNameIsAddIn(static_cast<std::uint16_t>(ixti)))
+        return false;
+    const QString name = book.externNameText(static_cast<std::uint16_t>(ixti), index);
+    if (name.isEmpty())
+        return false;
+    out->name = name;
+    out->function = true;
+    return true;
+}
+
+// ---------------------------------------------------------------- reading cells
+
+Value Run::cellValue(int sheet, int row, int col, WhatIf* whatIf)
+{
+    if (whatIf)
+        return whatIfValue(sheet, row, col, *whatIf);
+    const SheetView* v = view(sheet);
+    if (!v)
+        return sheet >= 0 && sheet < m_book.sheetCount() ? Value() : Value::error(ErrorCode::Ref);
+    const Cell* c = v->cell(row, col);
+    if (!c)
+        return Value();
+    if (c->formula && m_depth < kMaxDemandDepth) {
+        // a formula not computed yet (read through a reference only known while computing,
+        // such as INDIRECT or OFFSET) is computed now
+        const auto it = m_nodeOf.find(c);
+        if (it != m_nodeOf.end() && m_state[static_cast<std::size_t>(it->second)] == State::Pending)
+            compute(it->second);
+    }
+    return c->value;
+}
+
+// A data table's formula, computed again with its input cells set: the formula cells in
+// between are computed again too, the others read as they are.
+Value Run::whatIfValue(int sheet, int row, int col, WhatIf& w)
+{
+    const Position at{sheet, row, col};
+    const auto input = w.inputs.find(at);
+    if (input != w.inputs.end())
+        return input->second;
+    const SheetView* v = view(sheet);
+    if (!v)
+        return sheet >= 0 && sheet < m_book.sheetCount() ? Value() : Value::error(ErrorCode::Ref);
+    const Cell* c = v->cell(row, col);
+    if (!c)
+        return Value();
+    if (!c->formula)
+        return c->value;
+    const auto known = w.computed.find(at);
+    if (known != w.computed.end())
+        return known->second;
+    const auto it = m_nodeOf.find(c);
+    if (it == m_nodeOf.end() || w.depth >= kMaxWhatIfDepth)
+        return c->value;
+    ++w.depth;
+    const Node& node = m_nodes[static_cast<std::size_t>(it->second)];
+    Value value = c->value;
+    if (node.kind == Kind::Formula) {
+        value = evaluate(node, &w);
+    } else if (node.kind == Kind::ArrayMember) {
+        const ArrayFormula& a = m_arrays[static_cast<std::size_t>(node.group)];
+        const CellRange& r = a.group.range;
+        try {
+            const std::vector<Value> all = evaluateArrayFormula(a.group.rgce, Env(*this, a.sheet, a.anchorRow, a.anchorCol, &w),
+                                                                r.rowCount(), r.colCount(), a.group.extra);
+            value = all[static_cast<std::size_t>((row - r.firstRow) * r.colCount() + (col - r.firstCol))];
+        } catch (const Error&) {
+        }
+    }
+    --w.depth;
+    w.computed[at] = value;
+    return value;
+}
+
+// ---------------------------------------------------------------- computing
+
+Value Run::evaluate(const Node& node, WhatIf* whatIf)
+{
+    try {
+        return evaluateFormula(node.cell->tokens, Env(*this, node.sheet, keyRow(node.key), keyCol(node.key), whatIf),
+                               node.cell->extra);
+    } catch (const FormatError&) {
+        return node.cell->value; // tokens the evaluator does not take: the file's result stays
+    } catch (const Error&) {
+        // a function the engine does not compute: the file's result stays; a new formula shows
+        // that the name is not known
+        return node.cell->value.isEmpty() ? Value::error(ErrorCode::Name) : node.cell->value;
+    }
+}
+
+void Run::compute(int n)
+{
+    if (m_state[static_cast<std::size_t>(n)] != State::Pending)
+        return;
+    m_state[static_cast<std::size_t>(n)] = State::Computing;
+    ++m_depth;
+    Node& node = m_nodes[static_cast<std::size_t>(n)];
+    switch (node.kind) {
+    case Kind::Formula: node.cell->value = evaluate(node, nullptr); break;
+    case Kind::ArrayMember: computeArray(node.group); break;
+    case Kind::TableMember: node.cell->value = tableValue(node, nullptr); break;
+    case Kind::Opaque: break;
+    }
+    --m_depth;
+    m_state[static_cast<std::size_t>(n)] = State::Done;
+}
+
+void Run::computeArray(int group)
+{
+    ArrayFormula& a = m_arrays[static_cast<std::size_t>(group)];
+    if (a.done)
+        return;
+    a.done = true;
+    for (int m : a.members)
+        m_state[static_cast<std::size_t>(m)] = State::Computing;
+    const CellRange& r = a.group.range;
+    try {
+        const std::vector<Value> all = evaluateArrayFormula(a.group.rgce, Env(*this, a.sheet, a.anchorRow, a.anchorCol),
+                                                            r.rowCount(), r.colCount(), a.group.extra);
+        for (int m : a.members) {
+            Node& node = m_nodes[static_cast<std::size_t>(m)];
+            node.cell->value = all[static_cast<std::size_t>((keyRow(node.key) - r.firstRow) * r.colCount()
+                                                            + (keyCol(node.key) - r.firstCol))];
+        }
+    } catch (const Error&) {
+        // tokens the evaluator does not take: the file's results stay
+    }
+    for (int m : a.members)
+        m_state[static_cast<std::size_t>(m)] = State::Done;
+}
+
+Value Run::tableValue(const Node& node, WhatIf* outer)
+{
+    if (outer)
+        return node.cell->value; // tables inside a what-if keep their results
+    const Table& t = m_tables[static_cast<std::size_t>(node.group)];
+    const DataTable& d = t.table;
+    const int row = keyRow(node.key), col = keyCol(node.key);
+    const int top = d.range.firstRow - 1, left = d.range.firstCol - 1;
+    WhatIf w;
+    int formulaRow, formulaCol;
+    if (d.twoInputs) {
+        w.inputs[{t.sheet, d.rowInputRow, d.rowInputCol}] = cellValue(t.sheet, top, col, nullptr);
+        w.inputs[{t.sheet, d.colInputRow, d.colInputCol}] = cellValue(t.sheet, row, left, nullptr);
+        formulaRow = top;
+        formulaCol = left;
+    } else if (d.rowInput) {
+        w.inputs[{t.sheet, d.rowInputRow, d.rowInputCol}] = cellValue(t.sheet, top, col, nullptr);
+        formulaRow = row;
+        formulaCol = left;
+    } else {
+        w.inputs[{t.sheet, d.rowInputRow, d.rowInputCol}] = cellValue(t.sheet, row, left, nullptr);
+        formulaRow = top;
+        formulaCol = col;
+    }
+    // an empty input is 0 to the formulas
+    for (auto& kv : w.inputs)
+        if (kv.second.isEmpty())
+            kv.second = Value::number(0);
+    Value v = whatIfValue(t.sheet, formulaRow, formulaCol, w);
+    return v.isEmpty() ? Value::number(0) : v;
+}
+
+// ---------------------------------------------------------------- the order of work
+
+void Run::collect()
+{
+    m_columns.assign(static_cast<std::size_t>(m_book.sheetCount()), FormulaColumns{});
     for (int s = 0; s < m_book.sheetCount(); ++s) {
         Worksheet* ws = m_book.worksheet(s);
         if (!ws)
             continue;
-        auto& keys = columns[static_cast<std::size_t>(s)].keys;
-        for (auto& kv : ws->m_cells) {
+        auto& keys = m_columns[static_cast<std::size_t>(s)].keys;
+        std::map<std::uint32_t, int> arrayOf, tableOf; // anchor -> group
+        for (auto& kv : Recalc::cells(*ws)) {
             if (!kv.second.formula)
                 continue;
-            keys.emplace_back(FormulaColumns::key(keyRow(kv.first), keyCol(kv.first)), static_cast<int>(nodes.size()));
-            nodes.push_back(Node{s, kv.first, &kv.second, false, {}});
+            Node node{s, kv.first, &kv.second, Kind::Formula, -1, {}};
+            int ar = 0, ac = 0;
+            const Bytes& t = kv.second.tokens;
+            const bool shared = sharedFormulaAnchor(t, &ar, &ac);
+            const bool table = !shared && dataTableAnchor(t, &ar, &ac);
+            if (shared || table) {
+                node.kind = Kind::Opaque;
+                const Cell* anchor = ws->cell(ar, ac);
+                const std::uint32_t anchorKey = cellKey(ar, ac);
+                const int row = keyRow(kv.first), col = keyCol(kv.first);
+                if (anchor && shared) {
+                    auto found = arrayOf.find(anchorKey);
+                    if (found == arrayOf.end()) {
+                        ArrayFormula a;
+                        a.sheet = s;
+                        a.anchorRow = ar;
+                        a.anchorCol = ac;
+                        if (arrayGroupOf(*anchor, &a.group)) {
+                            m_arrays.push_back(std::move(a));
+                            found = arrayOf.emplace(anchorKey, static_cast<int>(m_arrays.size()) - 1).first;
+                        }
+                    }
+                    if (found != arrayOf.end() && m_arrays[static_cast<std::size_t>(found->second)].group.range.contains(row, col)) {
+                        node.kind = Kind::ArrayMember;
+                        node.group = found->second;
+                        m_arrays[static_cast<std::size_t>(found->second)].members.push_back(static_cast<int>(m_nodes.size()));
+                    }
+                } else if (anchor) {
+                    auto found = tableOf.find(anchorKey);
+                    if (found == tableOf.end()) {
+                        Table tb;
+                        tb.sheet = s;
+                        if (dataTableOf(*anchor, &tb.table)) {
+                            m_tables.push_back(tb);
+                            found = tableOf.emplace(anchorKey, static_cast<int>(m_tables.size()) - 1).first;
+                        }
+                    }
+                    if (found != tableOf.end() && m_tables[static_cast<std::size_t>(found->second)].table.range.contains(row, col)) {
+                        node.kind = Kind::TableMember;
+                        node.group = found->second;
+                    }
+                }
+            }
+            keys.emplace_back(FormulaColumns::key(keyRow(kv.first), keyCol(kv.first)), static_cast<int>(m_nodes.size()));
+            m_nodeOf.emplace(&kv.second, static_cast<int>(m_nodes.size()));
+            m_nodes.push_back(std::move(node));
         }
         std::sort(keys.begin(), keys.end());
     }
-    if (nodes.empty()) {
-        m_book.m_dirty = false;
-        return;
-    }
+}
 
-    // Edges: a node depends on the formula cells inside the ranges it reads.
-    for (std::size_t n = 0; n < nodes.size(); ++n) {
-        Node& node = nodes[n];
-        int ar, ac;
-        if (sharedFormulaAnchor(node.cell->tokens, &ar, &ac)) {
-            node.opaque = true;
+// The rectangles a formula reads, names followed (each once).
+void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, FormulaRef>>* out, std::set<int>* names) const
+{
+    for (const FormulaRef& ref : formulaReferences(rgce)) {
+        if (ref.ixti < 0) {
+            out->emplace_back(sheet, ref);
             continue;
         }
-        std::vector<FormulaRef> refs;
+        int first = 0, last = 0;
+        if (!m_book.externSheetRange(static_cast<std::uint16_t>(ref.ixti), &first, &last))
+            continue;
+        for (int s = first; s <= last; ++s)
+            out->emplace_back(s, ref);
+    }
+    for (int index : formulaNames(rgce)) {
+        if (index < 1 || index > m_book.nameCount() || !names->insert(index).second)
+            continue;
         try {
-            refs = formulaReferences(node.cell->tokens);
+            refsOf(m_book.definedName(index - 1).rgce, sheet, out, names);
         } catch (const Error&) {
-            node.opaque = true;
+        }
+    }
+}
+
+void Run::addDependencies()
+{
+    for (std::size_t n = 0; n < m_nodes.size(); ++n) {
+        Node& node = m_nodes[n];
+        std::vector<std::pair<int, FormulaRef>> refs;
+        std::set<int> names;
+        try {
+            switch (node.kind) {
+            case Kind::Formula: refsOf(node.cell->tokens, node.sheet, &refs, &names); break;
+            case Kind::ArrayMember:
+                refsOf(m_arrays[static_cast<std::size_t>(node.group)].group.rgce, node.sheet, &refs, &names);
+                break;
+            case Kind::TableMember: {
+                // the formulas and values along the table's edges
+                const CellRange& r = m_tables[static_cast<std::size_t>(node.group)].table.range;
+                FormulaRef top, left;
+                top.firstRow = top.lastRow = r.firstRow - 1;
+                top.firstCol = r.firstCol - 1;
+                top.lastCol = r.lastCol;
+                left.firstCol = left.lastCol = r.firstCol - 1;
+                left.firstRow = r.firstRow;
+                left.lastRow = r.lastRow;
+                refs.emplace_back(node.sheet, top);
+                refs.emplace_back(node.sheet, left);
+                break;
+            }
+            case Kind::Opaque: break;
+            }
+        } catch (const Error&) {
+            node.kind = Kind::Opaque; // tokens that do not even read: the file's result stays
             continue;
         }
-        for (const FormulaRef& ref : refs) {
-            const int target = ref.ixti < 0 ? node.sheet
-                                            : m_book.sheetForExternSheetIndex(static_cast<std::uint16_t>(ref.ixti));
-            if (!m_book.worksheet(target))
+        for (const auto& [target, ref] : refs) {
+            if (target < 0 || target >= static_cast<int>(m_columns.size()))
                 continue;
-            const auto& keys = columns[static_cast<std::size_t>(target)].keys;
+            const auto& keys = m_columns[static_cast<std::size_t>(target)].keys;
             const int r1 = std::max(0, ref.firstRow), r2 = std::min(kMaxRows - 1, ref.lastRow);
             const int c1 = std::max(0, ref.firstCol), c2 = std::min(kMaxCols - 1, ref.lastCol);
             if (r1 > r2 || c1 > c2 || keys.empty())
@@ -154,10 +536,13 @@ void Recalc::run()
             }
         }
     }
+}
 
-    // Tarjan's strongly connected components, iteratively; components come out with the
-    // cells they read before them, which is the order to compute them in.
-    const int count = static_cast<int>(nodes.size());
+// Tarjan's strongly connected components, iteratively; components come out with the cells
+// they read before them, which is the order to compute them in.
+std::vector<std::vector<int>> Run::components() const
+{
+    const int count = static_cast<int>(m_nodes.size());
     std::vector<int> order(static_cast<std::size_t>(count), -1), low(static_cast<std::size_t>(count), 0);
     std::vector<char> onStack(static_cast<std::size_t>(count), 0);
     std::vector<int> stack;
@@ -167,7 +552,7 @@ void Recalc::run()
     };
     std::vector<Frame> call;
     int counter = 0;
-    std::vector<std::vector<int>> components;
+    std::vector<std::vector<int>> out;
     for (int start = 0; start < count; ++start) {
         if (order[static_cast<std::size_t>(start)] >= 0)
             continue;
@@ -180,8 +565,8 @@ void Recalc::run()
                 stack.push_back(f.node);
                 onStack[v] = 1;
             }
-            if (f.next < nodes[v].deps.size()) {
-                const int w = nodes[v].deps[f.next++];
+            if (f.next < m_nodes[v].deps.size()) {
+                const int w = m_nodes[v].deps[f.next++];
                 const auto wu = static_cast<std::size_t>(w);
                 if (order[wu] < 0)
                     call.push_back({w, 0});
@@ -198,7 +583,7 @@ void Recalc::run()
                     onStack[static_cast<std::size_t>(w)] = 0;
                     comp.push_back(w);
                 } while (w != f.node);
-                components.push_back(std::move(comp));
+                out.push_back(std::move(comp));
             }
             const int done = f.node;
             call.pop_back();
@@ -208,32 +593,48 @@ void Recalc::run()
             }
         }
     }
+    return out;
+}
 
-    std::vector<SheetView> views(static_cast<std::size_t>(m_book.sheetCount()));
+void Run::run()
+{
+    collect();
+    if (m_nodes.empty())
+        return;
+    addDependencies();
+    const auto comps = components();
+
+    m_views.resize(static_cast<std::size_t>(m_book.sheetCount()));
     for (int s = 0; s < m_book.sheetCount(); ++s)
         if (const Worksheet* ws = m_book.worksheet(s))
-            views[static_cast<std::size_t>(s)].build(ws);
+            m_views[static_cast<std::size_t>(s)].build(ws);
+    m_state.assign(m_nodes.size(), State::Pending);
 
-    for (const auto& comp : components) {
-        const Node& first = nodes[static_cast<std::size_t>(comp.front())];
+    // Cells on a circular chain: #REF!, as the spreadsheet refuses to compute them too.
+    for (const auto& comp : comps) {
+        const Node& first = m_nodes[static_cast<std::size_t>(comp.front())];
         bool circular = comp.size() > 1;
         for (int d : first.deps)
             circular = circular || d == comp.front();
-        if (circular) {
-            for (int n : comp)
-                if (!nodes[static_cast<std::size_t>(n)].opaque)
-                    nodes[static_cast<std::size_t>(n)].cell->value = Value::error(ErrorCode::Ref);
+        if (!circular)
             continue;
-        }
-        Node& node = nodes[static_cast<std::size_t>(comp.front())];
-        if (node.opaque)
-            continue;
-        try {
-            node.cell->value = evaluateFormula(node.cell->tokens, Env(m_book, views, node.sheet));
-        } catch (const Error&) {
-            // Tokens the evaluator does not take: keep the result the file came with.
+        for (int n : comp) {
+            Node& node = m_nodes[static_cast<std::size_t>(n)];
+            if (node.kind != Kind::Opaque)
+                node.cell->value = Value::error(ErrorCode::Ref);
+            m_state[static_cast<std::size_t>(n)] = State::Done;
         }
     }
+    for (const auto& comp : comps)
+        for (int n : comp)
+            compute(n);
+}
+
+} // namespace
+
+void Recalc::run()
+{
+    Run(m_book).run();
     m_book.m_dirty = false;
 }
 

@@ -3,6 +3,7 @@
 #include "model/Palette.h"
 #include "formula/NumberFormat.h"
 #include "biff/RecordIds.h"
+#include "biff/RecordStream.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -135,11 +136,16 @@ void Workbook::ensurePart(Part p)
         break;
     }
     case Part::BoundSheets:
-        at = firstOf({indexOfRaw(rid::kCountry), indexOfPart(Part::LinkTable), indexOfRaw(rid::kName),
+        at = firstOf({indexOfRaw(rid::kCountry), indexOfPart(Part::LinkTable), indexOfPart(Part::Names), indexOfRaw(rid::kName),
                       indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
         break;
+    case Part::Names: {
+        const int link = indexOfPart(Part::LinkTable);
+        at = link >= 0 ? link + 1 : firstOf({indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
+        break;
+    }
     case Part::LinkTable:
-        at = firstOf({indexOfRaw(rid::kName), indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
+        at = firstOf({indexOfPart(Part::Names), indexOfRaw(rid::kName), indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
         if (at < 0) {
             const int b = indexOfPart(Part::BoundSheets);
             const int c = indexOfRaw(rid::kCountry);
@@ -391,7 +397,14 @@ int Workbook::selfSupBook() const
 
 std::uint16_t Workbook::externSheetIndex(int sheetIndex)
 {
-    sheet(sheetIndex); // range check
+    return externSheetIndex(sheetIndex, sheetIndex);
+}
+
+std::uint16_t Workbook::externSheetIndex(int firstSheet, int lastSheet)
+{
+    sheet(firstSheet); // range check
+    sheet(lastSheet);
+    const int sheetIndex = firstSheet;
     int self = selfSupBook();
     if (self < 0) {
         // The self reference goes first, as Excel writes it; entries that pointed at the
@@ -407,13 +420,13 @@ std::uint16_t Workbook::externSheetIndex(int sheetIndex)
     }
     for (std::size_t i = 0; i < m_xti.size(); ++i) {
         const Xti& x = m_xti[i];
-        if (x.supBook == self && x.firstSheet == sheetIndex && x.lastSheet == sheetIndex)
+        if (x.supBook == self && x.firstSheet == sheetIndex && x.lastSheet == lastSheet)
             return static_cast<std::uint16_t>(i);
     }
     if (m_xti.size() >= 1370)
         throw Error(QStringLiteral("Too many external sheet references"));
     m_xti.push_back(Xti{static_cast<std::uint16_t>(self), static_cast<std::uint16_t>(sheetIndex),
-                        static_cast<std::uint16_t>(sheetIndex)});
+                        static_cast<std::uint16_t>(lastSheet)});
     return static_cast<std::uint16_t>(m_xti.size() - 1);
 }
 
@@ -428,10 +441,25 @@ int Workbook::sheetForExternSheetIndex(std::uint16_t ixti) const
     return x.firstSheet;
 }
 
+bool Workbook::externSheetRange(std::uint16_t ixti, int* first, int* last) const
+{
+    if (ixti >= m_xti.size())
+        return false;
+    const Xti& x = m_xti[ixti];
+    if (x.supBook >= m_supBooks.size() || !m_supBooks[x.supBook].self || x.firstSheet > x.lastSheet
+        || x.lastSheet >= m_sheets.size())
+        return false;
+    *first = x.firstSheet;
+    *last = x.lastSheet;
+    return true;
+}
+
 // ---------------------------------------------------------------- files
 
 std::unique_ptr<Workbook> Workbook::fromBytes(const Bytes& bytes)
 {
+    if (const QString older = olderBiffVersion(bytes); !older.isEmpty())
+        throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
     CompoundFile file = CompoundFile::fromBytes(bytes);
     auto book = fromStream(file.workbook);
     book->m_otherStreams = std::move(file.others);
@@ -451,6 +479,8 @@ std::unique_ptr<Workbook> Workbook::load(const QString& path)
                       reinterpret_cast<const std::uint8_t*>(data.constData()) + data.size());
     try {
         return fromBytes(bytes);
+    } catch (const UnsupportedFormatError& e) {
+        throw UnsupportedFormatError(QStringLiteral("'%1' is %2").arg(shown, e.message()));
     } catch (const FormatError& e) {
         throw FormatError(QStringLiteral("'%1' is not a workbook: %2").arg(shown, e.message()));
     }

@@ -5,6 +5,7 @@
 #include "model/Font.h"
 #include "biff/Record.h"
 #include "biff/SharedStrings.h"
+#include "model/DefinedName.h"
 #include "model/Sheet.h"
 #include "model/Worksheet.h"
 #include "model/Xf.h"
@@ -95,9 +96,37 @@ public:
     // ---- external sheet references (3-D references, chart series) ----
     // XTI index for a sheet of this workbook, adding the self SUPBOOK and the entry if needed.
     std::uint16_t externSheetIndex(int sheetIndex);
+    // The same for a run of sheets (Sheet1:Sheet3).
+    std::uint16_t externSheetIndex(int firstSheet, int lastSheet);
     // Sheet index an XTI entry points at, or -1 (another workbook, a sheet range, no such entry).
     int sheetForExternSheetIndex(std::uint16_t ixti) const;
+    // The sheets of this workbook an XTI entry covers; false for other workbooks, add-ins
+    // and deleted sheets.
+    bool externSheetRange(std::uint16_t ixti, int* first, int* last) const;
     int externSheetCount() const { return static_cast<int>(m_xti.size()); }
+
+    // ---- defined names (NAME records; formulas refer to them by 1-based position) ----
+    int nameCount() const { return static_cast<int>(m_names.size()); }
+    const DefinedName& definedName(int index) const; // 0-based; throws Error on a bad index
+    // The name a formula on `sheet` means: that sheet's own first, then the workbook's
+    // (-1 asks for the workbook's only). -1 when there is none. Built-in names answer to
+    // their English names (Print_Area).
+    int findName(const QString& name, int sheet) const;
+    // Defines a name, or gives an existing one of the same scope a new formula: "Total",
+    // "=SUM(Data!$B$6:$B$31)"; sheet -1 for the workbook's. References must name their sheet.
+    // Throws Error for a bad name or formula. Returns the name's 0-based index.
+    int defineName(const QString& name, const QString& formula, int sheet = -1);
+    // "=SUM(Data!$B$6:$B$31)"; empty for names without a formula.
+    QString nameFormula(int index) const;
+
+    // ---- external names (EXTERNNAME: add-in functions, other workbooks' names) ----
+    // The text of external name `index` (1-based) of the SUPBOOK an XTI entry points at;
+    // empty when unknown. For this workbook's own sheets it is that sheet's name: "Sheet2!Rate".
+    QString externNameText(std::uint16_t ixti, int index) const;
+    bool externNameIsAddIn(std::uint16_t ixti) const;
+    // Where a formula calls an add-in function (BIN2DEC) or a later version's ("_xlfn.IFERROR"):
+    // the XTI and EXTERNNAME index, or ixti -1 and a NAME index. Added when missing.
+    void addInFunction(const QString& name, int* ixti, int* index);
 
     // ---- strings and calculation ----
     StringPool& strings() { return m_strings; }
@@ -115,7 +144,7 @@ private:
     friend class WorkbookReader;
 
     enum class Part : std::uint8_t {
-        Raw, Template, Window1, DateMode, Fonts, Formats, Xfs, BoundSheets, LinkTable, Sst
+        Raw, Template, Window1, DateMode, Fonts, Formats, Xfs, BoundSheets, LinkTable, Names, Sst
     };
     struct LayoutItem {
         Part part = Part::Raw;
@@ -138,6 +167,8 @@ private:
     int addSheet(std::unique_ptr<Sheet> sheet);
     void syncSelection();
     int selfSupBook() const;
+    int addInSupBook() const;
+    QString externNameAt(int supBook, int index) const;
     Bytes window1Body() const;
 
     std::vector<std::unique_ptr<Sheet>> m_sheets;
@@ -146,6 +177,7 @@ private:
     std::vector<Xf> m_xfs;
     std::vector<SupBook> m_supBooks;
     std::vector<Xti> m_xti;
+    std::vector<DefinedName> m_names;
     std::vector<std::uint32_t> m_palette; // custom PALETTE entries (RGB), empty for the default
     StringPool m_strings;
     Bytes m_bof;

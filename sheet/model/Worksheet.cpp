@@ -3,6 +3,7 @@
 #include "biff/RecordIds.h"
 #include "model/Workbook.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sheet {
@@ -274,13 +275,14 @@ void Worksheet::clearContents(int row, int col)
     changed();
 }
 
-void Worksheet::setFormulaTokens(int row, int col, const Bytes& tokens)
+void Worksheet::setFormulaTokens(int row, int col, const Bytes& tokens, const Bytes& extra)
 {
     if (tokens.empty() || tokens.size() > 1800)
         throw Error(QStringLiteral("Formula in %1 is empty or too long").arg(cellName(row, col)));
     Cell& c = touch(row, col);
     c.formula = true;
     c.tokens = tokens;
+    c.extra = extra;
     changed();
 }
 
@@ -330,9 +332,14 @@ std::optional<CellRange> Worksheet::usedRange() const
 int Worksheet::rowHeight(int row) const
 {
     auto it = m_rows.find(row);
-    if (it != m_rows.end())
-        return it->second.hidden() ? 0 : it->second.height;
-    return m_defaultRowHeight;
+    if (it == m_rows.end())
+        return m_defaultRowHeight;
+    if (it->second.hidden())
+        return 0;
+    if (it->second.defaultHeight())
+        return m_defaultRowHeight;
+    // a row is at most 409 points high
+    return std::min<int>(it->second.height, 8192);
 }
 
 void Worksheet::setRowHeight(int row, int twips)

@@ -16,13 +16,16 @@ namespace sheet {
 
 // ROW record fields other than the row number and the column extent (computed on save).
 struct RowInfo {
-    std::uint16_t height = 255;   // twips
+    // twips; bit 15 set means the row has the sheet's default height (the field is kept as
+    // read so the record goes back unchanged)
+    std::uint16_t height = 255;
     std::uint16_t flags = 0x0100; // 0x0020 hidden, 0x0040 height set by hand, 0x0080 row format
     std::uint16_t xfWord = 0x000F; // bits 0-11 row XF
     std::uint16_t reserved1 = 0;
     std::uint16_t reserved2 = 0;
 
     bool customHeight() const { return flags & 0x0040; }
+    bool defaultHeight() const { return height & 0x8000; }
     bool hidden() const { return flags & 0x0020; }
 };
 
@@ -66,8 +69,12 @@ public:
 
     // Formula from text such as "=(B6*1.082+94.42)-D6*4.15"; throws Error when it does not parse.
     void setFormula(int row, int col, const QString& text);
-    void setFormulaTokens(int row, int col, const Bytes& tokens);
-    // "=..." text of a formula cell; empty for other cells.
+    void setFormulaTokens(int row, int col, const Bytes& tokens, const Bytes& extra = Bytes());
+    // An array formula (entered with Ctrl+Shift+Enter) over a range, "=A1:A3*B1:B3": computed
+    // once, each cell shows its part of the result. Throws Error when it does not parse.
+    void setArrayFormula(const CellRange& range, const QString& text);
+    // "=..." text of a formula cell; "{=...}" in the cells of an array formula and
+    // "{=TABLE(B26,)}" in a data table's; empty for other cells.
     QString formulaText(int row, int col) const;
 
     // Typed input: the text becomes a number, date, boolean, error or text as the

@@ -2,6 +2,8 @@
 #include "model/Worksheet.h"
 #include "formula/DateSerial.h"
 
+#include "model/BookFormulaEnv.h"
+#include "model/FormulaGroups.h"
 #include "model/Workbook.h"
 #include "formula/Formula.h"
 #include "formula/NumberFormat.h"
@@ -9,42 +11,48 @@
 
 namespace sheet {
 
-namespace {
-
-// Sheet names in 3-D references resolve through the workbook's EXTERNSHEET table.
-class BookFormulaEnv : public FormulaEnv {
-public:
-    explicit BookFormulaEnv(Workbook* book) : m_book(book) {}
-    int ixtiForSheet(const QString& sheetName) const override
-    {
-        const int index = m_book->sheetIndex(sheetName);
-        return index < 0 ? -1 : m_book->externSheetIndex(index);
-    }
-    QString sheetForIxti(int ixti) const override
-    {
-        if (ixti < 0 || ixti > 0xFFFF)
-            return QString();
-        const int index = m_book->sheetForExternSheetIndex(static_cast<std::uint16_t>(ixti));
-        return index < 0 ? QString() : m_book->sheet(index).name();
-    }
-
-private:
-    Workbook* m_book;
-};
-
-} // namespace
-
 void Worksheet::setFormula(int row, int col, const QString& text)
 {
     checkCell(row, col);
-    BookFormulaEnv env(m_book);
-    Bytes tokens;
+    BookFormulaEnv env(m_book, m_book->indexOf(this));
+    Bytes tokens, extra;
     try {
-        tokens = parseFormula(text, &env);
+        tokens = parseFormula(text, &env, &extra);
     } catch (const Error& e) {
         throw Error(QStringLiteral("Formula for %1 is not valid: %2").arg(cellName(row, col), e.message()));
     }
-    setFormulaTokens(row, col, tokens);
+    setFormulaTokens(row, col, tokens, extra);
+}
+
+void Worksheet::setArrayFormula(const CellRange& range, const QString& text)
+{
+    checkCell(range.firstRow, range.firstCol);
+    checkCell(range.lastRow, range.lastCol);
+    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol)
+        throw Error(QStringLiteral("An array formula needs a range with its first cell first"));
+    BookFormulaEnv env(m_book, m_book->indexOf(this));
+    Bytes tokens, extra;
+    try {
+        tokens = parseFormula(text, &env, &extra, FormulaKind::Array);
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("Array formula for %1:%2 is not valid: %3")
+                        .arg(cellName(range.firstRow, range.firstCol), cellName(range.lastRow, range.lastCol), e.message()));
+    }
+    if (tokens.size() > 1800)
+        throw Error(QStringLiteral("The array formula is too long"));
+    ByteWriter stub;
+    stub.u8(0x01); // ptgExp naming the first cell
+    stub.u16(static_cast<std::uint16_t>(range.firstRow));
+    stub.u16(static_cast<std::uint16_t>(range.firstCol));
+    for (int r = range.firstRow; r <= range.lastRow; ++r) {
+        for (int c = range.firstCol; c <= range.lastCol; ++c) {
+            Cell& cell = touch(r, c);
+            cell.formula = true;
+            cell.tokens = stub.data();
+        }
+    }
+    m_cells[cellKey(range.firstRow, range.firstCol)].trailing.push_back(arrayRecord(range, tokens, extra));
+    changed();
 }
 
 QString Worksheet::formulaText(int row, int col) const
@@ -52,9 +60,31 @@ QString Worksheet::formulaText(int row, int col) const
     const Cell* c = cell(row, col);
     if (!c || !c->formula)
         return QString();
-    BookFormulaEnv env(m_book);
+    BookFormulaEnv env(m_book, m_book->indexOf(this));
     try {
-        return QLatin1Char('=') + sheet::formulaText(c->tokens, &env);
+        int ar = 0, ac = 0;
+        if (sharedFormulaAnchor(c->tokens, &ar, &ac)) {
+            // an array formula shows as {=...} in every cell of its range
+            const Cell* anchor = cell(ar, ac);
+            ArrayGroup group;
+            if (anchor && arrayGroupOf(*anchor, &group) && group.range.contains(row, col))
+                return QStringLiteral("{=") + sheet::formulaText(group.rgce, &env, group.extra) + QLatin1Char('}');
+        }
+        if (dataTableAnchor(c->tokens, &ar, &ac)) {
+            // a data table's cells show the table's input cells: {=TABLE(row input, column input)}
+            const Cell* anchor = cell(ar, ac);
+            DataTable table;
+            if (anchor && dataTableOf(*anchor, &table)) {
+                const QString rowCell = cellName(table.rowInputRow, table.rowInputCol);
+                QString args;
+                if (table.twoInputs)
+                    args = rowCell + QLatin1Char(',') + cellName(table.colInputRow, table.colInputCol);
+                else
+                    args = table.rowInput ? rowCell + QLatin1Char(',') : QLatin1Char(',') + rowCell;
+                return QStringLiteral("{=TABLE(") + args + QStringLiteral(")}");
+            }
+        }
+        return QLatin1Char('=') + sheet::formulaText(c->tokens, &env, c->extra);
     } catch (const Error&) {
         return QString(); // tokens this engine cannot show (kept as they are)
     }

@@ -1,0 +1,383 @@
+// Defined names, external names and the formula text environment of a workbook.
+#include "model/BookFormulaEnv.h"
+#include "model/Workbook.h"
+
+#include "biff/RecordIds.h"
+#include "formula/FormulaTokens.h"
+
+#include <QRegularExpression>
+
+namespace sheet {
+
+namespace {
+
+// Built-in names by their one-character code.
+const char* const kBuiltInNames[] = {
+    "Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database", "Criteria", "Print_Area",
+    "Print_Titles", "Recorder", "Data_Form", "Auto_Activate", "Auto_Deactivate", "Sheet_Title", "_FilterDatabase",
+};
+
+// NAME grbit Excel writes for the names of later versions' functions ("_xlfn.IFERROR").
+constexpr std::uint16_t kFutureFunctionFlags = 0x038B;
+
+// The SUPBOOK body of the add-in link: one "sheet", a virtual path marker of 0x3A01.
+const Bytes kAddInSupBook = {0x01, 0x00, 0x01, 0x3A};
+
+QString readNoCch(ByteReader& r, std::size_t cch)
+{
+    if (cch == 0)
+        return QString();
+    const bool wide = r.u8() & 1;
+    return r.unicodeChars(cch, wide);
+}
+
+void writeNoCch(ByteWriter& w, const QString& s)
+{
+    if (s.isEmpty())
+        return;
+    const bool wide = !fitsLatin1(s);
+    w.u8(wide ? 1 : 0);
+    w.unicodeChars(s, wide);
+}
+
+bool validName(const QString& name)
+{
+    static const QRegularExpression shape(QStringLiteral("^[A-Za-z_\\\\][A-Za-z0-9_.\\\\]*$"));
+    static const QRegularExpression cell(QStringLiteral("^[A-Za-z]{1,3}[0-9]+$"));
+    static const QRegularExpression rc(QStringLiteral("^[Rr][0-9]*[Cc]?[0-9]*$|^[Cc][0-9]*$"));
+    return name.size() <= 255 && shape.match(name).hasMatch() && !cell.match(name).hasMatch()
+           && !rc.match(name).hasMatch() && name.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) != 0
+           && name.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) != 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- NAME records
+
+QString DefinedName::displayName() const
+{
+    if (isBuiltIn() && name.size() == 1) {
+        const int code = name.at(0).unicode();
+        if (code < static_cast<int>(sizeof kBuiltInNames / sizeof kBuiltInNames[0]))
+            return QLatin1String(kBuiltInNames[code]);
+    }
+    return name;
+}
+
+DefinedName DefinedName::decode(const Bytes& body)
+{
+    ByteReader r(body);
+    DefinedName n;
+    n.flags = r.u16();
+    n.shortcut = r.u8();
+    const std::size_t cch = r.u8();
+    const std::size_t cce = r.u16();
+    r.skip(2);
+    const int itab = r.u16();
+    const std::size_t cchMenu = r.u8(), cchDescription = r.u8(), cchHelp = r.u8(), cchStatus = r.u8();
+    n.sheet = itab - 1;
+    n.name = readNoCch(r, cch);
+    if (n.name.isEmpty())
+        throw FormatError(QStringLiteral("a defined name without a name"));
+    n.rgce = r.bytes(cce);
+    // array constants, then the optional texts
+    const Bytes rest(body.begin() + static_cast<std::ptrdiff_t>(r.pos()), body.end());
+    std::size_t extra = rest.size();
+    if (cchMenu || cchDescription || cchHelp || cchStatus)
+        extra = arrayConstantsSize(n.rgce, rest);
+    n.extra = r.bytes(extra);
+    n.menu = readNoCch(r, cchMenu);
+    n.description = readNoCch(r, cchDescription);
+    n.helpTopic = readNoCch(r, cchHelp);
+    n.statusText = readNoCch(r, cchStatus);
+    return n;
+}
+
+Bytes DefinedName::encode() const
+{
+    ByteWriter w;
+    w.u16(flags);
+    w.u8(shortcut);
+    w.u8(static_cast<std::uint8_t>(name.size()));
+    w.u16(static_cast<std::uint16_t>(rgce.size()));
+    w.u16(0);
+    w.u16(static_cast<std::uint16_t>(sheet + 1));
+    w.u8(static_cast<std::uint8_t>(menu.size()));
+    w.u8(static_cast<std::uint8_t>(description.size()));
+    w.u8(static_cast<std::uint8_t>(helpTopic.size()));
+    w.u8(static_cast<std::uint8_t>(statusText.size()));
+    writeNoCch(w, name);
+    w.bytes(rgce);
+    w.bytes(extra);
+    writeNoCch(w, menu);
+    writeNoCch(w, description);
+    writeNoCch(w, helpTopic);
+    writeNoCch(w, statusText);
+    return w.take();
+}
+
+// ---------------------------------------------------------------- the workbook's names
+
+const DefinedName& Workbook::definedName(int index) const
+{
+    if (index < 0 || index >= nameCount())
+        throw Error(QStringLiteral("There is no defined name %1 in the workbook").arg(index + 1));
+    return m_names[static_cast<std::size_t>(index)];
+}
+
+int Workbook::findName(const QString& name, int sheet) const
+{
+    int global = -1;
+    for (int i = 0; i < nameCount(); ++i) {
+        const DefinedName& n = m_names[static_cast<std::size_t>(i)];
+        if (n.displayName().compare(name, Qt::CaseInsensitive) != 0 && n.name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (n.sheet >= 0 && n.sheet == sheet)
+            return i;
+        if (n.sheet < 0 && global < 0)
+            global = i;
+    }
+    return global;
+}
+
+int Workbook::defineName(const QString& name, const QString& formula, int sheet)
+{
+    if (!validName(name))
+        throw Error(QStringLiteral("'%1' cannot be a name: it must start with a letter or '_', hold only letters, "
+                                   "digits, '_' and '.', and not read as a cell address")
+                        .arg(name));
+    if (sheet >= 0)
+        this->sheet(sheet); // range check
+    if (nameCount() >= 0xFFFF)
+        throw Error(QStringLiteral("Too many defined names"));
+    BookFormulaEnv env(this, sheet);
+    Bytes extra;
+    Bytes rgce;
+    try {
+        rgce = parseFormula(formula, &env, &extra, FormulaKind::Name);
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("The formula of name '%1' is not valid: %2").arg(name, e.message()));
+    }
+    int index = -1;
+    for (int i = 0; i < nameCount(); ++i) {
+        const DefinedName& n = m_names[static_cast<std::size_t>(i)];
+        if (n.sheet == sheet && !n.isBuiltIn() && n.name.compare(name, Qt::CaseInsensitive) == 0)
+            index = i;
+    }
+    if (index < 0) {
+        DefinedName n;
+        n.name = name;
+        n.sheet = sheet;
+        m_names.push_back(std::move(n));
+        index = nameCount() - 1;
+    }
+    DefinedName& n = m_names[static_cast<std::size_t>(index)];
+    n.rgce = std::move(rgce);
+    n.extra = std::move(extra);
+    n.raw.clear();
+    // Readers expect the link table wherever there are names.
+    if (!m_sheets.empty())
+        externSheetIndex(sheet >= 0 ? sheet : 0);
+    ensurePart(Part::LinkTable);
+    ensurePart(Part::Names);
+    m_dirty = true;
+    return index;
+}
+
+QString Workbook::nameFormula(int index) const
+{
+    const DefinedName& n = definedName(index);
+    if (n.rgce.empty())
+        return QString();
+    BookFormulaEnv env(const_cast<Workbook*>(this), n.sheet);
+    try {
+        return QLatin1Char('=') + formulaText(n.rgce, &env, n.extra);
+    } catch (const Error&) {
+        return QString();
+    }
+}
+
+// ---------------------------------------------------------------- external names
+
+int Workbook::addInSupBook() const
+{
+    for (std::size_t i = 0; i < m_supBooks.size(); ++i)
+        if (!m_supBooks[i].self && m_supBooks[i].record.data == kAddInSupBook)
+            return static_cast<int>(i);
+    return -1;
+}
+
+QString Workbook::externNameAt(int supBook, int index) const
+{
+    if (supBook < 0 || supBook >= static_cast<int>(m_supBooks.size()) || index < 1)
+        return QString();
+    int k = 0;
+    for (const Record& r : m_supBooks[static_cast<std::size_t>(supBook)].followers) {
+        if (r.id != rid::kExternName || ++k != index)
+            continue;
+        try {
+            ByteReader rd(r.data);
+            rd.skip(6);
+            return rd.shortXLUnicodeString();
+        } catch (const FormatError&) {
+            return QString();
+        }
+    }
+    return QString();
+}
+
+bool Workbook::externNameIsAddIn(std::uint16_t ixti) const
+{
+    return ixti < m_xti.size() && static_cast<int>(m_xti[ixti].supBook) == addInSupBook();
+}
+
+QString Workbook::externNameText(std::uint16_t ixti, int index) const
+{
+    if (ixti >= m_xti.size())
+        return QString();
+    const Xti& x = m_xti[ixti];
+    if (x.supBook >= m_supBooks.size())
+        return QString();
+    if (m_supBooks[x.supBook].self) {
+        // a name of one of this workbook's sheets
+        if (index < 1 || index > nameCount() || x.firstSheet >= m_sheets.size())
+            return QString();
+        return ptg::quoteSheetName(m_sheets[x.firstSheet]->name()) + QLatin1Char('!')
+               + m_names[static_cast<std::size_t>(index - 1)].displayName();
+    }
+    return externNameAt(x.supBook, index);
+}
+
+void Workbook::addInFunction(const QString& name, int* ixti, int* index)
+{
+    if (name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive)) {
+        // Later versions' functions are names of their own with no formula.
+        for (int i = 0; i < nameCount(); ++i) {
+            if (m_names[static_cast<std::size_t>(i)].sheet < 0
+                && m_names[static_cast<std::size_t>(i)].name.compare(name, Qt::CaseInsensitive) == 0) {
+                *ixti = -1;
+                *index = i + 1;
+                return;
+            }
+        }
+        DefinedName n;
+        n.name = name;
+        n.flags = kFutureFunctionFlags;
+        n.rgce = {ptg::Err, static_cast<std::uint8_t>(ErrorCode::Name)};
+        m_names.push_back(std::move(n));
+        if (!m_sheets.empty())
+            externSheetIndex(0);
+        ensurePart(Part::LinkTable);
+        ensurePart(Part::Names);
+        *ixti = -1;
+        *index = nameCount();
+        return;
+    }
+    int sb = addInSupBook();
+    if (sb < 0) {
+        SupBook book;
+        book.record = Record{rid::kSupBook, kAddInSupBook};
+        m_supBooks.push_back(std::move(book));
+        sb = static_cast<int>(m_supBooks.size()) - 1;
+        ensurePart(Part::LinkTable);
+    }
+    int x = -1;
+    for (std::size_t i = 0; i < m_xti.size(); ++i)
+        if (m_xti[i].supBook == sb)
+            x = static_cast<int>(i);
+    if (x < 0) {
+        if (m_xti.size() >= 1370)
+            throw Error(QStringLiteral("Too many external sheet references"));
+        m_xti.push_back(Xti{static_cast<std::uint16_t>(sb), 0xFFFE, 0xFFFE});
+        x = static_cast<int>(m_xti.size()) - 1;
+    }
+    RecordList& followers = m_supBooks[static_cast<std::size_t>(sb)].followers;
+    int k = 0, found = -1;
+    for (const Record& r : followers) {
+        if (r.id != rid::kExternName)
+            continue;
+        ++k;
+        if (externNameAt(sb, k).compare(name, Qt::CaseInsensitive) == 0)
+            found = k;
+    }
+    if (found < 0) {
+        ByteWriter w;
+        w.u16(0);
+        w.u32(0);
+        w.shortXLUnicodeString(name.toUpper());
+        w.u16(2);
+        w.u8(ptg::Err);
+        w.u8(static_cast<std::uint8_t>(ErrorCode::Ref));
+        followers.push_back(Record{rid::kExternName, w.take()});
+        found = k + 1;
+    }
+    *ixti = x;
+    *index = found;
+    m_dirty = true;
+}
+
+// ---------------------------------------------------------------- formula text environment
+
+int BookFormulaEnv::ixtiForSheet(const QString& sheetName) const
+{
+    const int index = m_book->sheetIndex(sheetName);
+    return index < 0 ? -1 : m_book->externSheetIndex(index);
+}
+
+QString BookFormulaEnv::sheetForIxti(int ixti) const
+{
+    int first = 0, last = 0;
+    if (ixti < 0 || ixti > 0xFFFF || !m_book->externSheetRange(static_cast<std::uint16_t>(ixti), &first, &last))
+        return QString();
+    const QString name = m_book->sheet(first).name();
+    return first == last ? name : name + QLatin1Char(':') + m_book->sheet(last).name();
+}
+
+int BookFormulaEnv::ixtiForSheetSpan(const QString& first, const QString& last) const
+{
+    const int a = m_book->sheetIndex(first), b = m_book->sheetIndex(last);
+    if (a < 0 || b < 0)
+        return -1;
+    return m_book->externSheetIndex(std::min(a, b), std::max(a, b));
+}
+
+int BookFormulaEnv::nameIndex(const QString& name, const QString& sheet) const
+{
+    int scope = m_sheet;
+    if (!sheet.isEmpty()) {
+        scope = m_book->sheetIndex(sheet);
+        if (scope < 0)
+            return 0;
+    }
+    const int i = m_book->findName(name, scope);
+    if (i < 0)
+        return 0;
+    const DefinedName& n = m_book->definedName(i);
+    if (n.isFunction() && n.rgce.size() <= 2)
+        return 0; // a function's name is no value
+    if (!sheet.isEmpty() && n.sheet != scope)
+        return 0; // Sheet1!Name names that sheet's own
+    return i + 1;
+}
+
+QString BookFormulaEnv::nameText(int index) const
+{
+    if (index < 1 || index > m_book->nameCount())
+        return QString();
+    return m_book->definedName(index - 1).displayName();
+}
+
+QString BookFormulaEnv::externNameText(int ixti, int index) const
+{
+    if (ixti < 0 || ixti > 0xFFFF)
+        return QString();
+    return m_book->externNameText(static_cast<std::uint16_t>(ixti), index);
+}
+
+bool BookFormulaEnv::addInFunction(const QString& name, int* ixti, int* index) const
+{
+    m_book->addInFunction(name, ixti, index);
+    return true;
+}
+
+} // namespace sheet
