@@ -5,6 +5,7 @@
 #include "TypedInput.h"
 
 #include <QLocale>
+#include <algorithm>
 
 namespace sheet::eval {
 
@@ -273,7 +274,7 @@ Item weeknum(Call& c)
     case 14: startDay = 5; break;
     case 15: startDay = 6; break;
     case 16: startDay = 7; break;
-    default: return Item::err(ErrorCode::Num);
+    default: startDay = 1; break; // the Analysis ToolPak counts from Sunday for anything else
     }
     const int offset = (sundayBased(jan1) - startDay + 7) % 7;
     return Item::num(std::floor((std::floor(a) - jan1 + offset) / 7) + 1);

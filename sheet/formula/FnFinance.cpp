@@ -217,7 +217,7 @@ Item mirr(Call& c)
         else
             fvPositive += v[k] * std::pow(1 + reinvestRate, n - 1 - static_cast<double>(k));
     }
-    if (pvNegative == 0 || fvPositive == 0 || n < 2)
+    if (pvNegative == 0 || n < 2)
         return Item::err(ErrorCode::Div0);
     return numberResult(std::pow(-fvPositive / pvNegative, 1 / (n - 1)) - 1);
 }

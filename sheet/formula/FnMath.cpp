@@ -206,7 +206,7 @@ double combinations(double n, double k)
     double r = 1;
     for (double i = 1; i <= k; ++i)
         r = r * (n - k + i) / i;
-    return std::round(r) == r || r > 1e15 ? r : std::round(r);
+    return r > 1e15 ? r : std::round(r);
 }
 
 Item combin(Call& c)
@@ -279,6 +279,7 @@ Item sumPairs(Call& c)
     if (x->cells.size() != y->cells.size())
         return Item::err(ErrorCode::NA);
     double total = 0;
+    bool any = false;
     for (std::size_t k = 0; k < x->cells.size(); ++k) {
         const Value& a = x->cells[k];
         const Value& b = y->cells[k];
@@ -288,9 +289,12 @@ Item sumPairs(Call& c)
             return Item::val(b);
         if (!a.isNumber() || !b.isNumber())
             continue;
+        any = true;
         const double p = a.asNumber(), q = b.asNumber();
         total += Kind == 0 ? p * p - q * q : Kind == 1 ? p * p + q * q : (p - q) * (p - q);
     }
+    if (!any)
+        return Item::err(ErrorCode::Div0);
     return numberResult(total);
 }
 

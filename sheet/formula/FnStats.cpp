@@ -200,26 +200,23 @@ Item spread(Call& c)
     }
 }
 
+// MODE takes its arguments as arrays: only numbers count, text and booleans are skipped even
+// when given directly, and a reference to one empty cell is #VALUE!.
 Item mode(Call& c)
 {
     std::vector<double> v;
     for (int i = 0; i < c.size(); ++i) {
+        const Item& a = c.arg(i);
+        if (a.kind == Item::Kind::Ref && a.ref.single() && c.ev.scalar(a).isEmpty())
+            return Item::err(ErrorCode::Value);
         Value error;
-        c.ev.forEach(c.arg(i), [&](const Value& x, bool fromRange) {
+        c.ev.forEach(a, [&](const Value& x, bool) {
             if (x.isError()) {
                 error = x;
                 return false;
             }
-            double d = 0;
             if (x.isNumber())
                 v.push_back(x.asNumber());
-            else if (!fromRange && !x.isEmpty()) {
-                if (!toNumber(x, &d).isEmpty()) {
-                    error = Value::error(ErrorCode::Value);
-                    return false;
-                }
-                v.push_back(d);
-            }
             return true;
         });
         if (!error.isEmpty())

@@ -382,9 +382,16 @@ Item fixedOrDollar(Call& c, bool dollar)
     if (places > 0)
         code += QLatin1Char('.') + QString(places, QLatin1Char('0'));
     if (dollar) {
-        const QString symbol = QLocale().currencySymbol(QLocale::CurrencySymbol);
+        // the locale's currency symbol where the locale puts it; negative amounts with a minus
+        // (as Windows writes them by default, in the United States too since Windows 10)
+        const QLocale locale;
+        const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
         const QString quoted = QLatin1Char('"') + symbol + QLatin1Char('"');
-        code = quoted + code + QLatin1String(";(") + quoted + code + QLatin1Char(')');
+        const QString sample = locale.toCurrencyString(1.0);
+        const bool after = sample.endsWith(symbol);
+        const QString gap = sample.contains(QLatin1Char(' ')) || sample.contains(QChar(0x00A0)) ? QStringLiteral(" ") : QString();
+        const QString positive = after ? code + gap + quoted : quoted + gap + code;
+        code = positive + QLatin1Char(';') + QLatin1Char('-') + positive;
     }
     return textResult(formatValue(rounded, code, QLocale()));
 }
