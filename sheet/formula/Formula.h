@@ -88,10 +88,11 @@ struct EvalEnv {
 // ranges; NaN and infinite results are #NUM!; text results over 32767 characters #VALUE!.
 // A range used as one value is the cell in the formula's row or column; inside arguments
 // that take arrays (SUMPRODUCT, INDEX's first, ...) operators work element by element.
-// Functions: those of the built-in table the engine computes (see Functions.cpp); others
-// give #NAME?. A shared or array formula's stub (ptgExp) and a data table cell (ptgTbl)
-// are computed by the workbook, not here: alone they give #N/A.
-// Never throws for a well-formed token stream; malformed tokens throw FormatError.
+// A shared or array formula's stub (ptgExp) and a data table cell (ptgTbl) are computed by
+// the workbook, not here: alone they give #N/A. Names the environment does not know are
+// #NAME?. Malformed tokens throw FormatError; a call of a function the engine does not
+// compute (macro-sheet functions, Visual Basic, a few rare ones) throws Error, so that a
+// workbook can keep the result its file came with.
 Value evaluateFormula(const Bytes& rgce, const EvalEnv& env, const Bytes& extra = Bytes());
 
 // An array formula over a range of rows x cols cells: the value of each cell, row by row.

@@ -184,9 +184,10 @@ Value Env::cellValue(int sheet, int row, int col) const
 
 void Env::usedExtent(int sheet, int* lastRow, int* lastCol) const
 {
+    // nothing to walk on a chart sheet inside a run of sheets
     const SheetView* view = m_run.view(sheet < 0 ? m_sheet : sheet);
-    *lastRow = view ? std::max(0, view->lastRow) : 0;
-    *lastCol = view ? std::max(0, view->lastCol) : 0;
+    *lastRow = view ? std::max(0, view->lastRow) : -1;
+    *lastCol = view ? std::max(0, view->lastCol) : -1;
     if (m_whatIf) {
         // input cells may lie past what the sheet uses
         for (const auto& kv : m_whatIf->inputs) {
@@ -254,7 +255,7 @@ Value Run::cellValue(int sheet, int row, int col, WhatIf* whatIf)
         return whatIfValue(sheet, row, col, *whatIf);
     const SheetView* v = view(sheet);
     if (!v)
-        return sheet >= 0 && sheet < m_book.sheetCount() ? Value() : Value::error(ErrorCode::Ref);
+        return Value::error(ErrorCode::Ref); // a chart sheet has no cells
     const Cell* c = v->cell(row, col);
     if (!c)
         return Value();
@@ -278,7 +279,7 @@ Value Run::whatIfValue(int sheet, int row, int col, WhatIf& w)
         return input->second;
     const SheetView* v = view(sheet);
     if (!v)
-        return sheet >= 0 && sheet < m_book.sheetCount() ? Value() : Value::error(ErrorCode::Ref);
+        return Value::error(ErrorCode::Ref);
     const Cell* c = v->cell(row, col);
     if (!c)
         return Value();

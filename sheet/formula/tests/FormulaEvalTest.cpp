@@ -309,10 +309,18 @@ TEST_F(FormulaEval, CriteriaAndLookups)
     EXPECT_EQ(eval("=LARGE(A1:A5,4)"), err(ErrorCode::Num));
 }
 
-TEST_F(FormulaEval, UnknownFunctionsAndNamesGiveNameError)
+TEST_F(FormulaEval, FunctionsTheEngineDoesNotComputeAreRefusedNamesItDoesNotKnowAreNameErrors)
 {
-    // FuncVar with a function number the engine does not know.
-    EXPECT_EQ(evaluateFormula(hex("1E 01 00 42 01 7F 01"), sheet), err(ErrorCode::Name));
+    // A function number outside the table, a macro-sheet function: the caller keeps what the
+    // file says rather than a made-up error.
+    EXPECT_THROW(evaluateFormula(hex("1E 01 00 42 01 7F 01"), sheet), Error);
+    EXPECT_THROW(evaluateFormula(hex("42 00 35 00"), sheet), Error); // GOTO
+    try {
+        evaluateFormula(hex("1E 01 00 42 01 7F 01"), sheet);
+    } catch (const FormatError&) {
+        ADD_FAILURE() << "well-formed tokens must not be called malformed";
+    } catch (const Error&) {
+    }
     EXPECT_EQ(evaluateFormula(hex("23 01 00 00 00"), sheet), err(ErrorCode::Name));
     // A known function with the wrong number of arguments in the tokens.
     EXPECT_EQ(evaluateFormula(hex("42 00 01 00"), sheet), err(ErrorCode::Value));
