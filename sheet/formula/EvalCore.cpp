@@ -210,14 +210,6 @@ Value Call::boolean(int i, bool* out, bool fallback) const
 
 // ---------------------------------------------------------------- cells and ranges
 
-Value Evaluator::cell(int sheet, int row, int col) const
-{
-    Value v = m_env.cellValue(sheet, row, col);
-    if (v.isNumber() && !std::isfinite(v.asNumber()))
-        return Value::error(ErrorCode::Num);
-    return v;
-}
-
 void Evaluator::usedEnd(const Area& a, int* lastRow, int* lastCol) const
 {
     int usedRow = kMaxRows - 1, usedCol = kMaxCols - 1;
@@ -250,8 +242,8 @@ Value Evaluator::scalar(const Item& it) const
             return cell(it.ref.sheet, it.ref.r1, it.ref.c1);
         return intersection(it.ref);
     case Item::Kind::Refs:
-        if (it.refs->size() == 1) {
-            Item one = Item::area(it.refs->front());
+        if (it.array->areas.size() == 1) {
+            Item one = Item::area(it.array->areas.front());
             return scalar(one);
         }
         return Value::error(ErrorCode::Value);
@@ -285,8 +277,8 @@ MatrixPtr Evaluator::matrix(const Item& it, Value* error) const
         return m;
     }
     case Item::Kind::Refs:
-        if (it.refs->size() == 1)
-            return matrix(Item::area(it.refs->front()), error);
+        if (it.array->areas.size() == 1)
+            return matrix(Item::area(it.array->areas.front()), error);
         *error = Value::error(ErrorCode::Value);
         return nullptr;
     default: {
@@ -299,16 +291,17 @@ MatrixPtr Evaluator::matrix(const Item& it, Value* error) const
 
 bool Evaluator::area(int ixti, int r1, int r2, int c1, int c2, Area* out) const
 {
-    Area a;
-    if (ixti >= 0 && !m_env.externSheets(ixti, &a.sheet, &a.lastSheet))
-        return false;
-    if (a.lastSheet < a.sheet)
-        std::swap(a.sheet, a.lastSheet);
-    a.r1 = std::min(r1, r2);
-    a.r2 = std::max(r1, r2);
-    a.c1 = std::min(c1, c2);
-    a.c2 = std::max(c1, c2);
-    *out = a;
+    out->sheet = out->lastSheet = -1;
+    if (ixti >= 0) {
+        if (!m_env.externSheets(ixti, &out->sheet, &out->lastSheet))
+            return false;
+        if (out->lastSheet < out->sheet)
+            std::swap(out->sheet, out->lastSheet);
+    }
+    out->r1 = std::min(r1, r2);
+    out->r2 = std::max(r1, r2);
+    out->c1 = std::min(c1, c2);
+    out->c2 = std::max(c1, c2);
     return true;
 }
 
@@ -334,25 +327,28 @@ Item Evaluator::evaluate(const Bytes& rgce, const Bytes& extra, std::uint8_t roo
 void Evaluator::run(const Bytes& rgce, const Bytes& extra, std::uint8_t rootWant)
 {
     m_stack.clear();
-    m_stack.reserve(16);
+    m_stack.reserve(8);
     m_rgce = &rgce;
     m_extra = &extra;
     m_extraPos = 0;
-    // Only formulas with arrays in play need to know what each part is computed as.
-    bool arrays = m_arrayMode || rootWant == WantA;
-    for (std::size_t pos = 0; pos < rgce.size() && !arrays;) {
-        const Token t = tokenAt(rgce, pos);
-        if (t.base == Func || t.base == FuncVar)
-            arrays = takesArrays(readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF);
-        pos += t.size;
-    }
-    if (!arrays) {
+    // Only formulas with arrays in play need to know what each part is computed as: the
+    // others run as they are read, and start again should a function that takes arrays come.
+    if (!m_arrayMode && rootWant != WantA) {
+        bool arrays = false;
         for (std::size_t pos = 0; pos < rgce.size();) {
             const Token t = tokenAt(rgce, pos);
+            if ((t.base == Func || t.base == FuncVar)
+                && takesArrays(readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF)) {
+                arrays = true;
+                break;
+            }
             token(t, nullptr);
             pos += t.size;
         }
-        return;
+        if (!arrays)
+            return;
+        m_stack.clear();
+        m_extraPos = 0;
     }
     const std::vector<Token> tokens = tokenize(rgce);
     std::vector<TokenClass> classes;
@@ -403,10 +399,10 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
         break;
     }
     case Bool: push(Item::boolean(rgce[p] != 0)); break;
-    case Int: push(Item::num(u16(p))); break;
+    case Int: m_stack.emplace_back().v = Value::number(u16(p)); break;
     case Num: {
         ByteReader r(rgce.data() + p, 8);
-        push(Item::val(checked(r.f64())));
+        m_stack.emplace_back().v = checked(r.f64());
         break;
     }
     case Array: push(arrayConstant()); break;
@@ -425,9 +421,9 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     case RefN: {
         int row, col;
         place(u16(p), u16(p + 2), t.base == RefN, &row, &col);
-        Area a;
-        area(-1, row, row, col, col, &a);
-        push(Item::area(a));
+        Item& it = m_stack.emplace_back();
+        it.kind = Item::Kind::Ref;
+        area(-1, row, row, col, col, &it.ref);
         break;
     }
     case ptg::Area:
@@ -435,9 +431,9 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
         int r1, r2, c1, c2;
         place(u16(p), u16(p + 4), t.base == AreaN, &r1, &c1);
         place(u16(p + 2), u16(p + 6), t.base == AreaN, &r2, &c2);
-        Area a;
-        area(-1, r1, r2, c1, c2, &a);
-        push(Item::area(a));
+        Item& it = m_stack.emplace_back();
+        it.kind = Item::Kind::Ref;
+        area(-1, r1, r2, c1, c2, &it.ref);
         break;
     }
     case Ref3d: {
@@ -471,15 +467,25 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
 
 void Evaluator::binaryOp(std::uint8_t op, bool elementwise)
 {
-    const Item b = pop();
-    const Item a = pop();
     auto multi = [](const Item& i) {
         return i.kind == Item::Kind::Array || (i.kind == Item::Kind::Ref && !i.ref.single()) || i.kind == Item::Kind::Refs;
     };
-    if (!elementwise || (!multi(a) && !multi(b))) {
-        push(Item::val(binaryScalar(op, scalar(a), scalar(b))));
+    if (m_stack.size() < 2)
+        badStack();
+    Item& top = m_stack.back();
+    Item& under = m_stack[m_stack.size() - 2];
+    if (!elementwise || (!multi(under) && !multi(top))) {
+        // the result takes the left operand's place
+        Value r = binaryScalar(op, scalar(under), scalar(top));
+        m_stack.pop_back();
+        Item& a = m_stack.back();
+        a.kind = Item::Kind::Val;
+        a.v = std::move(r);
+        a.array.reset();
         return;
     }
+    const Item b = pop();
+    const Item a = pop();
     Value error;
     const MatrixPtr ma = matrix(a, &error);
     const MatrixPtr mb = ma ? matrix(b, &error) : nullptr;
@@ -496,12 +502,20 @@ void Evaluator::binaryOp(std::uint8_t op, bool elementwise)
 
 void Evaluator::unaryOp(std::uint8_t op, bool elementwise)
 {
-    const Item a = pop();
-    const bool multi = a.kind == Item::Kind::Array || (a.kind == Item::Kind::Ref && !a.ref.single());
-    if (!elementwise || !multi) {
-        push(Item::val(unaryScalar(op, scalar(a))));
-        return;
+    if (m_stack.empty())
+        badStack();
+    {
+        Item& top = m_stack.back();
+        const bool multi = top.kind == Item::Kind::Array || (top.kind == Item::Kind::Ref && !top.ref.single());
+        if (!elementwise || !multi) {
+            Value r = unaryScalar(op, scalar(top));
+            top.kind = Item::Kind::Val;
+            top.v = std::move(r);
+            top.array.reset();
+            return;
+        }
     }
+    const Item a = pop();
     Value error;
     const MatrixPtr m = matrix(a, &error);
     if (!m) {
@@ -522,7 +536,7 @@ void Evaluator::referenceOp(std::uint8_t op)
         if (i.kind == Item::Kind::Ref)
             out->push_back(i.ref);
         else if (i.kind == Item::Kind::Refs)
-            out->insert(out->end(), i.refs->begin(), i.refs->end());
+            out->insert(out->end(), i.array->areas.begin(), i.array->areas.end());
         else
             return false;
         return true;

@@ -30,10 +30,12 @@ struct Area {
 };
 
 // Values in rows and columns: an array constant, or what an array operation computed.
+// (A union of references keeps its areas in `areas`, with no values.)
 struct Matrix {
     int rows = 0;
     int cols = 0;
     std::vector<Value> cells;
+    std::vector<Area> areas;
 
     Matrix() = default;
     Matrix(int r, int c) : rows(r), cols(c), cells(static_cast<std::size_t>(r) * static_cast<std::size_t>(c)) {}
@@ -50,8 +52,7 @@ struct Item {
     Kind kind = Kind::Val;
     Value v;
     Area ref;
-    std::shared_ptr<const std::vector<Area>> refs;
-    MatrixPtr array;
+    MatrixPtr array; // the values of an array, the areas of a union
 
     static Item val(Value v) { Item i; i.v = std::move(v); return i; }
     static Item num(double d) { return val(Value::number(d)); }
@@ -65,7 +66,9 @@ struct Item {
     {
         Item i;
         i.kind = Kind::Refs;
-        i.refs = std::make_shared<const std::vector<Area>>(std::move(list));
+        auto m = std::make_shared<Matrix>();
+        m->areas = std::move(list);
+        i.array = std::move(m);
         return i;
     }
     static Item matrix(Matrix m)

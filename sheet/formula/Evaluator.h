@@ -7,6 +7,7 @@
 #include "FormulaTokens.h"
 
 #include <QHash>
+#include <cmath>
 
 namespace sheet::eval {
 
@@ -63,9 +64,60 @@ void registerFinanceFunctions(Registry& r);
 void registerDatabaseFunctions(Registry& r);
 void registerEngineeringFunctions(Registry& r);
 
+// Memory for the evaluator's stack inside the evaluator itself: most formulas never need
+// more, and a formula is evaluated too often for a heap allocation each time. Larger stacks
+// go to the heap as usual.
+class StackArena {
+public:
+    static constexpr std::size_t kSize = 1024;
+    void* allocate(std::size_t bytes)
+    {
+        bytes = (bytes + 15) & ~std::size_t(15);
+        if (static_cast<std::size_t>(m_buffer + kSize - m_next) >= bytes) {
+            void* p = m_next;
+            m_next += bytes;
+            return p;
+        }
+        return ::operator new(bytes);
+    }
+    void deallocate(void* p, std::size_t bytes)
+    {
+        bytes = (bytes + 15) & ~std::size_t(15);
+        char* c = static_cast<char*>(p);
+        if (c >= m_buffer && c < m_buffer + kSize) {
+            if (c + bytes == m_next)
+                m_next = c; // the last block given out comes back
+            return;
+        }
+        ::operator delete(p);
+    }
+
+private:
+    alignas(16) char m_buffer[kSize];
+    char* m_next = m_buffer;
+};
+
+template <typename T>
+struct ArenaAllocator {
+    using value_type = T;
+    StackArena* arena;
+    explicit ArenaAllocator(StackArena* a) : arena(a) {}
+    template <typename U>
+    ArenaAllocator(const ArenaAllocator<U>& o) : arena(o.arena) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(arena->allocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) { arena->deallocate(p, n * sizeof(T)); }
+    template <typename U>
+    bool operator==(const ArenaAllocator<U>& o) const { return arena == o.arena; }
+    template <typename U>
+    bool operator!=(const ArenaAllocator<U>& o) const { return arena != o.arena; }
+};
+
 class Evaluator {
 public:
-    Evaluator(const EvalEnv& env, bool arrayMode, int depth = 0) : m_env(env), m_arrayMode(arrayMode), m_depth(depth) {}
+    Evaluator(const EvalEnv& env, bool arrayMode, int depth = 0)
+        : m_env(env), m_arrayMode(arrayMode), m_depth(depth), m_stack(ArenaAllocator<Item>(&m_arena)) {}
+    Evaluator(const Evaluator&) = delete;
+    Evaluator& operator=(const Evaluator&) = delete;
 
     // Runs the tokens; the item they leave (a reference stays a reference).
     Item evaluate(const Bytes& rgce, const Bytes& extra, std::uint8_t rootWant);
@@ -75,7 +127,13 @@ public:
     int depth() const { return m_depth; }
 
     // A cell; NaN and infinities in a file read as #NUM!.
-    Value cell(int sheet, int row, int col) const;
+    Value cell(int sheet, int row, int col) const
+    {
+        Value v = m_env.cellValue(sheet, row, col);
+        if (v.isNumber() && !std::isfinite(v.asNumber()))
+            return Value::error(ErrorCode::Num);
+        return v;
+    }
     bool ownCell(int* row, int* col) const { return m_env.formulaCell(row, col); }
     // The last row and column worth reading of an area (within its sheet's used part).
     void usedEnd(const Area& a, int* lastRow, int* lastCol) const;
@@ -105,7 +163,7 @@ public:
             return true;
         case Item::Kind::Ref: return forEachCell(it.ref, f);
         case Item::Kind::Refs:
-            for (const Area& a : *it.refs)
+            for (const Area& a : it.array->areas)
                 if (!forEachCell(a, f))
                     return false;
             return true;
@@ -151,7 +209,8 @@ private:
     bool m_arrayMode;
     int m_depth;
     bool m_inName = false;
-    std::vector<Item> m_stack;
+    StackArena m_arena;
+    std::vector<Item, ArenaAllocator<Item>> m_stack;
     const Bytes* m_rgce = nullptr;
     const Bytes* m_extra = nullptr;
     std::size_t m_extraPos = 0;

@@ -108,7 +108,7 @@ Value firstValue(Call& c, int i)
     if (a.kind == Item::Kind::Ref)
         return c.ev.cell(a.ref.sheet, a.ref.r1, a.ref.c1);
     if (a.kind == Item::Kind::Refs)
-        return c.ev.cell(a.refs->front().sheet, a.refs->front().r1, a.refs->front().c1);
+        return c.ev.cell(a.array->areas.front().sheet, a.array->areas.front().r1, a.array->areas.front().c1);
     return c.ev.scalar(a);
 }
 

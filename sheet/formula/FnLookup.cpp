@@ -297,9 +297,9 @@ Item index(Call& c)
     if (src.isRef()) {
         Area a;
         if (src.kind == Item::Kind::Refs) {
-            if (which > static_cast<double>(src.refs->size()))
+            if (which > static_cast<double>(src.array->areas.size()))
                 return Item::err(ErrorCode::Ref);
-            a = (*src.refs)[static_cast<std::size_t>(which) - 1];
+            a = src.array->areas[static_cast<std::size_t>(which) - 1];
         } else {
             if (which > 1)
                 return Item::err(ErrorCode::Ref);
@@ -364,9 +364,9 @@ Item offset(Call& c)
     const Item& base = c.arg(0);
     if (base.kind == Item::Kind::Val && base.v.isError())
         return base;
-    if (base.kind != Item::Kind::Ref && !(base.kind == Item::Kind::Refs && base.refs->size() == 1))
+    if (base.kind != Item::Kind::Ref && !(base.kind == Item::Kind::Refs && base.array->areas.size() == 1))
         return Item::err(ErrorCode::Value);
-    const Area a = base.kind == Item::Kind::Ref ? base.ref : base.refs->front();
+    const Area a = base.kind == Item::Kind::Ref ? base.ref : base.array->areas.front();
     double dr = 0, dc = 0, h = a.rows(), w = a.cols();
     Value e = c.integer(1, &dr);
     if (e.isEmpty())
@@ -614,7 +614,7 @@ Item areas(Call& c)
     if (a.kind == Item::Kind::Ref)
         return Item::num(1);
     if (a.kind == Item::Kind::Refs)
-        return Item::num(static_cast<double>(a.refs->size()));
+        return Item::num(static_cast<double>(a.array->areas.size()));
     return a.isError() ? a : Item::err(ErrorCode::Value);
 }
 

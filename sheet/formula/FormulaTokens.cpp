@@ -50,8 +50,8 @@ Token tokenAt(const Bytes& rgce, std::size_t pos)
     Token t;
     t.id = rgce[pos];
     t.base = base(t.id);
-    t.pos = pos;
-    t.payload = pos + 1;
+    t.pos = static_cast<std::uint32_t>(pos);
+    t.payload = static_cast<std::uint32_t>(pos + 1);
     std::size_t payload = 0;
     if (t.base == Str) {
         if (n - t.payload < 2)
@@ -77,7 +77,7 @@ Token tokenAt(const Bytes& rgce, std::size_t pos)
     }
     if (payload > n - t.payload)
         truncated(t.id, pos);
-    t.size = 1 + payload;
+    t.size = static_cast<std::uint32_t>(1 + payload);
     return t;
 }
 

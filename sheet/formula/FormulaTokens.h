@@ -42,13 +42,14 @@ constexpr std::uint16_t kColMask = 0x3FFF;
 inline std::uint8_t base(std::uint8_t id) { return id < 0x20 ? id : std::uint8_t((id & 0x1F) | 0x20); }
 inline std::uint8_t withClass(std::uint8_t id, std::uint8_t cls) { return std::uint8_t((id & 0x1F) | cls); }
 
-// One token of an rgce: its id and where its payload lies (after the id byte).
+// One token of an rgce: its id and where its payload lies (after the id byte). Plain data
+// (no initializers), so a buffer of them costs nothing to set up.
 struct Token {
-    std::uint8_t id = 0;
-    std::uint8_t base = 0;
-    std::size_t pos = 0;     // offset of the id byte
-    std::size_t payload = 0; // offset of the first payload byte
-    std::size_t size = 0;    // whole token, id byte included
+    std::uint8_t id;
+    std::uint8_t base;
+    std::uint32_t pos;     // offset of the id byte
+    std::uint32_t payload; // offset of the first payload byte
+    std::uint32_t size;    // whole token, id byte included
 };
 
 // Decodes the token starting at pos (< rgce.size()); truncated or unknown tokens throw

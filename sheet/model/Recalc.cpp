@@ -3,6 +3,7 @@
 #include "model/FormulaGroups.h"
 #include "model/Workbook.h"
 #include "formula/Formula.h"
+#include "formula/FormulaTokens.h"
 
 #include <algorithm>
 #include <map>
@@ -179,7 +180,18 @@ private:
 
 Value Env::cellValue(int sheet, int row, int col) const
 {
-    return m_run.cellValue(sheet < 0 ? m_sheet : sheet, row, col, m_whatIf);
+    const int target = sheet < 0 ? m_sheet : sheet;
+    if (!m_whatIf) {
+        // most reads: a value, or a formula already computed
+        if (const SheetView* v = m_run.view(target)) {
+            const Cell* c = v->cell(row, col);
+            if (!c)
+                return Value();
+            if (!c->formula)
+                return c->value;
+        }
+    }
+    return m_run.cellValue(target, row, col, m_whatIf);
 }
 
 void Env::usedExtent(int sheet, int* lastRow, int* lastCol) const
@@ -465,27 +477,47 @@ void Run::collect()
     }
 }
 
-// The rectangles a formula reads, names followed (each once).
+// The rectangles a formula reads, names followed (each once). One pass over the tokens: the
+// dependency scan runs for every formula of every recalculation.
 void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, FormulaRef>>* out, std::set<int>* names) const
 {
-    for (const FormulaRef& ref : formulaReferences(rgce)) {
-        if (ref.ixti < 0) {
+    using namespace ptg;
+    auto add = [&](int ixti, int r1, int r2, int c1, int c2) {
+        FormulaRef ref;
+        ref.ixti = ixti;
+        ref.firstRow = std::min(r1, r2);
+        ref.lastRow = std::max(r1, r2);
+        ref.firstCol = std::min(c1, c2);
+        ref.lastCol = std::max(c1, c2);
+        if (ixti < 0) {
             out->emplace_back(sheet, ref);
-            continue;
+            return;
         }
         int first = 0, last = 0;
-        if (!m_book.externSheetRange(static_cast<std::uint16_t>(ref.ixti), &first, &last))
-            continue;
+        if (!m_book.externSheetRange(static_cast<std::uint16_t>(ixti), &first, &last))
+            return;
         for (int s = first; s <= last; ++s)
             out->emplace_back(s, ref);
-    }
-    for (int index : formulaNames(rgce)) {
-        if (index < 1 || index > m_book.nameCount() || !names->insert(index).second)
-            continue;
-        try {
-            refsOf(m_book.definedName(index - 1).rgce, sheet, out, names);
-        } catch (const Error&) {
+    };
+    for (std::size_t pos = 0; pos < rgce.size();) {
+        const Token t = tokenAt(rgce, pos);
+        const std::size_t p = t.payload;
+        switch (t.base) {
+        case Ref: add(-1, readU16(rgce, p), readU16(rgce, p), rgce[p + 2], rgce[p + 2]); break;
+        case ptg::Area: add(-1, readU16(rgce, p), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 6]); break;
+        case Ref3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 4]); break;
+        case Area3d:
+            add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 4), rgce[p + 6], rgce[p + 8]);
+            break;
+        case Name: {
+            const int index = readU16(rgce, p);
+            if (index >= 1 && index <= m_book.nameCount() && names->insert(index).second)
+                refsOf(m_book.definedName(index - 1).rgce, sheet, out, names);
+            break;
         }
+        default: break;
+        }
+        pos += t.size;
     }
 }
 
