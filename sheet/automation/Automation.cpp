@@ -5,6 +5,7 @@
 #include "model/Workbook.h"
 
 #include <QClipboard>
+#include <cmath>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -99,7 +100,25 @@ QImage Range::Picture() const
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw Error(QStringLiteral("Drawing a range needs a running GUI application"));
     ws.workbook().ensureCalculated();
-    return renderRange(ws, m_range.firstRow, m_range.firstCol, m_range.lastRow, m_range.lastCol);
+    // Like the spreadsheet's own CopyPicture, a picture too large to handle is cut: it shows
+    // the rows and columns from the range's top left corner that fit kMaxPictureSide pixels.
+    // Drawing, keeping and reading back a picture costs in proportion to its area, and a
+    // sheet's worth of rows would ask for gigabytes.
+    int lastRow = m_range.firstRow;
+    for (int r = m_range.firstRow, height = 0; r <= m_range.lastRow; ++r) {
+        height += static_cast<int>(std::lround(ws.rowHeight(r) / 15.0));
+        if (height > kMaxPictureSide && r > m_range.firstRow)
+            break;
+        lastRow = r;
+    }
+    int lastCol = m_range.firstCol;
+    for (int c = m_range.firstCol, width = 0; c <= m_range.lastCol; ++c) {
+        width += (ws.columnWidth(c) + 18) * 7 / 256; // 1/256 characters of a 7-pixel digit, padding included
+        if (width > kMaxPictureSide && c > m_range.firstCol)
+            break;
+        lastCol = c;
+    }
+    return renderRange(ws, m_range.firstRow, m_range.firstCol, lastRow, lastCol);
 }
 
 void Range::CopyPicture() const
