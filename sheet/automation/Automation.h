@@ -28,9 +28,6 @@ inline const QString kApplicationName = QStringLiteral("Microsoft Excel");
 constexpr int xlExcel8 = 56;
 constexpr int xlWorkbookNormal = -4143;
 
-// The longest side of a range's picture, in pixels (some 900 rows of standard height).
-constexpr int kMaxPictureSide = 16000;
-
 struct OpenWorkbook;
 class Application;
 
@@ -64,7 +61,7 @@ public:
     QString Formula() const; // "=..." of the first cell, or its value as text
 
     // The range as it shows on screen; both need a QGuiApplication (fonts, clipboard). A range
-    // larger than kMaxPictureSide pixels either way is cut to what fits from its top left.
+    // beyond the renderer's bounds (RenderLimits.h) is cut to what fits from its top left.
     QImage Picture() const;
     void CopyPicture() const; // Picture() onto the system clipboard
 
