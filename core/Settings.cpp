@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QVariant>
 
@@ -45,6 +47,43 @@ QString& CopiedUnreadable()
 {
     static QString identity;
     return identity;
+}
+
+// The file as this store last wrote it: readable, so it needs no second look.
+QString& LastWritten()
+{
+    static QString identity;
+    return identity;
+}
+
+// Whether rewriting the file from the keys QSettings could read would drop part of it: text
+// that is no UTF-8, control characters, or lines that are neither a section, a comment nor a
+// key. Hand edits that QSettings reads whole (blanks, comments, another order) are readable.
+bool LooksUnreadable(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return true;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QLatin1Char('\t'))
+            return true;
+    }
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            continue;
+        if (line.contains(QLatin1Char('=')))
+            continue;
+        // A value continued on the next line ends its line with a backslash.
+        if (i > 0 && lines.at(i - 1).trimmed().endsWith(QLatin1Char('\\')))
+            continue;
+        return true;
+    }
+    return false;
 }
 
 struct FileStamp {
@@ -177,8 +216,18 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
             && store.value(fullKey).toString() == text;
     if (held && Pending().isEmpty())
         return;
-    if (status == QSettings::FormatError && before.exists)
-        KeepUnreadableCopy(path, before, key);
+    if (before.exists && before.identity != LastWritten() && before.identity != CopiedUnreadable()) {
+        bool unreadable = status == QSettings::FormatError;
+        if (!unreadable) {
+            try {
+                unreadable = LooksUnreadable(sheet::readRegularFile(path));
+            } catch (const sheet::Error& e) {
+                throw SettingsNotSaved(NotSaved(key, e.message()));
+            }
+        }
+        if (unreadable)
+            KeepUnreadableCopy(path, before, key);
+    }
 
     QMap<QString, QVariant> keys;
     for (const QString& k : existing)
@@ -203,6 +252,7 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
         const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000}};
         ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
     }
+    LastWritten() = Stamp(path).identity;
 }
 
 bool HasUnsavedSettings()
@@ -231,6 +281,7 @@ void ForgetUnsavedSettingsForTesting()
 {
     Pending().clear();
     CopiedUnreadable().clear();
+    LastWritten().clear();
 }
 
 bool SettingToBool(const QString& key, const QString& text)

@@ -160,6 +160,7 @@ TEST(SettingToBool, OtherTextsFailNamingKeyAndText)
 #include <QSettings>
 
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -312,30 +313,49 @@ TEST_F(SettingsFileTest, QuickWritesOfEqualLengthAreReadBack)
 
 TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedOnceBeforeItIsRewritten)
 {
-    QByteArray garbage = "[Kalmora]\nFitness%20Men=a||SEP1||1||SEP2||\n";
+    // Garbage QSettings calls a format error, and garbage it reads as keys of its own.
+    QByteArray reported = "[Kalmora]\nFitness%20Men=a||SEP1||1||SEP2||\n";
     for (int i = 0; i < 2000; ++i)
-        garbage.append(static_cast<char>((i * 7919) % 251 + 1));
-    garbage += "\nText2_Men=72\n";
-    WriteRawSettingsFile(garbage);
-    ScriptedMessages messages;
+        reported.append(static_cast<char>((i * 7919) % 251 + 1));
+    reported += "\nText2_Men=72\n";
+    QByteArray silent = "[Kalmora]\nFitness%20Men=a||SEP1||1||SEP2||\n";
+    std::mt19937 rng(7);
+    for (int i = 0; i < 3000; ++i)
+        silent.append(static_cast<char>(rng() % 256));
+    silent += "\nText2_Men=11\n[Other]\nkey=value\n";
+
+    for (const QByteArray& garbage : {reported, silent}) {
+        ClearSettings();
+        WriteRawSettingsFile(garbage);
+        ScriptedMessages messages;
+        WriteSetting(SettingsSection, Keys::Text1Men, "6");
+        ASSERT_EQ(messages.count(), 1);
+        const QString text = messages.asked().first().text;
+        EXPECT_TRUE(text.contains(".unreadable-")) << text.toStdString();
+
+        const QDir folder = QFileInfo(SettingsFilePath()).dir();
+        const QStringList copies = folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files);
+        ASSERT_EQ(copies.size(), 1);
+        EXPECT_TRUE(QRegularExpression("^Pendrel\\.ini\\.unreadable-\\d{8}-\\d{6}$").match(copies.first()).hasMatch());
+        EXPECT_EQ(FileBytes(folder.filePath(copies.first())), garbage);
+        // The readable keys and the new one are in the rewritten file.
+        EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "a||SEP1||1||SEP2||");
+        EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "6");
+
+        WriteSetting(SettingsSection, Keys::Text1Men, "7");
+        EXPECT_EQ(messages.count(), 1);
+        EXPECT_EQ(folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files).size(), 1);
+        QFile::remove(folder.filePath(copies.first()));
+    }
+}
+
+TEST_F(SettingsFileTest, AHandEditedFileQSettingsReadsWholeIsNoCaseForACopy)
+{
+    WriteRawSettingsFile("; written by hand\n\n[Kalmora]\n  Text2_Men = 10  \nFitness%20Men=a||SEP1||1||SEP2||\n"
+                         "Text1_Men=5\n; another note\n[Other]\nlist=a, b\nlong=one \\\n  two\n");
     WriteSetting(SettingsSection, Keys::Text1Men, "6");
-    ASSERT_EQ(messages.count(), 1);
-    const QString text = messages.asked().first().text;
-    EXPECT_TRUE(text.contains(".unreadable-")) << text.toStdString();
-
-    const QDir folder = QFileInfo(SettingsFilePath()).dir();
-    const QStringList copies = folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files);
-    ASSERT_EQ(copies.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^Pendrel\\.ini\\.unreadable-\\d{8}-\\d{6}$").match(copies.first()).hasMatch());
-    EXPECT_EQ(FileBytes(folder.filePath(copies.first())), garbage);
-    // The readable keys and the new one are in the rewritten file.
-    EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "a||SEP1||1||SEP2||");
-    EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "6");
-
-    WriteSetting(SettingsSection, Keys::Text1Men, "7");
-    EXPECT_EQ(messages.count(), 1);
-    EXPECT_EQ(folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files).size(), 1);
-    QFile::remove(folder.filePath(copies.first()));
+    EXPECT_TRUE(QFileInfo(SettingsFilePath()).dir().entryList({"Pendrel.ini.unreadable-*"}, QDir::Files).isEmpty());
+    EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text2Men), "10");
 }
 
 TEST_F(SettingsFileTest, AnUnreadableFileIsNotRewrittenWhenItsCopyCannotBeKept)
