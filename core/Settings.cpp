@@ -193,8 +193,17 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     // read-modify-write. A folder where it cannot be made is left to the write to report.
     QDir().mkpath(QFileInfo(path).absolutePath());
     QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(5000) && lock.error() == QLockFile::LockFailedError)
+    if (lock.tryLock(5000)) {
+        // Every writer holds the lock while its temporary file exists: any found now was left
+        // by a writer that was killed.
+        const QFileInfo target(sheet::resolvedWriteTarget(path));
+        const QStringList stale = target.dir().entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.tmp")},
+                                                         QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& name : stale)
+            QFile::remove(target.dir().filePath(name));
+    } else if (lock.error() == QLockFile::LockFailedError) {
         throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 is locked by another program.").arg(QDir::toNativeSeparators(path))));
+    }
 
     const FileStamp before = Stamp(path);
     QSettings store = OpenStore();

@@ -297,6 +297,35 @@ struct StoreFolderOn {
     bool mounted = false;
 };
 
+TEST_F(SettingsFileTest, TheLastTryAtTheEndStoresWhatIsPendingOrSaysItFailed)
+{
+    SaveUnsavedSettings(); // nothing pending: nothing to do
+    {
+        sheet::ScopedDurableFaults full({0, false, false, false});
+        EXPECT_THROW(WriteSetting(SettingsSection, Keys::FitnessWomen, "w||SEP2||"), SettingsNotSaved);
+        EXPECT_THROW(WriteSetting(SettingsSection, Keys::Text1Women, "1"), SettingsNotSaved);
+        EXPECT_THROW(SaveUnsavedSettings(), SettingsNotSaved);
+    }
+    EXPECT_EQ(UnsavedSettingKeys(), (QStringList{Keys::FitnessWomen, Keys::Text1Women}));
+    SaveUnsavedSettings();
+    EXPECT_FALSE(HasUnsavedSettings());
+    QSettings check(SettingsFilePath(), QSettings::IniFormat);
+    EXPECT_EQ(check.value("Kalmora/Fitness Women").toString(), "w||SEP2||");
+    EXPECT_EQ(check.value("Kalmora/Text1_Women").toString(), "1");
+}
+
+TEST_F(SettingsFileTest, TemporaryFilesOfAKilledWriteGoWithTheNextWrite)
+{
+    WriteSetting(SettingsSection, Keys::Text1Men, "5");
+    const QDir folder = QFileInfo(SettingsFilePath()).dir();
+    for (const char* name : {".Pendrel.ini.1a2b3c.tmp", ".Pendrel.ini.ffff.tmp"})
+        QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
+    QFile(folder.filePath(".other.ini.1a2b3c.tmp")).open(QIODevice::WriteOnly);
+    WriteSetting(SettingsSection, Keys::Text1Men, "6");
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{".other.ini.1a2b3c.tmp", "Pendrel.ini"}));
+    QFile::remove(folder.filePath(".other.ini.1a2b3c.tmp"));
+}
+
 TEST_F(SettingsFileTest, QuickWritesOfEqualLengthAreReadBack)
 {
     // On a memory filesystem writes take microseconds: equal sizes within one millisecond.
