@@ -170,6 +170,12 @@ QByteArray FileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+QByteArray Binary()
+{
+    static const char bytes[] = "\x00\x01\xff binary, with = and ;";
+    return QByteArray(bytes, sizeof bytes - 1);
+}
+
 // What another program of the same maker may have put into the file, in every form QSettings
 // writes.
 void WriteForeignKeys(QSettings& s)
@@ -179,7 +185,7 @@ void WriteForeignKeys(QSettings& s)
     s.setValue("Other Program/size", QSize(640, 480));
     s.setValue("Other Program/rect", QRect(1, 2, 3, 4));
     s.setValue("Other Program/point", QPoint(-5, 6));
-    s.setValue("Other Program/bytes", QByteArray("\x00\x01\xff binary, with = and ;", 28));
+    s.setValue("Other Program/bytes", Binary());
     s.setValue("Other Program/list", QStringList{"a", "b, c", " d "});
     s.setValue("Other Program/empty list", QStringList{});
     s.setValue("Other Program/mixed", QVariantList{1, "two", 3.5});
@@ -233,7 +239,7 @@ TEST_F(SettingsFileTest, TextIsByteForByteWhatQSettingsWrites)
     // Read back by QSettings itself, every foreign value is what was written.
     QSettings check(SettingsFilePath(), QSettings::IniFormat);
     EXPECT_EQ(check.value("Other Program/size").toSize(), QSize(640, 480));
-    EXPECT_EQ(check.value("Other Program/bytes").toByteArray(), QByteArray("\x00\x01\xff binary, with = and ;", 28));
+    EXPECT_EQ(check.value("Other Program/bytes").toByteArray(), Binary());
     EXPECT_EQ(check.value("Other Program/when").toDateTime(), QDateTime(QDate(2021, 8, 31), QTime(12, 30), Qt::UTC));
 }
 
