@@ -63,6 +63,7 @@ struct ChartSeries {
     SheetRange nameCell;   // optional single cell holding the series name
     QString name;          // literal name, used when there is no name cell (at most 255 characters)
     bool secondaryAxis = false;
+    bool line = true; // false: markers only
 
     PaletteIndex colour = 0x0C;
     ChartLineWeight weight = ChartLineWeight::Medium;
@@ -123,6 +124,14 @@ struct Chart {
     ChartFonts fonts;
     bool selected = false; // the sheet's tab is selected (the workbook's active sheet)
     std::vector<ChartSeries> series;
+
+    // Read from other writers' charts: points on the tick marks instead of between them; a
+    // one-series chart without a title of its own, which the spreadsheet titles with the
+    // series' name; the kind of chart when it is not plain lines ("bar", "3-D line"...),
+    // which the writer refuses and the renderer shows as a placeholder.
+    bool pointsBetweenTicks = true;
+    bool titleFromSeriesName = false;
+    QString unsupportedType;
 
     bool hasSecondaryAxis() const;
     bool operator==(const Chart& o) const;

@@ -2,6 +2,7 @@
 
 #include "model/Error.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sheet {
@@ -180,6 +181,34 @@ PaletteIndex areaColour(const Node& frame, PaletteIndex fallback, bool* filled)
     return fallback;
 }
 
+// What the renderer cannot draw of a chart group: empty for plain (unstacked, flat) lines.
+QString groupType(const Node& crt)
+{
+    QString type;
+    bool threeD = false;
+    for (const Node& c : crt.children) {
+        switch (c.id()) {
+        case Line:
+            if (u16At(c, 0) & 0x0003)
+                type = QStringLiteral("stacked line");
+            break;
+        case 0x1017: type = QStringLiteral("bar"); break;
+        case 0x1019: type = QStringLiteral("pie"); break;
+        case 0x101A: type = QStringLiteral("area"); break;
+        case 0x101B: type = QStringLiteral("scatter"); break;
+        case 0x103E: type = QStringLiteral("radar"); break;
+        case 0x103F: type = QStringLiteral("surface"); break;
+        case 0x1040: type = QStringLiteral("filled radar"); break;
+        case 0x1061: type = QStringLiteral("pie of pie"); break;
+        case 0x103A: threeD = true; break; // Chart3d
+        default: break;
+        }
+    }
+    if (threeD)
+        type = QStringLiteral("3-D ") + (type.isEmpty() ? QStringLiteral("line") : type);
+    return type;
+}
+
 ValueAxisScaling readValueRange(const Node& n)
 {
     ByteReader r = n.reader();
@@ -208,8 +237,22 @@ ValueAxisScaling readValueRange(const Node& n)
     return s;
 }
 
-ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<int(std::uint16_t)>& sheetFor)
+// Automatic formats: the spreadsheet's line-chart colours and markers in turn.
+void automaticLook(ChartSeries& s, std::size_t formatIndex, bool line, bool marker)
 {
+    static const PaletteIndex kAutoColours[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};
+    static const ChartMarker kAutoMarkers[] = {ChartMarker::Diamond, ChartMarker::Square, ChartMarker::Triangle,
+        ChartMarker::Cross, ChartMarker::Star, ChartMarker::Circle, ChartMarker::Plus};
+    if (line)
+        s.colour = kAutoColours[formatIndex % 8];
+    if (marker)
+        s.marker = kAutoMarkers[formatIndex % 7];
+}
+
+ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
+    const std::function<int(std::uint16_t)>& sheetFor)
+{
+    bool formatted = false;
     ByteReader head = n.reader();
     head.skip(12);
     ChartSeries s;
@@ -228,31 +271,49 @@ ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<i
                 fail(QStringLiteral("series text without a link"));
             last->text = readSeriesText(c);
             break;
-        case DataFormat:
+        case DataFormat: {
+            ByteReader df = c.reader();
+            df.u16();
+            df.u16();
+            const std::uint16_t formatIndex = df.u16();
+            if (u16At(c, 0) != 0xFFFF)
+                break; // the format of a single point
+            bool autoLine = true;
+            bool autoMarker = true;
             for (const Node& f : c.children) {
                 if (f.id() == LineFormat) {
                     ByteReader r = f.reader();
-                    r.skip(6);
+                    r.skip(4);
+                    const std::uint16_t pattern = r.u16();
                     const std::int16_t we = r.i16();
-                    r.u16();
+                    const std::uint16_t flags = r.u16();
                     const std::uint16_t icv = r.u16();
                     if (we >= -1 && we <= 2)
                         s.weight = static_cast<ChartLineWeight>(we);
-                    if (icv >= 8 && icv <= 63)
-                        s.colour = icv;
+                    autoLine = flags & 0x0001;
+                    if (!autoLine) {
+                        s.line = pattern != 5;
+                        if (icv >= 8 && icv <= 63)
+                            s.colour = icv;
+                    }
                 } else if (f.id() == MarkerFormat) {
                     ByteReader r = f.reader();
                     r.skip(8);
                     const std::uint16_t imk = r.u16();
-                    r.skip(6);
+                    const std::uint16_t flags = r.u16();
+                    r.skip(4);
                     const std::uint32_t size = r.u32();
-                    if (imk <= 9)
+                    autoMarker = flags & 0x0001;
+                    if (!autoMarker && imk <= 9)
                         s.marker = static_cast<ChartMarker>(imk);
                     if (size <= 0xFFFF)
-                        s.markerSize = static_cast<std::uint16_t>(size);
+                        s.markerSize = static_cast<std::uint16_t>(std::clamp<std::uint32_t>(size, 40, 1440));
                 }
             }
+            automaticLook(s, formatIndex, autoLine, autoMarker);
+            formatted = true;
             break;
+        }
         case SerToCrt:
             *icrt = u16At(c, 0);
             haveGroup = true;
@@ -263,6 +324,8 @@ ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<i
     }
     if (!haveGroup)
         fail(QStringLiteral("series without a chart group"));
+    if (!formatted)
+        automaticLook(s, index, true, true);
     for (const Link& l : links) {
         switch (l.id) {
         case 0:
@@ -314,11 +377,12 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
 
     std::vector<std::uint16_t> groupOfSeries;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> groupAxis; // (icrt, iax)
+    bool haveTitle = false;
     for (const Node& n : chartNode->children) {
         switch (n.id()) {
         case SeriesRecord: {
             std::uint16_t icrt = 0;
-            chart.series.push_back(readSeries(n, &icrt, sheetFor));
+            chart.series.push_back(readSeries(n, chart.series.size(), &icrt, sheetFor));
             groupOfSeries.push_back(icrt);
             break;
         }
@@ -328,6 +392,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
         case Text: {
             const Label label = readLabel(n);
             if (label.link == 1) {
+                haveTitle = true;
                 if (!label.deleted)
                     chart.title = label.text;
                 if (label.font >= 0)
@@ -352,6 +417,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                     if (secondary)
                         continue;
                     if (type == 0) {
+                        if (const Node* range = findChild(c, CatSerRange))
+                            chart.pointsBetweenTicks = (u16At(*range, 6) & 0x0001) != 0;
                         if (const Node* ext = findChild(c, AxcExt))
                             chart.dateCategoryAxis = (u16At(*ext, 16) & 0x0010) != 0;
                         if (const Node* font = findChild(c, FontX))
@@ -369,7 +436,9 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                                 && c.children[k + 1].id() == LineFormat) {
                                 chart.valueGridlines = true;
                                 const std::uint16_t icv = u16At(c.children[k + 1], 10);
-                                if (icv >= 8 && icv <= 63)
+                                if (u16At(c.children[k + 1], 8) & 0x0001)
+                                    chart.gridlineColour = 0x08; // automatic: black
+                                else if (icv >= 8 && icv <= 63)
                                     chart.gridlineColour = icv;
                             }
                         }
@@ -394,6 +463,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                     ByteReader r = c.reader();
                     r.skip(18);
                     groupAxis.emplace_back(r.u16(), iax);
+                    if (chart.unsupportedType.isEmpty())
+                        chart.unsupportedType = groupType(c);
                     if (const Node* legend = findChild(c, Legend)) {
                         chart.legend = true;
                         const std::uint8_t type = static_cast<std::uint8_t>(u16At(*legend, 16) & 0xFF);
@@ -414,6 +485,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
     }
     if (chart.series.empty())
         fail(QStringLiteral("no series"));
+    // With no title of its own, a chart of one series is titled with the series' name.
+    chart.titleFromSeriesName = !haveTitle && chart.series.size() == 1;
     for (const auto& [font, height] : fontHeights) {
         ChartFonts& f = chart.fonts;
         if (f.title == font && chart.title.size())

@@ -239,7 +239,7 @@ Bytes tick(bool labels, bool marks, int rotation = 0)
     return w.take();
 }
 
-Bytes catSerRange(bool crossAtMax)
+Bytes catSerRange(bool crossAtMax, bool between)
 {
     ByteWriter w;
     w.u16(1); // value axis crosses at category 1
@@ -247,7 +247,7 @@ Bytes catSerRange(bool crossAtMax)
     w.u16(1); // a tick mark on every category
     // Points sit between tick marks; the secondary group's value axis crosses at the last
     // category, which puts it on the right.
-    w.u16(crossAtMax ? 0x0003 : 0x0001);
+    w.u16(static_cast<std::uint16_t>((crossAtMax ? 0x0002 : 0) | (between ? 0x0001 : 0)));
     return w.take();
 }
 
@@ -377,7 +377,7 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     e.begin();
     e.add(BarShape3d, Bytes{0, 0});
     const std::uint32_t rgb = paletteRgb(s.colour);
-    e.add(LineFormat, lineFormat(rgb, kLineSolid, static_cast<std::int16_t>(s.weight), 0, s.colour));
+    e.add(LineFormat, lineFormat(rgb, s.line ? kLineSolid : kLineNone, static_cast<std::int16_t>(s.weight), 0, s.colour));
     e.add(AreaFormat, areaFormat(rgb, s.colour, 1, 0x0001));
     e.add(PieFormat, u16Body(0));
     ByteWriter mk;
@@ -400,7 +400,7 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
 {
     e.add(Axis, axis(0));
     e.begin();
-    e.add(CatSerRange, catSerRange(secondary));
+    e.add(CatSerRange, catSerRange(secondary, chart.pointsBetweenTicks));
     e.add(AxcExt, axcExt(chart.dateCategoryAxis));
     if (secondary) {
         // The secondary group shares the primary categories: no labels, no line.
@@ -545,6 +545,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
 {
     if (chart.series.empty())
         throw Error(QStringLiteral("A chart needs at least one series"));
+    if (!chart.unsupportedType.isEmpty())
+        throw Error(QStringLiteral("Only line charts can be written, not a %1 chart").arg(chart.unsupportedType));
     if (chart.series.size() > 255)
         throw Error(QStringLiteral("A chart holds at most 255 series"));
     checkText(chart.title, "title");
@@ -634,7 +636,7 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     // Without a title TEXT, Excel titles a one-series chart with the series name.
     if (!chart.title.isEmpty())
         writeTitle(e, chart.title, LinkTitle, chart.fonts.title, false);
-    else if (chart.series.size() == 1)
+    else if (chart.series.size() == 1 && !chart.titleFromSeriesName)
         writeTitle(e, QString(), LinkTitle, chart.fonts.title, true);
     e.end();
 
