@@ -66,72 +66,14 @@ const Node* findChild(const Node& n, std::uint16_t id)
     return nullptr;
 }
 
-struct Reference {
-    bool present = false;
-    SheetRange range;
-};
-
 struct Link {
-    std::uint8_t id = 0;
-    std::uint8_t type = 0;
-    Reference ref;
+    ChartLink link;
     QString text;
 };
 
-Reference decodeFormula(ByteReader& r, std::size_t cce, const std::function<int(std::uint16_t)>& sheetFor)
-{
-    Reference out;
-    if (cce == 0)
-        return out;
-    r.need(cce);
-    const std::size_t start = r.pos();
-    const std::uint8_t ptg = r.u8();
-    const std::uint8_t base = ptg & 0x9F; // strip the operand class
-    const std::uint16_t ixti = r.u16();
-    SheetRange range;
-    auto column = [](std::uint16_t raw) {
-        const int col = raw & 0x3FFF;
-        if (col > 255)
-            fail(QStringLiteral("column out of range in a reference"));
-        return col;
-    };
-    if (base == 0x1A) { // ptgRef3d
-        range.firstRow = range.lastRow = r.u16();
-        range.firstCol = range.lastCol = column(r.u16());
-    } else if (base == 0x1B) { // ptgArea3d
-        range.firstRow = r.u16();
-        range.lastRow = r.u16();
-        range.firstCol = column(r.u16());
-        range.lastCol = column(r.u16());
-    } else {
-        fail(QStringLiteral("unsupported token 0x%1 in a chart reference").arg(ptg, 2, 16, QLatin1Char('0')));
-    }
-    if (r.pos() - start != cce)
-        fail(QStringLiteral("a chart reference holds more than one range"));
-    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol)
-        fail(QStringLiteral("reversed range in a chart reference"));
-    range.sheet = sheetFor(ixti);
-    if (range.sheet < 0)
-        fail(QStringLiteral("reference to an unknown sheet entry %1").arg(ixti));
-    out.present = true;
-    out.range = range;
-    return out;
-}
-
 Link readLink(const Node& n, const std::function<int(std::uint16_t)>& sheetFor)
 {
-    ByteReader r = n.reader();
-    Link link;
-    link.id = r.u8();
-    link.type = r.u8();
-    r.u16();
-    r.u16();
-    const std::size_t cce = r.u16();
-    if (link.type == 2)
-        link.ref = decodeFormula(r, cce, sheetFor);
-    else
-        r.skip(cce);
-    return link;
+    return Link{readChartLink(n.record->data, sheetFor), QString()};
 }
 
 QString readSeriesText(const Node& n)
@@ -148,16 +90,16 @@ std::uint16_t u16At(const Node& n, std::size_t offset)
     return r.u16();
 }
 
-struct Label {
+struct TitleLabel {
     std::uint16_t link = 0;
     bool deleted = false;
     QString text;
     int font = -1;
 };
 
-Label readLabel(const Node& textNode)
+TitleLabel readLabel(const Node& textNode)
 {
-    Label label;
+    TitleLabel label;
     label.deleted = (u16At(textNode, 24) & 0x0040) != 0;
     for (const Node& c : textNode.children) {
         if (c.id() == SeriesText)
@@ -327,21 +269,21 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
     if (!formatted)
         automaticLook(s, index, true, true);
     for (const Link& l : links) {
-        switch (l.id) {
+        switch (l.link.id) {
         case 0:
-            if (l.ref.present) {
-                if (!l.ref.range.isSingleCell())
+            if (l.link.range.isSet()) {
+                if (!l.link.range.isSingleCell())
                     fail(QStringLiteral("series name is not a single cell"));
-                s.nameCell = l.ref.range;
+                s.nameCell = l.link.range;
             } else {
                 s.name = l.text;
             }
             break;
         case 1:
-            s.values = l.ref.range;
+            s.values = l.link.range;
             break;
         case 2:
-            s.categories = l.ref.range;
+            s.categories = l.link.range;
             break;
         default:
             break;
@@ -353,6 +295,50 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
 }
 
 } // namespace
+
+ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t ixti)>& sheetFor)
+{
+    ByteReader r(brai);
+    ChartLink link;
+    link.id = r.u8();
+    link.type = r.u8();
+    r.u16();
+    r.u16();
+    const std::size_t cce = r.u16();
+    if (link.type != 2 || cce == 0)
+        return link;
+    r.need(cce);
+    const std::uint8_t ptg = r.u8();
+    const std::uint8_t base = ptg & 0x9F; // strip the operand class
+    const std::uint16_t ixti = r.u16();
+    SheetRange range;
+    auto column = [](std::uint16_t raw) {
+        const int col = raw & 0x3FFF;
+        if (col > 255)
+            fail(QStringLiteral("column out of range in a reference"));
+        return col;
+    };
+    if (base == 0x1A) { // ptgRef3d
+        range.firstRow = range.lastRow = r.u16();
+        range.firstCol = range.lastCol = column(r.u16());
+    } else if (base == 0x1B) { // ptgArea3d
+        range.firstRow = r.u16();
+        range.lastRow = r.u16();
+        range.firstCol = column(r.u16());
+        range.lastCol = column(r.u16());
+    } else {
+        fail(QStringLiteral("unsupported token 0x%1 in a chart reference").arg(ptg, 2, 16, QLatin1Char('0')));
+    }
+    if (cce != 7 + (base == 0x1B ? 4u : 0u))
+        fail(QStringLiteral("a chart reference holds more than one range"));
+    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol)
+        fail(QStringLiteral("reversed range in a chart reference"));
+    range.sheet = sheetFor(ixti);
+    if (range.sheet < 0)
+        fail(QStringLiteral("reference to an unknown sheet entry %1").arg(ixti));
+    link.range = range;
+    return link;
+}
 
 Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor)
 {
@@ -390,7 +376,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
             chart.chartAreaColour = areaColour(n, chart.chartAreaColour, &chart.chartAreaFill);
             break;
         case Text: {
-            const Label label = readLabel(n);
+            const TitleLabel label = readLabel(n);
             if (label.link == 1) {
                 haveTitle = true;
                 if (!label.deleted)
@@ -444,7 +430,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                         }
                     }
                 } else if (c.id() == Text) {
-                    const Label label = readLabel(c);
+                    const TitleLabel label = readLabel(c);
                     if (label.deleted)
                         continue;
                     if (label.link == 2) {

@@ -97,10 +97,7 @@ Bytes brai(std::uint8_t id, std::uint8_t rt, const Bytes& formula = {})
 
 Bytes seriesText(const QString& s)
 {
-    ByteWriter w;
-    w.u16(0);
-    w.shortXLUnicodeString(s);
-    return w.take();
+    return seriesTextBody(s);
 }
 
 Bytes pos(std::uint16_t mdTopLt, std::uint16_t mdBotRt, std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2)
@@ -232,8 +229,13 @@ Bytes tick(bool labels, bool marks, int rotation = 0)
     w.u8(1); // transparent
     rgbBytes(w, 0);
     w.zeros(16);
-    // automatic colour and background; automatic rotation unless an angle is given
-    w.u16(rotation == 0 ? 0x0023 : 0x0003);
+    // Automatic colour and background; automatic rotation unless an angle is given. As Excel
+    // stores an angle: the degrees in trot, and above 45 degrees also the orientation bits
+    // saying "turned a quarter counter-clockwise" for readers that only know those.
+    std::uint16_t flags = rotation == 0 ? 0x0023 : 0x0003;
+    if (rotation > 45)
+        flags |= 2 << 2;
+    w.u16(flags);
     w.u16(kAutoForeground);
     w.u16(static_cast<std::uint16_t>(rotation));
     return w.take();
@@ -355,6 +357,9 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     e.begin();
     if (s.nameCell.isSet()) {
         e.add(BRAI, brai(AiName, AiReference, refFormula(s.nameCell, ixtiFor(s.nameCell.sheet))));
+        // The cell's text follows its reference, as Excel writes it; refreshChartCache fills
+        // it in from the cell on every save.
+        e.add(SeriesText, seriesText(QString()));
     } else {
         e.add(BRAI, brai(AiName, AiLiteral));
         if (!s.name.isEmpty())
@@ -614,9 +619,12 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     growth.u32(0x00010000);
     growth.u32(0x00010000);
     e.add(PlotGrowth, growth.take());
-    writeFrame(e, 0x0002,
-        lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0x0008, kAutoForeground),
-        areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, chart.chartAreaFill ? 1 : 0, 0));
+    // A white chart area with no border is what a chart without a frame shows; Excel writes
+    // the frame only for another fill.
+    if (chart.chartAreaColour != 0x09 || !chart.chartAreaFill)
+        writeFrame(e, 0x0002,
+            lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0x0008, kAutoForeground),
+            areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, chart.chartAreaFill ? 1 : 0, 0));
 
     for (std::size_t i = 0; i < chart.series.size(); ++i) {
         const ChartSeries& s = chart.series[i];
@@ -628,6 +636,17 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     props.u8(0);       // empty cells leave a gap
     props.u8(0);
     e.add(ShtProps, props.take());
+    // Default text for the chart (2) and for its axes (3), each with the font it starts from.
+    for (const auto& [which, font] : {std::pair<std::uint16_t, std::uint16_t>{2, chart.fonts.legend},
+                                      std::pair<std::uint16_t, std::uint16_t>{3, chart.fonts.axisLabels}}) {
+        e.add(DefaultText, u16Body(which));
+        e.add(Text, text(-21, -33, 0, 0, kTextAutoColour | kTextAutoText | kTextGenerated | kTextAutoMode, 0));
+        e.begin();
+        e.add(Pos, pos(2, 2, 0, 0, 0, 0));
+        e.add(FontX, u16Body(font));
+        e.add(BRAI, brai(AiName, AiLiteral));
+        e.end();
+    }
     e.add(AxesUsed, u16Body(twoAxes ? 2 : 1));
     writeAxisParent(e, chart, false);
     if (twoAxes)
