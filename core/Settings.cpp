@@ -182,11 +182,10 @@ QString ReadSetting(const QString& section, const QString& key, const QString& d
     return text;
 }
 
-void WriteSetting(const QString& section, const QString& key, const QString& value)
+namespace {
+
+void StoreSetting(const QString& key, const QString& fullKey, const QString& text)
 {
-    // The store holds texts only; a null text is the empty one.
-    const QString text = value.isNull() ? QLatin1String("") : value;
-    const QString fullKey = FullKey(section, key);
     const QString path = SettingsFilePath();
 
     // Writers of this file (QSettings in any program included) take this lock around their
@@ -214,8 +213,6 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     if (status == QSettings::AccessError)
         throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 cannot be read.").arg(QDir::toNativeSeparators(path))));
 
-    // The file rewrites whole on every change, which a long log makes costly; writing the
-    // value it already holds changes nothing.
     // The file rewrites whole on every change, which a long log makes costly; writing the
     // value it already holds changes nothing (unless earlier values wait to be stored).
     const auto pending = Pending().constFind(fullKey);
@@ -248,7 +245,6 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     try {
         sheet::writeFileDurably(path, IniFileText(keys));
     } catch (const sheet::WriteError& e) {
-        Pending().insert(fullKey, text);
         throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.reason())));
     }
     Pending().clear();
@@ -262,6 +258,22 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
         ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
     }
     LastWritten() = Stamp(path).identity;
+}
+
+} // namespace
+
+void WriteSetting(const QString& section, const QString& key, const QString& value)
+{
+    // The store holds texts only; a null text is the empty one.
+    const QString text = value.isNull() ? QLatin1String("") : value;
+    const QString fullKey = FullKey(section, key);
+    try {
+        StoreSetting(key, fullKey, text);
+    } catch (const SettingsNotSaved&) {
+        // What the window shows stays what the program reads, until a write stores it.
+        Pending().insert(fullKey, text);
+        throw;
+    }
 }
 
 bool HasUnsavedSettings()
