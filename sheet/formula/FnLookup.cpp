@@ -83,16 +83,15 @@ Value tableOf(Call& c, int i, Table* t)
     return {};
 }
 
-// The comparison a lookup makes: values of another type do not compare at all.
-enum class Cmp { Less, Equal, Greater, Mismatch };
+// How the key compares with a value of the table: values of another type do not compare.
+enum class Cmp { KeyLess, Equal, KeyGreater, Mismatch };
 
 Cmp lookupCompare(const Value& key, const Value& v)
 {
-    const bool sameType = key.type() == v.type();
-    if (!sameType || v.isEmpty() || v.isError())
+    if (key.type() != v.type() || v.isEmpty() || v.isError())
         return Cmp::Mismatch;
-    const int c = compareValues(v, key);
-    return c < 0 ? Cmp::Less : c > 0 ? Cmp::Greater : Cmp::Equal;
+    const int c = compareValues(key, v);
+    return c < 0 ? Cmp::KeyLess : c > 0 ? Cmp::KeyGreater : Cmp::Equal;
 }
 
 // Exact match: the first equal value; text keys take * ? ~ wildcards.
@@ -113,8 +112,9 @@ int exactMatch(const Value& key, const Line& line, bool wildcards)
     return -1;
 }
 
-// Approximate match the way the spreadsheet searches: a binary search that steps over
-// values of other types, so unsorted data gives what the spreadsheet gives.
+// Approximate match the way the spreadsheet searches: a binary search between `low` and
+// `high` (both exclusive) that steps forward over values of other types, so that unsorted
+// data gives what the spreadsheet gives. The last value not above the key, or -1.
 int approximateMatch(const Value& key, const Line& line)
 {
     int low = -1, high = line.count;
@@ -122,25 +122,22 @@ int approximateMatch(const Value& key, const Line& line)
         int mid = (low + high) / 2;
         Cmp c = lookupCompare(key, line.at(mid));
         if (c == Cmp::Mismatch) {
-            // look forward for a value of the key's type before the upper end
+            // the next value of the key's type before the upper end
             int probe = mid;
-            bool found = false;
-            while (++probe < high) {
+            for (;;) {
+                if (++probe == high) {
+                    high = mid; // none: the search goes on below
+                    break;
+                }
                 c = lookupCompare(key, line.at(probe));
-                if (c == Cmp::Less && probe == high - 1) {
+                if (c == Cmp::KeyLess && probe == high - 1) {
                     high = probe;
                     break;
                 }
-                if (c != Cmp::Mismatch) {
-                    found = true;
+                if (c != Cmp::Mismatch)
                     break;
-                }
             }
-            if (probe == high) {
-                high = mid;
-                continue;
-            }
-            if (!found)
+            if (probe >= high)
                 continue;
             mid = probe;
         }
@@ -150,10 +147,10 @@ int approximateMatch(const Value& key, const Line& line)
                 ++mid;
             return mid;
         }
-        if (c == Cmp::Less)
-            low = mid;
-        else
+        if (c == Cmp::KeyLess)
             high = mid;
+        else
+            low = mid;
     }
     return low;
 }
@@ -168,8 +165,8 @@ int descendingMatch(const Value& key, const Line& line)
             continue;
         if (c == Cmp::Equal)
             return i;
-        if (c == Cmp::Less)
-            break;
+        if (c == Cmp::KeyGreater)
+            break; // the values fell below the key
         found = i;
     }
     return found;

@@ -307,14 +307,14 @@ Section parseSection(const QString& code)
             for (std::size_t j = k + 1; j < s.elems.size() && !minute; ++j) {
                 if (s.elems[j].kind == Kind::Second || (s.elems[j].kind == Kind::Elapsed && s.elems[j].text[0] == QLatin1Char('s')))
                     minute = true;
-                else if (s.elems[j].kind != Kind::Literal)
+                else if (s.elems[j].kind != Kind::Literal && s.elems[j].kind != Kind::Point)
                     break;
             }
             if (minute)
                 e.kind = Kind::Minute;
             lastTime = -1;
-        } else if (e.kind != Kind::Literal) {
-            lastTime = -1;
+        } else if (e.kind != Kind::Literal && e.kind != Kind::Point) {
+            lastTime = -1; // a separator ("hh:mm", "hh.mm") keeps the hours in view
         }
     }
     // A decimal point after seconds starts fractions of a second ("ss.0").

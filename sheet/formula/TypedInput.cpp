@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 namespace sheet {
@@ -332,9 +333,15 @@ int monthFromName(const QString& name, const QLocale& locale)
 
 // Dates in the locale's order with "/", "-" or the locale's separator; 2-part dates
 // without a year fall in the current year; a month name may stand for the month.
-bool readDate(const QString& t, const QLocale& locale, double* serial, int* format)
+bool readDate(const QString& text, const QLocale& locale, double* serial, int* format)
 {
     const LocaleInfo& loc = localeInfo(locale);
+    // With a month name, blanks and a comma separate the parts too: "18 Jan 2019", "Jan 18, 2019".
+    QString t = text;
+    if (std::any_of(t.begin(), t.end(), [](QChar c) { return c.isLetter(); })) {
+        t.replace(QLatin1String(", "), QLatin1String("-"));
+        t.replace(QLatin1Char(' '), QLatin1Char('-'));
+    }
     // Split on "/", "-" and the locale's separator; a trailing locale separator ("8.3.") is allowed.
     const QChar sep = loc.dateSeparator;
     QStringView parts[4];
@@ -381,7 +388,13 @@ bool readDate(const QString& t, const QLocale& locale, double* serial, int* form
 
     int y = 0, mo = 0, d = 0;
     if (count == 3) {
-        if (named >= 0) {
+        if (named == 1 && parts[0].size() == 4) {
+            // "2020-Feb-01": year first
+            mo = namedMonth;
+            y = digitsValue(parts[0]);
+            d = digitsValue(parts[2]);
+            *format = 15;
+        } else if (named >= 0) {
             // "10-Jun-2004", "Jun-10-2004"
             mo = namedMonth;
             const int a = named == 0 ? 1 : 0;
@@ -490,7 +503,7 @@ TypedInput interpretTypedInput(const QString& text, const QLocale& locale, const
     if (readNumber(t, localeInfo(locale), &v, &format))
         return numberInput(v, format);
     if (!t.contains(QLatin1Char('/')) && !t.contains(QLatin1Char('-')) && !t.contains(QLatin1Char(':'))
-        && !t.contains(localeInfo(locale).dateSeparator))
+        && !t.contains(localeInfo(locale).dateSeparator) && !t.contains(QLatin1Char(' ')))
         return asText(); // no date, time or fraction without one of these
 
     // Fractions: "5 3/8" always (a mixed number is never a date); "3/8" only where the cell
