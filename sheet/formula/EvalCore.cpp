@@ -695,11 +695,13 @@ void Evaluator::call(int index, int argc, const TokenClass* tc)
 
 Item Evaluator::callLifted(Fn fn, const FunctionInfo* info, int index, std::vector<Item>& args)
 {
-    // Value arguments given arrays make the call element by element.
+    // Value arguments given arrays make the call element by element; IF and CHOOSE pick
+    // element by element from their other arguments too.
+    const bool picks = index == 1 || index == 100;
     std::vector<MatrixPtr> arrays(args.size());
     int rows = 0, cols = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const char cls = info ? info->argClass(static_cast<int>(i)) : 'V';
+        const char cls = info && !picks ? info->argClass(static_cast<int>(i)) : 'V';
         const Item& a = args[i];
         if (cls != 'V' || !(a.kind == Item::Kind::Array || (a.kind == Item::Kind::Ref && !a.ref.single())))
             continue;

@@ -2,6 +2,7 @@
 
 #include "model/Error.h"
 #include "formula/Formula.h"
+#include "formula/FormulaTokens.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,60 @@ TEST(FormulaParse, DeepNestingIsRefusedNotACrash)
     EXPECT_THROW(parseFormula(minus), Error);
     // Ordinary nesting is fine.
     EXPECT_NO_THROW(parseFormula(QStringLiteral("=((((((((((1))))))))))")));
+}
+
+} // namespace
+
+namespace {
+
+// Every function of the BIFF8 table prints its name and compiles back to the same tokens,
+// whatever the engine computes of it.
+TEST(FormulaParse, EveryBuiltInFunctionRoundTrips)
+{
+    TestSheet sheet;
+    int count = 0;
+    for (int index = 0; index < 400; ++index) {
+        const ptg::FunctionInfo* f = ptg::functionByIndex(index);
+        if (!f)
+            continue;
+        const int argc = f->minArgs >= 0 ? f->minArgs : 1;
+        QStringList args;
+        for (int i = 0; i < argc; ++i)
+            args << QString::number(i + 1);
+        const QString text = QLatin1String(f->name) + QLatin1Char('(') + args.join(QLatin1Char(',')) + QLatin1Char(')');
+        Bytes extra;
+        Bytes tokens;
+        ASSERT_NO_THROW(tokens = parseFormula(text, &sheet, &extra)) << text.toStdString();
+        EXPECT_EQ(formulaText(tokens, &sheet), text);
+        EXPECT_EQ(parseFormula(formulaText(tokens, &sheet), &sheet, &extra), tokens);
+        // the function number is what the table says
+        const std::size_t at = tokens.size() - 2;
+        EXPECT_EQ(tokens[at] | (tokens[at + 1] << 8), index) << text.toStdString();
+        ++count;
+    }
+    EXPECT_GT(count, 300);
+    // Names are not case-sensitive; macro-sheet functions are written with their count.
+    EXPECT_EQ(formulaText(parseFormula(QStringLiteral("=days360(1,2)"), &sheet), &sheet), QStringLiteral("DAYS360(1,2)"));
+    EXPECT_EQ(hexText(parseFormula(QStringLiteral("=GET.CELL(1,2)"), &sheet)), QStringLiteral("1E 01 00 1E 02 00 42 02 B9 00"));
+}
+
+TEST(FormulaParse, AddInCallsPrintTheirOwnName)
+{
+    // BIN2DEC through an external name, CONCAT through a later version's name.
+    struct Env : TestSheet {
+        QString externNameText(int ixti, int index) const override
+        {
+            return ixti == 7 && index == 3 ? QStringLiteral("BIN2DEC") : QString();
+        }
+    } env;
+    NameDefinition concat;
+    concat.name = QStringLiteral("_xlfn.CONCAT");
+    concat.function = true;
+    env.names.append(concat);
+    EXPECT_EQ(formulaText(hex("39 07 00 03 00 00 00 1E 64 00 42 02 FF 00"), &env), QStringLiteral("BIN2DEC(100)"));
+    EXPECT_EQ(formulaText(hex("23 01 00 00 00 1E 01 00 1E 02 00 42 03 FF 00"), &env), QStringLiteral("CONCAT(1,2)"));
+    // Without the names the text still stands: the call of an unknown name
+    EXPECT_EQ(formulaText(hex("39 07 00 04 00 00 00 42 01 FF 00")), QStringLiteral("#NAME?()"));
 }
 
 } // namespace

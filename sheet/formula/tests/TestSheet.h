@@ -70,8 +70,62 @@ struct TestSheet : EvalEnv, FormulaEnv {
         return true;
     }
     int ixtiForSheet(const QString& name) const override { return static_cast<int>(sheetNames.indexOf(name)); }
-    QString sheetForIxti(int ixti) const override { return sheetNames.value(ixti); }
+    QString sheetForIxti(int ixti) const override
+    {
+        if (spans.contains(ixti))
+            return sheetNames.value(spans[ixti].first) + QLatin1Char(':') + sheetNames.value(spans[ixti].second);
+        return sheetNames.value(ixti);
+    }
+    // Runs of sheets get indices from 100 on.
+    int ixtiForSheetSpan(const QString& first, const QString& last) const override
+    {
+        const int a = static_cast<int>(sheetNames.indexOf(first)), b = static_cast<int>(sheetNames.indexOf(last));
+        if (a < 0 || b < 0)
+            return -1;
+        for (auto it = spans.begin(); it != spans.end(); ++it)
+            if (it.value() == qMakePair(a, b))
+                return it.key();
+        const int ixti = 100 + static_cast<int>(spans.size());
+        spans[ixti] = qMakePair(a, b);
+        return ixti;
+    }
+    bool externSheets(int ixti, int* first, int* last) const override
+    {
+        if (spans.contains(ixti)) {
+            *first = spans[ixti].first;
+            *last = spans[ixti].second;
+            return true;
+        }
+        *first = *last = ixti;
+        return ixti < sheetNames.size();
+    }
 
+    // Defined names, 1-based, by formula text (compiled against this sheet).
+    void defineName(const QString& name, const char* formula)
+    {
+        NameDefinition def;
+        def.name = name;
+        names.append(def); // known while its own formula is read
+        names.last().rgce = parseFormula(QString::fromUtf8(formula), this, &names.last().extra, FormulaKind::Name);
+    }
+    int nameIndex(const QString& name, const QString&) const override
+    {
+        for (int i = 0; i < names.size(); ++i)
+            if (names[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i + 1;
+        return 0;
+    }
+    QString nameText(int index) const override { return index >= 1 && index <= names.size() ? names[index - 1].name : QString(); }
+    bool definedName(int index, NameDefinition* out) const override
+    {
+        if (index < 1 || index > names.size())
+            return false;
+        *out = names[index - 1];
+        return true;
+    }
+
+    QList<NameDefinition> names;
+    mutable QHash<int, QPair<int, int>> spans;
     mutable int reads = 0;
     int ownRow = -1; // the formula's cell, when a test sets one
     int ownCol = -1;
