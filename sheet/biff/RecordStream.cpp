@@ -1,10 +1,11 @@
 #include "biff/RecordStream.h"
 
+#include "biff/ReadBudget.h"
 #include "biff/RecordIds.h"
 
 namespace sheet {
 
-RecordList readSubstream(const Bytes& stream, std::size_t offset, std::size_t* end)
+RecordList readSubstream(const Bytes& stream, std::size_t offset, std::size_t* end, ReadBudget* budget)
 {
     RecordList out;
     std::size_t pos = offset;
@@ -18,6 +19,8 @@ RecordList readSubstream(const Bytes& stream, std::size_t offset, std::size_t* e
             throw FormatError(QStringLiteral("record 0x%1 at offset %2 runs past the end of the stream")
                                   .arg(id, 4, 16, QLatin1Char('0'))
                                   .arg(pos));
+        if (budget)
+            budget->spend(sizeof(Record) + len + 16);
         out.push_back(Record{id, Bytes(stream.begin() + static_cast<std::ptrdiff_t>(pos + 4),
                                        stream.begin() + static_cast<std::ptrdiff_t>(pos + 4 + len))});
         pos += 4 + len;

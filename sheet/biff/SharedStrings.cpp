@@ -1,5 +1,7 @@
 #include "biff/SharedStrings.h"
 
+#include "biff/ReadBudget.h"
+
 #include "biff/RecordIds.h"
 
 namespace sheet {
@@ -93,7 +95,7 @@ private:
 
 } // namespace
 
-std::vector<SharedString> readSst(const std::vector<Bytes>& chunks)
+std::vector<SharedString> readSst(const std::vector<Bytes>& chunks, ReadBudget* budget)
 {
     ChunkReader r(chunks);
     r.u32(); // total uses
@@ -114,6 +116,8 @@ std::vector<SharedString> readSst(const std::vector<Bytes>& chunks)
             s.runs = r.bytes(runs * 4);
         if (ext)
             s.ext = r.bytes(ext);
+        if (budget)
+            budget->spend(2 * (sizeof(SharedString) + 64 + 2 * cch + s.runs.size() + s.ext.size()));
         out.push_back(std::move(s));
     }
     return out;

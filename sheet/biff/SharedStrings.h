@@ -22,7 +22,8 @@ struct SharedString {
 
 // Decodes an SST record whose body is split over the record and its CONTINUE records.
 // Reads at most the strings that are there, whatever the stated count claims.
-std::vector<SharedString> readSst(const std::vector<Bytes>& chunks);
+// The strings count against `budget` when one is given (twice: the pool keeps them too).
+std::vector<SharedString> readSst(const std::vector<Bytes>& chunks, class ReadBudget* budget = nullptr);
 
 // An XLUnicodeString (cch u16, flags, characters) that may continue in CONTINUE records, each
 // of which restarts with a flags byte (the STRING record after a formula).

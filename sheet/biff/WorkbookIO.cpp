@@ -1,6 +1,7 @@
 // Reading and writing the globals substream and putting the sheets' substreams around it.
 #include "model/Workbook.h"
 
+#include "biff/ReadBudget.h"
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"
 #include "charts/Chart.h"
@@ -57,7 +58,8 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
         throw FormatError(QStringLiteral("the workbook stream is empty"));
     if (const QString older = olderBiffVersion(stream); !older.isEmpty())
         throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
-    RecordList globals = readSubstream(stream, 0);
+    ReadBudget budget;
+    RecordList globals = readSubstream(stream, 0, nullptr, &budget);
     {
         ByteReader bof(globals.front().data);
         const std::uint16_t version = bof.u16();
@@ -208,7 +210,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             break;
         }
         case rid::kSst:
-            sst = readSst(gatherContinues(globals, i));
+            sst = readSst(gatherContinues(globals, i), &budget);
             place(Workbook::Part::Sst);
             break;
         case rid::kExtSst:
@@ -243,7 +245,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
     for (const BoundSheet& s : bound) {
         if (s.pos >= stream.size())
             throw FormatError(QStringLiteral("sheet '%1' starts past the end of the stream").arg(s.name));
-        RecordList records = readSubstream(stream, s.pos);
+        RecordList records = readSubstream(stream, s.pos, nullptr, &budget);
         ByteReader bof(records.front().data);
         bof.u16();
         const std::uint16_t type = bof.u16();
@@ -253,6 +255,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             Worksheet::ReadContext ctx;
             ctx.sst = &sst;
             ctx.poolIndex = &poolIndex;
+            ctx.budget = &budget;
             ws->readRecords(records, ctx);
             sheet = std::move(ws);
         } else {

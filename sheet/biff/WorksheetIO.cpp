@@ -2,6 +2,7 @@
 #include "model/Worksheet.h"
 
 #include "biff/CellRecords.h"
+#include "biff/ReadBudget.h"
 #include "formula/Formula.h"
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"
@@ -71,6 +72,9 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
     auto put = [&](const CellHeader& h, Cell c) -> Cell& {
         checkXf(h.xf);
         c.xf = h.xf;
+        if (ctx.budget)
+            // a formula takes about as much again when the workbook is recalculated
+            ctx.budget->spend(sizeof(Cell) + 64 + (c.formula ? 256 + 2 * c.tokens.size() + c.extra.size() : 0));
         lastKey = cellKey(h.row, h.col);
         Cell& slot = m_cells[lastKey];
         slot = std::move(c);

@@ -6,6 +6,7 @@
 #include "formula/FormulaTokens.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -25,7 +26,13 @@ enum class Kind : std::uint8_t {
     ArrayMember, // a cell of an array formula's range
     TableMember, // a result cell of a data table
     Opaque,      // tokens the engine cannot take: the cached result stays
+    Range,       // a range many formula cells lie in, read by formulas: only for the order
 };
+
+// Formulas that read a range holding more formula cells than this depend on one node for
+// the range, so a thousand SUM(A:A) over a thousand formulas cost two thousand edges, not a
+// million.
+constexpr std::size_t kRangeNodeAbove = 16;
 
 enum class State : std::uint8_t { Pending, Computing, Done };
 
@@ -173,6 +180,7 @@ private:
     std::vector<SheetView> m_views;
     std::vector<FormulaColumns> m_columns;
     std::unordered_map<const Cell*, int> m_nodeOf;
+    std::map<std::array<int, 5>, int> m_rangeNodes; // (sheet, rows, columns) -> node
     int m_depth = 0;
 };
 
@@ -350,7 +358,8 @@ void Run::compute(int n)
     case Kind::Formula: node.cell->value = evaluate(node, nullptr); break;
     case Kind::ArrayMember: computeArray(node.group); break;
     case Kind::TableMember: node.cell->value = tableValue(node, nullptr); break;
-    case Kind::Opaque: break;
+    case Kind::Opaque:
+    case Kind::Range: break;
     }
     --m_depth;
     m_state[static_cast<std::size_t>(n)] = State::Done;
@@ -523,7 +532,8 @@ void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, Formul
 
 void Run::addDependencies()
 {
-    for (std::size_t n = 0; n < m_nodes.size(); ++n) {
+    const std::size_t cells = m_nodes.size(); // range nodes added below need no scan
+    for (std::size_t n = 0; n < cells; ++n) {
         Node& node = m_nodes[n];
         std::vector<std::pair<int, FormulaRef>> refs;
         std::set<int> names;
@@ -547,12 +557,14 @@ void Run::addDependencies()
                 refs.emplace_back(node.sheet, left);
                 break;
             }
-            case Kind::Opaque: break;
+            case Kind::Opaque:
+            case Kind::Range: break;
             }
         } catch (const Error&) {
             node.kind = Kind::Opaque; // tokens that do not even read: the file's result stays
             continue;
         }
+        std::vector<int> deps;
         for (const auto& [target, ref] : refs) {
             if (target < 0 || target >= static_cast<int>(m_columns.size()))
                 continue;
@@ -561,13 +573,33 @@ void Run::addDependencies()
             const int c1 = std::max(0, ref.firstCol), c2 = std::min(kMaxCols - 1, ref.lastCol);
             if (r1 > r2 || c1 > c2 || keys.empty())
                 continue;
+            const std::array<int, 5> key{target, r1, r2, c1, c2};
+            const auto known = m_rangeNodes.find(key);
+            if (known != m_rangeNodes.end()) {
+                deps.push_back(known->second);
+                continue;
+            }
+            std::vector<int> inside;
             const int lastFormulaCol = static_cast<int>(keys.back().first >> 16);
             for (int c = c1; c <= c2 && c <= lastFormulaCol; ++c) {
                 auto it = std::lower_bound(keys.begin(), keys.end(), std::make_pair(FormulaColumns::key(r1, c), -1));
                 for (; it != keys.end() && it->first <= FormulaColumns::key(r2, c); ++it)
-                    node.deps.push_back(it->second);
+                    inside.push_back(it->second);
             }
+            if (inside.size() <= kRangeNodeAbove) {
+                deps.insert(deps.end(), inside.begin(), inside.end());
+                continue;
+            }
+            Node range;
+            range.sheet = target;
+            range.kind = Kind::Range;
+            range.deps = std::move(inside);
+            m_nodes.push_back(std::move(range));
+            const int index = static_cast<int>(m_nodes.size()) - 1;
+            m_rangeNodes.emplace(key, index);
+            deps.push_back(index);
         }
+        m_nodes[n].deps = std::move(deps); // m_nodes may have grown: no reference held across
     }
 }
 
@@ -653,7 +685,7 @@ void Run::run()
             continue;
         for (int n : comp) {
             Node& node = m_nodes[static_cast<std::size_t>(n)];
-            if (node.kind != Kind::Opaque)
+            if (node.kind != Kind::Opaque && node.kind != Kind::Range)
                 node.cell->value = Value::error(ErrorCode::Ref);
             m_state[static_cast<std::size_t>(n)] = State::Done;
         }

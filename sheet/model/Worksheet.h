@@ -126,6 +126,7 @@ public:
     struct ReadContext {
         const std::vector<SharedString>* sst = nullptr;
         std::vector<std::uint32_t>* poolIndex = nullptr; // SST index -> pool index
+        class ReadBudget* budget = nullptr;              // cells count against it
     };
     // Takes the records' bodies (records the engine keeps are moved, not copied).
     void readRecords(RecordList& records, const ReadContext& ctx);

@@ -126,6 +126,28 @@ void addChartSheet(QJsonObject& out, const Sheet& sheet)
     out[QStringLiteral("series")] = series;
 }
 
+QJsonArray namesJson(const Workbook& book)
+{
+    QJsonArray names;
+    for (int i = 0; i < book.nameCount(); ++i) {
+        const DefinedName& n = book.definedName(i);
+        QJsonObject o;
+        QString name = n.displayName();
+        if (name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive))
+            name = name.mid(6); // a later version's function, by its own name
+        o[QStringLiteral("name")] = name;
+        o[QStringLiteral("sheet")] = n.sheet >= 0 && n.sheet < book.sheetCount() ? QJsonValue(book.sheet(n.sheet).name())
+                                                                                 : QJsonValue(QJsonValue::Null);
+        const QString formula = book.nameFormula(i);
+        o[QStringLiteral("formula")] = formula.isEmpty() || n.isFunction() ? QJsonValue(QJsonValue::Null) : QJsonValue(formula);
+        o[QStringLiteral("builtIn")] = n.isBuiltIn();
+        o[QStringLiteral("hidden")] = (n.flags & DefinedName::Hidden) != 0;
+        o[QStringLiteral("function")] = n.isFunction();
+        names.append(o);
+    }
+    return names;
+}
+
 } // namespace
 
 QJsonObject dumpWorkbook(const Workbook& book, const QLocale& locale)
@@ -147,6 +169,7 @@ QJsonObject dumpWorkbook(const Workbook& book, const QLocale& locale)
 
     QJsonObject root;
     root[QStringLiteral("sheets")] = sheets;
+    root[QStringLiteral("names")] = namesJson(book);
     const int active = book.activeSheet();
     root[QStringLiteral("activeSheet")] =
         active >= 0 && active < book.sheetCount() ? QJsonValue(book.sheet(active).name()) : QJsonValue(QJsonValue::Null);
