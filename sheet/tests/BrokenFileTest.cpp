@@ -238,6 +238,29 @@ const BrokenCase kCases[] = {
     {"BOF nested inside the globals",
      [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, s.globals[0]); }); },
      "BOF"},
+    // Older Excel files say what they are: BIFF2 to BIFF4 are bare streams, no compound file.
+    {"Excel 4.0 workbook", [] { return Bytes{0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}; },
+     "an Excel 4.0 (BIFF4) workbook; only Excel 97-2003 (BIFF8) workbooks are read"},
+    {"Excel 3.0 worksheet", [] { return Bytes{0x09, 0x02, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00}; },
+     "an Excel 3.0 (BIFF3) worksheet"},
+    {"Excel 2.1 worksheet", [] { return Bytes{0x09, 0x00, 0x04, 0x00, 0x00, 0x00, 0x10, 0x00}; },
+     "an Excel 2.x (BIFF2) worksheet"},
+    {"a small file that would take gigabytes",
+     [] {
+         // MULBLANK rows: two bytes a cell in the file, some 200 in memory
+         return streamCase([](Stream& s) {
+             for (int r = 1; r < 20000; ++r) {
+                 ByteWriter w;
+                 w.u16(static_cast<std::uint16_t>(r));
+                 w.u16(0);
+                 for (int c = 0; c < 256; ++c)
+                     w.u16(15);
+                 w.u16(255);
+                 s.sheets[0].insert(s.sheets[0].end() - 2, rec(rid::kMulBlank, w.take()));
+             }
+         });
+     },
+     "too large to read"},
 };
 
 void PrintTo(const BrokenCase& c, std::ostream* os)
@@ -289,6 +312,47 @@ TEST(BrokenFile, LoadNamesTheFile)
         EXPECT_EQ(e.message(), QStringLiteral("'x.xls' is not a workbook: bad compound file header"));
     }
     EXPECT_THROW(Workbook::load(dir.filePath(QStringLiteral("missing.xls"))), Error);
+}
+
+TEST(BrokenFile, OlderExcelFilesAreNamedByLoad)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.xls"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::fromHex("090406000000000100000a000000"));
+    f.close();
+    try {
+        Workbook::load(path);
+        FAIL();
+    } catch (const UnsupportedFormatError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("'old.xls' is an Excel 4.0 (BIFF4) workbook; only Excel 97-2003 (BIFF8) workbooks are read"));
+    }
+}
+
+TEST(BrokenFile, WhatOtherWritersGetWrongStillReads)
+{
+    Stream s;
+    // A FORMAT record whose text is one character short (cch 5, four characters).
+    s.globals.insert(s.globals.begin() + 2, rec(rid::kFormat, {0xA4, 0x00, 0x05, 0x00, 0x00, '0', '.', '0', '0'}));
+    // A row with the default-height flag: 0x8000, not 32768 twips.
+    s.sheets[0].insert(s.sheets[0].begin() + 1,
+                       rec(rid::kRow, {0, 0, 0, 0, 1, 0, 0x00, 0x80, 0, 0, 0, 0, 0x00, 0x01, 0x0F, 0x00}));
+    // A formula under the id BIFF3 and BIFF4 used (0x0406): 1+2.
+    s.sheets[0].insert(s.sheets[0].begin() + 3,
+                       cell(0x0406, 0, 1, 15, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0x1E, 1, 0, 0x1E, 2, 0, 0x03}));
+    const Bytes file = compoundWith(s.build());
+    auto book = Workbook::fromBytes(file);
+    EXPECT_EQ(book->numberFormat(0xA4), QStringLiteral("0.00"));
+    Worksheet* ws = book->worksheet(0);
+    EXPECT_EQ(ws->rowHeight(0), ws->defaultRowHeight());
+    EXPECT_EQ(ws->formulaText(0, 1), QStringLiteral("=1+2"));
+    book->recalculate();
+    EXPECT_EQ(ws->value(0, 1), Value::number(3));
+    // The row goes back as it came; the formula as a FORMULA record of today.
+    auto again = Workbook::fromBytes(book->toBytes());
+    EXPECT_EQ(again->worksheet(0)->rowInfo(0)->height, 0x8000);
+    EXPECT_EQ(again->worksheet(0)->formulaText(0, 1), QStringLiteral("=1+2"));
 }
 
 TEST(BrokenFile, LooseEndsAreTolerated)
