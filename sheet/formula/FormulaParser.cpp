@@ -525,6 +525,8 @@ private:
     // The reference that starts at the current position (after any "Sheet!"). ixti -1: own sheet.
     Frag reference(int ixti)
     {
+        if (ixti < 0 && m_kind == FormulaKind::Name)
+            fail(QStringLiteral("a name's cells must say which sheet they are on (Data!$B$6)"));
         Frag rows;
         if (rowRange(ixti, &rows))
             return rows;
@@ -592,6 +594,8 @@ private:
 
     bool rowRange(int ixti, Frag* out)
     {
+        if (ixti < 0 && m_kind == FormulaKind::Name)
+            return false;
         int j = m_pos;
         if (j < m_text.size() && m_text.at(j) == QLatin1Char('$'))
             ++j;

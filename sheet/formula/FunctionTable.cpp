@@ -224,8 +224,12 @@ QString addInFunctionName(const QString& name)
             "_xlfn.FLOOR.MATH", "_xlfn.DAYS", "_xlfn.ISOWEEKNUM", "_xlfn.SINGLE", "_xlfn.AGGREGATE",
         };
         QHash<QString, QString> h;
-        for (const char* n : all)
-            h.insert(QString::fromLatin1(n).toUpper(), QString::fromLatin1(n));
+        for (const char* n : all) {
+            const QString name = QString::fromLatin1(n);
+            h.insert(name.toUpper(), name);
+            if (name.startsWith(QLatin1String("_xlfn.")))
+                h.insert(name.mid(6).toUpper(), name); // typed without the prefix
+        }
         return h;
     }();
     return names.value(name.toUpper());
