@@ -662,9 +662,20 @@ void Evaluator::call(int index, int argc, const TokenClass* tc)
         }
         const QString name = args.front().v.asString();
         const Fn fn = addInFunction(name);
-        if (!fn)
-            throw NotComputed(QStringLiteral("The function %1 is not computed").arg(name));
         args.erase(args.begin());
+        if (!fn) {
+            // LibreOffice writes some built-in functions this way ("_xlfn.ERROR.TYPE").
+            const FunctionInfo* builtin = name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive)
+                                              ? functionByName(name.mid(6))
+                                              : nullptr;
+            if (!builtin || builtin->index == 255)
+                throw NotComputed(QStringLiteral("The function %1 is not computed").arg(name));
+            const int n = static_cast<int>(args.size());
+            for (Item& a : args)
+                push(std::move(a));
+            call(builtin->index, n, tc);
+            return;
+        }
         if (m_arrayMode || (tc && tc->lifted)) {
             push(callLifted(fn, nullptr, -1, args));
             return;
