@@ -585,6 +585,9 @@ Item Evaluator::arrayConstant()
     ByteReader r(x.data() + m_extraPos, x.size() - m_extraPos);
     const int cols = r.u8() + 1;
     const int rows = r.u16() + 1;
+    // every value takes 4 bytes at least (an empty string): do not trust the size before that
+    if (r.remaining() / 4 < static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols))
+        throw FormatError(QStringLiteral("Array constant without its values"));
     Matrix m(rows, cols);
     for (Value& v : m.cells) {
         const std::uint8_t type = r.u8();

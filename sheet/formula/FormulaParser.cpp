@@ -546,6 +546,7 @@ private:
         if (cellAddress(first, &a)) {
             if (peek() == QLatin1Char(':')) {
                 const int colon = m_pos++;
+                skipSpace(); // "A1: C4" is A1:C4, as Excel reads it
                 CellAddr b;
                 if (cellAddress(lexIdentifier(), &b) && !isNameChar(peek()) && peek() != QLatin1Char('('))
                     return area(ixti, a, b);

@@ -3,6 +3,7 @@
 #include "FormulaTokens.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 namespace sheet {
@@ -178,7 +179,12 @@ private:
         case NE: binary("<>", PrecCompare); break;
         case Isect: binary(" ", PrecIsect); break;
         case Union: binary(",", PrecUnion); break;
-        case Range: binary(":", PrecRange); break;
+        case Range: {
+            // "A1:Data!B2" would read as a run of sheets "A1:Data": a space keeps them apart
+            static const QRegularExpression sheetFirst(QStringLiteral("^('|[^\\s(!:\"]+(:[^\\s(!:\"]+)?!)"));
+            binary(!m_stack.empty() && sheetFirst.match(m_stack.back().text).hasMatch() ? ": " : ":", PrecRange);
+            break;
+        }
         case Uplus:
         case Uminus: {
             Piece a = pop();

@@ -204,6 +204,24 @@ TEST_F(FormulaArrays, ReferenceOperators)
     EXPECT_EQ(roundTrip("=SUM((B72,B78,C1))"), QStringLiteral("SUM((B72,B78,C1))"));
     EXPECT_EQ(eval("=AREAS((B72,B78,C1))"), num(3));
     EXPECT_EQ(eval("=INDEX((B72:B73,C1:C2),1,1,2)"), num(100));
+    // a blank after ':' joins as Excel joins it; a sheet's reference on the right keeps one
+    EXPECT_EQ(roundTrip("=SUM(B72: B78)"), QStringLiteral("SUM(B72:B78)"));
+    EXPECT_EQ(roundTrip("=B72: Data!B78"), QStringLiteral("B72: Data!B78"));
+    EXPECT_EQ(roundTrip("=B72: 'Weight Chart'!B78"), QStringLiteral("B72: 'Weight Chart'!B78"));
+    Bytes extra;
+    const Bytes rgce = parseFormula(QStringLiteral("=B72: Data!B78"), &sheet, &extra);
+    EXPECT_EQ(parseFormula(formulaText(rgce, &sheet), &sheet), rgce);
+}
+
+TEST_F(FormulaArrays, ArrayConstantsLargerThanTheirBytesAreMalformed)
+{
+    // 256 x 28768 values announced in 30 bytes: refused before anything is set aside for them
+    Bytes extra = {0xFF, 0x5F, 0x70};
+    extra.resize(30, 0);
+    const Bytes rgce = {0x60, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_THROW(evaluateFormula(rgce, sheet, extra), FormatError);
+    EXPECT_THROW(formulaText(rgce, &sheet, extra), FormatError);
+    EXPECT_THROW(arrayConstantsSize(rgce, extra), FormatError);
 }
 
 } // namespace
