@@ -10,6 +10,7 @@
 #include "MessageBox.h"
 #include "PdfReport.h"
 #include "Pointer.h"
+#include "file/DurableFile.h"
 
 #include "charts/ChartRenderer.h"
 #include "model/Workbook.h"
@@ -30,7 +31,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
@@ -766,16 +766,14 @@ void Form2::Picture1_MouseUp()
 
 namespace {
 
-// Written beside the target and renamed over it only when complete, so a failed write
-// leaves the user's existing file as it was.
+// Whole or not at all: a failed save leaves the user's existing file as it was.
 void WriteWholeFile(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile target(path);
-    target.setDirectWriteFallback(false);
-    if (!target.open(QIODevice::WriteOnly))
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, target.errorString()));
-    if (target.write(bytes) != bytes.size() || !target.commit())
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, target.errorString()));
+    try {
+        sheet::writeFileDurably(path, bytes);
+    } catch (const sheet::WriteError& e) {
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, e.reason()));
+    }
 }
 
 // The report is chosen by a name ending in ".pdf", or by its filter for a name that ends in
