@@ -273,7 +273,8 @@ bool Form2::event(QEvent* e)
     const bool result = QWidget::event(e);
     // Once the window manager has framed the window, its real frame may differ from the one
     // allowed for: place it again with the real one.
-    if (m_checkFrame && (e->type() == QEvent::Move || e->type() == QEvent::Resize) && frameGeometry() != geometry()) {
+    const bool framed = e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::WindowActivate;
+    if (m_checkFrame && framed && frameGeometry() != geometry()) {
         m_checkFrame = false;
         if (screenArea().frame != m_assumedFrame)
             placeOnScreen();
