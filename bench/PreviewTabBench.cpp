@@ -1,5 +1,6 @@
 // The preview's sheet tabs: what opening the preview costs now that it has tabs, and the
 // time from a click on a chart tab to its picture being ready.
+#include "BenchSupport.h"
 #include "Form2.h"
 #include "Generation.h"
 #include "Guarded.h"
@@ -16,33 +17,6 @@
 #include <random>
 
 namespace {
-
-GenerationInput ImperialInput(int entries)
-{
-    GenerationInput in;
-    in.imperial = true;
-    in.height1 = QStringLiteral("5");
-    in.height2 = QStringLiteral("10");
-    in.columnCount = 5;
-    for (int i = 0; i < entries; ++i) {
-        in.rows.append({QStringLiteral("6/%1/2004").arg(i + 1), QString::number(200 - i * 0.5), QStringLiteral("42"),
-                        QString::number(36 - i * 0.1), QStringLiteral("34")});
-    }
-    return in;
-}
-
-// Answers every message box, so a failure shows up as an error, not as a hang.
-struct NoBoxes {
-    NoBoxes()
-    {
-        SetMessageResponder([this](const MessageRequest& r) {
-            failures.append(r.text);
-            return MsgAnswer::Ok;
-        });
-    }
-    ~NoBoxes() { SetMessageResponder({}); }
-    QStringList failures;
-};
 
 // One generated workbook and its picture, as the preview gets them.
 struct Generated {
@@ -181,12 +155,5 @@ BENCHMARK(BM_ZoomStepOnChart)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

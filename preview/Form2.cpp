@@ -793,13 +793,7 @@ bool WantsPdf(const QString& path, const QString& filter)
 
 void Form2::saveWorkbookCopy(const QString& path)
 {
-    QFile source(mExcelFile);
-    if (!source.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(mExcelFile, source.errorString()));
-    const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(mExcelFile, source.errorString()));
-    WriteWholeFile(path, bytes);
+    WriteWholeFile(path, ReadWorkbookFile(mExcelFile));
 }
 
 void Form2::savePdfReport(const QString& path)

@@ -10,16 +10,20 @@
 #include <QDir>
 #include <QFile>
 
-QList<SheetTab> ReadSheetTabs(const QString& path)
+QByteArray ReadWorkbookFile(const QString& path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(shown, file.errorString()));
+        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(shown, file.errorString()));
+        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    return data;
+}
 
+QList<SheetTab> ReadSheetTabs(const QString& path)
+{
+    const QByteArray data = ReadWorkbookFile(path);
     QList<SheetTab> tabs;
     try {
         const sheet::CompoundFile compound = sheet::CompoundFile::fromBytes(sheet::Bytes(data.begin(), data.end()));
@@ -40,7 +44,7 @@ QList<SheetTab> ReadSheetTabs(const QString& path)
             ++index;
         }
     } catch (const sheet::Error& e) {
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(shown, e.message()));
+        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), e.message()));
     }
     return tabs;
 }

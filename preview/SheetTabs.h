@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -15,3 +16,7 @@ struct SheetTab {
 // order, read from its globals alone (the preview opens the whole workbook only when a tab
 // needs it). Throws Failure naming the file when it cannot be read.
 QList<SheetTab> ReadSheetTabs(const QString& path);
+
+// The bytes of the workbook file at path. Throws Failure naming the file when it cannot be
+// read.
+QByteArray ReadWorkbookFile(const QString& path);

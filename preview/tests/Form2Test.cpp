@@ -221,32 +221,33 @@ TEST_F(PreviewTest, ReportIsChosenByItsFilterOrItsNameAndKeepsTheNameAsTyped)
         EXPECT_EQ(m.text, QStringLiteral("Done."));
 }
 
-TEST_F(PreviewTest, ReportOverAnExistingFileAsksFirstAndAFailureKeepsIt)
+TEST_F(PreviewTest, ReportThatCannotBeMadeKeepsTheOldFileAndIsReported)
 {
     const QString target = dir.filePath(QStringLiteral("report.pdf"));
     WriteAll(target, "an older report");
+    QFile::remove(workbook);
     {
-        ScriptedSaveFiles dialogs;
-        ScriptedMessages messages;
-        dialogs.answer(target);
-        messages.answer(MsgAnswer::No);
-        click("PushButton6");
-        ASSERT_EQ(messages.count(), 2);
-        EXPECT_EQ(messages.asked()[0].text, QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
-        EXPECT_EQ(ReadAll(target), QByteArray("an older report"));
-    }
-    {
-        // The workbook is gone: the report cannot be made, the old one stays.
-        QFile::remove(workbook);
         ScriptedSaveFiles dialogs;
         ScriptedMessages messages;
         dialogs.answer(target);
         messages.answer(MsgAnswer::Yes);
         click("PushButton6");
         ASSERT_EQ(messages.count(), 3);
+        EXPECT_EQ(messages.asked()[0].text, QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
         EXPECT_TRUE(messages.asked()[1].text.contains(QStringLiteral("Form2.PushButton6_Click ")));
         EXPECT_EQ(messages.asked()[2].text, QStringLiteral("Done."));
         EXPECT_EQ(ReadAll(target), QByteArray("an older report"));
+    }
+    {
+        // Once it can be made, Yes replaces the old one.
+        WriteAll(workbook, workbookBytes);
+        ScriptedSaveFiles dialogs;
+        ScriptedMessages messages;
+        dialogs.answer(target);
+        messages.answer(MsgAnswer::Yes);
+        click("PushButton6");
+        ASSERT_EQ(messages.count(), 2);
+        EXPECT_TRUE(ReadAll(target).startsWith("%PDF-"));
     }
 }
 
