@@ -1,7 +1,7 @@
 #include "Form2.h"
 
 #include "FileDialog.h"
-#include "FocusRing.h"
+#include "PreviewFocusRing.h"
 #include "MessageBox.h"
 #include "TemplateResources.h"
 
@@ -553,12 +553,12 @@ TEST_F(PreviewTest, EnterPressesTheFocusedButton)
     EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.25f);
 }
 
-TEST_F(PreviewTest, FocusRingSurroundsThePictureAreaFirstAndFollowsTheFocus)
+TEST_F(PreviewTest, PreviewFocusRingSurroundsThePictureAreaFirstAndFollowsTheFocus)
 {
     showWithPicture(400, 300);
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    FocusRing* ring = form->focusRing();
+    PreviewFocusRing* ring = form->focusRing();
     EXPECT_EQ(QApplication::focusWidget(), form->viewport());
     ASSERT_TRUE(ring->isVisible());
     EXPECT_EQ(ring->target(), form->viewport());

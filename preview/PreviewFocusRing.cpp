@@ -1,4 +1,4 @@
-#include "FocusRing.h"
+#include "PreviewFocusRing.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QTabBar>
 
-FocusRing::FocusRing(QWidget* window)
+PreviewFocusRing::PreviewFocusRing(QWidget* window)
     : QWidget(window)
 {
     setObjectName(QStringLiteral("FocusRing"));
@@ -18,7 +18,7 @@ FocusRing::FocusRing(QWidget* window)
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { follow(now); });
 }
 
-void FocusRing::follow(QWidget* focus)
+void PreviewFocusRing::follow(QWidget* focus)
 {
     if (m_target)
         m_target->removeEventFilter(this);
@@ -33,7 +33,7 @@ void FocusRing::follow(QWidget* focus)
     place();
 }
 
-void FocusRing::place()
+void PreviewFocusRing::place()
 {
     if (!m_target || !m_target->isVisible()) {
         hide();
@@ -51,7 +51,7 @@ void FocusRing::place()
     update();
 }
 
-bool FocusRing::eventFilter(QObject* watched, QEvent* event)
+bool PreviewFocusRing::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_target) {
         switch (event->type()) {
@@ -68,7 +68,7 @@ bool FocusRing::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void FocusRing::paintEvent(QPaintEvent*)
+void PreviewFocusRing::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);

@@ -7,12 +7,12 @@
 // focus, drawn above the controls and ignoring the mouse, so that the focus is plain to see
 // whatever the style draws. Controls that fill a frame (a picture area between its scroll
 // bars) get it just inside their edge; a tab row gets it around its current tab.
-class FocusRing : public QWidget {
+class PreviewFocusRing : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kWidth = 2;
 
-    explicit FocusRing(QWidget* window);
+    explicit PreviewFocusRing(QWidget* window);
 
     // The control the ring is around, or null when it is hidden.
     QWidget* target() const { return m_target; }
