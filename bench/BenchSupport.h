@@ -41,13 +41,17 @@ struct NoBoxes {
     QStringList failures;
 };
 
-// A GUI application on the offscreen platform, with settings in a folder of its own, running
+// A GUI application on the offscreen platform, with settings and work files in folders of its
+// own, running
 // the benchmarks the command line selects.
 inline int RunBenchmarks(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // The work folder and the instance registry live in the user's runtime folder.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
