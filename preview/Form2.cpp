@@ -631,6 +631,10 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
             return handleWheel(static_cast<QWheelEvent*>(event), static_cast<QScrollBar*>(watched)->orientation());
         if (watched == m_picture1 || watched == m_picture2Inner || watched == m_picture2)
             return handleWheel(static_cast<QWheelEvent*>(event), Qt::Vertical);
+        // The tab row turns its tabs with the wheel; Ctrl + wheel zooms there too.
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (watched == m_tabStrip1 && (wheel->modifiers() & Qt::ControlModifier))
+            return handleWheel(wheel, Qt::Vertical);
     }
     return QWidget::eventFilter(watched, event);
 }

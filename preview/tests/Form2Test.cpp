@@ -527,6 +527,10 @@ TEST_F(PreviewTest, WheelScrollsShiftWheelGoesSidewaysCtrlWheelZooms)
     EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.25f);
     Wheel(form->viewport(), QPoint(0, -60), Qt::ControlModifier);
     EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.0f);
+    // Over the tab row as well, without turning its tabs.
+    Wheel(form->tabStrip(), QPoint(0, -120), Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 0.75f);
+    EXPECT_EQ(form->currentTab(), 0);
 }
 
 TEST_F(PreviewTest, CtrlPlusAndMinusRunTheZoomStepsAndEscapeGoesBack)
