@@ -7,29 +7,45 @@
 //   sheet-tool render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] WORKBOOK OUT.png|.svg|.pdf [RANGE]
 //
 // Exit status 0 on success; otherwise one line on standard error and status 1.
+//
+// The file is built twice. `sheet-tool` reads and writes workbooks without loading the GUI
+// libraries (with their eager symbol binding they cost more than a whole `set`); for
+// `render` it hands over to `sheet-tool-render`, built with SHEET_TOOL_DRAWS, which does
+// everything and draws too.
 
-#include "PngWriter.h"
 #include "WorkbookDump.h"
 
-#include "charts/ChartRenderer.h"
-#include "file/DurableFile.h"
 #include "model/CellRange.h"
 #include "model/Error.h"
 #include "model/Workbook.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QStringList>
+
+#ifdef SHEET_TOOL_DRAWS
+#include "PngWriter.h"
+
+#include "charts/ChartRenderer.h"
+#include "file/DurableFile.h"
 #include "render/Render.h"
 #include "render/RenderLimits.h"
 
 #include <QBuffer>
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
-#include <QJsonDocument>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRegularExpression>
-#include <QStringList>
 #include <QSvgGenerator>
+#else
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <exception>
@@ -146,6 +162,7 @@ int recalc(const QStringList& args)
     return 0;
 }
 
+#ifdef SHEET_TOOL_DRAWS
 // --size WIDTHxHEIGHT, each side 1 to 16384 pixels.
 QSize parseSize(const QString& text)
 {
@@ -303,6 +320,31 @@ int render(const QStringList& args, const QString& sheetOption, const QString& s
     return 0;
 }
 
+#else
+
+// Drawing happens in sheet-tool-render, next to this program or in the library folder it is
+// installed to.
+[[noreturn]] void drawElsewhere(char** argv)
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString dir = QFileInfo(self).absolutePath();
+    QString helper;
+    for (const QString& candidate : {dir + QStringLiteral("/sheet-tool-render"),
+                                     dir + QStringLiteral("/" SHEET_TOOL_LIBEXEC "/sheet-tool-render")}) {
+        if (QFileInfo(candidate).isExecutable()) {
+            helper = candidate;
+            break;
+        }
+    }
+    if (helper.isEmpty())
+        throw sheet::Error(QStringLiteral("cannot draw: sheet-tool-render is not installed beside %1").arg(self));
+    const QByteArray path = QFile::encodeName(helper);
+    ::execv(path.constData(), argv);
+    throw sheet::Error(QStringLiteral("cannot start %1: %2").arg(helper, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+#endif
+
 // Standard error carries this tool's own one-line report; Qt's chatter (a missing runtime
 // folder, font notes) would break that, so only its critical messages pass.
 void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
@@ -374,9 +416,14 @@ int main(int argc, char** argv)
             return set(args);
         if (command == QLatin1String("recalc"))
             return recalc(args);
+#ifdef SHEET_TOOL_DRAWS
         if (drawing)
             return render(args, parser.isSet(sheetOption) ? parser.value(sheetOption) : QString(),
                           parser.isSet(sizeOption) ? parser.value(sizeOption) : QString(), argc, argv);
+#else
+        if (drawing)
+            drawElsewhere(argv);
+#endif
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
     } catch (const UsageError& e) {
         fail(e.message + QStringLiteral("; ") + QLatin1String(kUsage));

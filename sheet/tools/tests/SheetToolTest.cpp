@@ -2,6 +2,7 @@
 // writes and how it fails.
 #include "biff/Compound.h"
 #include "charts/Chart.h"
+#include "charts/ChartRenderer.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"
@@ -291,6 +292,10 @@ TEST_F(SheetTool, RenderDrawsChartSheetsAndWritesPngSvgOrPdf)
         for (int x = 0; x < png.width(); x += 2)
             coloured += qRed(png.pixel(x, y)) != qBlue(png.pixel(x, y));
     EXPECT_GT(coloured, 200); // series lines, not an empty page
+    // The PNG holds exactly the picture the renderer draws.
+    const auto book = Workbook::load(path("book.xlt"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32),
+              renderChartSheet(*book, 1, QSize(1000, 700)).convertToFormat(QImage::Format_RGB32));
 
     r = runTool({"render", "--sheet", "2", "--size", "640x480", path("book.xlt"), path("chart.svg")});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
