@@ -451,6 +451,15 @@ void ChartPainter::layoutAndDraw()
         plot.setRight(plot.right() - secondaryWidth - tick - u(4));
     else
         plot.setRight(plot.right() - std::min(widest / 2, u(20)));
+    // The first category label reaches left of its point (all of a turned label, half of a
+    // level one): it must not run off the chart.
+    if (!m_data.categories.empty()) {
+        const double first = fm.horizontalAdvance(m_data.categories.front());
+        const double reach = angle == 0 ? first / 2 : first * std::cos(radians) + labelHeight * std::sin(radians) / 2;
+        const double overflow = free.left() - (xOf(plot, 0) - reach);
+        if (overflow > 0)
+            plot.setLeft(plot.left() + overflow);
+    }
     if (plot.width() < 4 || plot.height() < 4)
         return; // no room left for a plot area at this size
     slotWidth = plot.width() / slotTotal;
@@ -529,9 +538,18 @@ void ChartPainter::layoutAndDraw()
     drawSeries(plot, primaryScale, secondaryScale);
 
     if (!m_data.hasValues()) {
-        m_p.setFont(labels.font);
+        // On a white ground of its own, so that no gridline runs through it.
+        QFont big = labels.font;
+        big.setPixelSize(std::max(1, static_cast<int>(std::lround(labels.font.pixelSize() * 1.5))));
+        const QFontMetricsF bigMetrics(big);
+        const QString words = QStringLiteral("No data");
+        const double w = bigMetrics.horizontalAdvance(words) + u(16);
+        const double h = bigMetrics.height() + u(8);
+        const QRectF box(plot.center().x() - w / 2, plot.center().y() - h / 2, w, h);
+        m_p.fillRect(box, colour(m_chart.plotAreaColour, QColor(Qt::white)));
+        m_p.setFont(big);
         m_p.setPen(labels.colour);
-        m_p.drawText(plot, Qt::AlignCenter, QStringLiteral("No data"));
+        m_p.drawText(box, Qt::AlignCenter, words);
     }
 }
 
