@@ -12,6 +12,7 @@
 #include "Guarded.h"
 #include "Help.h"
 #include "Main.h"
+#include "MessageBox.h"
 #include "Pointer.h"
 #include "Settings.h"
 
@@ -214,6 +215,16 @@ Form2* Form1::preview()
 
 void Form1::PushButton1_Click()
 {
+    // A height the template cannot compute with is reported before anything is generated.
+    if (!generationBusy) {
+        if (const std::optional<HeightProblem> problem = CheckHeightForChart(Option1()->isChecked(), Text1()->text(), Text2()->text())) {
+            ShowMessage(problem->message, MsgButtons::Ok, MsgIcon::Exclamation);
+            QLineEdit* field = problem->field == 1 ? Text1() : Text2();
+            field->setFocus();
+            field->selectAll();
+            return;
+        }
+    }
     Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
     bool stop = false;
     proc(10, [&] {
