@@ -8,6 +8,7 @@
 #include "Main.h"
 #include "MessageBox.h"
 #include "Pointer.h"
+#include "file/DurableFile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -19,7 +20,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 
 #include <cmath>
@@ -351,20 +351,18 @@ void Form2::PushButton6_Click()
         proc(40, [&] {
             if (answer != Answer::Yes)
                 return;
-            // Written beside the target and renamed over it only when complete, so a failed
-            // copy leaves the user's existing file as it was.
             QFile source(mExcelFile);
             if (!source.open(QIODevice::ReadOnly))
                 throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(mExcelFile, source.errorString()));
             const QByteArray bytes = source.readAll();
             if (source.error() != QFileDevice::NoError)
                 throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(mExcelFile, source.errorString()));
-            QSaveFile target(path);
-            target.setDirectWriteFallback(false);
-            if (!target.open(QIODevice::WriteOnly))
-                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, target.errorString()));
-            if (target.write(bytes) != bytes.size() || !target.commit())
-                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, target.errorString()));
+            // Whole or not at all: a failed save leaves the user's existing file as it was.
+            try {
+                sheet::writeFileDurably(path, bytes);
+            } catch (const sheet::WriteError& e) {
+                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, e.reason()));
+            }
         });
     }
     proc(50, [&] { ShowMessage(QStringLiteral("Done."), MsgButtons::Ok, MsgIcon::None); });

@@ -46,6 +46,8 @@ bool Chart::operator==(const Chart& o) const
         && categoryLabelRotation == o.categoryLabelRotation && categoryNumberFormat == o.categoryNumberFormat
         && legend == o.legend && legendPosition == o.legendPosition && valueGridlines == o.valueGridlines
         && chartAreaColour == o.chartAreaColour && plotAreaColour == o.plotAreaColour
+        && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill && valueScaling == o.valueScaling
+        && secondaryValueScaling == o.secondaryValueScaling
         && gridlineColour == o.gridlineColour && fonts == o.fonts && selected == o.selected && series == o.series;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "biff/Record.h"
+#include "charts/ChartScale.h"
 
 #include <QString>
 #include <cstdint>
@@ -114,6 +115,10 @@ struct Chart {
     bool valueGridlines = true;
     PaletteIndex chartAreaColour = 0x09;
     PaletteIndex plotAreaColour = 0x09;
+    bool chartAreaFill = true; // false: the area is transparent (no fill pattern)
+    bool plotAreaFill = true;
+    ValueAxisScaling valueScaling; // automatic unless the chart fixes limits or units
+    ValueAxisScaling secondaryValueScaling;
     PaletteIndex gridlineColour = 0x16;
     ChartFonts fonts;
     bool selected = false; // the sheet's tab is selected (the workbook's active sheet)

@@ -2,6 +2,8 @@
 
 #include "model/Error.h"
 
+#include <cmath>
+
 namespace sheet {
 
 namespace {
@@ -167,14 +169,43 @@ Label readLabel(const Node& textNode)
     return label;
 }
 
-PaletteIndex areaColour(const Node& frame, PaletteIndex fallback)
+PaletteIndex areaColour(const Node& frame, PaletteIndex fallback, bool* filled)
 {
     if (const Node* area = findChild(frame, AreaFormat)) {
+        *filled = u16At(*area, 8) != 0; // fill pattern 0: none
         const std::uint16_t icv = u16At(*area, 12);
         if (icv >= 8 && icv <= 63)
             return icv;
     }
     return fallback;
+}
+
+ValueAxisScaling readValueRange(const Node& n)
+{
+    ByteReader r = n.reader();
+    ValueAxisScaling s;
+    s.min = r.f64();
+    s.max = r.f64();
+    s.major = r.f64();
+    r.f64(); // minor unit
+    r.f64(); // crossing
+    const std::uint16_t flags = r.u16();
+    s.autoMin = flags & 0x0001;
+    s.autoMax = flags & 0x0002;
+    s.autoMajor = flags & 0x0004;
+    if (!s.autoMin && !std::isfinite(s.min))
+        s.autoMin = true;
+    if (!s.autoMax && !std::isfinite(s.max))
+        s.autoMax = true;
+    if (!s.autoMajor && !(s.major > 0 && std::isfinite(s.major)))
+        s.autoMajor = true;
+    if (s.autoMin)
+        s.min = 0;
+    if (s.autoMax)
+        s.max = 0;
+    if (s.autoMajor)
+        s.major = 0;
+    return s;
 }
 
 ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<int(std::uint16_t)>& sheetFor)
@@ -292,7 +323,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
             break;
         }
         case Frame:
-            chart.chartAreaColour = areaColour(n, chart.chartAreaColour);
+            chart.chartAreaColour = areaColour(n, chart.chartAreaColour, &chart.chartAreaFill);
             break;
         case Text: {
             const Label label = readLabel(n);
@@ -315,6 +346,9 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                 if (c.id() == Axis) {
                     const std::uint16_t type = u16At(c, 0);
                     ++axisCount;
+                    if (type == 1)
+                        if (const Node* range = findChild(c, ValueRange))
+                            (secondary ? chart.secondaryValueScaling : chart.valueScaling) = readValueRange(*range);
                     if (secondary)
                         continue;
                     if (type == 0) {
@@ -354,7 +388,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                 } else if (c.id() == PlotArea) {
                     afterPlotArea = true;
                 } else if (c.id() == Frame && afterPlotArea) {
-                    chart.plotAreaColour = areaColour(c, chart.plotAreaColour);
+                    chart.plotAreaColour = areaColour(c, chart.plotAreaColour, &chart.plotAreaFill);
                     afterPlotArea = false;
                 } else if (c.id() == ChartFormat) {
                     ByteReader r = c.reader();

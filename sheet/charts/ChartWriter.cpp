@@ -2,6 +2,7 @@
 
 #include "model/Error.h"
 
+#include <cmath>
 #include <map>
 
 namespace sheet {
@@ -266,12 +267,16 @@ Bytes axcExt(bool dateAxis)
     return w.take();
 }
 
-Bytes valueRange()
+Bytes valueRange(const ValueAxisScaling& s)
 {
     ByteWriter w;
-    for (int i = 0; i < 5; ++i)
-        w.f64(0);
-    w.u16(0x011F); // everything automatic
+    w.f64(s.autoMin ? 0 : s.min);
+    w.f64(s.autoMax ? 0 : s.max);
+    w.f64(s.autoMajor ? 0 : s.major);
+    w.f64(0);
+    w.f64(0);
+    // Minor unit and crossing automatic; 0x100 as Excel writes it.
+    w.u16(static_cast<std::uint16_t>(0x0118 | (s.autoMin ? 0x1 : 0) | (s.autoMax ? 0x2 : 0) | (s.autoMajor ? 0x4 : 0)));
     return w.take();
 }
 
@@ -419,7 +424,7 @@ void writeValueAxis(Emitter& e, const Chart& chart, bool secondary)
 {
     e.add(Axis, axis(1));
     e.begin();
-    e.add(ValueRange, valueRange());
+    e.add(ValueRange, valueRange(secondary ? chart.secondaryValueScaling : chart.valueScaling));
     e.add(Tick, tick(true, true));
     e.add(FontX, u16Body(chart.fonts.axisLabels));
     e.add(AxisLine, u16Body(0));
@@ -459,7 +464,7 @@ void writeAxisParent(Emitter& e, const Chart& chart, bool secondary)
             writeTitle(e, chart.valueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
         e.add(PlotArea);
         writeFrame(e, 0x0003, lineFormat(paletteRgb(0x17), kLineSolid, 0, 0, 0x17),
-            areaFormat(paletteRgb(chart.plotAreaColour), chart.plotAreaColour, 1, 0));
+            areaFormat(paletteRgb(chart.plotAreaColour), chart.plotAreaColour, chart.plotAreaFill ? 1 : 0, 0));
     } else if (!chart.secondaryValueAxisTitle.isEmpty()) {
         writeTitle(e, chart.secondaryValueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
     }
@@ -570,6 +575,13 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     paletteRgb(chart.chartAreaColour);
     paletteRgb(chart.plotAreaColour);
     paletteRgb(chart.gridlineColour);
+    for (const ValueAxisScaling* scaling : {&chart.valueScaling, &chart.secondaryValueScaling}) {
+        if ((!scaling->autoMin && !std::isfinite(scaling->min)) || (!scaling->autoMax && !std::isfinite(scaling->max))
+            || (!scaling->autoMin && !scaling->autoMax && scaling->min >= scaling->max))
+            throw Error(QStringLiteral("A value axis needs a minimum below its maximum"));
+        if (!scaling->autoMajor && !(scaling->major > 0 && std::isfinite(scaling->major)))
+            throw Error(QStringLiteral("A value axis needs a positive major unit"));
+    }
     if (chart.categoryLabelRotation < 0 || chart.categoryLabelRotation > 90)
         throw Error(QStringLiteral("Category labels turn by 0 to 90 degrees"));
 
@@ -602,7 +614,7 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     e.add(PlotGrowth, growth.take());
     writeFrame(e, 0x0002,
         lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0x0008, kAutoForeground),
-        areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, 1, 0));
+        areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, chart.chartAreaFill ? 1 : 0, 0));
 
     for (std::size_t i = 0; i < chart.series.size(); ++i) {
         const ChartSeries& s = chart.series[i];

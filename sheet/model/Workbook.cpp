@@ -3,11 +3,10 @@
 #include "model/Palette.h"
 #include "formula/NumberFormat.h"
 #include "biff/RecordIds.h"
+#include "file/DurableFile.h"
+#include "file/ReadFile.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -441,12 +440,8 @@ std::unique_ptr<Workbook> Workbook::fromBytes(const Bytes& bytes)
 std::unique_ptr<Workbook> Workbook::load(const QString& path)
 {
     const QString shown = QFileInfo(path).fileName();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open '%1': %2").arg(shown, f.errorString()));
-    const QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot read '%1': %2").arg(shown, f.errorString()));
+    // Regular files of sane size only: a device or a pipe would be read forever or waited on.
+    const QByteArray data = readRegularFile(path);
     const Bytes bytes(reinterpret_cast<const std::uint8_t*>(data.constData()),
                       reinterpret_cast<const std::uint8_t*>(data.constData()) + data.size());
     try {
@@ -467,30 +462,16 @@ Bytes Workbook::toBytes() const
 void Workbook::save(const QString& path, Durability durability) const
 {
     const Bytes bytes = toBytes();
-    const QString shown = QFileInfo(path).fileName();
-    if (durability == Durability::Durable) {
-        QSaveFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
-        if (f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
-            != static_cast<qint64>(bytes.size()))
-            throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
-        if (!f.commit())
-            throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
-        return;
+    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<qsizetype>(bytes.size()));
+    DurableWriteOptions options;
+    if (durability == Durability::Scratch) {
+        // A program's own scratch copy: private, and a link found at its name is replaced.
+        options.syncToDisk = false;
+        options.links = DurableWriteOptions::Links::Replace;
+        options.newFileMode = 0600;
     }
-    // Same replace-by-rename, without the flush.
-    QTemporaryFile f(path + QStringLiteral(".XXXXXX"));
-    if (!f.open())
-        throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
-    if (f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
-            != static_cast<qint64>(bytes.size())
-        || !f.flush())
-        throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
-    QFile::remove(path);
-    if (!f.rename(path))
-        throw Error(QStringLiteral("Cannot save '%1': %2").arg(shown, f.errorString()));
-    f.setAutoRemove(false);
+    writeFileDurably(path, raw, options);
 }
 
 void Workbook::ensureCalculated() const

@@ -34,13 +34,14 @@ public:
     static std::unique_ptr<Workbook> fromBytes(const Bytes& bytes);
     // The bare BIFF8 workbook stream.
     static std::unique_ptr<Workbook> fromStream(const Bytes& stream);
-    // Throws Error naming the file on any failure.
+    // Throws Error naming the file on any failure; refuses what is not a regular file and
+    // files over 512 MB before reading them.
     static std::unique_ptr<Workbook> load(const QString& path);
 
     Bytes toStream() const; // BIFF8 workbook stream; formulas are brought up to date first
     Bytes toBytes() const;  // compound file
-    // Atomic replace. Durable saves are flushed to the disk before they replace the file;
-    // scratch files can skip that wait.
+    // Replaces path whole or not at all (writeFileDurably); throws WriteError with the
+    // system's reason. Scratch saves skip the waits for the disk and replace a link at path.
     enum class Durability { Durable, Scratch };
     void save(const QString& path, Durability durability = Durability::Durable) const;
 

@@ -1,5 +1,6 @@
 #include "render/Render.h"
 
+#include "model/Error.h"
 #include "model/Font.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
@@ -112,10 +113,38 @@ private:
 
 } // namespace
 
+namespace {
+
+CellRange checkedRange(int r1, int c1, int r2, int c2)
+{
+    for (int r : {r1, r2})
+        if (r < 0 || r >= kMaxRows)
+            throw Error(QStringLiteral("Row %1 is outside the sheet").arg(r + 1));
+    for (int c : {c1, c2})
+        if (c < 0 || c >= kMaxCols)
+            throw Error(QStringLiteral("Column %1 is outside the sheet").arg(c + 1));
+    return CellRange{r1, c1, r2, c2};
+}
+
+} // namespace
+
 QImage renderRange(const Worksheet& sheet, int r1, int c1, int r2, int c2)
 {
+    const CellRange range = checkedRange(r1, c1, r2, c2);
     sheet.workbook().ensureCalculated();
-    return renderRange(WorksheetSource(sheet), CellRange{r1, c1, r2, c2});
+    return renderRange(WorksheetSource(sheet), range);
+}
+
+void paintRange(const Worksheet& sheet, int r1, int c1, int r2, int c2, QPainter& painter)
+{
+    const CellRange range = checkedRange(r1, c1, r2, c2);
+    sheet.workbook().ensureCalculated();
+    paintRange(WorksheetSource(sheet), range, painter);
+}
+
+QSize rangePixelSize(const Worksheet& sheet, int r1, int c1, int r2, int c2)
+{
+    return rangePixelSize(WorksheetSource(sheet), checkedRange(r1, c1, r2, c2));
 }
 
 } // namespace sheet

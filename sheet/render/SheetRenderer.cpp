@@ -1,5 +1,8 @@
 #include "SheetRenderer.h"
 
+#include "model/Error.h"
+#include "render/RenderLimits.h"
+
 #include <QFont>
 #include <QGlyphRun>
 #include <QRawFont>
@@ -214,28 +217,105 @@ int verticalFlag(VAlign v)
 
 } // namespace
 
-QImage renderRange(const RenderSource& source, const CellRange& requested)
+namespace {
+
+QString rangeName(const CellRange& r)
+{
+    const QString first = cellName(r.firstRow, r.firstCol);
+    return r.firstRow == r.lastRow && r.firstCol == r.lastCol ? first : first + QLatin1Char(':') + cellName(r.lastRow, r.lastCol);
+}
+
+CellRange normalized(const CellRange& requested)
 {
     CellRange range = requested;
     if (range.lastRow < range.firstRow)
         std::swap(range.lastRow, range.firstRow);
     if (range.lastCol < range.firstCol)
         std::swap(range.lastCol, range.firstCol);
+    return range;
+}
 
+Layout layoutOf(const RenderSource& source, const CellRange& range)
+{
     Layout L;
     L.range = range;
+    L.x.reserve(static_cast<std::size_t>(range.lastCol - range.firstCol + 2));
+    L.y.reserve(static_cast<std::size_t>(range.lastRow - range.firstRow + 2));
     L.x.push_back(0);
     for (int c = range.firstCol; c <= range.lastCol; ++c)
         L.x.push_back(L.x.back() + std::max(0, source.columnWidthPixels(c)));
     L.y.push_back(0);
     for (int r = range.firstRow; r <= range.lastRow; ++r)
         L.y.push_back(L.y.back() + std::max(0, source.rowHeightPixels(r)));
+    return L;
+}
 
-    // One extra pixel holds the closing grid line on the right and at the bottom.
-    const int width = std::max(1, L.x.back() + 1);
-    const int height = std::max(1, L.y.back() + 1);
-    QImage image(width, height, QImage::Format_RGB32);
+// One extra pixel holds the closing grid line on the right and at the bottom.
+QSize sizeOf(const Layout& L)
+{
+    return QSize(std::max(1, L.x.back() + 1), std::max(1, L.y.back() + 1));
+}
+
+void paintLayout(const RenderSource& source, const Layout& L, QPainter& p);
+
+} // namespace
+
+QSize rangePixelSize(const RenderSource& source, const CellRange& range)
+{
+    return sizeOf(layoutOf(source, normalized(range)));
+}
+
+namespace {
+
+// Each cell of the range is looked at once, hidden ones too: a range of millions of cells
+// would hold gigabytes of cell styles, however small its picture.
+constexpr qint64 kMaxRangeCells = 1'000'000;
+
+Layout checkedLayout(const RenderSource& source, const CellRange& requested)
+{
+    const CellRange range = normalized(requested);
+    const qint64 cells = static_cast<qint64>(range.lastRow - range.firstRow + 1) * (range.lastCol - range.firstCol + 1);
+    const QString name = rangeName(range);
+    if (cells > kMaxRangeCells)
+        throw Error(QStringLiteral("The range %1 has %2 cells; a picture shows at most %3, so draw a smaller part")
+                        .arg(name)
+                        .arg(cells)
+                        .arg(kMaxRangeCells));
+    Layout L = layoutOf(source, range);
+    const QSize size = sizeOf(L);
+    checkPictureSize(size.width(), size.height(), QStringLiteral("The range %1").arg(name));
+    return L;
+}
+
+} // namespace
+
+void paintRange(const RenderSource& source, const CellRange& range, QPainter& painter)
+{
+    paintLayout(source, checkedLayout(source, range), painter);
+}
+
+QImage renderRange(const RenderSource& source, const CellRange& requested)
+{
+    const Layout L = checkedLayout(source, requested);
+    const QSize size = sizeOf(L);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
+    QPainter p(&image);
+    paintLayout(source, L, p);
+    p.end();
+    return image;
+}
+
+namespace {
+
+void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
+{
+    const CellRange range = L.range;
+    const int width = L.x.back() + 1;
+    const int height = L.y.back() + 1;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRect(0, 0, width, height), Qt::white);
 
     const int rows = range.lastRow - range.firstRow + 1;
     const int cols = range.lastCol - range.firstCol + 1;
@@ -271,7 +351,6 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
         return m < 0 || (merges[m].firstRow == r && merges[m].firstCol == c);
     };
 
-    QPainter p(&image);
     p.setRenderHint(QPainter::TextAntialiasing, true);
 
     // Grid lines first; fills then cover the lines of filled cells as the spreadsheet shows them.
@@ -329,9 +408,10 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
                 else if (align == HAlign::Justify)
                     hflag = Qt::AlignJustify;
                 const QRect textRect = cellRect.adjusted(kTextPadding + indent, 1, -kTextPadding, -1);
-                p.setClipRect(cellRect);
+                p.save();
+                p.setClipRect(cellRect, Qt::IntersectClip);
                 p.drawText(textRect, hflag | vflag | Qt::TextWordWrap, cell.text);
-                p.setClipping(false);
+                p.restore();
                 continue;
             }
 
@@ -387,11 +467,13 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
             // Clip only when the text reaches past what it may cover.
             const bool inside = x >= clip.left() && x + textWidth <= clip.right() + 1
                 && yBase - fm.ascent() >= clip.top() && yBase + fm.descent() <= clip.bottom() + 1;
-            if (!inside)
-                p.setClipRect(clip);
+            if (!inside) {
+                p.save();
+                p.setClipRect(clip, Qt::IntersectClip);
+            }
             fe.draw(p, QPoint(x, yBase), text);
             if (!inside)
-                p.setClipping(false);
+                p.restore();
         }
     }
 
@@ -438,8 +520,9 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
         p.setPen(entry.first);
         p.drawLines(entry.second);
     }
-    p.end();
-    return image;
+    p.restore();
 }
+
+} // namespace
 
 } // namespace sheet

@@ -4,6 +4,8 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
+#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -57,6 +59,14 @@ public:
 // The range as it appears on screen: column widths, row heights, fonts, alignment, wrapped
 // text, fills, borders and gridlines; text of a cell runs on over empty neighbours as in the
 // spreadsheet, numbers too wide for their column show as #.
+// Throws Error for a picture beyond the bounds of render/RenderLimits.h or a range of more
+// than a million cells.
 QImage renderRange(const RenderSource& source, const CellRange& range);
+
+// The same picture drawn into any painter, from (0,0) in its logical coordinates (one unit
+// per pixel at 96 dpi), for vector output such as PDF. The painter's state is kept.
+void paintRange(const RenderSource& source, const CellRange& range, QPainter& painter);
+// Size of that picture in pixels at 96 dpi.
+QSize rangePixelSize(const RenderSource& source, const CellRange& range);
 
 } // namespace sheet

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QRectF>
+#include <QSize>
+
+namespace sheet {
+
+class Workbook;
+
+// Draws the chart of chart sheet `sheetIndex` (a chart sheet of `book`) into `target`,
+// in the painter's logical coordinates (1 unit = 1 px at 96 dpi). Throws sheet::Error when
+// the sheet is not a chart sheet.
+//
+// The chart is drawn from the chart sheet's records and the workbook's current cell values
+// (formulas are brought up to date first): line series in their colours, weights and
+// markers, category labels, primary and secondary value axes scaled automatically (see
+// ChartScale.h), axis titles, the title, the legend at its stored position, gridlines and
+// the plot-area and chart-area fills. A chart this renderer cannot draw (another chart type,
+// records it cannot read) gets a framed placeholder that says so. Trailing rows of the
+// series ranges that hold nothing are left out. Text scales with the chart when the chart
+// keeps its font sizes relative to the chart area (FBI records), as the spreadsheet does.
+void paintChartSheet(const Workbook& book, int sheetIndex, QPainter& painter, const QRectF& target);
+
+// The same drawn into a new ARGB image of `size` device pixels (white chart-area background
+// unless the chart's own fill says otherwise), at device pixel ratio `dpr`.
+// Throws sheet::Error for a picture beyond the renderer's bounds (render/RenderLimits.h).
+QImage renderChartSheet(const Workbook& book, int sheetIndex, const QSize& size, qreal dpr = 1.0);
+
+} // namespace sheet
