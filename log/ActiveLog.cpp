@@ -2,7 +2,9 @@
 
 #include "Constants.h"
 #include "EntryList.h"
+#include "Failure.h"
 #include "Guarded.h"
+#include "LogBackup.h"
 #include "LogHistory.h"
 #include "NumberText.h"
 #include "Settings.h"
@@ -43,7 +45,15 @@ QString ActiveLogKey(const LogControls& c)
 void StoreActiveLog(const LogControls& c)
 {
     const QString text = JoinStoredLog(EntryList(c.ListView1).storedEntries());
-    WriteSetting(SettingsSection, ActiveLogKey(c), text);
+    const QString key = ActiveLogKey(c);
+    // The first change of the day copies the stored logs first. A backup that cannot be made
+    // does not hold the change up; it is reported once the change is stored.
+    QString backupFailure;
+    if (ReadSetting(SettingsSection, key) != text)
+        backupFailure = BackUpStoredLogsToday();
+    WriteSetting(SettingsSection, key, text);
+    if (!backupFailure.isEmpty())
+        throw Failure(backupFailure);
 }
 
 void LoadActiveLog(const LogControls& c)
@@ -104,8 +114,9 @@ void SwitchTemplate(const LogControls& c, int which)
     proc(10, [&] {
         c.Label1[0]->setText(which == 1 ? QStringLiteral("Feet:") : QStringLiteral("Meter:"));
         c.Label1[1]->setText(which == 1 ? QStringLiteral("Inches:") : QStringLiteral("CM:"));
-        c.Label1[0]->adjustSize();
-        c.Label1[1]->adjustSize();
+        // As wide as the caption; the height stays that of the box beside it.
+        for (QLabel* label : c.Label1)
+            label->resize(label->sizeHint().width(), label->height());
     });
     proc(20, [&] { list.clearRows(); });
     proc(30, [&] { list.clearColumns(); });

@@ -22,7 +22,9 @@ constexpr int DateColumnTwips = 1500;
 // The settings key of the active log.
 QString ActiveLogKey(const LogControls& c);
 
-// Rewrites the active log's stored text from the list. Throws Failure when the store fails.
+// Rewrites the active log's stored text from the list, after the day's backup when the text
+// changes (LogBackup.h). Throws Failure when the store or the backup fails (the text is
+// stored all the same when only the backup failed).
 void StoreActiveLog(const LogControls& c);
 
 // Appends the stored entries of the active log to the list (cleared by the caller, columns

@@ -5,6 +5,7 @@
 #include "EntryDate.h"
 #include "EntryDateEdit.h"
 #include "EntryList.h"
+#include "FocusRing.h"
 #include "Guarded.h"
 #include "Main.h"
 #include "MessageBox.h"
@@ -88,6 +89,7 @@ void EntryDialog::finishSetup()
     ApplyDesignBackground(this);
     ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);
+    new FocusRing(this);
     Form_Load();
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "EntryDateEdit.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-class EntryDateEdit;
 class PointerRule;
 class QLineEdit;
 class QPushButton;
