@@ -79,11 +79,22 @@ int main(int argc, char* argv[])
     form.Text2()->setFocus();
     ok &= Save(&form, folder + QStringLiteral("/main-metric.png"));
 
-    form.PushButton1()->click();
-    if (Form2* preview = form.existingPreview())
-        ok &= Save(preview, folder + QStringLiteral("/preview.png"));
-    else
-        ok = false;
+    for (int imperial = 1; imperial >= 0; --imperial) {
+        (imperial ? form.Option1() : form.Option2())->click();
+        form.PushButton1()->click();
+        Form2* preview = form.existingPreview();
+        if (!preview) {
+            ok = false;
+            break;
+        }
+        const PreviewGeometry& geometry = preview->geometryModel();
+        std::printf("%s data picture %dx%d px\n", imperial ? "imperial" : "metric",
+                    geometry.pictureWidth() / 15, geometry.pictureHeight() / 15);
+        ok &= Save(preview, folder + (imperial ? QStringLiteral("/preview-imperial.png") : QStringLiteral("/preview.png")));
+        preview->PushButton1_Click();
+        std::printf("zoom after one Zoom In: %g\n", geometry.zoomFactor());
+        preview->PushButton8_Click();
+    }
     if (Form2* preview = form.existingPreview())
         preview->SetProgramEnd([] {});
     return ok ? 0 : 1;
