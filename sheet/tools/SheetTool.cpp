@@ -8,6 +8,7 @@
 // Exit status 0 on success; otherwise one line on standard error and status 1.
 
 #include "WorkbookDump.h"
+#include "formula/CLocale.h"
 
 #include "model/CellRange.h"
 #include "model/Error.h"
@@ -150,6 +151,7 @@ void fail(const QString& message)
 
 int main(int argc, char** argv)
 {
+    sheet::useUsEnglishForCLocale();
     qInstallMessageHandler(qtMessages);
     QStringList args;
     for (int i = 1; i < argc; ++i)
