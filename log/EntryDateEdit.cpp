@@ -1,17 +1,17 @@
 #include "EntryDateEdit.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 
 EntryDateEdit::EntryDateEdit(QWidget* parent)
     : QDateEdit(parent)
 {
     // A half-typed date is not a value yet; it becomes one when the typing ends.
     setKeyboardTracking(false);
-    connect(this, &QDateEdit::dateChanged, this, [this] {
-        if (!m_typing)
+    connect(this, &QDateEdit::dateChanged, this, [this](const QDate& day) {
+        if (!m_typing && day != m_rejectedOn)
             m_rejected.clear();
     });
 }
@@ -43,25 +43,37 @@ void EntryDateEdit::startTyping()
     m_typed.clear();
 }
 
+void EntryDateEdit::showDate(const QDate& day)
+{
+    // The field keeps a parse of what it showed; setting another date first makes it drop
+    // that and show `day` in its own format, whatever was typed over it.
+    const QDate before = date();
+    {
+        const QSignalBlocker quiet(this);
+        setDate(day == maximumDate() ? day.addDays(-1) : day.addDays(1));
+    }
+    if (day == before) {
+        const QSignalBlocker quiet(this);
+        setDate(day);
+    } else {
+        setDate(day);
+    }
+}
+
 bool EntryDateEdit::finishTyping()
 {
     m_typing = false;
     const QString typed = m_typed;
     m_typed.clear();
-    if (typed.isEmpty()) {
-        // Nothing typed after Ctrl+A: show the date again.
-        setDate(date());
-        lineEdit()->setText(textFromDateTime(dateTime()));
-        return true;
-    }
-    const QDate result = ReadTypedDate(typed, date());
+    const QDate result = typed.isEmpty() ? date() : ReadTypedDate(typed, date());
     if (result.isValid() && result >= minimumDate() && result <= maximumDate()) {
-        setDate(result);
+        showDate(result);
         m_rejected.clear();
         return true;
     }
+    showDate(date());
     m_rejected = typed;
-    lineEdit()->setText(textFromDateTime(dateTime()));
+    m_rejectedOn = date();
     return false;
 }
 
@@ -98,17 +110,13 @@ void EntryDateEdit::keyPressEvent(QKeyEvent* event)
         if (event->key() == Qt::Key_Escape) {
             m_typing = false;
             m_typed.clear();
-            lineEdit()->setText(textFromDateTime(dateTime()));
+            showDate(date());
             QDateEdit::keyPressEvent(event);
             return;
         }
-        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-        if (!finishTyping() && enter) {
-            // Enter would save the date that was there before: stay, and say so by a beep.
-            QApplication::beep();
-            event->accept();
-            return;
-        }
+        // A text that names no date stays rejected; the dialog's "Save", which Enter presses,
+        // then says so rather than saving the date that was there before.
+        finishTyping();
     }
     QDateEdit::keyPressEvent(event);
 }

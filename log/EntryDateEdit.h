@@ -11,7 +11,7 @@
 // typed date. While it is typed the field shows what was typed. It becomes the date once
 // complete (a four-digit year), or at Enter, Tab or when the field loses the focus; a month
 // and day alone keep the year. A text that names no date in range is not taken: the date
-// stays as it was and rejectedText() names what was typed.
+// stays as it was and rejectedText() names what was typed, for the dialog to refuse.
 class EntryDateEdit : public QDateEdit {
     Q_OBJECT
 public:
@@ -32,10 +32,12 @@ protected:
 
 private:
     void startTyping();
+    void showDate(const QDate& day);
     // Ends a typed date; true when it became the date.
     bool finishTyping();
 
     bool m_typing = false;
     QString m_typed;
     QString m_rejected;
+    QDate m_rejectedOn; // the date shown when the typed text was rejected
 };

@@ -5,6 +5,7 @@
 #include "EntryDialog.h"
 #include "EntryList.h"
 #include "LogControls.h"
+#include "LogHistory.h"
 #include "TestSupport.h"
 
 #include <QGroupBox>
@@ -23,7 +24,7 @@ struct LogHarness {
     QWidget window;
     LogControls c;
 
-    LogHarness()
+    explicit LogHarness(bool withHistory = false)
     {
         auto* frame1 = new QGroupBox("Gender", &window);
         c.Option1 = new QRadioButton("Male", frame1);
@@ -37,6 +38,8 @@ struct LogHarness {
         // The list has no columns until start-up creates them.
         c.ListView1->setColumnCount(0);
         c.window = &window;
+        if (withHistory)
+            c.history = new LogHistory(c, &window);
         WireLogControls(c);
     }
 
