@@ -383,7 +383,7 @@ void Form1::PushButton1_Click()
     proc(30, [&] { setBusyPointer(true); });
 
     GenerationInput input;
-    proc(33, [&] {
+    proc.needed(33, [&] {
         const EntryList list(ListView1());
         input.imperial = Option1()->isChecked();
         input.height1 = Text1()->text();
@@ -394,15 +394,20 @@ void Form1::PushButton1_Click()
     });
     const GenerationFiles files = GenerateChartWorkbook(proc, input, m_rng, [this] { setBusyPointer(true); });
 
-    proc(200, [&] { setBusyPointer(false); });
-    proc(210, [&] { preview()->LoadPicture(files.picturePath); });
+    // A generation that ended on a failure has reported it: no preview without its picture.
+    proc.always(200, [&] { setBusyPointer(false); });
+    proc.needed(210, [&] { preview()->LoadPicture(files.picturePath); });
     proc(220, [&] { preview()->mExcelFile = files.workbookPath; });
     proc(230, [&] {
         preview()->show();
         hide();
     });
-    proc(240, [&] { DeleteFileForced(files.picturePath); });
-    proc(250, [&] { generationBusy = false; });
+    proc.always(240, [&] { DeleteFileForced(files.picturePath); });
+    proc.always(245, [&] {
+        if (proc.stopped())
+            DeleteFileForced(files.workbookPath);
+    });
+    proc.always(250, [&] { generationBusy = false; });
 }
 
 void Form1::PushButton2_Click()

@@ -49,8 +49,6 @@ struct NoBoxes {
 
 void BM_GenerationClickToPreview(benchmark::State& state)
 {
-    QTemporaryDir temp;
-    qputenv("TEMP", temp.path().toUtf8());
     NoBoxes boxes;
     const GenerationInput input = ImperialInput(26);
     std::mt19937 rng(1);
@@ -129,6 +127,85 @@ void BM_Part3_Fill(benchmark::State& state)
         Fill(data, input);
 }
 BENCHMARK(BM_Part3_Fill)->Unit(benchmark::kMicrosecond);
+
+// Filling must cost in proportion to the rows written: a log of 100,000 entries (a damaged or
+// hand-edited store) fills in well under a second. Rows after the template's are new cells.
+void BM_FillRows(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    const GenerationInput input = ImperialInput(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        sheet::automation::Application app;
+        const auto book = app.Workbooks().Open(p.templatePath);
+        state.ResumeTiming();
+        Fill(book.ActiveSheet(), input);
+        state.PauseTiming();
+        app.Quit();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FillRows)->Arg(1000)->Arg(10000)->Arg(65531)->Unit(benchmark::kMillisecond);
+
+// The engine's whole part of a generation for a long log, without the picture: open, fill,
+// save, reopen.
+void BM_EngineRows(benchmark::State& state)
+{
+    Parts p;
+    WriteBytesIfMissing(p.bytes, p.templatePath);
+    const GenerationInput input = ImperialInput(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        {
+            sheet::automation::Application app;
+            const auto book = app.Workbooks().Open(p.templatePath);
+            Fill(book.ActiveSheet(), input);
+            book.SaveAsScratch(p.workbookPath);
+            app.Quit();
+        }
+        sheet::automation::Application again;
+        benchmark::DoNotOptimize(again.Workbooks().Open(p.workbookPath).ActiveSheet().UsedRange().LastRow());
+        again.Quit();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_EngineRows)->Arg(4000)->Arg(16000)->Arg(65531)->Unit(benchmark::kMillisecond);
+
+// The generation steps (write, open, fill, save, reopen, capture) for a long log.
+void BM_GenerateRows(benchmark::State& state)
+{
+    NoBoxes boxes;
+    const GenerationInput input = ImperialInput(static_cast<int>(state.range(0)));
+    std::mt19937 rng(1);
+    for (auto _ : state) {
+        Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
+        const GenerationFiles files = GenerateChartWorkbook(proc, input, rng, [] {});
+        state.PauseTiming();
+        QFile::remove(files.workbookPath);
+        QFile::remove(files.picturePath);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    if (!boxes.failures.isEmpty())
+        state.SkipWithError(boxes.failures.first().toStdString().c_str());
+}
+BENCHMARK(BM_GenerateRows)->Arg(1000)->Arg(4000)->Arg(16000)->Arg(65531)->Unit(benchmark::kMillisecond);
+
+// A log of 100,000 entries does not fit a sheet: refused at once, in one report.
+void BM_GenerateRefusesOversizedLog(benchmark::State& state)
+{
+    NoBoxes boxes;
+    const GenerationInput input = ImperialInput(100000);
+    std::mt19937 rng(1);
+    for (auto _ : state) {
+        Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
+        benchmark::DoNotOptimize(GenerateChartWorkbook(proc, input, rng, [] {}));
+    }
+    if (boxes.failures.size() != static_cast<int>(state.iterations()))
+        state.SkipWithError("not one report per refused generation");
+}
+BENCHMARK(BM_GenerateRefusesOversizedLog)->Unit(benchmark::kMillisecond);
 
 void BM_Part4_Save(benchmark::State& state)
 {
@@ -249,6 +326,9 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // The work folder and the instance registry live in the user's runtime folder.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

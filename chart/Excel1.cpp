@@ -53,10 +53,9 @@ void saveCellsActivesheet(const sheet::automation::Workbook& workbook, const QSt
     int lastRow = 0;
     int lastColumn = 0;
     QImage picture;
-    proc(10, [&] { sheet = std::make_unique<sheet::automation::Worksheet>(workbook.ActiveSheet()); });
+    // Without the sheet nothing below can work: one report.
+    proc.needed(10, [&] { sheet = std::make_unique<sheet::automation::Worksheet>(workbook.ActiveSheet()); });
     proc(20, [&] {
-        if (!sheet)
-            throw Failure(QStringLiteral("Object variable not set"));
         const sheet::automation::Range used = sheet->UsedRange();
         lastRow = used.Rows().Row(used.Rows().count());
         lastColumn = used.Columns().Column(used.Columns().count());

@@ -39,10 +39,16 @@ struct CellMap {
 };
 CellMap CellMapFor(bool imperial, int columnCount);
 
+// Throws Failure, in one report for the whole log, when the entries do not fit a sheet from
+// the first data row on or a field is longer than a cell's text may be.
+void CheckFitsSheet(const GenerationInput& input);
+
 // The workbook steps of "Start Creating Template": write the template, open it, fill in the
 // height and the entries, clear the rest, save it under a fresh temporary name, reopen it and
-// capture its data sheet as a picture. Each step runs as a numbered step of proc, so a failing
-// step is reported and the next one runs. busyPointer is called where the busy pointer is set
-// again.
+// capture its data sheet as a picture. Each step runs as a numbered step of proc. A step
+// every later one needs (the folder, the instance, the template, the workbook, each cell, the
+// save, the picture) ends the generation with one report when it fails: then proc is stopped
+// and no workbook or picture is left. busyPointer is called where the busy pointer is set
+// again. Leftovers of earlier runs are removed first.
 GenerationFiles GenerateChartWorkbook(Guarded& proc, const GenerationInput& input, std::mt19937& rng,
                                       const std::function<void()>& busyPointer);

@@ -1,9 +1,11 @@
 #include "WorkFiles.h"
 
+#include "automation/InstanceRegistry.h"
+#include "file/DurableFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 
 #include <stdexcept>
 
@@ -19,34 +21,51 @@ namespace {
 {
     throw std::runtime_error(message.toStdString());
 }
-} // namespace
 
-QString TemporaryFolder()
+QString systemReason()
 {
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    QString exact = env.value(QStringLiteral("TEMP"));
-    if (exact.isEmpty())
-        exact = env.value(QStringLiteral("temp"));
-    if (!exact.isEmpty())
-        return QDir::cleanPath(exact);
-    for (const QString& key : env.keys()) {
-        if (key.compare(QLatin1String("temp"), Qt::CaseInsensitive) == 0 && !env.value(key).isEmpty())
-            return QDir::cleanPath(env.value(key));
-    }
-    return QDir::cleanPath(QDir::tempPath());
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QString PrivateWorkFolderIn(const QString& temporaryFolder)
+// An absolute path to a real folder (no link) of this user's.
+bool IsOwnFolder(const QString& path)
 {
-    // A temporary folder named in the environment but not there yet is made, as the platform's is.
-    QDir().mkpath(temporaryFolder);
-    const QString path = temporaryFolder + QStringLiteral("/kalmora-") + QString::number(getuid());
+    struct stat st {};
+    return !path.isEmpty() && QDir::isAbsolutePath(path) && ::lstat(QFile::encodeName(path).constData(), &st) == 0
+        && S_ISDIR(st.st_mode) && st.st_uid == getuid();
+}
+} // namespace
+
+QString PrivateFolderBase()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (IsOwnFolder(runtime))
+        return QDir::cleanPath(runtime);
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache)) {
+        const QString home = QDir::homePath();
+        // Without a home there is no cache folder; nothing is made at the root instead.
+        if (home.isEmpty() || QDir::cleanPath(home) == QLatin1String("/") || !IsOwnFolder(home))
+            return QString();
+        cache = home + QStringLiteral("/.cache");
+    }
+    cache = QDir::cleanPath(cache);
+    if (!QFileInfo(cache).exists() && IsOwnFolder(QFileInfo(cache).absolutePath()))
+        ::mkdir(QFile::encodeName(cache).constData(), 0700);
+    return IsOwnFolder(cache) ? cache : QString();
+}
+
+QString PrivateWorkFolderIn(const QString& base, const QString& name)
+{
+    if (base.isEmpty())
+        fail(QStringLiteral("Path not found: there is no runtime folder ($XDG_RUNTIME_DIR) and no cache folder for the work files"));
+    const QString path = QDir::cleanPath(base) + QLatin1Char('/') + name;
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        fail(QStringLiteral("Cannot create the folder %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        fail(QStringLiteral("Cannot create the folder %1: %2").arg(path, systemReason()));
     struct stat st {};
     if (::lstat(native.constData(), &st) != 0)
-        fail(QStringLiteral("Cannot examine the folder %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        fail(QStringLiteral("Cannot examine the folder %1: %2").arg(path, systemReason()));
     if (!S_ISDIR(st.st_mode))
         fail(QStringLiteral("%1 is not a folder of its own (a link or a file is in its place)").arg(path));
     if (st.st_uid != getuid())
@@ -58,7 +77,7 @@ QString PrivateWorkFolderIn(const QString& temporaryFolder)
 
 QString PrivateWorkFolder()
 {
-    return PrivateWorkFolderIn(TemporaryFolder());
+    return PrivateWorkFolderIn(PrivateFolderBase());
 }
 
 QString RandomWorkbookName(std::mt19937& rng)
@@ -84,7 +103,43 @@ void CreateFileExclusively(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
-        fail(QStringLiteral("Cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        fail(QStringLiteral("Cannot create %1: %2").arg(path, systemReason()));
     ::close(fd);
 }
 
+void ReplaceWorkFile(const QString& path, const QByteArray& bytes)
+{
+    // A folder in the way (left by anything) goes first; links and files are replaced by the
+    // rename itself.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && !QDir(path).removeRecursively())
+        fail(QStringLiteral("Cannot replace the folder %1 with the file").arg(path));
+    sheet::DurableWriteOptions scratch;
+    scratch.links = sheet::DurableWriteOptions::Links::Replace;
+    scratch.newFileMode = 0600;
+    scratch.syncToDisk = false;
+    sheet::writeFileDurably(path, bytes, scratch);
+}
+
+QStringList RemoveWorkLeftovers(const QString& folder)
+{
+    QStringList removed;
+    if (folder.isEmpty())
+        return removed;
+    const QDir dir(folder);
+    QStringList held;
+    for (const QString& path : sheet::heldFiles())
+        held << QFileInfo(path).absoluteFilePath();
+    const QStringList names = dir.entryList({QStringLiteral("qarvel*.xls"), QStringLiteral("temp.bmp"),
+                                             QStringLiteral(".qarvel*.tmp"), QStringLiteral(".Fitness.xlt.*.tmp"),
+                                             QStringLiteral(".temp.bmp.*.tmp")},
+                                            QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QString path = dir.absoluteFilePath(name);
+        if (held.contains(path))
+            continue;
+        if (QFile::remove(path))
+            removed << name;
+    }
+    return removed;
+}

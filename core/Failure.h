@@ -12,3 +12,10 @@ public:
 
     QString description() const { return QString::fromUtf8(what()); }
 };
+
+// A settings write that did not reach the disk. One command can write several settings; it
+// reports the first such failure only (see Guarded).
+class SettingsNotSaved : public Failure {
+public:
+    using Failure::Failure;
+};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 std::vector<Guarded*> Guarded::s_running;
+int Guarded::s_reportsShown = 0;
 
 Guarded::Guarded(const QString& shortName, Mode mode)
     : m_name(ProcedureName(shortName))
@@ -28,9 +29,19 @@ Guarded* Guarded::Running()
     return nullptr;
 }
 
-void Guarded::fail(const QString& description)
+void Guarded::fail(const QString& description, bool settingsNotSaved)
 {
     ++m_failures;
+    if (settingsNotSaved) {
+        // The command is the outermost procedure running; it says once that settings are not saved.
+        Guarded* command = s_running.front();
+        if (command->m_settingsReported) {
+            if (command != this)
+                ++command->m_failures;
+            return;
+        }
+        command->m_settingsReported = true;
+    }
     Guarded* reporter = this;
     if (m_mode == InCaller) {
         // The running procedure with a report of its own; else the handler that started the
@@ -43,5 +54,6 @@ void Guarded::fail(const QString& description)
             ++caller->m_failures;
         }
     }
+    ++s_reportsShown;
     ReportError(description, reporter->m_name, reporter->m_line);
 }

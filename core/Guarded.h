@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ErrorReport.h"
+#include "Failure.h"
 
 #include <QString>
 
@@ -14,6 +15,13 @@
 //     Guarded proc("Form1.Form_Load");
 //     proc(10, [&] { ApplySkin(); });
 //     proc(20, [&] { setWindowTitle(ProductTitle); });
+//
+// A step that every later step needs (the work folder, the workbook, the picture) runs with
+// needed(): when it fails, its report is the only one and the procedure ends there; the
+// remaining steps are skipped, except those run with always() (clearing a busy flag).
+//
+// A command that writes several settings reports the first write that fails only: one full
+// disk, one message.
 //
 // Event handlers without a report of their own (the template switch, the height fields) use
 // the InCaller mode: when they run inside a guarded procedure (because that procedure changed
@@ -31,15 +39,23 @@ public:
     template <typename Step>
     void operator()(int line, Step&& step)
     {
-        m_line = line;
-        try {
-            step();
-        } catch (const std::exception& e) {
-            fail(QString::fromUtf8(e.what()));
-        } catch (...) {
-            fail(QStringLiteral("Unknown failure"));
-        }
+        if (!m_stopped)
+            run(line, step);
     }
+    template <typename Step>
+    void needed(int line, Step&& step)
+    {
+        if (!m_stopped && !run(line, step))
+            m_stopped = true;
+    }
+    template <typename Step>
+    void always(int line, Step&& step)
+    {
+        run(line, step);
+    }
+    // Ends the procedure without a report of its own (the cause has been reported already).
+    void stop() { m_stopped = true; }
+    bool stopped() const { return m_stopped; }
 
     // Full name as reported ("Trevasso2021/08/31.Form1.Form_Load").
     const QString& name() const { return m_name; }
@@ -49,13 +65,34 @@ public:
 
     // The innermost running procedure that reports under its own name, or null.
     static Guarded* Running();
+    // Error reports shown so far by every procedure (to tell whether a helper reported).
+    static int ReportsShown() { return s_reportsShown; }
 
 private:
-    void fail(const QString& description);
+    template <typename Step>
+    bool run(int line, Step& step)
+    {
+        m_line = line;
+        try {
+            step();
+            return true;
+        } catch (const SettingsNotSaved& e) {
+            fail(e.description(), true);
+        } catch (const std::exception& e) {
+            fail(QString::fromUtf8(e.what()), false);
+        } catch (...) {
+            fail(QStringLiteral("Unknown failure"), false);
+        }
+        return false;
+    }
+    void fail(const QString& description, bool settingsNotSaved);
 
     QString m_name;
     Mode m_mode;
     int m_line = 0;
     int m_failures = 0;
+    bool m_stopped = false;
+    bool m_settingsReported = false;
     static std::vector<Guarded*> s_running;
+    static int s_reportsShown;
 };

@@ -2,10 +2,27 @@
 
 #include "Constants.h"
 #include "Failure.h"
+#include "IniText.h"
+#include "MessageBox.h"
+#include "file/DurableFile.h"
+#include "file/ReadFile.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QMap>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+// The store reads through QSettings, which knows every form an INI file may take, and writes
+// its own file: the same text QSettings would write (IniFileText), replaced through the durable
+// helper. QSettings' own writer reports success after a failed write on a full disk and then
+// replaces the file with an empty or truncated one.
 
 namespace {
 
@@ -13,6 +30,90 @@ QSettings OpenStore()
 {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsOrganization,
                      SettingsApplication);
+}
+
+// Values whose write failed: still what the program shows and reads, and written with the
+// next write that succeeds.
+QMap<QString, QString>& Pending()
+{
+    static QMap<QString, QString> pending;
+    return pending;
+}
+
+// The unreadable file of which a copy was kept, so one file is copied and announced once.
+QString& CopiedUnreadable()
+{
+    static QString identity;
+    return identity;
+}
+
+struct FileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedMs = 0;
+    QString identity; // device, inode, size and time: changes with every replacement
+};
+
+FileStamp Stamp(const QString& path)
+{
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.size = st.st_size;
+    stamp.modifiedMs = static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    stamp.identity = QStringLiteral("%1:%2:%3:%4.%5")
+                         .arg(st.st_dev)
+                         .arg(st.st_ino)
+                         .arg(st.st_size)
+                         .arg(st.st_mtim.tv_sec)
+                         .arg(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
+QString FullKey(const QString& section, const QString& key)
+{
+    return section + QLatin1Char('/') + key;
+}
+
+QString NotSaved(const QString& key, const QString& reason)
+{
+    return QStringLiteral("The setting \"%1\" could not be saved: %2\r\n"
+                          "The change stays on screen and is saved with the next change that can be saved.")
+        .arg(key, reason);
+}
+
+// A settings file QSettings could read only in part is copied beside it, once, before the
+// first rewrite drops what could not be read. Throws when the copy cannot be made: then
+// nothing is rewritten.
+void KeepUnreadableCopy(const QString& path, const FileStamp& stamp, const QString& key)
+{
+    if (CopiedUnreadable() == stamp.identity)
+        return;
+    QByteArray raw;
+    QString copy;
+    try {
+        raw = sheet::readRegularFile(path);
+        copy = path + QStringLiteral(".unreadable-")
+            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        for (int n = 2; QFileInfo::exists(copy) || QFileInfo(copy).isSymLink(); ++n)
+            copy = copy.section(QLatin1Char('~'), 0, 0) + QStringLiteral("~%1").arg(n);
+        sheet::DurableWriteOptions options;
+        options.links = sheet::DurableWriteOptions::Links::Replace;
+        options.newFileMode = 0600;
+        sheet::writeFileDurably(copy, raw, options);
+    } catch (const sheet::WriteError& e) {
+        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 cannot be read completely, and a copy of it could not be kept: %2")
+                                                 .arg(QDir::toNativeSeparators(path), e.reason())));
+    } catch (const sheet::Error& e) {
+        throw SettingsNotSaved(NotSaved(key, e.message()));
+    }
+    CopiedUnreadable() = stamp.identity;
+    ShowMessage(QStringLiteral("The settings file %1 could not be read completely. A copy of it was kept as %2 "
+                               "before it was written again with the settings that could be read.")
+                    .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(copy)),
+                MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 } // namespace
@@ -24,6 +125,9 @@ QString SettingsFilePath()
 
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue)
 {
+    const auto pending = Pending().constFind(FullKey(section, key));
+    if (pending != Pending().constEnd())
+        return pending.value();
     QSettings store = OpenStore();
     store.beginGroup(section);
     if (!store.contains(key))
@@ -41,26 +145,92 @@ QString ReadSetting(const QString& section, const QString& key, const QString& d
 
 void WriteSetting(const QString& section, const QString& key, const QString& value)
 {
+    // The store holds texts only; a null text is the empty one.
+    const QString text = value.isNull() ? QLatin1String("") : value;
+    const QString fullKey = FullKey(section, key);
+    const QString path = SettingsFilePath();
+
+    // Writers of this file (QSettings in any program included) take this lock around their
+    // read-modify-write. A folder where it cannot be made is left to the write to report.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(5000) && lock.error() == QLockFile::LockFailedError)
+        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 is locked by another program.").arg(QDir::toNativeSeparators(path))));
+
+    const FileStamp before = Stamp(path);
     QSettings store = OpenStore();
-    store.beginGroup(section);
-    // The store rewrites its whole file on every change, which a long log makes costly;
-    // writing the value it already holds changes nothing.
-    if (store.contains(key) && store.value(key).typeId() == QMetaType::QString && store.value(key).toString() == value)
+    // Sections are parsed when first asked for; a section that cannot be parsed shows in the
+    // status only then.
+    const QStringList existing = store.allKeys();
+    const QSettings::Status status = store.status();
+    if (status == QSettings::AccessError)
+        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 cannot be read.").arg(QDir::toNativeSeparators(path))));
+
+    // The file rewrites whole on every change, which a long log makes costly; writing the
+    // value it already holds changes nothing.
+    // The file rewrites whole on every change, which a long log makes costly; writing the
+    // value it already holds changes nothing (unless earlier values wait to be stored).
+    const auto pending = Pending().constFind(fullKey);
+    const bool held = pending != Pending().constEnd()
+        ? pending.value() == text
+        : store.contains(fullKey) && store.value(fullKey).typeId() == QMetaType::QString
+            && store.value(fullKey).toString() == text;
+    if (held && Pending().isEmpty())
         return;
-    // A null text would be stored as an invalid value; the store holds texts only.
-    store.setValue(key, value.isNull() ? QLatin1String("") : value);
-    store.endGroup();
-    store.sync();
-    switch (store.status()) {
-    case QSettings::NoError:
-        return;
-    case QSettings::AccessError:
-        throw Failure(QStringLiteral("The setting \"%1\" could not be saved: %2 cannot be written.")
-                          .arg(key, store.fileName()));
-    case QSettings::FormatError:
-        throw Failure(QStringLiteral("The setting \"%1\" could not be saved: %2 is not a valid settings file.")
-                          .arg(key, store.fileName()));
+    if (status == QSettings::FormatError && before.exists)
+        KeepUnreadableCopy(path, before, key);
+
+    QMap<QString, QVariant> keys;
+    for (const QString& k : existing)
+        keys.insert(k, store.value(k));
+    for (auto it = Pending().constBegin(); it != Pending().constEnd(); ++it)
+        keys.insert(it.key(), it.value());
+    keys.insert(fullKey, text);
+
+    try {
+        sheet::writeFileDurably(path, IniFileText(keys));
+    } catch (const sheet::WriteError& e) {
+        Pending().insert(fullKey, text);
+        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.reason())));
     }
+    Pending().clear();
+
+    // QSettings takes a file of the same size and modification time (in milliseconds) for the
+    // one it has read already; two quick writes of equal length must not look alike.
+    const FileStamp after = Stamp(path);
+    if (before.exists && after.size == before.size && after.modifiedMs <= before.modifiedMs) {
+        const qint64 ms = before.modifiedMs + 1;
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000}};
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    }
+}
+
+bool HasUnsavedSettings()
+{
+    return !Pending().isEmpty();
+}
+
+QStringList UnsavedSettingKeys()
+{
+    QStringList keys;
+    for (auto it = Pending().constBegin(); it != Pending().constEnd(); ++it)
+        keys << it.key().section(QLatin1Char('/'), 1);
+    return keys;
+}
+
+void SaveUnsavedSettings()
+{
+    if (Pending().isEmpty())
+        return;
+    // Any pending value rewrites them all.
+    const auto first = Pending().constBegin();
+    WriteSetting(first.key().section(QLatin1Char('/'), 0, 0), first.key().section(QLatin1Char('/'), 1), first.value());
+}
+
+void ForgetUnsavedSettingsForTesting()
+{
+    Pending().clear();
+    CopiedUnreadable().clear();
 }
 
 bool SettingToBool(const QString& key, const QString& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The per-user settings store: text values under a section and a key. Every key is read with
 // the default of its read site; keys are written whole and never deleted.
@@ -9,9 +10,21 @@
 QString ReadSetting(const QString& section, const QString& key,
                     const QString& defaultValue = QString());
 
-// Stores value under section/key and writes it to disk at once. Throws Failure when the store
-// cannot carry out the write (read-only location, full disk), so the caller's report shows it.
+// Stores value under section/key and writes the file to disk at once, whole or not at all.
+// Throws SettingsNotSaved with the system's reason when it cannot (read-only file or folder,
+// full disk, unreadable file); the value then stays pending: ReadSetting gives it, and the next
+// write that succeeds stores it too, so what the program shows and what is stored never part
+// without a word. A file that could be read only in part is copied beside it first
+// ("Pendrel.ini.unreadable-YYYYMMDD-HHMMSS"), and the user is told so once.
 void WriteSetting(const QString& section, const QString& key, const QString& value);
+
+// Values whose write failed and that no later write has stored yet.
+bool HasUnsavedSettings();
+QStringList UnsavedSettingKeys();
+// Tries once more to store them (at the end of the program). Throws like WriteSetting.
+void SaveUnsavedSettings();
+// Tests start each case with nothing pending.
+void ForgetUnsavedSettingsForTesting();
 
 // The true/false state of an option key: True/False in any letter case, or a number (0 is
 // false, anything else true). Throws Failure for any other text.

@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include <functional>
+
 namespace {
 
 class GenerationTest : public ::testing::Test {
@@ -31,7 +33,9 @@ protected:
     {
         ClearSettings();
         SetApplicationPathForTesting(programFolder.path());
-        qputenv("TEMP", temp.path().toUtf8());
+        // The work folder lives in the user's runtime folder.
+        savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", temp.path().toUtf8());
         form = std::make_unique<Form1>();
         form->Form_Load();
         form->show();
@@ -39,7 +43,7 @@ protected:
     void TearDown() override
     {
         form.reset();
-        qunsetenv("TEMP");
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
         SetApplicationPathForTesting(QString());
         ClearSettings();
     }
@@ -70,8 +74,11 @@ protected:
         }
     }
 
+    QString workFolder() const { return temp.path() + QStringLiteral("/kalmora"); }
+
     QTemporaryDir programFolder;
     QTemporaryDir temp;
+    QByteArray savedRuntime;
     std::unique_ptr<Form1> form;
 };
 
@@ -201,7 +208,7 @@ TEST_F(GenerationTest, RunningSpreadsheetWarningAnsweredNoStops)
     EXPECT_EQ(form->existingPreview(), nullptr);
     EXPECT_FALSE(form->generationBusy);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
 
     messages.answer(MsgAnswer::Yes);
     form->PushButton1()->click();
@@ -324,4 +331,108 @@ TEST_F(GenerationTest, AHeightTheTemplateCannotUseIsReportedAndNothingIsGenerate
     ScriptedMessages messages;
     ASSERT_TRUE(generate());
     EXPECT_EQ(messages.count(), 0);
+
+// ---------------------------------------------------------------- one failure, one message
+
+namespace {
+
+void ExpectNoPreview(Form1& form)
+{
+    EXPECT_TRUE(form.existingPreview() == nullptr || !form.existingPreview()->isVisible());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.generationBusy);
+    EXPECT_FALSE(form.isBusyPointer());
+}
+
+} // namespace
+
+TEST_F(GenerationTest, AnUnusableWorkFolderIsReportedOnceAndNothingElseHappens)
+{
+    loadExample(false);
+    struct Case {
+        const char* what;
+        std::function<void(const QString&)> spoil;
+    };
+    const Case cases[] = {
+        {"a file in its place", [](const QString& f) { QFile(f).open(QIODevice::WriteOnly); }},
+        {"a link in its place", [this](const QString& f) { QFile::link(programFolder.path(), f); }},
+        {"open to others", [](const QString& f) { QDir().mkdir(f); QFile::setPermissions(f, QFileDevice::Permissions(0x7777)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(workFolder()).removeRecursively();
+        QFile::remove(workFolder());
+        c.spoil(workFolder());
+        ScriptedMessages messages;
+        form->PushButton1()->click();
+        ASSERT_EQ(messages.count(), 1);
+        EXPECT_TRUE(messages.asked()[0].text.contains(QStringLiteral("Form1.PushButton1_Click at line 35")))
+            << messages.asked()[0].text.toStdString();
+        EXPECT_TRUE(messages.asked()[0].text.contains(workFolder())) << messages.asked()[0].text.toStdString();
+        ExpectNoPreview(*form);
+    }
+    QFile::remove(workFolder());
+    QDir(workFolder()).removeRecursively();
+}
+
+TEST_F(GenerationTest, NoPictureMeansOneReportAndNoPreview)
+{
+    loadExample(false);
+    // A folder where the picture should go: the capture cannot write it.
+    ASSERT_TRUE(QDir().mkpath(workFolder() + QStringLiteral("/temp.bmp")));
+    QFile::setPermissions(workFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ScriptedMessages messages;
+    form->PushButton1()->click();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked()[0].text.contains(QStringLiteral("Excel1.saveCellsActivesheet")))
+        << messages.asked()[0].text.toStdString();
+    ExpectNoPreview(*form);
+    // The workbook of a generation that did not finish is not left behind.
+    EXPECT_TRUE(QDir(workFolder()).entryList({QStringLiteral("qarvel*")}, QDir::Files).isEmpty());
+}
+
+TEST_F(GenerationTest, WhatCannotFitASheetIsRefusedInOneMessage)
+{
+    ScriptedMessages messages;
+    addRows(65532); // one more than rows 6 to 65536 hold
+    form->PushButton1()->click();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked()[0].text.startsWith(QStringLiteral("The log has 65532 entries")))
+        << messages.asked()[0].text.toStdString();
+    ExpectNoPreview(*form);
+
+    messages.clear();
+    form->PushButton(5)->click(); // clear list
+    addRows(3);
+    EntryList::setSubItem(EntryList(form->ListView1()).row(2), 3, QString(40000, QLatin1Char('7')));
+    form->PushButton1()->click();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked()[0].text.contains(QStringLiteral("field 4 of entry 2 holds 40000 characters")))
+        << messages.asked()[0].text.toStdString();
+    ExpectNoPreview(*form);
+    EXPECT_FALSE(QFileInfo::exists(workFolder() + QStringLiteral("/Fitness.xlt")));
+}
+
+TEST_F(GenerationTest, LeftoversGoAndWhateverStandsAtTheTemplatesNameIsReplaced)
+{
+    ScriptedMessages messages;
+    loadExample(false);
+    ASSERT_TRUE(QDir().mkpath(workFolder() + QStringLiteral("/Fitness.xlt/inside")));
+    QFile::setPermissions(workFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    for (const char* name : {"qarvel11111111.xls", "qarvel99999999.xls", "temp.bmp"})
+        QFile(workFolder() + QLatin1Char('/') + QLatin1String(name)).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(generate());
+    EXPECT_EQ(messages.count(), 0) << (messages.count() ? messages.asked()[0].text.toStdString() : "");
+    const QString shown = form->existingPreview()->mExcelFile;
+    EXPECT_EQ(QDir(workFolder()).entryList({QStringLiteral("qarvel*")}, QDir::Files),
+              QStringList{QFileInfo(shown).fileName()});
+    EXPECT_TRUE(QFileInfo(workFolder() + QStringLiteral("/Fitness.xlt")).isFile());
+
+    // The template's name taken by a dangling link: replaced again.
+    form->existingPreview()->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
+    QFile::remove(workFolder() + QStringLiteral("/Fitness.xlt"));
+    ASSERT_TRUE(QFile::link(temp.path() + QStringLiteral("/nowhere"), workFolder() + QStringLiteral("/Fitness.xlt")));
+    ASSERT_TRUE(generate());
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_FALSE(QFileInfo::exists(temp.path() + QStringLiteral("/nowhere")));
 }

@@ -167,3 +167,54 @@ TEST(Help, MessageNamesTheContactPageUnderTheApplicationTitle)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Guarded, ANeededStepThatFailsIsReportedOnceAndEndsTheProcedure)
+{
+    ScriptedMessages messages;
+    QStringList ran;
+    {
+        Guarded proc("Form1.PushButton1_Click");
+        proc.needed(35, [&] { throw Failure("Path not found"); });
+        // What would each have failed on the missing folder: none of them runs, none reports.
+        for (int i = 0; i < 200; ++i)
+            proc(90, [&] { ran << "cell"; throw Failure("Object variable not set"); });
+        proc.needed(130, [&] { ran << "save"; });
+        proc.always(250, [&] { ran << "busy flag cleared"; });
+        EXPECT_TRUE(proc.stopped());
+        EXPECT_EQ(proc.failures(), 1);
+    }
+    EXPECT_EQ(ran, QStringList{"busy flag cleared"});
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.asked().first().text.startsWith("Path not found\r\nin Trevasso2021/08/31.Form1.PushButton1_Click at line 35"));
+}
+
+TEST(Guarded, ACommandSaysOnceThatSettingsAreNotSaved)
+{
+    ScriptedMessages messages;
+    {
+        Guarded command("Form1.PushButton7_Click");
+        command(20, [&] {
+            // A height field's handler, run by the command, fails on the same full disk.
+            Guarded field("Form1.Text1_Change", Guarded::InCaller);
+            field(10, [&] { throw SettingsNotSaved("The setting \"Text1_Men\" could not be saved"); });
+        });
+        command(21, [&] { throw SettingsNotSaved("The setting \"Text2_Men\" could not be saved"); });
+        command(30, [&] { throw Failure("Another cause"); });
+        command(40, [&] { throw SettingsNotSaved("The setting \"Fitness Men\" could not be saved"); });
+        EXPECT_EQ(command.failures(), 4);
+        EXPECT_FALSE(command.stopped());
+    }
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_TRUE(messages.asked().at(0).text.contains("Text1_Men"));
+    EXPECT_TRUE(messages.asked().at(1).text.startsWith("Another cause"));
+    // The next command reports its own.
+    {
+        Guarded next("Form1.PushButton5_Click");
+        next(20, [&] { throw SettingsNotSaved("The setting \"Fitness Men\" could not be saved"); });
+    }
+    EXPECT_EQ(messages.count(), 3);
+}
+
+} // namespace

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -142,6 +144,271 @@ TEST(SettingToBool, OtherTextsFailNamingKeyAndText)
             EXPECT_TRUE(failure.description().contains(QStringLiteral("\"%1\"").arg(text)));
         }
     }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- writes that tell the truth
+
+#include "IniText.h"
+#include "MessageBox.h"
+#include "SmallDisk.h"
+#include "file/DurableFile.h"
+
+#include <QDataStream>
+#include <QRect>
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// What another program of the same maker may have put into the file, in every form QSettings
+// writes.
+void WriteForeignKeys(QSettings& s)
+{
+    s.setValue("General key", "top level");
+    s.setValue("general/x", 1);
+    s.setValue("Other Program/size", QSize(640, 480));
+    s.setValue("Other Program/rect", QRect(1, 2, 3, 4));
+    s.setValue("Other Program/point", QPoint(-5, 6));
+    s.setValue("Other Program/bytes", QByteArray("\x00\x01\xff binary, with = and ;", 28));
+    s.setValue("Other Program/list", QStringList{"a", "b, c", " d "});
+    s.setValue("Other Program/empty list", QStringList{});
+    s.setValue("Other Program/mixed", QVariantList{1, "two", 3.5});
+    s.setValue("Other Program/one", QVariantList{42});
+    s.setValue("Other Program/when", QDateTime(QDate(2021, 8, 31), QTime(12, 30), Qt::UTC));
+    s.setValue("Other Program/date", QDate(2004, 6, 10));
+    s.setValue("Other Program/number", 2.5);
+    s.setValue("Other Program/flag", true);
+    s.setValue("Other Program/nested/deeper/key", "n");
+    s.setValue(QString::fromUtf8("Ünïcode §/ключ ✓"), QString::fromUtf8("значение 😀"));
+    s.setValue("Other Program/at", "@not a type");
+    s.setValue("Other Program/invalid", QVariant());
+}
+
+class SettingsFileTest : public SettingsTest {
+protected:
+    QTemporaryDir reference;
+};
+
+TEST_F(SettingsFileTest, TextIsByteForByteWhatQSettingsWrites)
+{
+    // The same history through QSettings on a file of its own, and through the store, both
+    // starting from a file another program wrote, read afresh as a new run of this one would.
+    const QString written = reference.filePath("other.ini");
+    {
+        QSettings other(written, QSettings::IniFormat);
+        WriteForeignKeys(other);
+    }
+    const QString refPath = reference.filePath("Pendrel.ini");
+    ASSERT_TRUE(QFile::copy(written, refPath));
+    QDir().mkpath(QFileInfo(SettingsFilePath()).path());
+    WriteRawSettingsFile(FileBytes(written));
+
+    const QList<QPair<QString, QString>> writes = {
+        {Keys::Text1Men, "5"}, {Keys::Text2Men, "10"}, {Keys::Option1, "True"}, {Keys::Option2, "False"},
+        {Keys::FitnessMen, "6/10/2004||SEP1||200||SEP1||40||SEP1||34||SEP1||38||SEP2||"},
+        {Keys::Text1Women, " 1,5 "}, {Keys::Text2Women, "a;b=c\"d\\e\tf\ng\r\x01" "7"},
+        {Keys::FitnessWomen, QString::fromUtf8("Grüße 测量 😀 @x %41 \x7f")}, {Keys::Text1Men, ""},
+        {Keys::Text2Men, "@@"}, {Keys::FitnessMen, QString(QChar(0)) + "1"},
+    };
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.first.toStdString() + "=" + w.second.toStdString());
+        {
+            QSettings ref(refPath, QSettings::IniFormat);
+            ref.setValue(SettingsSection + "/" + w.first, w.second);
+        }
+        WriteSetting(SettingsSection, w.first, w.second);
+        ASSERT_EQ(FileBytes(SettingsFilePath()).toStdString(), FileBytes(refPath).toStdString());
+        EXPECT_EQ(ReadSetting(SettingsSection, w.first, "default"), w.second);
+    }
+    // Read back by QSettings itself, every foreign value is what was written.
+    QSettings check(SettingsFilePath(), QSettings::IniFormat);
+    EXPECT_EQ(check.value("Other Program/size").toSize(), QSize(640, 480));
+    EXPECT_EQ(check.value("Other Program/bytes").toByteArray(), QByteArray("\x00\x01\xff binary, with = and ;", 28));
+    EXPECT_EQ(check.value("Other Program/when").toDateTime(), QDateTime(QDate(2021, 8, 31), QTime(12, 30), Qt::UTC));
+}
+
+TEST_F(SettingsFileTest, AFailedWriteKeepsTheFileAndTheChangeStaysPendingUntilAWriteSucceeds)
+{
+    WriteSetting(SettingsSection, Keys::FitnessMen, "6/10/2004||SEP1||200||SEP2||");
+    WriteSetting(SettingsSection, Keys::Text1Men, "5");
+    const QByteArray before = FileBytes(SettingsFilePath());
+    for (const sheet::DurableFaults faults : {sheet::DurableFaults{0, false, false, false},
+                                               sheet::DurableFaults{10, false, false, false},
+                                               sheet::DurableFaults{-1, true, false, false},
+                                               sheet::DurableFaults{-1, false, true, false}}) {
+        sheet::ScopedDurableFaults fault(faults);
+        try {
+            WriteSetting(SettingsSection, Keys::Text1Men, "6");
+            ADD_FAILURE() << "the write was reported as done";
+        } catch (const SettingsNotSaved& e) {
+            EXPECT_TRUE(e.description().contains("Text1_Men")) << e.what();
+            EXPECT_TRUE(e.description().contains(faults.failWriteAtByte >= 0 ? "No space left on device" : "Input/output error"))
+                << e.what();
+        }
+        EXPECT_EQ(FileBytes(SettingsFilePath()), before);
+        // What the window shows is what the program reads, and it says so: nothing diverges silently.
+        EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "6");
+        EXPECT_TRUE(HasUnsavedSettings());
+        EXPECT_EQ(UnsavedSettingKeys(), QStringList{Keys::Text1Men});
+    }
+    // The next write that goes through stores the waiting value too.
+    WriteSetting(SettingsSection, Keys::Text2Men, "11");
+    EXPECT_FALSE(HasUnsavedSettings());
+    QSettings check(SettingsFilePath(), QSettings::IniFormat);
+    EXPECT_EQ(check.value("Kalmora/Text1_Men").toString(), "6");
+    EXPECT_EQ(check.value("Kalmora/Text2_Men").toString(), "11");
+    EXPECT_EQ(check.value("Kalmora/Fitness Men").toString(), "6/10/2004||SEP1||200||SEP2||");
+
+    // Writing the pending value again retries it; with nothing pending, an equal value writes nothing.
+    {
+        sheet::ScopedDurableFaults full({0, false, false, false});
+        EXPECT_THROW(WriteSetting(SettingsSection, Keys::Text2Men, "12"), SettingsNotSaved);
+    }
+    WriteSetting(SettingsSection, Keys::Text2Men, "12");
+    EXPECT_FALSE(HasUnsavedSettings());
+    EXPECT_EQ(QSettings(SettingsFilePath(), QSettings::IniFormat).value("Kalmora/Text2_Men").toString(), "12");
+}
+
+// Bind-mounts a disk over the store's folder for one test.
+struct StoreFolderOn {
+    StoreFolderOn(const SmallDisk& disk)
+        : folder(QFileInfo(SettingsFilePath()).path())
+    {
+        QDir().mkpath(folder);
+        mounted = ::mount(QFile::encodeName(disk.path()).constData(), QFile::encodeName(folder).constData(), nullptr,
+                          MS_BIND, nullptr) == 0;
+    }
+    ~StoreFolderOn()
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+    }
+    QString folder;
+    bool mounted = false;
+};
+
+TEST_F(SettingsFileTest, QuickWritesOfEqualLengthAreReadBack)
+{
+    // On a memory filesystem writes take microseconds: equal sizes within one millisecond.
+    SmallDisk disk("size=1m");
+    std::unique_ptr<StoreFolderOn> memory;
+    if (disk.mounted())
+        memory = std::make_unique<StoreFolderOn>(disk);
+    for (int i = 0; i < 200; ++i) {
+        const QString value = QString::number(i % 10);
+        WriteSetting(SettingsSection, Keys::Text1Men, value);
+        ASSERT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), value);
+    }
+}
+
+TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedOnceBeforeItIsRewritten)
+{
+    QByteArray garbage = "[Kalmora]\nFitness%20Men=a||SEP1||1||SEP2||\n";
+    for (int i = 0; i < 2000; ++i)
+        garbage.append(static_cast<char>((i * 7919) % 251 + 1));
+    garbage += "\nText2_Men=72\n";
+    WriteRawSettingsFile(garbage);
+    ScriptedMessages messages;
+    WriteSetting(SettingsSection, Keys::Text1Men, "6");
+    ASSERT_EQ(messages.count(), 1);
+    const QString text = messages.asked().first().text;
+    EXPECT_TRUE(text.contains(".unreadable-")) << text.toStdString();
+
+    const QDir folder = QFileInfo(SettingsFilePath()).dir();
+    const QStringList copies = folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files);
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^Pendrel\\.ini\\.unreadable-\\d{8}-\\d{6}$").match(copies.first()).hasMatch());
+    EXPECT_EQ(FileBytes(folder.filePath(copies.first())), garbage);
+    // The readable keys and the new one are in the rewritten file.
+    EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "a||SEP1||1||SEP2||");
+    EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "6");
+
+    WriteSetting(SettingsSection, Keys::Text1Men, "7");
+    EXPECT_EQ(messages.count(), 1);
+    EXPECT_EQ(folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files).size(), 1);
+    QFile::remove(folder.filePath(copies.first()));
+}
+
+TEST_F(SettingsFileTest, AnUnreadableFileIsNotRewrittenWhenItsCopyCannotBeKept)
+{
+    QByteArray garbage = "[Kalmora]\nText1_Men=5\n";
+    for (int i = 0; i < 500; ++i)
+        garbage.append(static_cast<char>((i * 31) % 251 + 1));
+    WriteRawSettingsFile(garbage);
+    {
+        sheet::ScopedDurableFaults full({0, false, false, false});
+        EXPECT_THROW(WriteSetting(SettingsSection, Keys::Text1Men, "6"), SettingsNotSaved);
+    }
+    EXPECT_EQ(FileBytes(SettingsFilePath()), garbage);
+    ForgetUnsavedSettingsForTesting();
+}
+
+// A real full disk under the settings folder (root only), with the example log stored.
+TEST_F(SettingsFileTest, RealFullDiskAndReadOnlyFolder)
+{
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason().toStdString();
+    // The store's folder becomes the small disk for this test.
+    const StoreFolderOn store(disk);
+    ASSERT_TRUE(store.mounted);
+    const QString& folder = store.folder;
+
+    QString log;
+    for (int i = 1; i <= 26; ++i)
+        log += QStringLiteral("6/%1/2004||SEP1||200||SEP1||40||SEP1||34||SEP1||38||SEP2||").arg(i);
+    WriteSetting(SettingsSection, Keys::FitnessMen, log);
+    WriteSetting(SettingsSection, Keys::FitnessWomen, log);
+    WriteSetting(SettingsSection, Keys::Text1Men, "5");
+    const QByteArray before = FileBytes(SettingsFilePath());
+    disk.fill(2048);
+
+    // One digit typed into a height field.
+    EXPECT_THROW(WriteSetting(SettingsSection, Keys::Text1Men, "56"), SettingsNotSaved);
+    EXPECT_EQ(FileBytes(SettingsFilePath()), before);
+    EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), log);
+
+    // Room again: the pending digit goes out with the next write.
+    QFile::remove(disk.filePath(".filler"));
+    WriteSetting(SettingsSection, Keys::Text2Men, "10");
+    EXPECT_EQ(QSettings(SettingsFilePath(), QSettings::IniFormat).value("Kalmora/Text1_Men").toString(), "56");
+
+    // A read-only folder (even for root): reported, file kept.
+    const QByteArray kept = FileBytes(SettingsFilePath());
+    ASSERT_EQ(::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+    try {
+        WriteSetting(SettingsSection, Keys::Text2Men, "11");
+        ADD_FAILURE() << "written into a read-only folder";
+    } catch (const SettingsNotSaved& e) {
+        EXPECT_TRUE(e.description().contains("Read-only file system")) << e.what();
+    }
+    EXPECT_EQ(FileBytes(SettingsFilePath()), kept);
+    ForgetUnsavedSettingsForTesting();
+}
+
+TEST(IniText, ReadingAFileAndWritingItBackGivesTheSameText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.ini");
+    {
+        QSettings s(path, QSettings::IniFormat);
+        WriteForeignKeys(s);
+        s.setValue("Kalmora/Fitness Men", "x||SEP1||y||SEP2||");
+    }
+    QSettings s(path, QSettings::IniFormat);
+    QMap<QString, QVariant> keys;
+    for (const QString& k : s.allKeys())
+        keys.insert(k, s.value(k));
+    EXPECT_EQ(IniFileText(keys), FileBytes(path));
 }
 
 } // namespace

@@ -21,6 +21,7 @@ QSettings Store()
 
 void ClearSettings()
 {
+    ForgetUnsavedSettingsForTesting();
     QSettings store = Store();
     store.clear();
     store.sync();

@@ -2,9 +2,11 @@
 
 #include "automation/InstanceRegistry.h"
 #include "render/Render.h"
+#include "render/RenderLimits.h"
 #include "model/Workbook.h"
 
 #include <QClipboard>
+#include <cmath>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -99,7 +101,30 @@ QImage Range::Picture() const
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw Error(QStringLiteral("Drawing a range needs a running GUI application"));
     ws.workbook().ensureCalculated();
-    return renderRange(ws, m_range.firstRow, m_range.firstCol, m_range.lastRow, m_range.lastCol);
+    // Like the spreadsheet's own CopyPicture, a picture too large to handle is cut: it shows
+    // the rows and columns from the range's top left corner that fit the renderer's bounds.
+    // A sheet's worth of rows would otherwise ask for gigabytes, or for nothing at all.
+    const auto fits = [&](int lastRow, int lastCol) {
+        const QSize size = rangePixelSize(ws, m_range.firstRow, m_range.firstCol, lastRow, lastCol);
+        return size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide
+            && qint64(size.width()) * size.height() <= kMaxPicturePixels;
+    };
+    // The last row (then column) that still fits, found by halving: each size costs a pass
+    // over the range's rows and columns.
+    const auto lastFitting = [](int first, int last, const auto& fitsUpTo) {
+        if (fitsUpTo(last))
+            return last;
+        int good = first;
+        int bad = last;
+        while (bad - good > 1) {
+            const int mid = good + (bad - good) / 2;
+            (fitsUpTo(mid) ? good : bad) = mid;
+        }
+        return good;
+    };
+    const int lastRow = lastFitting(m_range.firstRow, m_range.lastRow, [&](int r) { return fits(r, m_range.firstCol); });
+    const int lastCol = lastFitting(m_range.firstCol, m_range.lastCol, [&](int c) { return fits(lastRow, c); });
+    return renderRange(ws, m_range.firstRow, m_range.firstCol, lastRow, lastCol);
 }
 
 void Range::CopyPicture() const

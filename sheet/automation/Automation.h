@@ -60,7 +60,8 @@ public:
     void setDate(const QDate& date) const;
     QString Formula() const; // "=..." of the first cell, or its value as text
 
-    // The range as it shows on screen; both need a QGuiApplication (fonts, clipboard).
+    // The range as it shows on screen; both need a QGuiApplication (fonts, clipboard). A range
+    // beyond the renderer's bounds (RenderLimits.h) is cut to what fits from its top left.
     QImage Picture() const;
     void CopyPicture() const; // Picture() onto the system clipboard
 

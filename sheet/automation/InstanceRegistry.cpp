@@ -20,22 +20,86 @@ namespace sheet {
 namespace {
 std::atomic<int> g_counter{0};
 const QLatin1String kPrefix("instance-");
+const QLatin1String kHoldPrefix("hold-");
 const QLatin1String kSuffix(".lock");
+} // namespace
+
+namespace {
+
+bool isOwnFolder(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && QDir::isAbsolutePath(path) && ::lstat(QFile::encodeName(path).constData(), &st) == 0
+        && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+// The runtime folder when usable, else the cache folder (made when missing, never at '/').
+QString registryBase()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (isOwnFolder(runtime))
+        return runtime;
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache)) {
+        const QString home = QDir::homePath();
+        cache = home.isEmpty() || home == QLatin1String("/") ? QString() : home + QStringLiteral("/.cache");
+    }
+    if (!cache.isEmpty() && !QFileInfo(cache).exists())
+        QDir().mkpath(cache);
+    return cache;
+}
+
+// Locks a new entry under a name probes ignore, writes its text, then renames it into view: a
+// probe never sees an entry that is not locked yet and so never takes a live one for stale.
+int createEntry(const QString& folder, const QString& name, const QByteArray& text, const char* what)
+{
+    const QString pending = QDir(folder).filePath(QStringLiteral("pending-") + name);
+    const QString path = QDir(folder).filePath(name);
+    const int fd = ::open(QFile::encodeName(pending).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0
+        || ::write(fd, text.constData(), static_cast<size_t>(text.size())) != text.size()
+        || ::rename(QFile::encodeName(pending).constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0) {
+            ::unlink(QFile::encodeName(pending).constData());
+            ::close(fd);
+        }
+        throw Error(QStringLiteral("Cannot register the %1 in '%2': %3").arg(QLatin1String(what), folder, reason));
+    }
+    return fd;
+}
+
+// Calls live(path) for each entry of the prefix that a live process holds; removes the others.
+template <typename Live>
+void forEachLiveEntry(const QString& folder, const QString& prefix, Live live)
+{
+    const QStringList entries =
+        QDir(folder).entryList(QStringList{prefix + QLatin1Char('*') + kSuffix}, QDir::Files | QDir::Hidden);
+    for (const QString& name : entries) {
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        bool stop = false;
+        if (::flock(fd, LOCK_SH | LOCK_NB) != 0)
+            stop = live(fd); // held by a live process (this one included)
+        else
+            ::unlink(path.constData()); // left behind by a process that is gone
+        ::close(fd);
+        if (stop)
+            break;
+    }
+}
+
 } // namespace
 
 QString instanceRegistryFolder()
 {
-    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    QString folder;
-    if (!base.isEmpty() && QFileInfo(base).isDir() && QFileInfo(base).isWritable()) {
-        folder = QDir(base).filePath(QStringLiteral("sheet-instances"));
-    } else {
-        folder = QDir(QDir::tempPath()).filePath(QStringLiteral("sheet-instances-%1").arg(::getuid()));
-    }
-    QDir dir(folder);
-    if (!dir.exists()) {
-        ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    }
+    const QString base = registryBase();
+    if (!isOwnFolder(base))
+        throw Error(QStringLiteral("There is no runtime or cache folder of this user for the instance registry"));
+    const QString folder = QDir(base).filePath(QStringLiteral("sheet-instances"));
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
     // Another user must not be able to plant entries for us: the folder is ours and private.
     struct stat st{};
     if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
@@ -49,23 +113,10 @@ InstanceRegistration::InstanceRegistration()
 {
     const QString folder = instanceRegistryFolder();
     const QString stem = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(g_counter.fetch_add(1));
-    const QString pending = QDir(folder).filePath(QStringLiteral("pending-") + stem);
     m_path = QDir(folder).filePath(kPrefix + stem + kSuffix);
-    // Locked under a name probes ignore, then renamed into view: a probe never sees an
-    // instance file that is not locked yet and so never takes a live one for stale.
-    m_fd = ::open(QFile::encodeName(pending).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0
-        || ::rename(QFile::encodeName(pending).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        if (m_fd >= 0) {
-            ::unlink(QFile::encodeName(pending).constData());
-            ::close(m_fd);
-        }
-        m_fd = -1;
-        throw Error(QStringLiteral("Cannot register the spreadsheet application instance in '%1': %2").arg(folder, reason));
-    }
-    const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
-    [[maybe_unused]] const ssize_t written = ::write(m_fd, pid.constData(), static_cast<size_t>(pid.size()));
+    m_fd = createEntry(folder, kPrefix + stem + kSuffix,
+                       QByteArray::number(QCoreApplication::applicationPid()) + '\n',
+                       "spreadsheet application instance");
 }
 
 InstanceRegistration::~InstanceRegistration()
@@ -84,24 +135,47 @@ bool isApplicationRunning()
     } catch (const Error&) {
         return false;
     }
-    const QStringList entries =
-        QDir(folder).entryList(QStringList{kPrefix + QLatin1Char('*') + kSuffix}, QDir::Files | QDir::Hidden);
     bool running = false;
-    for (const QString& name : entries) {
-        const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
-        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-            running = true; // held by a live instance (of any process, this one included)
-        } else {
-            ::unlink(path.constData()); // left behind by a process that is gone
-        }
-        ::close(fd);
-        if (running)
-            break;
-    }
+    forEachLiveEntry(folder, kPrefix, [&](int) { return running = true; });
     return running;
+}
+
+FileHold::FileHold(const QString& path)
+    : m_path(QFileInfo(path).absoluteFilePath())
+{
+    const QString folder = instanceRegistryFolder();
+    const QString name = QStringLiteral("%1%2-%3%4")
+                             .arg(kHoldPrefix)
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(g_counter.fetch_add(1))
+                             .arg(kSuffix);
+    m_entry = QDir(folder).filePath(name);
+    m_fd = createEntry(folder, name, m_path.toUtf8(), "file hold");
+}
+
+FileHold::~FileHold()
+{
+    ::unlink(QFile::encodeName(m_entry).constData());
+    ::close(m_fd);
+}
+
+QStringList heldFiles()
+{
+    QStringList held;
+    QString folder;
+    try {
+        folder = instanceRegistryFolder();
+    } catch (const Error&) {
+        return held;
+    }
+    forEachLiveEntry(folder, kHoldPrefix, [&](int fd) {
+        QByteArray text(4096, '\0');
+        const ssize_t n = ::pread(fd, text.data(), static_cast<size_t>(text.size()), 0);
+        if (n > 0)
+            held << QString::fromUtf8(text.left(static_cast<qsizetype>(n)));
+        return false;
+    });
+    return held;
 }
 
 } // namespace sheet

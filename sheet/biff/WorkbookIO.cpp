@@ -3,6 +3,7 @@
 
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"
+#include "charts/Chart.h"
 
 namespace sheet {
 
@@ -302,7 +303,9 @@ Bytes Workbook::toStream() const
             static_cast<const Worksheet&>(s).write(out, sstIndex, active);
         } else {
             appendRecord(out, rid::kBof, s.bof());
-            for (const Record& r : s.records()) {
+            // A chart's cached series values and names follow the cells as they are now.
+            const RecordList refreshed = s.isChart() ? refreshChartCache(*this, s.records()) : RecordList();
+            for (const Record& r : s.isChart() ? refreshed : s.records()) {
                 if (r.id == rid::kWindow2 && r.data.size() >= 2) {
                     // Only the active sheet shows as selected.
                     Record w = r;

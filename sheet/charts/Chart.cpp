@@ -27,7 +27,7 @@ std::uint32_t paletteRgb(PaletteIndex index)
 bool ChartSeries::operator==(const ChartSeries& o) const
 {
     return values == o.values && categories == o.categories && nameCell == o.nameCell && name == o.name
-        && secondaryAxis == o.secondaryAxis && colour == o.colour && weight == o.weight && marker == o.marker
+        && secondaryAxis == o.secondaryAxis && line == o.line && colour == o.colour && weight == o.weight && marker == o.marker
         && markerSize == o.markerSize;
 }
 
@@ -47,7 +47,8 @@ bool Chart::operator==(const Chart& o) const
         && legend == o.legend && legendPosition == o.legendPosition && valueGridlines == o.valueGridlines
         && chartAreaColour == o.chartAreaColour && plotAreaColour == o.plotAreaColour
         && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill && valueScaling == o.valueScaling
-        && secondaryValueScaling == o.secondaryValueScaling
+        && secondaryValueScaling == o.secondaryValueScaling && pointsBetweenTicks == o.pointsBetweenTicks
+        && titleFromSeriesName == o.titleFromSeriesName && unsupportedType == o.unsupportedType
         && gridlineColour == o.gridlineColour && fonts == o.fonts && selected == o.selected && series == o.series;
 }
 

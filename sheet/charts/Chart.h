@@ -10,6 +10,8 @@
 
 namespace sheet {
 
+class Workbook;
+
 // A rectangle of cells on one sheet of the workbook; rows and columns count from 0, both ends
 // included. A chart's data always lives on another sheet, so the sheet is part of the range.
 struct SheetRange {
@@ -63,6 +65,7 @@ struct ChartSeries {
     SheetRange nameCell;   // optional single cell holding the series name
     QString name;          // literal name, used when there is no name cell (at most 255 characters)
     bool secondaryAxis = false;
+    bool line = true; // false: markers only
 
     PaletteIndex colour = 0x0C;
     ChartLineWeight weight = ChartLineWeight::Medium;
@@ -124,6 +127,14 @@ struct Chart {
     bool selected = false; // the sheet's tab is selected (the workbook's active sheet)
     std::vector<ChartSeries> series;
 
+    // Read from other writers' charts: points on the tick marks instead of between them; a
+    // one-series chart without a title of its own, which the spreadsheet titles with the
+    // series' name; the kind of chart when it is not plain lines ("bar", "3-D line"...),
+    // which the writer refuses and the renderer shows as a placeholder.
+    bool pointsBetweenTicks = true;
+    bool titleFromSeriesName = false;
+    QString unsupportedType;
+
     bool hasSecondaryAxis() const;
     bool operator==(const Chart& o) const;
 };
@@ -139,6 +150,26 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
 // does not hold a readable line chart.
 Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor);
 
+// What a BRAI record links: id 0 the series name, 1 its values, 2 its categories, 3 bubble
+// sizes; type 0 automatic, 1 literal (text or values in the chart), 2 a reference, whose
+// range is set when it is one cell or area of this workbook. Throws FormatError for a
+// reference it cannot follow (another workbook, several areas, a truncated formula).
+struct ChartLink {
+    std::uint8_t id = 0;
+    std::uint8_t type = 0;
+    SheetRange range;
+};
+ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t ixti)>& sheetFor);
+
+// Brings the cached parts of a chart sheet body up to date with the workbook's cells, as
+// the spreadsheet does on every save: the text after each series-name reference
+// (SERIESTEXT) and the cached categories and values (DIMENSIONS, then SIINDEX 2, 1 and 3
+// each followed by one cell record per point and series). Everything else is kept as it
+// is. A body it cannot follow comes back unchanged.
+RecordList refreshChartCache(const Workbook& book, const RecordList& body);
+// The body of a SERIESTEXT record holding `text` (at most 255 characters).
+Bytes seriesTextBody(const QString& text);
+
 // Record ids of the chart records, for code that walks chart sheet bodies.
 namespace chartrec {
 constexpr std::uint16_t Units = 0x1001;
@@ -150,6 +181,7 @@ constexpr std::uint16_t MarkerFormat = 0x1009;
 constexpr std::uint16_t AreaFormat = 0x100A;
 constexpr std::uint16_t PieFormat = 0x100B;
 constexpr std::uint16_t SeriesText = 0x100D;
+constexpr std::uint16_t DefaultText = 0x1024;
 constexpr std::uint16_t ChartFormat = 0x1014;
 constexpr std::uint16_t Legend = 0x1015;
 constexpr std::uint16_t Line = 0x1018;
@@ -191,6 +223,10 @@ constexpr std::uint16_t VCenter = 0x0084;
 constexpr std::uint16_t Scl = 0x00A0;
 constexpr std::uint16_t Setup = 0x00A1;
 constexpr std::uint16_t Dimensions = 0x0200;
+constexpr std::uint16_t Blank = 0x0201;
+constexpr std::uint16_t Number = 0x0203;
+constexpr std::uint16_t Label = 0x0204;
+constexpr std::uint16_t BoolErr = 0x0205;
 constexpr std::uint16_t Window2 = 0x023E;
 } // namespace chartrec
 

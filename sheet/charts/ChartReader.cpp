@@ -2,6 +2,7 @@
 
 #include "model/Error.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sheet {
@@ -65,72 +66,14 @@ const Node* findChild(const Node& n, std::uint16_t id)
     return nullptr;
 }
 
-struct Reference {
-    bool present = false;
-    SheetRange range;
-};
-
 struct Link {
-    std::uint8_t id = 0;
-    std::uint8_t type = 0;
-    Reference ref;
+    ChartLink link;
     QString text;
 };
 
-Reference decodeFormula(ByteReader& r, std::size_t cce, const std::function<int(std::uint16_t)>& sheetFor)
-{
-    Reference out;
-    if (cce == 0)
-        return out;
-    r.need(cce);
-    const std::size_t start = r.pos();
-    const std::uint8_t ptg = r.u8();
-    const std::uint8_t base = ptg & 0x9F; // strip the operand class
-    const std::uint16_t ixti = r.u16();
-    SheetRange range;
-    auto column = [](std::uint16_t raw) {
-        const int col = raw & 0x3FFF;
-        if (col > 255)
-            fail(QStringLiteral("column out of range in a reference"));
-        return col;
-    };
-    if (base == 0x1A) { // ptgRef3d
-        range.firstRow = range.lastRow = r.u16();
-        range.firstCol = range.lastCol = column(r.u16());
-    } else if (base == 0x1B) { // ptgArea3d
-        range.firstRow = r.u16();
-        range.lastRow = r.u16();
-        range.firstCol = column(r.u16());
-        range.lastCol = column(r.u16());
-    } else {
-        fail(QStringLiteral("unsupported token 0x%1 in a chart reference").arg(ptg, 2, 16, QLatin1Char('0')));
-    }
-    if (r.pos() - start != cce)
-        fail(QStringLiteral("a chart reference holds more than one range"));
-    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol)
-        fail(QStringLiteral("reversed range in a chart reference"));
-    range.sheet = sheetFor(ixti);
-    if (range.sheet < 0)
-        fail(QStringLiteral("reference to an unknown sheet entry %1").arg(ixti));
-    out.present = true;
-    out.range = range;
-    return out;
-}
-
 Link readLink(const Node& n, const std::function<int(std::uint16_t)>& sheetFor)
 {
-    ByteReader r = n.reader();
-    Link link;
-    link.id = r.u8();
-    link.type = r.u8();
-    r.u16();
-    r.u16();
-    const std::size_t cce = r.u16();
-    if (link.type == 2)
-        link.ref = decodeFormula(r, cce, sheetFor);
-    else
-        r.skip(cce);
-    return link;
+    return Link{readChartLink(n.record->data, sheetFor), QString()};
 }
 
 QString readSeriesText(const Node& n)
@@ -147,16 +90,16 @@ std::uint16_t u16At(const Node& n, std::size_t offset)
     return r.u16();
 }
 
-struct Label {
+struct TitleLabel {
     std::uint16_t link = 0;
     bool deleted = false;
     QString text;
     int font = -1;
 };
 
-Label readLabel(const Node& textNode)
+TitleLabel readLabel(const Node& textNode)
 {
-    Label label;
+    TitleLabel label;
     label.deleted = (u16At(textNode, 24) & 0x0040) != 0;
     for (const Node& c : textNode.children) {
         if (c.id() == SeriesText)
@@ -178,6 +121,34 @@ PaletteIndex areaColour(const Node& frame, PaletteIndex fallback, bool* filled)
             return icv;
     }
     return fallback;
+}
+
+// What the renderer cannot draw of a chart group: empty for plain (unstacked, flat) lines.
+QString groupType(const Node& crt)
+{
+    QString type;
+    bool threeD = false;
+    for (const Node& c : crt.children) {
+        switch (c.id()) {
+        case Line:
+            if (u16At(c, 0) & 0x0003)
+                type = QStringLiteral("stacked line");
+            break;
+        case 0x1017: type = QStringLiteral("bar"); break;
+        case 0x1019: type = QStringLiteral("pie"); break;
+        case 0x101A: type = QStringLiteral("area"); break;
+        case 0x101B: type = QStringLiteral("scatter"); break;
+        case 0x103E: type = QStringLiteral("radar"); break;
+        case 0x103F: type = QStringLiteral("surface"); break;
+        case 0x1040: type = QStringLiteral("filled radar"); break;
+        case 0x1061: type = QStringLiteral("pie of pie"); break;
+        case 0x103A: threeD = true; break; // Chart3d
+        default: break;
+        }
+    }
+    if (threeD)
+        type = QStringLiteral("3-D ") + (type.isEmpty() ? QStringLiteral("line") : type);
+    return type;
 }
 
 ValueAxisScaling readValueRange(const Node& n)
@@ -208,8 +179,22 @@ ValueAxisScaling readValueRange(const Node& n)
     return s;
 }
 
-ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<int(std::uint16_t)>& sheetFor)
+// Automatic formats: the spreadsheet's line-chart colours and markers in turn.
+void automaticLook(ChartSeries& s, std::size_t formatIndex, bool line, bool marker)
 {
+    static const PaletteIndex kAutoColours[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};
+    static const ChartMarker kAutoMarkers[] = {ChartMarker::Diamond, ChartMarker::Square, ChartMarker::Triangle,
+        ChartMarker::Cross, ChartMarker::Star, ChartMarker::Circle, ChartMarker::Plus};
+    if (line)
+        s.colour = kAutoColours[formatIndex % 8];
+    if (marker)
+        s.marker = kAutoMarkers[formatIndex % 7];
+}
+
+ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
+    const std::function<int(std::uint16_t)>& sheetFor)
+{
+    bool formatted = false;
     ByteReader head = n.reader();
     head.skip(12);
     ChartSeries s;
@@ -228,31 +213,49 @@ ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<i
                 fail(QStringLiteral("series text without a link"));
             last->text = readSeriesText(c);
             break;
-        case DataFormat:
+        case DataFormat: {
+            ByteReader df = c.reader();
+            df.u16();
+            df.u16();
+            const std::uint16_t formatIndex = df.u16();
+            if (u16At(c, 0) != 0xFFFF)
+                break; // the format of a single point
+            bool autoLine = true;
+            bool autoMarker = true;
             for (const Node& f : c.children) {
                 if (f.id() == LineFormat) {
                     ByteReader r = f.reader();
-                    r.skip(6);
+                    r.skip(4);
+                    const std::uint16_t pattern = r.u16();
                     const std::int16_t we = r.i16();
-                    r.u16();
+                    const std::uint16_t flags = r.u16();
                     const std::uint16_t icv = r.u16();
                     if (we >= -1 && we <= 2)
                         s.weight = static_cast<ChartLineWeight>(we);
-                    if (icv >= 8 && icv <= 63)
-                        s.colour = icv;
+                    autoLine = flags & 0x0001;
+                    if (!autoLine) {
+                        s.line = pattern != 5;
+                        if (icv >= 8 && icv <= 63)
+                            s.colour = icv;
+                    }
                 } else if (f.id() == MarkerFormat) {
                     ByteReader r = f.reader();
                     r.skip(8);
                     const std::uint16_t imk = r.u16();
-                    r.skip(6);
+                    const std::uint16_t flags = r.u16();
+                    r.skip(4);
                     const std::uint32_t size = r.u32();
-                    if (imk <= 9)
+                    autoMarker = flags & 0x0001;
+                    if (!autoMarker && imk <= 9)
                         s.marker = static_cast<ChartMarker>(imk);
                     if (size <= 0xFFFF)
-                        s.markerSize = static_cast<std::uint16_t>(size);
+                        s.markerSize = static_cast<std::uint16_t>(std::clamp<std::uint32_t>(size, 40, 1440));
                 }
             }
+            automaticLook(s, formatIndex, autoLine, autoMarker);
+            formatted = true;
             break;
+        }
         case SerToCrt:
             *icrt = u16At(c, 0);
             haveGroup = true;
@@ -263,22 +266,24 @@ ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<i
     }
     if (!haveGroup)
         fail(QStringLiteral("series without a chart group"));
+    if (!formatted)
+        automaticLook(s, index, true, true);
     for (const Link& l : links) {
-        switch (l.id) {
+        switch (l.link.id) {
         case 0:
-            if (l.ref.present) {
-                if (!l.ref.range.isSingleCell())
+            if (l.link.range.isSet()) {
+                if (!l.link.range.isSingleCell())
                     fail(QStringLiteral("series name is not a single cell"));
-                s.nameCell = l.ref.range;
+                s.nameCell = l.link.range;
             } else {
                 s.name = l.text;
             }
             break;
         case 1:
-            s.values = l.ref.range;
+            s.values = l.link.range;
             break;
         case 2:
-            s.categories = l.ref.range;
+            s.categories = l.link.range;
             break;
         default:
             break;
@@ -290,6 +295,50 @@ ChartSeries readSeries(const Node& n, std::uint16_t* icrt, const std::function<i
 }
 
 } // namespace
+
+ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t ixti)>& sheetFor)
+{
+    ByteReader r(brai);
+    ChartLink link;
+    link.id = r.u8();
+    link.type = r.u8();
+    r.u16();
+    r.u16();
+    const std::size_t cce = r.u16();
+    if (link.type != 2 || cce == 0)
+        return link;
+    r.need(cce);
+    const std::uint8_t ptg = r.u8();
+    const std::uint8_t base = ptg & 0x9F; // strip the operand class
+    const std::uint16_t ixti = r.u16();
+    SheetRange range;
+    auto column = [](std::uint16_t raw) {
+        const int col = raw & 0x3FFF;
+        if (col > 255)
+            fail(QStringLiteral("column out of range in a reference"));
+        return col;
+    };
+    if (base == 0x1A) { // ptgRef3d
+        range.firstRow = range.lastRow = r.u16();
+        range.firstCol = range.lastCol = column(r.u16());
+    } else if (base == 0x1B) { // ptgArea3d
+        range.firstRow = r.u16();
+        range.lastRow = r.u16();
+        range.firstCol = column(r.u16());
+        range.lastCol = column(r.u16());
+    } else {
+        fail(QStringLiteral("unsupported token 0x%1 in a chart reference").arg(ptg, 2, 16, QLatin1Char('0')));
+    }
+    if (cce != 7 + (base == 0x1B ? 4u : 0u))
+        fail(QStringLiteral("a chart reference holds more than one range"));
+    if (range.firstRow > range.lastRow || range.firstCol > range.lastCol)
+        fail(QStringLiteral("reversed range in a chart reference"));
+    range.sheet = sheetFor(ixti);
+    if (range.sheet < 0)
+        fail(QStringLiteral("reference to an unknown sheet entry %1").arg(ixti));
+    link.range = range;
+    return link;
+}
 
 Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor)
 {
@@ -314,11 +363,12 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
 
     std::vector<std::uint16_t> groupOfSeries;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> groupAxis; // (icrt, iax)
+    bool haveTitle = false;
     for (const Node& n : chartNode->children) {
         switch (n.id()) {
         case SeriesRecord: {
             std::uint16_t icrt = 0;
-            chart.series.push_back(readSeries(n, &icrt, sheetFor));
+            chart.series.push_back(readSeries(n, chart.series.size(), &icrt, sheetFor));
             groupOfSeries.push_back(icrt);
             break;
         }
@@ -326,8 +376,9 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
             chart.chartAreaColour = areaColour(n, chart.chartAreaColour, &chart.chartAreaFill);
             break;
         case Text: {
-            const Label label = readLabel(n);
+            const TitleLabel label = readLabel(n);
             if (label.link == 1) {
+                haveTitle = true;
                 if (!label.deleted)
                     chart.title = label.text;
                 if (label.font >= 0)
@@ -352,6 +403,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                     if (secondary)
                         continue;
                     if (type == 0) {
+                        if (const Node* range = findChild(c, CatSerRange))
+                            chart.pointsBetweenTicks = (u16At(*range, 6) & 0x0001) != 0;
                         if (const Node* ext = findChild(c, AxcExt))
                             chart.dateCategoryAxis = (u16At(*ext, 16) & 0x0010) != 0;
                         if (const Node* font = findChild(c, FontX))
@@ -369,13 +422,15 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                                 && c.children[k + 1].id() == LineFormat) {
                                 chart.valueGridlines = true;
                                 const std::uint16_t icv = u16At(c.children[k + 1], 10);
-                                if (icv >= 8 && icv <= 63)
+                                if (u16At(c.children[k + 1], 8) & 0x0001)
+                                    chart.gridlineColour = 0x08; // automatic: black
+                                else if (icv >= 8 && icv <= 63)
                                     chart.gridlineColour = icv;
                             }
                         }
                     }
                 } else if (c.id() == Text) {
-                    const Label label = readLabel(c);
+                    const TitleLabel label = readLabel(c);
                     if (label.deleted)
                         continue;
                     if (label.link == 2) {
@@ -394,6 +449,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                     ByteReader r = c.reader();
                     r.skip(18);
                     groupAxis.emplace_back(r.u16(), iax);
+                    if (chart.unsupportedType.isEmpty())
+                        chart.unsupportedType = groupType(c);
                     if (const Node* legend = findChild(c, Legend)) {
                         chart.legend = true;
                         const std::uint8_t type = static_cast<std::uint8_t>(u16At(*legend, 16) & 0xFF);
@@ -414,6 +471,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
     }
     if (chart.series.empty())
         fail(QStringLiteral("no series"));
+    // With no title of its own, a chart of one series is titled with the series' name.
+    chart.titleFromSeriesName = !haveTitle && chart.series.size() == 1;
     for (const auto& [font, height] : fontHeights) {
         ChartFonts& f = chart.fonts;
         if (f.title == font && chart.title.size())

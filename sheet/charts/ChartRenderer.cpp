@@ -52,7 +52,15 @@ private:
     void layoutAndDraw();
     void drawLegend(const QRectF& box, bool vertical, const std::vector<double>& rowWidths, int perRow);
     void drawMarker(const QPointF& at, ChartMarker marker, double size, const QColor& c);
-    void drawSeries(const QRectF& plot, int slotTotal, const AxisScale& primary, const AxisScale& secondary);
+    void drawSeries(const QRectF& plot, const AxisScale& primary, const AxisScale& secondary);
+    // Horizontal position of category slot i in the plot area.
+    double xOf(const QRectF& plot, int i) const
+    {
+        const int n = std::max(1, m_data.slotCount());
+        if (m_chart.pointsBetweenTicks)
+            return plot.left() + (i + 0.5) * plot.width() / n;
+        return n == 1 ? plot.center().x() : plot.left() + i * plot.width() / (n - 1);
+    }
     QPen seriesPen(const ChartSeries& s, const QColor& c) const;
 
     const Workbook& m_book;
@@ -160,9 +168,8 @@ QString axisLabel(const Workbook& book, const SheetRange& formatCell, double v, 
     return formatLikeCell(book, formatCell, v, QLocale());
 }
 
-void ChartPainter::drawSeries(const QRectF& plot, int slotTotal, const AxisScale& primary, const AxisScale& secondary)
+void ChartPainter::drawSeries(const QRectF& plot, const AxisScale& primary, const AxisScale& secondary)
 {
-    const double slotWidth = plot.width() / std::max(1, slotTotal);
     const double markerScale = m_scale / 15.0; // twips to pixels
     m_p.save();
     m_p.setClipRect(plot.adjusted(-u(8), -u(8), u(8), u(8)));
@@ -175,7 +182,7 @@ void ChartPainter::drawSeries(const QRectF& plot, int slotTotal, const AxisScale
         std::vector<QPointF> points(d.values.size());
         for (std::size_t i = 0; i < d.values.size(); ++i)
             if (d.values[i])
-                points[i] = QPointF(plot.left() + (static_cast<double>(i) + 0.5) * slotWidth, yOf(*d.values[i]));
+                points[i] = QPointF(xOf(plot, static_cast<int>(i)), yOf(*d.values[i]));
 
         // Lines join neighbouring points; a gap (no number) breaks the line.
         m_p.setPen(seriesPen(s, c));
@@ -186,7 +193,7 @@ void ChartPainter::drawSeries(const QRectF& plot, int slotTotal, const AxisScale
                 m_p.drawPolyline(run);
             run.clear();
         };
-        for (std::size_t i = 0; i < d.values.size(); ++i) {
+        for (std::size_t i = 0; i < d.values.size() && s.line; ++i) {
             if (d.values[i])
                 run << points[i];
             else
@@ -198,7 +205,7 @@ void ChartPainter::drawSeries(const QRectF& plot, int slotTotal, const AxisScale
         for (std::size_t i = 0; i < d.values.size(); ++i) {
             if (!d.values[i])
                 continue;
-            const bool alone = (i == 0 || !d.values[i - 1]) && (i + 1 >= d.values.size() || !d.values[i + 1]);
+            const bool alone = !s.line || ((i == 0 || !d.values[i - 1]) && (i + 1 >= d.values.size() || !d.values[i + 1]));
             if (s.marker != ChartMarker::None)
                 drawMarker(points[i], s.marker, size, c);
             else if (alone) // a point with no line to either side still shows
@@ -225,7 +232,8 @@ void ChartPainter::drawLegend(const QRectF& box, bool vertical, const std::vecto
             const QColor colourOf = colour(s.colour, QColor(Qt::black));
             const double mid = y + line / 2;
             m_p.setPen(seriesPen(s, colourOf));
-            m_p.drawLine(QPointF(x, mid), QPointF(x + sample, mid));
+            if (s.line)
+                m_p.drawLine(QPointF(x, mid), QPointF(x + sample, mid));
             drawMarker(QPointF(x + sample / 2, mid), s.marker, std::max(2.0, s.markerSize * m_scale / 15.0), colourOf);
             m_p.setPen(t.colour);
             const QString& name = m_data.series[k].name;
@@ -256,14 +264,17 @@ void ChartPainter::layoutAndDraw()
     QRectF free = m_target.adjusted(pad, pad, -pad, -pad);
 
     // Title across the top.
-    if (!m_chart.title.isEmpty()) {
+    QString title = m_chart.title;
+    if (title.isEmpty() && m_chart.titleFromSeriesName && !m_data.series.empty())
+        title = m_data.series.front().name;
+    if (!title.isEmpty()) {
         const Text t = text(m_chart.fonts.title, m_chart.fonts.titleHeight);
         const QFontMetricsF fm(t.font);
-        const QRectF need = fm.boundingRect(free, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_chart.title);
+        const QRectF need = fm.boundingRect(free, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, title);
         m_p.setFont(t.font);
         m_p.setPen(t.colour);
         m_p.drawText(QRectF(free.left(), free.top(), free.width(), need.height()),
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_chart.title);
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, title);
         free.setTop(free.top() + need.height() + pad);
     }
 
@@ -477,8 +488,9 @@ void ChartPainter::layoutAndDraw()
     const double axisY = yOf(primaryScale, crossing);
     m_p.setPen(hairline);
     m_p.drawLine(QPointF(plot.left(), axisY), QPointF(plot.right(), axisY));
-    for (int i = 0; i <= slotTotal; ++i) {
-        const double x = plot.left() + i * slotWidth;
+    const int tickCount = m_chart.pointsBetweenTicks ? slotTotal + 1 : slotTotal;
+    for (int i = 0; i < tickCount; ++i) {
+        const double x = m_chart.pointsBetweenTicks ? plot.left() + i * slotWidth : xOf(plot, i);
         m_p.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + tick));
     }
     int step = 1;
@@ -490,7 +502,7 @@ void ChartPainter::layoutAndDraw()
     m_p.setPen(labels.colour);
     for (int i = 0; i < m_data.slotCount(); i += step) {
         const QString& label = m_data.categories[static_cast<std::size_t>(i)];
-        const double x = plot.left() + (i + 0.5) * slotWidth;
+        const double x = xOf(plot, i);
         const double top = plot.bottom() + tick + u(2);
         if (angle == 0) {
             m_p.drawText(QRectF(x - slotWidth * step / 2, top, slotWidth * step, labelHeight), Qt::AlignHCenter | Qt::AlignTop,
@@ -507,7 +519,7 @@ void ChartPainter::layoutAndDraw()
         }
     }
 
-    drawSeries(plot, m_data.slotCount(), primaryScale, secondaryScale);
+    drawSeries(plot, primaryScale, secondaryScale);
 
     if (!m_data.hasValues()) {
         m_p.setFont(labels.font);
@@ -562,6 +574,11 @@ void paintChartSheet(const Workbook& book, int sheetIndex, QPainter& painter, co
         chart = readChartSheetBody(sheet.records(), [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
     } catch (const FormatError& e) {
         paintPlaceholder(painter, target, sheet.name(), QStringLiteral("This chart cannot be drawn: %1").arg(e.message()));
+        return;
+    }
+    if (!chart.unsupportedType.isEmpty()) {
+        paintPlaceholder(painter, target, chart.title.isEmpty() ? sheet.name() : chart.title,
+                         QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(chart.unsupportedType));
         return;
     }
     const ChartData data = readChartData(book, chart);

@@ -139,11 +139,11 @@ AxisScale scaleValueAxis(double dataMin, double dataMax, const ValueAxisScaling&
             break;
         autoMajor = true;
     }
-    if (!(out.max > out.min) || !std::isfinite(out.max - out.min)) {
-        // Values near the limits of double: fall back to what the data spans.
-        out.min = std::isfinite(dataMin) ? dataMin : 0;
-        out.max = out.min + 1;
-        out.major = 1;
+    if (!(out.max > out.min) || !std::isfinite(out.max - out.min) || !(out.major > 0)) {
+        // Data spanning nearly all of double's range: an axis as wide as can be drawn.
+        out.min = -8e307;
+        out.max = 8e307;
+        out.major = 2e307;
     }
     return out;
 }

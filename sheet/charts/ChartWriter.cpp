@@ -97,10 +97,7 @@ Bytes brai(std::uint8_t id, std::uint8_t rt, const Bytes& formula = {})
 
 Bytes seriesText(const QString& s)
 {
-    ByteWriter w;
-    w.u16(0);
-    w.shortXLUnicodeString(s);
-    return w.take();
+    return seriesTextBody(s);
 }
 
 Bytes pos(std::uint16_t mdTopLt, std::uint16_t mdBotRt, std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2)
@@ -232,14 +229,19 @@ Bytes tick(bool labels, bool marks, int rotation = 0)
     w.u8(1); // transparent
     rgbBytes(w, 0);
     w.zeros(16);
-    // automatic colour and background; automatic rotation unless an angle is given
-    w.u16(rotation == 0 ? 0x0023 : 0x0003);
+    // Automatic colour and background; automatic rotation unless an angle is given. As Excel
+    // stores an angle: the degrees in trot, and above 45 degrees also the orientation bits
+    // saying "turned a quarter counter-clockwise" for readers that only know those.
+    std::uint16_t flags = rotation == 0 ? 0x0023 : 0x0003;
+    if (rotation > 45)
+        flags |= 2 << 2;
+    w.u16(flags);
     w.u16(kAutoForeground);
     w.u16(static_cast<std::uint16_t>(rotation));
     return w.take();
 }
 
-Bytes catSerRange(bool crossAtMax)
+Bytes catSerRange(bool crossAtMax, bool between)
 {
     ByteWriter w;
     w.u16(1); // value axis crosses at category 1
@@ -247,7 +249,7 @@ Bytes catSerRange(bool crossAtMax)
     w.u16(1); // a tick mark on every category
     // Points sit between tick marks; the secondary group's value axis crosses at the last
     // category, which puts it on the right.
-    w.u16(crossAtMax ? 0x0003 : 0x0001);
+    w.u16(static_cast<std::uint16_t>((crossAtMax ? 0x0002 : 0) | (between ? 0x0001 : 0)));
     return w.take();
 }
 
@@ -355,6 +357,9 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     e.begin();
     if (s.nameCell.isSet()) {
         e.add(BRAI, brai(AiName, AiReference, refFormula(s.nameCell, ixtiFor(s.nameCell.sheet))));
+        // The cell's text follows its reference, as Excel writes it; refreshChartCache fills
+        // it in from the cell on every save.
+        e.add(SeriesText, seriesText(QString()));
     } else {
         e.add(BRAI, brai(AiName, AiLiteral));
         if (!s.name.isEmpty())
@@ -377,7 +382,7 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     e.begin();
     e.add(BarShape3d, Bytes{0, 0});
     const std::uint32_t rgb = paletteRgb(s.colour);
-    e.add(LineFormat, lineFormat(rgb, kLineSolid, static_cast<std::int16_t>(s.weight), 0, s.colour));
+    e.add(LineFormat, lineFormat(rgb, s.line ? kLineSolid : kLineNone, static_cast<std::int16_t>(s.weight), 0, s.colour));
     e.add(AreaFormat, areaFormat(rgb, s.colour, 1, 0x0001));
     e.add(PieFormat, u16Body(0));
     ByteWriter mk;
@@ -400,7 +405,7 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
 {
     e.add(Axis, axis(0));
     e.begin();
-    e.add(CatSerRange, catSerRange(secondary));
+    e.add(CatSerRange, catSerRange(secondary, chart.pointsBetweenTicks));
     e.add(AxcExt, axcExt(chart.dateCategoryAxis));
     if (secondary) {
         // The secondary group shares the primary categories: no labels, no line.
@@ -545,6 +550,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
 {
     if (chart.series.empty())
         throw Error(QStringLiteral("A chart needs at least one series"));
+    if (!chart.unsupportedType.isEmpty())
+        throw Error(QStringLiteral("Only line charts can be written, not a %1 chart").arg(chart.unsupportedType));
     if (chart.series.size() > 255)
         throw Error(QStringLiteral("A chart holds at most 255 series"));
     checkText(chart.title, "title");
@@ -612,9 +619,12 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     growth.u32(0x00010000);
     growth.u32(0x00010000);
     e.add(PlotGrowth, growth.take());
-    writeFrame(e, 0x0002,
-        lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0x0008, kAutoForeground),
-        areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, chart.chartAreaFill ? 1 : 0, 0));
+    // A white chart area with no border is what a chart without a frame shows; Excel writes
+    // the frame only for another fill.
+    if (chart.chartAreaColour != 0x09 || !chart.chartAreaFill)
+        writeFrame(e, 0x0002,
+            lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0x0008, kAutoForeground),
+            areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, chart.chartAreaFill ? 1 : 0, 0));
 
     for (std::size_t i = 0; i < chart.series.size(); ++i) {
         const ChartSeries& s = chart.series[i];
@@ -626,6 +636,17 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     props.u8(0);       // empty cells leave a gap
     props.u8(0);
     e.add(ShtProps, props.take());
+    // Default text for the chart (2) and for its axes (3), each with the font it starts from.
+    for (const auto& [which, font] : {std::pair<std::uint16_t, std::uint16_t>{2, chart.fonts.legend},
+                                      std::pair<std::uint16_t, std::uint16_t>{3, chart.fonts.axisLabels}}) {
+        e.add(DefaultText, u16Body(which));
+        e.add(Text, text(-21, -33, 0, 0, kTextAutoColour | kTextAutoText | kTextGenerated | kTextAutoMode, 0));
+        e.begin();
+        e.add(Pos, pos(2, 2, 0, 0, 0, 0));
+        e.add(FontX, u16Body(font));
+        e.add(BRAI, brai(AiName, AiLiteral));
+        e.end();
+    }
     e.add(AxesUsed, u16Body(twoAxes ? 2 : 1));
     writeAxisParent(e, chart, false);
     if (twoAxes)
@@ -634,7 +655,7 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     // Without a title TEXT, Excel titles a one-series chart with the series name.
     if (!chart.title.isEmpty())
         writeTitle(e, chart.title, LinkTitle, chart.fonts.title, false);
-    else if (chart.series.size() == 1)
+    else if (chart.series.size() == 1 && !chart.titleFromSeriesName)
         writeTitle(e, QString(), LinkTitle, chart.fonts.title, true);
     e.end();
 

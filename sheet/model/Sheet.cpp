@@ -20,7 +20,7 @@ Bytes standardBof(std::uint16_t substreamType)
     w.u16(substreamType);
     w.u16(0x0DBB);        // build
     w.u16(0x07CC);        // year
-    w.u32(0);             // file history
+    w.u32(0x00000049);    // file history: saved on Windows (fWin, fWinAny) and bit 6, as Excel sets them
     w.u32(0x00000006);    // lowest version that can read it
     return w.take();
 }

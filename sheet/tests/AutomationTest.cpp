@@ -4,6 +4,8 @@
 #include "automation/Automation.h"
 #include "automation/InstanceRegistry.h"
 #include "model/Workbook.h"
+#include "render/Render.h"
+#include "render/RenderLimits.h"
 
 #include <QDir>
 #include <QClipboard>
@@ -148,6 +150,28 @@ TEST_F(AutomationTest, ErrorsSayWhatWentWrong)
     EXPECT_THROW(w.ActiveSheet().Range(QStringLiteral("A1:ZZ9")), Error);
     w.model().setActiveSheet(1);
     EXPECT_NO_THROW(w.ActiveSheet()); // the reference's other sheets are worksheets with a chart
+}
+
+TEST_F(AutomationTest, APictureTooLargeToHandleIsCutFromTheTopLeft)
+{
+    Application a;
+    ax::Workbook w = a.Workbooks().Open(copy);
+    ax::Worksheet sheet = w.ActiveSheet();
+    // A sheet's worth of rows, as a damaged log would give.
+    for (int r = 6; r <= 40000; r += 7)
+        sheet.Cells(r, 1).setValue(QStringLiteral("row %1").arg(r));
+    const ax::Range used = sheet.UsedRange();
+    const QSize full = rangePixelSize(sheet.model(), used.range().firstRow, used.range().firstCol,
+                                      used.range().lastRow, used.range().lastCol);
+    ASSERT_GT(full.height(), kMaxPictureSide);
+    const QImage picture = used.Picture();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.width(), full.width());
+    EXPECT_LE(picture.height(), kMaxPictureSide);
+    EXPECT_GT(picture.height(), kMaxPictureSide - 40); // as many whole rows as fit
+    // Its top is the range's top: the same pixels as a picture of the first rows alone.
+    const QImage top = sheet.Range(QStringLiteral("A1:I30")).Picture();
+    EXPECT_EQ(picture.copy(0, 0, top.width(), top.height() - 1), top.copy(0, 0, top.width(), top.height() - 1));
 }
 
 } // namespace

@@ -43,8 +43,11 @@ public:
         expect(Units);
         chartFormats();
         expect(Dimensions);
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 3; ++k) {
             expect(SIIndex);
+            while (peek() == Number || peek() == Label || peek() == BoolErr || peek() == Blank)
+                ++m_i;
+        }
         expect(Window2);
         optional(Scl);
         if (m_i != m_r.size())
@@ -56,6 +59,7 @@ public:
     std::vector<std::uint16_t> seriesGroups;
     std::vector<std::uint16_t> fontIndices;
     std::vector<std::uint16_t> linkObjects;
+    std::vector<std::uint16_t> defaultTexts;
     int legends = 0;
     int legendGroup = -1;
     std::uint16_t axesUsed = 0;
@@ -124,6 +128,10 @@ private:
         while (peek() == SeriesRecord)
             seriesFormat();
         expect(ShtProps);
+        for (int k = 0; k < 2 && peek() == DefaultText; ++k) {
+            defaultTexts.push_back(u16(expect(DefaultText), 0));
+            attachedLabel();
+        }
         axesUsed = u16(expect(AxesUsed), 0);
         axisParent();
         if (peek() == AxisParent)
@@ -317,9 +325,10 @@ TEST(ChartRecords, LiteralSeriesNameAndTitleText)
     c.series[0].name = QStringLiteral("Waist");
     const RecordList body = writeChartSheetBody(c, identityIxti);
     EXPECT_EQ(hex(findRecord(body, BRAI, 0)->data), "00 01 00 00 00 00 00 00");
-    EXPECT_EQ(hex(findRecord(body, SeriesText, 0)->data), "00 00 05 00 57 61 69 73 74");
+    // in two-byte characters, as Excel writes them
+    EXPECT_EQ(hex(findRecord(body, SeriesText, 0)->data), "00 00 05 01 57 00 61 00 69 00 73 00 74 00");
     // axis title "Pounds", then the chart title
-    EXPECT_EQ(hex(findRecord(body, SeriesText, 1)->data), "00 00 06 00 50 6F 75 6E 64 73");
+    EXPECT_EQ(hex(findRecord(body, SeriesText, 1)->data), "00 00 06 01 50 00 6F 00 75 00 6E 00 64 00 73 00");
     EXPECT_EQ(hex(findRecord(body, ObjectLink, 0)->data), "02 00 00 00 00 00");
     EXPECT_EQ(hex(findRecord(body, ObjectLink, 1)->data), "01 00 00 00 00 00");
 }
