@@ -331,6 +331,7 @@ TEST_F(GenerationTest, AHeightTheTemplateCannotUseIsReportedAndNothingIsGenerate
     ScriptedMessages messages;
     ASSERT_TRUE(generate());
     EXPECT_EQ(messages.count(), 0);
+}
 
 // ---------------------------------------------------------------- one failure, one message
 
