@@ -125,6 +125,8 @@ Form1::Form1(QWidget* parent)
                                    PushButton(1), PushButton(6), PushButton(7)};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
+    // The keyboard starts where the tab order does.
+    m_controls.Option1->setFocus();
 
     for (int n = 1; n <= 7; ++n)
         connect(PushButton(n), &QPushButton::clicked, this, [this, n] {

@@ -121,6 +121,12 @@ void EntryDateEdit::keyPressEvent(QKeyEvent* event)
     QDateEdit::keyPressEvent(event);
 }
 
+bool EntryDateEdit::focusNextPrevChild(bool next)
+{
+    // QDateEdit's own steps through its sections first.
+    return QAbstractSpinBox::focusNextPrevChild(next);
+}
+
 void EntryDateEdit::focusOutEvent(QFocusEvent* event)
 {
     if (m_typing)

@@ -27,6 +27,9 @@ public:
     static QDate ReadTypedDate(const QString& text, const QDate& current);
 
 protected:
+    // Tab and Shift+Tab go to the next and previous box, as in the rest of the dialog; the
+    // arrow keys and the separator move between month, day and year.
+    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 

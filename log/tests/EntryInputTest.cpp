@@ -212,6 +212,25 @@ TEST_F(EntryInputTest, ADateTypedInTheLocalesOwnSeparatorKeepsTheFieldsOrder)
     EXPECT_EQ(typed, QDate(2004, 6, 3));
 }
 
+TEST_F(EntryInputTest, TabLeavesTheDateFieldFromAnyOfItsParts)
+{
+    QList<QWidget*> reached;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        QApplication::setActiveWindow(dialog);
+        dialog->DateTimePicker1()->setFocus(Qt::TabFocusReason);
+        dialog->DateTimePicker1()->setCurrentSection(QDateTimeEdit::DaySection);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        reached << QApplication::focusWidget();
+        reached << dialog->Text(1) << dialog->DateTimePicker1();
+    });
+    add();
+    ASSERT_EQ(reached.size(), 4);
+    EXPECT_EQ(reached.at(0), reached.at(2));
+    EXPECT_EQ(reached.at(1), reached.at(3));
+}
+
 TEST_F(EntryInputTest, ADateThatDoesNotExistIsNeverSaved)
 {
     ScriptedMessages messages;
