@@ -285,7 +285,7 @@ QMenu* Form1::listMenu(const QPoint& pos)
     const bool selected = list.selectedRow() != nullptr;
     m_listMenu->addAction(QStringLiteral("Add New Entry"), this, &Form1::PushButton2_Click);
     QAction* edit = m_listMenu->addAction(QStringLiteral("Edit Selected Entry"), this, &Form1::PushButton4_Click);
-    edit->setShortcut(QKeySequence(Qt::Key_Return));
+    edit->setShortcut(QKeySequence(Qt::Key_Enter));
     edit->setEnabled(selected);
     QAction* remove = m_listMenu->addAction(QStringLiteral("Delete Selected Entry"), this, &Form1::PushButton3_Click);
     remove->setShortcut(QKeySequence(QKeySequence::Delete));

@@ -18,7 +18,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QMenu>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -64,6 +66,14 @@ int main(int argc, char* argv[])
     form.PushButton(7)->click();
     form.PushButton(2)->setFocus();
     ok &= Save(&form, folder + QStringLiteral("/main.png"));
+    {
+        QTreeWidget* list = form.ListView1();
+        QMenu* menu = form.listMenu(list->visualItemRect(list->topLevelItem(2)).center());
+        menu->popup(list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(2)).center()));
+        QTest::qWait(200);
+        ok &= menu->grab().save(folder + QStringLiteral("/menu.png"));
+        menu->hide();
+    }
 
     for (int metric = 0; metric < 2; ++metric) {
         if (metric)
