@@ -123,7 +123,7 @@ void EntryList::ensureSelection()
         selectRow(row(1));
 }
 
-QList<LogEntry> EntryList::entries() const
+QList<LogEntry> EntryList::collect(QString (*field)(const QTreeWidgetItem*, int)) const
 {
     const int rows = rowCount();
     const int columns = columnCount();
@@ -134,27 +134,20 @@ QList<LogEntry> EntryList::entries() const
         LogEntry entry;
         entry.reserve(columns);
         for (int k = 0; k < columns; ++k)
-            entry.append(item->text(k));
+            entry.append(field(item, k));
         result.append(std::move(entry));
     }
     return result;
 }
 
+QList<LogEntry> EntryList::entries() const
+{
+    return collect([](const QTreeWidgetItem* item, int k) { return item->text(k); });
+}
+
 QList<LogEntry> EntryList::storedEntries() const
 {
-    const int rows = rowCount();
-    const int columns = columnCount();
-    QList<LogEntry> result;
-    result.reserve(rows);
-    for (int i = 0; i < rows; ++i) {
-        const QTreeWidgetItem* item = m_list->topLevelItem(i);
-        LogEntry entry;
-        entry.reserve(columns);
-        for (int k = 0; k < columns; ++k)
-            entry.append(StoredField(item, k));
-        result.append(std::move(entry));
-    }
-    return result;
+    return collect(StoredField);
 }
 
 void EntryList::appendEntries(const QList<LogEntry>& entries, int fieldCount)

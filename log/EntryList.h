@@ -56,6 +56,8 @@ public:
     void appendEntries(const QList<LogEntry>& entries, int fieldCount);
 
 private:
+    QList<LogEntry> collect(QString (*field)(const QTreeWidgetItem*, int)) const;
+
     QTreeWidget* m_list;
 };
 

@@ -17,11 +17,6 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
-
 LogEntry Row(const QString& date)
 {
     return {date, "1", "2", "3", "4"};
@@ -57,12 +52,6 @@ protected:
 
     LogHarness h;
 };
-
-void Type(EntryDialog* dialog, const QStringList& texts)
-{
-    for (int n = 1; n <= texts.size(); ++n)
-        dialog->Text(n)->setText(texts.at(n - 1));
-}
 
 TEST_F(CommandsTest, AddOpensTheDialogBelowTheLimit)
 {

@@ -15,17 +15,6 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
-
-void Type(EntryDialog* dialog, const QStringList& texts)
-{
-    for (int n = 1; n <= texts.size(); ++n)
-        dialog->Text(n)->setText(texts.at(n - 1));
-}
-
 class EntryInputTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -23,20 +23,9 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
-
 LogEntry Row(const QString& date, const QString& weight = "180")
 {
     return {date, weight, "40", "34", "38"};
-}
-
-void Type(EntryDialog* dialog, const QStringList& texts)
-{
-    for (int n = 1; n <= texts.size(); ++n)
-        dialog->Text(n)->setText(texts.at(n - 1));
 }
 
 class HistoryTest : public ::testing::Test {

@@ -6,7 +6,9 @@
 #include "EntryList.h"
 #include "LogControls.h"
 #include "LogHistory.h"
+#include "Settings.h"
 #include "TestSupport.h"
+#include "Constants.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +19,19 @@
 #include <QWidget>
 
 #include <functional>
+
+// The stored text under key, or "<missing>".
+inline QString Stored(const QString& key)
+{
+    return ReadSetting(SettingsSection, key, QStringLiteral("<missing>"));
+}
+
+// Fills the dialog's boxes 1, 2, ... with texts.
+inline void Type(EntryDialog* dialog, const QStringList& texts)
+{
+    for (int n = 1; n <= texts.size(); ++n)
+        dialog->Text(n)->setText(texts.at(n - 1));
+}
 
 // The main window's log controls without the main window, set up the way start-up leaves
 // them with the imperial log.
