@@ -10,6 +10,7 @@
 #include "LogControls.h"
 #include "Main.h"
 #include "MessageBox.h"
+#include "NumberText.h"
 #include "formula/CLocale.h"
 
 #include <QApplication>
@@ -80,7 +81,7 @@ int main(int argc, char* argv[])
             form.Option2()->click();
         std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(form.controls());
         dialog->setModal(false);
-        dialog->Text(1)->setText(metric ? QStringLiteral("63,5") : QStringLiteral("200"));
+        dialog->Text(1)->setText(ShownNumberText(metric ? QStringLiteral("63.5") : QStringLiteral("200")));
         dialog->Text(1)->setFocus();
         ok &= Save(dialog.get(), folder + (metric ? QStringLiteral("/form4.png") : QStringLiteral("/form3.png")));
         dialog->hide();
