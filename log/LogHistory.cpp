@@ -14,18 +14,57 @@
 
 namespace {
 
-// A change of the log: puts `before` or `after` back whole.
+// Rows [at, at + removed.size()) of the rows before a change became `inserted`: a command
+// changes one stretch of rows, and a step keeps just that stretch (a long log is not copied
+// into every step).
+struct RowChange {
+    qsizetype at = 0;
+    QList<LogEntry> removed;
+    QList<LogEntry> inserted;
+};
+
+RowChange Difference(const QList<LogEntry>& before, const QList<LogEntry>& after)
+{
+    qsizetype head = 0;
+    while (head < before.size() && head < after.size() && before.at(head) == after.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head
+           && before.at(before.size() - 1 - tail) == after.at(after.size() - 1 - tail))
+        ++tail;
+    return {head, before.mid(head, before.size() - head - tail), after.mid(head, after.size() - head - tail)};
+}
+
+QList<LogEntry> Replace(QList<LogEntry> rows, qsizetype at, qsizetype count, const QList<LogEntry>& with)
+{
+    rows.remove(at, count);
+    for (qsizetype i = 0; i < with.size(); ++i)
+        rows.insert(at + i, with.at(i));
+    return rows;
+}
+
+// A change of the log by a command: puts the rows, heights and selection before or after it
+// back.
 class StateStep : public QUndoCommand {
 public:
-    StateStep(LogHistory* history, const QString& text, LogState before, LogState after)
+    StateStep(LogHistory* history, QTreeWidget* list, const QString& text, const LogState& before,
+              const LogState& after)
         : QUndoCommand(text)
         , m_history(history)
-        , m_before(std::move(before))
-        , m_after(std::move(after))
+        , m_list(list)
+        , m_rows(Difference(before.rows, after.rows))
+        , m_before(Without(before))
+        , m_after(Without(after))
     {
     }
 
-    void undo() override { m_history->apply(m_before); }
+    void undo() override
+    {
+        LogState state = m_before;
+        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at,
+                             m_rows.inserted.size(), m_rows.removed);
+        m_history->apply(state);
+    }
     void redo() override
     {
         // Recorded after the change was made: the first redo is the change itself.
@@ -33,12 +72,23 @@ public:
             m_done = false;
             return;
         }
-        m_history->apply(m_after);
+        LogState state = m_after;
+        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at,
+                             m_rows.removed.size(), m_rows.inserted);
+        m_history->apply(state);
     }
 
 private:
+    static LogState Without(LogState state)
+    {
+        state.rows.clear();
+        return state;
+    }
+
     LogHistory* m_history;
-    LogState m_before;
+    QTreeWidget* m_list;
+    RowChange m_rows;
+    LogState m_before; // heights and selection; the rows are in m_rows
     LogState m_after;
     bool m_done = true;
 };
@@ -139,7 +189,7 @@ void LogHistory::recordChange(const QString& text, const LogState& before)
     LogState after = CaptureLogState(m_controls);
     if (after == before)
         return;
-    push(new StateStep(this, text, before, std::move(after)));
+    push(new StateStep(this, m_controls.ListView1, text, before, after));
 }
 
 void LogHistory::recordAppendedRows(const LogState& before)
@@ -157,7 +207,7 @@ void LogHistory::recordAppendedRows(const LogState& before)
         next.rows.append(after.rows.at(n - 1));
         if (n == after.rows.size())
             next.selected = after.selected;
-        push(new StateStep(this, QStringLiteral("Add Entry"), step, next));
+        push(new StateStep(this, m_controls.ListView1, QStringLiteral("Add Entry"), step, next));
         step = std::move(next);
     }
 }

@@ -129,6 +129,33 @@ TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
     expectLog(SampleEntries(true));
 }
 
+TEST_F(HistoryTest, StepsOfALongLogPutBackExactlyTheirOwnRows)
+{
+    // A damaged or hand-made store can hold far more than 26 entries; each step keeps only
+    // the rows it changed, and undoing them all gives the log back as it was.
+    QList<LogEntry> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows << Row(QStringLiteral("1/%1/2000").arg(i % 28 + 1), QString::number(100 + i % 97));
+    h.addRows(rows);
+    StoreActiveLog(h.c);
+    for (int n : {1, 2999, 500, 500, 2000}) {
+        h.list().selectRow(h.list().row(n - (n > h.list().rowCount() ? 1 : 0)));
+        remove();
+    }
+    EXPECT_EQ(h.list().rowCount(), 2995);
+    for (int i = 0; i < 5; ++i)
+        history().undo();
+    expectLog(rows);
+    for (int i = 0; i < 5; ++i)
+        history().redo();
+    EXPECT_EQ(h.list().rowCount(), 2995);
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(h.list().storedEntries()));
+    clear();
+    history().undo();
+    history().undo();
+    EXPECT_EQ(h.list().rowCount(), 2996);
+}
+
 TEST_F(HistoryTest, ANewChangeAfterUndoDropsTheRedoSteps)
 {
     add({Row("1/1/2024"), Row("1/2/2024")});
