@@ -3,10 +3,12 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config ninja-build
       qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgsf-1-dev libdeflate-dev fonts-liberation2
-      libgtest-dev libbenchmark-dev)
+      libgtest-dev libbenchmark-dev
+      dpkg-dev file gzip)
 if [ "${1:-}" = "--tests" ]; then
     pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils clang libclang-rt-14-dev
-           default-jre-headless libapache-poi-java python3-xlrd)
+           default-jre-headless libapache-poi-java python3-xlrd
+           appstream desktop-file-utils groff-base)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -14,6 +14,7 @@
 // everything and draws too.
 
 #include "WorkbookDump.h"
+#include "formula/CLocale.h"
 
 #include "model/CellRange.h"
 #include "model/Error.h"
@@ -364,6 +365,7 @@ void fail(const QString& message)
 
 int main(int argc, char** argv)
 {
+    sheet::useUsEnglishForCLocale();
     qInstallMessageHandler(qtMessages);
     QCoreApplication::setApplicationName(QStringLiteral("sheet-tool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SHEET_TOOL_VERSION));
