@@ -18,6 +18,7 @@ dpkg -x "$deb" "$scratch/root"
 cat >"$scratch/expected" <<LIST
 usr/bin/kalmora
 usr/bin/sheet-tool
+usr/libexec/kalmora/sheet-tool-render
 usr/share/applications/io.pendrel.Kalmora.desktop
 usr/share/icons/hicolor/128x128/apps/io.pendrel.Kalmora.png
 usr/share/icons/hicolor/256x256/apps/io.pendrel.Kalmora.png
