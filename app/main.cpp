@@ -1,17 +1,88 @@
 #include "AppIcon.h"
+#include "CommandLine.h"
+#include "Failure.h"
 #include "Form1.h"
+#include "Form2.h"
+#include "MessageBox.h"
+#include "Settings.h"
+#include "SingleInstance.h"
+#include "WorkFiles.h"
+#include "formula/CLocale.h"
 
 #include <QApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+// The window the user works in: the main window, or the preview that replaced it.
+void BringToFront(Form1& form)
+{
+    QWidget* shown = &form;
+    if (!form.isVisible() && form.existingPreview() && form.existingPreview()->isVisible())
+        shown = form.existingPreview();
+    shown->setWindowState((shown->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    shown->show();
+    shown->raise();
+    shown->activateWindow();
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // Before anything reads the locale: C and POSIX read as US English.
+    sheet::useUsEnglishForCLocale();
+    {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        if (const std::optional<int> status = AnswerInformationOptions(arguments, out, err))
+            return *status;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kalmora"));
-    QApplication::setDesktopFileName(QStringLiteral("kalmora"));
+    QApplication::setApplicationVersion(ProgramVersion());
+    QApplication::setDesktopFileName(QStringLiteral("io.pendrel.Kalmora"));
     QApplication::setWindowIcon(ApplicationIcon());
+    {
+        QTextStream err(stderr);
+        if (const std::optional<int> status = RefuseUnknownArguments(QApplication::arguments(), err))
+            return *status;
+    }
+
+    // One instance per user: a second start wakes the first and ends. An unusable private
+    // folder is reported by the first command that needs it.
+    QString workFolder;
+    try {
+        workFolder = PrivateWorkFolder();
+    } catch (const std::exception&) {
+    }
+    SingleInstance instance(workFolder);
+    if (instance.acquire() == SingleInstance::Role::Another)
+        return 0;
+    RemoveWorkLeftovers(workFolder);
 
     Form1 form;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form] { BringToFront(form); });
     form.Form_Load();
     form.show();
-    return app.exec();
+    const int result = app.exec();
+
+    // Settings whose write failed were reported; one last try, and a word if it fails too.
+    if (HasUnsavedSettings()) {
+        const QStringList keys = UnsavedSettingKeys();
+        try {
+            SaveUnsavedSettings();
+        } catch (const Failure& failure) {
+            ShowMessage(QStringLiteral("These settings could not be saved and are lost: %1.\r\n\r\n%2")
+                            .arg(keys.join(QStringLiteral(", ")), failure.description()),
+                        MsgButtons::Ok, MsgIcon::Exclamation);
+        }
+    }
+    return result;
 }

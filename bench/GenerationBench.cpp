@@ -123,6 +123,16 @@ void BM_FillRows(benchmark::State& state)
 }
 BENCHMARK(BM_FillRows)->Arg(1000)->Arg(10000)->Arg(65531)->Unit(benchmark::kMillisecond);
 
+// Opens the template, fills it and saves it as the temporary workbook.
+void FillAndSave(const Parts& p, const GenerationInput& input)
+{
+    sheet::automation::Application app;
+    const auto book = app.Workbooks().Open(p.templatePath);
+    Fill(book.ActiveSheet(), input);
+    book.SaveAsScratch(p.workbookPath);
+    app.Quit();
+}
+
 // The engine's whole part of a generation for a long log, without the picture: open, fill,
 // save, reopen.
 void BM_EngineRows(benchmark::State& state)
@@ -131,13 +141,7 @@ void BM_EngineRows(benchmark::State& state)
     WriteBytesIfMissing(p.bytes, p.templatePath);
     const GenerationInput input = ImperialInput(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        {
-            sheet::automation::Application app;
-            const auto book = app.Workbooks().Open(p.templatePath);
-            Fill(book.ActiveSheet(), input);
-            book.SaveAsScratch(p.workbookPath);
-            app.Quit();
-        }
+        FillAndSave(p, input);
         sheet::automation::Application again;
         benchmark::DoNotOptimize(again.Workbooks().Open(p.workbookPath).ActiveSheet().UsedRange().LastRow());
         again.Quit();
@@ -236,13 +240,7 @@ void BM_EngineSequence(benchmark::State& state)
     WriteBytesIfMissing(p.bytes, p.templatePath);
     const GenerationInput input = ImperialInput(26);
     for (auto _ : state) {
-        {
-            sheet::automation::Application app;
-            const auto book = app.Workbooks().Open(p.templatePath);
-            Fill(book.ActiveSheet(), input);
-            book.SaveAsScratch(p.workbookPath);
-            app.Quit();
-        }
+        FillAndSave(p, input);
         sheet::automation::Application again;
         benchmark::DoNotOptimize(again.Workbooks().Open(p.workbookPath).ActiveSheet().UsedRange().Picture());
         again.Quit();

@@ -1,12 +1,14 @@
 #include "Excel1.h"
 
 #include "automation/Automation.h"
+#include "file/DurableFile.h"
 
 #include "Failure.h"
 #include "Guarded.h"
 #include "Main.h"
 #include "MessageBox.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 #include <QLocale>
@@ -66,14 +68,21 @@ void saveCellsActivesheet(const sheet::automation::Workbook& workbook, const QSt
         proc(50, [&] {
             if (picture.isNull())
                 throw Failure(QStringLiteral("Invalid picture: the clipboard holds no picture"));
-            // Replaced whole; a short-lived file, so no flush to the disk.
-            QFile::remove(path);
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-            QImageWriter writer(&file, "bmp");
+            QBuffer encoded;
+            encoded.open(QIODevice::WriteOnly);
+            QImageWriter writer(&encoded, "bmp");
             if (!writer.write(picture))
                 throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, writer.errorString()));
+            // Replaced whole, each write checked; a short-lived file, so no wait for the disk.
+            sheet::DurableWriteOptions scratch;
+            scratch.links = sheet::DurableWriteOptions::Links::Replace;
+            scratch.newFileMode = 0600;
+            scratch.syncToDisk = false;
+            try {
+                sheet::writeFileDurably(path, encoded.data(), scratch);
+            } catch (const sheet::WriteError& e) {
+                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, e.reason()));
+            }
         });
     }
 }

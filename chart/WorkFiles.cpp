@@ -2,6 +2,7 @@
 
 #include "automation/InstanceRegistry.h"
 #include "file/DurableFile.h"
+#include "file/UserFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,32 +28,11 @@ QString systemReason()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// An absolute path to a real folder (no link) of this user's.
-bool IsOwnFolder(const QString& path)
-{
-    struct stat st {};
-    return !path.isEmpty() && QDir::isAbsolutePath(path) && ::lstat(QFile::encodeName(path).constData(), &st) == 0
-        && S_ISDIR(st.st_mode) && st.st_uid == getuid();
-}
 } // namespace
 
 QString PrivateFolderBase()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (IsOwnFolder(runtime))
-        return QDir::cleanPath(runtime);
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (!QDir::isAbsolutePath(cache)) {
-        const QString home = QDir::homePath();
-        // Without a home there is no cache folder; nothing is made at the root instead.
-        if (home.isEmpty() || QDir::cleanPath(home) == QLatin1String("/") || !IsOwnFolder(home))
-            return QString();
-        cache = home + QStringLiteral("/.cache");
-    }
-    cache = QDir::cleanPath(cache);
-    if (!QFileInfo(cache).exists() && IsOwnFolder(QFileInfo(cache).absolutePath()))
-        ::mkdir(QFile::encodeName(cache).constData(), 0700);
-    return IsOwnFolder(cache) ? cache : QString();
+    return sheet::userPrivateBase();
 }
 
 QString PrivateWorkFolderIn(const QString& base, const QString& name)

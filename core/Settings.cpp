@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QVariant>
 
@@ -45,6 +47,43 @@ QString& CopiedUnreadable()
 {
     static QString identity;
     return identity;
+}
+
+// The file as this store last wrote it: readable, so it needs no second look.
+QString& LastWritten()
+{
+    static QString identity;
+    return identity;
+}
+
+// Whether rewriting the file from the keys QSettings could read would drop part of it: text
+// that is no UTF-8, control characters, or lines that are neither a section, a comment nor a
+// key. Hand edits that QSettings reads whole (blanks, comments, another order) are readable.
+bool LooksUnreadable(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return true;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QLatin1Char('\t'))
+            return true;
+    }
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            continue;
+        if (line.contains(QLatin1Char('=')))
+            continue;
+        // A value continued on the next line ends its line with a backslash.
+        if (i > 0 && lines.at(i - 1).trimmed().endsWith(QLatin1Char('\\')))
+            continue;
+        return true;
+    }
+    return false;
 }
 
 struct FileStamp {
@@ -143,19 +182,27 @@ QString ReadSetting(const QString& section, const QString& key, const QString& d
     return text;
 }
 
-void WriteSetting(const QString& section, const QString& key, const QString& value)
+namespace {
+
+void StoreSetting(const QString& key, const QString& fullKey, const QString& text)
 {
-    // The store holds texts only; a null text is the empty one.
-    const QString text = value.isNull() ? QLatin1String("") : value;
-    const QString fullKey = FullKey(section, key);
     const QString path = SettingsFilePath();
 
     // Writers of this file (QSettings in any program included) take this lock around their
     // read-modify-write. A folder where it cannot be made is left to the write to report.
     QDir().mkpath(QFileInfo(path).absolutePath());
     QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(5000) && lock.error() == QLockFile::LockFailedError)
+    if (lock.tryLock(5000)) {
+        // Every writer holds the lock while its temporary file exists: any found now was left
+        // by a writer that was killed.
+        const QFileInfo target(sheet::resolvedWriteTarget(path));
+        const QStringList stale = target.dir().entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.tmp")},
+                                                         QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& name : stale)
+            QFile::remove(target.dir().filePath(name));
+    } else if (lock.error() == QLockFile::LockFailedError) {
         throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 is locked by another program.").arg(QDir::toNativeSeparators(path))));
+    }
 
     const FileStamp before = Stamp(path);
     QSettings store = OpenStore();
@@ -167,8 +214,6 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
         throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 cannot be read.").arg(QDir::toNativeSeparators(path))));
 
     // The file rewrites whole on every change, which a long log makes costly; writing the
-    // value it already holds changes nothing.
-    // The file rewrites whole on every change, which a long log makes costly; writing the
     // value it already holds changes nothing (unless earlier values wait to be stored).
     const auto pending = Pending().constFind(fullKey);
     const bool held = pending != Pending().constEnd()
@@ -177,8 +222,18 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
             && store.value(fullKey).toString() == text;
     if (held && Pending().isEmpty())
         return;
-    if (status == QSettings::FormatError && before.exists)
-        KeepUnreadableCopy(path, before, key);
+    if (before.exists && before.identity != LastWritten() && before.identity != CopiedUnreadable()) {
+        bool unreadable = status == QSettings::FormatError;
+        if (!unreadable) {
+            try {
+                unreadable = LooksUnreadable(sheet::readRegularFile(path));
+            } catch (const sheet::Error& e) {
+                throw SettingsNotSaved(NotSaved(key, e.message()));
+            }
+        }
+        if (unreadable)
+            KeepUnreadableCopy(path, before, key);
+    }
 
     QMap<QString, QVariant> keys;
     for (const QString& k : existing)
@@ -190,7 +245,6 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     try {
         sheet::writeFileDurably(path, IniFileText(keys));
     } catch (const sheet::WriteError& e) {
-        Pending().insert(fullKey, text);
         throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.reason())));
     }
     Pending().clear();
@@ -202,6 +256,23 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
         const qint64 ms = before.modifiedMs + 1;
         const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000}};
         ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    }
+    LastWritten() = Stamp(path).identity;
+}
+
+} // namespace
+
+void WriteSetting(const QString& section, const QString& key, const QString& value)
+{
+    // The store holds texts only; a null text is the empty one.
+    const QString text = value.isNull() ? QLatin1String("") : value;
+    const QString fullKey = FullKey(section, key);
+    try {
+        StoreSetting(key, fullKey, text);
+    } catch (const SettingsNotSaved&) {
+        // What the window shows stays what the program reads, until a write stores it.
+        Pending().insert(fullKey, text);
+        throw;
     }
 }
 
@@ -231,6 +302,7 @@ void ForgetUnsavedSettingsForTesting()
 {
     Pending().clear();
     CopiedUnreadable().clear();
+    LastWritten().clear();
 }
 
 bool SettingToBool(const QString& key, const QString& text)

@@ -160,6 +160,7 @@ TEST(SettingToBool, OtherTextsFailNamingKeyAndText)
 #include <QSettings>
 
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -167,6 +168,12 @@ QByteArray FileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QByteArray Binary()
+{
+    static const char bytes[] = "\x00\x01\xff binary, with = and ;";
+    return QByteArray(bytes, sizeof bytes - 1);
 }
 
 // What another program of the same maker may have put into the file, in every form QSettings
@@ -178,7 +185,7 @@ void WriteForeignKeys(QSettings& s)
     s.setValue("Other Program/size", QSize(640, 480));
     s.setValue("Other Program/rect", QRect(1, 2, 3, 4));
     s.setValue("Other Program/point", QPoint(-5, 6));
-    s.setValue("Other Program/bytes", QByteArray("\x00\x01\xff binary, with = and ;", 28));
+    s.setValue("Other Program/bytes", Binary());
     s.setValue("Other Program/list", QStringList{"a", "b, c", " d "});
     s.setValue("Other Program/empty list", QStringList{});
     s.setValue("Other Program/mixed", QVariantList{1, "two", 3.5});
@@ -232,7 +239,7 @@ TEST_F(SettingsFileTest, TextIsByteForByteWhatQSettingsWrites)
     // Read back by QSettings itself, every foreign value is what was written.
     QSettings check(SettingsFilePath(), QSettings::IniFormat);
     EXPECT_EQ(check.value("Other Program/size").toSize(), QSize(640, 480));
-    EXPECT_EQ(check.value("Other Program/bytes").toByteArray(), QByteArray("\x00\x01\xff binary, with = and ;", 28));
+    EXPECT_EQ(check.value("Other Program/bytes").toByteArray(), Binary());
     EXPECT_EQ(check.value("Other Program/when").toDateTime(), QDateTime(QDate(2021, 8, 31), QTime(12, 30), Qt::UTC));
 }
 
@@ -296,6 +303,35 @@ struct StoreFolderOn {
     bool mounted = false;
 };
 
+TEST_F(SettingsFileTest, TheLastTryAtTheEndStoresWhatIsPendingOrSaysItFailed)
+{
+    SaveUnsavedSettings(); // nothing pending: nothing to do
+    {
+        sheet::ScopedDurableFaults full({0, false, false, false});
+        EXPECT_THROW(WriteSetting(SettingsSection, Keys::FitnessWomen, "w||SEP2||"), SettingsNotSaved);
+        EXPECT_THROW(WriteSetting(SettingsSection, Keys::Text1Women, "1"), SettingsNotSaved);
+        EXPECT_THROW(SaveUnsavedSettings(), SettingsNotSaved);
+    }
+    EXPECT_EQ(UnsavedSettingKeys(), (QStringList{Keys::FitnessWomen, Keys::Text1Women}));
+    SaveUnsavedSettings();
+    EXPECT_FALSE(HasUnsavedSettings());
+    QSettings check(SettingsFilePath(), QSettings::IniFormat);
+    EXPECT_EQ(check.value("Kalmora/Fitness Women").toString(), "w||SEP2||");
+    EXPECT_EQ(check.value("Kalmora/Text1_Women").toString(), "1");
+}
+
+TEST_F(SettingsFileTest, TemporaryFilesOfAKilledWriteGoWithTheNextWrite)
+{
+    WriteSetting(SettingsSection, Keys::Text1Men, "5");
+    const QDir folder = QFileInfo(SettingsFilePath()).dir();
+    for (const char* name : {".Pendrel.ini.1a2b3c.tmp", ".Pendrel.ini.ffff.tmp"})
+        QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
+    QFile(folder.filePath(".other.ini.1a2b3c.tmp")).open(QIODevice::WriteOnly);
+    WriteSetting(SettingsSection, Keys::Text1Men, "6");
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{".other.ini.1a2b3c.tmp", "Pendrel.ini"}));
+    QFile::remove(folder.filePath(".other.ini.1a2b3c.tmp"));
+}
+
 TEST_F(SettingsFileTest, QuickWritesOfEqualLengthAreReadBack)
 {
     // On a memory filesystem writes take microseconds: equal sizes within one millisecond.
@@ -312,30 +348,49 @@ TEST_F(SettingsFileTest, QuickWritesOfEqualLengthAreReadBack)
 
 TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedOnceBeforeItIsRewritten)
 {
-    QByteArray garbage = "[Kalmora]\nFitness%20Men=a||SEP1||1||SEP2||\n";
+    // Garbage QSettings calls a format error, and garbage it reads as keys of its own.
+    QByteArray reported = "[Kalmora]\nFitness%20Men=a||SEP1||1||SEP2||\n";
     for (int i = 0; i < 2000; ++i)
-        garbage.append(static_cast<char>((i * 7919) % 251 + 1));
-    garbage += "\nText2_Men=72\n";
-    WriteRawSettingsFile(garbage);
-    ScriptedMessages messages;
+        reported.append(static_cast<char>((i * 7919) % 251 + 1));
+    reported += "\nText2_Men=72\n";
+    QByteArray silent = "[Kalmora]\nFitness%20Men=a||SEP1||1||SEP2||\n";
+    std::mt19937 rng(7);
+    for (int i = 0; i < 3000; ++i)
+        silent.append(static_cast<char>(rng() % 256));
+    silent += "\nText2_Men=11\n[Other]\nkey=value\n";
+
+    for (const QByteArray& garbage : {reported, silent}) {
+        ClearSettings();
+        WriteRawSettingsFile(garbage);
+        ScriptedMessages messages;
+        WriteSetting(SettingsSection, Keys::Text1Men, "6");
+        ASSERT_EQ(messages.count(), 1);
+        const QString text = messages.asked().first().text;
+        EXPECT_TRUE(text.contains(".unreadable-")) << text.toStdString();
+
+        const QDir folder = QFileInfo(SettingsFilePath()).dir();
+        const QStringList copies = folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files);
+        ASSERT_EQ(copies.size(), 1);
+        EXPECT_TRUE(QRegularExpression("^Pendrel\\.ini\\.unreadable-\\d{8}-\\d{6}$").match(copies.first()).hasMatch());
+        EXPECT_EQ(FileBytes(folder.filePath(copies.first())), garbage);
+        // The readable keys and the new one are in the rewritten file.
+        EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "a||SEP1||1||SEP2||");
+        EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "6");
+
+        WriteSetting(SettingsSection, Keys::Text1Men, "7");
+        EXPECT_EQ(messages.count(), 1);
+        EXPECT_EQ(folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files).size(), 1);
+        QFile::remove(folder.filePath(copies.first()));
+    }
+}
+
+TEST_F(SettingsFileTest, AHandEditedFileQSettingsReadsWholeIsNoCaseForACopy)
+{
+    WriteRawSettingsFile("; written by hand\n\n[Kalmora]\n  Text2_Men = 10  \nFitness%20Men=a||SEP1||1||SEP2||\n"
+                         "Text1_Men=5\n; another note\n[Other]\nlist=a, b\nlong=one \\\n  two\n");
     WriteSetting(SettingsSection, Keys::Text1Men, "6");
-    ASSERT_EQ(messages.count(), 1);
-    const QString text = messages.asked().first().text;
-    EXPECT_TRUE(text.contains(".unreadable-")) << text.toStdString();
-
-    const QDir folder = QFileInfo(SettingsFilePath()).dir();
-    const QStringList copies = folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files);
-    ASSERT_EQ(copies.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^Pendrel\\.ini\\.unreadable-\\d{8}-\\d{6}$").match(copies.first()).hasMatch());
-    EXPECT_EQ(FileBytes(folder.filePath(copies.first())), garbage);
-    // The readable keys and the new one are in the rewritten file.
-    EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "a||SEP1||1||SEP2||");
-    EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "6");
-
-    WriteSetting(SettingsSection, Keys::Text1Men, "7");
-    EXPECT_EQ(messages.count(), 1);
-    EXPECT_EQ(folder.entryList({"Pendrel.ini.unreadable-*"}, QDir::Files).size(), 1);
-    QFile::remove(folder.filePath(copies.first()));
+    EXPECT_TRUE(QFileInfo(SettingsFilePath()).dir().entryList({"Pendrel.ini.unreadable-*"}, QDir::Files).isEmpty());
+    EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text2Men), "10");
 }
 
 TEST_F(SettingsFileTest, AnUnreadableFileIsNotRewrittenWhenItsCopyCannotBeKept)

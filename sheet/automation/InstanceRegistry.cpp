@@ -1,5 +1,6 @@
 #include "automation/InstanceRegistry.h"
 
+#include "file/UserFolders.h"
 #include "model/Error.h"
 
 #include <QCoreApplication>
@@ -25,29 +26,6 @@ const QLatin1String kSuffix(".lock");
 } // namespace
 
 namespace {
-
-bool isOwnFolder(const QString& path)
-{
-    struct stat st {};
-    return !path.isEmpty() && QDir::isAbsolutePath(path) && ::lstat(QFile::encodeName(path).constData(), &st) == 0
-        && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
-}
-
-// The runtime folder when usable, else the cache folder (made when missing, never at '/').
-QString registryBase()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (isOwnFolder(runtime))
-        return runtime;
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (!QDir::isAbsolutePath(cache)) {
-        const QString home = QDir::homePath();
-        cache = home.isEmpty() || home == QLatin1String("/") ? QString() : home + QStringLiteral("/.cache");
-    }
-    if (!cache.isEmpty() && !QFileInfo(cache).exists())
-        QDir().mkpath(cache);
-    return cache;
-}
 
 // Locks a new entry under a name probes ignore, writes its text, then renames it into view: a
 // probe never sees an entry that is not locked yet and so never takes a live one for stale.
@@ -95,7 +73,7 @@ void forEachLiveEntry(const QString& folder, const QString& prefix, Live live)
 
 QString instanceRegistryFolder()
 {
-    const QString base = registryBase();
+    const QString base = userPrivateBase();
     if (!isOwnFolder(base))
         throw Error(QStringLiteral("There is no runtime or cache folder of this user for the instance registry"));
     const QString folder = QDir(base).filePath(QStringLiteral("sheet-instances"));
