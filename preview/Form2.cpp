@@ -4,7 +4,7 @@
 #include "Constants.h"
 #include "Failure.h"
 #include "FileDialog.h"
-#include "PreviewFocusRing.h"
+#include "FocusRing.h"
 #include "Guarded.h"
 #include "Main.h"
 #include "MessageBox.h"
@@ -167,7 +167,8 @@ Form2::Form2(QWidget* mainWindow)
     applyLayout(PreviewLayout::design());
     ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);
-    m_focusRing = new PreviewFocusRing(this);
+    m_focusRing = new FocusRing(this);
+    m_focusRing->placeInside(m_picture2);
     // Keys and the wheel reach the window whichever control has the focus.
     for (QWidget* w : {static_cast<QWidget*>(m_picture2), static_cast<QWidget*>(m_hScroll1),
                        static_cast<QWidget*>(m_vScroll1), static_cast<QWidget*>(m_tabStrip1),

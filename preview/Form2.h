@@ -22,7 +22,7 @@ class QPushButton;
 class QScrollBar;
 class QTabBar;
 class QWheelEvent;
-class PreviewFocusRing;
+class FocusRing;
 class PointerRule;
 
 namespace sheet {
@@ -67,7 +67,7 @@ public:
     QScrollBar* hScrollBar() const { return m_hScroll1; }
     QScrollBar* vScrollBar() const { return m_vScroll1; }
     QTabBar* tabStrip() const { return m_tabStrip1; }
-    PreviewFocusRing* focusRing() const { return m_focusRing; }
+    FocusRing* focusRing() const { return m_focusRing; }
     bool pictureShown() const { return !view().shown.isNull(); }
     QSize shownPictureSize() const;
     // The tab on screen and the sheet it shows.
@@ -169,5 +169,5 @@ private:
     QPushButton* m_save = nullptr;
     QPushButton* m_back = nullptr;
     PointerRule* m_pointer = nullptr;
-    PreviewFocusRing* m_focusRing = nullptr;
+    FocusRing* m_focusRing = nullptr;
 };

@@ -1,7 +1,7 @@
 #include "Form2.h"
 
 #include "FileDialog.h"
-#include "PreviewFocusRing.h"
+#include "FocusRing.h"
 #include "MessageBox.h"
 #include "TemplateResources.h"
 
@@ -557,12 +557,12 @@ TEST_F(PreviewTest, EnterPressesTheFocusedButton)
     EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.25f);
 }
 
-TEST_F(PreviewTest, PreviewFocusRingSurroundsThePictureAreaFirstAndFollowsTheFocus)
+TEST_F(PreviewTest, FocusRingSurroundsThePictureAreaFirstAndFollowsTheFocus)
 {
     showWithPicture(400, 300);
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    PreviewFocusRing* ring = form->focusRing();
+    FocusRing* ring = form->focusRing();
     EXPECT_EQ(QApplication::focusWidget(), form->viewport());
     ASSERT_TRUE(ring->isVisible());
     EXPECT_EQ(ring->target(), form->viewport());
