@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTabBar>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -23,13 +22,11 @@ namespace {
 struct Generated {
     Generated()
     {
-        qputenv("TEMP", temp.path().toUtf8());
         std::mt19937 rng(1);
         Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
         files = GenerateChartWorkbook(proc, ImperialInput(26), rng, [] {});
         picture = QImage(files.picturePath);
     }
-    QTemporaryDir temp;
     GenerationFiles files;
     QImage picture;
 };
@@ -44,8 +41,6 @@ void Report(benchmark::State& state, const NoBoxes& boxes)
 // row read from the workbook. No chart is drawn.
 void BM_ClickToPreviewShown(benchmark::State& state)
 {
-    QTemporaryDir temp;
-    qputenv("TEMP", temp.path().toUtf8());
     NoBoxes boxes;
     const GenerationInput input = ImperialInput(26);
     std::mt19937 rng(1);
