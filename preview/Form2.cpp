@@ -830,7 +830,8 @@ void Form2::PushButton6_Click()
             if (!FileExists(path))
                 answer = Answer::Yes;
         });
-        proc(40, [&] {
+        // A save that failed was reported; "Done." after it would tell the user otherwise.
+        proc.needed(40, [&] {
             if (answer != Answer::Yes)
                 return;
             if (WantsPdf(path, filter))

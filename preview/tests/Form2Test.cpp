@@ -192,10 +192,10 @@ TEST_F(PreviewTest, FailedCopyKeepsTheExistingFileAndIsReported)
     dialogs.answer(target);
     messages.answer(MsgAnswer::Yes);
     click("PushButton6");
-    ASSERT_EQ(messages.count(), 3);
+    // The report is the last word: no "Done." after a save that failed.
+    ASSERT_EQ(messages.count(), 2);
     EXPECT_EQ(messages.asked()[1].title, QStringLiteral("Application Error"));
     EXPECT_TRUE(messages.asked()[1].text.contains(QStringLiteral("Form2.PushButton6_Click ")));
-    EXPECT_EQ(messages.asked()[2].text, QStringLiteral("Done."));
     EXPECT_EQ(ReadAll(target), QByteArray("keep me"));
 }
 
@@ -232,10 +232,9 @@ TEST_F(PreviewTest, ReportThatCannotBeMadeKeepsTheOldFileAndIsReported)
         dialogs.answer(target);
         messages.answer(MsgAnswer::Yes);
         click("PushButton6");
-        ASSERT_EQ(messages.count(), 3);
+        ASSERT_EQ(messages.count(), 2);
         EXPECT_EQ(messages.asked()[0].text, QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
         EXPECT_TRUE(messages.asked()[1].text.contains(QStringLiteral("Form2.PushButton6_Click ")));
-        EXPECT_EQ(messages.asked()[2].text, QStringLiteral("Done."));
         EXPECT_EQ(ReadAll(target), QByteArray("an older report"));
     }
     {
