@@ -9,12 +9,16 @@
 #include "Form2.h"
 #include "Generation.h"
 #include "Failure.h"
+#include "FocusRing.h"
 #include "Guarded.h"
 #include "Help.h"
+#include "LogHistory.h"
 #include "Main.h"
+#include "MessageBox.h"
 #include "Pointer.h"
 #include "Settings.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -22,12 +26,15 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 namespace {
 
@@ -75,18 +82,21 @@ Form1::Form1(QWidget* parent)
     m_frame2 = new QGroupBox(QStringLiteral("Height"), this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
     m_frame2->setGeometry(TwipsRect(4080, 1110, 3840, 825));
-    auto label = [this](int index, const QString& caption, int left, int top) {
+    // A caption stands as high as its box and centres its text the way the box does, so the
+    // two read on one line (sized to its text, it sat a few pixels above the box's text).
+    auto label = [this](int index, const QString& caption, int left) {
         auto* text = new QLabel(caption, m_frame2);
         text->setObjectName(QStringLiteral("Label1_%1").arg(index));
-        text->move(Px(left), Px(top));
-        text->adjustSize();
+        text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        const QRect box = TwipsRect(0, 300, 0, 345);
+        text->setGeometry(Px(left), box.top(), text->sizeHint().width(), box.height());
         return text;
     };
-    m_controls.Label1[0] = label(0, QStringLiteral("Feet:"), 240, 345);
+    m_controls.Label1[0] = label(0, QStringLiteral("Feet:"), 240);
     m_controls.Text1 = new QLineEdit(m_frame2);
     m_controls.Text1->setObjectName(QStringLiteral("Text1"));
     m_controls.Text1->setGeometry(TwipsRect(840, 300, 855, 345));
-    m_controls.Label1[1] = label(1, QStringLiteral("Inches:"), 1920, 345);
+    m_controls.Label1[1] = label(1, QStringLiteral("Inches:"), 1920);
     m_controls.Text2 = new QLineEdit(m_frame2);
     m_controls.Text2->setObjectName(QStringLiteral("Text2"));
     m_controls.Text2->setGeometry(TwipsRect(2760, 300, 855, 345));
@@ -115,6 +125,8 @@ Form1::Form1(QWidget* parent)
                                    PushButton(1), PushButton(6), PushButton(7)};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
+    // The keyboard starts where the tab order does.
+    m_controls.Option1->setFocus();
 
     for (int n = 1; n <= 7; ++n)
         connect(PushButton(n), &QPushButton::clicked, this, [this, n] {
@@ -131,8 +143,13 @@ Form1::Form1(QWidget* parent)
 
     ApplyWindowFonts(this);
     ApplyDesignBackground(this);
+    blendIntoFrames();
     m_pointer = new PointerRule(this);
+    // Before the log's controls are wired: their handlers record into it.
+    m_controls.history = new LogHistory(m_controls, this);
     WireLogControls(m_controls);
+    setUpKeyboard();
+    m_focusRing = new FocusRing(this);
 
     if (QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -187,10 +204,133 @@ void Form1::ApplySkin()
     if (!FileExists(path))
         return;
     ApplyPlainBackground(this, true);
+    blendIntoFrames();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The skin %1 cannot be read: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+void Form1::blendIntoFrames()
+{
+    // Styles may tint a frame's inside (Fusion does); a control in a frame then shows that
+    // tint rather than a patch of the window's colour.
+    for (QGroupBox* frame : {m_frame1, m_frame2}) {
+        const auto children = frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* child : children) {
+            if (qobject_cast<QRadioButton*>(child) || qobject_cast<QLabel*>(child))
+                child->setAutoFillBackground(false);
+        }
+    }
+}
+
+void Form1::setUpKeyboard()
+{
+    // Alt+letter on every button. The captions stay exactly as they are (an "&" in them would
+    // change the texts the program and its users rely on), so the keys are set as shortcuts and
+    // named in the tooltips.
+    const QList<QPair<QAbstractButton*, Qt::Key>> keys = {
+        {PushButton(1), Qt::Key_S}, {PushButton(6), Qt::Key_H}, {PushButton(7), Qt::Key_L},
+        {PushButton(2), Qt::Key_A}, {PushButton(3), Qt::Key_D}, {PushButton(4), Qt::Key_E},
+        {PushButton(5), Qt::Key_C}, {m_controls.Option1, Qt::Key_M}, {m_controls.Option2, Qt::Key_F},
+    };
+    for (const auto& [button, key] : keys) {
+        const QKeySequence sequence(Qt::ALT | key);
+        button->setShortcut(sequence);
+        button->setToolTip(sequence.toString(QKeySequence::NativeText));
+    }
+    // Enter presses the button that has the focus.
+    for (QPushButton* button : std::as_const(m_buttons))
+        button->setAutoDefault(true);
+
+    m_undo = new QAction(QStringLiteral("Undo"), this);
+    m_undo->setObjectName(QStringLiteral("Undo"));
+    m_undo->setShortcuts(QKeySequence::Undo);
+    connect(m_undo, &QAction::triggered, this, &Form1::Undo);
+    m_redo = new QAction(QStringLiteral("Redo"), this);
+    m_redo->setObjectName(QStringLiteral("Redo"));
+    m_redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(m_redo, &QAction::triggered, this, &Form1::Redo);
+    addActions({m_undo, m_redo});
+    auto updateHistoryActions = [this] {
+        m_undo->setEnabled(history()->canUndo());
+        m_redo->setEnabled(history()->canRedo());
+    };
+    connect(history(), &LogHistory::changed, this, updateHistoryActions);
+    connect(m_controls.Option1, &QRadioButton::toggled, this, updateHistoryActions);
+    updateHistoryActions();
+
+    QTreeWidget* list = m_controls.ListView1;
+    list->installEventFilter(this);
+    connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { PushButton4_Click(); });
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& pos) {
+        listMenu(pos)->popup(list->viewport()->mapToGlobal(pos));
+    });
+    // The height fields would take Ctrl+Z for their own text; the log's undo covers them.
+    m_controls.Text1->installEventFilter(this);
+    m_controls.Text2->installEventFilter(this);
+}
+
+QMenu* Form1::listMenu(const QPoint& pos)
+{
+    EntryList list(m_controls.ListView1);
+    if (QTreeWidgetItem* row = m_controls.ListView1->itemAt(pos))
+        list.selectRow(row);
+    if (!m_listMenu) {
+        m_listMenu = new QMenu(this);
+        m_listMenu->setObjectName(QStringLiteral("ListMenu"));
+    }
+    m_listMenu->clear();
+    const bool selected = list.selectedRow() != nullptr;
+    m_listMenu->addAction(QStringLiteral("Add New Entry"), this, &Form1::PushButton2_Click);
+    QAction* edit = m_listMenu->addAction(QStringLiteral("Edit Selected Entry"), this, &Form1::PushButton4_Click);
+    edit->setShortcut(QKeySequence(Qt::Key_Enter));
+    edit->setEnabled(selected);
+    QAction* remove = m_listMenu->addAction(QStringLiteral("Delete Selected Entry"), this, &Form1::PushButton3_Click);
+    remove->setShortcut(QKeySequence(QKeySequence::Delete));
+    remove->setEnabled(selected);
+    m_listMenu->addSeparator();
+    m_listMenu->addAction(m_undo);
+    m_listMenu->addAction(m_redo);
+    return m_listMenu;
+}
+
+void Form1::Undo()
+{
+    history()->undo();
+}
+
+void Form1::Redo()
+{
+    history()->redo();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_controls.ListView1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+            switch (key->key()) {
+            case Qt::Key_Delete:
+                PushButton3_Click();
+                return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                PushButton4_Click();
+                return true;
+            default:
+                break;
+            }
+        }
+    }
+    if ((watched == m_controls.Text1 || watched == m_controls.Text2) && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Left unaccepted, the key goes to the window's Undo and Redo.
+        if (key->matches(QKeySequence::Undo) || m_redo->shortcuts().contains(QKeySequence(key->keyCombination())))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::setBusyPointer(bool busy)
@@ -214,6 +354,16 @@ Form2* Form1::preview()
 
 void Form1::PushButton1_Click()
 {
+    // A height the template cannot compute with is reported before anything is generated.
+    if (!generationBusy) {
+        if (const std::optional<HeightProblem> problem = CheckHeightForChart(Option1()->isChecked(), Text1()->text(), Text2()->text())) {
+            ShowMessage(problem->message, MsgButtons::Ok, MsgIcon::Exclamation);
+            QLineEdit* field = problem->field == 1 ? Text1() : Text2();
+            field->setFocus();
+            field->selectAll();
+            return;
+        }
+    }
     Guarded proc(QStringLiteral("Form1.PushButton1_Click"));
     bool stop = false;
     proc(10, [&] {

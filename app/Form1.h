@@ -7,8 +7,12 @@
 #include <memory>
 #include <random>
 
+class FocusRing;
 class Form2;
+class LogHistory;
 class PointerRule;
+class QAction;
+class QMenu;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +44,14 @@ public:
     QPushButton* PushButton1() const { return PushButton(1); }
     const LogControls& controls() const { return m_controls; }
     PointerRule* pointerRule() const { return m_pointer; }
+    LogHistory* history() const { return m_controls.history; }
+    FocusRing* focusRing() const { return m_focusRing; }
+
+    // The list's context menu: "Add New Entry", "Edit Selected Entry", "Delete Selected Entry",
+    // "Undo", "Redo", set up for the row under pos (viewport coordinates), which it selects.
+    QMenu* listMenu(const QPoint& pos);
+    QAction* undoAction() const { return m_undo; }
+    QAction* redoAction() const { return m_redo; }
 
     // The busy pointer chart generation shows; delete, clear and the example keep the rows
     // while it shows.
@@ -62,12 +74,18 @@ public slots:
     void PushButton6_Click(); // "Help"
     void PushButton7_Click(); // "Load Sample/Example Data"
 
+    void Undo();
+    void Redo();
+
 protected:
     // Closing the main window ends the program, whatever else is open.
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ApplySkin();
+    void setUpKeyboard();
+    void blendIntoFrames();
     void restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue);
 
     LogControls m_controls;
@@ -75,6 +93,10 @@ private:
     QGroupBox* m_frame2 = nullptr;
     QList<QPushButton*> m_buttons;
     PointerRule* m_pointer = nullptr;
+    FocusRing* m_focusRing = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
+    QMenu* m_listMenu = nullptr;
     std::unique_ptr<Form2> m_form2;
     // One generator, seeded once, for the temporary workbook names.
     std::mt19937 m_rng{std::random_device{}()};

@@ -1,4 +1,5 @@
 #include "AppIcon.h"
+#include "CommandLine.h"
 #include "Failure.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -6,8 +7,12 @@
 #include "Settings.h"
 #include "SingleInstance.h"
 #include "WorkFiles.h"
+#include "formula/CLocale.h"
 
 #include <QApplication>
+#include <QTextStream>
+
+#include <cstdio>
 
 namespace {
 
@@ -27,10 +32,28 @@ void BringToFront(Form1& form)
 
 int main(int argc, char* argv[])
 {
+    // Before anything reads the locale: C and POSIX read as US English.
+    sheet::useUsEnglishForCLocale();
+    {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        if (const std::optional<int> status = AnswerInformationOptions(arguments, out, err))
+            return *status;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kalmora"));
-    QApplication::setDesktopFileName(QStringLiteral("kalmora"));
+    QApplication::setApplicationVersion(ProgramVersion());
+    QApplication::setDesktopFileName(QStringLiteral("io.pendrel.Kalmora"));
     QApplication::setWindowIcon(ApplicationIcon());
+    {
+        QTextStream err(stderr);
+        if (const std::optional<int> status = RefuseUnknownArguments(QApplication::arguments(), err))
+            return *status;
+    }
 
     // One instance per user: a second start wakes the first and ends. An unusable private
     // folder is reported by the first command that needs it.

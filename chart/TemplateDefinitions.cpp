@@ -34,6 +34,13 @@ constexpr int kInputFill = 0x2B;              // FFFF99
 constexpr int kGridColour = 0x17;             // 808080
 constexpr int kTitleColour = 0x12;            // 000080
 
+// Row heights of the data sheet, in twips (15 to a pixel).
+constexpr int kRowHeight = 240;        // 16 px: entries and the height cells
+constexpr int kTwoLineRowHeight = 450; // a label with a line break of its own
+constexpr int kTitleRowHeight = 420;   // the 16 pt title
+constexpr int kGapRowHeight = 90;      // the empty row above the headers
+constexpr int kHeaderRowHeight = 720;  // three lines of bold headers
+
 TemplateDefinition imperial()
 {
     TemplateDefinition d;
@@ -262,17 +269,20 @@ Styles addStyles(sheet::Workbook& wb, const TemplateDefinition& d, sheet::ChartF
 
 void fillDataSheet(sheet::Worksheet& ws, const TemplateDefinition& d, const Styles& s)
 {
+    // The data sheet's picture must stay within 750 x 568 pixels (11,250 x 8,520 twips), so
+    // that the preview's first zoom step (1.25) still fits its largest picture. Rows are 16
+    // pixels, the empty row above the headers is a narrow gap, and the columns are as wide as
+    // their numbers and wrapped headers need.
     ws.setText(0, 0, d.title);
     ws.setCellXf(0, 0, s.title);
-    ws.setRowHeight(0, 480);
+    ws.setRowHeight(0, kTitleRowHeight);
 
     for (int k = 0; k < 2; ++k) {
         const int row = 1 + k;
         ws.setText(row, d.heightLabelColumn, d.heightLabels[k]);
         const bool lineBreak = d.heightLabels[k].contains(QLatin1Char('\n'));
         ws.setCellXf(row, d.heightLabelColumn, lineBreak ? s.wrappedLabel : s.label);
-        if (lineBreak)
-            ws.setRowHeight(row, 480);
+        ws.setRowHeight(row, lineBreak ? kTwoLineRowHeight : kRowHeight);
         ws.setNumber(row, d.heightColumn, d.heightValues[k]);
         ws.setCellXf(row, d.heightColumn, s.height[k]);
     }
@@ -281,11 +291,13 @@ void fillDataSheet(sheet::Worksheet& ws, const TemplateDefinition& d, const Styl
         ws.setText(d.headerRow, c, d.headers[c]);
         ws.setCellXf(d.headerRow, c, s.header);
     }
-    ws.setRowHeight(d.headerRow, 780);
+    ws.setRowHeight(d.headerRow - 1, kGapRowHeight);
+    ws.setRowHeight(d.headerRow, kHeaderRowHeight);
 
     const auto entries = exampleEntries(d);
     for (int i = 0; i < d.dataRowCount; ++i) {
         const int row = d.firstDataRow + i;
+        ws.setRowHeight(row, kRowHeight);
         for (int c = 0; c < d.dataColumns; ++c) {
             ws.setNumber(row, c, entries[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)]);
             std::uint16_t xf = s.entry;
@@ -301,9 +313,12 @@ void fillDataSheet(sheet::Worksheet& ws, const TemplateDefinition& d, const Styl
         }
     }
 
-    ws.setColumnWidth(0, 0, 12 * 256);
-    ws.setColumnWidth(1, d.dataColumns - 1, (d.dataColumns > 5 ? 10 : 11) * 256);
-    ws.setColumnWidth(d.dataColumns, d.columnCount() - 1, 13 * 256);
+    // Widths in 1/256 of a character: the date; the measurements (narrower where the metric
+    // log has six of them); the estimates, whose headers wrap to three lines.
+    const bool sixMeasurements = d.dataColumns > 5;
+    ws.setColumnWidth(0, 0, 10 * 256);
+    ws.setColumnWidth(1, d.dataColumns - 1, sixMeasurements ? 8 * 256 + 128 : 10 * 256);
+    ws.setColumnWidth(d.dataColumns, d.columnCount() - 1, sixMeasurements ? 11 * 256 : 12 * 256);
     ws.setShowGridlines(false);
 }
 

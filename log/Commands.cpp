@@ -2,10 +2,12 @@
 
 #include "ActiveLog.h"
 #include "EntryDate.h"
+#include "EntryDateEdit.h"
 #include "EntryDialog.h"
 #include "EntryList.h"
 #include "Failure.h"
 #include "Guarded.h"
+#include "LogHistory.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "SampleData.h"
@@ -28,6 +30,18 @@ void RunDialog(EntryDialog* dialog)
     if (OpenedHook())
         OpenedHook()(dialog);
     dialog->exec();
+}
+
+// What the log looked like before a command, for its undo step.
+LogState Before(const LogControls& c)
+{
+    return c.history ? CaptureLogState(c) : LogState();
+}
+
+void Record(const LogControls& c, const QString& text, const LogState& before)
+{
+    if (c.history)
+        c.history->recordChange(text, before);
 }
 
 } // namespace
@@ -56,16 +70,20 @@ void AddNewEntry(const LogControls& c, Guarded& proc)
     });
     if (full)
         return;
+    const LogState before = Before(c);
     proc(20, [&] {
         std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(c);
         RunDialog(dialog.get());
     });
     proc(30, [&] { StoreActiveLog(c); });
+    if (c.history)
+        c.history->recordAppendedRows(before);
 }
 
 void DeleteSelectedEntry(const LogControls& c, Guarded& proc)
 {
     EntryList list(c.ListView1);
+    const LogState before = Before(c);
     proc(10, [&] {
         if (IsBusyPointer(c.window) || list.rowCount() < 1)
             return;
@@ -79,6 +97,7 @@ void DeleteSelectedEntry(const LogControls& c, Guarded& proc)
             list.selectRow(list.row(qMin(position, list.rowCount())));
     });
     proc(20, [&] { StoreActiveLog(c); });
+    Record(c, QStringLiteral("Delete Entry"), before);
 }
 
 void EditSelectedEntry(const LogControls& c, Guarded& proc)
@@ -106,23 +125,28 @@ void EditSelectedEntry(const LogControls& c, Guarded& proc)
         for (int n = 1; n <= dialog->measurementCount(); ++n)
             dialog->Text(n)->setText(EntryList::subItem(selected, n));
     });
+    const LogState before = Before(c);
     proc(60, [&] { RunDialog(dialog.get()); });
     proc(70, [&] { StoreActiveLog(c); });
+    Record(c, QStringLiteral("Edit Entry"), before);
 }
 
 void ClearList(const LogControls& c, Guarded& proc)
 {
     EntryList list(c.ListView1);
+    const LogState before = Before(c);
     proc(10, [&] {
         if (!IsBusyPointer(c.window))
             list.clearRows();
     });
     proc(20, [&] { StoreActiveLog(c); });
+    Record(c, QStringLiteral("Clear List"), before);
 }
 
 void LoadSampleData(const LogControls& c, Guarded& proc)
 {
     EntryList list(c.ListView1);
+    const LogState before = Before(c);
     proc(10, [&] {
         if (!IsBusyPointer(c.window))
             list.clearRows();
@@ -135,4 +159,5 @@ void LoadSampleData(const LogControls& c, Guarded& proc)
         list.ensureSelection();
     });
     proc(40, [&] { StoreActiveLog(c); });
+    Record(c, QStringLiteral("Load Example Data"), before);
 }

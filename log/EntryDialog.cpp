@@ -3,10 +3,13 @@
 #include "AppIcon.h"
 #include "Constants.h"
 #include "EntryDate.h"
+#include "EntryDateEdit.h"
 #include "EntryList.h"
+#include "FocusRing.h"
 #include "Guarded.h"
 #include "Main.h"
 #include "MessageBox.h"
+#include "NumberText.h"
 #include "Pointer.h"
 #include "StoredLog.h"
 
@@ -29,6 +32,20 @@ QLineEdit* MakeText(QWidget* parent, int n, const QRect& geometry)
 
 } // namespace
 
+QString MeasurementProblem(const QString& caption, const QString& text)
+{
+    const QString example = ExampleNumber(72.5);
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("Please type a number for \"%1\", for example %2.").arg(caption, example);
+    const std::optional<double> value = ReadTypedNumber(text);
+    if (!value)
+        return QStringLiteral("\"%1\" is not a number. Please type a number for \"%2\", for example %3.")
+            .arg(text, caption, example);
+    if (*value <= 0)
+        return QStringLiteral("\"%1\" cannot be saved: \"%2\" must be more than 0.").arg(text, caption);
+    return QString();
+}
+
 EntryDialog::EntryDialog(const QString& formName, int measurements, QTreeWidget* list, QWidget* parent)
     : QDialog(parent)
     , m_formName(formName)
@@ -42,7 +59,7 @@ EntryDialog::EntryDialog(const QString& formName, int measurements, QTreeWidget*
                    | Qt::WindowCloseButtonHint);
     setModal(true);
 
-    m_picker = new QDateEdit(this);
+    m_picker = new EntryDateEdit(this);
     m_picker->setObjectName(QStringLiteral("DateTimePicker1"));
     m_picker->setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
     m_picker->setDisplayFormat(EntryDateDisplayFormat());
@@ -54,9 +71,15 @@ EntryDialog::EntryDialog(const QString& formName, int measurements, QTreeWidget*
     m_save->setObjectName(QStringLiteral("PushButton2"));
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("PushButton1"));
-    // Enter in a box does not save; only the buttons do.
-    m_save->setAutoDefault(false);
-    m_cancel->setAutoDefault(false);
+    // Enter saves, from any box; on a focused "Cancel" it cancels.
+    m_save->setAutoDefault(true);
+    m_cancel->setAutoDefault(true);
+    m_save->setDefault(true);
+    // Alt+S and Alt+C, without changing the captions (see Form1's buttons).
+    m_save->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
+    m_cancel->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
+    m_save->setToolTip(QStringLiteral("Alt+S"));
+    m_cancel->setToolTip(QStringLiteral("Esc, Alt+C"));
     connect(m_save, &QPushButton::clicked, this, &EntryDialog::PushButton2_Click);
     connect(m_cancel, &QPushButton::clicked, this, &EntryDialog::PushButton1_Click);
 }
@@ -66,6 +89,7 @@ void EntryDialog::finishSetup()
     ApplyDesignBackground(this);
     ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);
+    new FocusRing(this);
     Form_Load();
 }
 
@@ -114,6 +138,31 @@ void EntryDialog::PushButton2_Click()
     });
     if (refused)
         return;
+    // Measurements are numbers: anything else would reach the workbook as text and break its
+    // formulas and charts. What was typed stays for the user to correct.
+    proc(11, [&] {
+        if (!m_picker->rejectedText().isEmpty()) {
+            refused = true;
+            ShowMessage(QStringLiteral("\"%1\" is not a date. Please type the date as month/day/year, for example %2.")
+                            .arg(m_picker->rejectedText(), FormatEntryDate(QDate(2004, 6, 10))),
+                        MsgButtons::Ok, MsgIcon::Exclamation);
+            m_picker->clearRejected();
+            m_picker->setFocus();
+            return;
+        }
+        for (int n = 1; n <= m_texts.size(); ++n) {
+            const QString problem = MeasurementProblem(m_captions.value(n - 1), Text(n)->text());
+            if (problem.isEmpty())
+                continue;
+            refused = true;
+            ShowMessage(problem, MsgButtons::Ok, MsgIcon::Exclamation);
+            Text(n)->setFocus();
+            Text(n)->selectAll();
+            return;
+        }
+    });
+    if (refused)
+        return;
 
     EntryList list(m_list);
     if (windowTitle() == AddCaption()) {
@@ -123,7 +172,7 @@ void EntryDialog::PushButton2_Click()
             if (!row)
                 return;
             for (int n = 1; n <= m_texts.size(); ++n)
-                EntryList::setSubItem(row, n, Text(n)->text());
+                EntryList::setSubItem(row, n, Text(n)->text().trimmed());
             list.ensureSelection();
             m_list->scrollToItem(row);
         });
@@ -139,7 +188,7 @@ void EntryDialog::PushButton2_Click()
                 return;
             EntryList::setText(row, FormatEntryDate(m_picker->date()));
             for (int n = 1; n <= m_texts.size(); ++n)
-                EntryList::setSubItem(row, n, Text(n)->text());
+                EntryList::setSubItem(row, n, Text(n)->text().trimmed());
         });
         proc(31, [&] { accept(); });
     }
@@ -166,6 +215,8 @@ Form3::Form3(QTreeWidget* list, QWidget* parent)
     QGroupBox* chest = frame(QStringLiteral("Frame5"), QStringLiteral("Chest (inch):"), TwipsRect(120, 1950, 3840, 825));
     QGroupBox* hips = frame(QStringLiteral("Frame6"), QStringLiteral("Hips (inch):"), TwipsRect(4080, 1950, 3840, 825));
     m_texts = {MakeText(weight, 1, box), MakeText(chest, 2, box), MakeText(waist, 3, box), MakeText(hips, 4, box)};
+    for (const QGroupBox* frame : {weight, chest, waist, hips})
+        m_captions.append(frame->title().chopped(1));
 
     m_save->setGeometry(TwipsRect(120, 2910, 3840, 405));
     m_cancel->setGeometry(TwipsRect(4080, 2910, 3840, 405));
@@ -199,6 +250,8 @@ Form4::Form4(QTreeWidget* list, QWidget* parent)
         caption->move(qMin(Px(left), Px(boxLeft) - gap - caption->width()), Px(top));
         return caption;
     };
+    for (int n = 1; n <= 6; ++n)
+        m_captions.append(captions.at(n).chopped(1));
     label(0, 120, 195, 600);
     m_picker->setGeometry(TwipsRect(600, 120, 1455, 375));
 

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "EntryDateEdit.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class PointerRule;
-class QDateEdit;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+
+// Why a measurement typed into the box captioned `caption` cannot be saved (empty, not a
+// number in the user's locale, or not above zero), or an empty text when it can.
+QString MeasurementProblem(const QString& caption, const QString& text);
 
 // What Form3 and Form4 share: a date picker, one text box per measurement, "Save" and
 // "Cancel". The caption is the mode: "Add New Record" (the caption of a fresh dialog) appends
@@ -17,7 +23,7 @@ class QTreeWidget;
 class EntryDialog : public QDialog {
     Q_OBJECT
 public:
-    QDateEdit* DateTimePicker1() const { return m_picker; }
+    EntryDateEdit* DateTimePicker1() const { return m_picker; }
     // Text box n, from 1 (weight) to measurementCount().
     QLineEdit* Text(int n) const { return m_texts.at(n - 1); }
     int measurementCount() const { return m_texts.size(); }
@@ -36,8 +42,10 @@ protected:
     // Called by the subclass once its layout stands.
     void finishSetup();
 
-    QDateEdit* m_picker;
+    EntryDateEdit* m_picker;
     QList<QLineEdit*> m_texts;
+    // What each text box holds, for messages ("Weight (lbs)"), in field order.
+    QStringList m_captions;
     QPushButton* m_save;
     QPushButton* m_cancel;
 

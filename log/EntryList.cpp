@@ -1,8 +1,10 @@
 #include "EntryList.h"
 
 #include "Constants.h"
+#include "NumberText.h"
 
 #include <QHeaderView>
+#include <QLocale>
 #include <QTreeWidget>
 
 void EntryList::clearColumns()
@@ -79,9 +81,25 @@ QString EntryList::subItem(const QTreeWidgetItem* row, int k)
     return row->text(k);
 }
 
+namespace {
+
+// A measurement's stored text, kept beside the shown one while it is unchanged.
+constexpr int StoredRole = Qt::UserRole;
+
+QString StoredField(const QTreeWidgetItem* item, int k)
+{
+    if (k == 0)
+        return item->text(0);
+    const QVariant stored = item->data(k, StoredRole);
+    return stored.isValid() ? stored.toString() : StoredNumberText(item->text(k));
+}
+
+} // namespace
+
 void EntryList::setSubItem(QTreeWidgetItem* row, int k, const QString& text)
 {
     row->setText(k, text);
+    row->setData(k, StoredRole, QVariant());
 }
 
 QTreeWidgetItem* EntryList::selectedRow() const
@@ -105,7 +123,7 @@ void EntryList::ensureSelection()
         selectRow(row(1));
 }
 
-QList<LogEntry> EntryList::entries() const
+QList<LogEntry> EntryList::collect(QString (*field)(const QTreeWidgetItem*, int)) const
 {
     const int rows = rowCount();
     const int columns = columnCount();
@@ -116,21 +134,41 @@ QList<LogEntry> EntryList::entries() const
         LogEntry entry;
         entry.reserve(columns);
         for (int k = 0; k < columns; ++k)
-            entry.append(item->text(k));
+            entry.append(field(item, k));
         result.append(std::move(entry));
     }
     return result;
 }
 
+QList<LogEntry> EntryList::entries() const
+{
+    return collect([](const QTreeWidgetItem* item, int k) { return item->text(k); });
+}
+
+QList<LogEntry> EntryList::storedEntries() const
+{
+    return collect(StoredField);
+}
+
 void EntryList::appendEntries(const QList<LogEntry>& entries, int fieldCount)
 {
+    const bool pointLocale = QLocale().decimalPoint() == QLatin1String(".");
     QList<QTreeWidgetItem*> items;
     items.reserve(entries.size());
     for (const LogEntry& entry : entries) {
         QStringList texts = entry.mid(0, fieldCount);
         while (texts.size() < fieldCount)
             texts.append(QString(QLatin1String("")));
-        items.append(new QTreeWidgetItem(texts));
+        auto* item = new QTreeWidgetItem(texts);
+        for (int k = 1; k < fieldCount; ++k) {
+            // The common case, a point locale and no comma, shows the stored text as it is.
+            if (pointLocale && !texts.at(k).contains(QLatin1Char(',')))
+                continue;
+            const QString stored = CanonicalStoredNumber(texts.at(k));
+            item->setData(k, StoredRole, stored);
+            item->setText(k, ShownNumberText(stored));
+        }
+        items.append(item);
     }
     // One insertion for all rows: a long stored log loads without a view update per row.
     m_list->addTopLevelItems(items);

@@ -35,6 +35,7 @@ public:
 
     static QString text(const QTreeWidgetItem* row);
     static void setText(QTreeWidgetItem* row, const QString& text);
+    // Sub-item k as shown; writing it sets the shown text (a number in the user's locale).
     static QString subItem(const QTreeWidgetItem* row, int k);
     static void setSubItem(QTreeWidgetItem* row, int k, const QString& text);
 
@@ -44,13 +45,19 @@ public:
     // Selects the first row when there are rows and none is selected.
     void ensureSelection();
 
-    // Whole entries, one field per column.
+    // Whole entries as the list shows them, one field per column.
     QList<LogEntry> entries() const;
-    // Appends the entries at once, each with fieldCount fields (missing fields empty, extra
-    // fields ignored).
+    // Whole entries in their stored form (numbers with a decimal point; see NumberText.h). A
+    // field loaded from the store and left alone gives back its stored text (an older decimal
+    // comma in today's form), so storing never reinterprets what it did not show differently.
+    QList<LogEntry> storedEntries() const;
+    // Appends stored entries at once, each with fieldCount fields (missing fields empty, extra
+    // fields ignored); numbers show in the user's locale.
     void appendEntries(const QList<LogEntry>& entries, int fieldCount);
 
 private:
+    QList<LogEntry> collect(QString (*field)(const QTreeWidgetItem*, int)) const;
+
     QTreeWidget* m_list;
 };
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+class LogHistory;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -18,4 +19,5 @@ struct LogControls {
     QLineEdit* Text1 = nullptr;          // first height field
     QLineEdit* Text2 = nullptr;          // second height field
     QTreeWidget* ListView1 = nullptr;    // the active log's working copy
+    LogHistory* history = nullptr;       // undo and redo; optional
 };

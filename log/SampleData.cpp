@@ -1,7 +1,5 @@
 #include "SampleData.h"
 
-#include "Main.h"
-
 #include <cmath>
 
 const QList<SampleEntry>& ImperialSample()
@@ -32,10 +30,8 @@ QString MeasurementText(double value)
 {
     if (std::floor(value) == value)
         return QString::number(value, 'f', 0);
-    // Shortest text that reads back as the same number, then the user's separator.
-    QString text = QString::number(value, 'g', 15);
-    text.replace(QLatin1Char('.'), LocaleDecimalSeparator());
-    return text;
+    // Shortest text that reads back as the same number; the list shows it in the user's locale.
+    return QString::number(value, 'g', 15);
 }
 
 QList<LogEntry> SampleEntries(bool imperial)

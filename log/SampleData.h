@@ -8,7 +8,7 @@
 
 struct SampleEntry {
     const char* date;           // written literally, whatever the locale
-    QList<double> measurements; // turned into text with the locale decimal separator
+    QList<double> measurements; // stored with a decimal point, shown in the user's locale
 };
 
 const QList<SampleEntry>& ImperialSample();
@@ -20,9 +20,8 @@ inline const QString ImperialSampleHeight2 = QStringLiteral("3/8");
 inline const QString MetricSampleHeight1 = QStringLiteral("1");
 inline const QString MetricSampleHeight2 = QStringLiteral("68");
 
-// A number as the program writes it: whole numbers as plain digits, fractions with the
-// user's decimal separator.
+// A number as the program stores it: whole numbers as plain digits, fractions with a point.
 QString MeasurementText(double value);
 
-// The example's entries as texts.
+// The example's entries as stored texts.
 QList<LogEntry> SampleEntries(bool imperial);

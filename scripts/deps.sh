@@ -2,10 +2,13 @@
 # Installs the Debian packages the build, the program and the tests need (only the missing ones).
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config ninja-build
-      qt6-base-dev qt6-base-dev-tools libgl-dev libgsf-1-dev fonts-liberation2
-      libgtest-dev libbenchmark-dev)
+      qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgsf-1-dev libdeflate-dev fonts-liberation2
+      libgtest-dev libbenchmark-dev
+      dpkg-dev file gzip)
 if [ "${1:-}" = "--tests" ]; then
-    pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils clang libclang-rt-14-dev)
+    pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils clang libclang-rt-14-dev
+           default-jre-headless libapache-poi-java python3-xlrd
+           appstream desktop-file-utils groff-base)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -230,14 +230,24 @@ TEST_F(Form1Test, ControlsStandWhereTheDesignPutsThem)
     EXPECT_EQ(QFontInfo(form.font()).family(), "Liberation Sans");
     EXPECT_DOUBLE_EQ(form.Text1()->font().pointSizeF(), 9.0);
     EXPECT_TRUE(form.Label1(1)->font().bold());
-    // Labels are sized to their text and start at the design's place.
-    EXPECT_EQ(form.Label1(1)->pos(), QPoint(128, 23));
-    EXPECT_GE(form.Label1(1)->width(), form.Label1(1)->sizeHint().width());
+    // Labels are as wide as their text, start at the design's left, and read on one line with
+    // their box: same band, text centred in it.
+    for (int i = 0; i < 2; ++i) {
+        QLabel* label = form.Label1(i);
+        QLineEdit* box = i == 0 ? form.Text1() : form.Text2();
+        EXPECT_EQ(label->x(), i == 0 ? 16 : 128);
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_EQ(label->geometry().top(), box->geometry().top());
+        EXPECT_EQ(label->geometry().bottom(), box->geometry().bottom());
+        EXPECT_TRUE(label->alignment() & Qt::AlignVCenter);
+    }
 }
 
 TEST_F(Form1Test, TabOrderFollowsTheDesign)
 {
     Form1 form;
+    // The keyboard starts where the order does.
+    EXPECT_EQ(form.focusWidget(), form.Option1());
     const QList<QWidget*> expected = {form.Option1(), form.Option2(), form.Text1(), form.Text2(), form.ListView1(),
                                       form.PushButton(2), form.PushButton(3), form.PushButton(4), form.PushButton(5),
                                       form.PushButton(1), form.PushButton(6), form.PushButton(7)};

@@ -4,6 +4,7 @@
 #include "Form1.h"
 #include "Form2.h"
 #include "Main.h"
+#include "PreviewGeometry.h"
 #include "MessageBox.h"
 #include "TestSupport.h"
 #include "model/Workbook.h"
@@ -237,6 +238,98 @@ TEST_F(GenerationTest, BackThenNewGenerationShowsTheNewPicture)
     EXPECT_NE(second, firstPicture);
     if (!qEnvironmentVariableIsEmpty("KALMORA_SAVE_PICTURES"))
         second.save(qEnvironmentVariable("KALMORA_SAVE_PICTURES"));
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(GenerationTest, DataPictureFitsTheFirstZoomStepForBothTemplates)
+{
+    ScriptedMessages messages;
+    for (const bool metric : {false, true}) {
+        if (Form2* preview = form->existingPreview())
+            preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
+        if (metric)
+            form->Option2()->click();
+        // Every data row filled, with the widest numbers a log holds.
+        EntryList list(form->ListView1());
+        list.clearRows();
+        for (int i = 0; i < (metric ? 27 : 26); ++i) {
+            QTreeWidgetItem* row = list.addRow(QStringLiteral("12/%1/2004").arg(i + 1));
+            for (int k = 1; k < list.columnCount(); ++k)
+                EntryList::setSubItem(row, k, QStringLiteral("188.88"));
+        }
+        ASSERT_TRUE(generate()) << metric;
+        Form2* preview = form->existingPreview();
+        const PreviewGeometry& geometry = preview->geometryModel();
+        EXPECT_LE(geometry.pictureWidth(), 750 * 15) << metric;
+        EXPECT_LE(geometry.pictureHeight(), 568 * 15) << metric;
+        // Readable still: not shrunk to a stamp.
+        EXPECT_GE(geometry.pictureWidth(), 650 * 15) << metric;
+        preview->PushButton1_Click();
+        EXPECT_FLOAT_EQ(geometry.zoomFactor(), 1.25f) << metric;
+    }
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(GenerationTest, NumbersReachTheWorkbookAsNumbersInEveryLocale)
+{
+    ScriptedMessages messages;
+    form->PushButton(5)->click();
+    struct Case {
+        const char* locale;
+        const char* stored;
+    };
+    // Today's stored form, and the decimal comma older versions stored under German settings.
+    const Case cases[] = {{"en_US", "35.5"}, {"de_DE", "35.5"}, {"en_US", "35,5"}, {"de_DE", "35,5"}};
+    for (const Case& c : cases) {
+        ScopedLocale locale(QString::fromLatin1(c.locale));
+        if (Form2* preview = form->existingPreview())
+            preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
+        EntryList list(form->ListView1());
+        list.clearRows();
+        list.appendEntries({{"6/10/2004", "200.5", "42", QString::fromLatin1(c.stored), "34"}}, 5);
+        const auto book = generate();
+        ASSERT_TRUE(book) << c.locale << c.stored;
+        const sheet::Worksheet* data = book->worksheet(book->activeSheet());
+        EXPECT_DOUBLE_EQ(data->value(5, 1).asNumber(), 200.5) << c.locale << c.stored;
+        EXPECT_DOUBLE_EQ(data->value(5, 3).asNumber(), 35.5) << c.locale << c.stored;
+        EXPECT_NEAR(data->value(5, 5).asNumber(), 200.5 * 1.082 + 94.42 - 35.5 * 4.15, 1e-9) << c.locale << c.stored;
+    }
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(GenerationTest, AHeightTheTemplateCannotUseIsReportedAndNothingIsGenerated)
+{
+    loadExample(false);
+    struct Case {
+        bool metric;
+        const char* first;
+        const char* second;
+        int field;
+    };
+    const Case cases[] = {{false, "5.9", "0", 1}, {false, "5", "ten", 2}, {true, "1", "3/8", 2}};
+    for (const Case& c : cases) {
+        if (c.metric)
+            form->Option2()->click();
+        form->Text1()->setText(c.first);
+        form->Text2()->setText(c.second);
+        ScriptedMessages messages;
+        form->PushButton1()->click();
+        ASSERT_EQ(messages.count(), 1) << c.first << c.second;
+        EXPECT_EQ(messages.asked().first().icon, MsgIcon::Exclamation);
+        EXPECT_EQ(form->existingPreview(), nullptr);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_FALSE(form->generationBusy);
+        EXPECT_FALSE(form->isBusyPointer());
+        QLineEdit* field = c.field == 1 ? form->Text1() : form->Text2();
+        EXPECT_EQ(field->selectedText(), field->text());
+        // The height stays as typed.
+        EXPECT_EQ(form->Text1()->text(), c.first);
+        EXPECT_EQ(form->Text2()->text(), c.second);
+    }
+    // Put right, it generates.
+    form->Text2()->setText("68");
+    ScriptedMessages messages;
+    ASSERT_TRUE(generate());
     EXPECT_EQ(messages.count(), 0);
 }
 

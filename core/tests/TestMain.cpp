@@ -17,6 +17,8 @@ int main(int argc, char* argv[])
         return 3;
     // Before the first QSettings: the store lands in this folder.
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    // Nor the user's data folder (the logs' daily backups).
+    qputenv("XDG_DATA_HOME", config.path().toLocal8Bit() + "/data");
     // Spreadsheet instances register per user; tests running side by side must not see
     // each other's instances.
     QTemporaryDir runtime;

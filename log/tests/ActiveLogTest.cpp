@@ -12,11 +12,6 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
-
 class ActiveLogTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearSettings(); }

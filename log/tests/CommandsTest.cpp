@@ -17,11 +17,6 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
-
 LogEntry Row(const QString& date)
 {
     return {date, "1", "2", "3", "4"};
@@ -57,12 +52,6 @@ protected:
 
     LogHarness h;
 };
-
-void Type(EntryDialog* dialog, const QStringList& texts)
-{
-    for (int n = 1; n <= texts.size(); ++n)
-        dialog->Text(n)->setText(texts.at(n - 1));
-}
 
 TEST_F(CommandsTest, AddOpensTheDialogBelowTheLimit)
 {
@@ -100,6 +89,7 @@ TEST_F(CommandsTest, SeveralSavesInOneDialogAppendInOrder)
     QDate pickerDate;
     bool emptied = false;
     bool focusInWeight = false;
+    ScriptedMessages messages;
     DriveDialog drive([&](EntryDialog* dialog) {
         dialog->DateTimePicker1()->setDate(QDate(2024, 3, 5));
         Type(dialog, {"180", "40", "34", "38"});
@@ -107,8 +97,9 @@ TEST_F(CommandsTest, SeveralSavesInOneDialogAppendInOrder)
         emptied = dialog->Text(1)->text().isEmpty() && dialog->Text(4)->text().isEmpty();
         focusInWeight = dialog->focusWidget() == dialog->Text(1);
         pickerDate = dialog->DateTimePicker1()->date();
-        Type(dialog, {"179", "", "", ""});
+        Type(dialog, {"179", "39.5", "33", "37"});
         dialog->PushButton2()->click();
+        // A third "Save" of the emptied boxes saves nothing.
         dialog->PushButton2()->click();
         EXPECT_TRUE(dialog->isVisible());
         dialog->PushButton1()->click();
@@ -117,13 +108,13 @@ TEST_F(CommandsTest, SeveralSavesInOneDialogAppendInOrder)
     EXPECT_TRUE(emptied);
     EXPECT_TRUE(focusInWeight);
     EXPECT_EQ(pickerDate, QDate(2024, 3, 5));
+    EXPECT_EQ(messages.count(), 1);
     QList<LogEntry> expected = Rows(25);
-    expected << LogEntry{"3/5/2024", "180", "40", "34", "38"} << LogEntry{"3/5/2024", "179", "", "", ""}
-             << LogEntry{"3/5/2024", "", "", "", ""};
+    expected << LogEntry{"3/5/2024", "180", "40", "34", "38"} << LogEntry{"3/5/2024", "179", "39.5", "33", "37"};
     EXPECT_EQ(h.rows(), expected);
     EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(expected));
     // Past the limit now: the next add refuses.
-    ScriptedMessages messages;
+    messages.clear();
     add();
     EXPECT_EQ(messages.count(), 1);
 }
@@ -134,12 +125,12 @@ TEST_F(CommandsTest, Form3TakesWaistFromTheUpperRightBox)
         // Screen order: weight, waist, chest, hips.
         EXPECT_EQ(dialog->objectName(), "Form3");
         EXPECT_EQ(dialog->Text(1)->nextInFocusChain(), dialog->Text(3));
-        Type(dialog, {"w", "c", "wa", "h"});
+        Type(dialog, {"201", "43", "37", "35"});
         dialog->PushButton2()->click();
     });
     add();
     ASSERT_EQ(h.list().rowCount(), 1);
-    EXPECT_EQ(h.rows().first().mid(1), QStringList({"w", "c", "wa", "h"}));
+    EXPECT_EQ(h.rows().first().mid(1), QStringList({"201", "43", "37", "35"}));
 }
 
 TEST_F(CommandsTest, Form4WritesSixMeasurements)
@@ -149,12 +140,12 @@ TEST_F(CommandsTest, Form4WritesSixMeasurements)
         EXPECT_EQ(dialog->objectName(), "Form4");
         EXPECT_EQ(dialog->measurementCount(), 6);
         dialog->DateTimePicker1()->setDate(QDate(2004, 6, 10));
-        Type(dialog, {"63,5", "81.3", "", "abc", "17", "29"});
+        Type(dialog, {"63.5", "81.3", " 70 ", "99", "17", "29"});
         dialog->PushButton2()->click();
     });
     add();
-    EXPECT_EQ(h.rows(), QList<LogEntry>({{"6/10/2004", "63,5", "81.3", "", "abc", "17", "29"}}));
-    EXPECT_EQ(Stored(Keys::FitnessWomen), "6/10/2004||SEP1||63,5||SEP1||81.3||SEP1||||SEP1||abc||SEP1||17||SEP1||29||SEP2||");
+    EXPECT_EQ(h.rows(), QList<LogEntry>({{"6/10/2004", "63.5", "81.3", "70", "99", "17", "29"}}));
+    EXPECT_EQ(Stored(Keys::FitnessWomen), "6/10/2004||SEP1||63.5||SEP1||81.3||SEP1||70||SEP1||99||SEP1||17||SEP1||29||SEP2||");
     EXPECT_FALSE(HasSetting(Keys::FitnessMen));
 }
 
@@ -189,12 +180,12 @@ TEST_F(CommandsTest, SeparatorTextIsRefusedAndTheDialogKeepsWhatWasTyped)
 {
     ScriptedMessages messages;
     DriveDialog drive([&](EntryDialog* dialog) {
-        Type(dialog, {"80", "a||SEP2||b", "", ""});
+        Type(dialog, {"80", "a||SEP2||b", "30", "35"});
         dialog->PushButton2()->click();
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(dialog->Text(2)->text(), "a||SEP2||b");
         EXPECT_EQ(dialog->Text(1)->text(), "80");
-        dialog->Text(2)->setText("ab");
+        dialog->Text(2)->setText("40");
         dialog->PushButton2()->click();
         dialog->PushButton1()->click();
     });
@@ -203,7 +194,7 @@ TEST_F(CommandsTest, SeparatorTextIsRefusedAndTheDialogKeepsWhatWasTyped)
     EXPECT_TRUE(messages.asked().first().text.contains("\"a||SEP2||b\""));
     EXPECT_EQ(messages.asked().first().icon, MsgIcon::Exclamation);
     ASSERT_EQ(h.list().rowCount(), 1);
-    EXPECT_EQ(h.rows().first().mid(1), QStringList({"80", "ab", "", ""}));
+    EXPECT_EQ(h.rows().first().mid(1), QStringList({"80", "40", "30", "35"}));
 }
 
 TEST_F(CommandsTest, EditPresetsTheDialogAndChangesTheRowInPlace)
@@ -363,12 +354,13 @@ TEST_F(CommandsTest, SampleOfTheMetricLog)
     EXPECT_EQ(Stored(Keys::FitnessWomen), JoinStoredLog(SampleEntries(false)));
 }
 
-TEST_F(CommandsTest, SampleWithACommaLocale)
+TEST_F(CommandsTest, SampleWithACommaLocaleShowsCommasAndStoresPoints)
 {
     ScopedLocale german("de_DE");
     sample();
     EXPECT_EQ(EntryList::subItem(h.list().row(3), 3), "35,5");
-    EXPECT_TRUE(Stored(Keys::FitnessMen).contains("||SEP1||35,5||SEP1||33,6||SEP2||"));
+    EXPECT_TRUE(Stored(Keys::FitnessMen).contains("||SEP1||35.5||SEP1||33.6||SEP2||"));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(SampleEntries(true)));
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 #include "EntryDialog.h"
 #include "EntryList.h"
 #include "LogControls.h"
+#include "LogHistory.h"
+#include "Settings.h"
 #include "TestSupport.h"
+#include "Constants.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -17,13 +20,26 @@
 
 #include <functional>
 
+// The stored text under key, or "<missing>".
+inline QString Stored(const QString& key)
+{
+    return ReadSetting(SettingsSection, key, QStringLiteral("<missing>"));
+}
+
+// Fills the dialog's boxes 1, 2, ... with texts.
+inline void Type(EntryDialog* dialog, const QStringList& texts)
+{
+    for (int n = 1; n <= texts.size(); ++n)
+        dialog->Text(n)->setText(texts.at(n - 1));
+}
+
 // The main window's log controls without the main window, set up the way start-up leaves
 // them with the imperial log.
 struct LogHarness {
     QWidget window;
     LogControls c;
 
-    LogHarness()
+    explicit LogHarness(bool withHistory = false)
     {
         auto* frame1 = new QGroupBox("Gender", &window);
         c.Option1 = new QRadioButton("Male", frame1);
@@ -37,6 +53,8 @@ struct LogHarness {
         // The list has no columns until start-up creates them.
         c.ListView1->setColumnCount(0);
         c.window = &window;
+        if (withHistory)
+            c.history = new LogHistory(c, &window);
         WireLogControls(c);
     }
 

@@ -140,19 +140,16 @@ TEST(EntryDate, ReadsBackMonthDayYear)
     EXPECT_FALSE(ParseEntryDate("").isValid());
 }
 
-TEST(SampleData, NumbersUseTheLocaleSeparator)
+TEST(SampleData, StoredWithAPointWhateverTheLocale)
 {
-    {
-        ScopedLocale us("en_US");
+    for (const char* name : {"en_US", "de_DE"}) {
+        ScopedLocale locale(QString::fromLatin1(name));
         EXPECT_EQ(MeasurementText(200), "200");
         EXPECT_EQ(MeasurementText(35.5), "35.5");
         EXPECT_EQ(MeasurementText(78.74), "78.74");
         EXPECT_EQ(SampleEntries(true).at(2), LogEntry({"6/24/2004", "199", "42", "35.5", "33.6"}));
+        EXPECT_EQ(SampleEntries(false).at(3), LogEntry({"7/1/2004", "63", "81.3", "71.12", "99.06", "16", "27.94"}));
     }
-    ScopedLocale german("de_DE");
-    EXPECT_EQ(SampleEntries(true).at(2), LogEntry({"6/24/2004", "199", "42", "35,5", "33,6"}));
-    EXPECT_EQ(SampleEntries(false).at(0), LogEntry({"6/10/2004", "63,5", "81,3", "78,74", "101,6", "17,27", "29,21"}));
-    EXPECT_EQ(SampleEntries(false).at(3), LogEntry({"7/1/2004", "63", "81,3", "71,12", "99,06", "16", "27,94"}));
 }
 
 } // namespace

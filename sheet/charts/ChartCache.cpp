@@ -12,9 +12,10 @@ namespace {
 
 using namespace chartrec;
 
-// Points cached per series at most, as Excel 97-2003 charts hold; readers take longer
-// series from the sheet.
+// Points cached per series and per chart at most, as Excel 97-2003 charts hold them;
+// readers take longer series from the sheet.
 constexpr int kMaxCachedPoints = 4000;
+constexpr int kMaxCachedChartPoints = 32000;
 
 struct SeriesLinks {
     SheetRange name;
@@ -158,8 +159,8 @@ RecordList refreshChartCache(const Workbook& book, const RecordList& body)
     int points = 0;
     for (const SeriesLinks& s : series)
         points = std::max({points, lengthOf(s.values), lengthOf(s.categories)});
-    points = std::min(points, kMaxCachedPoints);
     const int seriesCount = std::min<int>(static_cast<int>(series.size()), 255);
+    points = std::min({points, kMaxCachedPoints, kMaxCachedChartPoints / std::max(1, seriesCount)});
 
     RecordList cache;
     ByteWriter dims;

@@ -42,6 +42,8 @@ QString codeFor(const Workbook& book, int ifmt)
     return QString();
 }
 
+constexpr int kMaxChartPoints = 1'000'000;
+
 bool holdsSomething(const Value& v)
 {
     return !v.isEmpty() && !(v.isString() && v.asString().isEmpty());
@@ -82,10 +84,13 @@ ChartData readChartData(const Workbook& book, const Chart& chart, const QLocale&
         }
     }
 
-    // Slots: as many as the longest range, then trimmed to the last one holding anything.
+    // Slots: as many as the longest range, then trimmed to the last one holding anything. A
+    // chart shows at most a million points in all (a column of 65,536 rows in each of 255
+    // series would be gigabytes of nothing to see).
     int slotTotal = lengthOf(categories);
     for (const ChartSeries& s : chart.series)
         slotTotal = std::max(slotTotal, lengthOf(s.values));
+    slotTotal = std::min<int>(slotTotal, kMaxChartPoints / std::max<int>(1, static_cast<int>(chart.series.size())));
     int used = 0;
     for (int i = slotTotal - 1; i >= 0 && used == 0; --i) {
         if (i < lengthOf(categories) && holdsSomething(valueAt(book, cellAt(categories, i))))

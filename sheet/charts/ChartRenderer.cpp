@@ -5,6 +5,7 @@
 #include "charts/ChartScale.h"
 #include "model/Error.h"
 #include "model/Workbook.h"
+#include "biff/RecordStream.h"
 #include "render/RenderLimits.h"
 
 #include <QFontMetricsF>
@@ -325,7 +326,7 @@ void ChartPainter::layoutAndDraw()
         QRectF box;
         switch (m_chart.legendPosition) {
         case LegendPosition::Bottom:
-            box = QRectF(free.left(), free.bottom() - boxHeight, free.width(), boxHeight);
+            box = QRectF(free.left(), free.bottom() - boxHeight - u(2), free.width(), boxHeight);
             free.setBottom(box.top() - pad);
             break;
         case LegendPosition::Top:
@@ -346,6 +347,12 @@ void ChartPainter::layoutAndDraw()
             break;
         }
         drawLegend(box, vertical, rows, perRow);
+        // The automatic legend border, a thin line around the entries.
+        const double frameWidth = vertical ? boxWidth : *std::max_element(rows.begin(), rows.end());
+        const QRectF frame(vertical ? box.left() : box.center().x() - frameWidth / 2, box.top(), frameWidth, box.height());
+        m_p.setPen(QPen(QColor(Qt::black), std::max(0.5, u(1))));
+        m_p.setBrush(Qt::NoBrush);
+        m_p.drawRect(frame.adjusted(-u(5), -u(2), -gap * 1.5 + u(5), u(2)));
     }
 
     const bool secondary = std::any_of(m_data.series.begin(), m_data.series.end(),
@@ -444,6 +451,15 @@ void ChartPainter::layoutAndDraw()
         plot.setRight(plot.right() - secondaryWidth - tick - u(4));
     else
         plot.setRight(plot.right() - std::min(widest / 2, u(20)));
+    // The first category label reaches left of its point (all of a turned label, half of a
+    // level one): it must not run off the chart.
+    if (!m_data.categories.empty()) {
+        const double first = fm.horizontalAdvance(m_data.categories.front());
+        const double reach = angle == 0 ? first / 2 : first * std::cos(radians) + labelHeight * std::sin(radians) / 2;
+        const double overflow = free.left() - (xOf(plot, 0) - reach);
+        if (overflow > 0)
+            plot.setLeft(plot.left() + overflow);
+    }
     if (plot.width() < 4 || plot.height() < 4)
         return; // no room left for a plot area at this size
     slotWidth = plot.width() / slotTotal;
@@ -522,9 +538,18 @@ void ChartPainter::layoutAndDraw()
     drawSeries(plot, primaryScale, secondaryScale);
 
     if (!m_data.hasValues()) {
-        m_p.setFont(labels.font);
+        // On a white ground of its own, so that no gridline runs through it.
+        QFont big = labels.font;
+        big.setPixelSize(std::max(1, static_cast<int>(std::lround(labels.font.pixelSize() * 1.5))));
+        const QFontMetricsF bigMetrics(big);
+        const QString words = QStringLiteral("No data");
+        const double w = bigMetrics.horizontalAdvance(words) + u(16);
+        const double h = bigMetrics.height() + u(8);
+        const QRectF box(plot.center().x() - w / 2, plot.center().y() - h / 2, w, h);
+        m_p.fillRect(box, colour(m_chart.plotAreaColour, QColor(Qt::white)));
+        m_p.setFont(big);
         m_p.setPen(labels.colour);
-        m_p.drawText(plot, Qt::AlignCenter, QStringLiteral("No data"));
+        m_p.drawText(box, Qt::AlignCenter, words);
     }
 }
 
@@ -557,6 +582,29 @@ void paintPlaceholder(QPainter& p, const QRectF& target, const QString& title, c
 
 } // namespace
 
+void paintChart(const Workbook& book, const RecordList& records, const QString& name, QPainter& painter,
+                const QRectF& target)
+{
+    if (!(target.width() > 0) || !(target.height() > 0))
+        return;
+    checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
+                     QStringLiteral("The chart '%1'").arg(name));
+    Chart chart;
+    try {
+        chart = readChartSheetBody(records, [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
+    } catch (const FormatError& e) {
+        paintPlaceholder(painter, target, name, QStringLiteral("This chart cannot be drawn: %1").arg(e.message()));
+        return;
+    }
+    if (!chart.unsupportedType.isEmpty()) {
+        paintPlaceholder(painter, target, chart.title.isEmpty() ? name : chart.title,
+                         QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(chart.unsupportedType));
+        return;
+    }
+    const ChartData data = readChartData(book, chart);
+    ChartPainter(book, chart, data, painter, target).paint();
+}
+
 void paintChartSheet(const Workbook& book, int sheetIndex, QPainter& painter, const QRectF& target)
 {
     if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
@@ -564,25 +612,52 @@ void paintChartSheet(const Workbook& book, int sheetIndex, QPainter& painter, co
     const Sheet& sheet = book.sheet(sheetIndex);
     if (!sheet.isChart())
         throw Error(QStringLiteral("Sheet '%1' is not a chart sheet").arg(sheet.name()));
-    if (!(target.width() > 0) || !(target.height() > 0))
-        return;
-    checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
-                     QStringLiteral("The chart '%1'").arg(sheet.name()));
+    paintChart(book, sheet.records(), sheet.name(), painter, target);
+}
 
-    Chart chart;
-    try {
-        chart = readChartSheetBody(sheet.records(), [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
-    } catch (const FormatError& e) {
-        paintPlaceholder(painter, target, sheet.name(), QStringLiteral("This chart cannot be drawn: %1").arg(e.message()));
-        return;
+std::vector<RecordList> embeddedCharts(const Workbook& book, int sheetIndex)
+{
+    if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
+        throw Error(QStringLiteral("There is no sheet %1 in the workbook").arg(sheetIndex + 1));
+    std::vector<RecordList> out;
+    if (!book.sheet(sheetIndex).isWorksheet())
+        return out;
+    // The worksheet keeps its embedded substreams as records it does not interpret; they are
+    // found again in the stream the workbook writes.
+    const Bytes stream = book.toStream();
+    std::size_t pos = 0;
+    int substream = -1;
+    while (pos + 4 <= stream.size()) {
+        std::size_t end = 0;
+        readSubstream(stream, pos, &end);
+        if (substream == sheetIndex) {
+            // Nested BOFs of type chart inside this sheet's substream.
+            std::size_t at = pos;
+            bool first = true;
+            while (at + 8 <= end) {
+                const std::uint16_t id = static_cast<std::uint16_t>(stream[at] | (stream[at + 1] << 8));
+                const std::size_t len = static_cast<std::size_t>(stream[at + 2] | (stream[at + 3] << 8));
+                if (!first && id == 0x0809 && len >= 4 && (stream[at + 6] | (stream[at + 7] << 8)) == 0x0020) {
+                    std::size_t chartEnd = 0;
+                    RecordList records = readSubstream(stream, at, &chartEnd);
+                    if (records.size() >= 2) {
+                        records.erase(records.begin());
+                        if (records.back().id == 0x000A) // EOF
+                            records.pop_back();
+                        out.push_back(std::move(records));
+                    }
+                    at = chartEnd;
+                    continue;
+                }
+                first = false;
+                at += 4 + len;
+            }
+            break;
+        }
+        ++substream;
+        pos = end;
     }
-    if (!chart.unsupportedType.isEmpty()) {
-        paintPlaceholder(painter, target, chart.title.isEmpty() ? sheet.name() : chart.title,
-                         QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(chart.unsupportedType));
-        return;
-    }
-    const ChartData data = readChartData(book, chart);
-    ChartPainter(book, chart, data, painter, target).paint();
+    return out;
 }
 
 QImage renderChartSheet(const Workbook& book, int sheetIndex, const QSize& size, qreal dpr)

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "biff/Record.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QRectF>
 #include <QSize>
+#include <QString>
+
+#include <vector>
 
 namespace sheet {
 
@@ -27,5 +32,14 @@ void paintChartSheet(const Workbook& book, int sheetIndex, QPainter& painter, co
 // unless the chart's own fill says otherwise), at device pixel ratio `dpr`.
 // Throws sheet::Error for a picture beyond the renderer's bounds (render/RenderLimits.h).
 QImage renderChartSheet(const Workbook& book, int sheetIndex, const QSize& size, qreal dpr = 1.0);
+
+// Charts that other programs embed in a worksheet (LibreOffice writes no chart sheets): the
+// records of each chart substream of sheet `sheetIndex`, in file order; none for a chart
+// sheet or a worksheet without charts.
+std::vector<RecordList> embeddedCharts(const Workbook& book, int sheetIndex);
+// Draws one chart from its records (a chart sheet's or an embedded chart's) as
+// paintChartSheet does; `name` captions a placeholder.
+void paintChart(const Workbook& book, const RecordList& chart, const QString& name, QPainter& painter,
+                const QRectF& target);
 
 } // namespace sheet

@@ -16,15 +16,22 @@ constexpr std::uint32_t kPalette[56] = {
 };
 } // namespace
 
+// Colours are made with QColor's inline constructor only, so that code which reads
+// workbooks without drawing them does not need the GUI library loaded (sheet-tool set).
+QColor rgbColor(std::uint32_t rgb)
+{
+    return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF));
+}
+
 QColor defaultPaletteColor(int index)
 {
     if (index >= 0 && index < 8)
-        return QColor::fromRgb(kPalette[index]);
+        return rgbColor(kPalette[index]);
     if (index >= 8 && index < 64)
-        return QColor::fromRgb(kPalette[index - 8]);
+        return rgbColor(kPalette[index - 8]);
     if (index == 0x41)
-        return QColor(Qt::white);
-    return QColor(Qt::black);
+        return QColor(255, 255, 255);
+    return QColor(0, 0, 0);
 }
 
 } // namespace sheet

@@ -380,7 +380,7 @@ QString Workbook::xfNumberFormat(std::uint16_t index) const
 QColor Workbook::paletteColor(int index) const
 {
     if (index >= 8 && index - 8 < static_cast<int>(m_palette.size()))
-        return QColor::fromRgb(m_palette[static_cast<std::size_t>(index - 8)]);
+        return rgbColor(m_palette[static_cast<std::size_t>(index - 8)]);
     return defaultPaletteColor(index);
 }
 

@@ -1,35 +1,83 @@
-// sheet-tool: looks into and edits BIFF8 workbooks with the engine, for people who debug
-// workbooks and for checks run from outside the program.
+// sheet-tool: looks into, edits and draws BIFF8 workbooks with the engine, for people who
+// debug workbooks and for checks run from outside the program.
 //
 //   sheet-tool dump WORKBOOK
-//   sheet-tool set WORKBOOK OUT CELL=TEXT ...
-//   sheet-tool render WORKBOOK OUT.png [RANGE]
+//   sheet-tool set WORKBOOK OUT [CELL=TEXT ...]
+//   sheet-tool recalc WORKBOOK OUT
+//   sheet-tool render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] WORKBOOK OUT.png|.svg|.pdf [RANGE]
 //
 // Exit status 0 on success; otherwise one line on standard error and status 1.
+//
+// The file is built twice. `sheet-tool` reads and writes workbooks without loading the GUI
+// libraries (with their eager symbol binding they cost more than a whole `set`); for
+// `render` it hands over to `sheet-tool-render`, built with SHEET_TOOL_DRAWS, which does
+// everything and draws too.
 
 #include "WorkbookDump.h"
+#include "formula/CLocale.h"
 
 #include "model/CellRange.h"
 #include "model/Error.h"
-#include "render/Render.h"
 #include "model/Workbook.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QStringList>
+
+#ifdef SHEET_TOOL_DRAWS
+#include "PngWriter.h"
+
+#include "charts/ChartRenderer.h"
+#include "file/DurableFile.h"
+#include "render/Render.h"
+#include "render/RenderLimits.h"
+
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
-#include <QJsonDocument>
-#include <QSaveFile>
-#include <QStringList>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#else
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
-const char kUsage[] =
-    "usage: sheet-tool dump WORKBOOK | set WORKBOOK OUT CELL=TEXT... | render WORKBOOK OUT.png [RANGE]";
+const char kUsage[] = "usage: sheet-tool dump WORKBOOK | set WORKBOOK OUT [CELL=TEXT...] | recalc WORKBOOK OUT | "
+                      "render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] WORKBOOK OUT.png|.svg|.pdf [RANGE]";
+
+const char kDescription[] =
+    "Looks into, edits and draws Excel 97-2003 workbooks (.xls, .xlt).\n"
+    "\n"
+    "Commands:\n"
+    "  dump WORKBOOK              sheets, cells (shown text, value, format, formula) and chart\n"
+    "                             series as JSON on standard output\n"
+    "  set WORKBOOK OUT [CELL=TEXT...]\n"
+    "                             types each TEXT into CELL of the active sheet as a user would\n"
+    "                             (=... is a formula, \"\" empties the cell) and saves OUT as a\n"
+    "                             workbook; with no assignments a plain re-save\n"
+    "  recalc WORKBOOK OUT        recalculates every formula and saves OUT as a workbook\n"
+    "  render WORKBOOK OUT [RANGE]\n"
+    "                             draws a sheet as PNG, SVG or PDF (by OUT's extension): a\n"
+    "                             worksheet's used range or RANGE (A1:K40), or a chart sheet\n"
+    "\n"
+    "Exit status 0 on success; otherwise one line on standard error and status 1.";
 
 // Bad command lines are told apart from failures only by the usage line that follows.
 struct UsageError {
@@ -66,7 +114,7 @@ int dump(const QStringList& args)
 
 int set(const QStringList& args)
 {
-    if (args.size() < 3)
+    if (args.size() < 2)
         throw UsageError{QStringLiteral("set takes a workbook, an output file and CELL=TEXT assignments")};
     // Every assignment is checked before anything is read or written, so a typo leaves no
     // half-edited output behind.
@@ -88,12 +136,14 @@ int set(const QStringList& args)
     }
 
     const auto book = sheet::Workbook::load(args[0]);
-    sheet::Worksheet& ws = activeWorksheet(*book, args[0]);
-    for (const Assignment& a : assignments) {
-        try {
-            ws.setInput(a.row, a.col, a.text);
-        } catch (const sheet::Error& e) {
-            throw sheet::Error(QStringLiteral("%1: %2").arg(sheet::cellName(a.row, a.col), e.message()));
+    if (!assignments.empty()) {
+        sheet::Worksheet& ws = activeWorksheet(*book, args[0]);
+        for (const Assignment& a : assignments) {
+            try {
+                ws.setInput(a.row, a.col, a.text);
+            } catch (const sheet::Error& e) {
+                throw sheet::Error(QStringLiteral("%1: %2").arg(sheet::cellName(a.row, a.col), e.message()));
+            }
         }
     }
     // File format 56 is a workbook, so a template saved with it is one no longer.
@@ -102,34 +152,199 @@ int set(const QStringList& args)
     return 0;
 }
 
-int render(const QStringList& args, int& argc, char** argv)
+int recalc(const QStringList& args)
+{
+    if (args.size() != 2)
+        throw UsageError{QStringLiteral("recalc takes a workbook and an output file")};
+    const auto book = sheet::Workbook::load(args[0]);
+    book->recalculate();
+    book->setTemplate(false);
+    book->save(args[1]);
+    return 0;
+}
+
+#ifdef SHEET_TOOL_DRAWS
+// --size WIDTHxHEIGHT, each side 1 to 16384 pixels.
+QSize parseSize(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d{1,9})\\s*[xX]\\s*(\\d{1,9})\\s*$"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch())
+        throw UsageError{QStringLiteral("--size takes WIDTHxHEIGHT in pixels, not '%1'").arg(text)};
+    const qint64 w = m.captured(1).toLongLong();
+    const qint64 h = m.captured(2).toLongLong();
+    sheet::checkPictureSize(w, h, QStringLiteral("--size %1").arg(text.trimmed()));
+    return QSize(static_cast<int>(w), static_cast<int>(h));
+}
+
+// --sheet: a sheet name (any case), else a position counting from 1 as the tabs do.
+int findSheet(const sheet::Workbook& book, const QString& which, const QString& path)
+{
+    const int byName = book.sheetIndex(which);
+    if (byName >= 0)
+        return byName;
+    bool number = false;
+    const int position = which.toInt(&number);
+    if (number && position >= 1 && position <= book.sheetCount())
+        return position - 1;
+    QStringList names;
+    for (int i = 0; i < book.sheetCount(); ++i)
+        names << QStringLiteral("'%1'").arg(book.sheet(i).name());
+    throw sheet::Error(QStringLiteral("'%1' has no sheet '%2' (its sheets: %3)").arg(path, which, names.join(QStringLiteral(", "))));
+}
+
+enum class Format { Png, Svg, Pdf };
+
+Format formatFor(const QString& out)
+{
+    const QString lower = out.toLower();
+    if (lower.endsWith(QLatin1String(".png")))
+        return Format::Png;
+    if (lower.endsWith(QLatin1String(".svg")))
+        return Format::Svg;
+    if (lower.endsWith(QLatin1String(".pdf")))
+        return Format::Pdf;
+    throw UsageError{QStringLiteral("'%1': the picture's name must end in .png, .svg or .pdf").arg(out)};
+}
+
+// Draws a picture of logical size `size` (96-dpi pixels) in the output's format.
+QByteArray drawPicture(Format format, const QSize& size, const std::function<void(QPainter&)>& draw)
+{
+    if (format == Format::Png) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        draw(p);
+        p.end();
+        // Qt's encoder tries every row filter at its default level: most of the tool's time.
+        return encodePngFast(image);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    switch (format) {
+    case Format::Png:
+        break;
+    case Format::Svg: {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setResolution(96);
+        QPainter p(&svg);
+        p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        draw(p);
+        p.end();
+        break;
+    }
+    case Format::Pdf: {
+        QPdfWriter pdf(&buffer);
+        pdf.setCreator(QStringLiteral("sheet-tool"));
+        pdf.setResolution(96);
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setPageSize(QPageSize(QSizeF(size.width() * 72.0 / 96.0, size.height() * 72.0 / 96.0), QPageSize::Point,
+                                  QString(), QPageSize::ExactMatch));
+        QPainter p(&pdf);
+        draw(p);
+        p.end();
+        break;
+    }
+    }
+    return bytes;
+}
+
+int render(const QStringList& args, const QString& sheetOption, const QString& sizeOption, int& argc, char** argv)
 {
     if (args.size() != 2 && args.size() != 3)
         throw UsageError{QStringLiteral("render takes a workbook, an output file and an optional range")};
-    sheet::CellRange range;
-    const bool haveRange = args.size() == 3;
-    if (haveRange && !sheet::parseRangeName(args[2], &range))
-        throw sheet::Error(QStringLiteral("'%1' is not a cell range").arg(args[2]));
+    const Format format = formatFor(args[1]);
+    std::optional<sheet::CellRange> range;
+    if (args.size() == 3) {
+        sheet::CellRange r;
+        if (!sheet::parseRangeName(args[2], &r))
+            throw sheet::Error(QStringLiteral("'%1' is not a cell range").arg(args[2]));
+        range = r;
+    }
+    std::optional<QSize> size;
+    if (!sizeOption.isNull())
+        size = parseSize(sizeOption);
 
-    // Fonts need a GUI application; without a display, draw offscreen.
+    const auto book = sheet::Workbook::load(args[0]);
+    int index = book->activeSheet();
+    if (!sheetOption.isNull())
+        index = findSheet(*book, sheetOption, args[0]);
+    else if (index < 0 || index >= book->sheetCount() || !book->worksheet(index))
+        throw sheet::Error(QStringLiteral("'%1': the active sheet is not a worksheet; name the sheet to draw with --sheet")
+                               .arg(args[0]));
+    const sheet::Sheet& target = book->sheet(index);
+    if (!target.isWorksheet() && !target.isChart())
+        throw sheet::Error(QStringLiteral("'%1': sheet '%2' is neither a worksheet nor a chart sheet").arg(args[0], target.name()));
+    if (target.isChart() && range)
+        throw UsageError{QStringLiteral("a RANGE is for worksheets; '%1' is a chart sheet").arg(target.name())};
+
+    // Fonts need a GUI application; without a display, draw offscreen. Only drawing starts it.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    const auto book = sheet::Workbook::load(args[0]);
-    const sheet::Worksheet& ws = activeWorksheet(*book, args[0]);
-    if (!haveRange)
-        range = ws.usedRange().value_or(sheet::CellRange{}); // A1 on an empty sheet, as UsedRange
-    const QImage image = sheet::renderRange(ws, range.firstRow, range.firstCol, range.lastRow, range.lastCol);
-    if (image.isNull())
-        throw sheet::Error(QStringLiteral("'%1': the range could not be drawn").arg(args[0]));
-
-    QSaveFile file(args[1]);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
-        throw sheet::Error(QStringLiteral("cannot write '%1': %2").arg(args[1], file.errorString()));
+    QByteArray bytes;
+    if (target.isChart()) {
+        // The chart sheet's own proportions at 96 dpi unless asked otherwise.
+        const QSize pictureSize = size.value_or(QSize(1000, 700));
+        bytes = drawPicture(format, pictureSize, [&](QPainter& p) {
+            sheet::paintChartSheet(*book, index, p, QRectF(QPointF(0, 0), QSizeF(pictureSize)));
+        });
+    } else {
+        const sheet::Worksheet& ws = *book->worksheet(index);
+        const sheet::CellRange r = range.value_or(ws.usedRange().value_or(sheet::CellRange{})); // A1 on an empty sheet
+        const QSize natural = sheet::rangePixelSize(ws, r.firstRow, r.firstCol, r.lastRow, r.lastCol);
+        sheet::checkPictureSize(natural.width(), natural.height(),
+                                QStringLiteral("The range %1").arg(sheet::cellName(r.firstRow, r.firstCol) + QLatin1Char(':')
+                                                                   + sheet::cellName(r.lastRow, r.lastCol)));
+        const QSize pictureSize = size.value_or(natural);
+        bytes = drawPicture(format, pictureSize, [&](QPainter& p) {
+            if (pictureSize != natural) {
+                // Scaled to fit, proportions kept, centred.
+                const double scale = std::min(double(pictureSize.width()) / natural.width(),
+                                              double(pictureSize.height()) / natural.height());
+                p.translate((pictureSize.width() - natural.width() * scale) / 2,
+                            (pictureSize.height() - natural.height() * scale) / 2);
+                p.scale(scale, scale);
+            }
+            sheet::paintRange(ws, r.firstRow, r.firstCol, r.lastRow, r.lastCol, p);
+        });
+    }
+    if (bytes.isEmpty())
+        throw sheet::Error(QStringLiteral("'%1': the picture could not be drawn").arg(args[0]));
+    sheet::writeFileDurably(args[1], bytes);
     return 0;
 }
+
+#else
+
+// Drawing happens in sheet-tool-render, next to this program or in the library folder it is
+// installed to.
+[[noreturn]] void drawElsewhere(char** argv)
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString dir = QFileInfo(self).absolutePath();
+    QString helper;
+    for (const QString& candidate : {dir + QStringLiteral("/sheet-tool-render"),
+                                     dir + QStringLiteral("/" SHEET_TOOL_LIBEXEC "/sheet-tool-render")}) {
+        if (QFileInfo(candidate).isExecutable()) {
+            helper = candidate;
+            break;
+        }
+    }
+    if (helper.isEmpty())
+        throw sheet::Error(QStringLiteral("cannot draw: sheet-tool-render is not installed beside %1").arg(self));
+    const QByteArray path = QFile::encodeName(helper);
+    ::execv(path.constData(), argv);
+    throw sheet::Error(QStringLiteral("cannot start %1: %2").arg(helper, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+#endif
 
 // Standard error carries this tool's own one-line report; Qt's chatter (a missing runtime
 // folder, font notes) would break that, so only its critical messages pass.
@@ -150,25 +365,67 @@ void fail(const QString& message)
 
 int main(int argc, char** argv)
 {
+    sheet::useUsEnglishForCLocale();
     qInstallMessageHandler(qtMessages);
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    if (args.size() == 1 && (args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help"))) {
-        std::puts(kUsage);
-        return 0;
-    }
+    QCoreApplication::setApplicationName(QStringLiteral("sheet-tool"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SHEET_TOOL_VERSION));
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption sheetOption(QStringLiteral("sheet"),
+        QStringLiteral("render: the sheet to draw, by name or by position counting from 1 (default: the active sheet)."),
+        QStringLiteral("NAME|INDEX"));
+    const QCommandLineOption sizeOption(QStringLiteral("size"),
+        QStringLiteral("render: the picture's size in pixels at 96 dpi (default: a worksheet range's own size; "
+                       "1000x700 for a chart). A range is scaled to fit, keeping its proportions."),
+        QStringLiteral("WIDTHxHEIGHT"));
+    parser.addOption(sheetOption);
+    parser.addOption(sizeOption);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("dump, set, recalc or render"));
+    parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("the command's files, cells and range"),
+                                 QStringLiteral("[arguments...]"));
 
     try {
+        if (!parser.parse(arguments))
+            throw UsageError{parser.errorText()};
+        const bool helpAll = parser.isSet(QStringLiteral("help-all"));
+        if (parser.isSet(help) || helpAll || parser.isSet(version)) {
+            // The parser names the program from the application object.
+            QCoreApplication app(argc, argv);
+            if (parser.isSet(help) || helpAll)
+                writeOut(parser.helpText().toLocal8Bit());
+            else
+                writeOut(QStringLiteral("sheet-tool %1\n").arg(QStringLiteral(SHEET_TOOL_VERSION)).toLocal8Bit());
+            return 0;
+        }
+        QStringList args = parser.positionalArguments();
         if (args.isEmpty())
             throw UsageError{QStringLiteral("no command")};
         const QString command = args.takeFirst();
+        const bool drawing = command == QLatin1String("render");
+        if (!drawing && (parser.isSet(sheetOption) || parser.isSet(sizeOption)))
+            throw UsageError{QStringLiteral("--sheet and --size are options of render")};
         if (command == QLatin1String("dump"))
             return dump(args);
         if (command == QLatin1String("set"))
             return set(args);
-        if (command == QLatin1String("render"))
-            return render(args, argc, argv);
+        if (command == QLatin1String("recalc"))
+            return recalc(args);
+#ifdef SHEET_TOOL_DRAWS
+        if (drawing)
+            return render(args, parser.isSet(sheetOption) ? parser.value(sheetOption) : QString(),
+                          parser.isSet(sizeOption) ? parser.value(sizeOption) : QString(), argc, argv);
+#else
+        if (drawing)
+            drawElsewhere(argv);
+#endif
         throw UsageError{QStringLiteral("unknown command '%1'").arg(command)};
     } catch (const UsageError& e) {
         fail(e.message + QStringLiteral("; ") + QLatin1String(kUsage));

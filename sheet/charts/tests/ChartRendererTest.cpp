@@ -476,6 +476,25 @@ TEST(ChartRenderer, ExcelAndLibreOfficeChartsDraw)
         }
         EXPECT_GT(charts, 0) << name;
     }
+    // LibreOffice's charts sit in worksheets: three line charts, two with a secondary axis.
+    const auto lo = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/reference-imperial.xls"));
+    int embedded = 0;
+    for (int i = 0; i < lo->sheetCount(); ++i) {
+        for (const RecordList& chart : embeddedCharts(*lo, i)) {
+            ++embedded;
+            QImage img(800, 500, QImage::Format_ARGB32_Premultiplied);
+            img.fill(Qt::white);
+            QPainter p(&img);
+            paintChart(*lo, chart, lo->sheet(i).name(), p, QRectF(0, 0, 800, 500));
+            p.end();
+            EXPECT_GT(inkIn(img, img.rect()), 500) << "sheet " << i;
+            auto coloured = [](QRgb px) { return std::max({qRed(px), qGreen(px), qBlue(px)}) - std::min({qRed(px), qGreen(px), qBlue(px)}) > 80; };
+            EXPECT_GT(columnsWith(img, coloured).size(), 300u) << "sheet " << i; // the series, not a placeholder
+        }
+    }
+    EXPECT_EQ(embedded, 3);
+    EXPECT_TRUE(embeddedCharts(*lo, 0).empty());
+
     // Automatic series formats take the spreadsheet's line colours in turn: navy, then magenta.
     const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
     const QImage img = renderChartSheet(*book, 1, QSize(800, 500));

@@ -1,10 +1,14 @@
 // Runs the built sheet-tool on workbooks made here with the engine and checks what it prints,
 // writes and how it fails.
-#include "model/Workbook.h"
-#include "render/Render.h"
+#include "biff/Compound.h"
 #include "charts/Chart.h"
+#include "charts/ChartRenderer.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
+#include "render/Render.h"
 
 #include <QFile>
+#include <cstring>
 #include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
@@ -12,6 +16,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 using namespace sheet;
@@ -213,7 +218,6 @@ TEST_F(SheetTool, FailuresExitOneWithOneLine)
 
     expectFailure({}, "usage:");
     expectFailure({"frobnicate", book}, "usage:");
-    expectFailure({"set", book, out}, "usage:");
     expectFailure({"set", book, out, "B1"}, "usage:");
 
     auto chartActive = Workbook::load(book);
@@ -221,6 +225,139 @@ TEST_F(SheetTool, FailuresExitOneWithOneLine)
     chartActive->save(path("chart-active.xls"));
     expectFailure({"set", path("chart-active.xls"), out, "A1=1"}, "not a worksheet");
     expectFailure({"render", path("chart-active.xls"), path("out.png")}, "not a worksheet");
+}
+
+
+TEST_F(SheetTool, HelpAndVersion)
+{
+    ToolRun r = runTool({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* word : {"Usage:", "dump", "set", "recalc", "render", "--sheet", "--size"})
+        EXPECT_TRUE(r.out.contains(word)) << word;
+    r = runTool({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QByteArray("sheet-tool " SHEET_TOOL_VERSION "\n"));
+    EXPECT_TRUE(r.err.isEmpty());
+}
+
+TEST_F(SheetTool, SetWithoutAssignmentsResavesAndRecalcRecomputes)
+{
+    // A workbook whose cached formula result (B2 = B1*2) is stale, as another writer may leave it.
+    CompoundFile file = CompoundFile::fromBytes(Workbook::load(path("book.xlt"))->toBytes());
+    bool patched = false;
+    for (std::size_t pos = 0; pos + 4 <= file.workbook.size() && !patched;) {
+        const std::uint16_t id = static_cast<std::uint16_t>(file.workbook[pos] | (file.workbook[pos + 1] << 8));
+        const std::size_t len = static_cast<std::size_t>(file.workbook[pos + 2] | (file.workbook[pos + 3] << 8));
+        if (id == 0x0006) { // FORMULA: row, column, XF, then the cached number
+            const double stale = 999;
+            std::memcpy(file.workbook.data() + pos + 4 + 6, &stale, 8);
+            patched = true;
+        }
+        pos += 4 + len;
+    }
+    ASSERT_TRUE(patched);
+    const Bytes bytes = file.toBytes();
+    QFile stale(path("stale.xlt"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    stale.close();
+
+    ToolRun r = runTool({"set", path("stale.xlt"), path("resaved.xls")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QJsonObject root = dump(path("resaved.xls"));
+    EXPECT_FALSE(at(root, "template").toBool());
+    EXPECT_EQ(at(root, "sheets").toArray().size(), 2);
+    EXPECT_DOUBLE_EQ(number(cellAt(at(root, "sheets.0"), "B2"), "value.value"), 999); // kept as read
+    EXPECT_EQ(text(cellAt(at(root, "sheets.0"), "A1"), "value.value"), "Weight");
+
+    r = runTool({"recalc", path("stale.xlt"), path("recalculated.xls")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    root = dump(path("recalculated.xls"));
+    EXPECT_DOUBLE_EQ(number(cellAt(at(root, "sheets.0"), "B2"), "value.value"), 145);
+    EXPECT_FALSE(at(root, "template").toBool());
+
+    expectFailure({"recalc", path("stale.xlt")}, "usage:");
+    expectFailure({"recalc", path("missing.xls"), path("out.xls")}, "missing.xls");
+}
+
+TEST_F(SheetTool, RenderDrawsChartSheetsAndWritesPngSvgOrPdf)
+{
+    // A chart sheet by name, at its default size and at a given one.
+    ToolRun r = runTool({"render", "--sheet", "weight chart", path("book.xlt"), path("chart.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QImage png(path("chart.png"), "PNG");
+    EXPECT_EQ(png.size(), QSize(1000, 700));
+    int coloured = 0;
+    for (int y = 0; y < png.height(); y += 2)
+        for (int x = 0; x < png.width(); x += 2)
+            coloured += qRed(png.pixel(x, y)) != qBlue(png.pixel(x, y));
+    EXPECT_GT(coloured, 200); // series lines, not an empty page
+    // The PNG holds exactly the picture the renderer draws.
+    const auto book = Workbook::load(path("book.xlt"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32),
+              renderChartSheet(*book, 1, QSize(1000, 700)).convertToFormat(QImage::Format_RGB32));
+
+    r = runTool({"render", "--sheet", "2", "--size", "640x480", path("book.xlt"), path("chart.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QFile svgFile(path("chart.svg"));
+    ASSERT_TRUE(svgFile.open(QIODevice::ReadOnly));
+    QXmlStreamReader svg(&svgFile);
+    QString width;
+    int paths = 0;
+    while (!svg.atEnd()) {
+        svg.readNext();
+        if (svg.isStartElement() && svg.name() == QLatin1String("svg"))
+            width = svg.attributes().value(QLatin1String("width")).toString();
+        if (svg.isStartElement() && (svg.name() == QLatin1String("path") || svg.name() == QLatin1String("polyline")))
+            ++paths;
+    }
+    EXPECT_FALSE(svg.hasError()) << svg.errorString().toStdString();
+    EXPECT_TRUE(width.startsWith(QLatin1String("169")) || width.startsWith(QLatin1String("640"))) << width.toStdString();
+    EXPECT_GT(paths, 5);
+
+    // PDF: one page of the chart's text, as vectors.
+    r = runTool({"render", "--sheet", "Weight Chart", path("book.xlt"), path("chart.pdf")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QFile pdf(path("chart.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {path("chart.pdf"), QStringLiteral("-")});
+    if (text.waitForFinished(30000) && text.exitCode() == 0) {
+        const QByteArray words = text.readAllStandardOutput();
+        EXPECT_TRUE(words.contains("Weight")) << words.constData();
+        EXPECT_TRUE(words.contains("Flag")) << words.constData();
+    }
+
+    // A worksheet range, scaled into the size asked for.
+    r = runTool({"render", "--sheet", "Data", "--size", "300x200", path("book.xlt"), path("data.png"), "A1:C3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QImage(path("data.png"), "PNG").size(), QSize(300, 200));
+    r = runTool({"render", path("book.xlt"), path("data.pdf"), "A1:B2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+}
+
+TEST_F(SheetTool, RenderRefusesWhatItCannotDrawWithOneLine)
+{
+    const QString book = path("book.xlt");
+    expectFailure({"render", "--sheet", "Nope", book, path("out.png")}, "'Data', 'Weight Chart'");
+    expectFailure({"render", "--sheet", "3", book, path("out.png")}, "no sheet '3'");
+    expectFailure({"render", "--sheet", "Weight Chart", book, path("out.png"), "A1:B2"}, "RANGE is for worksheets");
+    expectFailure({"render", "--size", "12x", book, path("out.png")}, "WIDTHxHEIGHT");
+    expectFailure({"render", "--size", "20000x20000", book, path("out.png")}, "16384");
+    expectFailure({"render", book, path("out.gif")}, ".png, .svg or .pdf");
+    expectFailure({"set", "--size", "10x10", book, path("out.xls"), "A1=1"}, "options of render");
+    expectFailure({"render", "--frobnicate", book, path("out.png")}, "usage:");
+
+    // A sheet whose last cell is 32,770 rows down: the whole of it is too tall to draw, a
+    // range of it is not.
+    auto tall = Workbook::load(book);
+    tall->worksheet(0)->setNumber(32769, 0, 1);
+    tall->save(path("tall.xls"));
+    expectFailure({"render", path("tall.xls"), path("out.png")}, "16384");
+    const ToolRun r = runTool({"render", path("tall.xls"), path("out.png"), "A32760:C32770"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_FALSE(QImage(path("out.png"), "PNG").isNull());
 }
 
 } // namespace

@@ -1,0 +1,112 @@
+// Pictures of the windows for looking at them (not a test): kalmora-screenshots FOLDER writes
+// main.png (with the example), main-metric.png, form3.png, form4.png and preview.png, each as
+// the window draws itself under the platform, scale and locale it runs with. It works on a
+// settings folder and a temporary folder of its own.
+#include "AppIcon.h"
+#include "Commands.h"
+#include "EntryDialog.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "LogControls.h"
+#include "Main.h"
+#include "MessageBox.h"
+#include "NumberText.h"
+#include "formula/CLocale.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QMenu>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+namespace {
+
+bool Save(QWidget* window, const QString& path)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+    QTest::qWait(200);
+    const bool ok = window->grab().save(path);
+    std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), window->width(), window->height());
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    sheet::useUsEnglishForCLocale();
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit() + "/data");
+    qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
+    qputenv("TEMP", home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(ApplicationIcon());
+    SetMessageResponder([](const MessageRequest& request) {
+        std::printf("message: %s\n", qPrintable(request.text));
+        return request.buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+    });
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    bool ok = true;
+
+    Form1 form;
+    form.Form_Load();
+    form.PushButton(7)->click();
+    form.PushButton(2)->setFocus();
+    ok &= Save(&form, folder + QStringLiteral("/main.png"));
+    {
+        QTreeWidget* list = form.ListView1();
+        QMenu* menu = form.listMenu(list->visualItemRect(list->topLevelItem(2)).center());
+        menu->popup(list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(2)).center()));
+        QTest::qWait(200);
+        ok &= menu->grab().save(folder + QStringLiteral("/menu.png"));
+        menu->hide();
+    }
+
+    for (int metric = 0; metric < 2; ++metric) {
+        if (metric)
+            form.Option2()->click();
+        std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(form.controls());
+        dialog->setModal(false);
+        dialog->Text(1)->setText(ShownNumberText(metric ? QStringLiteral("63.5") : QStringLiteral("200")));
+        dialog->Text(1)->setFocus();
+        ok &= Save(dialog.get(), folder + (metric ? QStringLiteral("/form4.png") : QStringLiteral("/form3.png")));
+        dialog->hide();
+    }
+    form.PushButton(7)->click();
+    form.Text2()->setFocus();
+    ok &= Save(&form, folder + QStringLiteral("/main-metric.png"));
+
+    for (int imperial = 1; imperial >= 0; --imperial) {
+        (imperial ? form.Option1() : form.Option2())->click();
+        form.PushButton1()->click();
+        Form2* preview = form.existingPreview();
+        if (!preview) {
+            ok = false;
+            break;
+        }
+        const PreviewGeometry& geometry = preview->geometryModel();
+        std::printf("%s data picture %dx%d px\n", imperial ? "imperial" : "metric",
+                    geometry.pictureWidth() / 15, geometry.pictureHeight() / 15);
+        ok &= Save(preview, folder + (imperial ? QStringLiteral("/preview-imperial.png") : QStringLiteral("/preview.png")));
+        preview->PushButton1_Click();
+        std::printf("zoom after one Zoom In: %g\n", geometry.zoomFactor());
+        preview->PushButton8_Click();
+    }
+    if (Form2* preview = form.existingPreview())
+        preview->SetProgramEnd([] {});
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,61 @@
+#!/bin/sh
+# Builds the Debian package of a build folder, unpacks it into a scratch root with dpkg -x and
+# checks what it holds, what it depends on, and that the program in it runs.
+#   DebPackageTest.sh BUILD_FOLDER VERSION
+set -eu
+build=$1
+version=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT INT TERM
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$scratch/out") >"$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log"; fail "cpack -G DEB"; }
+deb=$(ls "$scratch"/out/kalmora_"$version"_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || fail "no kalmora_${version}_*.deb in $(ls "$scratch/out")"
+dpkg -x "$deb" "$scratch/root"
+
+# Exactly these files, nothing of the build (tests, tools, benchmarks).
+cat >"$scratch/expected" <<LIST
+usr/bin/kalmora
+usr/bin/sheet-tool
+usr/libexec/kalmora/sheet-tool-render
+usr/share/applications/io.pendrel.Kalmora.desktop
+usr/share/icons/hicolor/128x128/apps/io.pendrel.Kalmora.png
+usr/share/icons/hicolor/256x256/apps/io.pendrel.Kalmora.png
+usr/share/icons/hicolor/32x32/apps/io.pendrel.Kalmora.png
+usr/share/icons/hicolor/48x48/apps/io.pendrel.Kalmora.png
+usr/share/icons/hicolor/scalable/apps/io.pendrel.Kalmora.svg
+usr/share/man/man1/kalmora.1.gz
+usr/share/man/man1/sheet-tool.1.gz
+usr/share/metainfo/io.pendrel.Kalmora.metainfo.xml
+LIST
+(cd "$scratch/root" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort) >"$scratch/actual"
+LC_ALL=C sort -o "$scratch/expected" "$scratch/expected"
+diff -u "$scratch/expected" "$scratch/actual" || fail "the package holds other files than expected"
+
+[ -x "$scratch/root/usr/bin/kalmora" ] || fail "kalmora is not executable"
+gzip -t "$scratch/root/usr/share/man/man1/kalmora.1.gz" || fail "the manual page is not gzip"
+grep -q '^Icon=io.pendrel.Kalmora$' "$scratch/root/usr/share/applications/io.pendrel.Kalmora.desktop" \
+    || fail "the desktop entry names another icon"
+grep -q "<release version=\"$version\"" "$scratch/root/usr/share/metainfo/io.pendrel.Kalmora.metainfo.xml" \
+    || fail "the metainfo names another version"
+
+[ "$(dpkg-deb -f "$deb" Package)" = kalmora ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for package in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libgsf-1-114 fonts-liberation2; do
+    echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | grep -qx "$package" || fail "Depends lacks $package"
+done
+
+# The unpacked program runs, with the system's libraries only.
+out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/kalmora" --version) || fail "kalmora --version"
+[ "$out" = "kalmora $version" ] || fail "kalmora --version printed '$out'"
+
+# Installable here: dpkg finds every dependency (it changes nothing with --dry-run).
+if [ "$(id -u)" -eq 0 ]; then
+    dpkg --dry-run -i "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; fail "dpkg --dry-run -i"; }
+else
+    echo "not root: the dry-run installation was left out"
+fi
+echo "package ok: $(basename "$deb")"
