@@ -113,7 +113,7 @@ TEST(DataTables, KeptByteForByteAndComputedAgain)
     EXPECT_EQ(ws->value(26, 1), Value::string(QStringLiteral("100a")));
 }
 
-TEST(Recalculation, ManyFormulasOverOneRangeOfFormulas)
+TEST(RecalcRangeNodes, ManyFormulasOverOneRangeOfFormulas)
 {
     // 300 formulas each summing a column of 300 formulas: computed in order through one
     // node for the range; a formula inside the range it sums is circular.
