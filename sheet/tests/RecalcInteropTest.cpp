@@ -137,6 +137,10 @@ const Sample kSamples[] = {
     {"H11", "=ISBLANK(Data!Z99)"},
     {"H12", "=ISERROR(1/0)"},
     {"H7", "=ERROR.TYPE(1/0)+N(Data!A1)"},
+    {"H13", "=Total+1"},
+    {"H14", "=Local*3"},
+    {"H16", "=Calc!Local+1"},
+    {"H15", "=SUM(Data:Third!A1:A2)+COUNT(Data:Third!A1)"},
 };
 
 class RecalcInterop : public ::testing::Test {
@@ -219,6 +223,8 @@ protected:
         book.worksheet(2)->setNumber(0, 0, 100);
         book.defineName(QStringLiteral("Weights"), QStringLiteral("=Data!$B$1:$B$3"));
         book.defineName(QStringLiteral("Factor"), QStringLiteral("=2"));
+        book.defineName(QStringLiteral("Total"), QStringLiteral("=SUM(Weights)*Factor"));
+        book.defineName(QStringLiteral("Local"), QStringLiteral("=Data!$A$2"), 1); // the sheet Calc's own
         Worksheet* c = book.worksheet(1);
         for (const Sample& s : kSamples) {
             int row = 0, col = 0;
@@ -324,9 +330,11 @@ TEST_F(RecalcInterop, GnumericComputesWhatTheEngineComputes)
     // Gnumeric 1.12 gives #VALUE! for these DATEDIF calls, where Excel gives 13, 395 and 1.
     // Gnumeric shows a negative DOLLAR amount in parentheses, "($0.5)"; Excel follows the
     // system's currency format, a minus sign by default (as LibreOffice does).
+    // Gnumeric writes Calc!Local as external name 6 of its add-in functions (EDATE there):
+    // what it saved means EDATE, to Excel as to the engine.
     expectAgreement(out, "Gnumeric",
                     {QStringLiteral("Calc!B4"), QStringLiteral("Calc!B5"), QStringLiteral("Calc!B6"),
-                     QStringLiteral("Calc!C15")});
+                     QStringLiteral("Calc!C15"), QStringLiteral("Calc!H16")});
 }
 
 } // namespace
