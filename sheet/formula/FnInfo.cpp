@@ -179,7 +179,12 @@ Item cell(Call& c)
     }
     if (what == QLatin1String("filename"))
         return Item::str(QString());
-    throw NotComputed(QStringLiteral("CELL(\"%1\") is not computed").arg(what));
+    // what a cell's format, width or protection says is not the engine's to know
+    static const char* const formatted[] = {"color", "format", "parentheses", "prefix", "protect", "width"};
+    for (const char* f : formatted)
+        if (what == QLatin1String(f))
+            throw NotComputed(QStringLiteral("CELL(\"%1\") is not computed").arg(what));
+    return Item::err(ErrorCode::Value);
 }
 
 Item ifError(Call& c)

@@ -7,6 +7,9 @@
 #include "biff/RecordStream.h"
 #include "model/CellRange.h"
 #include "model/Workbook.h"
+#include "tools/WorkbookDump.h"
+
+#include <QJsonArray>
 
 namespace sheet::test {
 namespace {
@@ -92,6 +95,15 @@ TEST(DataTables, KeptByteForByteAndComputedAgain)
     EXPECT_EQ(ws->formulaText(32, 3), QStringLiteral("{=TABLE(,B32)}"));
     EXPECT_EQ(ws->formulaText(40, 2), QStringLiteral("{=TABLE(B38,B39)}"));
     EXPECT_EQ(ws->formulaText(26, 1), QStringLiteral("=B26+100&\"a\""));
+    // the dump shows them so, with the range each covers
+    QHash<QString, QJsonObject> dumped;
+    const QJsonArray sheets = dumpWorkbook(*book, QLocale::c())[QStringLiteral("sheets")].toArray();
+    for (const QJsonValue& c : sheets[0].toObject()[QStringLiteral("cells")].toArray())
+        dumped.insert(c.toObject()[QStringLiteral("address")].toString(), c.toObject());
+    EXPECT_EQ(dumped[QStringLiteral("C28")][QStringLiteral("formula")].toString(), QStringLiteral("{=TABLE(B26,)}"));
+    EXPECT_EQ(dumped[QStringLiteral("C28")][QStringLiteral("group")].toString(), QStringLiteral("C27:E28"));
+    EXPECT_EQ(dumped[QStringLiteral("E41")][QStringLiteral("group")].toString(), QStringLiteral("C41:F46"));
+    EXPECT_TRUE(dumped[QStringLiteral("B27")][QStringLiteral("group")].isNull());
     // the tables' records go out as they came
     const Bytes saved = book->toBytes();
     const auto before = recordsOf(file, rid::kTable), after = recordsOf(saved, rid::kTable);

@@ -1,6 +1,7 @@
 #include "WorkbookDump.h"
 
 #include "model/Error.h"
+#include "model/FormulaGroups.h"
 #include "model/Workbook.h"
 #include "charts/Chart.h"
 #include "formula/FormulaTokens.h"
@@ -76,6 +77,32 @@ QJsonObject valueJson(const Value& v)
     return o;
 }
 
+// The range an array formula or a data table covers, for each of its cells; null otherwise.
+QJsonValue groupRange(const Worksheet& ws, const Cell& cell)
+{
+    int row = 0, col = 0;
+    CellRange range;
+    bool found = false;
+    if (sharedFormulaAnchor(cell.tokens, &row, &col)) {
+        ArrayGroup group;
+        const Cell* anchor = ws.cell(row, col);
+        if (anchor && arrayGroupOf(*anchor, &group)) {
+            range = group.range;
+            found = true;
+        }
+    } else if (dataTableAnchor(cell.tokens, &row, &col)) {
+        DataTable table;
+        const Cell* anchor = ws.cell(row, col);
+        if (anchor && dataTableOf(*anchor, &table)) {
+            range = table.range;
+            found = true;
+        }
+    }
+    if (!found)
+        return QJsonValue(QJsonValue::Null);
+    return cellName(range.firstRow, range.firstCol) + QLatin1Char(':') + cellName(range.lastRow, range.lastCol);
+}
+
 void addWorksheet(QJsonObject& out, const Worksheet& ws, const QLocale& locale)
 {
     const auto used = ws.usedRange();
@@ -96,6 +123,8 @@ void addWorksheet(QJsonObject& out, const Worksheet& ws, const QLocale& locale)
         c[QStringLiteral("xf")] = cell.xf;
         c[QStringLiteral("formula")] =
             cell.isFormula() ? QJsonValue(ws.formulaText(row, col)) : QJsonValue(QJsonValue::Null);
+        if (cell.isFormula())
+            c[QStringLiteral("group")] = groupRange(ws, cell);
         cells.append(c);
     }
     out[QStringLiteral("cells")] = cells;
