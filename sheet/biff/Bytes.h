@@ -14,6 +14,9 @@ using Bytes = std::vector<std::uint8_t>;
 // Little-endian emitter for record bodies.
 class ByteWriter {
 public:
+    ByteWriter() = default;
+    // Room for `capacity` bytes from the start: small writers then grow without reallocating.
+    explicit ByteWriter(std::size_t capacity) { m_data.reserve(capacity); }
     void u8(std::uint8_t v) { m_data.push_back(v); }
     void u16(std::uint16_t v) { u8(v & 0xFF); u8(v >> 8); }
     void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }

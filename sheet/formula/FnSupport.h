@@ -40,6 +40,43 @@ inline Value gatherNumbers(Call& c, std::vector<double>* out, Gather how = Gathe
 // The numbers of one item (a range, an array, a value), as above.
 Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>* out, Gather how = Gather::Numbers);
 
+// The same numbers handed to `take` one by one, for aggregates that need not keep them.
+template<typename F>
+Value visitItemNumbers(const Evaluator& ev, const Item& it, Gather how, F take)
+{
+    Value error;
+    ev.forEach(it, [&](const Value& v, bool fromRange) {
+        switch (v.type()) {
+        case Value::Type::Number: take(v.asNumber()); return true;
+        case Value::Type::Error: error = v; return false;
+        case Value::Type::Bool:
+            if (!fromRange || how == Gather::NumbersText)
+                take(v.asNumber());
+            return true;
+        case Value::Type::String: {
+            if (fromRange) {
+                if (how == Gather::NumbersText)
+                    take(0.0);
+                return true;
+            }
+            double d = 0;
+            if (!textToNumber(v.asString(), &d)) {
+                error = Value::error(ErrorCode::Value);
+                return false;
+            }
+            take(d);
+            return true;
+        }
+        case Value::Type::Empty:
+            if (!fromRange)
+                take(0.0); // an argument left empty
+            return true;
+        }
+        return true;
+    });
+    return error;
+}
+
 // The values of an argument as rows and columns; an error value in *error when it cannot be.
 MatrixPtr argMatrix(Call& c, int i, Value* error);
 

@@ -54,6 +54,8 @@ struct CellAddr {
 };
 
 constexpr int kMaxDepth = 100;
+// What a token and the operators after it usually take: room set aside once.
+constexpr std::size_t kTokenBytes = 16;
 
 bool isAsciiDigit(QChar c)
 {
@@ -128,6 +130,7 @@ private:
 
     static Frag binary(Frag a, const Frag& b, std::uint8_t op)
     {
+        a.code.reserve(a.code.size() + b.code.size() + 1);
         a.code.insert(a.code.end(), b.code.begin(), b.code.end());
         a.code.push_back(op);
         a.refLike = op == Range || op == Isect || op == Union;
@@ -369,7 +372,7 @@ private:
             fail(QStringLiteral("number out of range"));
         m_pos = i;
         Frag f;
-        ByteWriter w;
+        ByteWriter w(kTokenBytes);
         if (v >= 0 && v <= 65535 && v == std::floor(v)) {
             w.u8(Int);
             w.u16(static_cast<std::uint16_t>(v));
@@ -401,7 +404,7 @@ private:
         }
         if (s.size() > 255)
             fail(QStringLiteral("text longer than 255 characters"));
-        ByteWriter w;
+        ByteWriter w(kTokenBytes);
         w.u8(Str);
         w.shortXLUnicodeString(s);
         Frag f;
@@ -534,7 +537,7 @@ private:
             ErrorCode e;
             if (!matchError(&e) || e != ErrorCode::Ref)
                 fail(QStringLiteral("bad reference"));
-            ByteWriter w;
+            ByteWriter w(kTokenBytes);
             w.u8(withClass(RefErr3d, ClassValue));
             w.u16(static_cast<std::uint16_t>(ixti));
             w.zeros(4);
@@ -552,7 +555,7 @@ private:
                     return area(ixti, a, b);
                 m_pos = colon; // a range operator with something else on its right
             }
-            ByteWriter w;
+            ByteWriter w(kTokenBytes);
             if (ixti >= 0) {
                 w.u8(withClass(Ref3d, ClassValue));
                 w.u16(static_cast<std::uint16_t>(ixti));
@@ -576,7 +579,7 @@ private:
             // Sheet1!Rate: a name of that sheet
             const int index = m_env ? m_env->nameIndex(first, m_lastSheet) : 0;
             if (index > 0) {
-                ByteWriter w;
+                ByteWriter w(kTokenBytes);
                 w.u8(withClass(NameX, ClassRef));
                 w.u16(static_cast<std::uint16_t>(ixti));
                 w.u16(static_cast<std::uint16_t>(index));
@@ -634,7 +637,7 @@ private:
     static Frag area(int ixti, CellAddr a, CellAddr b)
     {
         normalise(&a, &b);
-        ByteWriter w;
+        ByteWriter w(kTokenBytes);
         if (ixti >= 0) {
             w.u8(withClass(Area3d, ClassValue));
             w.u16(static_cast<std::uint16_t>(ixti));
@@ -731,7 +734,7 @@ private:
         const int index = m_env && !id.contains(QLatin1Char('$')) ? m_env->nameIndex(id, QString()) : 0;
         if (index > 0) {
             m_pos += id.size();
-            ByteWriter w;
+            ByteWriter w(kTokenBytes);
             w.u8(withClass(Name, ClassRef));
             w.u16(static_cast<std::uint16_t>(index));
             w.u16(0);
@@ -796,7 +799,7 @@ private:
                 fail(QStringLiteral("the rows of an array constant differ in length"));
         if (cols > 256 || rows.size() > 65536)
             fail(QStringLiteral("the array constant is too large"));
-        ByteWriter w;
+        ByteWriter w(kTokenBytes);
         w.u8(static_cast<std::uint8_t>(cols - 1));
         w.u16(static_cast<std::uint16_t>(rows.size() - 1));
         for (const auto& r : rows) {
@@ -860,7 +863,7 @@ private:
         Frag out;
         if (!info) {
             // an add-in: its name first, then the arguments, then function 255
-            ByteWriter w;
+            ByteWriter w(kTokenBytes);
             if (addInIxti >= 0) {
                 w.u8(withClass(NameX, ClassRef));
                 w.u16(static_cast<std::uint16_t>(addInIxti));
@@ -875,7 +878,7 @@ private:
         }
         for (const Frag& a : args)
             out.code.insert(out.code.end(), a.code.begin(), a.code.end());
-        ByteWriter w;
+        ByteWriter w(kTokenBytes);
         if (info && info->fixedCount()) {
             w.u8(withClass(Func, ClassValue));
         } else {

@@ -46,37 +46,7 @@ Fn addInFunction(const QString& name)
 
 Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>* out, Gather how)
 {
-    Value error;
-    ev.forEach(it, [&](const Value& v, bool fromRange) {
-        switch (v.type()) {
-        case Value::Type::Number: out->push_back(v.asNumber()); return true;
-        case Value::Type::Error: error = v; return false;
-        case Value::Type::Bool:
-            if (!fromRange || how == Gather::NumbersText)
-                out->push_back(v.asNumber());
-            return true;
-        case Value::Type::String: {
-            if (fromRange) {
-                if (how == Gather::NumbersText)
-                    out->push_back(0);
-                return true;
-            }
-            double d = 0;
-            if (!textToNumber(v.asString(), &d)) {
-                error = Value::error(ErrorCode::Value);
-                return false;
-            }
-            out->push_back(d);
-            return true;
-        }
-        case Value::Type::Empty:
-            if (!fromRange)
-                out->push_back(0); // an argument left empty
-            return true;
-        }
-        return true;
-    });
-    return error;
+    return visitItemNumbers(ev, it, how, [out](double d) { out->push_back(d); });
 }
 
 Value gatherNumbers(Call& c, int from, int to, std::vector<double>* out, Gather how)

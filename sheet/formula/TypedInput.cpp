@@ -338,7 +338,7 @@ bool readDate(const QString& text, const QLocale& locale, double* serial, int* f
     const LocaleInfo& loc = localeInfo(locale);
     // With a month name, blanks and a comma separate the parts too: "18 Jan 2019", "Jan 18, 2019".
     QString t = text;
-    if (std::any_of(t.begin(), t.end(), [](QChar c) { return c.isLetter(); })) {
+    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); })) {
         t.replace(QLatin1String(", "), QLatin1String("-"));
         t.replace(QLatin1Char(' '), QLatin1Char('-'));
     }
