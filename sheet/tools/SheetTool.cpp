@@ -212,13 +212,13 @@ Format formatFor(const QString& out)
 QByteArray drawPicture(Format format, const QSize& size, const std::function<void(QPainter&)>& draw)
 {
     if (format == Format::Png) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter p(&image);
+        // Drawn straight into the rows the PNG stream holds. (Qt's own encoder tries every
+        // row filter at zlib's default level, which took most of the tool's time.)
+        PngCanvas canvas(size);
+        QPainter p(&canvas.image());
         draw(p);
         p.end();
-        // Qt's encoder tries every row filter at its default level: most of the tool's time.
-        return encodePngFast(image);
+        return canvas.encode();
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
