@@ -4,31 +4,22 @@
 #include <QImage>
 #include <QSize>
 
-#include <cstdint>
-#include <memory>
-
-// An opaque RGB picture kept in memory as a PNG stream holds its rows: each row one filter
-// byte (0, none) and then its pixels, red, green, blue. A QPainter draws into image(), and
-// encode() compresses the rows as they lie, with no conversion or copy of the pixels: ISA-L's
-// fast deflate, which on flat-coloured pictures of sheets and charts is several times faster
-// than the fastest zlib or libdeflate level for a slightly larger file.
+// An opaque picture to draw and save as PNG, made for speed: encode() turns the drawn rows
+// into PNG's (a filter byte, none, then red, green, blue) a strip at a time and deflates them
+// with ISA-L's fastest level, which on flat-coloured pictures of sheets and charts is several
+// times faster than zlib's or libdeflate's fastest for a slightly larger file.
 class PngCanvas {
 public:
-    // A white picture; throws sheet::Error when the memory cannot be had.
+    // A white picture; throws sheet::Error for an empty size or when there is no memory for it.
     explicit PngCanvas(const QSize& size);
-    ~PngCanvas();
-    PngCanvas(const PngCanvas&) = delete;
-    PngCanvas& operator=(const PngCanvas&) = delete;
 
-    // Format_RGB888 over the rows. Draw, then end the painter before encode().
+    // Format_RGB32, as the raster engine draws fastest and as the program's own pictures are.
+    // End the painter before encode().
     QImage& image() { return m_image; }
 
     // The PNG file's bytes. Throws sheet::Error when the picture cannot be encoded.
     QByteArray encode() const;
 
 private:
-    std::unique_ptr<std::uint8_t[]> m_rows;
-    std::size_t m_rowBytes = 0; // filter byte included
-    QSize m_size;
     QImage m_image;
 };

@@ -31,7 +31,7 @@ TEST(PngCanvas, DecodesToThePixelsDrawnAtAnyRowLength)
         p.drawLine(QPointF(0, 0), QPointF(size.width(), size.height()));
         p.fillRect(QRect(size.width() / 2, 0, 1, size.height()), QColor(10, 120, 250));
         p.end();
-        canvas.image().setPixel(size.width() - 1, size.height() - 1, qRgb(1, 2, 3)); // the last byte of the last row
+        canvas.image().setPixel(size.width() - 1, size.height() - 1, qRgb(1, 2, 3)); // the last pixel
         const QImage drawn = canvas.image().convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(decoded(canvas.encode()), drawn) << size.width() << "x" << size.height();
     }
@@ -39,7 +39,7 @@ TEST(PngCanvas, DecodesToThePixelsDrawnAtAnyRowLength)
 
 TEST(PngCanvas, NoiseThatDoesNotCompressStillEncodes)
 {
-    // Random pixels deflate to more than the first guess of room for the stream.
+    // Random pixels deflate to more than the first guess of room for the stream, in many strips.
     PngCanvas canvas(QSize(640, 480));
     QRandomGenerator random(42);
     for (int y = 0; y < 480; ++y)
