@@ -20,6 +20,7 @@ usr/bin/kalmora
 usr/bin/sheet-tool
 usr/libexec/kalmora/sheet-tool-engine
 usr/libexec/kalmora/sheet-tool-render
+usr/libexec/kalmora/sheet-tool-svg.so
 usr/share/applications/io.pendrel.Kalmora.desktop
 usr/share/icons/hicolor/128x128/apps/io.pendrel.Kalmora.png
 usr/share/icons/hicolor/256x256/apps/io.pendrel.Kalmora.png

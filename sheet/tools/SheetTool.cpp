@@ -31,6 +31,7 @@
 #ifdef SHEET_TOOL_DRAWS
 #include "DrawingFonts.h"
 #include "PngWriter.h"
+#include "SvgPicture.h"
 
 #include "charts/ChartRenderer.h"
 #include "file/DurableFile.h"
@@ -40,9 +41,9 @@
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLibrary>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSvgGenerator>
 #else
 #include <cerrno>
 #include <cstring>
@@ -227,15 +228,14 @@ QByteArray drawPicture(Format format, const QSize& size, const std::function<voi
     case Format::Png:
         break;
     case Format::Svg: {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setResolution(96);
-        QPainter p(&svg);
-        p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-        draw(p);
-        p.end();
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/" SHEET_TOOL_SVG_MODULE);
+        if (!QFileInfo::exists(path))
+            throw sheet::Error(QStringLiteral("cannot write SVG: %1 is not installed").arg(path));
+        QLibrary module(path);
+        const auto drawSvg = reinterpret_cast<SheetToolDrawSvg>(module.resolve(SHEET_TOOL_SVG_FUNCTION));
+        if (!drawSvg)
+            throw sheet::Error(QStringLiteral("cannot write SVG: %1").arg(module.errorString()));
+        drawSvg(&buffer, &size, &draw);
         break;
     }
     case Format::Pdf: {
