@@ -311,9 +311,9 @@ int render(const QStringList& args, const QString& sheetOption, const QString& s
     }
     fonts.apply();
 
-    // Fonts need a GUI application; without a display, draw offscreen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    // Fonts need a GUI application, but never a display: drawn offscreen, the picture does not
+    // depend on the desktop the command runs in, and a display that is gone costs nothing.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 

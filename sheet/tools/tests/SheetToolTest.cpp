@@ -37,6 +37,9 @@ ToolRun runTool(const QStringList& args, const QProcessEnvironment& extra = {})
     env.insert("LC_ALL", "en_US.UTF-8");
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert(extra);
+    for (const QString& key : extra.keys())
+        if (extra.value(key).isEmpty())
+            env.remove(key); // an empty value unsets
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(SHEET_TOOL), args);
     EXPECT_TRUE(p.waitForFinished(60000)) << "sheet-tool did not finish";
@@ -375,6 +378,19 @@ TEST_F(SheetTool, RenderDrawsTextAsTheSystemsFontConfigurationDoes)
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();
         EXPECT_EQ(QImage(path("fonts.png"), "PNG").convertToFormat(QImage::Format_RGB32), expected)
             << env.toStringList().join(' ').toStdString();
+    }
+
+    // Without a platform named, the tool draws offscreen even where a display is named (one
+    // that is gone here).
+    QProcessEnvironment display;
+    display.insert("QT_QPA_PLATFORM", "");
+    display.insert("DISPLAY", ":97");
+    display.insert("WAYLAND_DISPLAY", "wayland-97");
+    {
+        const ToolRun r = runTool({"render", path("fonts.xls"), path("fonts.png")}, display);
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+        EXPECT_EQ(QImage(path("fonts.png"), "PNG").convertToFormat(QImage::Format_RGB32), expected);
     }
 
     // Text beyond the Liberation fonts.
