@@ -1,12 +1,16 @@
 #include "DrawingFonts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <fontconfig/fontconfig.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
+
+#include <dirent.h>
 
 namespace {
 
@@ -67,21 +71,26 @@ bool defaultRendering(const QString& systemConfigDir)
         if (QFileInfo::exists(path))
             return false;
 
-    const QStringList files = QDir(systemConfigDir + QStringLiteral("/conf.d")).entryList(QDir::Files | QDir::System);
-    int defaults = 0;
-    for (const QString& file : files) {
-        if (!file.startsWith(QLatin1String("09-")) && !file.startsWith(QLatin1String("10-"))
-            && !file.startsWith(QLatin1String("11-")))
+    // Names only (readdir: a listing through QDir looked at every entry and sorted them).
+    DIR* dir = ::opendir(QFile::encodeName(systemConfigDir + QStringLiteral("/conf.d")).constData());
+    if (!dir)
+        return false;
+    bool others = false;
+    bool slight = false;
+    bool antialias = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strncmp(name, "09-", 3) != 0 && std::strncmp(name, "10-", 3) != 0 && std::strncmp(name, "11-", 3) != 0)
             continue;
         bool known = false;
-        for (const char* name : kDefaultRenderingFiles)
-            known = known || file == QLatin1String(name);
-        if (!known)
-            return false;
-        ++defaults;
+        for (const char* file : kDefaultRenderingFiles)
+            known = known || std::strcmp(name, file) == 0;
+        others = others || !known;
+        slight = slight || std::strcmp(name, "10-hinting-slight.conf") == 0;
+        antialias = antialias || std::strcmp(name, "10-yes-antialias.conf") == 0;
     }
-    return files.contains(QLatin1String("10-hinting-slight.conf")) && files.contains(QLatin1String("10-yes-antialias.conf"))
-        && defaults > 0;
+    ::closedir(dir);
+    return !others && slight && antialias;
 }
 
 QByteArray liberationConfig(const QString& dir)
@@ -143,15 +152,13 @@ DrawingFonts::Setup DrawingFonts::apply(const QString& liberationDir, const QStr
             return nullptr;
         // Every family the picture names must be there, and every character in each of its
         // styles (fontconfig knows their character sets from its cache).
-        FcPattern* any = FcPatternCreate();
-        FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_CHARSET, nullptr);
-        FcFontSet* fonts = any && objects ? FcFontList(config.get(), any, objects) : nullptr;
+        FcFontSet* fonts = FcConfigGetFonts(config.get(), FcSetSystem);
         bool covered = fonts != nullptr;
         for (const QString& family : m_families) {
             if (!covered)
                 break;
             std::vector<FcCharSet*> charsets;
-            for (int i = 0; fonts && i < fonts->nfont; ++i) {
+            for (int i = 0; i < fonts->nfont; ++i) {
                 FcChar8* name = nullptr;
                 FcCharSet* charset = nullptr;
                 if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &name) == FcResultMatch
@@ -164,12 +171,6 @@ DrawingFonts::Setup DrawingFonts::apply(const QString& liberationDir, const QStr
                 for (FcCharSet* charset : charsets)
                     covered = covered && FcCharSetHasChar(charset, *c);
         }
-        if (fonts)
-            FcFontSetDestroy(fonts);
-        if (objects)
-            FcObjectSetDestroy(objects);
-        if (any)
-            FcPatternDestroy(any);
         return covered ? std::move(config) : nullptr;
     };
 
