@@ -1,4 +1,5 @@
 // Chart generation from the click to a preview ready to show, and its parts.
+#include "BenchSupport.h"
 #include "automation/Automation.h"
 #include "Excel1.h"
 #include "Form2.h"
@@ -19,33 +20,6 @@
 #include <random>
 
 namespace {
-
-GenerationInput ImperialInput(int entries)
-{
-    GenerationInput in;
-    in.imperial = true;
-    in.height1 = QStringLiteral("5");
-    in.height2 = QStringLiteral("10");
-    in.columnCount = 5;
-    for (int i = 0; i < entries; ++i) {
-        in.rows.append({QStringLiteral("6/%1/2004").arg(i + 1), QString::number(200 - i * 0.5), QStringLiteral("42"),
-                        QString::number(36 - i * 0.1), QStringLiteral("34")});
-    }
-    return in;
-}
-
-// Answers every message box, so a failure shows up as an error, not as a hang.
-struct NoBoxes {
-    NoBoxes()
-    {
-        SetMessageResponder([this](const MessageRequest& r) {
-            failures.append(r.text);
-            return MsgAnswer::Ok;
-        });
-    }
-    ~NoBoxes() { SetMessageResponder({}); }
-    QStringList failures;
-};
 
 void BM_GenerationClickToPreview(benchmark::State& state)
 {
@@ -321,15 +295,5 @@ BENCHMARK(BM_Part7_LoadPicture)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    // The work folder and the instance registry live in the user's runtime folder.
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

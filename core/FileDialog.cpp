@@ -13,14 +13,21 @@ SaveFileResponder& Responder()
 
 } // namespace
 
-QString AskSaveFileName(const QString& title, const QString& filter)
+QString AskSaveFileName(const QString& title, const QString& filter, QString* selectedFilter)
 {
-    const SaveFileRequest request{title, filter};
-    if (Responder())
-        return Responder()(request);
-    // The caller asks its own overwrite question and takes the name exactly as typed.
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, QString(), filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    QString chosen = filter.section(QStringLiteral(";;"), 0, 0);
+    const SaveFileRequest request{title, filter, &chosen};
+    QString path;
+    if (Responder()) {
+        path = Responder()(request);
+    } else {
+        // The caller asks its own overwrite question and takes the name exactly as typed.
+        path = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, QString(), filter, &chosen,
+                                            QFileDialog::DontConfirmOverwrite);
+    }
+    if (selectedFilter)
+        *selectedFilter = chosen;
+    return path;
 }
 
 void SetSaveFileResponder(SaveFileResponder responder)
@@ -31,8 +38,15 @@ void SetSaveFileResponder(SaveFileResponder responder)
 ScriptedSaveFiles::ScriptedSaveFiles()
 {
     SetSaveFileResponder([this](const SaveFileRequest& request) {
-        m_asked.append(request);
-        return m_script.isEmpty() ? QString() : m_script.takeFirst();
+        SaveFileRequest kept = request;
+        kept.selectedFilter = nullptr;
+        m_asked.append(kept);
+        if (m_script.isEmpty())
+            return QString();
+        const QPair<QString, QString> next = m_script.takeFirst();
+        if (!next.second.isEmpty() && request.selectedFilter)
+            *request.selectedFilter = next.second;
+        return next.first;
     });
 }
 

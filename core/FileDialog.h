@@ -9,13 +9,18 @@
 
 struct SaveFileRequest {
     QString title;
-    QString filter;  // Qt filter syntax, e.g. "Excel Workbook (*.xls)"
+    QString filter;  // Qt filter syntax, e.g. "Excel Workbook (*.xls)"; several joined by ";;"
+    // The filter left chosen, the first one unless a responder sets another (null in copies
+    // kept after the request).
+    QString* selectedFilter = nullptr;
 };
 
 using SaveFileResponder = std::function<QString(const SaveFileRequest&)>;
 
 // Asks for a file to save to; returns the chosen path, or the empty text when cancelled.
-QString AskSaveFileName(const QString& title, const QString& filter);
+// selectedFilter, when given, receives the filter the user left chosen (the first one unless
+// they changed it).
+QString AskSaveFileName(const QString& title, const QString& filter, QString* selectedFilter = nullptr);
 
 // Replaces the real dialog; an empty responder restores it.
 void SetSaveFileResponder(SaveFileResponder responder);
@@ -29,10 +34,11 @@ public:
     ScriptedSaveFiles(const ScriptedSaveFiles&) = delete;
     ScriptedSaveFiles& operator=(const ScriptedSaveFiles&) = delete;
 
-    void answer(const QString& path) { m_script.append(path); }
+    // A path, and the filter chosen with it (empty: the first one).
+    void answer(const QString& path, const QString& filter = QString()) { m_script.append({path, filter}); }
     const QList<SaveFileRequest>& asked() const { return m_asked; }
 
 private:
-    QList<QString> m_script;
+    QList<QPair<QString, QString>> m_script;
     QList<SaveFileRequest> m_asked;
 };

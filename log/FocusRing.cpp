@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
+#include <QTabBar>
 
 FocusRing::FocusRing(QWidget* window)
     : QWidget(window)
@@ -19,12 +20,15 @@ void FocusRing::follow(QWidget* focus)
 {
     if (m_target)
         m_target->removeEventFilter(this);
+    disconnect(m_tabChange);
     m_target = focus && focus != this && focus->window() == parentWidget() ? focus : nullptr;
     if (!m_target) {
         hide();
         return;
     }
     m_target->installEventFilter(this);
+    if (auto* tabs = qobject_cast<QTabBar*>(focus))
+        m_tabChange = connect(tabs, &QTabBar::currentChanged, this, [this] { place(); });
     place();
 }
 
@@ -34,8 +38,11 @@ void FocusRing::place()
         hide();
         return;
     }
-    const int margin = Width + Gap;
-    const QRect around(m_target->mapTo(parentWidget(), QPoint(0, 0)), m_target->size());
+    QRect r = m_target->rect();
+    if (auto* tabs = qobject_cast<QTabBar*>(m_target); tabs && tabs->currentIndex() >= 0)
+        r = tabs->tabRect(tabs->currentIndex());
+    const int margin = m_inside.contains(m_target) ? -Gap : Width + Gap;
+    const QRect around(m_target->mapTo(parentWidget(), r.topLeft()), r.size());
     setGeometry(around.adjusted(-margin, -margin, margin, margin));
     raise();
     show();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
@@ -14,6 +15,11 @@ public:
     // The control the ring stands around, or null while the focus is elsewhere.
     QWidget* target() const { return m_target; }
 
+    // A control that sits flush against its neighbours (a picture area between its scroll
+    // bars) gets the ring just inside its edge. A tab row always gets it around its current
+    // tab.
+    void placeInside(QWidget* control) { m_inside.append(control); }
+
     static constexpr int Width = 2;
     static constexpr int Gap = 1;
 
@@ -26,4 +32,6 @@ private:
     void place();
 
     QPointer<QWidget> m_target;
+    QList<QPointer<QWidget>> m_inside;
+    QMetaObject::Connection m_tabChange;
 };

@@ -4,23 +4,37 @@
 #include "Constants.h"
 #include "Failure.h"
 #include "FileDialog.h"
+#include "FocusRing.h"
 #include "Guarded.h"
 #include "Main.h"
 #include "MessageBox.h"
+#include "PdfReport.h"
 #include "Pointer.h"
 #include "file/DurableFile.h"
 
+#include "charts/ChartRenderer.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
+#include "render/Render.h"
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QTabBar>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -31,16 +45,37 @@ int PixelsOf(int twips)
     return static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixel)));
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& at)
+QRect PixelRect(const LayoutBox& box)
+{
+    return TwipsRect(box.left, box.top, box.width, box.height);
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption)
 {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
-    b->setGeometry(at);
     b->setAutoDefault(false);
     return b;
 }
 
+const QString ExcelFilter = QStringLiteral("Excel Files (*.xls)");
+const QString PdfFilter = QStringLiteral("PDF report (*.pdf)");
+
+// Keys and the wheel move the picture by lines of 20 pixels, about a row of the sheet.
+constexpr int kLineTwips = 300;
+
+std::function<Form2::ScreenArea()>& ScreenAreaSource()
+{
+    static std::function<Form2::ScreenArea()> source;
+    return source;
+}
+
 } // namespace
+
+void Form2::SetScreenAreaForTesting(std::function<ScreenArea()> source)
+{
+    ScreenAreaSource() = std::move(source);
+}
 
 Form2::Form2(QWidget* mainWindow)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
@@ -49,53 +84,60 @@ Form2::Form2(QWidget* mainWindow)
     , m_programEnd([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("Form2"));
-    setFixedSize(Px(9840), Px(9390));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     m_picture2 = new QFrame(this);
     m_picture2->setObjectName(QStringLiteral("Picture2"));
-    m_picture2->setGeometry(TwipsRect(120, 120, 9330, 7425));
     m_picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_picture2->setLineWidth(PreviewGeometry::kViewportBorder / TwipsPerPixel);
     m_picture2->setAutoFillBackground(true);
+    // The picture area takes the keys that move the picture.
+    m_picture2->setFocusPolicy(Qt::StrongFocus);
     QPalette white = m_picture2->palette();
     white.setColor(QPalette::Window, Qt::white);
     m_picture2->setPalette(white);
 
     // The picture lives in a clipping child that is exactly the viewport's inner area.
-    auto* inner = new QWidget(m_picture2);
-    inner->setObjectName(QStringLiteral("Picture2Inner"));
-    inner->setGeometry(m_picture2->contentsRect());
-    m_picture1 = new QLabel(inner);
+    m_picture2Inner = new QWidget(m_picture2);
+    m_picture2Inner->setObjectName(QStringLiteral("Picture2Inner"));
+    m_picture1 = new QLabel(m_picture2Inner);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
     m_picture1->setGeometry(TwipsRect(0, 0, 2340, 3435));
     m_picture1->setAutoFillBackground(true);
     m_picture1->setPalette(white);
     m_picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_picture1->installEventFilter(this);
+    m_picture2Inner->installEventFilter(this);
 
     m_vScroll1 = new QScrollBar(Qt::Vertical, this);
     m_vScroll1->setObjectName(QStringLiteral("VScroll1"));
-    m_vScroll1->setGeometry(TwipsRect(9450, 120, 255, 7425));
     m_hScroll1 = new QScrollBar(Qt::Horizontal, this);
     m_hScroll1->setObjectName(QStringLiteral("HScroll1"));
-    m_hScroll1->setGeometry(TwipsRect(120, 7545, 9330, 255));
     for (QScrollBar* bar : {m_hScroll1, m_vScroll1}) {
         bar->setRange(0, 32767);
         bar->setSingleStep(1);
         bar->setPageStep(1);
     }
 
+    m_tabStrip1 = new QTabBar(this);
+    m_tabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    m_tabStrip1->setShape(QTabBar::RoundedSouth);
+    m_tabStrip1->setDrawBase(false);
+    m_tabStrip1->setExpanding(false);
+    m_tabStrip1->setUsesScrollButtons(true);
+    m_tabStrip1->setElideMode(Qt::ElideNone);
+
     m_frame1 = new QGroupBox(QStringLiteral("Zoom:"), this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(TwipsRect(120, 7860, 9600, 855));
-    m_zoomIn = MakeButton(m_frame1, "PushButton1", QStringLiteral("Zoom In"), TwipsRect(240, 300, 4440, 405));
-    m_zoomOut = MakeButton(m_frame1, "PushButton2", QStringLiteral("Zoom Out"), TwipsRect(4800, 300, 4560, 405));
-    m_save = MakeButton(this, "PushButton6", QStringLiteral("Save Results To Excel File"), TwipsRect(4920, 8850, 4800, 405));
-    m_back = MakeButton(this, "PushButton8", QStringLiteral("< Back"), TwipsRect(120, 8850, 4680, 405));
+    m_zoomIn = MakeButton(m_frame1, "PushButton1", QStringLiteral("Zoom In"));
+    m_zoomOut = MakeButton(m_frame1, "PushButton2", QStringLiteral("Zoom Out"));
+    m_save = MakeButton(this, "PushButton6", QStringLiteral("Save Results To Excel File"));
+    m_back = MakeButton(this, "PushButton8", QStringLiteral("< Back"));
 
     setTabOrder(m_hScroll1, m_vScroll1);
-    setTabOrder(m_vScroll1, m_zoomIn);
+    setTabOrder(m_vScroll1, m_picture2);
+    setTabOrder(m_picture2, m_tabStrip1);
+    setTabOrder(m_tabStrip1, m_zoomIn);
     setTabOrder(m_zoomIn, m_zoomOut);
     setTabOrder(m_zoomOut, m_save);
     setTabOrder(m_save, m_back);
@@ -104,21 +146,35 @@ Form2::Form2(QWidget* mainWindow)
     connect(m_zoomOut, &QPushButton::clicked, this, &Form2::PushButton2_Click);
     connect(m_save, &QPushButton::clicked, this, &Form2::PushButton6_Click);
     connect(m_back, &QPushButton::clicked, this, &Form2::PushButton8_Click);
+    connect(m_tabStrip1, &QTabBar::currentChanged, this, [this](int index) {
+        if (!m_rebuildingTabs && index >= 0)
+            TabStrip1_Click(index);
+    });
     connect(m_hScroll1, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_syncing)
             return;
-        m_geo.setHScrollValue(v);
+        geo().setHScrollValue(v);
         syncFromModel();
     });
     connect(m_vScroll1, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_syncing)
             return;
-        m_geo.setVScrollValue(v);
+        geo().setVScrollValue(v);
         syncFromModel();
     });
 
+    resetTabs();
+    applyLayout(PreviewLayout::design());
     ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);
+    m_focusRing = new FocusRing(this);
+    m_focusRing->placeInside(m_picture2);
+    // Keys and the wheel reach the window whichever control has the focus.
+    for (QWidget* w : {static_cast<QWidget*>(m_picture2), static_cast<QWidget*>(m_hScroll1),
+                       static_cast<QWidget*>(m_vScroll1), static_cast<QWidget*>(m_tabStrip1),
+                       static_cast<QWidget*>(m_zoomIn), static_cast<QWidget*>(m_zoomOut),
+                       static_cast<QWidget*>(m_save), static_cast<QWidget*>(m_back)})
+        w->installEventFilter(this);
     Form_Load();
 }
 
@@ -137,6 +193,98 @@ void Form2::Form_Load()
     proc(50, [&] { m_firstActivation = true; });
 }
 
+// ---------------------------------------------------------------- layout and screen
+
+void Form2::applyLayout(const PreviewLayout& layout)
+{
+    const bool viewportChanged = !(layout.picture2 == m_layout.picture2);
+    m_layout = layout;
+    setFixedSize(Px(layout.clientWidth), Px(layout.clientHeight));
+    m_picture2->setGeometry(PixelRect(layout.picture2));
+    m_picture2Inner->setGeometry(m_picture2->contentsRect());
+    m_vScroll1->setGeometry(PixelRect(layout.vScroll1));
+    m_hScroll1->setGeometry(PixelRect(layout.hScroll1));
+    m_tabStrip1->setGeometry(PixelRect(layout.tabStrip1));
+    m_frame1->setGeometry(PixelRect(layout.frame1));
+    m_zoomIn->setGeometry(PixelRect(layout.pushButton1));
+    m_zoomOut->setGeometry(PixelRect(layout.pushButton2));
+    m_save->setGeometry(PixelRect(layout.pushButton6));
+    m_back->setGeometry(PixelRect(layout.pushButton8));
+    for (TabView& v : m_views)
+        v.geo.setViewportSize(layout.picture2.width, layout.picture2.height);
+    if (!viewportChanged)
+        return;
+    // Views set up for the old viewport start again; the captured picture keeps its store.
+    for (TabView& v : m_views) {
+        if (!v.setUp)
+            continue;
+        v.setUp = false;
+        v.shown = QPixmap();
+    }
+    if (!m_firstActivation && !m_views.empty()) {
+        Guarded proc(QStringLiteral("Form2.Form_Activate"));
+        proc(20, [&] { setUpView(view()); });
+        proc(30, [&] { showView(); });
+    }
+}
+
+Form2::ScreenArea Form2::screenArea() const
+{
+    if (ScreenAreaSource())
+        return ScreenAreaSource()();
+    ScreenArea area;
+    const QScreen* s = m_mainWindow && m_mainWindow->screen() ? m_mainWindow->screen() : screen();
+    if (!s)
+        s = QGuiApplication::primaryScreen();
+    if (s)
+        area.available = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    if (frame != client) {
+        area.frame = QMargins(client.left() - frame.left(), client.top() - frame.top(),
+                              frame.right() - client.right(), frame.bottom() - client.bottom());
+    } else {
+        // Before the window is on screen its frame is unknown; allow for a usual title bar.
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+            area.frame = QMargins(4, 40, 4, 4);
+    }
+    return area;
+}
+
+void Form2::placeOnScreen()
+{
+    const ScreenArea area = screenArea();
+    m_assumedFrame = area.frame;
+    if (area.available.isEmpty())
+        return;
+    const int freeWidth = area.available.width() - area.frame.left() - area.frame.right();
+    const int freeHeight = area.available.height() - area.frame.top() - area.frame.bottom();
+    applyLayout(PreviewLayout::fitting(freeWidth * TwipsPerPixel, freeHeight * TwipsPerPixel));
+    const int outerWidth = width() + area.frame.left() + area.frame.right();
+    const int outerHeight = height() + area.frame.top() + area.frame.bottom();
+    // Centred; a window still larger than the area keeps its top left corner on it.
+    const int x = area.available.left() + std::max(0, (area.available.width() - outerWidth) / 2);
+    const int y = area.available.top() + std::max(0, (area.available.height() - outerHeight) / 2);
+    move(x, y);
+}
+
+bool Form2::event(QEvent* e)
+{
+    const bool result = QWidget::event(e);
+    // Once the window manager has framed the window, its real frame may differ from the one
+    // allowed for: place it again with the real one.
+    const bool framed = e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::WindowActivate;
+    if (m_checkFrame && framed && frameGeometry() != geometry()) {
+        m_checkFrame = false;
+        if (screenArea().frame != m_assumedFrame)
+            placeOnScreen();
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------- pictures and tabs
+
 void Form2::LoadPicture(const QString& path)
 {
     QImageReader reader(path);
@@ -149,21 +297,212 @@ void Form2::LoadPicture(const QString& path)
 void Form2::SetPicture(const QImage& image)
 {
     m_loaded = image;
+    resetTabs();
     // Picture1 takes the picture at its own size until the set-up fits the view to it.
-    m_shown = QPixmap::fromImage(image);
-    m_picture1->setPixmap(m_shown);
-    m_picture1->resize(m_shown.size());
-    m_geo.setPictureSize(image.width() * TwipsPerPixel, image.height() * TwipsPerPixel);
+    view().shown = QPixmap::fromImage(image);
+    m_picture1->setPixmap(view().shown);
+    m_picture1->resize(view().shown.size());
+    geo().setPictureSize(image.width() * TwipsPerPixel, image.height() * TwipsPerPixel);
     // Every new picture gets its own set-up, zoom and scroll ranges.
     m_firstActivation = true;
     if (isVisible() && isActiveWindow())
         Form_Activate();
 }
 
+void Form2::resetTabs()
+{
+    m_book.reset();
+    m_tabsRead.clear();
+    m_drawnSheetPictures = 0;
+    m_views.clear();
+    TabView data;
+    data.tab = SheetTab{QStringLiteral("Data"), 0, SheetTab::Kind::Worksheet};
+    data.captured = true;
+    data.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
+    m_views.push_back(std::move(data));
+    m_current = 0;
+    rebuildTabStrip();
+}
+
+void Form2::rebuildTabStrip()
+{
+    m_rebuildingTabs = true;
+    while (m_tabStrip1->count() > 0)
+        m_tabStrip1->removeTab(0);
+    for (const TabView& v : m_views)
+        m_tabStrip1->addTab(v.tab.name);
+    m_tabStrip1->setCurrentIndex(m_current);
+    m_rebuildingTabs = false;
+}
+
+void Form2::readTabs()
+{
+    if (mExcelFile.isEmpty() || m_tabsRead == mExcelFile)
+        return;
+    m_tabsRead = mExcelFile;
+    const QList<SheetTab> tabs = ReadSheetTabs(mExcelFile);
+    // The captured picture belongs to the first worksheet; the other sheets get views of
+    // their own, drawn when first shown.
+    std::vector<TabView> views;
+    bool captured = false;
+    for (const SheetTab& tab : tabs) {
+        if (!captured && tab.kind == SheetTab::Kind::Worksheet) {
+            views.push_back(std::move(m_views[static_cast<std::size_t>(m_current)]));
+            views.back().tab = tab;
+            captured = true;
+            continue;
+        }
+        TabView v;
+        v.tab = tab;
+        v.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
+        views.push_back(std::move(v));
+    }
+    if (!captured)
+        views.insert(views.begin(), std::move(m_views[static_cast<std::size_t>(m_current)]));
+    m_views = std::move(views);
+    for (std::size_t i = 0; i < m_views.size(); ++i)
+        if (m_views[i].captured)
+            m_current = static_cast<int>(i);
+    rebuildTabStrip();
+}
+
+void Form2::openWorkbook()
+{
+    if (m_book)
+        return;
+    m_book = sheet::Workbook::load(mExcelFile);
+}
+
+QSize Form2::sheetPixelSize(const TabView& v) const
+{
+    const sheet::Worksheet* ws = m_book ? m_book->worksheet(v.tab.sheetIndex) : nullptr;
+    const auto used = ws ? ws->usedRange() : std::nullopt;
+    if (!used)
+        return QSize(1, 1);
+    return sheet::rangePixelSize(*ws, used->firstRow, used->firstCol, used->lastRow, used->lastCol);
+}
+
+void Form2::setUpView(TabView& v)
+{
+    v.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
+    if (v.captured) {
+        v.geo.setUp(m_original.width() * TwipsPerPixel, m_original.height() * TwipsPerPixel);
+    } else if (!m_book) {
+        // Without its workbook the tab stays empty; the failure to open it was reported.
+        v.shown = QPixmap();
+        return;
+    } else if (v.tab.kind == SheetTab::Kind::Chart) {
+        // A chart sheet has no size of its own: at zoom 1 it fills the picture area.
+        v.geo.setBarsFollowZoom(true);
+        v.geo.setUp(v.geo.viewportInnerWidth() + 2, v.geo.viewportInnerHeight() + 2);
+    } else {
+        const QSize size = sheetPixelSize(v);
+        v.geo.setBarsFollowZoom(true);
+        v.geo.setUp(size.width() * TwipsPerPixel + 2, size.height() * TwipsPerPixel + 2);
+    }
+    v.setUp = true;
+    // setUp has redrawn when the picture fits the zoom limits; paint what the model holds.
+    paintPicture(v, v.geo.pictureWidth(), v.geo.pictureHeight());
+}
+
+void Form2::paintPicture(TabView& v, int widthTwips, int heightTwips)
+{
+    const QSize size(std::max(1, PixelsOf(widthTwips)), std::max(1, PixelsOf(heightTwips)));
+    if (v.captured) {
+        if (m_original.isNull())
+            v.shown = QPixmap();
+        else if (size == m_original.size())
+            v.shown = QPixmap::fromImage(m_original);
+        else
+            v.shown = QPixmap::fromImage(m_original.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    } else if (!m_book) {
+        v.shown = QPixmap();
+    } else {
+        // Drawn at the size shown (and the screen's pixel density), never scaled as a bitmap.
+        const qreal dpr = devicePixelRatioF();
+        const QSize device(static_cast<int>(std::ceil(size.width() * dpr)), static_cast<int>(std::ceil(size.height() * dpr)));
+        QImage image;
+        if (v.tab.kind == SheetTab::Kind::Chart) {
+            image = sheet::renderChartSheet(*m_book, v.tab.sheetIndex, device, dpr);
+        } else {
+            image = QImage(device, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(dpr);
+            image.fill(Qt::white);
+            const sheet::Worksheet* ws = m_book->worksheet(v.tab.sheetIndex);
+            const auto used = ws ? ws->usedRange() : std::nullopt;
+            const QSize base = sheetPixelSize(v);
+            if (used && !base.isEmpty()) {
+                QPainter p(&image);
+                p.scale(static_cast<qreal>(size.width()) / base.width(), static_cast<qreal>(size.height()) / base.height());
+                sheet::paintRange(*ws, used->firstRow, used->firstCol, used->lastRow, used->lastCol, p);
+            }
+        }
+        v.shown = QPixmap::fromImage(image);
+        ++m_drawnSheetPictures;
+    }
+    if (&v == &view()) {
+        m_picture1->setPixmap(v.shown);
+        m_picture1->resize(size);
+    }
+}
+
+void Form2::showView()
+{
+    TabView& v = view();
+    if (v.shown.isNull())
+        m_picture1->clear();
+    else
+        m_picture1->setPixmap(v.shown);
+    m_picture1->resize(std::max(1, PixelsOf(v.geo.pictureWidth())), std::max(1, PixelsOf(v.geo.pictureHeight())));
+    syncFromModel();
+}
+
+QSize Form2::shownPictureSize() const
+{
+    const QPixmap& p = view().shown;
+    return p.isNull() ? QSize() : p.deviceIndependentSize().toSize();
+}
+
+void Form2::TabStrip1_Click(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_views.size()))
+        return;
+    Guarded proc(QStringLiteral("Form2.TabStrip1_Click"));
+    proc(10, [&] { m_current = index; });
+    proc(20, [&] {
+        if (!view().captured)
+            openWorkbook();
+    });
+    proc(30, [&] {
+        if (!view().setUp)
+            setUpView(view());
+    });
+    proc(40, [&] { showView(); });
+    proc(50, [&] {
+        if (m_tabStrip1->currentIndex() != index) {
+            m_rebuildingTabs = true;
+            m_tabStrip1->setCurrentIndex(index);
+            m_rebuildingTabs = false;
+        }
+    });
+}
+
+void Form2::switchTab(int step)
+{
+    const int next = m_tabStrip1->currentIndex() + step;
+    if (next >= 0 && next < m_tabStrip1->count())
+        m_tabStrip1->setCurrentIndex(next);
+}
+
+// ---------------------------------------------------------------- activation and redraw
+
 void Form2::showEvent(QShowEvent* event)
 {
+    placeOnScreen();
     QWidget::showEvent(event);
     Form_Activate();
+    m_checkFrame = true;
+    m_picture2->setFocus(Qt::OtherFocusReason);
 }
 
 void Form2::changeEvent(QEvent* event)
@@ -179,39 +518,22 @@ void Form2::Form_Activate()
         return;
     Guarded proc(QStringLiteral("Form2.Form_Activate"));
     proc(10, [&] { m_original = m_loaded; });
-    proc(20, [&] {
-        m_geo.setUp(m_original.width() * TwipsPerPixel, m_original.height() * TwipsPerPixel);
-        // setUp has redrawn when the picture fits the zoom limits; paint what the model holds.
-        paintPicture(m_geo.pictureWidth(), m_geo.pictureHeight());
-    });
+    proc(20, [&] { setUpView(view()); });
     proc(30, [&] { setupScrollBars(); });
     proc(40, [&] { m_firstActivation = false; });
-}
-
-void Form2::paintPicture(int widthTwips, int heightTwips)
-{
-    if (m_original.isNull()) {
-        m_shown = QPixmap();
-        m_picture1->clear();
-        return;
-    }
-    const QSize size(std::max(1, PixelsOf(widthTwips)), std::max(1, PixelsOf(heightTwips)));
-    if (size == m_original.size())
-        m_shown = QPixmap::fromImage(m_original);
-    else
-        m_shown = QPixmap::fromImage(m_original.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    m_picture1->setPixmap(m_shown);
-    m_picture1->resize(size);
+    // The tab row reads the workbook's sheet names; the workbook itself is opened when a tab
+    // needs it.
+    proc(50, [&] { readTabs(); });
 }
 
 void Form2::RedrawImage()
 {
     Guarded proc(QStringLiteral("Form2.RedrawImage"));
     bool repainted = false;
-    proc(10, [&] { repainted = m_geo.redrawImage(); });
+    proc(10, [&] { repainted = geo().redrawImage(); });
     proc(20, [&] {
         if (repainted)
-            paintPicture(m_geo.zoomedWidth(), m_geo.zoomedHeight());
+            paintPicture(view(), geo().zoomedWidth(), geo().zoomedHeight());
     });
     proc(30, [&] {
         if (repainted && !IsBusyPointer(this))
@@ -222,35 +544,35 @@ void Form2::RedrawImage()
 
 void Form2::setupScrollBars()
 {
-    m_geo.setupScrollBars();
+    geo().setupScrollBars();
     syncFromModel();
 }
 
 void Form2::syncFromModel()
 {
     m_syncing = true;
-    const ScrollBarState& h = m_geo.hScroll();
-    const ScrollBarState& v = m_geo.vScroll();
+    const ScrollBarState& h = geo().hScroll();
+    const ScrollBarState& v = geo().vScroll();
     m_hScroll1->setRange(0, std::max(0, h.maximum));
     m_hScroll1->setValue(h.value);
     m_hScroll1->setEnabled(h.enabled);
     m_vScroll1->setRange(0, std::max(0, v.maximum));
     m_vScroll1->setValue(v.value);
     m_vScroll1->setEnabled(v.enabled);
-    m_picture1->move(PixelsOf(m_geo.pictureLeft()), PixelsOf(m_geo.pictureTop()));
+    m_picture1->move(PixelsOf(geo().pictureLeft()), PixelsOf(geo().pictureTop()));
     m_syncing = false;
 }
 
 void Form2::zoomStep(int direction)
 {
-    const float candidate = direction == 0 ? m_geo.zoomFactor() + 0.25f : m_geo.zoomFactor() - 0.25f;
+    const float candidate = direction == 0 ? geo().zoomFactor() + 0.25f : geo().zoomFactor() - 0.25f;
     applyZoom(candidate);
 }
 
 void Form2::applyZoom(float zoom)
 {
     if (zoom >= 0.25f && zoom <= 4.0f) {
-        m_geo.setZoomFactor(zoom);
+        geo().setZoomFactor(zoom);
         RedrawImage();
     }
 }
@@ -270,16 +592,18 @@ void Form2::PushButton2_Click()
 void Form2::SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent)
 {
     if (HScrollbar == m_hScroll1)
-        m_geo.setHScrollbarByPercent(percent);
+        geo().setHScrollbarByPercent(percent);
     syncFromModel();
 }
 
 void Form2::SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent)
 {
     if (VScrollbar == m_vScroll1)
-        m_geo.setVScrollbarByPercent(percent);
+        geo().setVScrollbarByPercent(percent);
     syncFromModel();
 }
+
+// ---------------------------------------------------------------- mouse and keys
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
@@ -301,20 +625,134 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     }
+    if (event->type() == QEvent::KeyPress && handleKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
+    if (event->type() == QEvent::Wheel) {
+        if (watched == m_hScroll1 || watched == m_vScroll1)
+            return handleWheel(static_cast<QWheelEvent*>(event), static_cast<QScrollBar*>(watched)->orientation());
+        if (watched == m_picture1 || watched == m_picture2Inner || watched == m_picture2)
+            return handleWheel(static_cast<QWheelEvent*>(event), Qt::Vertical);
+        // The tab row turns its tabs with the wheel; Ctrl + wheel zooms there too.
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (watched == m_tabStrip1 && (wheel->modifiers() & Qt::ControlModifier))
+            return handleWheel(wheel, Qt::Vertical);
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent* event)
+{
+    if (!handleKey(this, event))
+        QWidget::keyPressEvent(event);
+}
+
+void Form2::wheelEvent(QWheelEvent* event)
+{
+    if (!handleWheel(event, Qt::Vertical))
+        QWidget::wheelEvent(event);
+}
+
+bool Form2::handleKey(QObject* watched, QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        switch (key) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            PushButton1_Click();
+            return true;
+        case Qt::Key_Minus:
+        case Qt::Key_Underscore:
+            PushButton2_Click();
+            return true;
+        default:
+            break;
+        }
+    }
+    if (mods == Qt::ControlModifier) {
+        if (key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
+            switchTab(key == Qt::Key_PageDown ? 1 : -1);
+            return true;
+        }
+        return false;
+    }
+    if (mods != Qt::NoModifier)
+        return false;
+    // The tab row keeps its own left and right; a focused button its Space and Enter.
+    if (watched == m_tabStrip1 && (key == Qt::Key_Left || key == Qt::Key_Right))
+        return false;
+    if (auto* button = qobject_cast<QPushButton*>(watched); button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        button->click();
+        return true;
+    }
+    const int page = geo().viewportInnerHeight() - kLineTwips;
+    switch (key) {
+    case Qt::Key_Escape: m_back->click(); return true;
+    case Qt::Key_Left: geo().scrollBy(-kLineTwips, 0); break;
+    case Qt::Key_Right: geo().scrollBy(kLineTwips, 0); break;
+    case Qt::Key_Up: geo().scrollBy(0, -kLineTwips); break;
+    case Qt::Key_Down: geo().scrollBy(0, kLineTwips); break;
+    case Qt::Key_PageUp: geo().scrollBy(0, -page); break;
+    case Qt::Key_PageDown: geo().scrollBy(0, page); break;
+    case Qt::Key_Home: geo().scrollToVerticalEnd(false); break;
+    case Qt::Key_End: geo().scrollToVerticalEnd(true); break;
+    default: return false;
+    }
+    syncFromModel();
+    return true;
+}
+
+bool Form2::handleWheel(QWheelEvent* event, Qt::Orientation barOrientation)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    QPoint delta = event->angleDelta();
+    if (mods & Qt::ControlModifier) {
+        // One zoom step per notch of the wheel.
+        m_wheelZoom += delta.y() != 0 ? delta.y() : delta.x();
+        while (m_wheelZoom >= 120) {
+            m_wheelZoom -= 120;
+            PushButton1_Click();
+        }
+        while (m_wheelZoom <= -120) {
+            m_wheelZoom += 120;
+            PushButton2_Click();
+        }
+        event->accept();
+        return true;
+    }
+    const bool sideways = (mods & Qt::ShiftModifier) || barOrientation == Qt::Horizontal;
+    if (sideways && delta.x() == 0)
+        delta = QPoint(delta.y(), 0);
+    // A wheel notch (120) moves the lines the desktop asks for; a touchpad moves by its pixels.
+    const QPoint pixels = event->pixelDelta();
+    int dx = 0;
+    int dy = 0;
+    if (!pixels.isNull() && !sideways) {
+        dx = -pixels.x() * TwipsPerPixel;
+        dy = -pixels.y() * TwipsPerPixel;
+    } else {
+        const int lines = QApplication::wheelScrollLines();
+        dx = -delta.x() * lines * kLineTwips / 120;
+        dy = -delta.y() * lines * kLineTwips / 120;
+    }
+    geo().scrollBy(dx, dy);
+    syncFromModel();
+    event->accept();
+    return true;
 }
 
 void Form2::picture1_MouseDown(const QPoint& pos)
 {
     Guarded proc(QStringLiteral("Form2.picture1_MouseDown"));
-    proc(10, [&] { m_geo.mouseDown(pos.x() * TwipsPerPixel, pos.y() * TwipsPerPixel); });
+    proc(10, [&] { geo().mouseDown(pos.x() * TwipsPerPixel, pos.y() * TwipsPerPixel); });
 }
 
 void Form2::picture1_MouseMove(const QPoint& pos)
 {
     Guarded proc(QStringLiteral("Form2.picture1_MouseMove"));
-    proc(10, [&] { m_geo.mouseMove(pos.x() * TwipsPerPixel, pos.y() * TwipsPerPixel); });
-    proc(20, [&] { m_picture1->move(PixelsOf(m_geo.pictureLeft()), PixelsOf(m_geo.pictureTop())); });
+    proc(10, [&] { geo().mouseMove(pos.x() * TwipsPerPixel, pos.y() * TwipsPerPixel); });
+    proc(20, [&] { m_picture1->move(PixelsOf(geo().pictureLeft()), PixelsOf(geo().pictureTop())); });
 }
 
 void Form2::Picture1_MouseUp()
@@ -323,19 +761,63 @@ void Form2::Picture1_MouseUp()
     // A failing percentage is reported under its own line and counts as 0.
     QList<QPair<int, QString>> failures;
     proc(10, [&] {
-        m_geo.mouseUp([&](int step, const char* what) { failures.append({step, QString::fromUtf8(what)}); });
+        geo().mouseUp([&](int step, const char* what) { failures.append({step, QString::fromUtf8(what)}); });
     });
     for (const auto& f : failures)
         proc(f.first * 10, [&] { throw Failure(f.second); });
     proc(30, [&] { syncFromModel(); });
 }
 
+// ---------------------------------------------------------------- saving and leaving
+
+namespace {
+
+// Whole or not at all: a failed save leaves the user's existing file as it was.
+void WriteWholeFile(const QString& path, const QByteArray& bytes)
+{
+    try {
+        sheet::writeFileDurably(path, bytes);
+    } catch (const sheet::WriteError& e) {
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, e.reason()));
+    }
+}
+
+// The report is chosen by a name ending in ".pdf", or by its filter for a name that ends in
+// neither ".pdf" nor ".xls"; the name itself is kept exactly as typed.
+bool WantsPdf(const QString& path, const QString& filter)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
+        return false;
+    return filter == PdfFilter;
+}
+
+} // namespace
+
+void Form2::saveWorkbookCopy(const QString& path)
+{
+    WriteWholeFile(path, ReadWorkbookFile(mExcelFile));
+}
+
+void Form2::savePdfReport(const QString& path)
+{
+    openWorkbook();
+    const QByteArray pdf = PdfReport(*m_book, PaperForLocale(QLocale()), QFileInfo(path).completeBaseName());
+    WriteWholeFile(path, pdf);
+}
+
 void Form2::PushButton6_Click()
 {
     Guarded proc(QStringLiteral("Form2.PushButton6_Click"));
     QString path;
+    QString filter;
     enum class Answer { None, Yes, No } answer = Answer::None;
-    proc(10, [&] { path = AskSaveFileName(QStringLiteral("Save File"), QStringLiteral("Excel Files (*.xls)")); });
+    proc(10, [&] {
+        filter = ExcelFilter;
+        path = AskSaveFileName(QStringLiteral("Save File"), ExcelFilter + QStringLiteral(";;") + PdfFilter, &filter);
+    });
     if (!path.isEmpty()) {
         proc(20, [&] {
             if (FileExists(path)) {
@@ -348,21 +830,14 @@ void Form2::PushButton6_Click()
             if (!FileExists(path))
                 answer = Answer::Yes;
         });
-        proc(40, [&] {
+        // A save that failed was reported; "Done." after it would tell the user otherwise.
+        proc.needed(40, [&] {
             if (answer != Answer::Yes)
                 return;
-            QFile source(mExcelFile);
-            if (!source.open(QIODevice::ReadOnly))
-                throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(mExcelFile, source.errorString()));
-            const QByteArray bytes = source.readAll();
-            if (source.error() != QFileDevice::NoError)
-                throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(mExcelFile, source.errorString()));
-            // Whole or not at all: a failed save leaves the user's existing file as it was.
-            try {
-                sheet::writeFileDurably(path, bytes);
-            } catch (const sheet::WriteError& e) {
-                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, e.reason()));
-            }
+            if (WantsPdf(path, filter))
+                savePdfReport(path);
+            else
+                saveWorkbookCopy(path);
         });
     }
     proc(50, [&] { ShowMessage(QStringLiteral("Done."), MsgButtons::Ok, MsgIcon::None); });

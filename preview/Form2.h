@@ -1,23 +1,37 @@
 #pragma once
 
 #include "PreviewGeometry.h"
+#include "SheetTabs.h"
 
 #include <QImage>
+#include <QMargins>
 #include <QPixmap>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QGroupBox;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QTabBar;
+class QWheelEvent;
+class FocusRing;
 class PointerRule;
 
+namespace sheet {
+class Workbook;
+}
+
 // The preview window: the captured picture of the filled data sheet with zoom, scroll bars
-// and dragging, and the commands that save the workbook or leave.
+// and dragging, a tab for each sheet of the workbook (charts drawn by the engine when their
+// tab is shown), and the commands that save the workbook or a PDF report, or leave.
 class Form2 : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +42,8 @@ public:
     QString mExcelFile;
 
     // Loads the picture file into Picture1; the next activation sets the view up for it.
+    // A new picture belongs to a new workbook: the tabs go back to the data sheet and the
+    // old workbook and chart pictures are dropped.
     void LoadPicture(const QString& path);
     void SetPicture(const QImage& image);
 
@@ -39,23 +55,57 @@ public:
     void PushButton2_Click(); // Zoom Out
     void PushButton6_Click(); // Save Results To Excel File
     void PushButton8_Click(); // < Back
+    void TabStrip1_Click(int index); // shows that tab's sheet
     void SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent);
     void SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent);
 
-    const PreviewGeometry& geometryModel() const { return m_geo; }
+    // The geometry of the tab on screen.
+    const PreviewGeometry& geometryModel() const { return view().geo; }
+    const PreviewLayout& layoutModel() const { return m_layout; }
     QLabel* picture() const { return m_picture1; }
+    QFrame* viewport() const { return m_picture2; }
     QScrollBar* hScrollBar() const { return m_hScroll1; }
     QScrollBar* vScrollBar() const { return m_vScroll1; }
-    bool pictureShown() const { return !m_shown.isNull(); }
-    QSize shownPictureSize() const { return m_shown.size(); }
+    QTabBar* tabStrip() const { return m_tabStrip1; }
+    FocusRing* focusRing() const { return m_focusRing; }
+    bool pictureShown() const { return !view().shown.isNull(); }
+    QSize shownPictureSize() const;
+    // The tab on screen and the sheet it shows.
+    int currentTab() const { return m_current; }
+    const SheetTab& currentSheet() const { return view().tab; }
+    // The workbook the chart tabs and the report are drawn from: opened when first needed,
+    // kept until the next picture.
+    const sheet::Workbook* openedWorkbook() const { return m_book.get(); }
+    // How many chart or sheet pictures were drawn since the last picture (drawn lazily).
+    int drawnSheetPictures() const { return m_drawnSheetPictures; }
+
+    // Where the window may go: the available area of the main window's screen and the
+    // window frame's margins. Tests give their own; an empty source restores the screen's.
+    struct ScreenArea {
+        QRect available;
+        QMargins frame;
+    };
+    static void SetScreenAreaForTesting(std::function<ScreenArea()> source);
 
 protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    // One tab: the sheet it shows and its own zoom, scroll position and picture.
+    struct TabView {
+        SheetTab tab;
+        bool captured = false; // the data sheet's captured picture
+        bool setUp = false;
+        PreviewGeometry geo;
+        QPixmap shown;
+    };
+
     void Form_Load();
     void Form_Activate();
     void RedrawImage();
@@ -68,26 +118,56 @@ private:
     bool Form_QueryUnload();
     void Form_Unload();
 
+    TabView& view() { return m_views[static_cast<std::size_t>(m_current)]; }
+    const TabView& view() const { return m_views[static_cast<std::size_t>(m_current)]; }
+    PreviewGeometry& geo() { return view().geo; }
+    void resetTabs();
+    void readTabs();
+    void rebuildTabStrip();
+    void setUpView(TabView& v);
+    void showView();
+    void openWorkbook();
     void syncFromModel();
-    void paintPicture(int widthTwips, int heightTwips);
+    void paintPicture(TabView& v, int widthTwips, int heightTwips);
+    QSize sheetPixelSize(const TabView& v) const;
+
+    void placeOnScreen();
+    void applyLayout(const PreviewLayout& layout);
+    ScreenArea screenArea() const;
+    bool handleKey(QObject* watched, QKeyEvent* event);
+    bool handleWheel(QWheelEvent* event, Qt::Orientation barOrientation);
+    void switchTab(int step);
+    void saveWorkbookCopy(const QString& path);
+    void savePdfReport(const QString& path);
 
     QWidget* m_mainWindow;
-    PreviewGeometry m_geo;
+    PreviewLayout m_layout = PreviewLayout::design();
+    std::vector<TabView> m_views;
+    int m_current = 0;
+    std::unique_ptr<sheet::Workbook> m_book;
+    QString m_tabsRead;    // the workbook the tabs were read from
     QImage m_loaded;       // what Picture1 was given
     QImage m_original;     // the unscaled store every redraw starts from
-    QPixmap m_shown;
     bool m_firstActivation = true;
     bool m_syncing = false;
+    bool m_rebuildingTabs = false;
+    bool m_checkFrame = false;  // the real frame is known only once the window is on screen
+    QMargins m_assumedFrame;
+    int m_wheelZoom = 0;   // wheel turn towards the next zoom step, in eighths of a degree
+    int m_drawnSheetPictures = 0;
     std::function<void()> m_programEnd;
 
     QFrame* m_picture2 = nullptr;
+    QWidget* m_picture2Inner = nullptr;
     QLabel* m_picture1 = nullptr;
     QScrollBar* m_hScroll1 = nullptr;
     QScrollBar* m_vScroll1 = nullptr;
+    QTabBar* m_tabStrip1 = nullptr;
     QGroupBox* m_frame1 = nullptr;
     QPushButton* m_zoomIn = nullptr;
     QPushButton* m_zoomOut = nullptr;
     QPushButton* m_save = nullptr;
     QPushButton* m_back = nullptr;
     PointerRule* m_pointer = nullptr;
+    FocusRing* m_focusRing = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "PreviewGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <stdexcept>
@@ -51,6 +52,8 @@ bool PreviewGeometry::redrawImage()
     m_top = 0;
     m_h.enabled = viewportInnerWidth() < m_zoomedWidth;
     m_v.enabled = viewportInnerHeight() < m_zoomedHeight;
+    if (m_barsFollowZoom)
+        setupScrollBars();
     return true;
 }
 
@@ -79,8 +82,8 @@ void PreviewGeometry::setupScrollBars()
 {
     m_top = 0;
     m_left = 0;
-    fitBar(m_h, m_hUnit, m_width, kViewportOuterWidth);
-    fitBar(m_v, m_vUnit, m_height, kViewportOuterHeight);
+    fitBar(m_h, m_hUnit, m_width, m_viewportWidth);
+    fitBar(m_v, m_vUnit, m_height, m_viewportHeight);
 }
 
 void PreviewGeometry::zoomStep(int direction)
@@ -177,12 +180,12 @@ void PreviewGeometry::mouseUp(const std::function<void(int step, const char* wha
     std::int16_t percentH = 0;
     std::int16_t percentV = 0;
     try {
-        percentH = percentOf(m_left, m_width - kViewportOuterWidth);
+        percentH = percentOf(m_left, m_width - m_viewportWidth);
     } catch (const std::exception& e) {
         onFailure(1, e.what());
     }
     try {
-        percentV = percentOf(m_top, m_height - kViewportOuterHeight);
+        percentV = percentOf(m_top, m_height - m_viewportHeight);
     } catch (const std::exception& e) {
         onFailure(2, e.what());
     }
@@ -190,3 +193,72 @@ void PreviewGeometry::mouseUp(const std::function<void(int step, const char* wha
     setVScrollbarByPercent(percentV);
 }
 
+
+namespace {
+// The bar value nearest to the picture's offset moved by distance, within the bar's range.
+int scrolledValue(const ScrollBarState& bar, int unit, int offset, int distance)
+{
+    const std::int64_t v = roundHalfEven(static_cast<double>(-offset + distance) / unit);
+    return static_cast<int>(std::clamp<std::int64_t>(v, 0, bar.maximum));
+}
+} // namespace
+
+void PreviewGeometry::scrollBy(int dx, int dy)
+{
+    // From where the picture is rather than from the bar: a drag can leave them apart.
+    if (dx != 0 && m_h.enabled && m_hUnit > 0) {
+        m_h.value = scrolledValue(m_h, m_hUnit, m_left, dx);
+        hScrollChanged();
+    }
+    if (dy != 0 && m_v.enabled && m_vUnit > 0) {
+        m_v.value = scrolledValue(m_v, m_vUnit, m_top, dy);
+        vScrollChanged();
+    }
+}
+
+void PreviewGeometry::scrollToVerticalEnd(bool end)
+{
+    if (!m_v.enabled || m_vUnit == 0)
+        return;
+    m_v.value = end ? m_v.maximum : 0;
+    vScrollChanged();
+}
+
+namespace {
+constexpr int kPixel = PreviewGeometry::kTwipsPerPixel;
+
+// Whole pixels, rounded up.
+int wholePixels(int twips)
+{
+    return twips <= 0 ? 0 : (twips + kPixel - 1) / kPixel * kPixel;
+}
+} // namespace
+
+PreviewLayout PreviewLayout::shrunk(int shrinkWidth, int shrinkHeight)
+{
+    const int w = std::min(wholePixels(shrinkWidth), PreviewGeometry::kViewportOuterWidth - kMinViewportWidth);
+    const int h = std::min(wholePixels(shrinkHeight), PreviewGeometry::kViewportOuterHeight - kMinViewportHeight);
+    // Each row of two buttons gives up the width in halves (whole pixels each).
+    const int half = w / 2 / kPixel * kPixel;
+    const int t = kTabRowHeight;
+
+    PreviewLayout l;
+    l.clientWidth = 9840 - w;
+    l.clientHeight = 9390 + t - h;
+    l.picture2 = {120, 120, 9330 - w, 7425 - h};
+    l.vScroll1 = {9450 - w, 120, 255, 7425 - h};
+    l.hScroll1 = {120, 7545 - h, 9330 - w, 255};
+    l.tabStrip1 = {120, 7800 - h, 9600 - w, t};
+    l.frame1 = {120, 7860 + t - h, 9600 - w, 855};
+    l.pushButton1 = {240, 300, 4440 - half, 405};
+    l.pushButton2 = {4800 - half, 300, 4560 - (w - half), 405};
+    l.pushButton8 = {120, 8850 + t - h, 4680 - half, 405};
+    l.pushButton6 = {4920 - half, 8850 + t - h, 4800 - (w - half), 405};
+    return l;
+}
+
+PreviewLayout PreviewLayout::fitting(int availableWidth, int availableHeight)
+{
+    const PreviewLayout full = design();
+    return shrunk(full.clientWidth - availableWidth, full.clientHeight - availableHeight);
+}

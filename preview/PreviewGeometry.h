@@ -24,10 +24,17 @@ public:
     static constexpr int kMaxZoomedHeight = 10699;
     static constexpr int kTwipsPerPixel = 15;
 
-    int viewportOuterWidth() const { return kViewportOuterWidth; }
-    int viewportOuterHeight() const { return kViewportOuterHeight; }
-    int viewportInnerWidth() const { return kViewportOuterWidth - 2 * kViewportBorder; }
-    int viewportInnerHeight() const { return kViewportOuterHeight - 2 * kViewportBorder; }
+    int viewportOuterWidth() const { return m_viewportWidth; }
+    int viewportOuterHeight() const { return m_viewportHeight; }
+    int viewportInnerWidth() const { return m_viewportWidth - 2 * kViewportBorder; }
+    int viewportInnerHeight() const { return m_viewportHeight - 2 * kViewportBorder; }
+    // The viewport is smaller than designed on a screen too small for the window. Takes effect
+    // at the next set-up.
+    void setViewportSize(int outerWidth, int outerHeight)
+    {
+        m_viewportWidth = outerWidth;
+        m_viewportHeight = outerHeight;
+    }
 
     // First activation for a picture whose `Picture1` outer size is width x height twips:
     // store it unscaled, zoom 1, redraw, fit the scroll bars. Also run for every new picture,
@@ -36,6 +43,10 @@ public:
 
     // Returns true when the picture was repainted at the new size.
     bool redrawImage();
+    // The data picture's bars keep the ranges of zoom 1. A picture that fits the viewport at
+    // zoom 1 (a chart) would then get bars that are enabled but cannot move it, so its bars
+    // are fitted again to each zoomed size.
+    void setBarsFollowZoom(bool follow) { m_barsFollowZoom = follow; }
     void setupScrollBars();
     void zoomStep(int direction);   // 0 = larger, anything else = smaller
     void applyZoom(float zoom);
@@ -46,6 +57,11 @@ public:
     void setVScrollValue(int value);
     void setHScrollbarByPercent(std::int16_t percent);
     void setVScrollbarByPercent(std::int16_t percent);
+    // Keys and the wheel: moves each enabled bar by about dx (dy) twips from where the picture
+    // is, within the bar's range, and puts the picture at the bar's position.
+    void scrollBy(int dx, int dy);
+    // Home and End: a bar to its start or its end.
+    void scrollToVerticalEnd(bool end);
 
     // Dragging, positions in twips inside `Picture1`.
     void mouseDown(float x, float y);
@@ -78,6 +94,8 @@ private:
     void vScrollChanged();
     static void setByPercent(ScrollBarState& bar, std::int16_t percent, const std::function<void(int)>& set);
 
+    int m_viewportWidth = kViewportOuterWidth;
+    int m_viewportHeight = kViewportOuterHeight;
     int m_left = 0;
     int m_top = 0;
     int m_width = 2340;
@@ -89,12 +107,56 @@ private:
     int m_zoomedWidth = 0;
     int m_zoomedHeight = 0;
     float m_zoomFactor = 1.0f;
+    bool m_barsFollowZoom = false;
     std::int16_t m_hUnit = 0;
     std::int16_t m_vUnit = 0;
     ScrollBarState m_h;
     ScrollBarState m_v;
     float m_dragStartX = 0;
     float m_dragStartY = 0;
+};
+
+// A control's place in twips.
+struct LayoutBox {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const LayoutBox& o) const
+    {
+        return left == o.left && top == o.top && width == o.width && height == o.height;
+    }
+};
+
+// Where the preview's controls go, in twips: the designed layout with the sheet-tab row
+// between the horizontal bar and the "Zoom:" frame (the window grows by the row). On a screen
+// too small for the window the picture area gives up what is missing, and the controls below
+// it move up with it, so that every button stays on screen.
+struct PreviewLayout {
+    static constexpr int kTabRowHeight = 390;
+    // The picture area never shrinks below this; the buttons below never get narrower than
+    // what their captions need.
+    static constexpr int kMinViewportWidth = 6000;
+    static constexpr int kMinViewportHeight = 2250;
+
+    // The layout with the picture area smaller by shrinkWidth x shrinkHeight (rounded up to
+    // whole pixels, at most down to the minimum).
+    static PreviewLayout shrunk(int shrinkWidth, int shrinkHeight);
+    static PreviewLayout design() { return shrunk(0, 0); }
+    // The largest layout whose client area fits availableWidth x availableHeight.
+    static PreviewLayout fitting(int availableWidth, int availableHeight);
+
+    int clientWidth = 0;
+    int clientHeight = 0;
+    LayoutBox picture2;
+    LayoutBox vScroll1;
+    LayoutBox hScroll1;
+    LayoutBox tabStrip1;
+    LayoutBox frame1;
+    LayoutBox pushButton1; // inside Frame1
+    LayoutBox pushButton2; // inside Frame1
+    LayoutBox pushButton6;
+    LayoutBox pushButton8;
 };
 
 // Round to the nearest integer, halfway cases to the even neighbour.

@@ -1,5 +1,5 @@
 // The keyboard-only flow on a real X server (Xvfb): add three entries, edit one, delete one,
-// undo twice, redo once, generate, close. Every key goes to whatever has the focus, as from a
+// undo twice, redo once, generate, zoom in with Ctrl+plus, Esc back, close. Every key goes to whatever has the focus, as from a
 // keyboard, and every step is checked against the stored settings.
 //
 // The steps run from timers, one after another, so that they go on while an entry dialog runs
@@ -148,7 +148,6 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
     form.Form_Load();
     form.show();
     form.activateWindow();
-    bool programEnded = false;
     QString workbook;
 
     const LogEntry first = {"6/3/2004", "200", "42", "36", "34"};
@@ -277,19 +276,29 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
         EXPECT_DOUBLE_EQ(data->value(7, 3).asNumber(), 35);
         EXPECT_TRUE(data->value(8, 0).isEmpty());
         expectStored({first, secondEdited, third});
-        preview->SetProgramEnd([&] { programEnded = true; });
     });
-    // Closing the preview (the window manager's close) ends the program.
-    s.then("close", [&] { form.existingPreview()->close(); });
-    s.waitFor("the program ends", [&] { return programEnded; });
-    s.then("nothing left behind, the log kept", [&] {
+    s.then("the window manager activates the preview", [&] { form.existingPreview()->activateWindow(); });
+    s.waitFor("the preview is active", [&] { return QApplication::activeWindow() == form.existingPreview(); });
+    s.then("Ctrl+plus zooms in one step", [&] {
+        Form2* preview = form.existingPreview();
+        EXPECT_FLOAT_EQ(preview->geometryModel().zoomFactor(), 1.0f);
+        Key(Qt::Key_Plus, Qt::ControlModifier);
+        EXPECT_FLOAT_EQ(preview->geometryModel().zoomFactor(), 1.25f);
+    });
+    s.then("Esc goes back", [&] { Key(Qt::Key_Escape); });
+    s.waitFor("the main window is back", [&] { return form.isVisible() && !form.existingPreview()->isVisible(); });
+    s.then("the temporary workbook is gone, the log kept", [&] {
         EXPECT_FALSE(QFileInfo::exists(workbook));
         expectStored({first, secondEdited, third});
         EXPECT_EQ(Stored("Text1_Men"), "5");
         EXPECT_EQ(Stored("Option1"), "<missing>");
     });
+    // Closing the main window ends the program: it ends every event loop, the script's too,
+    // so this is the last step.
+    s.then("close", [&] { form.close(); });
 
     EXPECT_TRUE(s.run(120000));
+    EXPECT_FALSE(form.isVisible());
     SetApplicationPathForTesting(QString());
     qunsetenv("TEMP");
     ClearSettings();

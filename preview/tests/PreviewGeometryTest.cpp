@@ -231,3 +231,137 @@ TEST(PreviewScrollBars, PercentOutsideRangeChangesNothing)
     EXPECT_EQ(g.hScroll().value, 58);
     EXPECT_EQ(g.pictureLeft(), -580);
 }
+
+TEST(PreviewScrollBars, BarsFollowTheZoomWhenAskedSoAZoomedChartCanBeScrolled)
+{
+    PreviewGeometry chart;
+    chart.setBarsFollowZoom(true);
+    chart.setUp(chart.viewportInnerWidth() + 2, chart.viewportInnerHeight() + 2);
+    EXPECT_FALSE(chart.hScroll().enabled);
+    chart.zoomStep(0); // 11587 x 9206
+    ASSERT_TRUE(chart.hScroll().enabled);
+    EXPECT_EQ(chart.hScrollUnit(), 10);
+    EXPECT_EQ(chart.hScroll().maximum, 226); // (11587 - 9330) / 10 = 225.7
+    EXPECT_EQ(chart.vScroll().maximum, 178); // (9206 - 7425) / 10 = 178.1
+    chart.setHScrollValue(226);
+    EXPECT_EQ(chart.pictureLeft(), -2260);
+    chart.zoomStep(1);
+    EXPECT_FALSE(chart.hScroll().enabled);
+    EXPECT_EQ(chart.pictureLeft(), 0);
+}
+
+TEST(PreviewScroll, KeysMoveFromWhereThePictureIsWithinTheBarsRange)
+{
+    PreviewGeometry g = setUpWithShownSize(10500, 8160); // bars 117 and 74, unit 10
+    g.scrollBy(300, 0);
+    EXPECT_EQ(g.hScroll().value, 30);
+    EXPECT_EQ(g.pictureLeft(), -300);
+    g.scrollBy(5000, -400); // the end of the bar; the top cannot go above 0
+    EXPECT_EQ(g.hScroll().value, 117);
+    EXPECT_EQ(g.pictureLeft(), -1170);
+    EXPECT_EQ(g.pictureTop(), 0);
+    EXPECT_EQ(g.vScroll().value, 0);
+
+    // After a drag the picture and the bar disagree: the keys go on from the picture.
+    g.mouseDown(0, 0);
+    g.mouseMove(600, 450); // left -570, top 0
+    ASSERT_EQ(g.pictureLeft(), -570);
+    g.scrollBy(-300, 0);
+    EXPECT_EQ(g.hScroll().value, 27);
+    EXPECT_EQ(g.pictureLeft(), -270);
+
+    g.scrollToVerticalEnd(true);
+    EXPECT_EQ(g.pictureTop(), -740);
+    g.scrollToVerticalEnd(false);
+    EXPECT_EQ(g.pictureTop(), 0);
+}
+
+TEST(PreviewScroll, KeysLeaveAPictureWithoutBarsWhereItIs)
+{
+    PreviewGeometry g = setUpWithShownSize(4000, 3000);
+    g.scrollBy(300, 300);
+    g.scrollToVerticalEnd(true);
+    EXPECT_EQ(g.pictureLeft(), 0);
+    EXPECT_EQ(g.pictureTop(), 0);
+
+    // Zoomed past the viewport with the ranges of zoom 1 (unit 0): still nothing moves.
+    PreviewGeometry z;
+    z.setUp(8002, 6002);
+    z.zoomStep(0);
+    ASSERT_TRUE(z.hScroll().enabled);
+    z.scrollBy(300, 300);
+    EXPECT_EQ(z.pictureLeft(), 0);
+    EXPECT_EQ(z.pictureTop(), 0);
+}
+
+TEST(PreviewViewport, ASmallerViewportGetsItsOwnBarsAndClamps)
+{
+    PreviewGeometry g;
+    g.setViewportSize(9330, 5025);
+    g.setUp(9002, 6002); // 9000 x 6000 shown
+    EXPECT_FALSE(g.hScroll().enabled);
+    ASSERT_TRUE(g.vScroll().enabled);
+    EXPECT_EQ(g.vScroll().maximum, 98); // (6000 - 5025) / 10 = 97.5, to the even neighbour
+    g.mouseDown(0, 0);
+    g.mouseMove(0, -5000);
+    EXPECT_EQ(g.pictureTop(), g.viewportInnerHeight() - 6000);
+    EXPECT_TRUE(release(g).empty());
+}
+
+TEST(PreviewLayoutModel, DesignKeepsEveryControlAndPutsTheTabRowAboveTheZoomFrame)
+{
+    const PreviewLayout l = PreviewLayout::design();
+    const int t = PreviewLayout::kTabRowHeight;
+    EXPECT_EQ(l.clientWidth, 9840);
+    EXPECT_EQ(l.clientHeight, 9390 + t);
+    EXPECT_EQ(l.picture2, (LayoutBox{120, 120, 9330, 7425}));
+    EXPECT_EQ(l.vScroll1, (LayoutBox{9450, 120, 255, 7425}));
+    EXPECT_EQ(l.hScroll1, (LayoutBox{120, 7545, 9330, 255}));
+    EXPECT_EQ(l.tabStrip1, (LayoutBox{120, 7800, 9600, t}));
+    EXPECT_EQ(l.frame1, (LayoutBox{120, 7860 + t, 9600, 855}));
+    EXPECT_EQ(l.pushButton1, (LayoutBox{240, 300, 4440, 405}));
+    EXPECT_EQ(l.pushButton2, (LayoutBox{4800, 300, 4560, 405}));
+    EXPECT_EQ(l.pushButton6, (LayoutBox{4920, 8850 + t, 4800, 405}));
+    EXPECT_EQ(l.pushButton8, (LayoutBox{120, 8850 + t, 4680, 405}));
+    EXPECT_EQ(PreviewLayout::fitting(20000, 20000).picture2, l.picture2);
+}
+
+TEST(PreviewLayoutModel, TooSmallAnAreaShrinksThePictureAreaInWholePixels)
+{
+    const PreviewLayout full = PreviewLayout::design();
+    // 1920 x 1200 at twice the scale, less a panel and a title bar: 960 x 532 pixels.
+    const PreviewLayout l = PreviewLayout::fitting(960 * 15, 532 * 15);
+    EXPECT_EQ(l.clientHeight, 532 * 15);
+    EXPECT_EQ(l.clientWidth, full.clientWidth);
+    const int shrink = full.clientHeight - l.clientHeight;
+    EXPECT_EQ(l.picture2.height, 7425 - shrink);
+    EXPECT_EQ(l.vScroll1.height, 7425 - shrink);
+    // Everything below moves up together, keeping its distances.
+    EXPECT_EQ(l.hScroll1.top, l.picture2.top + l.picture2.height);
+    EXPECT_EQ(l.frame1.top - l.tabStrip1.top, full.frame1.top - full.tabStrip1.top);
+    EXPECT_EQ(l.pushButton6.top + l.pushButton6.height, l.clientHeight - (full.clientHeight - full.pushButton6.top - full.pushButton6.height));
+
+    // An odd amount rounds up to a whole pixel.
+    EXPECT_EQ(PreviewLayout::fitting(9840, full.clientHeight - 7).clientHeight, full.clientHeight - 15);
+
+    // Narrow: the picture area, the bars, the tab row and the frame narrow; each pair of
+    // buttons shares the loss.
+    const PreviewLayout n = PreviewLayout::fitting(9840 - 300, 20000);
+    EXPECT_EQ(n.clientWidth, 9540);
+    EXPECT_EQ(n.picture2.width, 9030);
+    EXPECT_EQ(n.vScroll1.left, 9150);
+    EXPECT_EQ(n.frame1.width, 9300);
+    EXPECT_EQ(n.pushButton8.width + n.pushButton6.width, 4680 + 4800 - 300);
+    EXPECT_EQ(n.pushButton6.left + n.pushButton6.width, n.frame1.left + n.frame1.width);
+    EXPECT_EQ(n.pushButton2.left + n.pushButton2.width, 9360 - 300);
+    for (const LayoutBox& b : {n.pushButton1, n.pushButton2, n.pushButton6, n.pushButton8})
+        EXPECT_EQ(b.width % 15, 0);
+}
+
+TEST(PreviewLayoutModel, ThePictureAreaStopsAtItsMinimum)
+{
+    const PreviewLayout l = PreviewLayout::fitting(100, 100);
+    EXPECT_EQ(l.picture2.width, PreviewLayout::kMinViewportWidth);
+    EXPECT_EQ(l.picture2.height, PreviewLayout::kMinViewportHeight);
+    EXPECT_GT(l.pushButton6.width, 0);
+}
