@@ -18,7 +18,9 @@ dpkg -x "$deb" "$scratch/root"
 cat >"$scratch/expected" <<LIST
 usr/bin/kalmora
 usr/bin/sheet-tool
+usr/libexec/kalmora/sheet-tool-engine
 usr/libexec/kalmora/sheet-tool-render
+usr/libexec/kalmora/sheet-tool-svg.so
 usr/share/applications/io.pendrel.Kalmora.desktop
 usr/share/icons/hicolor/128x128/apps/io.pendrel.Kalmora.png
 usr/share/icons/hicolor/256x256/apps/io.pendrel.Kalmora.png
@@ -51,6 +53,12 @@ done
 # The unpacked program runs, with the system's libraries only.
 out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/kalmora" --version) || fail "kalmora --version"
 [ "$out" = "kalmora $version" ] || fail "kalmora --version printed '$out'"
+# sheet-tool finds both of its halves in the library folder.
+out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/sheet-tool" --version) || fail "sheet-tool --version"
+[ "$out" = "sheet-tool $version" ] || fail "sheet-tool --version printed '$out'"
+err=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/sheet-tool" render "$scratch/none.xls" "$scratch/none.png" 2>&1) \
+    && fail "sheet-tool render of a missing workbook succeeded"
+case "$err" in *none.xls*) ;; *) fail "sheet-tool render printed '$err'" ;; esac
 
 # Installable here: dpkg finds every dependency (it changes nothing with --dry-run).
 if [ "$(id -u)" -eq 0 ]; then

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the program and the tests need (only the missing ones).
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config ninja-build
-      qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgsf-1-dev libdeflate-dev fonts-liberation2
+      qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgsf-1-dev libisal-dev libfontconfig-dev fonts-liberation2
       libgtest-dev libbenchmark-dev
       dpkg-dev file gzip)
 if [ "${1:-}" = "--tests" ]; then

@@ -5,6 +5,7 @@
 #include "charts/ChartScale.h"
 #include "model/Error.h"
 #include "model/Workbook.h"
+#include "model/Worksheet.h"
 #include "biff/RecordStream.h"
 #include "render/RenderLimits.h"
 
@@ -580,7 +581,101 @@ void paintPlaceholder(QPainter& p, const QRectF& target, const QString& title, c
     p.restore();
 }
 
+// Every character a number in the format of `formatCell` can be written with: the format's
+// code (its literal text), the locale's signs, names and currency, and printable ASCII.
+QString numberCharacters(const Workbook& book, const SheetRange& formatCell, const QLocale& locale)
+{
+    QString out;
+    for (char c = 0x20; c < 0x7F; ++c)
+        out += QLatin1Char(c);
+    if (const Worksheet* ws = formatCell.isSet() ? book.worksheet(formatCell.sheet) : nullptr) {
+        const std::uint16_t xf = ws->cellXf(formatCell.firstRow, formatCell.firstCol);
+        if (xf < book.xfCount())
+            out += book.numberFormat(book.xf(xf).format);
+    }
+    out += locale.decimalPoint() + locale.groupSeparator() + locale.negativeSign() + locale.positiveSign()
+        + locale.percent() + locale.exponential() + locale.zeroDigit() + locale.amText() + locale.pmText()
+        + locale.currencySymbol(QLocale::CurrencySymbol) + locale.currencySymbol(QLocale::CurrencyIsoCode)
+        + locale.dateFormat(QLocale::ShortFormat) + locale.dateFormat(QLocale::LongFormat)
+        + locale.timeFormat(QLocale::ShortFormat) + locale.timeFormat(QLocale::LongFormat);
+    for (int i = 1; i <= 12; ++i)
+        out += locale.monthName(i, QLocale::LongFormat) + locale.monthName(i, QLocale::ShortFormat);
+    for (int i = 1; i <= 7; ++i)
+        out += locale.dayName(i, QLocale::LongFormat) + locale.dayName(i, QLocale::ShortFormat);
+    return out;
+}
+
 } // namespace
+
+ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, const QString& name)
+    : m_book(&book)
+    , m_name(name)
+{
+    try {
+        m_chart = readChartSheetBody(records, [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
+    } catch (const FormatError& e) {
+        m_placeholderTitle = name;
+        m_placeholderText = QStringLiteral("This chart cannot be drawn: %1").arg(e.message());
+        return;
+    }
+    if (!m_chart.unsupportedType.isEmpty()) {
+        m_placeholderTitle = m_chart.title.isEmpty() ? name : m_chart.title;
+        m_placeholderText = QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(m_chart.unsupportedType);
+        return;
+    }
+    m_data = readChartData(book, m_chart);
+}
+
+ChartDrawing ChartDrawing::ofSheet(const Workbook& book, int sheetIndex)
+{
+    if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
+        throw Error(QStringLiteral("There is no sheet %1 in the workbook").arg(sheetIndex + 1));
+    const Sheet& sheet = book.sheet(sheetIndex);
+    if (!sheet.isChart())
+        throw Error(QStringLiteral("Sheet '%1' is not a chart sheet").arg(sheet.name()));
+    return ChartDrawing(book, sheet.records(), sheet.name());
+}
+
+QStringList ChartDrawing::fontFamilies() const
+{
+    if (!m_placeholderText.isEmpty())
+        return {QStringLiteral("Arial")};
+    QStringList out;
+    for (const std::uint16_t index : {m_chart.fonts.title, m_chart.fonts.axisTitle, m_chart.fonts.axisLabels, m_chart.fonts.legend}) {
+        // As ChartPainter::text picks them: the workbook's font, else the default one.
+        const QString name = m_book->hasFont(index) ? m_book->font(index).name : Font().name;
+        if (!out.contains(name))
+            out << name;
+    }
+    return out;
+}
+
+QStringList ChartDrawing::texts() const
+{
+    if (!m_placeholderText.isEmpty())
+        return {m_placeholderTitle, m_placeholderText};
+    QStringList out{m_chart.title, m_chart.categoryAxisTitle, m_chart.valueAxisTitle, m_chart.secondaryValueAxisTitle,
+                    QStringLiteral("No data")};
+    for (const QString& c : m_data.categories)
+        out << c;
+    for (const ChartSeriesData& s : m_data.series)
+        out << s.name;
+    for (const SheetRange& cell : {m_data.primaryFormatCell, m_data.secondaryFormatCell})
+        out << numberCharacters(*m_book, cell, QLocale());
+    return out;
+}
+
+void ChartDrawing::paint(QPainter& painter, const QRectF& target) const
+{
+    if (!(target.width() > 0) || !(target.height() > 0))
+        return;
+    checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
+                     QStringLiteral("The chart '%1'").arg(m_name));
+    if (!m_placeholderText.isEmpty())
+        paintPlaceholder(painter, target, m_placeholderTitle, m_placeholderText);
+    else
+        ChartPainter(*m_book, m_chart, m_data, painter, target).paint();
+}
 
 void paintChart(const Workbook& book, const RecordList& records, const QString& name, QPainter& painter,
                 const QRectF& target)
@@ -589,30 +684,12 @@ void paintChart(const Workbook& book, const RecordList& records, const QString& 
         return;
     checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
                      QStringLiteral("The chart '%1'").arg(name));
-    Chart chart;
-    try {
-        chart = readChartSheetBody(records, [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
-    } catch (const FormatError& e) {
-        paintPlaceholder(painter, target, name, QStringLiteral("This chart cannot be drawn: %1").arg(e.message()));
-        return;
-    }
-    if (!chart.unsupportedType.isEmpty()) {
-        paintPlaceholder(painter, target, chart.title.isEmpty() ? name : chart.title,
-                         QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(chart.unsupportedType));
-        return;
-    }
-    const ChartData data = readChartData(book, chart);
-    ChartPainter(book, chart, data, painter, target).paint();
+    ChartDrawing(book, records, name).paint(painter, target);
 }
 
 void paintChartSheet(const Workbook& book, int sheetIndex, QPainter& painter, const QRectF& target)
 {
-    if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
-        throw Error(QStringLiteral("There is no sheet %1 in the workbook").arg(sheetIndex + 1));
-    const Sheet& sheet = book.sheet(sheetIndex);
-    if (!sheet.isChart())
-        throw Error(QStringLiteral("Sheet '%1' is not a chart sheet").arg(sheet.name()));
-    paintChart(book, sheet.records(), sheet.name(), painter, target);
+    ChartDrawing::ofSheet(book, sheetIndex).paint(painter, target);
 }
 
 std::vector<RecordList> embeddedCharts(const Workbook& book, int sheetIndex)

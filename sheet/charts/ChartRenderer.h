@@ -1,6 +1,8 @@
 #pragma once
 
 #include "biff/Record.h"
+#include "charts/Chart.h"
+#include "charts/ChartData.h"
 
 #include <QImage>
 #include <QPainter>
@@ -41,5 +43,32 @@ std::vector<RecordList> embeddedCharts(const Workbook& book, int sheetIndex);
 // paintChartSheet does; `name` captions a placeholder.
 void paintChart(const Workbook& book, const RecordList& chart, const QString& name, QPainter& painter,
                 const QRectF& target);
+
+// A chart read from its records and the workbook's current cells, drawn later: what
+// paintChart does in one go, in two steps, so that a caller can see the fonts and texts of
+// the picture before anything is drawn (sheet-tool chooses its fonts from them). The workbook
+// must outlive it.
+class ChartDrawing {
+public:
+    ChartDrawing(const Workbook& book, const RecordList& chart, const QString& name);
+    // Throws sheet::Error as paintChartSheet does.
+    static ChartDrawing ofSheet(const Workbook& book, int sheetIndex);
+
+    // The font families the picture uses, and every text it may show: value-axis labels are
+    // given as all the characters their number format can write, as they depend on the size.
+    QStringList fontFamilies() const;
+    QStringList texts() const;
+
+    void paint(QPainter& painter, const QRectF& target) const;
+
+private:
+    const Workbook* m_book;
+    QString m_name;
+    Chart m_chart;
+    ChartData m_data;
+    // Set when the chart is drawn as a placeholder that says why.
+    QString m_placeholderTitle;
+    QString m_placeholderText;
+};
 
 } // namespace sheet

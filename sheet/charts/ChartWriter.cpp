@@ -17,7 +17,6 @@ constexpr int kMaxCol = 255;
 // Chart-relative positions are in 1/4000 of the chart area; these are the values Excel uses
 // for a chart sheet with its default layout.
 constexpr std::uint16_t kAutoForeground = 0x4D; // "automatic" chart line and text colour
-constexpr std::uint16_t kAutoBackground = 0x4E;
 
 class Emitter {
 public:
@@ -128,7 +127,6 @@ Bytes lineFormat(std::uint32_t rgb, std::uint16_t pattern, std::int16_t weight, 
 
 constexpr std::uint16_t kLineSolid = 0;
 constexpr std::uint16_t kLineNone = 5;
-constexpr std::uint16_t kLineAuto = 0x0001;
 constexpr std::uint16_t kLineAxisOn = 0x0004;
 
 void rgbBytes(ByteWriter& w, std::uint32_t rgb)

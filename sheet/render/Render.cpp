@@ -147,4 +147,60 @@ QSize rangePixelSize(const Worksheet& sheet, int r1, int c1, int r2, int c2)
     return rangePixelSize(WorksheetSource(sheet), checkedRange(r1, c1, r2, c2));
 }
 
+// The sheet's cells of the range read once; the renderer reads each of them once more.
+class RangeDrawing::Source : public WorksheetSource {
+public:
+    Source(const Worksheet& sheet, const CellRange& range)
+        : WorksheetSource(sheet)
+        , m_range(range)
+    {
+    }
+
+    void read()
+    {
+        m_cells.reserve(static_cast<std::size_t>(m_range.lastRow - m_range.firstRow + 1)
+                        * static_cast<std::size_t>(m_range.lastCol - m_range.firstCol + 1));
+        for (int r = m_range.firstRow; r <= m_range.lastRow; ++r)
+            for (int c = m_range.firstCol; c <= m_range.lastCol; ++c)
+                m_cells.push_back(WorksheetSource::cell(r, c));
+    }
+
+    RenderCell cell(int row, int col) const override
+    {
+        if (!m_range.contains(row, col))
+            return WorksheetSource::cell(row, col);
+        const int cols = m_range.lastCol - m_range.firstCol + 1;
+        return m_cells[static_cast<std::size_t>(row - m_range.firstRow) * static_cast<std::size_t>(cols)
+                       + static_cast<std::size_t>(col - m_range.firstCol)];
+    }
+
+    const std::vector<RenderCell>& cells() const { return m_cells; }
+
+private:
+    CellRange m_range;
+    std::vector<RenderCell> m_cells;
+};
+
+RangeDrawing::RangeDrawing(const Worksheet& sheet, int r1, int c1, int r2, int c2)
+{
+    const CellRange requested = checkedRange(r1, c1, r2, c2);
+    m_range = CellRange{std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
+    m_source = std::make_unique<Source>(sheet, m_range);
+    m_size = checkedRangePixelSize(*m_source, requested);
+    sheet.workbook().ensureCalculated();
+    m_source->read();
+}
+
+RangeDrawing::~RangeDrawing() = default;
+
+const std::vector<RenderCell>& RangeDrawing::cells() const
+{
+    return m_source->cells();
+}
+
+void RangeDrawing::paint(QPainter& painter) const
+{
+    paintRange(*m_source, m_range, painter);
+}
+
 } // namespace sheet

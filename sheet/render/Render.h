@@ -1,8 +1,13 @@
 #pragma once
 
+#include "render/SheetRenderer.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QSize>
+
+#include <memory>
+#include <vector>
 
 namespace sheet {
 
@@ -20,5 +25,26 @@ QImage renderRange(const Worksheet& sheet, int r1, int c1, int r2, int c2);
 void paintRange(const Worksheet& sheet, int r1, int c1, int r2, int c2, QPainter& painter);
 // Size in pixels at 96 dpi of the range's picture.
 QSize rangePixelSize(const Worksheet& sheet, int r1, int c1, int r2, int c2);
+
+// A range read once, drawn later: what paintRange does in two steps, so that a caller can see
+// the fonts and texts of the picture before anything is drawn (sheet-tool chooses its fonts
+// from them). The sheet must outlive it and stay unchanged.
+class RangeDrawing {
+public:
+    // Throws as paintRange does, before reading any cell.
+    RangeDrawing(const Worksheet& sheet, int r1, int c1, int r2, int c2);
+    ~RangeDrawing();
+
+    QSize pixelSize() const { return m_size; }
+    // Every cell of the range as the picture shows it, row by row.
+    const std::vector<RenderCell>& cells() const;
+    void paint(QPainter& painter) const;
+
+private:
+    class Source;
+    std::unique_ptr<Source> m_source;
+    CellRange m_range;
+    QSize m_size;
+};
 
 } // namespace sheet

@@ -289,6 +289,11 @@ Layout checkedLayout(const RenderSource& source, const CellRange& requested)
 
 } // namespace
 
+QSize checkedRangePixelSize(const RenderSource& source, const CellRange& range)
+{
+    return sizeOf(checkedLayout(source, range));
+}
+
 void paintRange(const RenderSource& source, const CellRange& range, QPainter& painter)
 {
     paintLayout(source, checkedLayout(source, range), painter);

@@ -68,5 +68,8 @@ QImage renderRange(const RenderSource& source, const CellRange& range);
 void paintRange(const RenderSource& source, const CellRange& range, QPainter& painter);
 // Size of that picture in pixels at 96 dpi.
 QSize rangePixelSize(const RenderSource& source, const CellRange& range);
+// The same, after the checks paintRange makes: throws Error for a range or picture beyond
+// the renderer's bounds.
+QSize checkedRangePixelSize(const RenderSource& source, const CellRange& range);
 
 } // namespace sheet

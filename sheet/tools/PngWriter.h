@@ -2,9 +2,24 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 
-// PNG bytes of an image, made for speed: libdeflate's fastest level and no row filters. On
-// pictures of sheets and charts (mostly flat colour) that is smaller than Qt's default PNG
-// in a fraction of the time. Transparent images keep their alpha channel. Throws
-// sheet::Error when the image cannot be encoded.
-QByteArray encodePngFast(const QImage& image);
+// An opaque picture to draw and save as PNG, made for speed: encode() turns the drawn rows
+// into PNG's (a filter byte, none, then red, green, blue) a strip at a time and deflates them
+// with ISA-L's fastest level, which on flat-coloured pictures of sheets and charts is several
+// times faster than zlib's or libdeflate's fastest for a slightly larger file.
+class PngCanvas {
+public:
+    // A white picture; throws sheet::Error for an empty size or when there is no memory for it.
+    explicit PngCanvas(const QSize& size);
+
+    // Format_RGB32, as the raster engine draws fastest and as the program's own pictures are.
+    // End the painter before encode().
+    QImage& image() { return m_image; }
+
+    // The PNG file's bytes. Throws sheet::Error when the picture cannot be encoded.
+    QByteArray encode() const;
+
+private:
+    QImage m_image;
+};

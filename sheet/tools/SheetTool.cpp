@@ -29,7 +29,9 @@
 #include <QStringList>
 
 #ifdef SHEET_TOOL_DRAWS
+#include "DrawingFonts.h"
 #include "PngWriter.h"
+#include "SvgPicture.h"
 
 #include "charts/ChartRenderer.h"
 #include "file/DurableFile.h"
@@ -39,9 +41,9 @@
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLibrary>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSvgGenerator>
 #else
 #include <cerrno>
 #include <cstring>
@@ -211,13 +213,13 @@ Format formatFor(const QString& out)
 QByteArray drawPicture(Format format, const QSize& size, const std::function<void(QPainter&)>& draw)
 {
     if (format == Format::Png) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter p(&image);
+        // Drawn straight into the rows the PNG stream holds. (Qt's own encoder tries every
+        // row filter at zlib's default level, which took most of the tool's time.)
+        PngCanvas canvas(size);
+        QPainter p(&canvas.image());
         draw(p);
         p.end();
-        // Qt's encoder tries every row filter at its default level: most of the tool's time.
-        return encodePngFast(image);
+        return canvas.encode();
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -226,15 +228,14 @@ QByteArray drawPicture(Format format, const QSize& size, const std::function<voi
     case Format::Png:
         break;
     case Format::Svg: {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setResolution(96);
-        QPainter p(&svg);
-        p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-        draw(p);
-        p.end();
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/" SHEET_TOOL_SVG_MODULE);
+        if (!QFileInfo::exists(path))
+            throw sheet::Error(QStringLiteral("cannot write SVG: %1 is not installed").arg(path));
+        QLibrary module(path);
+        const auto drawSvg = reinterpret_cast<SheetToolDrawSvg>(module.resolve(SHEET_TOOL_SVG_FUNCTION));
+        if (!drawSvg)
+            throw sheet::Error(QStringLiteral("cannot write SVG: %1").arg(module.errorString()));
+        drawSvg(&buffer, &size, &draw);
         break;
     }
     case Format::Pdf: {
@@ -282,27 +283,46 @@ int render(const QStringList& args, const QString& sheetOption, const QString& s
     if (target.isChart() && range)
         throw UsageError{QStringLiteral("a RANGE is for worksheets; '%1' is a chart sheet").arg(target.name())};
 
-    // Fonts need a GUI application; without a display, draw offscreen. Only drawing starts it.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    // Everything is read before the GUI starts: its fonts are chosen from what the picture shows.
+    DrawingFonts fonts;
+    std::optional<sheet::ChartDrawing> chart;
+    std::unique_ptr<sheet::RangeDrawing> cells;
+    QSize pictureSize;
+    if (target.isChart()) {
+        chart = sheet::ChartDrawing::ofSheet(*book, index);
+        for (const QString& family : chart->fontFamilies())
+            fonts.addFamily(family);
+        for (const QString& text : chart->texts())
+            fonts.addText(text);
+        // The chart sheet's own proportions at 96 dpi unless asked otherwise.
+        pictureSize = size.value_or(QSize(1000, 700));
+    } else {
+        const sheet::Worksheet& ws = *book->worksheet(index);
+        const sheet::CellRange r = range.value_or(ws.usedRange().value_or(sheet::CellRange{})); // A1 on an empty sheet
+        cells = std::make_unique<sheet::RangeDrawing>(ws, r.firstRow, r.firstCol, r.lastRow, r.lastCol);
+        for (const sheet::RenderCell& cell : cells->cells()) {
+            if (cell.kind == sheet::RenderCell::Kind::Empty)
+                continue;
+            fonts.addFamily(cell.style.fontName);
+            fonts.addText(cell.text);
+        }
+        fonts.addText(QStringLiteral("#0")); // too narrow a number shows as ###
+        pictureSize = size.value_or(cells->pixelSize());
+    }
+    fonts.apply();
+
+    // Fonts need a GUI application, but never a display: drawn offscreen, the picture does not
+    // depend on the desktop the command runs in, and a display that is gone costs nothing.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
     QByteArray bytes;
-    if (target.isChart()) {
-        // The chart sheet's own proportions at 96 dpi unless asked otherwise.
-        const QSize pictureSize = size.value_or(QSize(1000, 700));
-        bytes = drawPicture(format, pictureSize, [&](QPainter& p) {
-            sheet::paintChartSheet(*book, index, p, QRectF(QPointF(0, 0), QSizeF(pictureSize)));
-        });
+    if (chart) {
+        bytes = drawPicture(format, pictureSize,
+                            [&](QPainter& p) { chart->paint(p, QRectF(QPointF(0, 0), QSizeF(pictureSize))); });
     } else {
-        const sheet::Worksheet& ws = *book->worksheet(index);
-        const sheet::CellRange r = range.value_or(ws.usedRange().value_or(sheet::CellRange{})); // A1 on an empty sheet
-        const QSize natural = sheet::rangePixelSize(ws, r.firstRow, r.firstCol, r.lastRow, r.lastCol);
-        sheet::checkPictureSize(natural.width(), natural.height(),
-                                QStringLiteral("The range %1").arg(sheet::cellName(r.firstRow, r.firstCol) + QLatin1Char(':')
-                                                                   + sheet::cellName(r.lastRow, r.lastCol)));
-        const QSize pictureSize = size.value_or(natural);
+        const QSize natural = cells->pixelSize();
         bytes = drawPicture(format, pictureSize, [&](QPainter& p) {
             if (pictureSize != natural) {
                 // Scaled to fit, proportions kept, centred.
@@ -312,7 +332,7 @@ int render(const QStringList& args, const QString& sheetOption, const QString& s
                             (pictureSize.height() - natural.height() * scale) / 2);
                 p.scale(scale, scale);
             }
-            sheet::paintRange(ws, r.firstRow, r.firstCol, r.lastRow, r.lastCol, p);
+            cells->paint(p);
         });
     }
     if (bytes.isEmpty())

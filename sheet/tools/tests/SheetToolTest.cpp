@@ -5,6 +5,7 @@
 #include "charts/ChartRenderer.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "model/Xf.h"
 #include "render/Render.h"
 
 #include <QFile>
@@ -29,12 +30,16 @@ struct ToolRun {
     QByteArray err;
 };
 
-ToolRun runTool(const QStringList& args)
+ToolRun runTool(const QStringList& args, const QProcessEnvironment& extra = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "en_US.UTF-8");
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert(extra);
+    for (const QString& key : extra.keys())
+        if (extra.value(key).isEmpty())
+            env.remove(key); // an empty value unsets
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(SHEET_TOOL), args);
     EXPECT_TRUE(p.waitForFinished(60000)) << "sheet-tool did not finish";
@@ -335,6 +340,65 @@ TEST_F(SheetTool, RenderDrawsChartSheetsAndWritesPngSvgOrPdf)
     EXPECT_EQ(QImage(path("data.png"), "PNG").size(), QSize(300, 200));
     r = runTool({"render", path("book.xlt"), path("data.pdf"), "A1:B2"});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+}
+
+TEST_F(SheetTool, RenderDrawsTextAsTheSystemsFontConfigurationDoes)
+{
+    // The tool draws Arial, Times New Roman and Courier New from the Liberation fonts without
+    // the system's font configuration when they hold every character, and through it when
+    // not; either way its picture is the one this process draws through that configuration.
+    Workbook book;
+    const int data = book.addWorksheet("Fonts");
+    Worksheet& ws = *book.worksheet(data);
+    const char* families[] = {"Arial", "Times New Roman", "Courier New"};
+    int row = 0;
+    for (const char* family : families) {
+        for (int look = 0; look < 4; ++look) {
+            Font f;
+            f.name = family;
+            f.height = static_cast<std::uint16_t>(160 + 40 * look);
+            f.weight = look & 1 ? 700 : 400;
+            f.flags = look & 2 ? 0x02 : 0;
+            const auto xf = static_cast<std::uint16_t>(book.addXf(cellXf(static_cast<std::uint16_t>(book.addFont(f)), 0)));
+            ws.setText(row, 0, QString::fromUtf8("Größe – 72,5 kg € Ωμέγα Вес"));
+            ws.setNumber(row, 1, 1234.5 * (row + 1));
+            ws.setCellXf(row, 0, xf);
+            ws.setCellXf(row, 1, xf);
+            ++row;
+        }
+    }
+    ws.setColumnWidth(0, 0, 45 * 256);
+    book.save(path("fonts.xls"));
+    const QImage expected = renderRange(ws, 0, 0, row - 1, 1);
+
+    QProcessEnvironment system;
+    system.insert("FONTCONFIG_FILE", "/etc/fonts/fonts.conf");
+    for (const QProcessEnvironment& env : {QProcessEnvironment(), system}) {
+        const ToolRun r = runTool({"render", path("fonts.xls"), path("fonts.png")}, env);
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(QImage(path("fonts.png"), "PNG").convertToFormat(QImage::Format_RGB32), expected)
+            << env.toStringList().join(' ').toStdString();
+    }
+
+    // Without a platform named, the tool draws offscreen even where a display is named (one
+    // that is gone here).
+    QProcessEnvironment display;
+    display.insert("QT_QPA_PLATFORM", "");
+    display.insert("DISPLAY", ":97");
+    display.insert("WAYLAND_DISPLAY", "wayland-97");
+    {
+        const ToolRun r = runTool({"render", path("fonts.xls"), path("fonts.png")}, display);
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+        EXPECT_EQ(QImage(path("fonts.png"), "PNG").convertToFormat(QImage::Format_RGB32), expected);
+    }
+
+    // Text beyond the Liberation fonts.
+    ws.setText(0, 0, QString::fromUtf8("体重 Gewicht"));
+    book.save(path("fonts.xls"));
+    const ToolRun r = runTool({"render", path("fonts.xls"), path("fonts.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QImage(path("fonts.png"), "PNG").convertToFormat(QImage::Format_RGB32), renderRange(ws, 0, 0, row - 1, 1));
 }
 
 TEST_F(SheetTool, RenderRefusesWhatItCannotDrawWithOneLine)
