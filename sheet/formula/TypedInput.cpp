@@ -337,11 +337,13 @@ bool readDate(const QString& text, const QLocale& locale, double* serial, int* f
 {
     const LocaleInfo& loc = localeInfo(locale);
     // With a month name, blanks and a comma separate the parts too: "18 Jan 2019", "Jan 18, 2019".
-    QString t = text;
-    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); })) {
-        t.replace(QLatin1String(", "), QLatin1String("-"));
-        t.replace(QLatin1Char(' '), QLatin1Char('-'));
+    QString spaced;
+    if (text.contains(QLatin1Char(' ')) && std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); })) {
+        spaced = text;
+        spaced.replace(QLatin1String(", "), QLatin1String("-"));
+        spaced.replace(QLatin1Char(' '), QLatin1Char('-'));
     }
+    const QString& t = spaced.isNull() ? text : spaced;
     // Split on "/", "-" and the locale's separator; a trailing locale separator ("8.3.") is allowed.
     const QChar sep = loc.dateSeparator;
     QStringView parts[4];
