@@ -24,6 +24,15 @@ inline double nan()
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+// A function of one number; F gives NaN outside its domain (#NUM!).
+template <double (*F)(double)>
+Item math1(Call& c)
+{
+    double x = 0;
+    const Value e = c.number(0, &x);
+    return result(e, checked(F(x)));
+}
+
 // How an aggregate takes the values of its arguments.
 enum class Gather {
     Numbers,     // SUM, AVERAGE...: numbers in ranges and arrays; direct values converted
@@ -39,6 +48,14 @@ inline Value gatherNumbers(Call& c, std::vector<double>* out, Gather how = Gathe
 }
 // The numbers of one item (a range, an array, a value), as above.
 Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>* out, Gather how = Gather::Numbers);
+
+// Call::read reads the numbers of argument i as above into *out.
+struct NumbersArg {
+    int i;
+    std::vector<double>* out;
+    Value operator()(const Call& c) const { return gatherItemNumbers(c.ev, c.arg(i), out); }
+};
+inline NumbersArg numbersArg(int i, std::vector<double>* out) { return {i, out}; }
 
 // The same numbers handed to `take` one by one, for aggregates that need not keep them.
 template<typename F>
