@@ -157,20 +157,11 @@ Item npv(Call& c)
     return numberResult(s);
 }
 
-// Cash flows of a range or an array: numbers only.
-Value flows(Call& c, int i, std::vector<double>* v)
-{
-    return gatherItemNumbers(c.ev, c.arg(i), v);
-}
-
 Item irr(Call& c)
 {
     std::vector<double> v;
     double r = 0.1;
-    Value e = flows(c, 0, &v);
-    if (e.isEmpty())
-        e = c.number(1, &r, 0.1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &r, 0.1)); !e.isEmpty())
         return Item::val(e);
     bool positive = false, negative = false;
     for (double x : v) {
@@ -202,12 +193,7 @@ Item mirr(Call& c)
 {
     std::vector<double> v;
     double financeRate = 0, reinvestRate = 0;
-    Value e = flows(c, 0, &v);
-    if (e.isEmpty())
-        e = c.number(1, &financeRate);
-    if (e.isEmpty())
-        e = c.number(2, &reinvestRate);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &financeRate), numArg(2, &reinvestRate)); !e.isEmpty())
         return Item::val(e);
     const double n = static_cast<double>(v.size());
     double pvNegative = 0, fvPositive = 0;

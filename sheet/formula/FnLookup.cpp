@@ -278,12 +278,7 @@ Item lookup(Call& c)
 Item index(Call& c)
 {
     double row = 0, col = 0, which = 1;
-    Value e = c.integer(1, &row, 0);
-    if (e.isEmpty())
-        e = c.integer(2, &col, 0);
-    if (e.isEmpty())
-        e = c.integer(3, &which, 1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(1, &row, 0), intArg(2, &col, 0), intArg(3, &which, 1)); !e.isEmpty())
         return Item::val(e);
     if (row < 0 || col < 0 || which < 1)
         return Item::err(ErrorCode::Value);
@@ -365,14 +360,8 @@ Item offset(Call& c)
         return Item::err(ErrorCode::Value);
     const Area a = base.kind == Item::Kind::Ref ? base.ref : base.array->areas.front();
     double dr = 0, dc = 0, h = a.rows(), w = a.cols();
-    Value e = c.integer(1, &dr);
-    if (e.isEmpty())
-        e = c.integer(2, &dc);
-    if (e.isEmpty())
-        e = c.integer(3, &h, a.rows());
-    if (e.isEmpty())
-        e = c.integer(4, &w, a.cols());
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(1, &dr), intArg(2, &dc), intArg(3, &h, a.rows()), intArg(4, &w, a.cols()));
+        !e.isEmpty())
         return Item::val(e);
     if (h == 0 || w == 0)
         return Item::err(ErrorCode::Ref);
@@ -479,10 +468,7 @@ Item indirect(Call& c)
 {
     QString text;
     bool a1 = true;
-    Value e = c.text(0, &text);
-    if (e.isEmpty())
-        e = c.boolean(1, &a1, true);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &text), boolArg(1, &a1, true)); !e.isEmpty())
         return Item::val(e);
     text = text.trimmed();
     Area a;
