@@ -392,7 +392,7 @@ Item subtotal(Call& c)
 
 // Pairs of numbers from two same-sized arguments; pairs where either side is no number are
 // left out.
-Value pairs(Call& c, int first, std::vector<double>* x, std::vector<double>* y)
+Value pairs(const Call& c, int first, std::vector<double>* x, std::vector<double>* y)
 {
     Value error;
     const MatrixPtr a = argMatrix(c, first, &error);
@@ -475,7 +475,7 @@ Item forecast(Call& c)
 {
     double x = 0;
     std::vector<double> ys, xs;
-    const auto knownPairs = [&](const Call&) { return pairs(c, 1, &ys, &xs); };
+    const auto knownPairs = [&](const Call& call) { return pairs(call, 1, &ys, &xs); };
     if (const Value e = c.read(numArg(0, &x), knownPairs); !e.isEmpty())
         return Item::val(e);
     if (xs.empty())

@@ -41,8 +41,8 @@ enum class Gather {
 
 // The numbers of arguments [from, to) as an aggregate sees them; an error value when one of
 // them is an error (or direct text that is no number).
-Value gatherNumbers(Call& c, int from, int to, std::vector<double>* out, Gather how = Gather::Numbers);
-inline Value gatherNumbers(Call& c, std::vector<double>* out, Gather how = Gather::Numbers)
+Value gatherNumbers(const Call& c, int from, int to, std::vector<double>* out, Gather how = Gather::Numbers);
+inline Value gatherNumbers(const Call& c, std::vector<double>* out, Gather how = Gather::Numbers)
 {
     return gatherNumbers(c, 0, c.size(), out, how);
 }
@@ -95,7 +95,7 @@ Value visitItemNumbers(const Evaluator& ev, const Item& it, Gather how, F take)
 }
 
 // The values of an argument as rows and columns; an error value in *error when it cannot be.
-MatrixPtr argMatrix(Call& c, int i, Value* error);
+MatrixPtr argMatrix(const Call& c, int i, Value* error);
 
 // Date parts of a serial in the 1900 system (serial 0 is 1900-01-00, 60 is 1900-02-29).
 Value dateParts(double serial, int* y, int* m, int* d);

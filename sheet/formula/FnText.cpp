@@ -116,7 +116,7 @@ Item concatenate(Call& c)
 }
 
 // CONCAT and TEXTJOIN take whole ranges, row by row.
-Value joined(Call& c, int from, const QString& delimiter, bool skipEmpty, QString* out)
+Value joined(const Call& c, int from, const QString& delimiter, bool skipEmpty, QString* out)
 {
     bool first = true;
     Value error;
@@ -157,11 +157,8 @@ Item textJoin(Call& c)
 {
     QString delimiter, out;
     bool skipEmpty = true;
-    Value e = c.text(0, &delimiter);
-    if (e.isEmpty())
-        e = c.boolean(1, &skipEmpty, true);
-    if (e.isEmpty())
-        e = joined(c, 2, delimiter, skipEmpty, &out);
+    const Value e = c.read(textArg(0, &delimiter), boolArg(1, &skipEmpty, true),
+                           [&](const Call& call) { return joined(call, 2, delimiter, skipEmpty, &out); });
     return result(e, Value::string(out));
 }
 
@@ -180,9 +177,7 @@ Item rept(Call& c)
 Item exact(Call& c)
 {
     QString a, b;
-    Value e = c.text(0, &a);
-    if (e.isEmpty())
-        e = c.text(1, &b);
+    const Value e = c.read(textArg(0, &a), textArg(1, &b));
     return result(e, Value::boolean(a == b));
 }
 
@@ -334,10 +329,8 @@ Item fixedOrDollar(Call& c, bool dollar)
 {
     double x = 0, decimals = 2;
     bool noCommas = false;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &decimals, 2);
-    if (e.isEmpty() && !dollar)
+    Value e = c.read(numArg(0, &x), numArg(1, &decimals, 2));
+    if (e.isEmpty() && !dollar) // DOLLAR always groups digits
         e = c.boolean(2, &noCommas, false);
     if (!e.isEmpty())
         return Item::val(e);
