@@ -33,8 +33,7 @@ double squaredDeviations(const std::vector<double>& v)
     return ss;
 }
 
-// What one aggregate computes of its numbers; an error value when it cannot.
-enum class Agg { Average, Min, Max, Median, StdevS, StdevP, VarS, VarP, Sum, Product, Count };
+} // namespace
 
 Value aggregate(Agg kind, std::vector<double>& v)
 {
@@ -72,6 +71,8 @@ Value aggregate(Agg kind, std::vector<double>& v)
     }
     return Value::error(ErrorCode::Value);
 }
+
+namespace {
 
 template <Agg Kind, Gather How = Gather::Numbers>
 Item aggregateFn(Call& c)

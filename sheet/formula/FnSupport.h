@@ -94,6 +94,10 @@ Value visitItemNumbers(const Evaluator& ev, const Item& it, Gather how, F take)
     return error;
 }
 
+// What one aggregate computes of its numbers (FnStats.cpp); an error value when it cannot.
+enum class Agg { Average, Min, Max, Median, StdevS, StdevP, VarS, VarP, Sum, Product, Count };
+Value aggregate(Agg kind, std::vector<double>& v);
+
 // The values of an argument as rows and columns; an error value in *error when it cannot be.
 MatrixPtr argMatrix(const Call& c, int i, Value* error);
 
