@@ -14,21 +14,9 @@ using sheet::test::TestSheet;
 
 namespace {
 
-Value err(ErrorCode e) { return Value::error(e); }
-Value num(double d) { return Value::number(d); }
-Value text(const char* s) { return Value::string(QString::fromUtf8(s)); }
 
-class FormulaFunctions : public ::testing::Test {
+class FormulaFunctions : public test::FormulaTest {
 protected:
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
-
-    Value eval(const char* formula)
-    {
-        Bytes extra;
-        const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra);
-        return evaluateFormula(rgce, sheet, extra);
-    }
     // A number to the digits Excel's documentation shows.
     double rounded(const char* formula, int digits)
     {
@@ -37,14 +25,6 @@ protected:
         const double scale = std::pow(10.0, digits);
         return std::round(v.asNumber() * scale) / scale;
     }
-    void column(const char* col, int firstRow, std::initializer_list<double> values)
-    {
-        int r = firstRow;
-        for (double v : values)
-            sheet.set(QString::fromLatin1(col) + QString::number(r++), v);
-    }
-
-    TestSheet sheet;
 };
 
 TEST_F(FormulaFunctions, ReferencesBuiltFromValues)
