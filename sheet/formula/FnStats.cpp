@@ -33,6 +33,20 @@ double squaredDeviations(const std::vector<double>& v)
     return ss;
 }
 
+// The sum of each value's distance from the mean, in sample standard deviations, to the
+// power p (SKEW and KURT); false when the values do not vary.
+bool standardisedPowerSum(const std::vector<double>& v, int p, double* sum)
+{
+    const double m = mean(v);
+    const double sd = std::sqrt(squaredDeviations(v) / static_cast<double>(v.size() - 1));
+    if (sd == 0)
+        return false;
+    *sum = 0;
+    for (double d : v)
+        *sum += std::pow((d - m) / sd, p);
+    return true;
+}
+
 } // namespace
 
 Value aggregate(Agg kind, std::vector<double>& v)
@@ -175,27 +189,15 @@ Item spread(Call& c)
         return numberResult(n / s);
     }
     case 4: {
-        if (n < 4)
-            return Item::err(ErrorCode::Div0);
-        const double m = mean(v);
-        const double sd = std::sqrt(squaredDeviations(v) / (n - 1));
-        if (sd == 0)
-            return Item::err(ErrorCode::Div0);
         double s = 0;
-        for (double d : v)
-            s += std::pow((d - m) / sd, 4);
+        if (n < 4 || !standardisedPowerSum(v, 4, &s))
+            return Item::err(ErrorCode::Div0);
         return numberResult(n * (n + 1) / ((n - 1) * (n - 2) * (n - 3)) * s - 3 * (n - 1) * (n - 1) / ((n - 2) * (n - 3)));
     }
     default: {
-        if (n < 3)
-            return Item::err(ErrorCode::Div0);
-        const double m = mean(v);
-        const double sd = std::sqrt(squaredDeviations(v) / (n - 1));
-        if (sd == 0)
-            return Item::err(ErrorCode::Div0);
         double s = 0;
-        for (double d : v)
-            s += std::pow((d - m) / sd, 3);
+        if (n < 3 || !standardisedPowerSum(v, 3, &s))
+            return Item::err(ErrorCode::Div0);
         return numberResult(n / ((n - 1) * (n - 2)) * s);
     }
     }

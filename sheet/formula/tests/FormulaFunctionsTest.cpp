@@ -130,6 +130,12 @@ TEST_F(FormulaFunctions, Statistics)
     EXPECT_EQ(eval("=MODE(5.6,4,4,3,2,4)"), num(4));
     EXPECT_EQ(eval("=MODE(1,2,3)"), err(ErrorCode::NA));
     EXPECT_EQ(eval("=MODE(A1:A7)"), num(4)); // 4 and 5 both twice: the first seen
+    // Excel's examples; too few values, or values that do not vary, are #DIV/0!
+    EXPECT_DOUBLE_EQ(rounded("=SKEW(3,4,5,2,3,4,5,6,4,7)", 6), 0.359543);
+    EXPECT_DOUBLE_EQ(rounded("=KURT(3,4,5,2,3,4,5,6,4,7)", 6), -0.1518);
+    EXPECT_EQ(eval("=SKEW(1,2)"), err(ErrorCode::Div0));
+    EXPECT_EQ(eval("=KURT(1,2,3)"), err(ErrorCode::Div0));
+    EXPECT_EQ(eval("=SKEW(5,5,5,5)"), err(ErrorCode::Div0));
 
     // the A variants count text in ranges as 0 and TRUE as 1
     sheet.set("B1", 0.2);
