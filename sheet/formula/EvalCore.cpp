@@ -590,20 +590,9 @@ Item Evaluator::arrayConstant()
         throw FormatError(QStringLiteral("Array constant without its values"));
     Matrix m(rows, cols);
     for (Value& v : m.cells) {
-        const std::uint8_t type = r.u8();
-        switch (type) {
-        case 0x00: r.skip(8); break;
-        case 0x01: v = checked(r.f64()); break;
-        case 0x02: v = Value::string(r.xlUnicodeString()); break;
-        case 0x04: v = Value::boolean(r.u8() != 0); r.skip(7); break;
-        case 0x10: {
-            const std::uint8_t code = r.u8();
-            r.skip(7);
-            v = Value::error(isKnownErrorCode(code) ? static_cast<ErrorCode>(code) : ErrorCode::NA);
-            break;
-        }
-        default: throw FormatError(QStringLiteral("Unknown value type %1 in an array constant").arg(type));
-        }
+        v = constantValue(r);
+        if (v.isNumber())
+            v = checked(v.asNumber());
     }
     m_extraPos = x.size() - r.remaining();
     return Item::matrix(std::move(m));

@@ -39,7 +39,48 @@ struct Call {
     Value integer(int i, double* out, double fallback = 0) const; // truncated towards zero
     Value text(int i, QString* out) const;
     Value boolean(int i, bool* out, bool fallback = false) const;
+
+    // Reads several arguments in order and stops at the first that fails; its error value,
+    // or an empty one when all were read: c.read(numArg(0, &x), boolArg(3, &cumulative)).
+    // A reader is one of the *Arg below or any callable taking the call and giving a Value.
+    template <typename... Readers>
+    Value read(const Readers&... readers) const
+    {
+        Value e;
+        (void)((e = readers(*this)).isEmpty() && ...);
+        return e;
+    }
 };
+
+// What Call::read reads: the argument's index, where the result goes and the value of an
+// absent or empty argument.
+struct NumArg {
+    int i;
+    double* out;
+    double fallback = 0;
+    Value operator()(const Call& c) const { return c.number(i, out, fallback); }
+};
+struct IntArg {
+    int i;
+    double* out;
+    double fallback = 0;
+    Value operator()(const Call& c) const { return c.integer(i, out, fallback); }
+};
+struct TextArg {
+    int i;
+    QString* out;
+    Value operator()(const Call& c) const { return c.text(i, out); }
+};
+struct BoolArg {
+    int i;
+    bool* out;
+    bool fallback = false;
+    Value operator()(const Call& c) const { return c.boolean(i, out, fallback); }
+};
+inline NumArg numArg(int i, double* out, double fallback = 0) { return {i, out, fallback}; }
+inline IntArg intArg(int i, double* out, double fallback = 0) { return {i, out, fallback}; }
+inline TextArg textArg(int i, QString* out) { return {i, out}; }
+inline BoolArg boolArg(int i, bool* out, bool fallback = false) { return {i, out, fallback}; }
 
 using Fn = Item (*)(Call&);
 

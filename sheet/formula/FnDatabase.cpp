@@ -127,79 +127,84 @@ Value selected(Call& c, bool needField, std::vector<Value>* out, Database* db)
     return {};
 }
 
-enum class DbKind { Sum, Count, CountA, Average, Min, Max, Product, Stdev, StdevP, Var, VarP, Get };
-
-template <DbKind Kind>
-Item dbFn(Call& c)
+// DGET: the field of the one record that meets the criteria.
+Item dget(Call& c)
 {
     std::vector<Value> values;
     Database db;
-    const Value e = selected(c, Kind != DbKind::Count && Kind != DbKind::CountA, &values, &db);
-    if (!e.isEmpty())
+    if (const Value e = selected(c, true, &values, &db); !e.isEmpty())
         return Item::val(e);
-    if (Kind == DbKind::Get) {
-        if (values.empty())
-            return Item::err(ErrorCode::Value);
-        if (values.size() > 1)
-            return Item::err(ErrorCode::Num);
-        return Item::val(values.front());
-    }
-    if (Kind == DbKind::CountA) {
-        double n = 0;
-        for (const Value& v : values)
-            n += !v.isEmpty();
-        return Item::num(n);
-    }
-    std::vector<double> v;
+    if (values.empty())
+        return Item::err(ErrorCode::Value);
+    if (values.size() > 1)
+        return Item::err(ErrorCode::Num);
+    return Item::val(values.front());
+}
+
+// DCOUNT counts numbers in the field, or records without one; DCOUNTA what is not blank.
+template <bool All>
+Item dcount(Call& c)
+{
+    std::vector<Value> values;
+    Database db;
+    if (const Value e = selected(c, false, &values, &db); !e.isEmpty())
+        return Item::val(e);
+    double n = 0;
+    for (const Value& v : values)
+        n += All ? !v.isEmpty() : v.isNumber();
+    return Item::num(!All && db.field < 0 ? static_cast<double>(values.size()) : n);
+}
+
+// The numbers of the field in the records that meet the criteria.
+Value selectedNumbers(Call& c, std::vector<double>* out)
+{
+    std::vector<Value> values;
+    Database db;
+    const Value e = selected(c, true, &values, &db);
     for (const Value& x : values)
         if (x.isNumber())
-            v.push_back(x.asNumber());
-    if (Kind == DbKind::Count)
-        return Item::num(db.field < 0 ? static_cast<double>(values.size()) : static_cast<double>(v.size()));
-    double s = 0;
-    for (double d : v)
-        s += d;
-    const double n = static_cast<double>(v.size());
-    switch (Kind) {
-    case DbKind::Sum: return numberResult(s);
-    case DbKind::Average: return n == 0 ? Item::err(ErrorCode::Div0) : numberResult(s / n);
-    case DbKind::Min: return Item::num(v.empty() ? 0 : *std::min_element(v.begin(), v.end()));
-    case DbKind::Max: return Item::num(v.empty() ? 0 : *std::max_element(v.begin(), v.end()));
-    case DbKind::Product: {
-        double p = v.empty() ? 0 : 1;
-        for (double d : v)
-            p *= d;
-        return numberResult(p);
-    }
-    default: {
-        const bool sample = Kind == DbKind::Stdev || Kind == DbKind::Var;
-        if (n < (sample ? 2 : 1))
-            return Item::err(ErrorCode::Div0);
-        double ss = 0;
-        for (double d : v)
-            ss += (d - s / n) * (d - s / n);
-        const double var = ss / (n - (sample ? 1 : 0));
-        return numberResult(Kind == DbKind::Stdev || Kind == DbKind::StdevP ? std::sqrt(var) : var);
-    }
-    }
+            out->push_back(x.asNumber());
+    return e;
+}
+
+// DSUM, DAVERAGE, DPRODUCT, DSTDEV, DSTDEVP, DVAR, DVARP.
+template <Agg Kind>
+Item dbAggregate(Call& c)
+{
+    std::vector<double> v;
+    if (const Value e = selectedNumbers(c, &v); !e.isEmpty())
+        return Item::val(e);
+    return Item::val(aggregate(Kind, v));
+}
+
+// DMIN and DMAX: 0 when no number meets the criteria.
+template <bool Max>
+Item dbMinMax(Call& c)
+{
+    std::vector<double> v;
+    if (const Value e = selectedNumbers(c, &v); !e.isEmpty())
+        return Item::val(e);
+    if (v.empty())
+        return Item::num(0);
+    return Item::num(Max ? *std::max_element(v.begin(), v.end()) : *std::min_element(v.begin(), v.end()));
 }
 
 } // namespace
 
 void registerDatabaseFunctions(Registry& r)
 {
-    r.add(41, dbFn<DbKind::Sum>);
-    r.add(40, dbFn<DbKind::Count>);
-    r.add(199, dbFn<DbKind::CountA>);
-    r.add(42, dbFn<DbKind::Average>);
-    r.add(43, dbFn<DbKind::Min>);
-    r.add(44, dbFn<DbKind::Max>);
-    r.add(189, dbFn<DbKind::Product>);
-    r.add(45, dbFn<DbKind::Stdev>);
-    r.add(195, dbFn<DbKind::StdevP>);
-    r.add(47, dbFn<DbKind::Var>);
-    r.add(196, dbFn<DbKind::VarP>);
-    r.add(235, dbFn<DbKind::Get>);
+    r.add(41, dbAggregate<Agg::Sum>);
+    r.add(40, dcount<false>);
+    r.add(199, dcount<true>);
+    r.add(42, dbAggregate<Agg::Average>);
+    r.add(43, dbMinMax<false>);
+    r.add(44, dbMinMax<true>);
+    r.add(189, dbAggregate<Agg::Product>);
+    r.add(45, dbAggregate<Agg::StdevS>);
+    r.add(195, dbAggregate<Agg::StdevP>);
+    r.add(47, dbAggregate<Agg::VarS>);
+    r.add(196, dbAggregate<Agg::VarP>);
+    r.add(235, dget);
 }
 
 } // namespace sheet::eval

@@ -11,25 +11,26 @@ namespace sheet::eval {
 
 namespace {
 
-Value serialArg(Call& c, int i, double* out)
-{
-    const Value e = c.number(i, out);
-    if (!e.isEmpty())
-        return e;
-    if (*out < 0 || *out >= 2958466)
-        return Value::error(ErrorCode::Num);
-    return {};
-}
+// For Call::read: a date serial the 1900 system can show (#NUM! outside it).
+struct SerialArg {
+    int i;
+    double* out;
+    Value operator()(const Call& c) const
+    {
+        const Value e = c.number(i, out);
+        if (!e.isEmpty())
+            return e;
+        if (*out < 0 || *out >= 2958466)
+            return Value::error(ErrorCode::Num);
+        return {};
+    }
+};
+SerialArg serialArg(int i, double* out) { return {i, out}; }
 
 Item date(Call& c)
 {
     double y = 0, m = 0, d = 0;
-    Value e = c.integer(0, &y);
-    if (e.isEmpty())
-        e = c.integer(1, &m);
-    if (e.isEmpty())
-        e = c.integer(2, &d);
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(0, &y), intArg(1, &m), intArg(2, &d)); !e.isEmpty())
         return Item::val(e);
     if (y < 0 || y >= 10000)
         return Item::err(ErrorCode::Num);
@@ -46,12 +47,7 @@ Item date(Call& c)
 Item time(Call& c)
 {
     double h = 0, mi = 0, s = 0;
-    Value e = c.integer(0, &h);
-    if (e.isEmpty())
-        e = c.integer(1, &mi);
-    if (e.isEmpty())
-        e = c.integer(2, &s);
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(0, &h), intArg(1, &mi), intArg(2, &s)); !e.isEmpty())
         return Item::val(e);
     const double secs = h * 3600 + mi * 60 + s;
     if (secs < 0)
@@ -63,12 +59,10 @@ template <int Part> // 0 year, 1 month, 2 day
 Item datePart(Call& c)
 {
     double x = 0;
-    Value e = serialArg(c, 0, &x);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &x)); !e.isEmpty())
         return Item::val(e);
     int y, m, d;
-    e = dateParts(x, &y, &m, &d);
-    if (!e.isEmpty())
+    if (const Value e = dateParts(x, &y, &m, &d); !e.isEmpty())
         return Item::val(e);
     return Item::num(Part == 0 ? y : Part == 1 ? m : d);
 }
@@ -82,10 +76,7 @@ int sundayBased(double serial)
 Item weekday(Call& c)
 {
     double x = 0, type = 1;
-    Value e = serialArg(c, 0, &x);
-    if (e.isEmpty())
-        e = c.integer(1, &type, 1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &x), intArg(1, &type, 1)); !e.isEmpty())
         return Item::val(e);
     const int s = sundayBased(x); // 1 = Sunday
     const int t = static_cast<int>(type);
@@ -152,12 +143,7 @@ Item days360(Call& c)
 {
     double a = 0, b = 0;
     bool european = false;
-    Value e = serialArg(c, 0, &a);
-    if (e.isEmpty())
-        e = serialArg(c, 1, &b);
-    if (e.isEmpty())
-        e = c.boolean(2, &european, false);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &a), serialArg(1, &b), boolArg(2, &european, false)); !e.isEmpty())
         return Item::val(e);
     int sy, sm, sd, ey, em, ed;
     dateParts(a, &sy, &sm, &sd);
@@ -187,12 +173,7 @@ Item datedif(Call& c)
 {
     double a = 0, b = 0;
     QString unit;
-    Value e = serialArg(c, 0, &a);
-    if (e.isEmpty())
-        e = serialArg(c, 1, &b);
-    if (e.isEmpty())
-        e = c.text(2, &unit);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &a), serialArg(1, &b), textArg(2, &unit)); !e.isEmpty())
         return Item::val(e);
     a = std::floor(a);
     b = std::floor(b);
@@ -237,10 +218,7 @@ template <bool EndOfMonth>
 Item edate(Call& c)
 {
     double a = 0, months = 0;
-    Value e = serialArg(c, 0, &a);
-    if (e.isEmpty())
-        e = c.integer(1, &months);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &a), intArg(1, &months)); !e.isEmpty())
         return Item::val(e);
     int y, m, d;
     dateParts(a, &y, &m, &d);
@@ -257,10 +235,7 @@ Item edate(Call& c)
 Item weeknum(Call& c)
 {
     double a = 0, type = 1;
-    Value e = serialArg(c, 0, &a);
-    if (e.isEmpty())
-        e = c.integer(1, &type, 1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &a), intArg(1, &type, 1)); !e.isEmpty())
         return Item::val(e);
     int y, m, d;
     dateParts(a, &y, &m, &d);
@@ -280,16 +255,21 @@ Item weeknum(Call& c)
     return Item::num(std::floor((std::floor(a) - jan1 + offset) / 7) + 1);
 }
 
-// Holidays: numbers from references, arrays or values.
-Value holidays(Call& c, int i, std::vector<double>* out)
-{
-    if (!c.has(i))
-        return {};
-    Value e = gatherItemNumbers(c.ev, c.arg(i), out);
-    for (double& d : *out)
-        d = std::floor(d);
-    return e;
-}
+// For Call::read: holidays, as whole days from references, arrays or values.
+struct HolidaysArg {
+    int i;
+    std::vector<double>* out;
+    Value operator()(const Call& c) const
+    {
+        if (!c.has(i))
+            return {};
+        Value e = gatherItemNumbers(c.ev, c.arg(i), out);
+        for (double& d : *out)
+            d = std::floor(d);
+        return e;
+    }
+};
+HolidaysArg holidaysArg(int i, std::vector<double>* out) { return {i, out}; }
 
 bool workday(double serial, const std::vector<double>& off)
 {
@@ -303,12 +283,7 @@ Item networkdays(Call& c)
 {
     double a = 0, b = 0;
     std::vector<double> off;
-    Value e = serialArg(c, 0, &a);
-    if (e.isEmpty())
-        e = serialArg(c, 1, &b);
-    if (e.isEmpty())
-        e = holidays(c, 2, &off);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &a), serialArg(1, &b), holidaysArg(2, &off)); !e.isEmpty())
         return Item::val(e);
     a = std::floor(a);
     b = std::floor(b);
@@ -327,12 +302,7 @@ Item workdayFn(Call& c)
 {
     double a = 0, days = 0;
     std::vector<double> off;
-    Value e = serialArg(c, 0, &a);
-    if (e.isEmpty())
-        e = c.integer(1, &days);
-    if (e.isEmpty())
-        e = holidays(c, 2, &off);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &a), intArg(1, &days), holidaysArg(2, &off)); !e.isEmpty())
         return Item::val(e);
     double d = std::floor(a);
     const double step = days >= 0 ? 1 : -1;
@@ -349,12 +319,7 @@ Item workdayFn(Call& c)
 Item yearfrac(Call& c)
 {
     double a = 0, b = 0, basis = 0;
-    Value e = serialArg(c, 0, &a);
-    if (e.isEmpty())
-        e = serialArg(c, 1, &b);
-    if (e.isEmpty())
-        e = c.integer(2, &basis, 0);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &a), serialArg(1, &b), intArg(2, &basis, 0)); !e.isEmpty())
         return Item::val(e);
     a = std::floor(a);
     b = std::floor(b);
@@ -397,10 +362,7 @@ Item yearfrac(Call& c)
 Item days(Call& c)
 {
     double a = 0, b = 0;
-    Value e = serialArg(c, 0, &b);
-    if (e.isEmpty())
-        e = serialArg(c, 1, &a);
-    if (!e.isEmpty())
+    if (const Value e = c.read(serialArg(0, &b), serialArg(1, &a)); !e.isEmpty())
         return Item::val(e);
     return Item::num(std::floor(b) - std::floor(a));
 }

@@ -77,82 +77,58 @@ Value toBase(double v, const Base& b, Call& c, int placesArg, QString* out)
     return {};
 }
 
-template <const Base& From>
-Item toDecimal(Call& c)
-{
-    QString t;
-    const Value e = digitsArg(c, 0, &t);
-    if (!e.isEmpty())
-        return Item::val(e);
-    double v = 0;
-    if (!fromBase(t, From, &v))
-        return Item::err(ErrorCode::Num);
-    return Item::num(v);
-}
-
-template <const Base& To>
-Item fromDecimal(Call& c)
-{
-    double v = 0;
-    const Value e = c.number(0, &v);
-    if (!e.isEmpty())
-        return Item::val(e);
-    QString out;
-    const Value e2 = toBase(v, To, c, 1, &out);
-    return result(e2, Value::string(out));
-}
-
-template <const Base& From, const Base& To>
+// BIN2DEC ... HEX2OCT; a null base is a decimal number.
+template <const Base* From, const Base* To>
 Item convert(Call& c)
 {
-    QString t;
-    const Value e = digitsArg(c, 0, &t);
-    if (!e.isEmpty())
-        return Item::val(e);
     double v = 0;
-    if (!fromBase(t, From, &v))
-        return Item::err(ErrorCode::Num);
-    QString out;
-    const Value e2 = toBase(v, To, c, 1, &out);
-    return result(e2, Value::string(out));
+    if constexpr (From != nullptr) {
+        QString t;
+        if (const Value e = digitsArg(c, 0, &t); !e.isEmpty())
+            return Item::val(e);
+        if (!fromBase(t, *From, &v))
+            return Item::err(ErrorCode::Num);
+    } else {
+        if (const Value e = c.number(0, &v); !e.isEmpty())
+            return Item::val(e);
+    }
+    if constexpr (To == nullptr) {
+        return Item::num(v);
+    } else {
+        QString out;
+        const Value e = toBase(v, *To, c, 1, &out);
+        return result(e, Value::string(out));
+    }
 }
 
-Item delta(Call& c)
+// DELTA (equal) and GESTEP (at least): 1 or 0.
+template <bool AtLeast>
+Item step(Call& c)
 {
     double a = 0, b = 0;
-    Value e = c.number(0, &a);
-    if (e.isEmpty())
-        e = c.number(1, &b, 0);
-    return result(e, Value::number(a == b ? 1 : 0));
-}
-
-Item gestep(Call& c)
-{
-    double a = 0, b = 0;
-    Value e = c.number(0, &a);
-    if (e.isEmpty())
-        e = c.number(1, &b, 0);
-    return result(e, Value::number(a >= b ? 1 : 0));
+    const Value e = c.read(numArg(0, &a), numArg(1, &b, 0));
+    return result(e, Value::number((AtLeast ? a >= b : a == b) ? 1 : 0));
 }
 
 } // namespace
 
 void registerEngineeringFunctions(Registry& r)
 {
-    r.addIn("BIN2DEC", toDecimal<kBin>);
-    r.addIn("OCT2DEC", toDecimal<kOct>);
-    r.addIn("HEX2DEC", toDecimal<kHex>);
-    r.addIn("DEC2BIN", fromDecimal<kBin>);
-    r.addIn("DEC2OCT", fromDecimal<kOct>);
-    r.addIn("DEC2HEX", fromDecimal<kHex>);
-    r.addIn("BIN2OCT", convert<kBin, kOct>);
-    r.addIn("BIN2HEX", convert<kBin, kHex>);
-    r.addIn("OCT2BIN", convert<kOct, kBin>);
-    r.addIn("OCT2HEX", convert<kOct, kHex>);
-    r.addIn("HEX2BIN", convert<kHex, kBin>);
-    r.addIn("HEX2OCT", convert<kHex, kOct>);
-    r.addIn("DELTA", delta);
-    r.addIn("GESTEP", gestep);
+    constexpr const Base* kDec = nullptr;
+    r.addIn("BIN2DEC", convert<&kBin, kDec>);
+    r.addIn("OCT2DEC", convert<&kOct, kDec>);
+    r.addIn("HEX2DEC", convert<&kHex, kDec>);
+    r.addIn("DEC2BIN", convert<kDec, &kBin>);
+    r.addIn("DEC2OCT", convert<kDec, &kOct>);
+    r.addIn("DEC2HEX", convert<kDec, &kHex>);
+    r.addIn("BIN2OCT", convert<&kBin, &kOct>);
+    r.addIn("BIN2HEX", convert<&kBin, &kHex>);
+    r.addIn("OCT2BIN", convert<&kOct, &kBin>);
+    r.addIn("OCT2HEX", convert<&kOct, &kHex>);
+    r.addIn("HEX2BIN", convert<&kHex, &kBin>);
+    r.addIn("HEX2OCT", convert<&kHex, &kOct>);
+    r.addIn("DELTA", step<false>);
+    r.addIn("GESTEP", step<true>);
 }
 
 } // namespace sheet::eval

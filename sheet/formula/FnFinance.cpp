@@ -5,15 +5,13 @@ namespace sheet::eval {
 
 namespace {
 
-// Arguments 0..n-1 as numbers; the first error.
-Value numbers(Call& c, std::initializer_list<std::pair<int, double>> spec, double* out)
+// Arguments 0 to N-1 as numbers, the last one `last` when absent, the others 0; the first error.
+template <std::size_t N>
+Value numbers(const Call& c, double (&out)[N], double last = 0)
 {
-    int k = 0;
-    for (const auto& [i, fallback] : spec) {
-        const Value e = c.number(i, &out[k++], fallback);
-        if (!e.isEmpty())
+    for (std::size_t k = 0; k < N; ++k)
+        if (const Value e = c.number(static_cast<int>(k), &out[k], k + 1 == N ? last : 0); !e.isEmpty())
             return e;
-    }
     return {};
 }
 
@@ -36,7 +34,7 @@ double pmtOf(double r, double n, double pv, double fv, double type)
 Item pv(Call& c)
 {
     double a[5];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     const double r = a[0], n = a[1], pmt = a[2], fv = a[3], type = a[4] != 0 ? 1 : 0;
@@ -49,7 +47,7 @@ Item pv(Call& c)
 Item fv(Call& c)
 {
     double a[5];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     return numberResult(fvOf(a[0], a[1], a[2], a[3], a[4] != 0 ? 1 : 0));
@@ -58,7 +56,7 @@ Item fv(Call& c)
 Item pmt(Call& c)
 {
     double a[5];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     if (a[1] == 0)
@@ -69,7 +67,7 @@ Item pmt(Call& c)
 Item nper(Call& c)
 {
     double a[5];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     const double r = a[0], p = a[1], pv = a[2], fv = a[3], type = a[4] != 0 ? 1 : 0;
@@ -90,7 +88,7 @@ template <bool Interest>
 Item periodPayment(Call& c)
 {
     double a[6];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     const double r = a[0], per = a[1], n = a[2], pv = a[3], fv = a[4], type = a[5] != 0 ? 1 : 0;
@@ -111,7 +109,7 @@ Item periodPayment(Call& c)
 Item rate(Call& c)
 {
     double a[6];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0.1}}, a);
+    const Value e = numbers(c, a, 0.1);
     if (!e.isEmpty())
         return Item::val(e);
     const double n = a[0], p = a[1], pv = a[2], fv = a[3], type = a[4] != 0 ? 1 : 0;
@@ -141,11 +139,9 @@ Item rate(Call& c)
 Item npv(Call& c)
 {
     double r = 0;
-    Value e = c.number(0, &r);
     std::vector<double> v;
-    if (e.isEmpty())
-        e = gatherNumbers(c, 1, c.size(), &v);
-    if (!e.isEmpty())
+    const auto flows = [&v](const Call& call) { return gatherNumbers(call, 1, call.size(), &v); };
+    if (const Value e = c.read(numArg(0, &r), flows); !e.isEmpty())
         return Item::val(e);
     if (r == -1)
         return Item::err(ErrorCode::Div0);
@@ -157,20 +153,11 @@ Item npv(Call& c)
     return numberResult(s);
 }
 
-// Cash flows of a range or an array: numbers only.
-Value flows(Call& c, int i, std::vector<double>* v)
-{
-    return gatherItemNumbers(c.ev, c.arg(i), v);
-}
-
 Item irr(Call& c)
 {
     std::vector<double> v;
     double r = 0.1;
-    Value e = flows(c, 0, &v);
-    if (e.isEmpty())
-        e = c.number(1, &r, 0.1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &r, 0.1)); !e.isEmpty())
         return Item::val(e);
     bool positive = false, negative = false;
     for (double x : v) {
@@ -202,12 +189,7 @@ Item mirr(Call& c)
 {
     std::vector<double> v;
     double financeRate = 0, reinvestRate = 0;
-    Value e = flows(c, 0, &v);
-    if (e.isEmpty())
-        e = c.number(1, &financeRate);
-    if (e.isEmpty())
-        e = c.number(2, &reinvestRate);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &financeRate), numArg(2, &reinvestRate)); !e.isEmpty())
         return Item::val(e);
     const double n = static_cast<double>(v.size());
     double pvNegative = 0, fvPositive = 0;
@@ -225,7 +207,7 @@ Item mirr(Call& c)
 Item sln(Call& c)
 {
     double a[3];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     if (a[2] == 0)
@@ -236,7 +218,7 @@ Item sln(Call& c)
 Item syd(Call& c)
 {
     double a[4];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     const double cost = a[0], salvage = a[1], life = a[2], per = a[3];
@@ -248,7 +230,7 @@ Item syd(Call& c)
 Item ddb(Call& c)
 {
     double a[5];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 2}}, a);
+    const Value e = numbers(c, a, 2);
     if (!e.isEmpty())
         return Item::val(e);
     const double cost = a[0], salvage = a[1], life = a[2], period = a[3], factor = a[4];
@@ -265,7 +247,7 @@ Item ddb(Call& c)
 Item db(Call& c)
 {
     double a[5];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 12}}, a);
+    const Value e = numbers(c, a, 12);
     if (!e.isEmpty())
         return Item::val(e);
     const double cost = a[0], salvage = a[1], life = std::trunc(a[2]), period = std::trunc(a[3]), month = std::trunc(a[4]);
@@ -290,7 +272,7 @@ Item db(Call& c)
 Item ispmt(Call& c)
 {
     double a[4];
-    const Value e = numbers(c, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}, a);
+    const Value e = numbers(c, a);
     if (!e.isEmpty())
         return Item::val(e);
     if (a[2] == 0)

@@ -144,7 +144,7 @@ Item cell(Call& c)
         return Item::val(e);
     what = what.toLower();
     Area a;
-    if (c.size() > 1 && c.has(1)) {
+    if (c.has(1)) {
         const Item& r = c.arg(1);
         if (r.kind != Item::Kind::Ref)
             return r.isError() ? r : Item::err(ErrorCode::Value);
@@ -166,10 +166,7 @@ Item cell(Call& c)
     if (what == QLatin1String("type"))
         return Item::str(v.isEmpty() ? QStringLiteral("b") : v.isString() ? QStringLiteral("l") : QStringLiteral("v"));
     if (what == QLatin1String("address")) {
-        QString col;
-        for (int k = a.c1; k >= 0; k = k / 26 - 1)
-            col.prepend(QChar('A' + k % 26));
-        QString out = QLatin1Char('$') + col + QLatin1Char('$') + QString::number(a.r1 + 1);
+        QString out = QLatin1Char('$') + ptg::columnName(a.c1) + QLatin1Char('$') + QString::number(a.r1 + 1);
         if (a.sheet >= 0) {
             const QString sheet = c.ev.env().sheetName(a.sheet);
             if (!sheet.isEmpty())
@@ -192,7 +189,7 @@ Item ifError(Call& c)
     const Item& a = c.arg(0);
     const Value v = c.value(0);
     if (v.isError())
-        return c.size() > 1 && c.has(1) ? c.arg(1) : Item::num(0);
+        return c.has(1) ? c.arg(1) : Item::num(0);
     return a.kind == Item::Kind::Missing ? Item::num(0) : a;
 }
 
@@ -200,7 +197,7 @@ Item ifNa(Call& c)
 {
     const Value v = c.value(0);
     if (v.isError() && v.asError() == ErrorCode::NA)
-        return c.size() > 1 && c.has(1) ? c.arg(1) : Item::num(0);
+        return c.has(1) ? c.arg(1) : Item::num(0);
     return c.arg(0);
 }
 

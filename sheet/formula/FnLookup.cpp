@@ -7,42 +7,34 @@ namespace sheet::eval {
 
 namespace {
 
-// One row or column of values to search, read lazily from a reference or an array.
+struct Table;
+
+// One row or column of a table to search, read lazily.
 struct Line {
+    const Table* table = nullptr;
+    bool alongRow = false;
+    int fixed = 0; // the row (alongRow) or column index inside the table
+    int count = 0;
+
+    Value at(int i) const;
+};
+
+// Sources of a lookup: a reference (read lazily) or an array, as a table of rows and columns.
+struct Table {
     const Evaluator* ev = nullptr;
     Area area;       // when reading a reference
     MatrixPtr array; // when reading an array
-    bool alongRow = false;
-    int fixed = 0; // the row (alongRow) or column index inside the source
-    int count = 0;
-
-    Value at(int i) const
-    {
-        if (array)
-            return alongRow ? array->at(fixed, i) : array->at(i, fixed);
-        return alongRow ? ev->cell(area.sheet, area.r1 + fixed, area.c1 + i) : ev->cell(area.sheet, area.r1 + i, area.c1 + fixed);
-    }
-};
-
-// Sources of a lookup: a reference or an array, as a table of rows and columns.
-struct Table {
-    const Evaluator* ev = nullptr;
-    bool isRef = false;
-    Area area;
-    MatrixPtr array;
     int rows = 0;
     int cols = 0;
 
     Line line(bool alongRow, int index) const
     {
         Line l;
-        l.ev = ev;
-        l.area = area;
-        l.array = array;
+        l.table = this;
         l.alongRow = alongRow;
         l.fixed = index;
         l.count = alongRow ? cols : rows;
-        if (isRef) {
+        if (!array) {
             // nothing is past the used part of the sheet
             int lastRow, lastCol;
             ev->usedEnd(area, &lastRow, &lastCol);
@@ -57,7 +49,12 @@ struct Table {
     }
 };
 
-Value tableOf(Call& c, int i, Table* t)
+Value Line::at(int i) const
+{
+    return alongRow ? table->at(fixed, i) : table->at(i, fixed);
+}
+
+Value tableOf(const Call& c, int i, Table* t)
 {
     if (i >= c.size())
         return Value::error(ErrorCode::Value);
@@ -66,7 +63,6 @@ Value tableOf(Call& c, int i, Table* t)
     if (a.kind == Item::Kind::Ref) {
         if (a.ref.multiSheet())
             return Value::error(ErrorCode::Ref);
-        t->isRef = true;
         t->area = a.ref;
         t->rows = a.ref.rows();
         t->cols = a.ref.cols();
@@ -83,6 +79,14 @@ Value tableOf(Call& c, int i, Table* t)
     return {};
 }
 
+// For Call::read: argument i as a table.
+struct TableArg {
+    int i;
+    Table* out;
+    Value operator()(const Call& c) const { return tableOf(c, i, out); }
+};
+TableArg tableArg(int i, Table* out) { return {i, out}; }
+
 // How the key compares with a value of the table: values of another type do not compare.
 enum class Cmp { KeyLess, Equal, KeyGreater, Mismatch };
 
@@ -95,9 +99,9 @@ Cmp lookupCompare(const Value& key, const Value& v)
 }
 
 // Exact match: the first equal value; text keys take * ? ~ wildcards.
-int exactMatch(const Value& key, const Line& line, bool wildcards)
+int exactMatch(const Value& key, const Line& line)
 {
-    if (wildcards && key.isString() && hasWildcards(key.asString())) {
+    if (key.isString() && hasWildcards(key.asString())) {
         const QRegularExpression rx = wildcardPattern(key.asString());
         for (int i = 0; i < line.count; ++i) {
             const Value v = line.at(i);
@@ -172,39 +176,39 @@ int descendingMatch(const Value& key, const Line& line)
     return found;
 }
 
-// The key a lookup searches for: an empty cell looks for nothing (#N/A).
-Value lookupKey(Call& c, int i, bool* ok)
+// Where the key stands in a line, by MATCH's types: 1 the last value not above it in
+// ascending data, 0 the first equal one, -1 the last not below it in descending data.
+int search(const Value& key, const Line& line, double type)
 {
-    const Value key = c.value(i);
-    *ok = !key.isEmpty() && !key.isError();
-    return key;
+    if (type > 0)
+        return approximateMatch(key, line);
+    if (type < 0)
+        return descendingMatch(key, line);
+    return exactMatch(key, line);
 }
 
+// The lookups take the key first; an error there is the result, and an empty key looks for
+// nothing (#N/A) once the other arguments are found sound.
 template <bool Vertical>
 Item tableLookup(Call& c)
 {
-    bool ok = false;
-    const Value key = lookupKey(c, 0, &ok);
+    const Value key = c.value(0);
     if (key.isError())
         return Item::val(key);
     Table t;
-    Value e = tableOf(c, 1, &t);
     double which = 0;
-    if (e.isEmpty())
-        e = c.integer(2, &which);
     bool approximate = true;
-    if (e.isEmpty() && c.size() > 3)
-        e = c.boolean(3, &approximate, false); // an argument left empty asks for an exact match
-    if (!e.isEmpty())
+    // a fourth argument left empty asks for an exact match
+    if (const Value e = c.read(tableArg(1, &t), intArg(2, &which), boolArg(3, &approximate, c.size() <= 3));
+        !e.isEmpty())
         return Item::val(e);
     if (which < 1)
         return Item::err(ErrorCode::Value);
     if (which > (Vertical ? t.cols : t.rows))
         return Item::err(ErrorCode::Ref);
-    if (!ok)
+    if (key.isEmpty())
         return Item::err(ErrorCode::NA);
-    const Line line = t.line(!Vertical, 0);
-    const int pos = approximate ? approximateMatch(key, line) : exactMatch(key, line, true);
+    const int pos = search(key, t.line(!Vertical, 0), approximate ? 1 : 0);
     if (pos < 0)
         return Item::err(ErrorCode::NA);
     const int k = static_cast<int>(which) - 1;
@@ -214,43 +218,30 @@ Item tableLookup(Call& c)
 
 Item match(Call& c)
 {
-    bool ok = false;
-    const Value key = lookupKey(c, 0, &ok);
+    const Value key = c.value(0);
     if (key.isError())
         return Item::val(key);
     Table t;
-    Value e = tableOf(c, 1, &t);
     double type = 1;
-    if (e.isEmpty())
-        e = c.number(2, &type, 1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(tableArg(1, &t), numArg(2, &type, 1)); !e.isEmpty())
         return Item::val(e);
     if (t.rows > 1 && t.cols > 1)
         return Item::err(ErrorCode::NA);
-    if (!ok)
+    if (key.isEmpty())
         return Item::err(ErrorCode::NA);
-    const Line line = t.line(t.rows == 1, 0);
-    int pos;
-    if (type > 0)
-        pos = approximateMatch(key, line);
-    else if (type < 0)
-        pos = descendingMatch(key, line);
-    else
-        pos = exactMatch(key, line, true);
+    const int pos = search(key, t.line(t.rows == 1, 0), type);
     return pos < 0 ? Item::err(ErrorCode::NA) : Item::num(pos + 1);
 }
 
 Item lookup(Call& c)
 {
-    bool ok = false;
-    const Value key = lookupKey(c, 0, &ok);
+    const Value key = c.value(0);
     if (key.isError())
         return Item::val(key);
     Table t;
-    Value e = tableOf(c, 1, &t);
-    if (!e.isEmpty())
+    if (const Value e = tableOf(c, 1, &t); !e.isEmpty())
         return Item::val(e);
-    if (!ok)
+    if (key.isEmpty())
         return Item::err(ErrorCode::NA);
     if (c.size() < 3) {
         // array form: search the first row of a wide table, else the first column; the
@@ -262,8 +253,7 @@ Item lookup(Call& c)
         return Item::val(wide ? t.at(t.rows - 1, pos) : t.at(pos, t.cols - 1));
     }
     Table result;
-    e = tableOf(c, 2, &result);
-    if (!e.isEmpty())
+    if (const Value e = tableOf(c, 2, &result); !e.isEmpty())
         return Item::val(e);
     if (t.rows > 1 && t.cols > 1)
         return Item::err(ErrorCode::NA);
@@ -278,12 +268,7 @@ Item lookup(Call& c)
 Item index(Call& c)
 {
     double row = 0, col = 0, which = 1;
-    Value e = c.integer(1, &row, 0);
-    if (e.isEmpty())
-        e = c.integer(2, &col, 0);
-    if (e.isEmpty())
-        e = c.integer(3, &which, 1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(1, &row, 0), intArg(2, &col, 0), intArg(3, &which, 1)); !e.isEmpty())
         return Item::val(e);
     if (row < 0 || col < 0 || which < 1)
         return Item::err(ErrorCode::Value);
@@ -365,14 +350,8 @@ Item offset(Call& c)
         return Item::err(ErrorCode::Value);
     const Area a = base.kind == Item::Kind::Ref ? base.ref : base.array->areas.front();
     double dr = 0, dc = 0, h = a.rows(), w = a.cols();
-    Value e = c.integer(1, &dr);
-    if (e.isEmpty())
-        e = c.integer(2, &dc);
-    if (e.isEmpty())
-        e = c.integer(3, &h, a.rows());
-    if (e.isEmpty())
-        e = c.integer(4, &w, a.cols());
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(1, &dr), intArg(2, &dc), intArg(3, &h, a.rows()), intArg(4, &w, a.cols()));
+        !e.isEmpty())
         return Item::val(e);
     if (h == 0 || w == 0)
         return Item::err(ErrorCode::Ref);
@@ -479,10 +458,7 @@ Item indirect(Call& c)
 {
     QString text;
     bool a1 = true;
-    Value e = c.text(0, &text);
-    if (e.isEmpty())
-        e = c.boolean(1, &a1, true);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &text), boolArg(1, &a1, true)); !e.isEmpty())
         return Item::val(e);
     text = text.trimmed();
     Area a;
@@ -520,32 +496,14 @@ Item indirect(Call& c)
     return Item::area(a);
 }
 
-QString columnLetters(int col)
-{
-    QString s;
-    int c = col;
-    do {
-        s.prepend(QChar('A' + c % 26));
-        c = c / 26 - 1;
-    } while (c >= 0);
-    return s;
-}
-
 Item address(Call& c)
 {
     double row = 0, col = 0, kind = 1;
     bool a1 = true;
     QString sheet;
-    Value e = c.integer(0, &row);
-    if (e.isEmpty())
-        e = c.integer(1, &col);
-    if (e.isEmpty())
-        e = c.integer(2, &kind, 1);
-    if (e.isEmpty())
-        e = c.boolean(3, &a1, true);
-    if (e.isEmpty() && c.has(4))
-        e = c.text(4, &sheet);
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(0, &row), intArg(1, &col), intArg(2, &kind, 1), boolArg(3, &a1, true),
+                               textArg(4, &sheet));
+        !e.isEmpty())
         return Item::val(e);
     if (row < 1 || col < 1 || row > kMaxRows || col > kMaxCols || kind < 1 || kind > 4)
         return Item::err(ErrorCode::Value);
@@ -553,7 +511,7 @@ Item address(Call& c)
     const bool absCol = kind == 1 || kind == 3;
     QString out;
     if (a1) {
-        out = (absCol ? QStringLiteral("$") : QString()) + columnLetters(static_cast<int>(col) - 1)
+        out = (absCol ? QStringLiteral("$") : QString()) + ptg::columnName(static_cast<int>(col) - 1)
               + (absRow ? QStringLiteral("$") : QString()) + QString::number(static_cast<int>(row));
     } else {
         out = QLatin1Char('R') + (absRow ? QString::number(row) : QLatin1Char('[') + QString::number(row) + QLatin1Char(']'))
@@ -703,7 +661,7 @@ Item countIf(Call& c)
 
 // SUMIF and AVERAGEIF: the values range takes the criteria range's shape from its own
 // first cell.
-Value valuesAt(Call& c, int i, const Area& shape, int r, int k, Value* v)
+Value valuesAt(Call& c, int i, int r, int k, Value* v)
 {
     const Item& a = c.arg(i);
     if (a.kind == Item::Kind::Ref) {
@@ -714,7 +672,6 @@ Value valuesAt(Call& c, int i, const Area& shape, int r, int k, Value* v)
         *v = r < a.array->rows && k < a.array->cols ? a.array->at(r, k) : Value();
         return {};
     }
-    (void)shape;
     return a.isError() ? a.v : Value::error(ErrorCode::Value);
 }
 
@@ -730,7 +687,7 @@ Item sumIf(Call& c)
         if (!crit.meets(v))
             return true;
         Value x;
-        error = valuesAt(c, target, shape, r, k, &x);
+        error = valuesAt(c, target, r, k, &x);
         if (!error.isEmpty())
             return false;
         if (x.isError()) {
@@ -762,7 +719,6 @@ Item multiIf(Call& c)
     std::vector<Criterion> crits;
     for (int i = first + 1; i < c.size(); i += 2)
         crits.push_back(Criterion::from(c.value(i)));
-    Area shape;
     std::vector<char> meets;
     int rows = 0, cols = 0;
     for (int i = first, k = 0; i < c.size(); i += 2, ++k) {
@@ -776,7 +732,6 @@ Item multiIf(Call& c)
             return Item::val(e);
         if (k == 0) {
             meets = these;
-            shape = s;
             rows = s.rows();
             cols = s.cols();
         } else {
@@ -797,7 +752,7 @@ Item multiIf(Call& c)
                 continue;
             }
             Value x;
-            const Value e = valuesAt(c, 0, shape, r, k, &x);
+            const Value e = valuesAt(c, 0, r, k, &x);
             if (!e.isEmpty())
                 return Item::val(e);
             if (x.isError())

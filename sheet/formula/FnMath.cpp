@@ -12,14 +12,6 @@ namespace {
 
 using decimal::round15;
 
-template <double (*F)(double)>
-Item math1(Call& c)
-{
-    double x = 0;
-    const Value e = c.number(0, &x);
-    return result(e, checked(F(x)));
-}
-
 double sqrtOrNan(double v) { return v < 0 ? nan() : std::sqrt(v); }
 double lnOrNan(double v) { return v <= 0 ? nan() : std::log(v); }
 double log10OrNan(double v) { return v <= 0 ? nan() : std::log10(v); }
@@ -84,10 +76,7 @@ template <int Mode> // 0 ROUND, 1 ROUNDUP, -1 ROUNDDOWN, 2 TRUNC
 Item rounding(Call& c)
 {
     double x = 0, digits = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &digits, 0);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &digits, 0)); !e.isEmpty())
         return Item::val(e);
     return Item::val(roundTo(x, digits, Mode == 2 ? -1 : Mode));
 }
@@ -95,10 +84,7 @@ Item rounding(Call& c)
 Item mod(Call& c)
 {
     double x = 0, y = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &y);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &y)); !e.isEmpty())
         return Item::val(e);
     if (y == 0)
         return Item::err(ErrorCode::Div0);
@@ -112,10 +98,7 @@ Item mod(Call& c)
 Item power(Call& c)
 {
     double x = 0, y = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &y);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &y)); !e.isEmpty())
         return Item::val(e);
     return Item::val(arithmetic(ptg::Power, Value::number(x), Value::number(y)));
 }
@@ -123,10 +106,7 @@ Item power(Call& c)
 Item logarithm(Call& c)
 {
     double x = 0, base = 10;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &base, 10);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &base, 10)); !e.isEmpty())
         return Item::val(e);
     if (x <= 0 || base <= 0)
         return Item::err(ErrorCode::Num);
@@ -138,10 +118,7 @@ Item logarithm(Call& c)
 Item atan2(Call& c)
 {
     double x = 0, y = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &y);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &y)); !e.isEmpty())
         return Item::val(e);
     if (x == 0 && y == 0)
         return Item::err(ErrorCode::Div0);
@@ -167,10 +144,7 @@ template <bool Floor>
 Item floorCeiling(Call& c)
 {
     double x = 0, y = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &y);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &y)); !e.isEmpty())
         return Item::val(e);
     if (x == 0)
         return Item::num(0);
@@ -189,10 +163,7 @@ Item rand(Call&) { return Item::num(QRandomGenerator::global()->generateDouble()
 Item randBetween(Call& c)
 {
     double lo = 0, hi = 0;
-    Value e = c.number(0, &lo);
-    if (e.isEmpty())
-        e = c.number(1, &hi);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &lo), numArg(1, &hi)); !e.isEmpty())
         return Item::val(e);
     lo = std::ceil(lo);
     hi = std::floor(hi);
@@ -214,10 +185,7 @@ double combinations(double n, double k)
 Item combin(Call& c)
 {
     double n = 0, k = 0;
-    Value e = c.integer(0, &n);
-    if (e.isEmpty())
-        e = c.integer(1, &k);
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(0, &n), intArg(1, &k)); !e.isEmpty())
         return Item::val(e);
     if (n < 0 || k < 0 || k > n)
         return Item::err(ErrorCode::Num);
@@ -227,10 +195,7 @@ Item combin(Call& c)
 Item permut(Call& c)
 {
     double n = 0, k = 0;
-    Value e = c.integer(0, &n);
-    if (e.isEmpty())
-        e = c.integer(1, &k);
-    if (!e.isEmpty())
+    if (const Value e = c.read(intArg(0, &n), intArg(1, &k)); !e.isEmpty())
         return Item::val(e);
     if (n <= 0 || k < 0 || k > n)
         return Item::err(ErrorCode::Num);
@@ -423,10 +388,7 @@ Item mmult(Call& c)
 Item quotient(Call& c)
 {
     double x = 0, y = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &y);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &y)); !e.isEmpty())
         return Item::val(e);
     if (y == 0)
         return Item::err(ErrorCode::Div0);
@@ -483,10 +445,7 @@ Item gcdLcm(Call& c)
 Item mround(Call& c)
 {
     double x = 0, m = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &m);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &m)); !e.isEmpty())
         return Item::val(e);
     if (m == 0)
         return Item::num(0);

@@ -33,8 +33,21 @@ double squaredDeviations(const std::vector<double>& v)
     return ss;
 }
 
-// What one aggregate computes of its numbers; an error value when it cannot.
-enum class Agg { Average, Min, Max, Median, StdevS, StdevP, VarS, VarP, Sum, Product, Count };
+// The sum of each value's distance from the mean, in sample standard deviations, to the
+// power p (SKEW and KURT); false when the values do not vary.
+bool standardisedPowerSum(const std::vector<double>& v, int p, double* sum)
+{
+    const double m = mean(v);
+    const double sd = std::sqrt(squaredDeviations(v) / static_cast<double>(v.size() - 1));
+    if (sd == 0)
+        return false;
+    *sum = 0;
+    for (double d : v)
+        *sum += std::pow((d - m) / sd, p);
+    return true;
+}
+
+} // namespace
 
 Value aggregate(Agg kind, std::vector<double>& v)
 {
@@ -72,6 +85,8 @@ Value aggregate(Agg kind, std::vector<double>& v)
     }
     return Value::error(ErrorCode::Value);
 }
+
+namespace {
 
 template <Agg Kind, Gather How = Gather::Numbers>
 Item aggregateFn(Call& c)
@@ -174,27 +189,15 @@ Item spread(Call& c)
         return numberResult(n / s);
     }
     case 4: {
-        if (n < 4)
-            return Item::err(ErrorCode::Div0);
-        const double m = mean(v);
-        const double sd = std::sqrt(squaredDeviations(v) / (n - 1));
-        if (sd == 0)
-            return Item::err(ErrorCode::Div0);
         double s = 0;
-        for (double d : v)
-            s += std::pow((d - m) / sd, 4);
+        if (n < 4 || !standardisedPowerSum(v, 4, &s))
+            return Item::err(ErrorCode::Div0);
         return numberResult(n * (n + 1) / ((n - 1) * (n - 2) * (n - 3)) * s - 3 * (n - 1) * (n - 1) / ((n - 2) * (n - 3)));
     }
     default: {
-        if (n < 3)
-            return Item::err(ErrorCode::Div0);
-        const double m = mean(v);
-        const double sd = std::sqrt(squaredDeviations(v) / (n - 1));
-        if (sd == 0)
-            return Item::err(ErrorCode::Div0);
         double s = 0;
-        for (double d : v)
-            s += std::pow((d - m) / sd, 3);
+        if (n < 3 || !standardisedPowerSum(v, 3, &s))
+            return Item::err(ErrorCode::Div0);
         return numberResult(n / ((n - 1) * (n - 2)) * s);
     }
     }
@@ -241,12 +244,8 @@ template <bool Largest>
 Item kth(Call& c)
 {
     std::vector<double> v;
-    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
-    if (!e.isEmpty())
-        return Item::val(e);
     double k = 0;
-    e = c.number(1, &k);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &k)); !e.isEmpty())
         return Item::val(e);
     k = std::ceil(k);
     if (k < 1 || k > static_cast<double>(v.size()))
@@ -272,11 +271,8 @@ Value percentileOf(std::vector<double>& v, double p)
 Item percentile(Call& c)
 {
     std::vector<double> v;
-    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
     double p = 0;
-    if (e.isEmpty())
-        e = c.number(1, &p);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &p)); !e.isEmpty())
         return Item::val(e);
     return Item::val(percentileOf(v, p));
 }
@@ -284,11 +280,8 @@ Item percentile(Call& c)
 Item quartile(Call& c)
 {
     std::vector<double> v;
-    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
     double q = 0;
-    if (e.isEmpty())
-        e = c.integer(1, &q);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), intArg(1, &q)); !e.isEmpty())
         return Item::val(e);
     if (q < 0 || q > 4)
         return Item::err(ErrorCode::Num);
@@ -298,13 +291,8 @@ Item quartile(Call& c)
 Item percentRank(Call& c)
 {
     std::vector<double> v;
-    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
     double x = 0, digits = 3;
-    if (e.isEmpty())
-        e = c.number(1, &x);
-    if (e.isEmpty())
-        e = c.integer(2, &digits, 3);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &x), intArg(2, &digits, 3)); !e.isEmpty())
         return Item::val(e);
     if (v.empty() || digits < 1)
         return Item::err(ErrorCode::Num);
@@ -340,16 +328,12 @@ Item percentRank(Call& c)
 Item rank(Call& c)
 {
     double x = 0, order = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(2, &order, 0);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(2, &order)); !e.isEmpty())
         return Item::val(e);
     if (!c.arg(1).isRef())
         return Item::err(ErrorCode::Value);
     std::vector<double> v;
-    e = gatherItemNumbers(c.ev, c.arg(1), &v);
-    if (!e.isEmpty())
+    if (const Value e = gatherItemNumbers(c.ev, c.arg(1), &v); !e.isEmpty())
         return Item::val(e);
     double r = 1;
     bool present = false;
@@ -365,11 +349,8 @@ Item rank(Call& c)
 Item trimMean(Call& c)
 {
     std::vector<double> v;
-    Value e = gatherItemNumbers(c.ev, c.arg(0), &v);
     double p = 0;
-    if (e.isEmpty())
-        e = c.number(1, &p);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &v), numArg(1, &p)); !e.isEmpty())
         return Item::val(e);
     if (p < 0 || p >= 1 || v.empty())
         return Item::err(ErrorCode::Num);
@@ -414,7 +395,7 @@ Item subtotal(Call& c)
 
 // Pairs of numbers from two same-sized arguments; pairs where either side is no number are
 // left out.
-Value pairs(Call& c, int first, std::vector<double>* x, std::vector<double>* y)
+Value pairs(const Call& c, int first, std::vector<double>* x, std::vector<double>* y)
 {
     Value error;
     const MatrixPtr a = argMatrix(c, first, &error);
@@ -496,11 +477,9 @@ Item paired(Call& c)
 Item forecast(Call& c)
 {
     double x = 0;
-    Value e = c.number(0, &x);
     std::vector<double> ys, xs;
-    if (e.isEmpty())
-        e = pairs(c, 1, &ys, &xs);
-    if (!e.isEmpty())
+    const auto knownPairs = [&](const Call& call) { return pairs(call, 1, &ys, &xs); };
+    if (const Value e = c.read(numArg(0, &x), knownPairs); !e.isEmpty())
         return Item::val(e);
     if (xs.empty())
         return Item::err(ErrorCode::NA);
@@ -578,14 +557,12 @@ Value linearFit(Call& c, bool withConstant, Line* line, MatrixPtr* knownX, std::
 Item trend(Call& c)
 {
     bool withConstant = true;
-    Value e = c.boolean(3, &withConstant, true);
-    if (!e.isEmpty())
+    if (const Value e = c.read(boolArg(3, &withConstant, true)); !e.isEmpty())
         return Item::val(e);
     Line line;
     MatrixPtr knownX;
     std::vector<double> xs;
-    e = linearFit(c, withConstant, &line, &knownX, &xs);
-    if (!e.isEmpty())
+    if (const Value e = linearFit(c, withConstant, &line, &knownX, &xs); !e.isEmpty())
         return Item::val(e);
     MatrixPtr newX = knownX;
     if (c.has(2)) {
@@ -606,18 +583,14 @@ Item trend(Call& c)
 Item linest(Call& c)
 {
     bool withConstant = true, stats = false;
-    Value e = c.boolean(2, &withConstant, true);
-    if (e.isEmpty())
-        e = c.boolean(3, &stats, false);
-    if (!e.isEmpty())
+    if (const Value e = c.read(boolArg(2, &withConstant, true), boolArg(3, &stats)); !e.isEmpty())
         return Item::val(e);
     if (stats)
         throw NotComputed(QStringLiteral("LINEST with statistics is not computed"));
     Line line;
     MatrixPtr knownX;
     std::vector<double> xs;
-    e = linearFit(c, withConstant, &line, &knownX, &xs);
-    if (!e.isEmpty())
+    if (const Value e = linearFit(c, withConstant, &line, &knownX, &xs); !e.isEmpty())
         return Item::val(e);
     Matrix out(1, 2);
     out.at(0, 0) = checked(line.slope);
@@ -628,10 +601,7 @@ Item linest(Call& c)
 Item frequency(Call& c)
 {
     std::vector<double> data, bins;
-    Value e = gatherItemNumbers(c.ev, c.arg(0), &data);
-    if (e.isEmpty())
-        e = gatherItemNumbers(c.ev, c.arg(1), &bins);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numbersArg(0, &data), numbersArg(1, &bins)); !e.isEmpty())
         return Item::val(e);
     std::vector<std::size_t> order(bins.size());
     std::iota(order.begin(), order.end(), 0);
@@ -693,24 +663,14 @@ double normsinv(double p)
     return x - u / (1 + x * u / 2);
 }
 
-Item normsDist(Call& c)
-{
-    double z = 0;
-    const Value e = c.number(0, &z);
-    return result(e, checked(normsdist(z)));
-}
-
+// NORMDIST(x, mean, sd, cumulative) and NORMSDIST(z), the cumulative standard one.
+template <bool Standard>
 Item normDist(Call& c)
 {
-    double x = 0, m = 0, sd = 0;
-    bool cumulative = false;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &m);
-    if (e.isEmpty())
-        e = c.number(2, &sd);
-    if (e.isEmpty())
-        e = c.boolean(3, &cumulative);
+    double x = 0, m = 0, sd = 1;
+    bool cumulative = true;
+    const Value e = Standard ? c.read(numArg(0, &x))
+                             : c.read(numArg(0, &x), numArg(1, &m), numArg(2, &sd), boolArg(3, &cumulative));
     if (!e.isEmpty())
         return Item::val(e);
     if (sd <= 0)
@@ -721,25 +681,12 @@ Item normDist(Call& c)
     return numberResult(std::exp(-z * z / 2) / (sd * std::sqrt(2 * kPi)));
 }
 
-Item normsInv(Call& c)
-{
-    double p = 0;
-    const Value e = c.number(0, &p);
-    if (!e.isEmpty())
-        return Item::val(e);
-    if (p <= 0 || p >= 1)
-        return Item::err(ErrorCode::Num);
-    return numberResult(normsinv(p));
-}
-
+// NORMINV(p, mean, sd) and NORMSINV(p).
+template <bool Standard>
 Item normInv(Call& c)
 {
-    double p = 0, m = 0, sd = 0;
-    Value e = c.number(0, &p);
-    if (e.isEmpty())
-        e = c.number(1, &m);
-    if (e.isEmpty())
-        e = c.number(2, &sd);
+    double p = 0, m = 0, sd = 1;
+    const Value e = Standard ? c.read(numArg(0, &p)) : c.read(numArg(0, &p), numArg(1, &m), numArg(2, &sd));
     if (!e.isEmpty())
         return Item::val(e);
     if (p <= 0 || p >= 1 || sd <= 0)
@@ -750,12 +697,7 @@ Item normInv(Call& c)
 Item standardize(Call& c)
 {
     double x = 0, m = 0, sd = 0;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &m);
-    if (e.isEmpty())
-        e = c.number(2, &sd);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &m), numArg(2, &sd)); !e.isEmpty())
         return Item::val(e);
     if (sd <= 0)
         return Item::err(ErrorCode::Num);
@@ -765,65 +707,17 @@ Item standardize(Call& c)
 Item confidence(Call& c)
 {
     double alpha = 0, sd = 0, n = 0;
-    Value e = c.number(0, &alpha);
-    if (e.isEmpty())
-        e = c.number(1, &sd);
-    if (e.isEmpty())
-        e = c.integer(2, &n);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &alpha), numArg(1, &sd), intArg(2, &n)); !e.isEmpty())
         return Item::val(e);
     if (alpha <= 0 || alpha >= 1 || sd <= 0 || n < 1)
         return Item::err(ErrorCode::Num);
     return numberResult(normsinv(1 - alpha / 2) * sd / std::sqrt(n));
 }
 
-Item poisson(Call& c)
+// A discrete distribution at k: the probability of k, or of 0 to k when cumulative.
+template <typename Term>
+Item discrete(Term term, double k, bool cumulative)
 {
-    double x = 0, m = 0;
-    bool cumulative = false;
-    Value e = c.integer(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &m);
-    if (e.isEmpty())
-        e = c.boolean(2, &cumulative);
-    if (!e.isEmpty())
-        return Item::val(e);
-    if (x < 0 || m < 0)
-        return Item::err(ErrorCode::Num);
-    auto term = [&](double k) { return std::exp(k * std::log(m) - m - std::lgamma(k + 1)); };
-    if (m == 0)
-        return Item::num(1.0 * (cumulative || x == 0));
-    if (!cumulative)
-        return numberResult(term(x));
-    double s = 0;
-    for (double k = 0; k <= x; ++k)
-        s += term(k);
-    return numberResult(std::min(1.0, s));
-}
-
-Item binomDist(Call& c)
-{
-    double k = 0, n = 0, p = 0;
-    bool cumulative = false;
-    Value e = c.integer(0, &k);
-    if (e.isEmpty())
-        e = c.integer(1, &n);
-    if (e.isEmpty())
-        e = c.number(2, &p);
-    if (e.isEmpty())
-        e = c.boolean(3, &cumulative);
-    if (!e.isEmpty())
-        return Item::val(e);
-    if (k < 0 || k > n || p < 0 || p > 1)
-        return Item::err(ErrorCode::Num);
-    auto term = [&](double j) {
-        if (p == 0)
-            return j == 0 ? 1.0 : 0.0;
-        if (p == 1)
-            return j == n ? 1.0 : 0.0;
-        return std::exp(std::lgamma(n + 1) - std::lgamma(j + 1) - std::lgamma(n - j + 1) + j * std::log(p)
-                        + (n - j) * std::log1p(-p));
-    };
     if (!cumulative)
         return numberResult(term(k));
     double s = 0;
@@ -832,16 +726,43 @@ Item binomDist(Call& c)
     return numberResult(std::min(1.0, s));
 }
 
+Item poisson(Call& c)
+{
+    double x = 0, m = 0;
+    bool cumulative = false;
+    if (const Value e = c.read(intArg(0, &x), numArg(1, &m), boolArg(2, &cumulative)); !e.isEmpty())
+        return Item::val(e);
+    if (x < 0 || m < 0)
+        return Item::err(ErrorCode::Num);
+    if (m == 0)
+        return Item::num(1.0 * (cumulative || x == 0));
+    return discrete([&](double k) { return std::exp(k * std::log(m) - m - std::lgamma(k + 1)); }, x, cumulative);
+}
+
+Item binomDist(Call& c)
+{
+    double k = 0, n = 0, p = 0;
+    bool cumulative = false;
+    if (const Value e = c.read(intArg(0, &k), intArg(1, &n), numArg(2, &p), boolArg(3, &cumulative)); !e.isEmpty())
+        return Item::val(e);
+    if (k < 0 || k > n || p < 0 || p > 1)
+        return Item::err(ErrorCode::Num);
+    const auto term = [&](double j) {
+        if (p == 0)
+            return j == 0 ? 1.0 : 0.0;
+        if (p == 1)
+            return j == n ? 1.0 : 0.0;
+        return std::exp(std::lgamma(n + 1) - std::lgamma(j + 1) - std::lgamma(n - j + 1) + j * std::log(p)
+                        + (n - j) * std::log1p(-p));
+    };
+    return discrete(term, k, cumulative);
+}
+
 Item exponDist(Call& c)
 {
     double x = 0, lambda = 0;
     bool cumulative = false;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &lambda);
-    if (e.isEmpty())
-        e = c.boolean(2, &cumulative);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &lambda), boolArg(2, &cumulative)); !e.isEmpty())
         return Item::val(e);
     if (x < 0 || lambda <= 0)
         return Item::err(ErrorCode::Num);
@@ -852,14 +773,8 @@ Item weibull(Call& c)
 {
     double x = 0, alpha = 0, beta = 0;
     bool cumulative = false;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &alpha);
-    if (e.isEmpty())
-        e = c.number(2, &beta);
-    if (e.isEmpty())
-        e = c.boolean(3, &cumulative);
-    if (!e.isEmpty())
+    if (const Value e = c.read(numArg(0, &x), numArg(1, &alpha), numArg(2, &beta), boolArg(3, &cumulative));
+        !e.isEmpty())
         return Item::val(e);
     if (x < 0 || alpha <= 0 || beta <= 0)
         return Item::err(ErrorCode::Num);
@@ -869,36 +784,9 @@ Item weibull(Call& c)
     return numberResult(alpha / std::pow(beta, alpha) * std::pow(x, alpha - 1) * std::exp(-t));
 }
 
-Item fisher(Call& c)
-{
-    double x = 0;
-    const Value e = c.number(0, &x);
-    if (!e.isEmpty())
-        return Item::val(e);
-    if (x <= -1 || x >= 1)
-        return Item::err(ErrorCode::Num);
-    return numberResult(0.5 * std::log((1 + x) / (1 - x)));
-}
-
-Item fisherInv(Call& c)
-{
-    double y = 0;
-    const Value e = c.number(0, &y);
-    if (!e.isEmpty())
-        return Item::val(e);
-    return numberResult(std::tanh(y));
-}
-
-Item gammaLn(Call& c)
-{
-    double x = 0;
-    const Value e = c.number(0, &x);
-    if (!e.isEmpty())
-        return Item::val(e);
-    if (x <= 0)
-        return Item::err(ErrorCode::Num);
-    return numberResult(std::lgamma(x));
-}
+double fisherOrNan(double x) { return x <= -1 || x >= 1 ? nan() : 0.5 * std::log((1 + x) / (1 - x)); }
+double fisherInverse(double y) { return std::tanh(y); }
+double gammaLnOrNan(double x) { return x <= 0 ? nan() : std::lgamma(x); }
 
 } // namespace
 
@@ -948,21 +836,21 @@ void registerStatFunctions(Registry& r)
     r.add(50, trend);
     r.add(49, linest);
     r.add(252, frequency);
-    r.add(293, normDist);
-    r.add(294, normsDist);
-    r.add(295, normInv);
-    r.add(296, normsInv);
+    r.add(293, normDist<false>);
+    r.add(294, normDist<true>);
+    r.add(295, normInv<false>);
+    r.add(296, normInv<true>);
     r.add(297, standardize);
     r.add(277, confidence);
     r.add(300, poisson);
     r.add(273, binomDist);
     r.add(280, exponDist);
     r.add(302, weibull);
-    r.add(283, fisher);
-    r.add(284, fisherInv);
-    r.add(271, gammaLn);
+    r.add(283, math1<fisherOrNan>);
+    r.add(284, math1<fisherInverse>);
+    r.add(271, math1<gammaLnOrNan>);
     r.addIn("POISSON.DIST", poisson);
-    r.addIn("NORM.DIST", normDist);
+    r.addIn("NORM.DIST", normDist<false>);
     r.addIn("STDEV.S", aggregateFn<Agg::StdevS>);
     r.addIn("STDEV.P", aggregateFn<Agg::StdevP>);
     r.addIn("VAR.S", aggregateFn<Agg::VarS>);

@@ -24,6 +24,15 @@ inline double nan()
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+// A function of one number; F gives NaN outside its domain (#NUM!).
+template <double (*F)(double)>
+Item math1(Call& c)
+{
+    double x = 0;
+    const Value e = c.number(0, &x);
+    return result(e, checked(F(x)));
+}
+
 // How an aggregate takes the values of its arguments.
 enum class Gather {
     Numbers,     // SUM, AVERAGE...: numbers in ranges and arrays; direct values converted
@@ -32,13 +41,21 @@ enum class Gather {
 
 // The numbers of arguments [from, to) as an aggregate sees them; an error value when one of
 // them is an error (or direct text that is no number).
-Value gatherNumbers(Call& c, int from, int to, std::vector<double>* out, Gather how = Gather::Numbers);
-inline Value gatherNumbers(Call& c, std::vector<double>* out, Gather how = Gather::Numbers)
+Value gatherNumbers(const Call& c, int from, int to, std::vector<double>* out, Gather how = Gather::Numbers);
+inline Value gatherNumbers(const Call& c, std::vector<double>* out, Gather how = Gather::Numbers)
 {
     return gatherNumbers(c, 0, c.size(), out, how);
 }
 // The numbers of one item (a range, an array, a value), as above.
 Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>* out, Gather how = Gather::Numbers);
+
+// Call::read reads the numbers of argument i as above into *out.
+struct NumbersArg {
+    int i;
+    std::vector<double>* out;
+    Value operator()(const Call& c) const { return gatherItemNumbers(c.ev, c.arg(i), out); }
+};
+inline NumbersArg numbersArg(int i, std::vector<double>* out) { return {i, out}; }
 
 // The same numbers handed to `take` one by one, for aggregates that need not keep them.
 template<typename F>
@@ -77,8 +94,12 @@ Value visitItemNumbers(const Evaluator& ev, const Item& it, Gather how, F take)
     return error;
 }
 
+// What one aggregate computes of its numbers (FnStats.cpp); an error value when it cannot.
+enum class Agg { Average, Min, Max, Median, StdevS, StdevP, VarS, VarP, Sum, Product, Count };
+Value aggregate(Agg kind, std::vector<double>& v);
+
 // The values of an argument as rows and columns; an error value in *error when it cannot be.
-MatrixPtr argMatrix(Call& c, int i, Value* error);
+MatrixPtr argMatrix(const Call& c, int i, Value* error);
 
 // Date parts of a serial in the 1900 system (serial 0 is 1900-01-00, 60 is 1900-02-29).
 Value dateParts(double serial, int* y, int* m, int* d);

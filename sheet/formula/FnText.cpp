@@ -78,10 +78,7 @@ Item leftRight(Call& c)
 {
     QString s;
     double n = 1;
-    Value e = c.text(0, &s);
-    if (e.isEmpty())
-        e = c.number(1, &n, c.size() > 1 ? 0 : 1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &s), numArg(1, &n, c.size() > 1 ? 0 : 1)); !e.isEmpty())
         return Item::val(e);
     if (n < 0)
         return Item::err(ErrorCode::Value);
@@ -93,12 +90,7 @@ Item mid(Call& c)
 {
     QString s;
     double start = 0, n = 0;
-    Value e = c.text(0, &s);
-    if (e.isEmpty())
-        e = c.number(1, &start);
-    if (e.isEmpty())
-        e = c.number(2, &n);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &s), numArg(1, &start), numArg(2, &n)); !e.isEmpty())
         return Item::val(e);
     start = std::trunc(start);
     if (start < 1 || n < 0)
@@ -124,7 +116,7 @@ Item concatenate(Call& c)
 }
 
 // CONCAT and TEXTJOIN take whole ranges, row by row.
-Value joined(Call& c, int from, const QString& delimiter, bool skipEmpty, QString* out)
+Value joined(const Call& c, int from, const QString& delimiter, bool skipEmpty, QString* out)
 {
     bool first = true;
     Value error;
@@ -165,11 +157,8 @@ Item textJoin(Call& c)
 {
     QString delimiter, out;
     bool skipEmpty = true;
-    Value e = c.text(0, &delimiter);
-    if (e.isEmpty())
-        e = c.boolean(1, &skipEmpty, true);
-    if (e.isEmpty())
-        e = joined(c, 2, delimiter, skipEmpty, &out);
+    const Value e = c.read(textArg(0, &delimiter), boolArg(1, &skipEmpty, true),
+                           [&](const Call& call) { return joined(call, 2, delimiter, skipEmpty, &out); });
     return result(e, Value::string(out));
 }
 
@@ -177,10 +166,7 @@ Item rept(Call& c)
 {
     QString s;
     double n = 0;
-    Value e = c.text(0, &s);
-    if (e.isEmpty())
-        e = c.number(1, &n);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &s), numArg(1, &n)); !e.isEmpty())
         return Item::val(e);
     n = std::trunc(n);
     if (n < 0 || n > kMaxText || static_cast<double>(s.size()) * n > kMaxText)
@@ -191,9 +177,7 @@ Item rept(Call& c)
 Item exact(Call& c)
 {
     QString a, b;
-    Value e = c.text(0, &a);
-    if (e.isEmpty())
-        e = c.text(1, &b);
+    const Value e = c.read(textArg(0, &a), textArg(1, &b));
     return result(e, Value::boolean(a == b));
 }
 
@@ -202,12 +186,7 @@ Item findSearch(Call& c)
 {
     QString what, within;
     double start = 1;
-    Value e = c.text(0, &what);
-    if (e.isEmpty())
-        e = c.text(1, &within);
-    if (e.isEmpty())
-        e = c.number(2, &start, 1);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &what), textArg(1, &within), numArg(2, &start, 1)); !e.isEmpty())
         return Item::val(e);
     start = std::trunc(start);
     if (start < 1 || start > within.size() + (what.isEmpty() ? 1 : 0))
@@ -230,14 +209,7 @@ Item substitute(Call& c)
 {
     QString t, from, to;
     double nth = 0;
-    Value e = c.text(0, &t);
-    if (e.isEmpty())
-        e = c.text(1, &from);
-    if (e.isEmpty())
-        e = c.text(2, &to);
-    if (e.isEmpty())
-        e = c.number(3, &nth, 0);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &t), textArg(1, &from), textArg(2, &to), numArg(3, &nth, 0)); !e.isEmpty())
         return Item::val(e);
     if (!c.has(3)) {
         if (!from.isEmpty())
@@ -264,14 +236,7 @@ Item replace(Call& c)
 {
     QString t, with;
     double start = 0, n = 0;
-    Value e = c.text(0, &t);
-    if (e.isEmpty())
-        e = c.number(1, &start);
-    if (e.isEmpty())
-        e = c.number(2, &n);
-    if (e.isEmpty())
-        e = c.text(3, &with);
-    if (!e.isEmpty())
+    if (const Value e = c.read(textArg(0, &t), numArg(1, &start), numArg(2, &n), textArg(3, &with)); !e.isEmpty())
         return Item::val(e);
     start = std::trunc(start);
     n = std::trunc(n);
@@ -364,10 +329,8 @@ Item fixedOrDollar(Call& c, bool dollar)
 {
     double x = 0, decimals = 2;
     bool noCommas = false;
-    Value e = c.number(0, &x);
-    if (e.isEmpty())
-        e = c.number(1, &decimals, 2);
-    if (e.isEmpty() && !dollar)
+    Value e = c.read(numArg(0, &x), numArg(1, &decimals, 2));
+    if (e.isEmpty() && !dollar) // DOLLAR always groups digits
         e = c.boolean(2, &noCommas, false);
     if (!e.isEmpty())
         return Item::val(e);

@@ -163,9 +163,12 @@ std::size_t arrayConstantsSize(const Bytes& rgce, const Bytes& extra)
     return pos;
 }
 
-bool dataTableAnchor(const Bytes& rgce, int* row, int* col)
+namespace {
+
+// The cell that tokens made of one ptgTbl or ptgExp point at.
+bool anchor(const Bytes& rgce, std::uint8_t token, int* row, int* col)
 {
-    if (rgce.size() != 5 || rgce[0] != Tbl)
+    if (rgce.size() != 5 || rgce[0] != token)
         return false;
     if (row)
         *row = readU16(rgce, 1);
@@ -174,15 +177,16 @@ bool dataTableAnchor(const Bytes& rgce, int* row, int* col)
     return true;
 }
 
+} // namespace
+
+bool dataTableAnchor(const Bytes& rgce, int* row, int* col)
+{
+    return anchor(rgce, Tbl, row, col);
+}
+
 bool sharedFormulaAnchor(const Bytes& rgce, int* row, int* col)
 {
-    if (rgce.size() != 5 || rgce[0] != Exp)
-        return false;
-    if (row)
-        *row = readU16(rgce, 1);
-    if (col)
-        *col = readU16(rgce, 3);
-    return true;
+    return anchor(rgce, Exp, row, col);
 }
 
 Bytes sharedFormulaForCell(const Bytes& sharedRgce, int row, int col)

@@ -323,22 +323,7 @@ private:
             for (int col = 0; col < cols; ++col) {
                 if (col > 0)
                     out += QLatin1Char(',');
-                const std::uint8_t type = r.u8();
-                Value v;
-                switch (type) {
-                case 0x00: r.skip(8); break;
-                case 0x01: v = Value::number(r.f64()); break;
-                case 0x02: v = Value::string(r.xlUnicodeString()); break;
-                case 0x04: v = Value::boolean(r.u8() != 0); r.skip(7); break;
-                case 0x10: {
-                    const std::uint8_t code = r.u8();
-                    r.skip(7);
-                    v = Value::error(isKnownErrorCode(code) ? static_cast<ErrorCode>(code) : ErrorCode::NA);
-                    break;
-                }
-                default: throw FormatError(QStringLiteral("Unknown value type %1 in an array constant").arg(type));
-                }
-                out += constantText(v);
+                out += constantText(constantValue(r));
                 if (out.size() > kMaxTextLength)
                     throw FormatError(QStringLiteral("Formula text is too long"));
             }

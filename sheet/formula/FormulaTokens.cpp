@@ -92,6 +92,27 @@ std::vector<Token> tokenize(const Bytes& rgce)
     return out;
 }
 
+Value constantValue(ByteReader& r)
+{
+    const std::uint8_t type = r.u8();
+    switch (type) {
+    case 0x00: r.skip(8); return {};
+    case 0x01: return Value::number(r.f64());
+    case 0x02: return Value::string(r.xlUnicodeString());
+    case 0x04: {
+        const bool b = r.u8() != 0;
+        r.skip(7);
+        return Value::boolean(b);
+    }
+    case 0x10: {
+        const std::uint8_t code = r.u8();
+        r.skip(7);
+        return Value::error(isKnownErrorCode(code) ? static_cast<ErrorCode>(code) : ErrorCode::NA);
+    }
+    default: throw FormatError(QStringLiteral("Unknown value type %1 in an array constant").arg(type));
+    }
+}
+
 QString columnName(int col)
 {
     QString s;

@@ -3,6 +3,7 @@
 // Token layout shared by the formula parser, printer, evaluator and shifter. Internal.
 
 #include "biff/Bytes.h"
+#include "model/Value.h"
 
 #include <QString>
 #include <cstdint>
@@ -100,6 +101,10 @@ bool producesValue(const Bytes& rgce, const Token& t);
 // when the tokens do not form one expression.
 bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::uint8_t rootWant,
                     std::vector<TokenClass>* out);
+
+// One value of an array constant in the extra bytes (rgcb); error codes it does not know
+// read as #N/A. Throws FormatError on an unknown value type.
+Value constantValue(ByteReader& r);
 
 QString columnName(int col);                 // 0 -> "A", 255 -> "IV"
 QString quoteSheetName(const QString& name); // adds quotes when the name needs them

@@ -49,7 +49,7 @@ Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>
     return visitItemNumbers(ev, it, how, [out](double d) { out->push_back(d); });
 }
 
-Value gatherNumbers(Call& c, int from, int to, std::vector<double>* out, Gather how)
+Value gatherNumbers(const Call& c, int from, int to, std::vector<double>* out, Gather how)
 {
     for (int i = from; i < to && i < c.size(); ++i) {
         const Value e = gatherItemNumbers(c.ev, c.arg(i), out, how);
@@ -59,7 +59,7 @@ Value gatherNumbers(Call& c, int from, int to, std::vector<double>* out, Gather 
     return {};
 }
 
-MatrixPtr argMatrix(Call& c, int i, Value* error)
+MatrixPtr argMatrix(const Call& c, int i, Value* error)
 {
     if (i >= c.size()) {
         *error = Value::error(ErrorCode::Value);

@@ -23,12 +23,19 @@ QColor rgbColor(std::uint32_t rgb)
     return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF));
 }
 
-QColor defaultPaletteColor(int index)
+std::uint32_t defaultPaletteRgb(int index)
 {
     if (index >= 0 && index < 8)
-        return rgbColor(kPalette[index]);
+        return kPalette[index];
     if (index >= 8 && index < 64)
-        return rgbColor(kPalette[index - 8]);
+        return kPalette[index - 8];
+    return 0;
+}
+
+QColor defaultPaletteColor(int index)
+{
+    if (index >= 0 && index < 64)
+        return rgbColor(defaultPaletteRgb(index));
     if (index == 0x41)
         return QColor(255, 255, 255);
     return QColor(0, 0, 0);

@@ -14,45 +14,20 @@ using sheet::test::TestSheet;
 
 namespace {
 
-Value err(ErrorCode e) { return Value::error(e); }
-Value num(double d) { return Value::number(d); }
 
-class FormulaArrays : public ::testing::Test {
+class FormulaArrays : public test::FormulaTest {
 protected:
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
-
-    Value eval(const char* formula)
-    {
-        Bytes extra;
-        const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra);
-        return evaluateFormula(rgce, sheet, extra);
-    }
-    std::vector<Value> evalArray(const char* formula, int rows, int cols)
-    {
-        Bytes extra;
-        const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra, FormulaKind::Array);
-        return evaluateArrayFormula(rgce, sheet, rows, cols, extra);
-    }
     QString roundTrip(const char* formula)
     {
         Bytes extra;
         const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra);
         return formulaText(rgce, &sheet, extra);
     }
-    void column(const char* col, int firstRow, std::initializer_list<double> values)
-    {
-        int r = firstRow;
-        for (double v : values)
-            sheet.set(QString::fromLatin1(col) + QString::number(r++), v);
-    }
     void at(int row, int col) // the formula's own cell, 1-based row
     {
         sheet.ownRow = row - 1;
         sheet.ownCol = col;
     }
-
-    TestSheet sheet;
 };
 
 TEST_F(FormulaArrays, ImplicitIntersection)

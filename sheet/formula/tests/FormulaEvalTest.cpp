@@ -14,24 +14,15 @@ using sheet::test::TestSheet;
 
 namespace {
 
-Value err(ErrorCode e) { return Value::error(e); }
-Value num(double d) { return Value::number(d); }
-Value text(const char* s) { return Value::string(QString::fromUtf8(s)); }
 
-class FormulaEval : public ::testing::Test {
+class FormulaEval : public test::FormulaTest {
 protected:
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
-
-    Value eval(const char* formula) { return evaluateFormula(parseFormula(QString::fromUtf8(formula), &sheet), sheet); }
     double number(const char* formula)
     {
         const Value v = eval(formula);
         EXPECT_TRUE(v.isNumber()) << formula;
         return v.asNumber();
     }
-
-    TestSheet sheet;
 };
 
 TEST_F(FormulaEval, ImperialTemplateRowGivesTheHandComputedFigures)

@@ -14,21 +14,9 @@ using sheet::test::TestSheet;
 
 namespace {
 
-Value err(ErrorCode e) { return Value::error(e); }
-Value num(double d) { return Value::number(d); }
-Value text(const char* s) { return Value::string(QString::fromUtf8(s)); }
 
-class FormulaFunctions : public ::testing::Test {
+class FormulaFunctions : public test::FormulaTest {
 protected:
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
-
-    Value eval(const char* formula)
-    {
-        Bytes extra;
-        const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra);
-        return evaluateFormula(rgce, sheet, extra);
-    }
     // A number to the digits Excel's documentation shows.
     double rounded(const char* formula, int digits)
     {
@@ -37,14 +25,6 @@ protected:
         const double scale = std::pow(10.0, digits);
         return std::round(v.asNumber() * scale) / scale;
     }
-    void column(const char* col, int firstRow, std::initializer_list<double> values)
-    {
-        int r = firstRow;
-        for (double v : values)
-            sheet.set(QString::fromLatin1(col) + QString::number(r++), v);
-    }
-
-    TestSheet sheet;
 };
 
 TEST_F(FormulaFunctions, ReferencesBuiltFromValues)
@@ -150,6 +130,12 @@ TEST_F(FormulaFunctions, Statistics)
     EXPECT_EQ(eval("=MODE(5.6,4,4,3,2,4)"), num(4));
     EXPECT_EQ(eval("=MODE(1,2,3)"), err(ErrorCode::NA));
     EXPECT_EQ(eval("=MODE(A1:A7)"), num(4)); // 4 and 5 both twice: the first seen
+    // Excel's examples; too few values, or values that do not vary, are #DIV/0!
+    EXPECT_DOUBLE_EQ(rounded("=SKEW(3,4,5,2,3,4,5,6,4,7)", 6), 0.359543);
+    EXPECT_DOUBLE_EQ(rounded("=KURT(3,4,5,2,3,4,5,6,4,7)", 6), -0.1518);
+    EXPECT_EQ(eval("=SKEW(1,2)"), err(ErrorCode::Div0));
+    EXPECT_EQ(eval("=KURT(1,2,3)"), err(ErrorCode::Div0));
+    EXPECT_EQ(eval("=SKEW(5,5,5,5)"), err(ErrorCode::Div0));
 
     // the A variants count text in ranges as 0 and TRUE as 1
     sheet.set("B1", 0.2);

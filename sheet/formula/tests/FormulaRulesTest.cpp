@@ -13,24 +13,8 @@ using sheet::test::TestSheet;
 
 namespace {
 
-Value err(ErrorCode e) { return Value::error(e); }
-Value num(double d) { return Value::number(d); }
-Value text(const char* s) { return Value::string(QString::fromUtf8(s)); }
-Value boolean(bool b) { return Value::boolean(b); }
 
-class FormulaRules : public ::testing::Test {
-protected:
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
-
-    Value eval(const char* formula)
-    {
-        Bytes extra;
-        const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra);
-        return evaluateFormula(rgce, sheet, extra);
-    }
-
-    TestSheet sheet;
+class FormulaRules : public test::FormulaTest {
 };
 
 TEST_F(FormulaRules, ArgumentsLeftEmpty)

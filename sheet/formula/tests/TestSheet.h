@@ -7,9 +7,13 @@
 #include "formula/Formula.h"
 
 #include <QHash>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
+#include <initializer_list>
 #include <ostream>
+#include <vector>
 
 inline void PrintTo(const QString& s, std::ostream* os)
 {
@@ -129,6 +133,40 @@ struct TestSheet : EvalEnv, FormulaEnv {
     mutable int reads = 0;
     int ownRow = -1; // the formula's cell, when a test sets one
     int ownCol = -1;
+};
+
+// Formulas evaluated against a TestSheet, in the United States locale whatever the machine's.
+class FormulaTest : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+
+    static Value err(ErrorCode e) { return Value::error(e); }
+    static Value num(double d) { return Value::number(d); }
+    static Value text(const char* s) { return Value::string(QString::fromUtf8(s)); }
+    static Value boolean(bool b) { return Value::boolean(b); }
+
+    Value eval(const char* formula)
+    {
+        Bytes extra;
+        const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra);
+        return evaluateFormula(rgce, sheet, extra);
+    }
+    std::vector<Value> evalArray(const char* formula, int rows, int cols)
+    {
+        Bytes extra;
+        const Bytes rgce = parseFormula(QString::fromUtf8(formula), &sheet, &extra, FormulaKind::Array);
+        return evaluateArrayFormula(rgce, sheet, rows, cols, extra);
+    }
+    // Numbers down a column from a row (1-based): column("A", 1, {1, 2}) fills A1 and A2.
+    void column(const char* col, int firstRow, std::initializer_list<double> values)
+    {
+        int r = firstRow;
+        for (double v : values)
+            sheet.set(QString::fromLatin1(col) + QString::number(r++), v);
+    }
+
+    TestSheet sheet;
 };
 
 inline Bytes hex(const char* text)
