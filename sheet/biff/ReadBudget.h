@@ -10,8 +10,8 @@ namespace sheet {
 // the positions of the records being read, the records, strings and cells kept. A small file
 // can describe millions of cells (a MULBLANK row is 2 bytes a cell, each cell some 200 bytes
 // in memory): past the budget the file is refused rather than the machine run out of memory.
-// With the program itself, a reading then stays under 1 GB; so does a save of what was read,
-// which is why the streams kept for writing back count twice.
+// With the program itself, a reading then stays under 1 GB. The other streams of the file
+// count twice: a save holds them again in the file it builds.
 class ReadBudget {
 public:
     static constexpr std::size_t kLimit = std::size_t(768) << 20;
