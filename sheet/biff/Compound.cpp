@@ -165,13 +165,36 @@ void writeCompound(const Bytes& workbook, Bytes* letGo, const std::vector<Compou
 
 const std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
+// The header's 512 bytes: the signature, and an allocation table no larger than the file can
+// use. libgsf keeps a bit for each sector the table describes on the stack while it follows a
+// chain, so a table claiming hundreds of millions of sectors would overflow it. A table
+// describing twice the file's sectors, and two sectors more, is let through.
+void checkHeader(const std::uint8_t* header, std::size_t fileSize)
+{
+    if (fileSize < 512 || std::memcmp(header, kSignature, 8) != 0)
+        throw FormatError(QStringLiteral("bad compound file header"));
+    const unsigned shift = static_cast<unsigned>(header[30] | (header[31] << 8));
+    if (shift < 7 || shift > 20)
+        return; // libgsf refuses these sizes itself
+    const std::uint64_t fatSectors = static_cast<std::uint64_t>(header[44]) | (header[45] << 8)
+        | (header[46] << 16) | (static_cast<std::uint64_t>(header[47]) << 24);
+    const std::uint64_t sectors = (fileSize - 512) >> shift;
+    const std::uint64_t perFatSector = (std::uint64_t(1) << shift) / 4;
+    const std::uint64_t needed = (sectors + perFatSector - 1) / perFatSector;
+    if (fatSectors > 2 * needed + 2)
+        throw FormatError(QStringLiteral("bad compound file: its allocation table claims %1 sectors, more than a %2-byte file holds")
+                              .arg(static_cast<qulonglong>(fatSectors * perFatSector))
+                              .arg(static_cast<qulonglong>(fileSize)));
+}
+
 } // namespace
 
 CompoundFile CompoundFile::fromBytes(const Bytes& bytes, ReadBudget* budget)
 {
     initGsfOnce();
-    if (bytes.size() < 512 || std::memcmp(bytes.data(), kSignature, 8) != 0)
+    if (bytes.size() < 512)
         throw FormatError(QStringLiteral("bad compound file header"));
+    checkHeader(bytes.data(), bytes.size());
     GPtr<GsfInput> input(gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
     if (!input)
         throw FormatError(QStringLiteral("bad compound file header"));
@@ -181,10 +204,10 @@ CompoundFile CompoundFile::fromBytes(const Bytes& bytes, ReadBudget* budget)
 CompoundFile CompoundFile::fromFile(std::FILE* file, std::size_t size, ReadBudget* budget)
 {
     initGsfOnce();
-    std::uint8_t head[8] = {};
-    if (size < 512 || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(head, 1, 8, file) != 8
-        || std::memcmp(head, kSignature, 8) != 0)
+    std::uint8_t head[512] = {};
+    if (size < 512 || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(head, 1, sizeof head, file) != sizeof head)
         throw FormatError(QStringLiteral("bad compound file header"));
+    checkHeader(head, size);
     // libgsf reads from where the file stands, taking it to be the start.
     if (std::fseek(file, 0, SEEK_SET) != 0)
         throw FormatError(QStringLiteral("bad compound file header"));

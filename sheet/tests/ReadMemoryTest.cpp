@@ -315,6 +315,18 @@ TEST_F(ReadMemory, HostileWorkbooksAreRefusedWithinTheLimit)
         expectRefused("shared.xls", "more than the");
     }
     {
+        // A header claiming 590,000 allocation-table sectors (75 million sectors), in a sparse
+        // 300 MB file: following a chain over such a table overflowed libgsf's stack.
+        writeWorkbook(file("table.xls"), 10 * kBigRecord.size(), repeated(kBigRecord, 10));
+        QFile f(file("table.xls"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek(44));
+        ASSERT_EQ(f.write("\xB0\x00\x09\x00", 4), 4);
+        ASSERT_TRUE(f.resize(qint64(300) << 20));
+        f.close();
+        expectRefused("table.xls", "allocation table claims 75520000 sectors");
+    }
+    {
         // A chain that turns back on itself.
         CompoundShape shape;
         shape.loopInChain = true;
