@@ -127,8 +127,82 @@ void readChildren(GsfInfile* dir, std::vector<CompoundEntry>& out, Extraction& e
     }
 }
 
+const std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8)
+        | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+bool readAt(GsfInput* input, std::uint64_t offset, std::size_t n, std::uint8_t* out)
+{
+    return gsf_input_seek(input, static_cast<gsf_off_t>(offset), G_SEEK_SET) == 0
+        && gsf_input_read(input, n, out) != nullptr;
+}
+
+// The header and the allocation tables, before libgsf sees them. libgsf keeps a bit for each
+// sector a table describes on its stack while it follows a chain, and an array of every
+// small sector the small-sector table describes: a table far larger than the file (the
+// header's count of table sectors, or a long chain of small-sector table sectors) would
+// overflow the stack or take gigabytes. A table may describe twice the file's sectors and two
+// table sectors more; the small-sector table no more small sectors than the file holds.
+// What is merely inconsistent is left to libgsf to report.
+void checkTables(GsfInput* input, std::size_t fileSize)
+{
+    std::uint8_t header[512];
+    if (fileSize < 512 || !readAt(input, 0, sizeof header, header) || std::memcmp(header, kSignature, 8) != 0)
+        throw FormatError(QStringLiteral("bad compound file header"));
+    const unsigned shift = static_cast<unsigned>(header[30] | (header[31] << 8));
+    if (shift < 7 || shift > 20)
+        return; // libgsf refuses these sizes itself
+    const std::size_t sectorSize = std::size_t(1) << shift;
+    const std::uint64_t perSector = sectorSize / 4;
+    const std::uint64_t sectors = (fileSize - 512) >> shift;
+    const std::uint64_t fatSectors = le32(header + 44);
+    if (fatSectors > 2 * ((sectors + perSector - 1) / perSector) + 2)
+        throw FormatError(QStringLiteral("bad compound file: its allocation table claims %1 sectors, more than a %2-byte file holds")
+                              .arg(static_cast<qulonglong>(fatSectors * perSector))
+                              .arg(static_cast<qulonglong>(fileSize)));
+
+    // Where the table's sectors are: 109 in the header, the rest in a chain of sectors.
+    std::vector<std::uint32_t> fatAt;
+    for (std::size_t k = 0; k < 109 && fatAt.size() < fatSectors; ++k)
+        fatAt.push_back(le32(header + 76 + 4 * k));
+    std::vector<std::uint8_t> sector(sectorSize);
+    std::uint32_t next = le32(header + 68);
+    for (std::uint64_t hops = 0; fatAt.size() < fatSectors; ++hops) {
+        if (next >= sectors || hops > fatSectors || !readAt(input, 512 + (std::uint64_t(next) << shift), sectorSize, sector.data()))
+            return;
+        for (std::uint64_t k = 0; k + 1 < perSector && fatAt.size() < fatSectors; ++k)
+            fatAt.push_back(le32(sector.data() + 4 * k));
+        next = le32(sector.data() + sectorSize - 4);
+    }
+    std::vector<std::uint32_t> fat;
+    fat.reserve(static_cast<std::size_t>(fatSectors * perSector));
+    for (const std::uint32_t at : fatAt) {
+        if (at >= sectors || !readAt(input, 512 + (std::uint64_t(at) << shift), sectorSize, sector.data()))
+            return;
+        for (std::uint64_t k = 0; k < perSector; ++k)
+            fat.push_back(le32(sector.data() + 4 * k));
+    }
+
+    // The chain of the small-sector table, each sector once.
+    const std::uint64_t miniSectorsMax = fileSize / 64;
+    const std::uint64_t miniTableMax = (miniSectorsMax + perSector - 1) / perSector + 2;
+    std::vector<bool> seen(fat.size());
+    std::uint64_t length = 0;
+    for (std::uint32_t at = le32(header + 60); at < fat.size() && !seen[at]; at = fat[at]) {
+        seen[at] = true;
+        if (++length > miniTableMax)
+            throw FormatError(QStringLiteral("bad compound file: its small-sector table is longer than a %1-byte file can use")
+                                  .arg(static_cast<qulonglong>(fileSize)));
+    }
+}
+
 CompoundFile readCompound(GsfInput* input, std::size_t fileSize, ReadBudget* budget)
 {
+    checkTables(input, fileSize);
     GError* err = nullptr;
     GPtr<GsfInfile> root(gsf_infile_msole_new(input, &err));
     if (!root)
@@ -163,38 +237,13 @@ void writeChildren(GsfOutfile* dir, const std::vector<CompoundEntry>& entries)
 void writeCompound(const Bytes& workbook, Bytes* letGo, const std::vector<CompoundEntry>& others,
                    const CompoundFile::Sink& sink);
 
-const std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-
-// The header's 512 bytes: the signature, and an allocation table no larger than the file can
-// use. libgsf keeps a bit for each sector the table describes on the stack while it follows a
-// chain, so a table claiming hundreds of millions of sectors would overflow it. A table
-// describing twice the file's sectors, and two sectors more, is let through.
-void checkHeader(const std::uint8_t* header, std::size_t fileSize)
-{
-    if (fileSize < 512 || std::memcmp(header, kSignature, 8) != 0)
-        throw FormatError(QStringLiteral("bad compound file header"));
-    const unsigned shift = static_cast<unsigned>(header[30] | (header[31] << 8));
-    if (shift < 7 || shift > 20)
-        return; // libgsf refuses these sizes itself
-    const std::uint64_t fatSectors = static_cast<std::uint64_t>(header[44]) | (header[45] << 8)
-        | (header[46] << 16) | (static_cast<std::uint64_t>(header[47]) << 24);
-    const std::uint64_t sectors = (fileSize - 512) >> shift;
-    const std::uint64_t perFatSector = (std::uint64_t(1) << shift) / 4;
-    const std::uint64_t needed = (sectors + perFatSector - 1) / perFatSector;
-    if (fatSectors > 2 * needed + 2)
-        throw FormatError(QStringLiteral("bad compound file: its allocation table claims %1 sectors, more than a %2-byte file holds")
-                              .arg(static_cast<qulonglong>(fatSectors * perFatSector))
-                              .arg(static_cast<qulonglong>(fileSize)));
-}
-
 } // namespace
 
 CompoundFile CompoundFile::fromBytes(const Bytes& bytes, ReadBudget* budget)
 {
     initGsfOnce();
-    if (bytes.size() < 512)
+    if (bytes.size() < 512 || std::memcmp(bytes.data(), kSignature, 8) != 0)
         throw FormatError(QStringLiteral("bad compound file header"));
-    checkHeader(bytes.data(), bytes.size());
     GPtr<GsfInput> input(gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
     if (!input)
         throw FormatError(QStringLiteral("bad compound file header"));
@@ -204,10 +253,10 @@ CompoundFile CompoundFile::fromBytes(const Bytes& bytes, ReadBudget* budget)
 CompoundFile CompoundFile::fromFile(std::FILE* file, std::size_t size, ReadBudget* budget)
 {
     initGsfOnce();
-    std::uint8_t head[512] = {};
-    if (size < 512 || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(head, 1, sizeof head, file) != sizeof head)
+    std::uint8_t head[8] = {};
+    if (size < 512 || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(head, 1, 8, file) != 8
+        || std::memcmp(head, kSignature, 8) != 0)
         throw FormatError(QStringLiteral("bad compound file header"));
-    checkHeader(head, size);
     // libgsf reads from where the file stands, taking it to be the start.
     if (std::fseek(file, 0, SEEK_SET) != 0)
         throw FormatError(QStringLiteral("bad compound file header"));

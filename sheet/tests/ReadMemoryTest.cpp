@@ -217,6 +217,73 @@ ToolRun dumpWithin1GB(const QString& path)
     return r;
 }
 
+// A sparse file just under the reader's 512 MB whose small-sector table is a chain through a
+// million sectors: no stream is readable, but libgsf would hold 128 million small sectors.
+void writeLongSmallSectorTable(const QString& path)
+{
+    const std::uint64_t fileSize = (std::uint64_t(512) << 20) - 4096;
+    const std::uint32_t sectors = static_cast<std::uint32_t>((fileSize - 512) / 512);
+    const std::uint32_t fatSectors = (sectors + 127) / 128;
+    const std::uint32_t difSectors = (fatSectors - 109 + 126) / 127;
+    const std::uint32_t fatStart = 1, difStart = fatStart + fatSectors, chainStart = difStart + difSectors;
+    const std::uint32_t chain = sectors - chainStart - 16;
+
+    Bytes header(512, 0);
+    const std::uint8_t lead[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::copy(lead, lead + 8, header.begin());
+    const std::uint8_t versions[10] = {0x3E, 0, 3, 0, 0xFE, 0xFF, 9, 0, 6, 0};
+    std::copy(versions, versions + 10, header.begin() + 24);
+    put32(header, 44, fatSectors);
+    put32(header, 48, 0);
+    put32(header, 56, 4096);
+    put32(header, 60, chainStart);
+    put32(header, 64, chain);
+    put32(header, 68, difStart);
+    put32(header, 72, difSectors);
+    for (std::uint32_t k = 0; k < 109; ++k)
+        put32(header, 76 + 4ull * k, fatStart + k);
+
+    Bytes dir(512, 0);
+    const char* names[2] = {"Root Entry", "Workbook"};
+    for (int e = 0; e < 2; ++e) {
+        const std::size_t at = 128 * static_cast<std::size_t>(e);
+        std::size_t n = 0;
+        for (; names[e][n]; ++n)
+            dir[at + 2 * n] = static_cast<std::uint8_t>(names[e][n]);
+        dir[at + 64] = static_cast<std::uint8_t>(2 * n + 2);
+        dir[at + 66] = e == 0 ? 5 : 2;
+        dir[at + 67] = 1;
+        put32(dir, at + 68, kFree);
+        put32(dir, at + 72, kFree);
+        put32(dir, at + 76, e == 0 ? 1 : kFree);
+        put32(dir, at + 116, e == 0 ? chainStart : 0);
+        put32(dir, at + 120, e == 0 ? 64 * chain : 100);
+    }
+
+    Bytes fat(fatSectors * 512ull, 0xFF);
+    put32(fat, 0, kEnd);
+    for (std::uint32_t i = 0; i < fatSectors; ++i)
+        put32(fat, 4ull * (fatStart + i), kFatSector);
+    for (std::uint32_t i = 0; i < difSectors; ++i)
+        put32(fat, 4ull * (difStart + i), kDifSector);
+    for (std::uint32_t k = 0; k < chain; ++k)
+        put32(fat, 4ull * (chainStart + k), k + 1 < chain ? chainStart + k + 1 : kEnd);
+    Bytes dif(difSectors * 512ull, 0xFF);
+    for (std::uint32_t k = 109; k < fatSectors; ++k) {
+        const std::uint32_t d = (k - 109) / 127, slot = (k - 109) % 127;
+        put32(dif, 512ull * d + 4 * slot, fatStart + k);
+    }
+    for (std::uint32_t d = 0; d < difSectors; ++d)
+        put32(dif, 512ull * d + 508, d + 1 < difSectors ? difStart + d + 1 : kEnd);
+
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    for (const Bytes* part : {&header, &dir, &fat, &dif})
+        ASSERT_EQ(f.write(reinterpret_cast<const char*>(part->data()), static_cast<qint64>(part->size())),
+                  static_cast<qint64>(part->size()));
+    ASSERT_TRUE(f.resize(static_cast<qint64>(fileSize)));
+}
+
 class ReadMemory : public ::testing::Test {
 protected:
     void SetUp() override
@@ -325,6 +392,12 @@ TEST_F(ReadMemory, HostileWorkbooksAreRefusedWithinTheLimit)
         ASSERT_TRUE(f.resize(qint64(300) << 20));
         f.close();
         expectRefused("table.xls", "allocation table claims 75520000 sectors");
+    }
+    {
+        // 8 MB of tables in a sparse 512 MB file: the small-sector table's chain would have
+        // had libgsf take half a gigabyte and overflow its stack.
+        writeLongSmallSectorTable(file("small-sectors.xls"));
+        expectRefused("small-sectors.xls", "small-sector table is longer than");
     }
     {
         // A chain that turns back on itself.
