@@ -11,6 +11,18 @@ namespace sheet {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Bytes held by someone else, such as a record body inside the stream being read.
+struct ByteView {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+
+    ByteView() = default;
+    ByteView(const std::uint8_t* d, std::size_t n) : data(d), size(n) {}
+    ByteView(const Bytes& b) : data(b.data()), size(b.size()) {} // NOLINT: views convert freely
+    Bytes copy() const { return Bytes(data, data + size); }
+    std::uint8_t operator[](std::size_t i) const { return data[i]; }
+};
+
 // Little-endian emitter for record bodies.
 class ByteWriter {
 public:
@@ -50,6 +62,7 @@ class ByteReader {
 public:
     ByteReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
     explicit ByteReader(const Bytes& b) : ByteReader(b.data(), b.size()) {}
+    explicit ByteReader(ByteView b) : ByteReader(b.data, b.size) {}
 
     std::uint8_t u8() { need(1); return m_data[m_pos++]; }
     std::uint16_t u16() { need(2); std::uint16_t v = m_data[m_pos] | (m_data[m_pos + 1] << 8); m_pos += 2; return v; }

@@ -11,7 +11,7 @@ namespace {
 // Walks the SST body across chunk boundaries.
 class ChunkReader {
 public:
-    explicit ChunkReader(const std::vector<Bytes>& chunks) : m_chunks(chunks) {}
+    explicit ChunkReader(const std::vector<ByteView>& chunks) : m_chunks(chunks) {}
 
     bool atEnd()
     {
@@ -35,9 +35,9 @@ public:
             skipEmpty();
             if (m_chunk >= m_chunks.size())
                 throw FormatError(QStringLiteral("Shared string table ends inside a string"));
-            const Bytes& c = m_chunks[m_chunk];
-            const std::size_t take = std::min(n, c.size() - m_pos);
-            out.insert(out.end(), c.begin() + m_pos, c.begin() + m_pos + take);
+            const ByteView c = m_chunks[m_chunk];
+            const std::size_t take = std::min(n, c.size - m_pos);
+            out.insert(out.end(), c.data + m_pos, c.data + m_pos + take);
             m_pos += take;
             n -= take;
         }
@@ -49,17 +49,17 @@ public:
         QString out;
         out.reserve(static_cast<int>(std::min<std::size_t>(cch, remainingTotal())));
         while (cch > 0) {
-            if (m_chunk >= m_chunks.size() || m_pos >= m_chunks[m_chunk].size()) {
+            if (m_chunk >= m_chunks.size() || m_pos >= m_chunks[m_chunk].size) {
                 ++m_chunk;
                 m_pos = 0;
-                if (m_chunk >= m_chunks.size() || m_chunks[m_chunk].empty())
+                if (m_chunk >= m_chunks.size() || m_chunks[m_chunk].size == 0)
                     throw FormatError(QStringLiteral("Shared string table ends inside a string"));
                 wide = m_chunks[m_chunk][m_pos++] & 0x01;
                 continue;
             }
-            const Bytes& c = m_chunks[m_chunk];
+            const ByteView c = m_chunks[m_chunk];
             if (wide) {
-                if (m_pos + 2 > c.size())
+                if (m_pos + 2 > c.size)
                     throw FormatError(QStringLiteral("Shared string splits a character"));
                 out.append(QChar(static_cast<char16_t>(c[m_pos] | (c[m_pos + 1] << 8))));
                 m_pos += 2;
@@ -75,7 +75,7 @@ public:
 private:
     void skipEmpty()
     {
-        while (m_chunk < m_chunks.size() && m_pos >= m_chunks[m_chunk].size()) {
+        while (m_chunk < m_chunks.size() && m_pos >= m_chunks[m_chunk].size) {
             ++m_chunk;
             m_pos = 0;
         }
@@ -84,18 +84,35 @@ private:
     {
         std::size_t n = 0;
         for (std::size_t i = m_chunk; i < m_chunks.size() && n < (1u << 20); ++i)
-            n += m_chunks[i].size();
+            n += m_chunks[i].size;
         return n;
     }
 
-    const std::vector<Bytes>& m_chunks;
+    const std::vector<ByteView>& m_chunks;
     std::size_t m_chunk = 0;
     std::size_t m_pos = 0;
 };
 
 } // namespace
 
+namespace {
+std::vector<ByteView> views(const std::vector<Bytes>& chunks)
+{
+    return std::vector<ByteView>(chunks.begin(), chunks.end());
+}
+} // namespace
+
 std::vector<SharedString> readSst(const std::vector<Bytes>& chunks, ReadBudget* budget)
+{
+    return readSst(views(chunks), budget);
+}
+
+QString readContinuedString(const std::vector<Bytes>& chunks)
+{
+    return readContinuedString(views(chunks));
+}
+
+std::vector<SharedString> readSst(const std::vector<ByteView>& chunks, ReadBudget* budget)
 {
     ChunkReader r(chunks);
     r.u32(); // total uses
@@ -123,7 +140,7 @@ std::vector<SharedString> readSst(const std::vector<Bytes>& chunks, ReadBudget* 
     return out;
 }
 
-QString readContinuedString(const std::vector<Bytes>& chunks)
+QString readContinuedString(const std::vector<ByteView>& chunks)
 {
     ChunkReader r(chunks);
     const std::size_t cch = r.u16();

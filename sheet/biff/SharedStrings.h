@@ -23,10 +23,12 @@ struct SharedString {
 // Decodes an SST record whose body is split over the record and its CONTINUE records.
 // Reads at most the strings that are there, whatever the stated count claims.
 // The strings count against `budget` when one is given (twice: the pool keeps them too).
+std::vector<SharedString> readSst(const std::vector<ByteView>& chunks, class ReadBudget* budget = nullptr);
 std::vector<SharedString> readSst(const std::vector<Bytes>& chunks, class ReadBudget* budget = nullptr);
 
 // An XLUnicodeString (cch u16, flags, characters) that may continue in CONTINUE records, each
 // of which restarts with a flags byte (the STRING record after a formula).
+QString readContinuedString(const std::vector<ByteView>& chunks);
 QString readContinuedString(const std::vector<Bytes>& chunks);
 void writeContinuedString(Bytes& stream, std::uint16_t id, const QString& text);
 

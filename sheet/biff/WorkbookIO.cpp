@@ -32,34 +32,47 @@ QString formatCode(ByteReader& rd)
     }
 }
 
-Bytes concat(const std::vector<Bytes>& chunks)
+Bytes concat(const std::vector<ByteView>& chunks)
 {
     Bytes out;
-    for (const Bytes& c : chunks)
-        out.insert(out.end(), c.begin(), c.end());
+    for (const ByteView& c : chunks)
+        out.insert(out.end(), c.data, c.data + c.size);
     return out;
+}
+
+// What a record the reader keeps takes: its body, the Record and the allocator's share.
+std::size_t keptCost(std::size_t body)
+{
+    return sizeof(Record) + body + 16;
 }
 
 } // namespace
 
 class WorkbookReader {
 public:
-    static std::unique_ptr<Workbook> read(const Bytes& stream);
+    static std::unique_ptr<Workbook> read(const Bytes& stream, ReadBudget& budget);
 };
 
 std::unique_ptr<Workbook> Workbook::fromStream(const Bytes& stream)
 {
-    return WorkbookReader::read(stream);
+    ReadBudget budget;
+    // The stream is held while it is read, whoever owns it.
+    budget.spend(stream.size());
+    return WorkbookReader::read(stream, budget);
 }
 
-std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
+std::unique_ptr<Workbook> Workbook::readStream(const Bytes& stream, ReadBudget& budget)
+{
+    return WorkbookReader::read(stream, budget);
+}
+
+std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream, ReadBudget& budget)
 {
     if (stream.size() < 4)
         throw FormatError(QStringLiteral("the workbook stream is empty"));
     if (const QString older = olderBiffVersion(stream); !older.isEmpty())
         throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
-    ReadBudget budget;
-    RecordList globals = readSubstream(stream, 0, nullptr, &budget);
+    const SubstreamRecords globals = scanSubstream(stream, 0, nullptr, &budget);
     {
         ByteReader bof(globals.front().data);
         const std::uint16_t version = bof.u16();
@@ -76,7 +89,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
     b.m_layout.clear();
     b.m_fonts.clear();
     b.m_xfs.clear();
-    b.m_bof = globals.front().data;
+    b.m_bof = globals.front().data.copy();
     std::vector<BoundSheet> bound;
     std::vector<SharedString> sst;
     bool seen[16] = {};
@@ -86,11 +99,14 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             b.m_layout.push_back(Workbook::LayoutItem{p, {}});
         }
     };
+    auto raw = [&](const RecordView& r) { b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, r.copy()}); };
     bool window1 = false;
     bool inSupBook = false;
 
     for (std::size_t i = 1; i < globals.size(); ++i) {
-        Record& r = globals[i];
+        const RecordView r = globals[i];
+        // Whether kept as it is or decoded, a record takes about its own size again.
+        budget.spend(keptCost(r.data.size));
         if (r.id != rid::kContinue && r.id != rid::kExternName && r.id != rid::kXct && r.id != rid::kCrn)
             inSupBook = false;
         switch (r.id) {
@@ -107,12 +123,12 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             break;
         case rid::kWindow1:
             if (window1) {
-                b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
+                raw(r);
             } else {
-                if (r.data.size() < 18)
+                if (r.data.size < 18)
                     throw FormatError(QStringLiteral("WINDOW1 record is too short"));
                 window1 = true;
-                b.m_window1 = r.data;
+                b.m_window1 = r.data.copy();
                 place(Workbook::Part::Window1);
             }
             break;
@@ -123,7 +139,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             break;
         }
         case rid::kFont:
-            b.m_fonts.push_back(Font::decode(r.data));
+            b.m_fonts.push_back(Font::decode(r.data.copy()));
             place(Workbook::Part::Fonts);
             break;
         case rid::kFormat: {
@@ -135,21 +151,24 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
         }
         case rid::kName: {
             const std::size_t first = i;
-            const std::vector<Bytes> chunks = gatherContinues(globals, i);
+            const std::vector<ByteView> chunks = gatherContinues(globals, i);
             DefinedName n;
             try {
                 n = DefinedName::decode(concat(chunks));
             } catch (const FormatError&) {
                 // kept as it was, so the names after it keep their numbers
             }
-            for (std::size_t k = first; k <= i; ++k)
-                n.raw.push_back(std::move(globals[k]));
+            for (std::size_t k = first; k <= i; ++k) {
+                if (k > first)
+                    budget.spend(keptCost(globals[k].data.size));
+                n.raw.push_back(globals[k].copy());
+            }
             b.m_names.push_back(std::move(n));
             place(Workbook::Part::Names);
             break;
         }
         case rid::kXf:
-            b.m_xfs.push_back(Xf::decode(r.data));
+            b.m_xfs.push_back(Xf::decode(r.data.copy()));
             place(Workbook::Part::Xfs);
             break;
         case rid::kPalette: {
@@ -161,7 +180,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
                 rd.skip(1);
                 b.m_palette.push_back((red << 16) | (green << 8) | blue);
             }
-            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
+            raw(r);
             break;
         }
         case rid::kBoundSheet: {
@@ -177,8 +196,8 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
         }
         case rid::kSupBook: {
             Workbook::SupBook sb;
-            sb.record = r;
-            sb.self = r.data.size() == 4 && r.data[2] == 0x01 && r.data[3] == 0x04;
+            sb.record = r.copy();
+            sb.self = r.data.size == 4 && r.data[2] == 0x01 && r.data[3] == 0x04;
             b.m_supBooks.push_back(std::move(sb));
             inSupBook = true;
             place(Workbook::Part::LinkTable);
@@ -189,10 +208,10 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
         case rid::kCrn:
         case rid::kContinue:
             if (inSupBook && !b.m_supBooks.empty()) {
-                b.m_supBooks.back().followers.push_back(r);
+                b.m_supBooks.back().followers.push_back(r.copy());
                 break;
             }
-            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
+            raw(r);
             break;
         case rid::kExternSheet: {
             const Bytes body = concat(gatherContinues(globals, i));
@@ -220,7 +239,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             // Dropped: without it the spreadsheet recalculates every formula on open.
             break;
         default:
-            b.m_layout.push_back(Workbook::LayoutItem{Workbook::Part::Raw, std::move(r)});
+            raw(r);
             break;
         }
     }
@@ -245,12 +264,13 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
     for (const BoundSheet& s : bound) {
         if (s.pos >= stream.size())
             throw FormatError(QStringLiteral("sheet '%1' starts past the end of the stream").arg(s.name));
-        RecordList records = readSubstream(stream, s.pos, nullptr, &budget);
+        const SubstreamRecords records = scanSubstream(stream, s.pos, nullptr, &budget);
         ByteReader bof(records.front().data);
         bof.u16();
         const std::uint16_t type = bof.u16();
         std::unique_ptr<Sheet> sheet;
         if (s.type == 0 && type == rid::kBofWorksheet) {
+            budget.spend(sizeof(Worksheet) + 1024);
             auto ws = std::make_unique<Worksheet>(&b, s.name);
             Worksheet::ReadContext ctx;
             ctx.sst = &sst;
@@ -259,13 +279,19 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream)
             ws->readRecords(records, ctx);
             sheet = std::move(ws);
         } else {
+            budget.spend(sizeof(Sheet) + 256);
             const Sheet::Kind kind = (s.type == 2 || type == rid::kBofChart) ? Sheet::Kind::Chart : Sheet::Kind::Other;
             sheet = std::make_unique<Sheet>(&b, kind, s.name);
             const bool closed = records.size() >= 2 && records.back().id == rid::kEof;
-            sheet->records().assign(std::make_move_iterator(records.begin() + 1),
-                                    std::make_move_iterator(closed ? records.end() - 1 : records.end()));
+            const std::size_t end = closed ? records.size() - 1 : records.size();
+            RecordList& kept = sheet->records();
+            kept.reserve(end - 1);
+            for (std::size_t k = 1; k < end; ++k) {
+                budget.spend(keptCost(records[k].data.size));
+                kept.push_back(records[k].copy());
+            }
         }
-        sheet->setBof(records.front().data);
+        sheet->setBof(records.front().data.copy());
         sheet->setBoundSheetType(s.type);
         sheet->setVisibility(static_cast<Sheet::Visibility>(s.state & 0x03));
         b.m_sheets.push_back(std::move(sheet));
@@ -326,36 +352,6 @@ Bytes Workbook::toStream() const
                 table.push_back(m_strings.at(c.sst));
             }
         }
-    }
-
-    std::vector<Bytes> sheetStreams;
-    sheetStreams.reserve(m_sheets.size());
-    for (std::size_t i = 0; i < m_sheets.size(); ++i) {
-        const Sheet& s = *m_sheets[i];
-        const bool active = static_cast<int>(i) == m_activeSheet;
-        Bytes out;
-        if (s.isWorksheet()) {
-            static_cast<const Worksheet&>(s).write(out, sstIndex, active);
-        } else {
-            appendRecord(out, rid::kBof, s.bof());
-            // A chart's cached series values and names follow the cells as they are now.
-            const RecordList refreshed = s.isChart() ? refreshChartCache(*this, s.records()) : RecordList();
-            for (const Record& r : s.isChart() ? refreshed : s.records()) {
-                if (r.id == rid::kWindow2 && r.data.size() >= 2) {
-                    // Only the active sheet shows as selected.
-                    Record w = r;
-                    const std::uint16_t grbit = static_cast<std::uint16_t>(w.data[0] | (w.data[1] << 8));
-                    const std::uint16_t fixed = active ? (grbit | 0x0600) : (grbit & ~0x0600);
-                    w.data[0] = fixed & 0xFF;
-                    w.data[1] = fixed >> 8;
-                    appendRecord(out, w);
-                } else {
-                    appendRecord(out, r);
-                }
-            }
-            appendRecord(out, rid::kEof, {});
-        }
-        sheetStreams.push_back(std::move(out));
     }
 
     Bytes g;
@@ -449,8 +445,9 @@ Bytes Workbook::toStream() const
     }
     appendRecord(g, rid::kEof, {});
 
-    std::size_t pos = g.size();
+    // The sheets follow the globals in the same buffer: no second copy of the stream is made.
     for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+        const std::size_t pos = g.size();
         if (pos > 0xFFFFFFFFu)
             throw Error(QStringLiteral("The workbook is too large"));
         const std::uint32_t p = static_cast<std::uint32_t>(pos);
@@ -459,11 +456,31 @@ Bytes Workbook::toStream() const
         g[at + 1] = (p >> 8) & 0xFF;
         g[at + 2] = (p >> 16) & 0xFF;
         g[at + 3] = (p >> 24) & 0xFF;
-        pos += sheetStreams[i].size();
+
+        const Sheet& s = *m_sheets[i];
+        const bool active = static_cast<int>(i) == m_activeSheet;
+        if (s.isWorksheet()) {
+            static_cast<const Worksheet&>(s).write(g, sstIndex, active);
+            continue;
+        }
+        appendRecord(g, rid::kBof, s.bof());
+        // A chart's cached series values and names follow the cells as they are now.
+        const RecordList refreshed = s.isChart() ? refreshChartCache(*this, s.records()) : RecordList();
+        for (const Record& r : s.isChart() ? refreshed : s.records()) {
+            if (r.id == rid::kWindow2 && r.data.size() >= 2) {
+                // Only the active sheet shows as selected.
+                Record w = r;
+                const std::uint16_t grbit = static_cast<std::uint16_t>(w.data[0] | (w.data[1] << 8));
+                const std::uint16_t fixed = active ? (grbit | 0x0600) : (grbit & ~0x0600);
+                w.data[0] = fixed & 0xFF;
+                w.data[1] = fixed >> 8;
+                appendRecord(g, w);
+            } else {
+                appendRecord(g, r);
+            }
+        }
+        appendRecord(g, rid::kEof, {});
     }
-    g.reserve(pos);
-    for (const Bytes& s : sheetStreams)
-        g.insert(g.end(), s.begin(), s.end());
     return g;
 }
 

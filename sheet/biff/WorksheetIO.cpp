@@ -50,9 +50,19 @@ CellHeader cellHeader(ByteReader& r)
 
 } // namespace
 
-void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
+void Worksheet::readRecords(const SubstreamRecords& records, const ReadContext& ctx)
 {
     m_layout.clear();
+    // Records kept as they are: copied out of the stream, and counted.
+    auto keep = [&](const RecordView& r) {
+        if (ctx.budget)
+            ctx.budget->spend(sizeof(Record) + r.data.size + 16);
+        return r.copy();
+    };
+    auto spend = [&](std::size_t bytes) {
+        if (ctx.budget)
+            ctx.budget->spend(bytes);
+    };
     bool seen[8] = {};
     auto place = [&](Part p) {
         if (!seen[static_cast<int>(p)]) {
@@ -99,13 +109,13 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
     const std::size_t end = closed ? n - 1 : n;
 
     for (std::size_t i = 1; i < end; ++i) {
-        Record& rec = records[i];
+        const RecordView rec = records[i];
         ByteReader r(rec.data);
         if (rec.id == rid::kBof) {
             // An embedded chart (or other substream) stays as it is, up to its EOF.
             int depth = 0;
             for (; i < end; ++i) {
-                m_layout.push_back(LayoutItem{Part::Raw, std::move(records[i])});
+                m_layout.push_back(LayoutItem{Part::Raw, keep(records[i])});
                 if (records[i].id == rid::kBof)
                     ++depth;
                 else if (records[i].id == rid::kEof && --depth == 0)
@@ -131,7 +141,7 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             break;
         case rid::kStandardWidth:
             m_standardWidth = r.u16();
-            m_layout.push_back(LayoutItem{Part::Raw, std::move(rec)});
+            m_layout.push_back(LayoutItem{Part::Raw, keep(rec)});
             break;
         case rid::kColInfo: {
             int first = r.u16();
@@ -164,6 +174,7 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             info.reserved2 = r.u16();
             info.flags = r.u16();
             info.xfWord = r.u16();
+            spend(sizeof(RowInfo) + 64); // a node of the row map
             m_rows[row] = info;
             place(Part::CellTable);
             cellTableOpen = true;
@@ -181,6 +192,8 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             const CellHeader h = cellHeader(r);
             Cell c;
             const QString text = r.xlUnicodeString();
+            // the text, its pool entry and the pool's index of it
+            spend(2 * static_cast<std::size_t>(text.size()) + sizeof(SharedString) + 128);
             c.sst = m_book->strings().add(text);
             c.value = Value::string(text);
             lastCell = &put(h, std::move(c));
@@ -206,11 +219,11 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             const int row = r.u16();
             const int first = r.u16();
             const std::size_t unit = rk ? 6 : 2;
-            if (rec.data.size() < 6 || (rec.data.size() - 6) % unit != 0)
+            if (rec.data.size < 6 || (rec.data.size - 6) % unit != 0)
                 throw FormatError(QStringLiteral("sheet '%1' has a malformed %2 record")
                                       .arg(name(), rk ? QStringLiteral("MULRK") : QStringLiteral("MULBLANK")));
-            const std::size_t count = (rec.data.size() - 6) / unit;
-            const std::size_t lastAt = rec.data.size() - 2;
+            const std::size_t count = (rec.data.size - 6) / unit;
+            const std::size_t lastAt = rec.data.size - 2;
             const int last = rec.data[lastAt] | (rec.data[lastAt + 1] << 8);
             if (last != first + static_cast<int>(count) - 1 || last >= kMaxCols)
                 throw FormatError(QStringLiteral("sheet '%1' row %2: cell count and column range disagree")
@@ -248,7 +261,7 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             r.need(8);
             Cell c;
             bool stringFollows = false;
-            c.value = decodeFormulaResult(rec.data.data() + 6, &stringFollows);
+            c.value = decodeFormulaResult(rec.data.data + 6, &stringFollows);
             r.skip(8);
             c.formula = true;
             c.formulaFlags = r.u16();
@@ -262,8 +275,10 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
         }
         case rid::kString: {
             const QString text = readContinuedString(gatherContinues(records, i));
-            if (pendingString && lastCell && lastCell->formula)
+            if (pendingString && lastCell && lastCell->formula) {
+                spend(2 * static_cast<std::size_t>(text.size()) + 32);
                 lastCell->value = Value::string(text);
+            }
             pendingString = false;
             break;
         }
@@ -275,24 +290,25 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
                 gatherContinues(records, i);
                 break;
             }
-            if (rec.id == rid::kShrFmla && rec.data.size() >= 10) {
+            if (rec.id == rid::kShrFmla && rec.data.size >= 10) {
                 const std::size_t cce = rec.data[8] | (rec.data[9] << 8);
-                if (10 + cce <= rec.data.size()) {
+                if (10 + cce <= rec.data.size) {
                     // keyed by the cell whose FORMULA it follows: the cell ptgExp names (not
                     // always the first of its range)
-                    sharedFormulas[lastKey] =
-                        Bytes(rec.data.begin() + 10, rec.data.begin() + 10 + static_cast<std::ptrdiff_t>(cce));
+                    spend(cce + 64);
+                    sharedFormulas[lastKey] = Bytes(rec.data.data + 10, rec.data.data + 10 + cce);
                 }
             }
             const std::size_t start = i;
             gatherContinues(records, i);
             for (std::size_t k = start; k <= i; ++k)
-                lastCell->trailing.push_back(std::move(records[k]));
+                lastCell->trailing.push_back(keep(records[k]));
             break;
         }
         case rid::kMergedCells: {
             const std::size_t count = r.u16();
             r.need(count * 8);
+            spend(2 * count * sizeof(CellRange)); // the list may be twice its size while it grows
             for (std::size_t k = 0; k < count; ++k) {
                 CellRange m;
                 m.firstRow = r.u16();
@@ -308,20 +324,20 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
         }
         case rid::kWindow2:
             if (!seen[static_cast<int>(Part::Window2)]) {
-                if (rec.data.size() < 10)
+                if (rec.data.size < 10)
                     throw FormatError(QStringLiteral("sheet '%1' has a short WINDOW2 record").arg(name()));
-                m_window2 = rec.data;
+                m_window2 = rec.data.copy();
                 place(Part::Window2);
             } else {
-                m_layout.push_back(LayoutItem{Part::Raw, std::move(rec)});
+                m_layout.push_back(LayoutItem{Part::Raw, keep(rec)});
             }
             break;
         default:
             if (cellTableOpen && lastCell && rec.id == rid::kContinue) {
-                lastCell->trailing.push_back(rec);
+                lastCell->trailing.push_back(keep(rec));
                 break;
             }
-            m_layout.push_back(LayoutItem{Part::Raw, std::move(rec)});
+            m_layout.push_back(LayoutItem{Part::Raw, keep(rec)});
             break;
         }
         if (isCellTableRecord(rec.id) && rec.id != rid::kDbCell) {
@@ -350,6 +366,8 @@ void Worksheet::readRecords(RecordList& records, const ReadContext& ctx)
             }
             auto e = expandedAll.emplace(sf->first, true).first;
             if (ok) {
+                // each cell now has the whole formula, and about as much again once recalculated
+                spend(2 * own.size());
                 c.tokens = std::move(own);
                 c.formulaFlags &= ~0x0008;
             } else {

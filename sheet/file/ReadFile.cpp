@@ -14,17 +14,30 @@
 
 namespace sheet {
 
-QByteArray readRegularFile(const QString& path, qint64 limit)
+namespace {
+
+[[noreturn]] void refuse(const QString& path, const QString& reason)
 {
     const QString shown = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
-    auto fail = [&](const QString& reason) { throw Error(QStringLiteral("Cannot open '%1': %2").arg(shown, reason)); };
+    throw Error(QStringLiteral("Cannot open '%1': %2").arg(shown, reason));
+}
+
+} // namespace
+
+int openRegularFile(const QString& path, qint64* size, qint64 limit)
+{
+    auto fail = [&](const QString& reason) { refuse(path, reason); };
     // Non-blocking, so opening a pipe does not wait for a writer; checked before any read.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         fail(QString::fromLocal8Bit(std::strerror(errno)));
     struct Closer {
         int fd;
-        ~Closer() { ::close(fd); }
+        ~Closer()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
     } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0)
@@ -35,8 +48,22 @@ QByteArray readRegularFile(const QString& path, qint64 limit)
         fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
     if (st.st_size > limit)
         fail(QStringLiteral("the file is larger than %1 MB").arg(limit / (1024 * 1024)));
+    *size = st.st_size;
+    closer.fd = -1;
+    return fd;
+}
+
+QByteArray readRegularFile(const QString& path, qint64 limit)
+{
+    auto fail = [&](const QString& reason) { refuse(path, reason); };
+    qint64 size = 0;
+    const int fd = openRegularFile(path, &size, limit);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     QByteArray data;
-    data.resize(static_cast<qsizetype>(st.st_size));
+    data.resize(static_cast<qsizetype>(size));
     qint64 done = 0;
     for (;;) {
         if (done == data.size()) {

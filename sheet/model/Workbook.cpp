@@ -2,6 +2,7 @@
 
 #include "model/Palette.h"
 #include "formula/NumberFormat.h"
+#include "biff/ReadBudget.h"
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"
 #include "file/DurableFile.h"
@@ -10,6 +11,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace sheet {
 
@@ -459,8 +464,9 @@ std::unique_ptr<Workbook> Workbook::fromBytes(const Bytes& bytes)
 {
     if (const QString older = olderBiffVersion(bytes); !older.isEmpty())
         throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
-    CompoundFile file = CompoundFile::fromBytes(bytes);
-    auto book = fromStream(file.workbook);
+    ReadBudget budget;
+    CompoundFile file = CompoundFile::fromBytes(bytes, &budget);
+    auto book = readStream(file.workbook, budget);
     book->m_otherStreams = std::move(file.others);
     return book;
 }
@@ -469,11 +475,28 @@ std::unique_ptr<Workbook> Workbook::load(const QString& path)
 {
     const QString shown = QFileInfo(path).fileName();
     // Regular files of sane size only: a device or a pipe would be read forever or waited on.
-    const QByteArray data = readRegularFile(path);
-    const Bytes bytes(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                      reinterpret_cast<const std::uint8_t*>(data.constData()) + data.size());
+    qint64 size = 0;
+    const int fd = openRegularFile(path, &size);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
+    if (!file) {
+        const int error = errno;
+        ::close(fd);
+        throw Error(QStringLiteral("Cannot open '%1': %2").arg(shown, QString::fromLocal8Bit(std::strerror(error))));
+    }
     try {
-        return fromBytes(bytes);
+        std::uint8_t head[8] = {};
+        const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+        if (const QString older = olderBiffVersion(head, got); !older.isEmpty())
+            throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
+        // The streams are taken out where they lie in the file, which is never held whole;
+        // the workbook stream is let go as soon as it has been read.
+        ReadBudget budget;
+        CompoundFile compound = CompoundFile::fromFile(file.get(), static_cast<std::size_t>(size), &budget);
+        file.reset();
+        auto book = readStream(compound.workbook, budget);
+        Bytes().swap(compound.workbook);
+        book->m_otherStreams = std::move(compound.others);
+        return book;
     } catch (const UnsupportedFormatError& e) {
         throw UnsupportedFormatError(QStringLiteral("'%1' is %2").arg(shown, e.message()));
     } catch (const FormatError& e) {
@@ -483,17 +506,14 @@ std::unique_ptr<Workbook> Workbook::load(const QString& path)
 
 Bytes Workbook::toBytes() const
 {
-    CompoundFile file;
-    file.workbook = toStream();
-    file.others = m_otherStreams;
-    return file.toBytes();
+    Bytes out;
+    CompoundFile::write(toStream(), m_otherStreams,
+                        [&](const std::uint8_t* data, std::size_t size) { out.assign(data, data + size); });
+    return out;
 }
 
 void Workbook::save(const QString& path, Durability durability) const
 {
-    const Bytes bytes = toBytes();
-    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<qsizetype>(bytes.size()));
     DurableWriteOptions options;
     if (durability == Durability::Scratch) {
         // A program's own scratch copy: private, and a link found at its name is replaced.
@@ -501,7 +521,11 @@ void Workbook::save(const QString& path, Durability durability) const
         options.links = DurableWriteOptions::Links::Replace;
         options.newFileMode = 0600;
     }
-    writeFileDurably(path, raw, options);
+    // Written from where the container was built: the file is not copied once more.
+    CompoundFile::write(toStream(), m_otherStreams, [&](const std::uint8_t* data, std::size_t size) {
+        writeFileDurably(path, QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)),
+                         options);
+    });
 }
 
 void Workbook::ensureCalculated() const

@@ -162,6 +162,8 @@ private:
         std::uint16_t lastSheet = 0;
     };
 
+    // The workbook stream, with what the reader holds counted against budget.
+    static std::unique_ptr<Workbook> readStream(const Bytes& stream, class ReadBudget& budget);
     void defaultLayout();
     void ensurePart(Part part);
     void checkSheetName(const QString& name, int ignoreIndex) const;

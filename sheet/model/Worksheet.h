@@ -14,6 +14,9 @@
 
 namespace sheet {
 
+class ReadBudget;
+class SubstreamRecords;
+
 // ROW record fields other than the row number and the column extent (computed on save).
 struct RowInfo {
     // twips; bit 15 set means the row has the sheet's default height (the field is kept as
@@ -128,8 +131,8 @@ public:
         std::vector<std::uint32_t>* poolIndex = nullptr; // SST index -> pool index
         class ReadBudget* budget = nullptr;              // cells count against it
     };
-    // Takes the records' bodies (records the engine keeps are moved, not copied).
-    void readRecords(RecordList& records, const ReadContext& ctx);
+    // Reads the substream's records; the ones the engine keeps as they are are copied.
+    void readRecords(const SubstreamRecords& records, const ReadContext& ctx);
     // Appends the substream (BOF .. EOF). sstIndex maps pool index -> SST index of this save;
     // `active` marks the window as the selected, shown sheet.
     void write(Bytes& out, const std::vector<std::uint32_t>& sstIndex, bool active) const;
