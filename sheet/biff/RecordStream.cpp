@@ -128,7 +128,9 @@ QString olderBiffVersion(const std::uint8_t* stream, std::size_t size)
     }
 }
 
-std::vector<ByteView> gatherContinues(const SubstreamRecords& records, std::size_t& index)
+namespace {
+template<typename Records>
+std::vector<ByteView> gatherContinuesIn(const Records& records, std::size_t& index)
 {
     std::vector<ByteView> chunks;
     chunks.push_back(records[index].data);
@@ -138,16 +140,16 @@ std::vector<ByteView> gatherContinues(const SubstreamRecords& records, std::size
     }
     return chunks;
 }
+} // namespace
+
+std::vector<ByteView> gatherContinues(const SubstreamRecords& records, std::size_t& index)
+{
+    return gatherContinuesIn(records, index);
+}
 
 std::vector<ByteView> gatherContinues(const RecordList& records, std::size_t& index)
 {
-    std::vector<ByteView> chunks;
-    chunks.push_back(records[index].data);
-    while (index + 1 < records.size() && records[index + 1].id == rid::kContinue) {
-        ++index;
-        chunks.push_back(records[index].data);
-    }
-    return chunks;
+    return gatherContinuesIn(records, index);
 }
 
 } // namespace sheet
