@@ -1,12 +1,12 @@
 // Real spreadsheet software reads what the engine writes, with the same values (CTest label
 // "interop"; needs LibreOffice and Gnumeric's ssconvert).
 #include "TestUtil.h"
+#include "ToolRun.h"
 
 #include "model/CellRange.h"
 #include "model/Workbook.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -79,31 +79,9 @@ class Interop : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
-    // Runs a tool with a private home, so the user's own profile is never touched.
     bool run(const QString& program, const QStringList& args, QString* output = nullptr)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-        QDir().mkpath(dir.filePath(QStringLiteral("home")));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(program, args);
-        if (!p.waitForFinished(240000)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << program.toStdString() << " timed out";
-            return false;
-        }
-        const QString out = QString::fromLocal8Bit(p.readAll());
-        if (output)
-            *output = out;
-        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-            ADD_FAILURE() << program.toStdString() << " failed: " << out.toStdString();
-            return false;
-        }
-        return true;
+        return test::runTool(dir.path(), program, args, {}, output);
     }
 
     QString tool(const char* name)

@@ -2,10 +2,10 @@
 // recalculates a workbook and saves it as its own .xls; the engine then recalculates that
 // file and must agree with the program's cached values (CTest label "interop").
 #include "RecalcCheck.h"
+#include "ToolRun.h"
 
 #include <QDir>
 #include <QLocale>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -158,28 +158,12 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    // In the C locale, so that the programs' number output reads the same everywhere.
     bool run(const QString& program, const QStringList& args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        QDir().mkpath(dir.filePath(QStringLiteral("home")));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(program, args);
-        if (!p.waitForFinished(240000)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << program.toStdString() << " timed out";
-            return false;
-        }
-        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-            ADD_FAILURE() << program.toStdString() << " failed: " << p.readAll().toStdString();
-            return false;
-        }
-        return true;
+        QProcessEnvironment locale;
+        locale.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        return test::runTool(dir.path(), program, args, locale);
     }
 
     // The workbook the programs compute, its cached results spoiled so that a program that
