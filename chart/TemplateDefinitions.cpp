@@ -1,6 +1,6 @@
 #include "TemplateDefinitions.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 

@@ -1,7 +1,7 @@
 // Writes the chart template workbooks the program embeds: templategen <output folder>.
 #include "TemplateDefinitions.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <QCoreApplication>
 #include <QDir>

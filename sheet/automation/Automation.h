@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/CellRange.h"
-#include "model/Value.h"
+#include "base/Value.h"
 
 #include <QDate>
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "automation/InstanceRegistry.h"
 
 #include "file/UserFolders.h"
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "charts/Chart.h"
 #include "charts/ChartData.h"
 #include "charts/ChartScale.h"
-#include "model/Error.h"
+#include "base/Error.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "biff/RecordStream.h"

@@ -1,6 +1,6 @@
 #include "charts/Chart.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <cmath>
 #include <map>

@@ -1,6 +1,6 @@
 #include "file/ReadFile.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "biff/Bytes.h"
-#include "model/Value.h"
+#include "base/Value.h"
 
 #include <QString>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "FormulaTokens.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <QRegularExpression>
 

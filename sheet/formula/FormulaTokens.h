@@ -3,7 +3,7 @@
 // Token layout shared by the formula parser, printer, evaluator and shifter. Internal.
 
 #include "biff/Bytes.h"
-#include "model/Value.h"
+#include "base/Value.h"
 
 #include <QString>
 #include <cstdint>

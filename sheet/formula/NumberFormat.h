@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Value.h"
+#include "base/Value.h"
 
 #include <QLocale>
 #include <QString>

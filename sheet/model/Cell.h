@@ -2,7 +2,7 @@
 
 #include "biff/Bytes.h"
 #include "biff/Record.h"
-#include "model/Value.h"
+#include "base/Value.h"
 
 #include <cstdint>
 #include <limits>

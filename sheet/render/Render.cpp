@@ -1,6 +1,6 @@
 #include "render/Render.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "model/Font.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"

@@ -1,6 +1,6 @@
 #include "render/RenderLimits.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 namespace sheet {
 

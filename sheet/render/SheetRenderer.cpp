@@ -1,6 +1,6 @@
 #include "SheetRenderer.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "render/RenderLimits.h"
 
 #include <QFont>

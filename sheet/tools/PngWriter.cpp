@@ -1,6 +1,6 @@
 #include "PngWriter.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>

@@ -17,7 +17,7 @@
 #include "formula/CLocale.h"
 
 #include "model/CellRange.h"
-#include "model/Error.h"
+#include "base/Error.h"
 #include "model/Workbook.h"
 
 #include <QCommandLineParser>

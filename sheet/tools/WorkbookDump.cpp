@@ -1,6 +1,6 @@
 #include "WorkbookDump.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "model/FormulaGroups.h"
 #include "model/Workbook.h"
 #include "charts/Chart.h"

@@ -4,7 +4,7 @@
 #include "charts/ChartData.h"
 #include "charts/ChartRenderer.h"
 #include "charts/ChartScale.h"
-#include "model/Error.h"
+#include "base/Error.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"

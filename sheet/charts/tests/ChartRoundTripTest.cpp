@@ -1,6 +1,6 @@
 #include "ChartTestSupport.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <gtest/gtest.h>
 

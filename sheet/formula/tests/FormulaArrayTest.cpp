@@ -2,7 +2,7 @@
 // defined names, in the parser, the printer and the evaluator.
 #include "TestSheet.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "formula/Formula.h"
 
 #include <QLocale>

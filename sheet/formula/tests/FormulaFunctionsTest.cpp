@@ -2,7 +2,7 @@
 // documents or gives, with the errors Excel gives for arguments out of their domain.
 #include "TestSheet.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "formula/Formula.h"
 
 #include <QLocale>

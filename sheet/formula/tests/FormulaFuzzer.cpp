@@ -4,7 +4,7 @@
 // typed input, or a number format code. The environment has three sheets and a run of them,
 // defined names (one refers to itself, one is a function's name) and an add-in function.
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "biff/Bytes.h"
 #include "formula/Formula.h"
 #include "formula/NumberFormat.h"

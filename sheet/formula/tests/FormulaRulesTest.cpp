@@ -2,7 +2,7 @@
 // them (each case here is one Excel got differently from an earlier version of the engine).
 #include "TestSheet.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "formula/Formula.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "TestSheet.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 #include "formula/Formula.h"
 #include "formula/FormulaTokens.h"
 

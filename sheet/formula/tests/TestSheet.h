@@ -3,7 +3,7 @@
 // A small in-memory sheet for formula tests: cells by A1 address, other sheets by index.
 
 #include "biff/Bytes.h"
-#include "model/Value.h"
+#include "base/Value.h"
 #include "formula/Formula.h"
 
 #include <QHash>

@@ -3,7 +3,7 @@
 // pixels compress.
 #include "PngWriter.h"
 
-#include "model/Error.h"
+#include "base/Error.h"
 
 #include <QPainter>
 #include <QRandomGenerator>

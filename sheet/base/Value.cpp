@@ -1,4 +1,4 @@
-#include "model/Value.h"
+#include "Value.h"
 
 namespace sheet {
 
