@@ -7,7 +7,7 @@
 #include "Settings.h"
 #include "SingleInstance.h"
 #include "WorkFiles.h"
-#include "formula/CLocale.h"
+#include "format/CLocale.h"
 
 #include <QApplication>
 #include <QTextStream>

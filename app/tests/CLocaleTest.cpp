@@ -3,8 +3,8 @@
 // locale that must result.
 #include "EntryDate.h"
 #include "NumberText.h"
-#include "formula/CLocale.h"
-#include "formula/TypedInput.h"
+#include "format/CLocale.h"
+#include "format/TypedInput.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "MessageBox.h"
 #include "TestSupport.h"
 #include "model/Workbook.h"
-#include "formula/NumberFormat.h"
+#include "format/NumberFormat.h"
 #include "model/Worksheet.h"
 
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 #include "Main.h"
 #include "MessageBox.h"
 #include "NumberText.h"
-#include "formula/CLocale.h"
+#include "format/CLocale.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "charts/ChartData.h"
 
-#include "formula/NumberFormat.h"
+#include "format/NumberFormat.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 

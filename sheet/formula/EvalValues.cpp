@@ -1,8 +1,8 @@
 // Conversions between values as the spreadsheet makes them in formulas.
 #include "EvalTypes.h"
 
-#include "Decimal.h"
-#include "TypedInput.h"
+#include "format/Decimal.h"
+#include "format/TypedInput.h"
 
 #include <QLocale>
 #include <algorithm>

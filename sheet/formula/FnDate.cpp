@@ -1,8 +1,8 @@
 // Dates and times, as serial numbers of the 1900 date system.
 #include "FnSupport.h"
 
-#include "DateSerial.h"
-#include "TypedInput.h"
+#include "format/DateSerial.h"
+#include "format/TypedInput.h"
 
 #include <QLocale>
 #include <algorithm>

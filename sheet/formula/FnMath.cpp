@@ -1,7 +1,7 @@
 // Arithmetic, trigonometry, rounding and the sums of products.
 #include "FnSupport.h"
 
-#include "Decimal.h"
+#include "format/Decimal.h"
 
 #include <QRandomGenerator>
 #include <algorithm>

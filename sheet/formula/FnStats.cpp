@@ -1,7 +1,7 @@
 // Counting, averages, spread, order statistics, regression and the common distributions.
 #include "FnSupport.h"
 
-#include "Decimal.h"
+#include "format/Decimal.h"
 
 #include <algorithm>
 #include <map>

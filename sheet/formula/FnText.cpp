@@ -1,7 +1,7 @@
 // Text functions.
 #include "FnSupport.h"
 
-#include "NumberFormat.h"
+#include "format/NumberFormat.h"
 
 #include <QLocale>
 #include <algorithm>

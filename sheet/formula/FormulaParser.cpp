@@ -1,6 +1,6 @@
 #include "Formula.h"
 
-#include "Decimal.h"
+#include "format/Decimal.h"
 #include "FormulaTokens.h"
 
 #include <QRegularExpression>

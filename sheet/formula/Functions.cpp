@@ -1,7 +1,7 @@
 // Where the evaluator finds each function, and the helpers the families share.
 #include "FnSupport.h"
 
-#include "DateSerial.h"
+#include "format/DateSerial.h"
 
 namespace sheet::eval {
 

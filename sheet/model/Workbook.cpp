@@ -1,7 +1,7 @@
 #include "model/Workbook.h"
 
 #include "model/Palette.h"
-#include "formula/NumberFormat.h"
+#include "format/NumberFormat.h"
 #include "biff/ReadBudget.h"
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"

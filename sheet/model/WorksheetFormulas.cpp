@@ -1,13 +1,13 @@
 // Formula text and typed input on worksheet cells.
 #include "model/Worksheet.h"
-#include "formula/DateSerial.h"
+#include "format/DateSerial.h"
 
 #include "model/BookFormulaEnv.h"
 #include "model/FormulaGroups.h"
 #include "model/Workbook.h"
 #include "formula/Formula.h"
-#include "formula/NumberFormat.h"
-#include "formula/TypedInput.h"
+#include "format/NumberFormat.h"
+#include "format/TypedInput.h"
 
 namespace sheet {
 

@@ -4,8 +4,8 @@
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"
 #include "model/Workbook.h"
-#include "formula/DateSerial.h"
-#include "formula/NumberFormat.h"
+#include "format/DateSerial.h"
+#include "format/NumberFormat.h"
 
 #include <QLocale>
 #include <QTemporaryDir>

@@ -14,7 +14,7 @@
 // everything and draws too.
 
 #include "WorkbookDump.h"
-#include "formula/CLocale.h"
+#include "format/CLocale.h"
 
 #include "model/CellRange.h"
 #include "base/Error.h"

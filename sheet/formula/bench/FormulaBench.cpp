@@ -2,8 +2,8 @@
 // five cells, compiling the template's formulas and evaluating them, showing the cells.
 
 #include "formula/Formula.h"
-#include "formula/NumberFormat.h"
-#include "formula/TypedInput.h"
+#include "format/NumberFormat.h"
+#include "format/TypedInput.h"
 
 #include <QHash>
 #include <QLocale>

@@ -7,8 +7,8 @@
 #include "base/Error.h"
 #include "biff/Bytes.h"
 #include "formula/Formula.h"
-#include "formula/NumberFormat.h"
-#include "formula/TypedInput.h"
+#include "format/NumberFormat.h"
+#include "format/TypedInput.h"
 
 #include <QLocale>
 #include <cstdlib>

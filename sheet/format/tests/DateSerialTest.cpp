@@ -1,4 +1,4 @@
-#include "formula/DateSerial.h"
+#include "format/DateSerial.h"
 
 #include <gtest/gtest.h>
 

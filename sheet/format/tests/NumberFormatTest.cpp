@@ -1,6 +1,6 @@
-#include "TestSheet.h"
+#include "formula/tests/TestSheet.h"
 
-#include "formula/NumberFormat.h"
+#include "format/NumberFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "TestSheet.h"
+#include "formula/tests/TestSheet.h"
 
-#include "formula/DateSerial.h"
-#include "formula/NumberFormat.h"
-#include "formula/TypedInput.h"
+#include "format/DateSerial.h"
+#include "format/NumberFormat.h"
+#include "format/TypedInput.h"
 
 #include <gtest/gtest.h>
 
