@@ -25,8 +25,9 @@ QString Usage(const QString& program)
 
 bool AsksForInformation(const QStringList& arguments)
 {
-    static const QStringList names = {QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
-                                      QStringLiteral("--help-all"), QStringLiteral("-v"), QStringLiteral("--version")};
+    static const QStringList names
+        = {QStringLiteral("-h"),         QStringLiteral("--help"), QStringLiteral("-?"),
+           QStringLiteral("--help-all"), QStringLiteral("-v"),     QStringLiteral("--version")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (names.contains(arguments.at(i)))
             return true;
@@ -36,10 +37,7 @@ bool AsksForInformation(const QStringList& arguments)
 
 } // namespace
 
-QString ProgramVersion()
-{
-    return QStringLiteral(KALMORA_VERSION);
-}
+QString ProgramVersion() { return QStringLiteral(KALMORA_VERSION); }
 
 std::optional<int> AnswerInformationOptions(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
@@ -49,8 +47,9 @@ std::optional<int> AnswerInformationOptions(const QStringList& arguments, QTextS
     Describe(parser);
     const QString program = QStringLiteral("kalmora");
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        err << program << ": " << (parser.errorText().isEmpty() ? QStringLiteral("Unexpected argument") : parser.errorText())
-            << '\n' << Usage(program);
+        err << program << ": "
+            << (parser.errorText().isEmpty() ? QStringLiteral("Unexpected argument") : parser.errorText()) << '\n'
+            << Usage(program);
         err.flush();
         return UsageError;
     }
@@ -76,7 +75,8 @@ std::optional<int> RefuseUnknownArguments(const QStringList& arguments, QTextStr
     err << program << ": "
         << (first.startsWith(QLatin1Char('-')) ? QStringLiteral("Unknown option '%1'.").arg(first)
                                                : QStringLiteral("Unexpected argument '%1'.").arg(first))
-        << '\n' << Usage(program);
+        << '\n'
+        << Usage(program);
     err.flush();
     return UsageError;
 }

@@ -44,8 +44,9 @@ constexpr int DefaultColumnTwips = 1440;
 } // namespace
 
 Form1::Form1(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Form1"));
     setFont(WindowFont());
@@ -120,9 +121,9 @@ Form1::Form1(QWidget* parent)
     m_controls.window = this;
 
     // Tab order of the design: options, height fields, list, editing buttons, then the rest.
-    const QList<QWidget*> order = {m_controls.Option1, m_controls.Option2, m_controls.Text1, m_controls.Text2,
-                                   list, PushButton(2), PushButton(3), PushButton(4), PushButton(5),
-                                   PushButton(1), PushButton(6), PushButton(7)};
+    const QList<QWidget*> order
+        = {m_controls.Option1, m_controls.Option2, m_controls.Text1, m_controls.Text2, list,          PushButton(2),
+           PushButton(3),      PushButton(4),      PushButton(5),    PushButton(1),    PushButton(6), PushButton(7)};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
     // The keyboard starts where the tab order does.
@@ -207,7 +208,8 @@ void Form1::ApplySkin()
     blendIntoFrames();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("The skin %1 cannot be read: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw Failure(
+            QStringLiteral("The skin %1 cannot be read: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     setStyleSheet(QString::fromUtf8(file.readAll()));
 }
 
@@ -230,8 +232,8 @@ void Form1::setUpKeyboard()
     // change the texts the program and its users rely on), so the keys are set as shortcuts and
     // named in the tooltips.
     const QList<QPair<QAbstractButton*, Qt::Key>> keys = {
-        {PushButton(1), Qt::Key_S}, {PushButton(6), Qt::Key_H}, {PushButton(7), Qt::Key_L},
-        {PushButton(2), Qt::Key_A}, {PushButton(3), Qt::Key_D}, {PushButton(4), Qt::Key_E},
+        {PushButton(1), Qt::Key_S}, {PushButton(6), Qt::Key_H},      {PushButton(7), Qt::Key_L},
+        {PushButton(2), Qt::Key_A}, {PushButton(3), Qt::Key_D},      {PushButton(4), Qt::Key_E},
         {PushButton(5), Qt::Key_C}, {m_controls.Option1, Qt::Key_M}, {m_controls.Option2, Qt::Key_F},
     };
     for (const auto& [button, key] : keys) {
@@ -264,9 +266,8 @@ void Form1::setUpKeyboard()
     list->installEventFilter(this);
     connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { PushButton4_Click(); });
     list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& pos) {
-        listMenu(pos)->popup(list->viewport()->mapToGlobal(pos));
-    });
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](const QPoint& pos) { listMenu(pos)->popup(list->viewport()->mapToGlobal(pos)); });
     // The height fields would take Ctrl+Z for their own text; the log's undo covers them.
     m_controls.Text1->installEventFilter(this);
     m_controls.Text2->installEventFilter(this);
@@ -296,15 +297,9 @@ QMenu* Form1::listMenu(const QPoint& pos)
     return m_listMenu;
 }
 
-void Form1::Undo()
-{
-    history()->undo();
-}
+void Form1::Undo() { history()->undo(); }
 
-void Form1::Redo()
-{
-    history()->redo();
-}
+void Form1::Redo() { history()->redo(); }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
@@ -312,15 +307,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
             switch (key->key()) {
-            case Qt::Key_Delete:
-                PushButton3_Click();
-                return true;
+            case Qt::Key_Delete: PushButton3_Click(); return true;
             case Qt::Key_Return:
-            case Qt::Key_Enter:
-                PushButton4_Click();
-                return true;
-            default:
-                break;
+            case Qt::Key_Enter: PushButton4_Click(); return true;
+            default: break;
             }
         }
     }
@@ -333,15 +323,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::setBusyPointer(bool busy)
-{
-    SetBusyPointer(this, busy);
-}
+void Form1::setBusyPointer(bool busy) { SetBusyPointer(this, busy); }
 
-bool Form1::isBusyPointer() const
-{
-    return IsBusyPointer(this);
-}
+bool Form1::isBusyPointer() const { return IsBusyPointer(this); }
 
 Form1::~Form1() = default;
 
@@ -356,7 +340,8 @@ void Form1::PushButton1_Click()
 {
     // A height the template cannot compute with is reported before anything is generated.
     if (!generationBusy) {
-        if (const std::optional<HeightProblem> problem = CheckHeightForChart(Option1()->isChecked(), Text1()->text(), Text2()->text())) {
+        if (const std::optional<HeightProblem> problem
+            = CheckHeightForChart(Option1()->isChecked(), Text1()->text(), Text2()->text())) {
             ShowMessage(problem->message, MsgButtons::Ok, MsgIcon::Exclamation);
             QLineEdit* field = problem->field == 1 ? Text1() : Text2();
             field->setFocus();

@@ -293,7 +293,4 @@ BENCHMARK(BM_Part7_LoadPicture)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    return RunBenchmarks(argc, argv);
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

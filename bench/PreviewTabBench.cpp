@@ -151,7 +151,4 @@ BENCHMARK(BM_ZoomStepOnChart)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    return RunBenchmarks(argc, argv);
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

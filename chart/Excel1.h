@@ -7,7 +7,7 @@
 namespace sheet::automation {
 class Application;
 class Workbook;
-}
+} // namespace sheet::automation
 
 // The spreadsheet application as the chart generation drives it: start it with a workbook,
 // tell whether it is already running for this user, warn about that, capture the active

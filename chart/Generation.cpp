@@ -36,8 +36,7 @@ CellMap CellMapFor(bool imperial, int columnCount)
 
 namespace {
 
-template <typename T>
-T& Need(const std::unique_ptr<T>& object)
+template <typename T> T& Need(const std::unique_ptr<T>& object)
 {
     if (!object)
         throw Failure(QStringLiteral("Object variable not set"));
@@ -69,11 +68,12 @@ void CheckFitsSheet(const GenerationInput& input)
                           .arg(map.firstDataRow));
     auto checkLength = [](const QString& text, const QString& where) {
         if (text.size() > kCellTextLimit)
-            throw Failure(QStringLiteral("Text longer than %1 characters: %2 holds %3 characters, more than a cell takes. "
-                                         "Nothing was written.")
-                              .arg(kCellTextLimit)
-                              .arg(where)
-                              .arg(text.size()));
+            throw Failure(
+                QStringLiteral("Text longer than %1 characters: %2 holds %3 characters, more than a cell takes. "
+                               "Nothing was written.")
+                    .arg(kCellTextLimit)
+                    .arg(where)
+                    .arg(text.size()));
     };
     checkLength(input.height1, QStringLiteral("the first height field"));
     checkLength(input.height2, QStringLiteral("the second height field"));
@@ -150,7 +150,11 @@ GenerationFiles GenerateChartWorkbook(Guarded& proc, const GenerationInput& inpu
     proc(140, [&] { Need(a).setDisplayAlerts(false); });
     proc(141, [&] { Need(w).Close(); });
     proc(142, [&] { Need(a).Quit(); });
-    proc(143, [&] { data.reset(); w.reset(); a.reset(); });
+    proc(143, [&] {
+        data.reset();
+        w.reset();
+        a.reset();
+    });
 
     std::unique_ptr<Application> b;
     std::unique_ptr<Workbook> v;

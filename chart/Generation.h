@@ -12,19 +12,19 @@ class Guarded;
 
 // What the chart generation reads from the main window.
 struct GenerationInput {
-    bool imperial = true;       // the imperial log ("Male") is active
-    QString height1;            // feet or metres, as typed
-    QString height2;            // inches or centimetres, as typed
-    int columnCount = 5;        // the list's columns
-    QList<QStringList> rows;    // each row's text and sub-items, in list order
+    bool imperial = true;    // the imperial log ("Male") is active
+    QString height1;         // feet or metres, as typed
+    QString height2;         // inches or centimetres, as typed
+    int columnCount = 5;     // the list's columns
+    QList<QStringList> rows; // each row's text and sub-items, in list order
 };
 
 // Where the steps put their files.
 struct GenerationFiles {
-    QString folder;             // this user's private work folder
-    QString templatePath;       // folder + "/Fitness.xlt"
-    QString workbookPath;       // the temporary workbook, once chosen
-    QString picturePath;        // folder + "/temp.bmp"
+    QString folder;       // this user's private work folder
+    QString templatePath; // folder + "/Fitness.xlt"
+    QString workbookPath; // the temporary workbook, once chosen
+    QString picturePath;  // folder + "/temp.bmp"
 };
 
 // Bytes of the template workbook for a log: 101 imperial, 102 metric.
@@ -32,10 +32,10 @@ QByteArray TemplateBytes(int id);
 
 // Where each log's figures go on the template's data sheet (1-based).
 struct CellMap {
-    int heightColumn;           // 9 (I) or 11 (K); rows 2 and 3
+    int heightColumn; // 9 (I) or 11 (K); rows 2 and 3
     int firstDataRow = 6;
     int lastClearedRow = 32;
-    int clearedColumns;         // the list's columns plus the four formula columns
+    int clearedColumns; // the list's columns plus the four formula columns
 };
 CellMap CellMapFor(bool imperial, int columnCount);
 

@@ -76,14 +76,23 @@ TemplateDefinition imperial()
         QStringLiteral("=B{r}/($I$2*12+$I$3)/($I$2*12+$I$3)*703"),
     };
     d.charts = {
-        {QStringLiteral("Measurements Chart"), QStringLiteral("Measurements"), QStringLiteral("Inches"), QString(),
-            {{2, false, kBlue, ChartMarker::Square}, {3, false, kOrange, ChartMarker::Diamond},
-                {4, false, kGreen, ChartMarker::Triangle}}},
-        {QStringLiteral("Weight and BMI Chart"), QStringLiteral("Weight and BMI"), QStringLiteral("Pounds"),
-            QStringLiteral("BMI"), {{1, false, kBlue, ChartMarker::Square}, {8, true, kOrange, ChartMarker::Diamond}}},
-        {QStringLiteral("Weight and Body Fat Chart"), QStringLiteral("Weight and Body Fat"), QStringLiteral("Pounds"),
-            QStringLiteral("Body Fat Percentage"),
-            {{1, false, kBlue, ChartMarker::Square}, {7, true, kRed, ChartMarker::Circle}}},
+        {QStringLiteral("Measurements Chart"),
+         QStringLiteral("Measurements"),
+         QStringLiteral("Inches"),
+         QString(),
+         {{2, false, kBlue, ChartMarker::Square},
+          {3, false, kOrange, ChartMarker::Diamond},
+          {4, false, kGreen, ChartMarker::Triangle}}},
+        {QStringLiteral("Weight and BMI Chart"),
+         QStringLiteral("Weight and BMI"),
+         QStringLiteral("Pounds"),
+         QStringLiteral("BMI"),
+         {{1, false, kBlue, ChartMarker::Square}, {8, true, kOrange, ChartMarker::Diamond}}},
+        {QStringLiteral("Weight and Body Fat Chart"),
+         QStringLiteral("Weight and Body Fat"),
+         QStringLiteral("Pounds"),
+         QStringLiteral("Body Fat Percentage"),
+         {{1, false, kBlue, ChartMarker::Square}, {7, true, kRed, ChartMarker::Circle}}},
     };
     return d;
 }
@@ -126,15 +135,25 @@ TemplateDefinition metric()
         QStringLiteral("=B{r}/($K$2+$K$3/100)^2"),
     };
     d.charts = {
-        {QStringLiteral("Measurements Chart"), QStringLiteral("Measurements"), QStringLiteral("cm"), QString(),
-            {{2, false, kBlue, ChartMarker::Square}, {3, false, kOrange, ChartMarker::Diamond},
-                {4, false, kGreen, ChartMarker::Triangle}, {5, false, kPurple, ChartMarker::Circle},
-                {6, false, kBrown, ChartMarker::Cross}}},
-        {QStringLiteral("Weight and BMI Chart"), QStringLiteral("Weight and BMI"), QStringLiteral("kg"),
-            QStringLiteral("BMI"), {{1, false, kBlue, ChartMarker::Square}, {10, true, kOrange, ChartMarker::Diamond}}},
-        {QStringLiteral("Weight and Body Fat Chart"), QStringLiteral("Weight and Body Fat"), QStringLiteral("kg"),
-            QStringLiteral("Body Fat Percentage"),
-            {{1, false, kBlue, ChartMarker::Square}, {9, true, kRed, ChartMarker::Circle}}},
+        {QStringLiteral("Measurements Chart"),
+         QStringLiteral("Measurements"),
+         QStringLiteral("cm"),
+         QString(),
+         {{2, false, kBlue, ChartMarker::Square},
+          {3, false, kOrange, ChartMarker::Diamond},
+          {4, false, kGreen, ChartMarker::Triangle},
+          {5, false, kPurple, ChartMarker::Circle},
+          {6, false, kBrown, ChartMarker::Cross}}},
+        {QStringLiteral("Weight and BMI Chart"),
+         QStringLiteral("Weight and BMI"),
+         QStringLiteral("kg"),
+         QStringLiteral("BMI"),
+         {{1, false, kBlue, ChartMarker::Square}, {10, true, kOrange, ChartMarker::Diamond}}},
+        {QStringLiteral("Weight and Body Fat Chart"),
+         QStringLiteral("Weight and Body Fat"),
+         QStringLiteral("kg"),
+         QStringLiteral("Body Fat Percentage"),
+         {{1, false, kBlue, ChartMarker::Square}, {9, true, kRed, ChartMarker::Circle}}},
     };
     return d;
 }
@@ -164,12 +183,12 @@ std::vector<std::vector<double>> exampleEntries(const TemplateDefinition& d)
             r.push_back(roundTo(40.5 - 4.0 * t + 0.4 * wiggle(w, 2), 0.25));  // waist, in
             r.push_back(roundTo(42.0 - 2.25 * t + 0.3 * wiggle(w, 3), 0.25)); // hips, in
         } else {
-            r.push_back(roundTo(72.4 - 6.5 * t + 0.5 * wiggle(w, 0), 0.1));   // weight, kg
-            r.push_back(roundTo(96.0 - 3.5 * t + 0.6 * wiggle(w, 1), 0.5));   // chest, cm
-            r.push_back(roundTo(82.0 - 8.0 * t + 0.8 * wiggle(w, 2), 0.5));   // waist, cm
-            r.push_back(roundTo(104.0 - 5.0 * t + 0.6 * wiggle(w, 3), 0.5));  // hips, cm
-            r.push_back(roundTo(15.6 - 0.3 * t + 0.1 * wiggle(w, 4), 0.05));  // wrist, cm
-            r.push_back(roundTo(25.6 - 0.9 * t + 0.2 * wiggle(w, 5), 0.05));  // forearm, cm
+            r.push_back(roundTo(72.4 - 6.5 * t + 0.5 * wiggle(w, 0), 0.1));  // weight, kg
+            r.push_back(roundTo(96.0 - 3.5 * t + 0.6 * wiggle(w, 1), 0.5));  // chest, cm
+            r.push_back(roundTo(82.0 - 8.0 * t + 0.8 * wiggle(w, 2), 0.5));  // waist, cm
+            r.push_back(roundTo(104.0 - 5.0 * t + 0.6 * wiggle(w, 3), 0.5)); // hips, cm
+            r.push_back(roundTo(15.6 - 0.3 * t + 0.1 * wiggle(w, 4), 0.05)); // wrist, cm
+            r.push_back(roundTo(25.6 - 0.9 * t + 0.2 * wiggle(w, 5), 0.05)); // forearm, cm
         }
         rows.push_back(r);
     }
@@ -322,7 +341,8 @@ void fillDataSheet(sheet::Worksheet& ws, const TemplateDefinition& d, const Styl
     ws.setShowGridlines(false);
 }
 
-sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int dataSheet, const sheet::ChartFonts& fonts)
+sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int dataSheet,
+                      const sheet::ChartFonts& fonts)
 {
     sheet::Chart c;
     c.title = tc.title;
@@ -435,17 +455,14 @@ std::unique_ptr<sheet::Workbook> buildTemplateWorkbook(int resourceId)
     for (const TemplateChart& tc : d.charts) {
         const sheet::Chart chart = chartFor(d, tc, data, fonts);
         wb->addChartSheet(tc.sheetName, sheet::writeChartSheetBody(chart, [&](int sheet) {
-            return sheet == data ? ixti : wb->externSheetIndex(sheet);
-        }));
+                              return sheet == data ? ixti : wb->externSheetIndex(sheet);
+                          }));
     }
     wb->setActiveSheet(data);
     wb->recalculate();
     return sheet::Workbook::fromStream(withLandscapeDataSheet(wb->toStream(), data, resourceId == kMetricTemplate));
 }
 
-sheet::Bytes buildTemplateBytes(int resourceId)
-{
-    return buildTemplateWorkbook(resourceId)->toBytes();
-}
+sheet::Bytes buildTemplateBytes(int resourceId) { return buildTemplateWorkbook(resourceId)->toBytes(); }
 
 } // namespace kalmora

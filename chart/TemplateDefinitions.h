@@ -41,15 +41,15 @@ struct TemplateDefinition {
     QString dataSheetName; // "Data", the active sheet
     QString title;         // A1
     int heightLabelColumn = 0;
-    int heightColumn = 0;   // height cells: rows 1 and 2 of this column (I2/I3, K2/K3)
+    int heightColumn = 0; // height cells: rows 1 and 2 of this column (I2/I3, K2/K3)
     QString heightLabels[2];
     double heightValues[2] = {0, 0};
     std::uint16_t heightFormats[2] = {0, 0}; // number formats of the two height cells
-    int headerRow = 4;      // row 5
-    QStringList headers;    // A5 onwards
-    int dataColumns = 0;    // entry fields: A..E or A..G
-    int firstDataRow = 5;   // row 6
-    int dataRowCount = 0;   // 26 or 27
+    int headerRow = 4;                       // row 5
+    QStringList headers;                     // A5 onwards
+    int dataColumns = 0;                     // entry fields: A..E or A..G
+    int firstDataRow = 5;                    // row 6
+    int dataRowCount = 0;                    // 26 or 27
     // Formulas of the derived columns, in column order after the entry fields, written for
     // row 6; every other data row has the same formulas with its own row number.
     QStringList formulas;

@@ -16,34 +16,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 namespace {
-[[noreturn]] void fail(const QString& message)
-{
-    throw std::runtime_error(message.toStdString());
-}
+[[noreturn]] void fail(const QString& message) { throw std::runtime_error(message.toStdString()); }
 
-QString systemReason()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
+QString systemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 } // namespace
 
-QString PrivateFolderBase()
-{
-    return sheet::userPrivateBase();
-}
+QString PrivateFolderBase() { return sheet::userPrivateBase(); }
 
 QString PrivateWorkFolderIn(const QString& base, const QString& name)
 {
     if (base.isEmpty())
-        fail(QStringLiteral("Path not found: there is no runtime folder ($XDG_RUNTIME_DIR) and no cache folder for the work files"));
+        fail(QStringLiteral(
+            "Path not found: there is no runtime folder ($XDG_RUNTIME_DIR) and no cache folder for the work files"));
     const QString path = QDir::cleanPath(base) + QLatin1Char('/') + name;
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         fail(QStringLiteral("Cannot create the folder %1: %2").arg(path, systemReason()));
-    struct stat st {};
+    struct stat st { };
     if (::lstat(native.constData(), &st) != 0)
         fail(QStringLiteral("Cannot examine the folder %1: %2").arg(path, systemReason()));
     if (!S_ISDIR(st.st_mode))
@@ -55,10 +46,7 @@ QString PrivateWorkFolderIn(const QString& base, const QString& name)
     return path;
 }
 
-QString PrivateWorkFolder()
-{
-    return PrivateWorkFolderIn(PrivateFolderBase());
-}
+QString PrivateWorkFolder() { return PrivateWorkFolderIn(PrivateFolderBase()); }
 
 QString RandomWorkbookName(std::mt19937& rng)
 {
@@ -81,7 +69,8 @@ QString ChooseTempWorkbookPath(const QString& folder, std::mt19937& rng,
 
 void CreateFileExclusively(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd
+        = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         fail(QStringLiteral("Cannot create %1: %2").arg(path, systemReason()));
     ::close(fd);
@@ -91,8 +80,9 @@ void ReplaceWorkFile(const QString& path, const QByteArray& bytes)
 {
     // A folder in the way (left by anything) goes first; links and files are replaced by the
     // rename itself.
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && !QDir(path).removeRecursively())
+    struct stat st { };
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && !QDir(path).removeRecursively())
         fail(QStringLiteral("Cannot replace the folder %1 with the file").arg(path));
     sheet::DurableWriteOptions scratch;
     scratch.links = sheet::DurableWriteOptions::Links::Replace;
@@ -110,10 +100,10 @@ QStringList RemoveWorkLeftovers(const QString& folder)
     QStringList held;
     for (const QString& path : sheet::heldFiles())
         held << QFileInfo(path).absoluteFilePath();
-    const QStringList names = dir.entryList({QStringLiteral("qarvel*.xls"), QStringLiteral("temp.bmp"),
-                                             QStringLiteral(".qarvel*.tmp"), QStringLiteral(".Fitness.xlt.*.tmp"),
-                                             QStringLiteral(".temp.bmp.*.tmp")},
-                                            QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names
+        = dir.entryList({QStringLiteral("qarvel*.xls"), QStringLiteral("temp.bmp"), QStringLiteral(".qarvel*.tmp"),
+                         QStringLiteral(".Fitness.xlt.*.tmp"), QStringLiteral(".temp.bmp.*.tmp")},
+                        QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QString path = dir.absoluteFilePath(name);
         if (held.contains(path))

@@ -7,7 +7,6 @@
 #include <functional>
 #include <random>
 
-
 // Where this user's private folder lives: the user's runtime folder ($XDG_RUNTIME_DIR) when
 // it is usable (an absolute path to a folder of this user's, closed to others), else the
 // user's cache folder ($XDG_CACHE_HOME, else ~/.cache). No other user can create anything

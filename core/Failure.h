@@ -8,7 +8,9 @@
 class Failure : public std::runtime_error {
 public:
     explicit Failure(const QString& description)
-        : std::runtime_error(description.toStdString()) {}
+        : std::runtime_error(description.toStdString())
+    {
+    }
 
     QString description() const { return QString::fromUtf8(what()); }
 };

@@ -30,10 +30,7 @@ QString AskSaveFileName(const QString& title, const QString& filter, QString* se
     return path;
 }
 
-void SetSaveFileResponder(SaveFileResponder responder)
-{
-    Responder() = std::move(responder);
-}
+void SetSaveFileResponder(SaveFileResponder responder) { Responder() = std::move(responder); }
 
 ScriptedSaveFiles::ScriptedSaveFiles()
 {
@@ -50,7 +47,4 @@ ScriptedSaveFiles::ScriptedSaveFiles()
     });
 }
 
-ScriptedSaveFiles::~ScriptedSaveFiles()
-{
-    SetSaveFileResponder({});
-}
+ScriptedSaveFiles::~ScriptedSaveFiles() { SetSaveFileResponder({}); }

@@ -9,7 +9,7 @@
 
 struct SaveFileRequest {
     QString title;
-    QString filter;  // Qt filter syntax, e.g. "Excel Workbook (*.xls)"; several joined by ";;"
+    QString filter; // Qt filter syntax, e.g. "Excel Workbook (*.xls)"; several joined by ";;"
     // The filter left chosen, the first one unless a responder sets another (null in copies
     // kept after the request).
     QString* selectedFilter = nullptr;

@@ -56,11 +56,8 @@ bool FocusRing::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::Show:
-        case QEvent::Hide:
-            place();
-            break;
-        default:
-            break;
+        case QEvent::Hide: place(); break;
+        default: break;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -36,23 +36,17 @@ public:
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
 
-    template <typename Step>
-    void operator()(int line, Step&& step)
+    template <typename Step> void operator()(int line, Step&& step)
     {
         if (!m_stopped)
             run(line, step);
     }
-    template <typename Step>
-    void needed(int line, Step&& step)
+    template <typename Step> void needed(int line, Step&& step)
     {
         if (!m_stopped && !run(line, step))
             m_stopped = true;
     }
-    template <typename Step>
-    void always(int line, Step&& step)
-    {
-        run(line, step);
-    }
+    template <typename Step> void always(int line, Step&& step) { run(line, step); }
     // Ends the procedure without a report of its own (the cause has been reported already).
     void stop() { m_stopped = true; }
     bool stopped() const { return m_stopped; }
@@ -69,8 +63,7 @@ public:
     static int ReportsShown() { return s_reportsShown; }
 
 private:
-    template <typename Step>
-    bool run(int line, Step& step)
+    template <typename Step> bool run(int line, Step& step)
     {
         m_line = line;
         try {

@@ -3,12 +3,6 @@
 #include "Constants.h"
 #include "MessageBox.h"
 
-QString HelpMessageText()
-{
-    return QStringLiteral("Questions? Please contact Team Pendrel at ") + ContactWebAddress;
-}
+QString HelpMessageText() { return QStringLiteral("Questions? Please contact Team Pendrel at ") + ContactWebAddress; }
 
-void ShowHelpMessage()
-{
-    ShowMessage(HelpMessageText(), MsgButtons::Ok, MsgIcon::None);
-}
+void ShowHelpMessage() { ShowMessage(HelpMessageText(), MsgButtons::Ok, MsgIcon::None); }

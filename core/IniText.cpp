@@ -9,15 +9,9 @@
 
 namespace {
 
-char hexUpper(uint digit)
-{
-    return "0123456789ABCDEF"[digit & 0xF];
-}
+char hexUpper(uint digit) { return "0123456789ABCDEF"[digit & 0xF]; }
 
-bool isHexDigit(uint c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(uint c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // Letters, digits, '_', '-' and '.' stay; '/' becomes '\'; everything else is %XX or %UXXXX.
 void appendEscapedKey(const QString& key, QByteArray& out)
@@ -26,8 +20,8 @@ void appendEscapedKey(const QString& key, QByteArray& out)
         uint c = qc.unicode();
         if (c == '/') {
             out += '\\';
-        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
-                   || c == '-' || c == '.') {
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'
+                   || c == '.') {
             out += static_cast<char>(c);
         } else if (c <= 0xFF) {
             out += '%';
@@ -82,7 +76,10 @@ void appendEscapedString(const QString& text, QByteArray& out)
         }
         flush();
         switch (c) {
-        case 0: out += "\\0"; escapeNextIfHex = true; break;
+        case 0:
+            out += "\\0";
+            escapeNextIfHex = true;
+            break;
         case '\a': out += "\\a"; break;
         case '\b': out += "\\b"; break;
         case '\f': out += "\\f"; break;
@@ -95,9 +92,7 @@ void appendEscapedString(const QString& text, QByteArray& out)
             out += '\\';
             out += static_cast<char>(c);
             break;
-        default:
-            out += "\\x" + QByteArray::number(c, 16);
-            escapeNextIfHex = true;
+        default: out += "\\x" + QByteArray::number(c, 16); escapeNextIfHex = true;
         }
     }
     flush();
@@ -121,8 +116,7 @@ QString streamed(const QVariant& value, const char* prefix, QDataStream::Version
 QString variantText(const QVariant& value)
 {
     switch (value.metaType().id()) {
-    case QMetaType::UnknownType:
-        return QStringLiteral("@Invalid()");
+    case QMetaType::UnknownType: return QStringLiteral("@Invalid()");
     case QMetaType::QByteArray:
         return QStringLiteral("@ByteArray(") + QString::fromLatin1(value.toByteArray()) + QLatin1Char(')');
     case QMetaType::QString:
@@ -155,10 +149,8 @@ QString variantText(const QVariant& value)
         const QPoint p = value.toPoint();
         return QStringLiteral("@Point(%1 %2)").arg(p.x()).arg(p.y());
     }
-    case QMetaType::QDateTime:
-        return streamed(value, "@DateTime(", QDataStream::Qt_5_6);
-    default:
-        return streamed(value, "@Variant(", QDataStream::Qt_4_0);
+    case QMetaType::QDateTime: return streamed(value, "@DateTime(", QDataStream::Qt_5_6);
+    default: return streamed(value, "@Variant(", QDataStream::Qt_4_0);
     }
 }
 

@@ -46,8 +46,8 @@ void SetBackground(QWidget* widget, const QColor& colour)
 
 bool TakesPlainBackground(QWidget* widget, bool includePictures)
 {
-    if (qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget)
-        || qobject_cast<QGroupBox*>(widget) || qobject_cast<QLabel*>(widget))
+    if (qobject_cast<QRadioButton*>(widget) || qobject_cast<QCheckBox*>(widget) || qobject_cast<QGroupBox*>(widget)
+        || qobject_cast<QLabel*>(widget))
         return true;
     return includePictures && qobject_cast<QScrollArea*>(widget);
 }
@@ -74,15 +74,9 @@ QString ApplicationPath()
     return QCoreApplication::applicationDirPath();
 }
 
-void SetApplicationPathForTesting(const QString& path)
-{
-    ApplicationPathOverride() = path;
-}
+void SetApplicationPathForTesting(const QString& path) { ApplicationPathOverride() = path; }
 
-QString BesideProgram(const QString& relative)
-{
-    return ApplicationPath() + QLatin1Char('/') + relative;
-}
+QString BesideProgram(const QString& relative) { return ApplicationPath() + QLatin1Char('/') + relative; }
 
 bool FileExists(const QString& path)
 {
@@ -114,7 +108,8 @@ void WriteBytesIfMissing(const QByteArray& bytes, const QString& path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         if (file.error() == QFileDevice::OpenError && QFileInfo(path).exists())
             return;
-        throw Failure(QStringLiteral("The file %1 could not be created: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw Failure(QStringLiteral("The file %1 could not be created: %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
     }
     const qint64 written = file.write(bytes);
     const bool flushed = file.flush();
@@ -122,7 +117,8 @@ void WriteBytesIfMissing(const QByteArray& bytes, const QString& path)
         const QString reason = file.errorString();
         file.close();
         file.remove();
-        throw Failure(QStringLiteral("The file %1 could not be written: %2").arg(QDir::toNativeSeparators(path), reason));
+        throw Failure(
+            QStringLiteral("The file %1 could not be written: %2").arg(QDir::toNativeSeparators(path), reason));
     }
     file.close();
 }
@@ -148,10 +144,12 @@ QImage GetClipboardPicture(int format)
     constexpr int DeviceIndependentBitmap = 8;
     if (format != AnyPicture && format != Bitmap && format != DeviceIndependentBitmap)
         return QImage();
-    return RetryPicture([] {
-        const QClipboard* clipboard = QGuiApplication::clipboard();
-        return clipboard ? clipboard->image() : QImage();
-    }, ClipboardPictureAttempts);
+    return RetryPicture(
+        [] {
+            const QClipboard* clipboard = QGuiApplication::clipboard();
+            return clipboard ? clipboard->image() : QImage();
+        },
+        ClipboardPictureAttempts);
 }
 
 QString LocaleDecimalSeparator()
@@ -249,15 +247,9 @@ void ApplyWindowFonts(QWidget* window)
         button->setFont(ButtonFont());
 }
 
-QColor ButtonFaceColour()
-{
-    return QApplication::palette().color(QPalette::Button);
-}
+QColor ButtonFaceColour() { return QApplication::palette().color(QPalette::Button); }
 
-void ApplyDesignBackground(QWidget* window)
-{
-    SetBackgrounds(window, Qt::white, false);
-}
+void ApplyDesignBackground(QWidget* window) { SetBackgrounds(window, Qt::white, false); }
 
 void ApplyPlainBackground(QWidget* window, bool includePictures)
 {

@@ -50,15 +50,9 @@ MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon, con
     return ShowRealBox(request);
 }
 
-void SetMessageResponder(MessageResponder responder)
-{
-    Responder() = std::move(responder);
-}
+void SetMessageResponder(MessageResponder responder) { Responder() = std::move(responder); }
 
-MessageResponder CurrentMessageResponder()
-{
-    return Responder();
-}
+MessageResponder CurrentMessageResponder() { return Responder(); }
 
 ScriptedMessages::ScriptedMessages()
     : m_previous(CurrentMessageResponder())
@@ -73,7 +67,4 @@ ScriptedMessages::ScriptedMessages()
     });
 }
 
-ScriptedMessages::~ScriptedMessages()
-{
-    SetMessageResponder(m_previous);
-}
+ScriptedMessages::~ScriptedMessages() { SetMessageResponder(m_previous); }

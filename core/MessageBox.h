@@ -13,18 +13,18 @@ enum class MsgIcon { None, Exclamation };
 enum class MsgAnswer { Ok, Yes, No };
 
 struct MessageRequest {
-    QString text;   // exactly as the caller built it (CR LF and CR included)
+    QString text; // exactly as the caller built it (CR LF and CR included)
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
-    QString title;  // already resolved: the application title when the caller named none
+    QString title; // already resolved: the application title when the caller named none
 };
 
 using MessageResponder = std::function<MsgAnswer(const MessageRequest&)>;
 
 // Shows a modal message box and returns the button the user pressed. An empty title means
 // the application title (see ApplicationTitle()).
-MsgAnswer ShowMessage(const QString& text, MsgButtons buttons = MsgButtons::Ok,
-                      MsgIcon icon = MsgIcon::None, const QString& title = QString());
+MsgAnswer ShowMessage(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None,
+                      const QString& title = QString());
 
 // Replaces the real message box; an empty responder restores it.
 void SetMessageResponder(MessageResponder responder);

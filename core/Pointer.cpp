@@ -30,10 +30,7 @@ QPoint CursorHotSpot(const QByteArray& data)
     return QPoint(qFromLittleEndian<quint16>(bytes + 6 + 4), qFromLittleEndian<quint16>(bytes + 6 + 6));
 }
 
-bool IsList(QWidget* widget)
-{
-    return qobject_cast<QAbstractItemView*>(widget) != nullptr;
-}
+bool IsList(QWidget* widget) { return qobject_cast<QAbstractItemView*>(widget) != nullptr; }
 
 } // namespace
 
@@ -41,7 +38,9 @@ QCursor LoadCursorFile(const QString& path)
 {
     const QString shown = QDir::toNativeSeparators(path);
     if (!QImageReader::supportedImageFormats().contains("cur"))
-        throw Failure(QStringLiteral("The cursor %1 cannot be loaded: cursor files are not supported (the Qt image plugin for .ico and .cur files is missing).").arg(shown));
+        throw Failure(QStringLiteral("The cursor %1 cannot be loaded: cursor files are not supported (the Qt image "
+                                     "plugin for .ico and .cur files is missing).")
+                          .arg(shown));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The cursor %1 cannot be read: %2").arg(shown, file.errorString()));
@@ -71,10 +70,7 @@ void SetBusyPointer(QWidget* window, bool busy)
         window->setCursor(Qt::ArrowCursor);
 }
 
-bool IsBusyPointer(const QWidget* window)
-{
-    return window->cursor().shape() == Qt::WaitCursor;
-}
+bool IsBusyPointer(const QWidget* window) { return window->cursor().shape() == Qt::WaitCursor; }
 
 PointerRule::PointerRule(QWidget* window)
     : QObject(window)
@@ -111,16 +107,13 @@ bool PointerRule::eventFilter(QObject* watched, QEvent* event)
     if (widget->parentWidget() && IsList(widget->parentWidget()))
         widget = widget->parentWidget();
     switch (event->type()) {
-    case QEvent::Enter:
-        pointerOver(widget);
-        break;
+    case QEvent::Enter: pointerOver(widget); break;
     case QEvent::Leave:
         // Leaving a button goes back to whatever lies under it: background or frame.
         if (qobject_cast<QPushButton*>(widget))
             pointerOver(widget->parentWidget() ? widget->parentWidget() : m_window);
         break;
-    default:
-        break;
+    default: break;
     }
     return false;
 }

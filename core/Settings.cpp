@@ -30,8 +30,7 @@ namespace {
 
 QSettings OpenStore()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsOrganization,
-                     SettingsApplication);
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsOrganization, SettingsApplication);
 }
 
 // Values whose write failed: still what the program shows and reads, and written with the
@@ -96,7 +95,7 @@ struct FileStamp {
 FileStamp Stamp(const QString& path)
 {
     FileStamp stamp;
-    struct stat st {};
+    struct stat st { };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return stamp;
     stamp.exists = true;
@@ -111,10 +110,7 @@ FileStamp Stamp(const QString& path)
     return stamp;
 }
 
-QString FullKey(const QString& section, const QString& key)
-{
-    return section + QLatin1Char('/') + key;
-}
+QString FullKey(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
 
 QString NotSaved(const QString& key, const QString& reason)
 {
@@ -143,8 +139,10 @@ void KeepUnreadableCopy(const QString& path, const FileStamp& stamp, const QStri
         options.newFileMode = 0600;
         sheet::writeFileDurably(copy, raw, options);
     } catch (const sheet::WriteError& e) {
-        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 cannot be read completely, and a copy of it could not be kept: %2")
-                                                 .arg(QDir::toNativeSeparators(path), e.reason())));
+        throw SettingsNotSaved(
+            NotSaved(key,
+                     QStringLiteral("%1 cannot be read completely, and a copy of it could not be kept: %2")
+                         .arg(QDir::toNativeSeparators(path), e.reason())));
     } catch (const sheet::Error& e) {
         throw SettingsNotSaved(NotSaved(key, e.message()));
     }
@@ -157,10 +155,7 @@ void KeepUnreadableCopy(const QString& path, const FileStamp& stamp, const QStri
 
 } // namespace
 
-QString SettingsFilePath()
-{
-    return OpenStore().fileName();
-}
+QString SettingsFilePath() { return OpenStore().fileName(); }
 
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue)
 {
@@ -196,12 +191,14 @@ void StoreSetting(const QString& key, const QString& fullKey, const QString& tex
         // Every writer holds the lock while its temporary file exists: any found now was left
         // by a writer that was killed.
         const QFileInfo target(sheet::resolvedWriteTarget(path));
-        const QStringList stale = target.dir().entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.tmp")},
-                                                         QDir::Files | QDir::Hidden | QDir::System);
+        const QStringList stale
+            = target.dir().entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.tmp")},
+                                     QDir::Files | QDir::Hidden | QDir::System);
         for (const QString& name : stale)
             QFile::remove(target.dir().filePath(name));
     } else if (lock.error() == QLockFile::LockFailedError) {
-        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 is locked by another program.").arg(QDir::toNativeSeparators(path))));
+        throw SettingsNotSaved(
+            NotSaved(key, QStringLiteral("%1 is locked by another program.").arg(QDir::toNativeSeparators(path))));
     }
 
     const FileStamp before = Stamp(path);
@@ -216,10 +213,9 @@ void StoreSetting(const QString& key, const QString& fullKey, const QString& tex
     // The file rewrites whole on every change, which a long log makes costly; writing the
     // value it already holds changes nothing (unless earlier values wait to be stored).
     const auto pending = Pending().constFind(fullKey);
-    const bool held = pending != Pending().constEnd()
-        ? pending.value() == text
-        : store.contains(fullKey) && store.value(fullKey).typeId() == QMetaType::QString
-            && store.value(fullKey).toString() == text;
+    const bool held = pending != Pending().constEnd() ? pending.value() == text
+                                                      : store.contains(fullKey)
+            && store.value(fullKey).typeId() == QMetaType::QString && store.value(fullKey).toString() == text;
     if (held && Pending().isEmpty())
         return;
     if (before.exists && before.identity != LastWritten() && before.identity != CopiedUnreadable()) {
@@ -254,7 +250,8 @@ void StoreSetting(const QString& key, const QString& fullKey, const QString& tex
     const FileStamp after = Stamp(path);
     if (before.exists && after.size == before.size && after.modifiedMs <= before.modifiedMs) {
         const qint64 ms = before.modifiedMs + 1;
-        const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000}};
+        const struct timespec times[2]
+            = {{0, UTIME_OMIT}, {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000}};
         ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
     }
     LastWritten() = Stamp(path).identity;
@@ -276,10 +273,7 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
     }
 }
 
-bool HasUnsavedSettings()
-{
-    return !Pending().isEmpty();
-}
+bool HasUnsavedSettings() { return !Pending().isEmpty(); }
 
 QStringList UnsavedSettingKeys()
 {
@@ -316,6 +310,7 @@ bool SettingToBool(const QString& key, const QString& text)
     const double number = trimmed.toDouble(&isNumber);
     if (isNumber)
         return number != 0.0;
-    throw Failure(QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is neither True, False nor a number.")
-                      .arg(key, text));
+    throw Failure(
+        QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is neither True, False nor a number.")
+            .arg(key, text));
 }

@@ -7,8 +7,7 @@
 // the default of its read site; keys are written whole and never deleted.
 
 // The stored text of section/key, or defaultValue when the key does not exist.
-QString ReadSetting(const QString& section, const QString& key,
-                    const QString& defaultValue = QString());
+QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue = QString());
 
 // Stores value under section/key and writes the file to disk at once, whole or not at all.
 // Throws SettingsNotSaved with the system's reason when it cannot (read-only file or folder,

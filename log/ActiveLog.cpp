@@ -26,8 +26,8 @@ QStringList ImperialColumns()
 
 QStringList MetricColumns()
 {
-    return {QStringLiteral("Date"), QStringLiteral("Weight (kg)"), QStringLiteral("Chest (cm)"),
-            QStringLiteral("Waist (cm)"), QStringLiteral("Hips (cm)"), QStringLiteral("Wrist (cm)"),
+    return {QStringLiteral("Date"),        QStringLiteral("Weight (kg)"), QStringLiteral("Chest (cm)"),
+            QStringLiteral("Waist (cm)"),  QStringLiteral("Hips (cm)"),   QStringLiteral("Wrist (cm)"),
             QStringLiteral("Forearm (cm)")};
 }
 
@@ -37,10 +37,7 @@ QStringList StartupImperialColumns()
             QStringLiteral(" Waist (inch)"), QStringLiteral("Hips (inch)")};
 }
 
-QString ActiveLogKey(const LogControls& c)
-{
-    return c.Option1->isChecked() ? Keys::FitnessMen : Keys::FitnessWomen;
-}
+QString ActiveLogKey(const LogControls& c) { return c.Option1->isChecked() ? Keys::FitnessMen : Keys::FitnessWomen; }
 
 void StoreActiveLog(const LogControls& c)
 {
@@ -68,10 +65,7 @@ void LoadActiveLog(const LogControls& c)
     list.ensureSelection();
 }
 
-void ShowStoredHeight(QLineEdit* field, const QString& stored)
-{
-    SetHeightField(field, ShownNumberText(stored));
-}
+void ShowStoredHeight(QLineEdit* field, const QString& stored) { SetHeightField(field, ShownNumberText(stored)); }
 
 namespace {
 
@@ -80,10 +74,7 @@ int g_programSetsHeight = 0;
 
 } // namespace
 
-bool HeightSetByProgram()
-{
-    return g_programSetsHeight > 0;
-}
+bool HeightSetByProgram() { return g_programSetsHeight > 0; }
 
 void SetHeightField(QLineEdit* field, const QString& text)
 {
@@ -123,14 +114,18 @@ void SwitchTemplate(const LogControls& c, int which)
     const bool imperial = c.Option1->isChecked();
     if (imperial) {
         proc(40, [&] { ShowStoredHeight(c.Text1, ReadSetting(SettingsSection, Keys::Text1Men, Defaults::Text1Men)); });
-        proc(41, [&] { ShowStoredHeight(c.Text2, ReadSetting(SettingsSection, Keys::Text2Men, Defaults::Text2MenAtSwitch)); });
+        proc(41, [&] {
+            ShowStoredHeight(c.Text2, ReadSetting(SettingsSection, Keys::Text2Men, Defaults::Text2MenAtSwitch));
+        });
         proc(42, [&] {
             for (const QString& caption : ImperialColumns())
                 list.addColumn(caption);
         });
     } else {
-        proc(43, [&] { ShowStoredHeight(c.Text1, ReadSetting(SettingsSection, Keys::Text1Women, Defaults::Text1Women)); });
-        proc(44, [&] { ShowStoredHeight(c.Text2, ReadSetting(SettingsSection, Keys::Text2Women, Defaults::Text2Women)); });
+        proc(43,
+             [&] { ShowStoredHeight(c.Text1, ReadSetting(SettingsSection, Keys::Text1Women, Defaults::Text1Women)); });
+        proc(44,
+             [&] { ShowStoredHeight(c.Text2, ReadSetting(SettingsSection, Keys::Text2Women, Defaults::Text2Women)); });
         proc(45, [&] {
             for (const QString& caption : MetricColumns())
                 list.addColumn(caption);
@@ -232,22 +227,26 @@ std::optional<HeightProblem> CheckHeightForChart(bool imperial, const QString& f
     if (first.trimmed().isEmpty())
         return HeightProblem{1, QStringLiteral("Please type the height under \"%1\".").arg(firstName)};
     if (!whole.match(first).hasMatch())
-        return HeightProblem{1, QStringLiteral("The height \"%1\" under \"%2\" is not a whole number. Please type the whole %3 "
-                                               "there and the rest under \"%4\".")
-                                    .arg(first, firstName, imperial ? QStringLiteral("feet") : QStringLiteral("metres"),
-                                         secondName)};
+        return HeightProblem{
+            1,
+            QStringLiteral("The height \"%1\" under \"%2\" is not a whole number. Please type the whole %3 "
+                           "there and the rest under \"%4\".")
+                .arg(first, firstName, imperial ? QStringLiteral("feet") : QStringLiteral("metres"), secondName)};
     if (second.trimmed().isEmpty())
-        return HeightProblem{2, QStringLiteral("Please type the height under \"%1\" (0 when there is nothing to add).")
-                                    .arg(secondName)};
+        return HeightProblem{
+            2, QStringLiteral("Please type the height under \"%1\" (0 when there is nothing to add).").arg(secondName)};
     std::optional<double> rest = ReadTypedNumber(second);
     if (!rest && imperial)
         rest = ReadFraction(second);
     if (!rest || *rest < 0)
-        return HeightProblem{2, QStringLiteral("The height \"%1\" under \"%2\" is not a number. Please type a number there, "
-                                               "for example %3.")
-                                    .arg(second, secondName,
-                                         imperial ? ExampleNumber(7.5) + QStringLiteral(" or 3/8") : QStringLiteral("68"))};
+        return HeightProblem{
+            2,
+            QStringLiteral("The height \"%1\" under \"%2\" is not a number. Please type a number there, "
+                           "for example %3.")
+                .arg(second, secondName,
+                     imperial ? ExampleNumber(7.5) + QStringLiteral(" or 3/8") : QStringLiteral("68"))};
     if (first.trimmed().toDouble() == 0 && *rest == 0)
-        return HeightProblem{1, QStringLiteral("The height is 0. Please type it under \"%1\" and \"%2\".").arg(firstName, secondName)};
+        return HeightProblem{
+            1, QStringLiteral("The height is 0. Please type it under \"%1\" and \"%2\".").arg(firstName, secondName)};
     return std::nullopt;
 }

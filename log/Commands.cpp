@@ -33,10 +33,7 @@ void RunDialog(EntryDialog* dialog)
 }
 
 // What the log looked like before a command, for its undo step.
-LogState Before(const LogControls& c)
-{
-    return c.history ? CaptureLogState(c) : LogState();
-}
+LogState Before(const LogControls& c) { return c.history ? CaptureLogState(c) : LogState(); }
 
 void Record(const LogControls& c, const QString& text, const LogState& before)
 {
@@ -53,10 +50,7 @@ std::unique_ptr<EntryDialog> MakeEntryDialog(const LogControls& c)
     return std::make_unique<Form4>(c.ListView1, c.window);
 }
 
-void SetEntryDialogOpenedHook(std::function<void(EntryDialog*)> hook)
-{
-    OpenedHook() = std::move(hook);
-}
+void SetEntryDialogOpenedHook(std::function<void(EntryDialog*)> hook) { OpenedHook() = std::move(hook); }
 
 void AddNewEntry(const LogControls& c, Guarded& proc)
 {

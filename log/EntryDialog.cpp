@@ -210,9 +210,12 @@ Form3::Form3(QTreeWidget* list, QWidget* parent)
     m_picker->setGeometry(TwipsRect(240, 300, 7335, 375));
 
     const QRect box = TwipsRect(240, 300, 3360, 345);
-    QGroupBox* weight = frame(QStringLiteral("Frame2"), QStringLiteral("Weight (lbs):"), TwipsRect(120, 1060, 3840, 825));
-    QGroupBox* waist = frame(QStringLiteral("Frame3"), QStringLiteral("Waist (inch):"), TwipsRect(4080, 1060, 3840, 825));
-    QGroupBox* chest = frame(QStringLiteral("Frame5"), QStringLiteral("Chest (inch):"), TwipsRect(120, 1950, 3840, 825));
+    QGroupBox* weight
+        = frame(QStringLiteral("Frame2"), QStringLiteral("Weight (lbs):"), TwipsRect(120, 1060, 3840, 825));
+    QGroupBox* waist
+        = frame(QStringLiteral("Frame3"), QStringLiteral("Waist (inch):"), TwipsRect(4080, 1060, 3840, 825));
+    QGroupBox* chest
+        = frame(QStringLiteral("Frame5"), QStringLiteral("Chest (inch):"), TwipsRect(120, 1950, 3840, 825));
     QGroupBox* hips = frame(QStringLiteral("Frame6"), QStringLiteral("Hips (inch):"), TwipsRect(4080, 1950, 3840, 825));
     m_texts = {MakeText(weight, 1, box), MakeText(chest, 2, box), MakeText(waist, 3, box), MakeText(hips, 4, box)};
     for (const QGroupBox* frame : {weight, chest, waist, hips})
@@ -237,10 +240,10 @@ Form4::Form4(QTreeWidget* list, QWidget* parent)
 {
     setFixedSize(Px(4920), Px(3090));
 
-    const QStringList captions = {QStringLiteral("Date:"), QStringLiteral("Weight (kg):"),
-                                  QStringLiteral("Chest (cm):"), QStringLiteral("Waist (cm):"),
-                                  QStringLiteral("Hips (cm):"), QStringLiteral("Wrist (cm):"),
-                                  QStringLiteral("Forearm (cm):")};
+    const QStringList captions
+        = {QStringLiteral("Date:"),        QStringLiteral("Weight (kg):"), QStringLiteral("Chest (cm):"),
+           QStringLiteral("Waist (cm):"),  QStringLiteral("Hips (cm):"),   QStringLiteral("Wrist (cm):"),
+           QStringLiteral("Forearm (cm):")};
     auto label = [this, &captions](int index, int left, int top, int boxLeft) {
         auto* caption = new QLabel(captions.at(index), this);
         caption->setObjectName(QStringLiteral("Label1_%1").arg(index));

@@ -27,8 +27,8 @@ public:
     // Text box n, from 1 (weight) to measurementCount().
     QLineEdit* Text(int n) const { return m_texts.at(n - 1); }
     int measurementCount() const { return m_texts.size(); }
-    QPushButton* PushButton1() const { return m_cancel; }  // "Cancel"
-    QPushButton* PushButton2() const { return m_save; }    // "Save"
+    QPushButton* PushButton1() const { return m_cancel; } // "Cancel"
+    QPushButton* PushButton2() const { return m_save; }   // "Save"
 
     void Form_Load();
     void PushButton1_Click();

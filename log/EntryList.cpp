@@ -7,10 +7,7 @@
 #include <QLocale>
 #include <QTreeWidget>
 
-void EntryList::clearColumns()
-{
-    m_list->setColumnCount(0);
-}
+void EntryList::clearColumns() { m_list->setColumnCount(0); }
 
 void EntryList::addColumn(const QString& caption)
 {
@@ -19,25 +16,13 @@ void EntryList::addColumn(const QString& caption)
     m_list->headerItem()->setText(column, caption);
 }
 
-int EntryList::columnCount() const
-{
-    return m_list->columnCount();
-}
+int EntryList::columnCount() const { return m_list->columnCount(); }
 
-void EntryList::setColumnWidthTwips(int position, int twips)
-{
-    m_list->setColumnWidth(position - 1, Px(twips));
-}
+void EntryList::setColumnWidthTwips(int position, int twips) { m_list->setColumnWidth(position - 1, Px(twips)); }
 
-QString EntryList::columnCaption(int position) const
-{
-    return m_list->headerItem()->text(position - 1);
-}
+QString EntryList::columnCaption(int position) const { return m_list->headerItem()->text(position - 1); }
 
-void EntryList::clearRows()
-{
-    m_list->clear();
-}
+void EntryList::clearRows() { m_list->clear(); }
 
 QTreeWidgetItem* EntryList::addRow(const QString& text)
 {
@@ -46,40 +31,22 @@ QTreeWidgetItem* EntryList::addRow(const QString& text)
     return row;
 }
 
-int EntryList::rowCount() const
-{
-    return m_list->topLevelItemCount();
-}
+int EntryList::rowCount() const { return m_list->topLevelItemCount(); }
 
-QTreeWidgetItem* EntryList::row(int position) const
-{
-    return m_list->topLevelItem(position - 1);
-}
+QTreeWidgetItem* EntryList::row(int position) const { return m_list->topLevelItem(position - 1); }
 
-void EntryList::removeRow(int position)
-{
-    delete m_list->takeTopLevelItem(position - 1);
-}
+void EntryList::removeRow(int position) { delete m_list->takeTopLevelItem(position - 1); }
 
 int EntryList::index(const QTreeWidgetItem* row) const
 {
     return m_list->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(row)) + 1;
 }
 
-QString EntryList::text(const QTreeWidgetItem* row)
-{
-    return row->text(0);
-}
+QString EntryList::text(const QTreeWidgetItem* row) { return row->text(0); }
 
-void EntryList::setText(QTreeWidgetItem* row, const QString& text)
-{
-    row->setText(0, text);
-}
+void EntryList::setText(QTreeWidgetItem* row, const QString& text) { row->setText(0, text); }
 
-QString EntryList::subItem(const QTreeWidgetItem* row, int k)
-{
-    return row->text(k);
-}
+QString EntryList::subItem(const QTreeWidgetItem* row, int k) { return row->text(k); }
 
 namespace {
 
@@ -145,10 +112,7 @@ QList<LogEntry> EntryList::entries() const
     return collect([](const QTreeWidgetItem* item, int k) { return item->text(k); });
 }
 
-QList<LogEntry> EntryList::storedEntries() const
-{
-    return collect(StoredField);
-}
+QList<LogEntry> EntryList::storedEntries() const { return collect(StoredField); }
 
 void EntryList::appendEntries(const QList<LogEntry>& entries, int fieldCount)
 {

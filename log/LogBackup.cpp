@@ -16,10 +16,7 @@ QDate& DayOverride()
     return day;
 }
 
-QDate Today()
-{
-    return DayOverride().isValid() ? DayOverride() : QDate::currentDate();
-}
+QDate Today() { return DayOverride().isValid() ? DayOverride() : QDate::currentDate(); }
 
 // The day whose backup failed in this run: not tried again (nor reported again) that day.
 QDate& FailedDay()
@@ -28,8 +25,8 @@ QDate& FailedDay()
     return day;
 }
 
-constexpr QFileDevice::Permissions OwnerOnlyFolder =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions OwnerOnlyFolder
+    = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
 } // namespace
 

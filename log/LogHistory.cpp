@@ -61,8 +61,7 @@ public:
     void undo() override
     {
         LogState state = m_before;
-        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at,
-                             m_rows.inserted.size(), m_rows.removed);
+        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at, m_rows.inserted.size(), m_rows.removed);
         m_history->apply(state);
     }
     void redo() override
@@ -73,8 +72,7 @@ public:
             return;
         }
         LogState state = m_after;
-        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at,
-                             m_rows.removed.size(), m_rows.inserted);
+        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at, m_rows.removed.size(), m_rows.inserted);
         m_history->apply(state);
     }
 
@@ -168,15 +166,9 @@ LogHistory::LogHistory(const LogControls& c, QObject* parent)
 
 LogHistory::~LogHistory() = default;
 
-QUndoStack* LogHistory::stack(bool imperial) const
-{
-    return imperial ? m_imperial : m_metric;
-}
+QUndoStack* LogHistory::stack(bool imperial) const { return imperial ? m_imperial : m_metric; }
 
-QUndoStack* LogHistory::activeStack() const
-{
-    return stack(m_controls.Option1->isChecked());
-}
+QUndoStack* LogHistory::activeStack() const { return stack(m_controls.Option1->isChecked()); }
 
 void LogHistory::push(QUndoCommand* step)
 {
@@ -196,8 +188,8 @@ void LogHistory::recordAppendedRows(const LogState& before)
 {
     const LogState after = CaptureLogState(m_controls);
     const qsizetype from = before.rows.size();
-    if (after.rows.size() <= from || after.rows.mid(0, from) != before.rows
-        || after.height1 != before.height1 || after.height2 != before.height2) {
+    if (after.rows.size() <= from || after.rows.mid(0, from) != before.rows || after.height1 != before.height1
+        || after.height2 != before.height2) {
         recordChange(QStringLiteral("Add Entry"), before);
         return;
     }
@@ -230,15 +222,9 @@ bool LogHistory::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-bool LogHistory::canUndo() const
-{
-    return activeStack()->canUndo();
-}
+bool LogHistory::canUndo() const { return activeStack()->canUndo(); }
 
-bool LogHistory::canRedo() const
-{
-    return activeStack()->canRedo();
-}
+bool LogHistory::canRedo() const { return activeStack()->canRedo(); }
 
 void LogHistory::undo()
 {

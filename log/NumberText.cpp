@@ -19,10 +19,7 @@ const QRegularExpression& OldDecimalCommaPattern()
     return pattern;
 }
 
-QString DecimalPoint()
-{
-    return QLocale().decimalPoint();
-}
+QString DecimalPoint() { return QLocale().decimalPoint(); }
 
 // The typed text split into its parts, or false when it is not a plain number of the locale.
 bool SplitTyped(const QString& text, QString* sign, QString* whole, QString* fraction, bool* hasPoint)
@@ -93,15 +90,12 @@ std::optional<double> ReadTypedNumber(const QString& text)
     if (!SplitTyped(text, &sign, &whole, &fraction, &hasPoint))
         return std::nullopt;
     bool ok = false;
-    const double value = QLocale::c().toDouble(sign + (whole.isEmpty() ? QStringLiteral("0") : whole)
-                                                   + QLatin1Char('.') + (fraction.isEmpty() ? QStringLiteral("0") : fraction),
+    const double value = QLocale::c().toDouble(sign + (whole.isEmpty() ? QStringLiteral("0") : whole) + QLatin1Char('.')
+                                                   + (fraction.isEmpty() ? QStringLiteral("0") : fraction),
                                                &ok);
     if (!ok)
         return std::nullopt;
     return value;
 }
 
-QString ExampleNumber(double value)
-{
-    return QLocale().toString(value, 'f', 1);
-}
+QString ExampleNumber(double value) { return QLocale().toString(value, 'f', 1); }

@@ -40,15 +40,9 @@
 
 namespace {
 
-int PixelsOf(int twips)
-{
-    return static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixel)));
-}
+int PixelsOf(int twips) { return static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixel))); }
 
-QRect PixelRect(const LayoutBox& box)
-{
-    return TwipsRect(box.left, box.top, box.width, box.height);
-}
+QRect PixelRect(const LayoutBox& box) { return TwipsRect(box.left, box.top, box.width, box.height); }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption)
 {
@@ -72,14 +66,12 @@ std::function<Form2::ScreenArea()>& ScreenAreaSource()
 
 } // namespace
 
-void Form2::SetScreenAreaForTesting(std::function<ScreenArea()> source)
-{
-    ScreenAreaSource() = std::move(source);
-}
+void Form2::SetScreenAreaForTesting(std::function<ScreenArea()> source) { ScreenAreaSource() = std::move(source); }
 
 Form2::Form2(QWidget* mainWindow)
-    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QWidget(nullptr,
+              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_mainWindow(mainWindow)
     , m_programEnd([] { QCoreApplication::exit(0); })
 {
@@ -170,10 +162,10 @@ Form2::Form2(QWidget* mainWindow)
     m_focusRing = new FocusRing(this);
     m_focusRing->placeInside(m_picture2);
     // Keys and the wheel reach the window whichever control has the focus.
-    for (QWidget* w : {static_cast<QWidget*>(m_picture2), static_cast<QWidget*>(m_hScroll1),
-                       static_cast<QWidget*>(m_vScroll1), static_cast<QWidget*>(m_tabStrip1),
-                       static_cast<QWidget*>(m_zoomIn), static_cast<QWidget*>(m_zoomOut),
-                       static_cast<QWidget*>(m_save), static_cast<QWidget*>(m_back)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_picture2), static_cast<QWidget*>(m_hScroll1), static_cast<QWidget*>(m_vScroll1),
+          static_cast<QWidget*>(m_tabStrip1), static_cast<QWidget*>(m_zoomIn), static_cast<QWidget*>(m_zoomOut),
+          static_cast<QWidget*>(m_save), static_cast<QWidget*>(m_back)})
         w->installEventFilter(this);
     Form_Load();
 }
@@ -183,7 +175,10 @@ Form2::~Form2() = default;
 void Form2::Form_Load()
 {
     Guarded proc(QStringLiteral("Form2.Form_Load"));
-    proc(10, [&] { ApplyDesignBackground(this); ApplyPlainBackground(this); });
+    proc(10, [&] {
+        ApplyDesignBackground(this);
+        ApplyPlainBackground(this);
+    });
     proc(20, [&] { setWindowTitle(ProductTitle); });
     proc(30, [&] { setWindowIcon(ApplicationIcon()); });
     proc(40, [&] {
@@ -241,8 +236,8 @@ Form2::ScreenArea Form2::screenArea() const
     const QRect frame = frameGeometry();
     const QRect client = geometry();
     if (frame != client) {
-        area.frame = QMargins(client.left() - frame.left(), client.top() - frame.top(),
-                              frame.right() - client.right(), frame.bottom() - client.bottom());
+        area.frame = QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                              frame.bottom() - client.bottom());
     } else {
         // Before the window is on screen its frame is unknown; allow for a usual title bar.
         const QString platform = QGuiApplication::platformName();
@@ -420,7 +415,8 @@ void Form2::paintPicture(TabView& v, int widthTwips, int heightTwips)
     } else {
         // Drawn at the size shown (and the screen's pixel density), never scaled as a bitmap.
         const qreal dpr = devicePixelRatioF();
-        const QSize device(static_cast<int>(std::ceil(size.width() * dpr)), static_cast<int>(std::ceil(size.height() * dpr)));
+        const QSize device(static_cast<int>(std::ceil(size.width() * dpr)),
+                           static_cast<int>(std::ceil(size.height() * dpr)));
         QImage image;
         if (v.tab.kind == SheetTab::Kind::Chart) {
             image = sheet::renderChartSheet(*m_book, v.tab.sheetIndex, device, dpr);
@@ -433,7 +429,8 @@ void Form2::paintPicture(TabView& v, int widthTwips, int heightTwips)
             const QSize base = sheetPixelSize(v);
             if (used && !base.isEmpty()) {
                 QPainter p(&image);
-                p.scale(static_cast<qreal>(size.width()) / base.width(), static_cast<qreal>(size.height()) / base.height());
+                p.scale(static_cast<qreal>(size.width()) / base.width(),
+                        static_cast<qreal>(size.height()) / base.height());
                 sheet::paintRange(*ws, used->firstRow, used->firstCol, used->lastRow, used->lastCol, p);
             }
         }
@@ -618,11 +615,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
                 picture1_MouseMove(me->position().toPoint());
             return true;
         }
-        case QEvent::MouseButtonRelease:
-            Picture1_MouseUp();
-            return true;
-        default:
-            break;
+        case QEvent::MouseButtonRelease: Picture1_MouseUp(); return true;
+        default: break;
         }
     }
     if (event->type() == QEvent::KeyPress && handleKey(watched, static_cast<QKeyEvent*>(event)))
@@ -659,15 +653,10 @@ bool Form2::handleKey(QObject* watched, QKeyEvent* event)
     if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
         switch (key) {
         case Qt::Key_Plus:
-        case Qt::Key_Equal:
-            PushButton1_Click();
-            return true;
+        case Qt::Key_Equal: PushButton1_Click(); return true;
         case Qt::Key_Minus:
-        case Qt::Key_Underscore:
-            PushButton2_Click();
-            return true;
-        default:
-            break;
+        case Qt::Key_Underscore: PushButton2_Click(); return true;
+        default: break;
         }
     }
     if (mods == Qt::ControlModifier) {
@@ -796,10 +785,7 @@ bool WantsPdf(const QString& path, const QString& filter)
 
 } // namespace
 
-void Form2::saveWorkbookCopy(const QString& path)
-{
-    WriteWholeFile(path, ReadWorkbookFile(mExcelFile));
-}
+void Form2::saveWorkbookCopy(const QString& path) { WriteWholeFile(path, ReadWorkbookFile(mExcelFile)); }
 
 void Form2::savePdfReport(const QString& path)
 {
@@ -821,8 +807,9 @@ void Form2::PushButton6_Click()
     if (!path.isEmpty()) {
         proc(20, [&] {
             if (FileExists(path)) {
-                const MsgAnswer a = ShowMessage(QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?"),
-                                                MsgButtons::YesNo, MsgIcon::None);
+                const MsgAnswer a
+                    = ShowMessage(QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?"),
+                                  MsgButtons::YesNo, MsgIcon::None);
                 answer = a == MsgAnswer::Yes ? Answer::Yes : Answer::No;
             }
         });

@@ -51,10 +51,10 @@ public:
     // unless a test replaces it.
     void SetProgramEnd(std::function<void()> end) { m_programEnd = std::move(end); }
 
-    void PushButton1_Click(); // Zoom In
-    void PushButton2_Click(); // Zoom Out
-    void PushButton6_Click(); // Save Results To Excel File
-    void PushButton8_Click(); // < Back
+    void PushButton1_Click();        // Zoom In
+    void PushButton2_Click();        // Zoom Out
+    void PushButton6_Click();        // Save Results To Excel File
+    void PushButton8_Click();        // < Back
     void TabStrip1_Click(int index); // shows that tab's sheet
     void SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent);
     void SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent);
@@ -145,15 +145,15 @@ private:
     std::vector<TabView> m_views;
     int m_current = 0;
     std::unique_ptr<sheet::Workbook> m_book;
-    QString m_tabsRead;    // the workbook the tabs were read from
-    QImage m_loaded;       // what Picture1 was given
-    QImage m_original;     // the unscaled store every redraw starts from
+    QString m_tabsRead; // the workbook the tabs were read from
+    QImage m_loaded;    // what Picture1 was given
+    QImage m_original;  // the unscaled store every redraw starts from
     bool m_firstActivation = true;
     bool m_syncing = false;
     bool m_rebuildingTabs = false;
-    bool m_checkFrame = false;  // the real frame is known only once the window is on screen
+    bool m_checkFrame = false; // the real frame is known only once the window is on screen
     QMargins m_assumedFrame;
-    int m_wheelZoom = 0;   // wheel turn towards the next zoom step, in eighths of a degree
+    int m_wheelZoom = 0; // wheel turn towards the next zoom step, in eighths of a degree
     int m_drawnSheetPictures = 0;
     std::function<void()> m_programEnd;
 

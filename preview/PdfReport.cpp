@@ -35,10 +35,8 @@ QPageSize PaperForLocale(const QLocale& locale)
     case QLocale::Panama:
     case QLocale::Philippines:
     case QLocale::PuertoRico:
-    case QLocale::Venezuela:
-        return QPageSize(QPageSize::Letter);
-    default:
-        return QPageSize(QPageSize::A4);
+    case QLocale::Venezuela: return QPageSize(QPageSize::Letter);
+    default: return QPageSize(QPageSize::A4);
     }
 }
 
@@ -78,7 +76,8 @@ QByteArray PdfReport(const sheet::Workbook& book, const QPageSize& paper, const 
         writer.setResolution(kDpi);
         writer.setTitle(title);
         writer.setCreator(ProductTitle);
-        writer.setPageLayout(QPageLayout(paper, QPageLayout::Landscape, QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        writer.setPageLayout(
+            QPageLayout(paper, QPageLayout::Landscape, QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
 
         QPainter painter;
         bool first = true;

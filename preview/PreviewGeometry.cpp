@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <stdexcept>
 
-
 std::int64_t roundHalfEven(double v)
 {
     const double r = std::round(v);
@@ -193,7 +192,6 @@ void PreviewGeometry::mouseUp(const std::function<void(int step, const char* wha
     setVScrollbarByPercent(percentV);
 }
 
-
 namespace {
 // The bar value nearest to the picture's offset moved by distance, within the bar's range.
 int scrolledValue(const ScrollBarState& bar, int unit, int offset, int distance)
@@ -228,10 +226,7 @@ namespace {
 constexpr int kPixel = PreviewGeometry::kTwipsPerPixel;
 
 // Whole pixels, rounded up.
-int wholePixels(int twips)
-{
-    return twips <= 0 ? 0 : (twips + kPixel - 1) / kPixel * kPixel;
-}
+int wholePixels(int twips) { return twips <= 0 ? 0 : (twips + kPixel - 1) / kPixel * kPixel; }
 } // namespace
 
 PreviewLayout PreviewLayout::shrunk(int shrinkWidth, int shrinkHeight)

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 
-
 // A scroll bar as the preview drives it: a value in [0, maximum]; setting the value it already
 // has does not notify.
 struct ScrollBarState {
@@ -48,7 +47,7 @@ public:
     // are fitted again to each zoomed size.
     void setBarsFollowZoom(bool follow) { m_barsFollowZoom = follow; }
     void setupScrollBars();
-    void zoomStep(int direction);   // 0 = larger, anything else = smaller
+    void zoomStep(int direction); // 0 = larger, anything else = smaller
     void applyZoom(float zoom);
     void setZoomFactor(float zoom) { m_zoomFactor = zoom; }
 
@@ -86,8 +85,16 @@ public:
     const ScrollBarState& vScroll() const { return m_v; }
 
     // Place the picture directly (tests, and the window's own layout at load).
-    void setPicturePosition(int left, int top) { m_left = left; m_top = top; }
-    void setPictureSize(int width, int height) { m_width = width; m_height = height; }
+    void setPicturePosition(int left, int top)
+    {
+        m_left = left;
+        m_top = top;
+    }
+    void setPictureSize(int width, int height)
+    {
+        m_width = width;
+        m_height = height;
+    }
 
 private:
     void hScrollChanged();
@@ -100,7 +107,7 @@ private:
     int m_top = 0;
     int m_width = 2340;
     int m_height = 3435;
-    int m_oriWidth = 0;     // inner size of the unscaled store
+    int m_oriWidth = 0; // inner size of the unscaled store
     int m_oriHeight = 0;
     int m_baseWidth = 0;
     int m_baseHeight = 0;
@@ -161,4 +168,3 @@ struct PreviewLayout {
 
 // Round to the nearest integer, halfway cases to the even neighbour.
 std::int64_t roundHalfEven(double v);
-

@@ -14,10 +14,12 @@ QByteArray ReadWorkbookFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw Failure(
+            QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw Failure(
+            QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     return data;
 }
 
@@ -44,7 +46,8 @@ QList<SheetTab> ReadSheetTabs(const QString& path)
             ++index;
         }
     } catch (const sheet::Error& e) {
-        throw Failure(QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), e.message()));
+        throw Failure(
+            QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), e.message()));
     }
     return tabs;
 }

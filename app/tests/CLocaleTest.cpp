@@ -18,10 +18,7 @@
 
 namespace {
 
-bool UsEnglish()
-{
-    return qEnvironmentVariable("EXPECT_LOCALE") == QLatin1String("en_US");
-}
+bool UsEnglish() { return qEnvironmentVariable("EXPECT_LOCALE") == QLatin1String("en_US"); }
 
 TEST(CLocale, ReadsAsUsEnglishAndRealLocalesStayThemselves)
 {
@@ -45,7 +42,8 @@ TEST(CLocale, SheetToolReadsAndShowsDatesMonthFirst)
     QTemporaryDir folder;
     const QString out = folder.filePath("out.xls");
     QProcess set;
-    set.start(QStringLiteral(SHEET_TOOL), {QStringLiteral("set"), QStringLiteral(TEMPLATE_101), out, QStringLiteral("A6=6/17/2004")});
+    set.start(QStringLiteral(SHEET_TOOL),
+              {QStringLiteral("set"), QStringLiteral(TEMPLATE_101), out, QStringLiteral("A6=6/17/2004")});
     ASSERT_TRUE(set.waitForFinished(30000));
     ASSERT_EQ(set.exitCode(), 0) << set.readAllStandardError().toStdString();
     QProcess dump;

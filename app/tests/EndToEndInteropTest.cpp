@@ -77,7 +77,8 @@ struct MetricRow {
 std::vector<double> Derived(const MetricRow& r, double metres, double centimetres)
 {
     const double lean = ((r.weight / 0.45359) * 0.732 + 8.987 + (r.wrist / 2.54) / 3.14 - (r.waist / 2.54) * 0.157
-                            - (r.hips / 2.54) * 0.249 + (r.forearm / 2.54) * 0.434) * 0.45359;
+                         - (r.hips / 2.54) * 0.249 + (r.forearm / 2.54) * 0.434)
+        * 0.45359;
     const double fat = r.weight - lean;
     const double percent = fat * 100 / r.weight;
     const double bmi = r.weight / std::pow(metres + centimetres / 100, 2);
@@ -115,10 +116,13 @@ TEST(EndToEnd, StoredMetricLogExampleGeneratedSavedAndOpenedInLibreOffice)
     EXPECT_EQ(messages.asked()[0].text, QStringLiteral("Done."));
     ASSERT_TRUE(QFile::exists(saved));
 
-    const QString profile = QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("lo-profile"));
+    const QString profile
+        = QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("lo-profile"));
     bool ok = false;
-    QString out = RunProgram(QStringLiteral("libreoffice"), {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                                                      QStringLiteral("csv"), QStringLiteral("--outdir"), dir.path(), saved}, &ok);
+    QString out = RunProgram(QStringLiteral("libreoffice"),
+                             {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                              QStringLiteral("csv"), QStringLiteral("--outdir"), dir.path(), saved},
+                             &ok);
     ASSERT_TRUE(ok) << out.toStdString();
     const auto rows = Rows(ReadText(dir.filePath(QStringLiteral("progress.csv"))));
     ASSERT_GE(rows.size(), 11u);
@@ -141,10 +145,13 @@ TEST(EndToEnd, StoredMetricLogExampleGeneratedSavedAndOpenedInLibreOffice)
     }
     // After the last entry the rows are empty, formulas included.
     for (std::size_t r = 10; r < std::min<std::size_t>(rows.size(), 32); ++r)
-        EXPECT_TRUE(rows[r].join(QString()).trimmed().isEmpty()) << r << ": " << rows[r].join(QLatin1Char(',')).toStdString();
+        EXPECT_TRUE(rows[r].join(QString()).trimmed().isEmpty())
+            << r << ": " << rows[r].join(QLatin1Char(',')).toStdString();
 
-    out = RunProgram(QStringLiteral("libreoffice"), {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                                              QStringLiteral("fods"), QStringLiteral("--outdir"), dir.path(), saved}, &ok);
+    out = RunProgram(QStringLiteral("libreoffice"),
+                     {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("fods"),
+                      QStringLiteral("--outdir"), dir.path(), saved},
+                     &ok);
     ASSERT_TRUE(ok) << out.toStdString();
     QXmlStreamReader xml(ReadText(dir.filePath(QStringLiteral("progress.fods"))));
     QStringList tables;

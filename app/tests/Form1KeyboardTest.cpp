@@ -30,10 +30,7 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
+QString Stored(const QString& key) { return ReadSetting(SettingsSection, key, "<missing>"); }
 
 class Form1KeyboardTest : public ::testing::Test {
 protected:
@@ -57,10 +54,7 @@ protected:
 
     QList<LogEntry> rows() const { return EntryList(form->ListView1()).entries(); }
     QTreeWidget* list() const { return form->ListView1(); }
-    void select(int position)
-    {
-        EntryList(list()).selectRow(EntryList(list()).row(position));
-    }
+    void select(int position) { EntryList(list()).selectRow(EntryList(list()).row(position)); }
     // Answers the next entry dialog: sets the weight and saves, or cancels.
     void answerDialog(const QString& weight, int* opened)
     {
@@ -188,7 +182,8 @@ TEST_F(Form1KeyboardTest, UndoAndRedoKeysWorkEverywhereInTheWindowTheHeightField
 TEST_F(Form1KeyboardTest, AltKeysPressTheButtonsWhoseCaptionsStayAsTheyAre)
 {
     const QStringList captions = {"Start Creating Template", "Add New Entry", "Delete Selected Entry",
-                                  "Edit Selected Entry", "Clear List", "Help", "Load Sample/Example Data"};
+                                  "Edit Selected Entry",     "Clear List",    "Help",
+                                  "Load Sample/Example Data"};
     const QString keys = "SADECHL";
     QSet<QString> distinct;
     for (int n = 1; n <= 7; ++n) {

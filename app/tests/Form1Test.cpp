@@ -28,10 +28,7 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
+QString Stored(const QString& key) { return ReadSetting(SettingsSection, key, "<missing>"); }
 
 QStringList Captions(const Form1& form)
 {
@@ -102,7 +99,8 @@ TEST_F(Form1Test, StoredFemaleChoiceLoadsTheMetricLog)
                          "Text1_Women=1\n"
                          "Text2_Women=75\n"
                          "Fitness%20Men=\"m||SEP1||1||SEP1||2||SEP1||3||SEP1||4||SEP2||\"\n"
-                         "Fitness%20Women=\"6/10/2004||SEP1||63.5||SEP1||81.3||SEP1||78.74||SEP1||101.6||SEP1||17.27||SEP1||29.21||SEP2||"
+                         "Fitness%20Women=\"6/10/"
+                         "2004||SEP1||63.5||SEP1||81.3||SEP1||78.74||SEP1||101.6||SEP1||17.27||SEP1||29.21||SEP2||"
                          "7/1/2004||SEP1||63||SEP1||81.3||SEP2||\"\n");
     ScriptedMessages messages;
     Form1 form;
@@ -116,8 +114,9 @@ TEST_F(Form1Test, StoredFemaleChoiceLoadsTheMetricLog)
     EXPECT_EQ(form.Text2()->text(), "75");
     EXPECT_EQ(Captions(form), MetricColumns());
     const QList<LogEntry> rows = EntryList(form.ListView1()).entries();
-    EXPECT_EQ(rows, QList<LogEntry>({{"6/10/2004", "63.5", "81.3", "78.74", "101.6", "17.27", "29.21"},
-                                     {"7/1/2004", "63", "81.3", "", "", "", ""}}));
+    EXPECT_EQ(rows,
+              QList<LogEntry>({{"6/10/2004", "63.5", "81.3", "78.74", "101.6", "17.27", "29.21"},
+                               {"7/1/2004", "63", "81.3", "", "", "", ""}}));
     // The imperial heights shown on the way were already stored; nothing was changed.
     EXPECT_EQ(Stored(Keys::Text1Men), "6");
     EXPECT_EQ(Stored(Keys::Option1), "False");
@@ -126,7 +125,8 @@ TEST_F(Form1Test, StoredFemaleChoiceLoadsTheMetricLog)
 
 TEST_F(Form1Test, BothChoicesFalseShowAndSelectTheImperialLog)
 {
-    WriteRawSettingsFile("[Kalmora]\nOption1=False\nOption2=false\nFitness%20Men=a||SEP1||b||SEP1||c||SEP1||d||SEP1||e||SEP2||\n");
+    WriteRawSettingsFile(
+        "[Kalmora]\nOption1=False\nOption2=false\nFitness%20Men=a||SEP1||b||SEP1||c||SEP1||d||SEP1||e||SEP2||\n");
     ScriptedMessages messages;
     Form1 form;
     form.Form_Load();
@@ -209,7 +209,8 @@ TEST_F(Form1Test, ControlsStandWhereTheDesignPutsThem)
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     const QStringList captions = {"Start Creating Template", "Add New Entry", "Delete Selected Entry",
-                                  "Edit Selected Entry", "Clear List", "Help", "Load Sample/Example Data"};
+                                  "Edit Selected Entry",     "Clear List",    "Help",
+                                  "Load Sample/Example Data"};
     for (int n = 1; n <= 7; ++n) {
         QPushButton* button = form.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(n));
         ASSERT_NE(button, nullptr);
@@ -248,9 +249,9 @@ TEST_F(Form1Test, TabOrderFollowsTheDesign)
     Form1 form;
     // The keyboard starts where the order does.
     EXPECT_EQ(form.focusWidget(), form.Option1());
-    const QList<QWidget*> expected = {form.Option1(), form.Option2(), form.Text1(), form.Text2(), form.ListView1(),
-                                      form.PushButton(2), form.PushButton(3), form.PushButton(4), form.PushButton(5),
-                                      form.PushButton(1), form.PushButton(6), form.PushButton(7)};
+    const QList<QWidget*> expected = {form.Option1(),     form.Option2(),     form.Text1(),       form.Text2(),
+                                      form.ListView1(),   form.PushButton(2), form.PushButton(3), form.PushButton(4),
+                                      form.PushButton(5), form.PushButton(1), form.PushButton(6), form.PushButton(7)};
     QWidget* widget = expected.first();
     for (int i = 1; i < expected.size(); ++i) {
         do

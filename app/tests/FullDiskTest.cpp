@@ -62,7 +62,8 @@ protected:
         QDir().mkpath(folder);
         QFile::copy(SettingsFilePath(), disk.filePath("Pendrel.ini"));
         ASSERT_EQ(::mount(QFile::encodeName(disk.path()).constData(), QFile::encodeName(folder).constData(), nullptr,
-                          MS_BIND, nullptr), 0);
+                          MS_BIND, nullptr),
+                  0);
         storeOnDisk = true;
     }
 

@@ -173,8 +173,8 @@ TEST_F(GenerationTest, EmptyAndOverfullLogsFollowTheCellMap)
     ASSERT_TRUE(book);
     const sheet::Worksheet* data = book->worksheet(book->activeSheet());
     EXPECT_DOUBLE_EQ(data->value(31, 6).asNumber(), 50 + 26 + 6); // entry 27 in row 32
-    EXPECT_FALSE(data->value(32, 0).isEmpty());                  // entry 28 in row 33
-    EXPECT_FALSE(data->formulaText(31, 10).isEmpty());           // nothing cleared
+    EXPECT_FALSE(data->value(32, 0).isEmpty());                   // entry 28 in row 33
+    EXPECT_FALSE(data->formulaText(31, 10).isEmpty());            // nothing cleared
 
     form->existingPreview()->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
     form->PushButton(5)->click(); // clear list
@@ -357,7 +357,11 @@ TEST_F(GenerationTest, AnUnusableWorkFolderIsReportedOnceAndNothingElseHappens)
     const Case cases[] = {
         {"a file in its place", [](const QString& f) { QFile(f).open(QIODevice::WriteOnly); }},
         {"a link in its place", [this](const QString& f) { QFile::link(programFolder.path(), f); }},
-        {"open to others", [](const QString& f) { QDir().mkdir(f); QFile::setPermissions(f, QFileDevice::Permissions(0x7777)); }},
+        {"open to others",
+         [](const QString& f) {
+             QDir().mkdir(f);
+             QFile::setPermissions(f, QFileDevice::Permissions(0x7777));
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

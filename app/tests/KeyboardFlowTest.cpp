@@ -1,6 +1,6 @@
 // The keyboard-only flow on a real X server (Xvfb): add three entries, edit one, delete one,
-// undo twice, redo once, generate, zoom in with Ctrl+plus, Esc back, close. Every key goes to whatever has the focus, as from a
-// keyboard, and every step is checked against the stored settings.
+// undo twice, redo once, generate, zoom in with Ctrl+plus, Esc back, close. Every key goes to whatever has the focus,
+// as from a keyboard, and every step is checked against the stored settings.
 //
 // The steps run from timers, one after another, so that they go on while an entry dialog runs
 // its own event loop; a step that waits polls without blocking.
@@ -36,10 +36,7 @@
 
 namespace {
 
-QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, "<missing>");
-}
+QString Stored(const QString& key) { return ReadSetting(SettingsSection, key, "<missing>"); }
 
 class Script {
 public:
@@ -155,13 +152,13 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
     const LogEntry third = {"6/17/2004", "198", "41.5", "35", "33"};
     LogEntry secondEdited = second;
     secondEdited[1] = "197.5";
-    auto expectStored = [](const QList<LogEntry>& rows) {
-        EXPECT_EQ(Stored("Fitness Men"), JoinStoredLog(rows));
-    };
+    auto expectStored = [](const QList<LogEntry>& rows) { EXPECT_EQ(Stored("Fitness Men"), JoinStoredLog(rows)); };
 
     Script s;
-    s.waitFor("the main window is active", [&] { return QApplication::activeWindow() == &form && QApplication::focusWidget(); });
-    s.then("the keyboard starts on \"Male\"", [&] { EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(form.Option1())); });
+    s.waitFor("the main window is active",
+              [&] { return QApplication::activeWindow() == &form && QApplication::focusWidget(); });
+    s.then("the keyboard starts on \"Male\"",
+           [&] { EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(form.Option1())); });
     // Three entries in one "Add New Entry" dialog, opened with Alt+A.
     s.then("Alt+A", [&] { Key(Qt::Key_A, Qt::AltModifier); });
     s.waitFor("the add dialog is open", [] { return OpenDialog() != nullptr; });

@@ -99,9 +99,10 @@ int main(int argc, char* argv[])
             break;
         }
         const PreviewGeometry& geometry = preview->geometryModel();
-        std::printf("%s data picture %dx%d px\n", imperial ? "imperial" : "metric",
-                    geometry.pictureWidth() / 15, geometry.pictureHeight() / 15);
-        ok &= Save(preview, folder + (imperial ? QStringLiteral("/preview-imperial.png") : QStringLiteral("/preview.png")));
+        std::printf("%s data picture %dx%d px\n", imperial ? "imperial" : "metric", geometry.pictureWidth() / 15,
+                    geometry.pictureHeight() / 15);
+        ok &= Save(preview,
+                   folder + (imperial ? QStringLiteral("/preview-imperial.png") : QStringLiteral("/preview.png")));
         preview->PushButton1_Click();
         std::printf("zoom after one Zoom In: %g\n", geometry.zoomFactor());
         preview->PushButton8_Click();

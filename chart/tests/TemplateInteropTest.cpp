@@ -218,8 +218,8 @@ protected:
 TEST_P(TemplateInterop, LibreOfficeSeesTheSheetsSeriesAndValues)
 {
     const ProcessResult fods = run(QStringLiteral("libreoffice"),
-        {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("fods"),
-            QStringLiteral("--outdir"), dir.path(), path});
+                                   {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                    QStringLiteral("fods"), QStringLiteral("--outdir"), dir.path(), path});
     ASSERT_TRUE(fods.ok) << fods.output.toStdString();
     const QString xml = readText(dir.filePath(QStringLiteral("fitness-%1.fods").arg(GetParam())));
     ASSERT_FALSE(xml.isEmpty());
@@ -252,17 +252,18 @@ TEST_P(TemplateInterop, LibreOfficeSeesTheSheetsSeriesAndValues)
     EXPECT_EQ(charts, expectedSeries(*def));
 
     const ProcessResult csv = run(QStringLiteral("libreoffice"),
-        {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("csv"),
-            QStringLiteral("--outdir"), dir.path(), path});
+                                  {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                   QStringLiteral("csv"), QStringLiteral("--outdir"), dir.path(), path});
     ASSERT_TRUE(csv.ok) << csv.output.toStdString();
-    expectEdgeCaseFigures(shownRow6(parseCsv(readText(dir.filePath(QStringLiteral("fitness-%1.csv").arg(GetParam()))))));
+    expectEdgeCaseFigures(
+        shownRow6(parseCsv(readText(dir.filePath(QStringLiteral("fitness-%1.csv").arg(GetParam()))))));
 }
 
 TEST_P(TemplateInterop, GnumericSeesTheSheetsSeriesAndRecalculatesTheValues)
 {
     const QString xmlPath = dir.filePath(QStringLiteral("fitness.xml"));
     const ProcessResult conv = run(QStringLiteral("ssconvert"),
-        {QStringLiteral("-T"), QStringLiteral("Gnumeric_XmlIO:sax:0"), path, xmlPath});
+                                   {QStringLiteral("-T"), QStringLiteral("Gnumeric_XmlIO:sax:0"), path, xmlPath});
     ASSERT_TRUE(conv.ok) << conv.output.toStdString();
     const QString xml = readText(xmlPath);
     QStringList sheets;
@@ -283,7 +284,7 @@ TEST_P(TemplateInterop, GnumericSeesTheSheetsSeriesAndRecalculatesTheValues)
             charts.emplace_back();
             valueAxes.push_back(0);
         } else if (r.name() == QLatin1String("GogObject") && !charts.empty()
-            && r.attributes().value(QLatin1String("role")) == QLatin1String("Y-Axis")) {
+                   && r.attributes().value(QLatin1String("role")) == QLatin1String("Y-Axis")) {
             ++valueAxes.back();
         } else if (r.name() == QLatin1String("dimension") && !charts.empty()) {
             const QString id = r.attributes().value(QLatin1String("id")).toString();
@@ -309,18 +310,19 @@ TEST_P(TemplateInterop, GnumericSeesTheSheetsSeriesAndRecalculatesTheValues)
 TEST_P(TemplateInterop, LibreOfficeDrawsTheChartLines)
 {
     const ProcessResult pdf = run(QStringLiteral("libreoffice"),
-        {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("pdf"),
-            QStringLiteral("--outdir"), dir.path(), path});
+                                  {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                   QStringLiteral("pdf"), QStringLiteral("--outdir"), dir.path(), path});
     ASSERT_TRUE(pdf.ok) << pdf.output.toStdString();
     // Pages are kept next to the test binary so that a person can look at them.
     const QString pages = QDir::current().filePath(QStringLiteral("interop-pages"));
     QDir().mkpath(pages);
     const QString prefix = QDir(pages).filePath(QStringLiteral("fitness-%1").arg(GetParam()));
     const ProcessResult png = run(QStringLiteral("pdftoppm"),
-        {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-png"),
-            dir.filePath(QStringLiteral("fitness-%1.pdf").arg(GetParam())), prefix});
+                                  {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-png"),
+                                   dir.filePath(QStringLiteral("fitness-%1.pdf").arg(GetParam())), prefix});
     ASSERT_TRUE(png.ok) << png.output.toStdString();
-    const QStringList files = QDir(pages).entryList({QStringLiteral("fitness-%1-*.png").arg(GetParam())}, QDir::Files, QDir::Name);
+    const QStringList files
+        = QDir(pages).entryList({QStringLiteral("fitness-%1-*.png").arg(GetParam())}, QDir::Files, QDir::Name);
     ASSERT_GE(files.size(), 4);
 
     // Each chart page shows the colour of every one of its series (a line or its markers).
@@ -357,4 +359,6 @@ TEST_P(TemplateInterop, LibreOfficeDrawsTheChartLines)
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateInterop, ::testing::Values(kImperialTemplate, kMetricTemplate),
-    [](const ::testing::TestParamInfo<int>& info) { return info.param == kImperialTemplate ? "Imperial" : "Metric"; });
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         });

@@ -47,8 +47,7 @@ TEST_P(TemplateTest, EmbeddedBytesAreWhatTheGeneratorMakesNow)
     const QByteArray bytes = templateResourceBytes(GetParam());
     const sheet::Bytes generated = buildTemplateBytes(GetParam());
     ASSERT_FALSE(bytes.isEmpty());
-    EXPECT_TRUE(sheet::Bytes(bytes.begin(), bytes.end()) == generated)
-        << "the embedded template is stale: rebuild it";
+    EXPECT_TRUE(sheet::Bytes(bytes.begin(), bytes.end()) == generated) << "the embedded template is stale: rebuild it";
     EXPECT_TRUE(buildTemplateBytes(GetParam()) == generated) << "two builds differ";
 }
 
@@ -71,8 +70,9 @@ TEST_P(TemplateTest, SheetsInOrderWithDataActive)
 TEST_P(TemplateTest, FixedCellsAndFormats)
 {
     const bool men = GetParam() == kImperialTemplate;
-    EXPECT_EQ(cellText(*data, 0, 0), men ? QStringLiteral("Fitness Progress Chart for Men")
-                                         : QStringLiteral("Fitness Progress Chart for Women"));
+    EXPECT_EQ(cellText(*data, 0, 0),
+              men ? QStringLiteral("Fitness Progress Chart for Men")
+                  : QStringLiteral("Fitness Progress Chart for Women"));
     const int label = men ? 7 : 9;
     const int value = men ? 8 : 10;
     EXPECT_EQ(cellText(*data, 1, label), men ? QStringLiteral("Height (feet)") : QStringLiteral("Height (m)"));
@@ -88,13 +88,26 @@ TEST_P(TemplateTest, FixedCellsAndFormats)
         EXPECT_TRUE(wb->xf(data->cellXf(2, label)).wrapText());
     }
 
-    const QStringList headers = men
-        ? QStringList{"Date", "Weight (pounds)", "Chest (inches)", "Waist (inches)", "Hips (inches)",
-              "Estimated Lean Body Weight", "Estimated Body Fat Weight", "Estimated Body Fat Percentage",
-              "Estimated Body Mass Index (BMI)"}
-        : QStringList{"Date", "Weight (kg)", "Chest (cm)", "Waist (cm)", "Hips (cm)", "Wrist (cm)", "Forearm (cm)",
-              "Estimated Lean Body Weight", "Estimated Body Fat Weight", "Estimated Body Fat Percentage",
-              "Estimated Body Mass Index (BMI)"};
+    const QStringList headers = men ? QStringList{"Date",
+                                                  "Weight (pounds)",
+                                                  "Chest (inches)",
+                                                  "Waist (inches)",
+                                                  "Hips (inches)",
+                                                  "Estimated Lean Body Weight",
+                                                  "Estimated Body Fat Weight",
+                                                  "Estimated Body Fat Percentage",
+                                                  "Estimated Body Mass Index (BMI)"}
+                                    : QStringList{"Date",
+                                                  "Weight (kg)",
+                                                  "Chest (cm)",
+                                                  "Waist (cm)",
+                                                  "Hips (cm)",
+                                                  "Wrist (cm)",
+                                                  "Forearm (cm)",
+                                                  "Estimated Lean Body Weight",
+                                                  "Estimated Body Fat Weight",
+                                                  "Estimated Body Fat Percentage",
+                                                  "Estimated Body Mass Index (BMI)"};
     for (int c = 0; c < headers.size(); ++c)
         EXPECT_EQ(cellText(*data, 4, c), headers[c]) << c;
     EXPECT_TRUE(cellText(*data, 4, headers.size()).isEmpty());
@@ -131,7 +144,7 @@ TEST_P(TemplateTest, DataSheetPrintsLandscapeOnePageWide)
     }
     EXPECT_EQ(setupFlags & 0x0006, 0); // landscape, printer settings valid
     EXPECT_EQ(fitWidth, 1);
-    EXPECT_TRUE(wsBool & 0x0100);    // fit to page
+    EXPECT_TRUE(wsBool & 0x0100); // fit to page
 }
 
 TEST_P(TemplateTest, ExampleEntriesAreWeeklyFromTenthOfJune2004)
@@ -161,11 +174,11 @@ TEST_P(TemplateTest, FormulasInEveryDataRow)
         QStringList expected;
         if (men)
             expected = {"=(B" + r + "*1.082+94.42)-D" + r + "*4.15", "=B" + r + "-F" + r, "=G" + r + "*100/B" + r,
-                "=B" + r + "/($I$2*12+$I$3)/($I$2*12+$I$3)*703"};
+                        "=B" + r + "/($I$2*12+$I$3)/($I$2*12+$I$3)*703"};
         else
             expected = {"=((B" + r + "/0.45359)*0.732+8.987+(F" + r + "/2.54)/3.14-(D" + r + "/2.54)*0.157-(E" + r
-                    + "/2.54)*0.249+(G" + r + "/2.54)*0.434)*0.45359",
-                "=B" + r + "-H" + r, "=I" + r + "*100/B" + r, "=B" + r + "/($K$2+$K$3/100)^2"};
+                            + "/2.54)*0.249+(G" + r + "/2.54)*0.434)*0.45359",
+                        "=B" + r + "-H" + r, "=I" + r + "*100/B" + r, "=B" + r + "/($K$2+$K$3/100)^2"};
         for (int k = 0; k < 4; ++k) {
             const int col = def->dataColumns + k;
             EXPECT_EQ(data->formulaText(row, col), expected[k]) << row << "," << col;
@@ -207,11 +220,11 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
     };
     const std::vector<Expect> expected = men
         ? std::vector<Expect>{{"Inches", "", {{2, false}, {3, false}, {4, false}}},
-              {"Pounds", "BMI", {{1, false}, {8, true}}},
-              {"Pounds", "Body Fat Percentage", {{1, false}, {7, true}}}}
+                              {"Pounds", "BMI", {{1, false}, {8, true}}},
+                              {"Pounds", "Body Fat Percentage", {{1, false}, {7, true}}}}
         : std::vector<Expect>{{"cm", "", {{2, false}, {3, false}, {4, false}, {5, false}, {6, false}}},
-              {"kg", "BMI", {{1, false}, {10, true}}},
-              {"kg", "Body Fat Percentage", {{1, false}, {9, true}}}};
+                              {"kg", "BMI", {{1, false}, {10, true}}},
+                              {"kg", "Body Fat Percentage", {{1, false}, {9, true}}}};
     for (int i = 0; i < 3; ++i) {
         const sheet::Chart chart = sheet::readChartSheetBody(
             wb->sheet(1 + i).records(), [&](std::uint16_t ixti) { return wb->sheetForExternSheetIndex(ixti); });
@@ -273,7 +286,9 @@ TEST_P(TemplateTest, TypedInputGivesTheDerivedFigures)
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::Values(kImperialTemplate, kMetricTemplate),
-    [](const ::testing::TestParamInfo<int>& info) { return info.param == kImperialTemplate ? "Imperial" : "Metric"; });
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         });
 
 TEST(TemplateDefinitions, UnknownTemplateIsRefused)
 {

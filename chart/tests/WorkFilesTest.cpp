@@ -15,7 +15,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-
 TEST(TempWorkbookName, ShapeIsPrefixAndEightNonZeroDigits)
 {
     std::mt19937 rng(12345);
@@ -29,8 +28,8 @@ TEST(TempWorkbookName, ShapeIsPrefixAndEightNonZeroDigits)
         for (QChar c : name.mid(6))
             digits.insert(c);
     }
-    EXPECT_EQ(seen.size(), 200);  // one seeded generator: names do not repeat
-    EXPECT_EQ(digits.size(), 9);  // every digit 1..9 shows up, 0 never
+    EXPECT_EQ(seen.size(), 200); // one seeded generator: names do not repeat
+    EXPECT_EQ(digits.size(), 9); // every digit 1..9 shows up, 0 never
 }
 
 TEST(TempWorkbookName, DrawsAgainWhileTheNameIsTaken)
@@ -87,7 +86,7 @@ TEST(PrivateFolder, CreatedOwnerOnlyAndReused)
     QTemporaryDir tmp;
     const QString folder = PrivateWorkFolderIn(tmp.path());
     EXPECT_EQ(folder, tmp.path() + QStringLiteral("/kalmora"));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(PrivateWorkFolderIn(tmp.path()), folder);

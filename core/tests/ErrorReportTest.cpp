@@ -14,8 +14,9 @@ namespace {
 
 TEST(ErrorReport, TextIsBuiltPieceByPiece)
 {
-    const QString expected = QStringLiteral("Subscript out of range\r\nin Trevasso2021/08/31.Form1.Form_Load at line 80\r\r"
-                                            "Please email screenshot of this message to ")
+    const QString expected
+        = QStringLiteral("Subscript out of range\r\nin Trevasso2021/08/31.Form1.Form_Load at line 80\r\r"
+                         "Please email screenshot of this message to ")
         + SupportEmail;
     EXPECT_EQ(ErrorReportText("Subscript out of range", ProcedureName("Form1.Form_Load"), 80), expected);
 }
@@ -86,8 +87,7 @@ TEST(Guarded, HandlerInsideAProcedureReportsUnderThatProcedureAndLine)
         handler(50, [] {});
     });
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.asked().first().text,
-              ErrorReportText("cannot write", "Trevasso2021/08/31.Form1.Form_Load", 90));
+    EXPECT_EQ(messages.asked().first().text, ErrorReportText("cannot write", "Trevasso2021/08/31.Form1.Form_Load", 90));
     EXPECT_EQ(outer.failures(), 1);
 }
 
@@ -179,7 +179,10 @@ TEST(Guarded, ANeededStepThatFailsIsReportedOnceAndEndsTheProcedure)
         proc.needed(35, [&] { throw Failure("Path not found"); });
         // What would each have failed on the missing folder: none of them runs, none reports.
         for (int i = 0; i < 200; ++i)
-            proc(90, [&] { ran << "cell"; throw Failure("Object variable not set"); });
+            proc(90, [&] {
+                ran << "cell";
+                throw Failure("Object variable not set");
+            });
         proc.needed(130, [&] { ran << "save"; });
         proc.always(250, [&] { ran << "busy flag cleared"; });
         EXPECT_TRUE(proc.stopped());
@@ -187,7 +190,8 @@ TEST(Guarded, ANeededStepThatFailsIsReportedOnceAndEndsTheProcedure)
     }
     EXPECT_EQ(ran, QStringList{"busy flag cleared"});
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_TRUE(messages.asked().first().text.startsWith("Path not found\r\nin Trevasso2021/08/31.Form1.PushButton1_Click at line 35"));
+    EXPECT_TRUE(messages.asked().first().text.startsWith(
+        "Path not found\r\nin Trevasso2021/08/31.Form1.PushButton1_Click at line 35"));
 }
 
 TEST(Guarded, ACommandSaysOnceThatSettingsAreNotSaved)

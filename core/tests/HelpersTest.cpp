@@ -104,7 +104,11 @@ TEST(RetryPicture, StopsAtTheFirstPicture)
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);
     int attempts = 0;
-    EXPECT_EQ(RetryPicture([&] { ++attempts; return picture; }), picture);
+    EXPECT_EQ(RetryPicture([&] {
+                  ++attempts;
+                  return picture;
+              }),
+              picture);
     EXPECT_EQ(attempts, 1);
 
     attempts = 0;
@@ -121,7 +125,10 @@ TEST(RetryPicture, StopsAtTheFirstPicture)
 TEST(RetryPicture, GivesUpAfterThousandAttempts)
 {
     int attempts = 0;
-    EXPECT_TRUE(RetryPicture([&] { ++attempts; return QImage(); }).isNull());
+    EXPECT_TRUE(RetryPicture([&] {
+                    ++attempts;
+                    return QImage();
+                }).isNull());
     EXPECT_EQ(attempts, 1000);
 }
 

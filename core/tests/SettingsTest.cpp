@@ -32,8 +32,20 @@ TEST_F(SettingsTest, MissingKeyReadsAsTheDefaultOfTheReadSite)
 TEST_F(SettingsTest, TextsRoundTripVerbatim)
 {
     const QStringList values = {
-        "a,b", "a, b ,c", "@Variant(x)", "@@", "key=value;[section]", "line\nbreak\r\nend", "tab\there",
-        "  padded  ", "\"quoted\"", "back\\slash", "Grüße 测量 ✓", "%20 and %", "true", "0",
+        "a,b",
+        "a, b ,c",
+        "@Variant(x)",
+        "@@",
+        "key=value;[section]",
+        "line\nbreak\r\nend",
+        "tab\there",
+        "  padded  ",
+        "\"quoted\"",
+        "back\\slash",
+        "Grüße 测量 ✓",
+        "%20 and %",
+        "true",
+        "0",
         "6/10/2004||SEP1||200||SEP1||||SEP2||",
     };
     for (const QString& value : values) {
@@ -220,11 +232,19 @@ TEST_F(SettingsFileTest, TextIsByteForByteWhatQSettingsWrites)
     WriteRawSettingsFile(FileBytes(written));
 
     const QList<QPair<QString, QString>> writes = {
-        {Keys::Text1Men, "5"}, {Keys::Text2Men, "10"}, {Keys::Option1, "True"}, {Keys::Option2, "False"},
+        {Keys::Text1Men, "5"},
+        {Keys::Text2Men, "10"},
+        {Keys::Option1, "True"},
+        {Keys::Option2, "False"},
         {Keys::FitnessMen, "6/10/2004||SEP1||200||SEP1||40||SEP1||34||SEP1||38||SEP2||"},
-        {Keys::Text1Women, " 1,5 "}, {Keys::Text2Women, "a;b=c\"d\\e\tf\ng\r\x01" "7"},
-        {Keys::FitnessWomen, QString::fromUtf8("Grüße 测量 😀 @x %41 \x7f")}, {Keys::Text1Men, ""},
-        {Keys::Text2Men, "@@"}, {Keys::FitnessMen, QString(QChar(0)) + "1"},
+        {Keys::Text1Women, " 1,5 "},
+        {Keys::Text2Women,
+         "a;b=c\"d\\e\tf\ng\r\x01"
+         "7"},
+        {Keys::FitnessWomen, QString::fromUtf8("Grüße 测量 😀 @x %41 \x7f")},
+        {Keys::Text1Men, ""},
+        {Keys::Text2Men, "@@"},
+        {Keys::FitnessMen, QString(QChar(0)) + "1"},
     };
     for (const auto& w : writes) {
         SCOPED_TRACE(w.first.toStdString() + "=" + w.second.toStdString());
@@ -248,17 +268,17 @@ TEST_F(SettingsFileTest, AFailedWriteKeepsTheFileAndTheChangeStaysPendingUntilAW
     WriteSetting(SettingsSection, Keys::FitnessMen, "6/10/2004||SEP1||200||SEP2||");
     WriteSetting(SettingsSection, Keys::Text1Men, "5");
     const QByteArray before = FileBytes(SettingsFilePath());
-    for (const sheet::DurableFaults faults : {sheet::DurableFaults{0, false, false, false},
-                                               sheet::DurableFaults{10, false, false, false},
-                                               sheet::DurableFaults{-1, true, false, false},
-                                               sheet::DurableFaults{-1, false, true, false}}) {
+    for (const sheet::DurableFaults faults :
+         {sheet::DurableFaults{0, false, false, false}, sheet::DurableFaults{10, false, false, false},
+          sheet::DurableFaults{-1, true, false, false}, sheet::DurableFaults{-1, false, true, false}}) {
         sheet::ScopedDurableFaults fault(faults);
         try {
             WriteSetting(SettingsSection, Keys::Text1Men, "6");
             ADD_FAILURE() << "the write was reported as done";
         } catch (const SettingsNotSaved& e) {
             EXPECT_TRUE(e.description().contains("Text1_Men")) << e.what();
-            EXPECT_TRUE(e.description().contains(faults.failWriteAtByte >= 0 ? "No space left on device" : "Input/output error"))
+            EXPECT_TRUE(e.description().contains(faults.failWriteAtByte >= 0 ? "No space left on device"
+                                                                             : "Input/output error"))
                 << e.what();
         }
         EXPECT_EQ(FileBytes(SettingsFilePath()), before);
@@ -292,7 +312,8 @@ struct StoreFolderOn {
     {
         QDir().mkpath(folder);
         mounted = ::mount(QFile::encodeName(disk.path()).constData(), QFile::encodeName(folder).constData(), nullptr,
-                          MS_BIND, nullptr) == 0;
+                          MS_BIND, nullptr)
+            == 0;
     }
     ~StoreFolderOn()
     {
@@ -328,7 +349,8 @@ TEST_F(SettingsFileTest, TemporaryFilesOfAKilledWriteGoWithTheNextWrite)
         QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
     QFile(folder.filePath(".other.ini.1a2b3c.tmp")).open(QIODevice::WriteOnly);
     WriteSetting(SettingsSection, Keys::Text1Men, "6");
-    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{".other.ini.1a2b3c.tmp", "Pendrel.ini"}));
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{".other.ini.1a2b3c.tmp", "Pendrel.ini"}));
     QFile::remove(folder.filePath(".other.ini.1a2b3c.tmp"));
 }
 
@@ -439,7 +461,8 @@ TEST_F(SettingsFileTest, RealFullDiskAndReadOnlyFolder)
 
     // A read-only folder (even for root): reported, file kept.
     const QByteArray kept = FileBytes(SettingsFilePath());
-    ASSERT_EQ(::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+    ASSERT_EQ(
+        ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
     try {
         WriteSetting(SettingsSection, Keys::Text2Men, "11");
         ADD_FAILURE() << "written into a read-only folder";

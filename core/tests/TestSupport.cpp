@@ -62,7 +62,4 @@ ScopedLocale::ScopedLocale(const QString& name)
     QLocale::setDefault(QLocale(name));
 }
 
-ScopedLocale::~ScopedLocale()
-{
-    QLocale::setDefault(QLocale(m_previous));
-}
+ScopedLocale::~ScopedLocale() { QLocale::setDefault(QLocale(m_previous)); }

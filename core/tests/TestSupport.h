@@ -6,10 +6,7 @@
 #include <ostream>
 
 // Readable texts in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 // Shared by the GUI and settings tests of every layer. The test main has already pointed
 // XDG_CONFIG_HOME at a temporary folder, fixed the locale to US English and chosen the

@@ -71,7 +71,8 @@ TEST_F(ActiveLogTest, StoringOneLogNeverTouchesTheOther)
     h.addRows({{"1", "2", "3", "4", "5", "6", "7"}});
     StoreActiveLog(h.c);
     EXPECT_EQ(Stored(Keys::FitnessMen), "a||SEP1||b||SEP1||c||SEP1||d||SEP1||e||SEP2||");
-    EXPECT_EQ(Stored(Keys::FitnessWomen), JoinStoredLog({{"w", "", "", "", "", "", ""}, {"1", "2", "3", "4", "5", "6", "7"}}));
+    EXPECT_EQ(Stored(Keys::FitnessWomen),
+              JoinStoredLog({{"w", "", "", "", "", "", ""}, {"1", "2", "3", "4", "5", "6", "7"}}));
 }
 
 TEST_F(ActiveLogTest, MetricEntryLoadsSevenFieldsOrFiveUnderTheImperialLog)
@@ -88,7 +89,8 @@ TEST_F(ActiveLogTest, MetricEntryLoadsSevenFieldsOrFiveUnderTheImperialLog)
 
 TEST_F(ActiveLogTest, ShortEntriesLoadWithEmptyFieldsAndNoReport)
 {
-    WriteSetting(SettingsSection, Keys::FitnessMen, "a||SEP1||b||SEP1||c||SEP2||d||SEP1||1||SEP1||2||SEP1||3||SEP1||4||SEP2||");
+    WriteSetting(SettingsSection, Keys::FitnessMen,
+                 "a||SEP1||b||SEP1||c||SEP2||d||SEP1||1||SEP1||2||SEP1||3||SEP1||4||SEP2||");
     ScriptedMessages messages;
     LogHarness h;
     h.startImperial();
@@ -137,7 +139,8 @@ TEST_F(ActiveLogTest, SwitchToFemaleWithEmptyStore)
 TEST_F(ActiveLogTest, SwitchBackRestoresTheImperialLogWithPlainCaptions)
 {
     WriteSetting(SettingsSection, Keys::FitnessMen, "a||SEP1||b||SEP1||c||SEP1||d||SEP1||e||SEP2||");
-    WriteSetting(SettingsSection, Keys::FitnessWomen, "m||SEP1||1||SEP1||2||SEP1||3||SEP1||4||SEP1||5||SEP1||6||SEP2||");
+    WriteSetting(SettingsSection, Keys::FitnessWomen,
+                 "m||SEP1||1||SEP1||2||SEP1||3||SEP1||4||SEP1||5||SEP1||6||SEP2||");
     LogHarness h;
     h.startImperial();
     h.c.Text1->setText("6");

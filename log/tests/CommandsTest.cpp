@@ -17,10 +17,7 @@
 
 namespace {
 
-LogEntry Row(const QString& date)
-{
-    return {date, "1", "2", "3", "4"};
-}
+LogEntry Row(const QString& date) { return {date, "1", "2", "3", "4"}; }
 
 QList<LogEntry> Rows(int count)
 {
@@ -145,7 +142,8 @@ TEST_F(CommandsTest, Form4WritesSixMeasurements)
     });
     add();
     EXPECT_EQ(h.rows(), QList<LogEntry>({{"6/10/2004", "63.5", "81.3", "70", "99", "17", "29"}}));
-    EXPECT_EQ(Stored(Keys::FitnessWomen), "6/10/2004||SEP1||63.5||SEP1||81.3||SEP1||70||SEP1||99||SEP1||17||SEP1||29||SEP2||");
+    EXPECT_EQ(Stored(Keys::FitnessWomen),
+              "6/10/2004||SEP1||63.5||SEP1||81.3||SEP1||70||SEP1||99||SEP1||17||SEP1||29||SEP2||");
     EXPECT_FALSE(HasSetting(Keys::FitnessMen));
 }
 

@@ -84,7 +84,8 @@ TEST_F(EntryInputTest, TheMetricDialogNamesItsOwnFields)
     });
     add();
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_TRUE(messages.asked().first().text.contains("\"zwei\" is not a number. Please type a number for \"Forearm (cm)\""));
+    EXPECT_TRUE(
+        messages.asked().first().text.contains("\"zwei\" is not a number. Please type a number for \"Forearm (cm)\""));
     EXPECT_EQ(h.list().rowCount(), 0);
 }
 
@@ -120,14 +121,16 @@ TEST_F(EntryInputTest, OlderDecimalCommasLoadAsNumbersAndAreStoredWithPoints)
 {
     ClearSettings();
     WriteSetting(SettingsSection, Keys::FitnessMen,
-                 "6/10/2004||SEP1||200||SEP1||42||SEP1||35,5||SEP1||1,234||SEP2||6/17/2004||SEP1||abc||SEP1||4||SEP1||3||SEP1||2||SEP2||");
+                 "6/10/2004||SEP1||200||SEP1||42||SEP1||35,5||SEP1||1,234||SEP2||6/17/"
+                 "2004||SEP1||abc||SEP1||4||SEP1||3||SEP1||2||SEP2||");
     LogHarness us;
     us.startImperial();
     EXPECT_EQ(us.rows().first(), LogEntry({"6/10/2004", "200", "42", "35.5", "1,234"}));
     StoreActiveLog(us.c);
     // The unambiguous comma is today's point now; "1,234" and "abc" are left as they were.
     EXPECT_EQ(Stored(Keys::FitnessMen),
-              "6/10/2004||SEP1||200||SEP1||42||SEP1||35.5||SEP1||1,234||SEP2||6/17/2004||SEP1||abc||SEP1||4||SEP1||3||SEP1||2||SEP2||");
+              "6/10/2004||SEP1||200||SEP1||42||SEP1||35.5||SEP1||1,234||SEP2||6/17/"
+              "2004||SEP1||abc||SEP1||4||SEP1||3||SEP1||2||SEP2||");
 
     ScopedLocale german("de_DE");
     LogHarness de;
@@ -162,12 +165,9 @@ TEST_F(EntryInputTest, TypedDatesBecomeTheDateTyped)
         QDate expected;
     };
     const Case cases[] = {
-        {"6/3/2004", false, QDate(2004, 6, 3)},
-        {"6/3/2004", true, QDate(2004, 6, 3)},
-        {"12/31/1999", true, QDate(1999, 12, 31)},
-        {"06/03/04", true, QDate(2004, 6, 3)},
-        {"2/29/2024", true, QDate(2024, 2, 29)},
-        {"1/1/1601", true, QDate(1601, 1, 1)},
+        {"6/3/2004", false, QDate(2004, 6, 3)},    {"6/3/2004", true, QDate(2004, 6, 3)},
+        {"12/31/1999", true, QDate(1999, 12, 31)}, {"06/03/04", true, QDate(2004, 6, 3)},
+        {"2/29/2024", true, QDate(2024, 2, 29)},   {"1/1/1601", true, QDate(1601, 1, 1)},
     };
     for (const Case& c : cases) {
         QDate saved;
@@ -182,7 +182,8 @@ TEST_F(EntryInputTest, TypedDatesBecomeTheDateTyped)
         add();
         EXPECT_EQ(saved, c.expected) << c.keys;
         ASSERT_EQ(h.list().rowCount(), 1) << c.keys;
-        EXPECT_EQ(h.rows().first().first(), QStringLiteral("%1/%2/%3").arg(c.expected.month()).arg(c.expected.day()).arg(c.expected.year()));
+        EXPECT_EQ(h.rows().first().first(),
+                  QStringLiteral("%1/%2/%3").arg(c.expected.month()).arg(c.expected.day()).arg(c.expected.year()));
         h.list().clearRows();
     }
 }

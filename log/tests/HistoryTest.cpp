@@ -23,10 +23,7 @@
 
 namespace {
 
-LogEntry Row(const QString& date, const QString& weight = "180")
-{
-    return {date, weight, "40", "34", "38"};
-}
+LogEntry Row(const QString& date, const QString& weight = "180") { return {date, weight, "40", "34", "38"}; }
 
 class HistoryTest : public ::testing::Test {
 protected:
@@ -44,8 +41,7 @@ protected:
         ClearSettings();
     }
 
-    template <typename Command>
-    void run(Command command, const char* name)
+    template <typename Command> void run(Command command, const char* name)
     {
         Guarded proc(name);
         command(h.c, proc);
@@ -258,7 +254,8 @@ TEST_F(HistoryTest, AFailedStoreDuringUndoIsReported)
     history().undo();
     QDir(path).removeRecursively();
     ASSERT_GE(messages.count(), 1);
-    EXPECT_TRUE(messages.asked().first().text.contains("Form1.Undo at line 30")) << messages.asked().first().text.toStdString();
+    EXPECT_TRUE(messages.asked().first().text.contains("Form1.Undo at line 30"))
+        << messages.asked().first().text.toStdString();
     EXPECT_EQ(h.list().rowCount(), 0);
 }
 
@@ -284,7 +281,7 @@ TEST_F(HistoryTest, TheFirstChangeOfADayIsBackedUpBeforeItIsStored)
     EXPECT_EQ(ReadAll(backup), before);
     EXPECT_TRUE(before.contains("1/1/2024") && !before.contains("1/2/2024"));
     EXPECT_EQ(QFileInfo(backup).permissions() & 0x0077, 0);
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(QFile::encodeName(backup).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(::stat(QFile::encodeName(BackupFolder()).constData(), &info), 0);

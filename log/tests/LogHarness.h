@@ -21,10 +21,7 @@
 #include <functional>
 
 // The stored text under key, or "<missing>".
-inline QString Stored(const QString& key)
-{
-    return ReadSetting(SettingsSection, key, QStringLiteral("<missing>"));
-}
+inline QString Stored(const QString& key) { return ReadSetting(SettingsSection, key, QStringLiteral("<missing>")); }
 
 // Fills the dialog's boxes 1, 2, ... with texts.
 inline void Type(EntryDialog* dialog, const QStringList& texts)

@@ -65,7 +65,8 @@ TEST(NumberText, TypedNumbersFollowTheLocaleWithoutThousands)
         EXPECT_EQ(ReadTypedNumber(" 200 "), 200);
         EXPECT_EQ(ReadTypedNumber(".5"), 0.5);
         EXPECT_EQ(ReadTypedNumber("-3"), -3);
-        for (const char* text : {"abc", "ten", "1.234,5", "1,234", "35,5", "", " ", ".", "-", "1e3", "5 kg", "3/8", "+-1"})
+        for (const char* text :
+             {"abc", "ten", "1.234,5", "1,234", "35,5", "", " ", ".", "-", "1e3", "5 kg", "3/8", "+-1"})
             EXPECT_FALSE(ReadTypedNumber(text).has_value()) << text;
         EXPECT_EQ(ExampleNumber(72.5), "72.5");
     }

@@ -31,11 +31,8 @@ TEST(StoredLog, EmptyLogIsEmptyText)
 TEST(StoredLog, EmptyFieldsSurviveInEveryPosition)
 {
     const QList<LogEntry> entries = {
-        {"", "1", "2", "3", "4"},
-        {"d", "1", "", "3", "4"},
-        {"d", "1", "2", "3", ""},
-        {"", "", "", "", ""},
-        {"d", "", "", "", "", "", ""},
+        {"", "1", "2", "3", "4"}, {"d", "1", "", "3", "4"},      {"d", "1", "2", "3", ""},
+        {"", "", "", "", ""},     {"d", "", "", "", "", "", ""},
     };
     const QString text = JoinStoredLog(entries);
     EXPECT_TRUE(text.startsWith("||SEP1||1"));
@@ -90,8 +87,8 @@ TEST(StoredLog, EveryAcceptedEntryRoundTripsAmongOthers)
     QList<LogEntry> accepted;
     int refused = 0;
     for (int i = 0; i < texts.size(); ++i) {
-        const LogEntry entry = {QStringLiteral("%1/1/2000").arg(i % 12 + 1), texts.at(i), texts.at((i * 7) % texts.size()),
-                                texts.at((i * 13) % texts.size())};
+        const LogEntry entry = {QStringLiteral("%1/1/2000").arg(i % 12 + 1), texts.at(i),
+                                texts.at((i * 7) % texts.size()), texts.at((i * 13) % texts.size())};
         if (UnstorableText(entry).isNull())
             accepted << entry;
         else

@@ -70,7 +70,10 @@ QStringList TabTexts(const QTabBar* bar)
 
 // Every test gets a screen large enough for the designed window unless it says otherwise.
 struct LargeScreen {
-    LargeScreen() { Form2::SetScreenAreaForTesting([] { return Form2::ScreenArea{QRect(0, 0, 1920, 1080), QMargins()}; }); }
+    LargeScreen()
+    {
+        Form2::SetScreenAreaForTesting([] { return Form2::ScreenArea{QRect(0, 0, 1920, 1080), QMargins()}; });
+    }
     ~LargeScreen() { Form2::SetScreenAreaForTesting({}); }
 };
 
@@ -154,7 +157,8 @@ TEST_F(PreviewTest, OverwriteAsksAndFollowsTheAnswer)
         messages.answer(MsgAnswer::No);
         click("PushButton6");
         ASSERT_EQ(messages.count(), 2);
-        EXPECT_EQ(messages.asked()[0].text, QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
+        EXPECT_EQ(messages.asked()[0].text,
+                  QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
         EXPECT_EQ(messages.asked()[0].buttons, MsgButtons::YesNo);
         EXPECT_EQ(messages.asked()[0].icon, MsgIcon::None);
         EXPECT_EQ(messages.asked()[1].text, QStringLiteral("Done."));
@@ -233,7 +237,8 @@ TEST_F(PreviewTest, ReportThatCannotBeMadeKeepsTheOldFileAndIsReported)
         messages.answer(MsgAnswer::Yes);
         click("PushButton6");
         ASSERT_EQ(messages.count(), 2);
-        EXPECT_EQ(messages.asked()[0].text, QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
+        EXPECT_EQ(messages.asked()[0].text,
+                  QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
         EXPECT_TRUE(messages.asked()[1].text.contains(QStringLiteral("Form2.PushButton6_Click ")));
         EXPECT_EQ(ReadAll(target), QByteArray("an older report"));
     }
@@ -337,8 +342,9 @@ TEST_F(PreviewTest, LayoutKeepsTheDesignWithTheTabRowAboveTheZoomFrame)
 TEST_F(PreviewTest, TabsNameTheWorkbooksSheetsAndChartsWaitForTheirTab)
 {
     showWithPicture(700, 500);
-    EXPECT_EQ(TabTexts(form->tabStrip()), (QStringList{QStringLiteral("Data"), QStringLiteral("Measurements Chart"),
-                                                       QStringLiteral("Weight and BMI Chart"), QStringLiteral("Weight and Body Fat Chart")}));
+    EXPECT_EQ(TabTexts(form->tabStrip()),
+              (QStringList{QStringLiteral("Data"), QStringLiteral("Measurements Chart"),
+                           QStringLiteral("Weight and BMI Chart"), QStringLiteral("Weight and Body Fat Chart")}));
     EXPECT_EQ(form->tabStrip()->currentIndex(), 0);
     // Opening the preview neither opens the workbook nor draws a chart.
     EXPECT_EQ(form->openedWorkbook(), nullptr);
@@ -383,7 +389,7 @@ TEST_F(PreviewTest, ZoomOnAChartRedrawsItAtTheZoomedSizeAndKeepsTheDataZoom)
     EXPECT_EQ(pic->pos(), QPoint(0, -20));
     key(Qt::Key_End);
     EXPECT_EQ(form->vScrollBar()->maximum(), 178); // (9206 - 7425) / 10
-    EXPECT_EQ(pic->pos().y(), -119);                // 1780 twips
+    EXPECT_EQ(pic->pos().y(), -119);               // 1780 twips
     key(Qt::Key_Home);
 
     // Dragging works on the chart as on the data sheet.
@@ -577,8 +583,9 @@ TEST_F(PreviewTest, FocusRingSurroundsThePictureAreaFirstAndFollowsTheFocus)
     const QRect first = ring->geometry();
     form->tabStrip()->setCurrentIndex(1);
     EXPECT_NE(ring->geometry(), first);
-    EXPECT_TRUE(ring->geometry().contains(QRect(form->tabStrip()->mapTo(form.get(), form->tabStrip()->tabRect(1).topLeft()),
-                                                form->tabStrip()->tabRect(1).size())));
+    EXPECT_TRUE(
+        ring->geometry().contains(QRect(form->tabStrip()->mapTo(form.get(), form->tabStrip()->tabRect(1).topLeft()),
+                                        form->tabStrip()->tabRect(1).size())));
 
     // The ring is drawn in the highlight colour, and over the control, not under it.
     const QImage shot = form->grab().toImage();

@@ -82,13 +82,17 @@ TEST(PdfReportTest, FourLandscapePagesWithTheEntriesAsText)
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+My progress")))) << info.toStdString();
 
     // Page by page: the data sheet's text on page 1, the charts after it.
-    const QString page1 = Poppler(QStringLiteral("pdftotext"), pdf, {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1")});
+    const QString page1
+        = Poppler(QStringLiteral("pdftotext"), pdf,
+                  {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1")});
     EXPECT_TRUE(page1.contains(QStringLiteral("Fitness Progress Chart for Men"))) << page1.toStdString();
     EXPECT_TRUE(page1.contains(QStringLiteral("187.75"))) << page1.toStdString();
     EXPECT_TRUE(page1.contains(QStringLiteral("183.25")));
     EXPECT_TRUE(page1.contains(QStringLiteral("3/17/2005")));
     EXPECT_TRUE(page1.contains(QStringLiteral("(pounds)")));
-    const QString page3 = Poppler(QStringLiteral("pdftotext"), pdf, {QStringLiteral("-f"), QStringLiteral("3"), QStringLiteral("-l"), QStringLiteral("3")});
+    const QString page3
+        = Poppler(QStringLiteral("pdftotext"), pdf,
+                  {QStringLiteral("-f"), QStringLiteral("3"), QStringLiteral("-l"), QStringLiteral("3")});
     EXPECT_TRUE(page3.contains(QStringLiteral("BMI"))) << page3.toStdString();
     EXPECT_FALSE(page3.contains(QStringLiteral("187.75")));
 }
@@ -99,17 +103,21 @@ TEST(PdfReportTest, A4PagesAndTheDataSheetFitsThePageWidth)
     const QByteArray pdf = PdfReport(*book, QPageSize(QPageSize::A4), QStringLiteral("Report"));
     const QString info = PdfInfo(pdf);
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n")))) << info.toStdString();
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+84[12](\\.\\d+)? x 595(\\.\\d+)? pts")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+84[12](\\.\\d+)? x 595(\\.\\d+)? pts"))))
+        << info.toStdString();
 
     // The sheet's text lies within the page's margins: pdftotext -bbox gives word boxes.
-    const QString boxes = Poppler(QStringLiteral("pdftotext"), pdf, {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1")});
-    const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">"));
+    const QString boxes = Poppler(QStringLiteral("pdftotext"), pdf,
+                                  {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
+                                   QStringLiteral("-l"), QStringLiteral("1")});
+    const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">"));
     double right = 0;
     int words = 0;
     for (auto it = word.globalMatch(boxes); it.hasNext();) {
         const auto m = it.next();
         ++words;
-        EXPECT_GE(m.captured(1).toDouble(), 28.0);   // 10 mm
+        EXPECT_GE(m.captured(1).toDouble(), 28.0); // 10 mm
         EXPECT_LE(m.captured(4).toDouble(), 595.3 - 28.0);
         right = std::max(right, m.captured(3).toDouble());
     }

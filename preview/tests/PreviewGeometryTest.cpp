@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 // setUp takes the picture box's size before the store's 2-twip trim.
@@ -198,7 +197,7 @@ TEST(PreviewZoom, RedrawReturnsToOriginAndEnablesBarsBySize)
     PreviewGeometry g;
     g.setUp(8002, 6002); // fits at zoom 1
     EXPECT_FALSE(g.hScroll().enabled);
-    g.zoomStep(0);       // 10000 x 7500: wider and higher than the inner viewport
+    g.zoomStep(0); // 10000 x 7500: wider and higher than the inner viewport
     EXPECT_TRUE(g.hScroll().enabled);
     EXPECT_TRUE(g.vScroll().enabled);
     // Ranges are those of zoom 1 (no bars), so the bars cannot move the picture.
@@ -339,7 +338,8 @@ TEST(PreviewLayoutModel, TooSmallAnAreaShrinksThePictureAreaInWholePixels)
     // Everything below moves up together, keeping its distances.
     EXPECT_EQ(l.hScroll1.top, l.picture2.top + l.picture2.height);
     EXPECT_EQ(l.frame1.top - l.tabStrip1.top, full.frame1.top - full.tabStrip1.top);
-    EXPECT_EQ(l.pushButton6.top + l.pushButton6.height, l.clientHeight - (full.clientHeight - full.pushButton6.top - full.pushButton6.height));
+    EXPECT_EQ(l.pushButton6.top + l.pushButton6.height,
+              l.clientHeight - (full.clientHeight - full.pushButton6.top - full.pushButton6.height));
 
     // An odd amount rounds up to a whole pixel.
     EXPECT_EQ(PreviewLayout::fitting(9840, full.clientHeight - 7).clientHeight, full.clientHeight - 15);

@@ -29,7 +29,8 @@ std::shared_ptr<OpenWorkbook> lockBook(const std::weak_ptr<OpenWorkbook>& weak)
 void checkPosition(int position, int count, const char* what)
 {
     if (position < 1 || position > count)
-        throw Error(QStringLiteral("%1 %2 does not exist (there are %3)").arg(QLatin1String(what)).arg(position).arg(count));
+        throw Error(
+            QStringLiteral("%1 %2 does not exist (there are %3)").arg(QLatin1String(what)).arg(position).arg(count));
 }
 } // namespace
 
@@ -56,10 +57,7 @@ sheet::Worksheet& Range::sheet() const
     return *ws;
 }
 
-sheet::Value Range::Value() const
-{
-    return sheet().value(m_range.firstRow, m_range.firstCol);
-}
+sheet::Value Range::Value() const { return sheet().value(m_range.firstRow, m_range.firstCol); }
 
 void Range::setValue(const QString& text) const
 {
@@ -122,7 +120,8 @@ QImage Range::Picture() const
         }
         return good;
     };
-    const int lastRow = lastFitting(m_range.firstRow, m_range.lastRow, [&](int r) { return fits(r, m_range.firstCol); });
+    const int lastRow
+        = lastFitting(m_range.firstRow, m_range.lastRow, [&](int r) { return fits(r, m_range.firstCol); });
     const int lastCol = lastFitting(m_range.firstCol, m_range.lastCol, [&](int c) { return fits(lastRow, c); });
     return renderRange(ws, m_range.firstRow, m_range.firstCol, lastRow, lastCol);
 }
@@ -146,10 +145,7 @@ sheet::Worksheet& Worksheet::model() const
     return *ws;
 }
 
-QString Worksheet::Name() const
-{
-    return model().name();
-}
+QString Worksheet::Name() const { return model().name(); }
 
 automation::Range Worksheet::Cells(int row, int column) const
 {
@@ -176,15 +172,9 @@ automation::Range Worksheet::UsedRange() const
 
 // ---------------------------------------------------------------- Workbook
 
-std::shared_ptr<OpenWorkbook> Workbook::lock() const
-{
-    return lockBook(m_book);
-}
+std::shared_ptr<OpenWorkbook> Workbook::lock() const { return lockBook(m_book); }
 
-sheet::Workbook& Workbook::model() const
-{
-    return *lock()->book;
-}
+sheet::Workbook& Workbook::model() const { return *lock()->book; }
 
 automation::Worksheet Workbook::ActiveSheet() const
 {
@@ -195,10 +185,7 @@ automation::Worksheet Workbook::ActiveSheet() const
     return automation::Worksheet(m_book, index);
 }
 
-QString Workbook::FullName() const
-{
-    return lock()->path;
-}
+QString Workbook::FullName() const { return lock()->path; }
 
 void Workbook::SaveAs(const QString& path, int FileFormat) const
 {
@@ -263,10 +250,7 @@ Application::Application()
 {
 }
 
-Application::~Application()
-{
-    Quit();
-}
+Application::~Application() { Quit(); }
 
 void Application::checkRunning() const
 {

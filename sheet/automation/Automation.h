@@ -13,7 +13,7 @@ namespace sheet {
 class Workbook;
 class Worksheet;
 class InstanceRegistration;
-}
+} // namespace sheet
 
 // The spreadsheet application as an automation client sees it: application, its open
 // workbooks, worksheets and ranges. Rows and columns are counted from 1 here, as in the
@@ -70,7 +70,11 @@ public:
 private:
     friend class Worksheet;
     Range(std::weak_ptr<OpenWorkbook> book, int sheet, CellRange range)
-        : m_book(std::move(book)), m_sheet(sheet), m_range(range) {}
+        : m_book(std::move(book))
+        , m_sheet(sheet)
+        , m_range(range)
+    {
+    }
     sheet::Worksheet& sheet() const;
 
     std::weak_ptr<OpenWorkbook> m_book;
@@ -89,7 +93,11 @@ public:
 
 private:
     friend class Workbook;
-    Worksheet(std::weak_ptr<OpenWorkbook> book, int sheet) : m_book(std::move(book)), m_sheet(sheet) {}
+    Worksheet(std::weak_ptr<OpenWorkbook> book, int sheet)
+        : m_book(std::move(book))
+        , m_sheet(sheet)
+    {
+    }
 
     std::weak_ptr<OpenWorkbook> m_book;
     int m_sheet;
@@ -107,7 +115,10 @@ public:
 
 private:
     friend class Workbooks;
-    explicit Workbook(std::weak_ptr<OpenWorkbook> book) : m_book(std::move(book)) {}
+    explicit Workbook(std::weak_ptr<OpenWorkbook> book)
+        : m_book(std::move(book))
+    {
+    }
     std::shared_ptr<OpenWorkbook> lock() const;
 
     std::weak_ptr<OpenWorkbook> m_book;
@@ -122,7 +133,10 @@ public:
 
 private:
     friend class Application;
-    explicit Workbooks(Application* app) : m_app(app) {}
+    explicit Workbooks(Application* app)
+        : m_app(app)
+    {
+    }
     Application* m_app;
 };
 
@@ -160,4 +174,4 @@ private:
 namespace sheet {
 // Is a spreadsheet application instance running for this user (any process)?
 bool isApplicationRunning();
-}
+} // namespace sheet

@@ -33,7 +33,8 @@ int createEntry(const QString& folder, const QString& name, const QByteArray& te
 {
     const QString pending = QDir(folder).filePath(QStringLiteral("pending-") + name);
     const QString path = QDir(folder).filePath(name);
-    const int fd = ::open(QFile::encodeName(pending).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd
+        = ::open(QFile::encodeName(pending).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0
         || ::write(fd, text.constData(), static_cast<size_t>(text.size())) != text.size()
         || ::rename(QFile::encodeName(pending).constData(), QFile::encodeName(path).constData()) != 0) {
@@ -48,11 +49,10 @@ int createEntry(const QString& folder, const QString& name, const QByteArray& te
 }
 
 // Calls live(path) for each entry of the prefix that a live process holds; removes the others.
-template <typename Live>
-void forEachLiveEntry(const QString& folder, const QString& prefix, Live live)
+template <typename Live> void forEachLiveEntry(const QString& folder, const QString& prefix, Live live)
 {
-    const QStringList entries =
-        QDir(folder).entryList(QStringList{prefix + QLatin1Char('*') + kSuffix}, QDir::Files | QDir::Hidden);
+    const QStringList entries
+        = QDir(folder).entryList(QStringList{prefix + QLatin1Char('*') + kSuffix}, QDir::Files | QDir::Hidden);
     for (const QString& name : entries) {
         const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
         const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -79,7 +79,7 @@ QString instanceRegistryFolder()
     const QString folder = QDir(base).filePath(QStringLiteral("sheet-instances"));
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
     // Another user must not be able to plant entries for us: the folder is ours and private.
-    struct stat st{};
+    struct stat st { };
     if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
         throw Error(QStringLiteral("The instance folder '%1' is missing or belongs to another user").arg(folder));
     if ((st.st_mode & 0077) != 0)
@@ -92,8 +92,7 @@ InstanceRegistration::InstanceRegistration()
     const QString folder = instanceRegistryFolder();
     const QString stem = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(g_counter.fetch_add(1));
     m_path = QDir(folder).filePath(kPrefix + stem + kSuffix);
-    m_fd = createEntry(folder, kPrefix + stem + kSuffix,
-                       QByteArray::number(QCoreApplication::applicationPid()) + '\n',
+    m_fd = createEntry(folder, kPrefix + stem + kSuffix, QByteArray::number(QCoreApplication::applicationPid()) + '\n',
                        "spreadsheet application instance");
 }
 

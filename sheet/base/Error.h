@@ -10,7 +10,10 @@ namespace sheet {
 class Error : public std::runtime_error {
 public:
     explicit Error(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
+    {
+    }
     const QString& message() const noexcept { return m_message; }
 
 private:

@@ -8,9 +8,8 @@ struct ErrorName {
     const char* text;
 };
 constexpr ErrorName kErrorNames[] = {
-    {ErrorCode::Null, "#NULL!"}, {ErrorCode::Div0, "#DIV/0!"}, {ErrorCode::Value, "#VALUE!"},
-    {ErrorCode::Ref, "#REF!"},   {ErrorCode::Name, "#NAME?"},  {ErrorCode::Num, "#NUM!"},
-    {ErrorCode::NA, "#N/A"},
+    {ErrorCode::Null, "#NULL!"}, {ErrorCode::Div0, "#DIV/0!"}, {ErrorCode::Value, "#VALUE!"}, {ErrorCode::Ref, "#REF!"},
+    {ErrorCode::Name, "#NAME?"}, {ErrorCode::Num, "#NUM!"},    {ErrorCode::NA, "#N/A"},
 };
 } // namespace
 

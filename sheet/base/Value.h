@@ -16,7 +16,7 @@ enum class ErrorCode : std::uint8_t {
     NA = 0x2A,
 };
 
-QString errorText(ErrorCode code);               // "#DIV/0!" ...
+QString errorText(ErrorCode code); // "#DIV/0!" ...
 bool errorFromText(const QString& text, ErrorCode* out);
 bool isKnownErrorCode(std::uint8_t code);
 
@@ -26,10 +26,34 @@ public:
     enum class Type : std::uint8_t { Empty, Number, String, Bool, Error };
 
     Value() = default;
-    static Value number(double v) { Value r; r.m_type = Type::Number; r.m_number = v; return r; }
-    static Value string(const QString& s) { Value r; r.m_type = Type::String; r.m_string = s; return r; }
-    static Value boolean(bool b) { Value r; r.m_type = Type::Bool; r.m_number = b ? 1 : 0; return r; }
-    static Value error(ErrorCode e) { Value r; r.m_type = Type::Error; r.m_error = e; return r; }
+    static Value number(double v)
+    {
+        Value r;
+        r.m_type = Type::Number;
+        r.m_number = v;
+        return r;
+    }
+    static Value string(const QString& s)
+    {
+        Value r;
+        r.m_type = Type::String;
+        r.m_string = s;
+        return r;
+    }
+    static Value boolean(bool b)
+    {
+        Value r;
+        r.m_type = Type::Bool;
+        r.m_number = b ? 1 : 0;
+        return r;
+    }
+    static Value error(ErrorCode e)
+    {
+        Value r;
+        r.m_type = Type::Error;
+        r.m_error = e;
+        return r;
+    }
 
     Type type() const { return m_type; }
     bool isEmpty() const { return m_type == Type::Empty; }
@@ -38,7 +62,7 @@ public:
     bool isBool() const { return m_type == Type::Bool; }
     bool isError() const { return m_type == Type::Error; }
 
-    double asNumber() const { return m_number; }       // Number, or Bool as 0/1
+    double asNumber() const { return m_number; } // Number, or Bool as 0/1
     bool asBool() const { return m_number != 0; }
     const QString& asString() const { return m_string; }
     ErrorCode asError() const { return m_error; }

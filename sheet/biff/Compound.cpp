@@ -23,8 +23,9 @@ void initGsfOnce()
         gsf_init();
         // libgsf reports damaged containers on stderr as well as through GError; the
         // caller gets a FormatError, so keep the console quiet.
-        g_log_set_handler("libgsf:msole", GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
-                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        g_log_set_handler(
+            "libgsf:msole", GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     });
 }
 
@@ -35,8 +36,7 @@ struct GObjectDeleter {
             g_object_unref(p);
     }
 };
-template <typename T>
-using GPtr = std::unique_ptr<T, GObjectDeleter>;
+template <typename T> using GPtr = std::unique_ptr<T, GObjectDeleter>;
 
 QString gerrorText(GError* err)
 {
@@ -59,10 +59,11 @@ Bytes readStream(GsfInput* input, Extraction& ex, bool keptForWriting)
 {
     const gsf_off_t size = gsf_input_size(input);
     if (size < 0 || static_cast<std::uint64_t>(size) > ex.fileSize - ex.taken)
-        throw FormatError(QStringLiteral("bad compound file: stream '%1' claims %2 bytes, more than the %3-byte file holds")
-                              .arg(QString::fromUtf8(gsf_input_name(input)))
-                              .arg(static_cast<qlonglong>(size))
-                              .arg(static_cast<qulonglong>(ex.fileSize)));
+        throw FormatError(
+            QStringLiteral("bad compound file: stream '%1' claims %2 bytes, more than the %3-byte file holds")
+                .arg(QString::fromUtf8(gsf_input_name(input)))
+                .arg(static_cast<qlonglong>(size))
+                .arg(static_cast<qulonglong>(ex.fileSize)));
     const auto n = static_cast<std::size_t>(size);
     ex.taken += n;
     ex.budget->spend(keptForWriting ? 2 * n : n);
@@ -161,9 +162,10 @@ void checkTables(GsfInput* input, std::size_t fileSize)
     const std::uint64_t sectors = (fileSize - 512) >> shift;
     const std::uint64_t fatSectors = le32(header + 44);
     if (fatSectors > 2 * ((sectors + perSector - 1) / perSector) + 2)
-        throw FormatError(QStringLiteral("bad compound file: its allocation table claims %1 sectors, more than a %2-byte file holds")
-                              .arg(static_cast<qulonglong>(fatSectors * perSector))
-                              .arg(static_cast<qulonglong>(fileSize)));
+        throw FormatError(
+            QStringLiteral("bad compound file: its allocation table claims %1 sectors, more than a %2-byte file holds")
+                .arg(static_cast<qulonglong>(fatSectors * perSector))
+                .arg(static_cast<qulonglong>(fileSize)));
 
     // Where the table's sectors are: 109 in the header, the rest in a chain of sectors.
     std::vector<std::uint32_t> fatAt;
@@ -172,7 +174,8 @@ void checkTables(GsfInput* input, std::size_t fileSize)
     std::vector<std::uint8_t> sector(sectorSize);
     std::uint32_t next = le32(header + 68);
     for (std::uint64_t hops = 0; fatAt.size() < fatSectors; ++hops) {
-        if (next >= sectors || hops > fatSectors || !readAt(input, 512 + (std::uint64_t(next) << shift), sectorSize, sector.data()))
+        if (next >= sectors || hops > fatSectors
+            || !readAt(input, 512 + (std::uint64_t(next) << shift), sectorSize, sector.data()))
             return;
         for (std::uint64_t k = 0; k + 1 < perSector && fatAt.size() < fatSectors; ++k)
             fatAt.push_back(le32(sector.data() + 4 * k));
@@ -195,8 +198,9 @@ void checkTables(GsfInput* input, std::size_t fileSize)
     for (std::uint32_t at = le32(header + 60); at < fat.size() && !seen[at]; at = fat[at]) {
         seen[at] = true;
         if (++length > miniTableMax)
-            throw FormatError(QStringLiteral("bad compound file: its small-sector table is longer than a %1-byte file can use")
-                                  .arg(static_cast<qulonglong>(fileSize)));
+            throw FormatError(
+                QStringLiteral("bad compound file: its small-sector table is longer than a %1-byte file can use")
+                    .arg(static_cast<qulonglong>(fileSize)));
     }
 }
 
@@ -225,11 +229,13 @@ void writeChildren(GsfOutfile* dir, const std::vector<CompoundEntry>& entries)
     for (const CompoundEntry& e : entries) {
         GPtr<GsfOutput> child(gsf_outfile_new_child(dir, e.name.c_str(), e.storage));
         if (!child)
-            throw Error(QStringLiteral("Cannot create compound file entry '%1'").arg(QString::fromUtf8(e.name.c_str())));
+            throw Error(
+                QStringLiteral("Cannot create compound file entry '%1'").arg(QString::fromUtf8(e.name.c_str())));
         if (e.storage)
             writeChildren(GSF_OUTFILE(child.get()), e.children);
         else if (!e.data.empty() && !gsf_output_write(child.get(), e.data.size(), e.data.data()))
-            throw Error(QStringLiteral("Cannot write compound file stream '%1'").arg(QString::fromUtf8(e.name.c_str())));
+            throw Error(
+                QStringLiteral("Cannot write compound file stream '%1'").arg(QString::fromUtf8(e.name.c_str())));
         gsf_output_close(child.get());
     }
 }

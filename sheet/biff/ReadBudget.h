@@ -16,13 +16,17 @@ class ReadBudget {
 public:
     static constexpr std::size_t kLimit = std::size_t(768) << 20;
 
-    explicit ReadBudget(std::size_t limit = kLimit) : m_limit(limit) {}
+    explicit ReadBudget(std::size_t limit = kLimit)
+        : m_limit(limit)
+    {
+    }
 
     void spend(std::size_t bytes)
     {
         if (bytes > m_limit - m_used)
-            throw FormatError(QStringLiteral("the workbook is too large to read: it would take more than %1 MB of memory")
-                                  .arg(m_limit >> 20));
+            throw FormatError(
+                QStringLiteral("the workbook is too large to read: it would take more than %1 MB of memory")
+                    .arg(m_limit >> 20));
         m_used += bytes;
         if (m_used > m_peak)
             m_peak = m_used;

@@ -27,9 +27,6 @@ void appendRecord(Bytes& stream, std::uint16_t id, const Bytes& body)
     }
 }
 
-void appendRecord(Bytes& stream, const Record& record)
-{
-    appendRecord(stream, record.id, record.data);
-}
+void appendRecord(Bytes& stream, const Record& record) { appendRecord(stream, record.id, record.data); }
 
 } // namespace sheet

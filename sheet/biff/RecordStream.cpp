@@ -7,13 +7,13 @@
 
 namespace sheet {
 
-SubstreamRecords::~SubstreamRecords()
-{
-    give();
-}
+SubstreamRecords::~SubstreamRecords() { give(); }
 
 SubstreamRecords::SubstreamRecords(SubstreamRecords&& other) noexcept
-    : m_base(other.m_base), m_refs(std::move(other.m_refs)), m_budget(other.m_budget), m_spent(other.m_spent)
+    : m_base(other.m_base)
+    , m_refs(std::move(other.m_refs))
+    , m_budget(other.m_budget)
+    , m_spent(other.m_spent)
 {
     other.m_refs.clear();
     other.m_budget = nullptr;
@@ -117,7 +117,8 @@ QString olderBiffVersion(const std::uint8_t* stream, std::size_t size)
     case 0x0009: return QStringLiteral("an Excel 2.x (BIFF2) worksheet");
     case 0x0209: return QStringLiteral("an Excel 3.0 (BIFF3) worksheet");
     case 0x0409:
-        return kind == 0x0100 ? QStringLiteral("an Excel 4.0 (BIFF4) workbook") : QStringLiteral("an Excel 4.0 (BIFF4) worksheet");
+        return kind == 0x0100 ? QStringLiteral("an Excel 4.0 (BIFF4) workbook")
+                              : QStringLiteral("an Excel 4.0 (BIFF4) worksheet");
     case rid::kBof:
         if (version == 0x0500)
             return QStringLiteral("an Excel 5.0/95 (BIFF5) workbook");
@@ -129,8 +130,7 @@ QString olderBiffVersion(const std::uint8_t* stream, std::size_t size)
 }
 
 namespace {
-template<typename Records>
-std::vector<ByteView> gatherContinuesIn(const Records& records, std::size_t& index)
+template <typename Records> std::vector<ByteView> gatherContinuesIn(const Records& records, std::size_t& index)
 {
     std::vector<ByteView> chunks;
     chunks.push_back(records[index].data);

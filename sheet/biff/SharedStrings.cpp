@@ -11,7 +11,10 @@ namespace {
 // Walks the SST body across chunk boundaries.
 class ChunkReader {
 public:
-    explicit ChunkReader(const std::vector<ByteView>& chunks) : m_chunks(chunks) {}
+    explicit ChunkReader(const std::vector<ByteView>& chunks)
+        : m_chunks(chunks)
+    {
+    }
 
     bool atEnd()
     {
@@ -25,8 +28,16 @@ public:
             throw FormatError(QStringLiteral("Shared string table ends inside a string"));
         return m_chunks[m_chunk][m_pos++];
     }
-    std::uint16_t u16() { const std::uint16_t lo = u8(); return lo | (u8() << 8); }
-    std::uint32_t u32() { const std::uint32_t lo = u16(); return lo | (static_cast<std::uint32_t>(u16()) << 16); }
+    std::uint16_t u16()
+    {
+        const std::uint16_t lo = u8();
+        return lo | (u8() << 8);
+    }
+    std::uint32_t u32()
+    {
+        const std::uint32_t lo = u16();
+        return lo | (static_cast<std::uint32_t>(u16()) << 16);
+    }
     Bytes bytes(std::size_t n)
     {
         Bytes out;
@@ -107,10 +118,7 @@ std::vector<SharedString> readSst(const std::vector<Bytes>& chunks, ReadBudget* 
     return readSst(views(chunks), budget);
 }
 
-QString readContinuedString(const std::vector<Bytes>& chunks)
-{
-    return readContinuedString(views(chunks));
-}
+QString readContinuedString(const std::vector<Bytes>& chunks) { return readContinuedString(views(chunks)); }
 
 std::vector<SharedString> readSst(const std::vector<ByteView>& chunks, ReadBudget* budget)
 {
@@ -179,7 +187,11 @@ namespace {
 
 class SstWriter {
 public:
-    SstWriter(Bytes& stream, std::size_t base) : m_stream(stream), m_base(base) {}
+    SstWriter(Bytes& stream, std::size_t base)
+        : m_stream(stream)
+        , m_base(base)
+    {
+    }
 
     std::size_t room() const { return kMaxRecordData - m_body.size(); }
     void newContinue()
@@ -195,8 +207,16 @@ public:
     std::uint32_t streamPos() const { return static_cast<std::uint32_t>(m_base + m_stream.size() + 4 + m_body.size()); }
     std::uint16_t recordOffset() const { return static_cast<std::uint16_t>(4 + m_body.size()); }
     void u8(std::uint8_t v) { m_body.push_back(v); }
-    void u16(std::uint16_t v) { u8(v & 0xFF); u8(v >> 8); }
-    void u32(std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); }
+    void u16(std::uint16_t v)
+    {
+        u8(v & 0xFF);
+        u8(v >> 8);
+    }
+    void u32(std::uint32_t v)
+    {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    }
     // Bytes that may continue in the next record without any marker (runs, phonetic data).
     void spill(const Bytes& b, std::size_t unit)
     {
@@ -222,8 +242,8 @@ private:
 
 } // namespace
 
-void writeSst(Bytes& stream, std::size_t streamBase, const std::vector<SharedString>& strings,
-              std::uint32_t totalUses, std::uint16_t bucketSize, std::vector<SstBucket>* buckets)
+void writeSst(Bytes& stream, std::size_t streamBase, const std::vector<SharedString>& strings, std::uint32_t totalUses,
+              std::uint16_t bucketSize, std::vector<SstBucket>* buckets)
 {
     SstWriter w(stream, streamBase);
     w.m_body.reserve(kMaxRecordData);

@@ -34,15 +34,15 @@ void writeContinuedString(Bytes& stream, std::uint16_t id, const QString& text);
 
 // Where EXTSST finds a bucket's first string.
 struct SstBucket {
-    std::uint32_t streamPos; // absolute position of the string in the workbook stream
+    std::uint32_t streamPos;    // absolute position of the string in the workbook stream
     std::uint16_t recordOffset; // offset from the start of its SST/CONTINUE record, header included
 };
 
 // Appends SST (+ CONTINUE) records following the splitting rules: a string header is never
 // split, split character data restarts with a flags byte. streamBase is the stream position of
 // `stream`'s first byte; every `bucketSize`-th string's position goes to `buckets`.
-void writeSst(Bytes& stream, std::size_t streamBase, const std::vector<SharedString>& strings,
-              std::uint32_t totalUses, std::uint16_t bucketSize, std::vector<SstBucket>* buckets);
+void writeSst(Bytes& stream, std::size_t streamBase, const std::vector<SharedString>& strings, std::uint32_t totalUses,
+              std::uint16_t bucketSize, std::vector<SstBucket>* buckets);
 
 // EXTSST bucket size for a table of n strings.
 std::uint16_t extSstBucketSize(std::size_t n);

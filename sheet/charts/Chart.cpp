@@ -15,8 +15,8 @@ std::uint32_t paletteRgb(PaletteIndex index)
 bool ChartSeries::operator==(const ChartSeries& o) const
 {
     return values == o.values && categories == o.categories && nameCell == o.nameCell && name == o.name
-        && secondaryAxis == o.secondaryAxis && line == o.line && colour == o.colour && weight == o.weight && marker == o.marker
-        && markerSize == o.markerSize;
+        && secondaryAxis == o.secondaryAxis && line == o.line && colour == o.colour && weight == o.weight
+        && marker == o.marker && markerSize == o.markerSize;
 }
 
 bool Chart::hasSecondaryAxis() const

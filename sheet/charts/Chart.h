@@ -22,7 +22,10 @@ struct SheetRange {
     int lastCol = 0;
 
     static SheetRange cell(int sheet, int row, int col) { return {sheet, row, col, row, col}; }
-    static SheetRange column(int sheet, int col, int firstRow, int lastRow) { return {sheet, firstRow, col, lastRow, col}; }
+    static SheetRange column(int sheet, int col, int firstRow, int lastRow)
+    {
+        return {sheet, firstRow, col, lastRow, col};
+    }
 
     bool isSet() const { return sheet >= 0; }
     bool isSingleCell() const { return firstRow == lastRow && firstCol == lastCol; }

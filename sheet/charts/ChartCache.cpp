@@ -39,10 +39,7 @@ Value cellValue(const Workbook& book, const SheetRange& r, int index)
     return ws->value(across ? r.firstRow : r.firstRow + index, across ? r.firstCol + index : r.firstCol);
 }
 
-Record seriesText(const QString& text)
-{
-    return Record{SeriesText, seriesTextBody(text.left(255))};
-}
+Record seriesText(const QString& text) { return Record{SeriesText, seriesTextBody(text.left(255))}; }
 
 // One cached point: row = point, column = series, as Excel writes them (XF 0).
 Record cachedCell(const Value& v, int point, int series)
@@ -52,12 +49,8 @@ Record cachedCell(const Value& v, int point, int series)
     w.u16(static_cast<std::uint16_t>(series));
     w.u16(0);
     switch (v.type()) {
-    case Value::Type::Number:
-        w.f64(v.asNumber());
-        return Record{Number, w.take()};
-    case Value::Type::String:
-        w.xlUnicodeString(v.asString().left(255));
-        return Record{Label, w.take()};
+    case Value::Type::Number: w.f64(v.asNumber()); return Record{Number, w.take()};
+    case Value::Type::String: w.xlUnicodeString(v.asString().left(255)); return Record{Label, w.take()};
     case Value::Type::Bool:
         w.u8(v.asBool() ? 1 : 0);
         w.u8(0);
@@ -66,8 +59,7 @@ Record cachedCell(const Value& v, int point, int series)
         w.u8(static_cast<std::uint8_t>(v.asError()));
         w.u8(1);
         return Record{BoolErr, w.take()};
-    case Value::Type::Empty:
-        break;
+    case Value::Type::Empty: break;
     }
     return Record{Blank, w.take()};
 }

@@ -44,10 +44,7 @@ QString codeFor(const Workbook& book, int ifmt)
 
 constexpr int kMaxChartPoints = 1'000'000;
 
-bool holdsSomething(const Value& v)
-{
-    return !v.isEmpty() && !(v.isString() && v.asString().isEmpty());
-}
+bool holdsSomething(const Value& v) { return !v.isEmpty() && !(v.isString() && v.asString().isEmpty()); }
 
 } // namespace
 

@@ -22,10 +22,7 @@ struct Node {
     ByteReader reader() const { return ByteReader(record->data); }
 };
 
-[[noreturn]] void fail(const QString& what)
-{
-    throw FormatError(QStringLiteral("Chart sheet: %1").arg(what));
-}
+[[noreturn]] void fail(const QString& what) { throw FormatError(QStringLiteral("Chart sheet: %1").arg(what)); }
 
 std::vector<Node> parseLevel(const RecordList& list, std::size_t& i, int depth)
 {
@@ -183,8 +180,9 @@ ValueAxisScaling readValueRange(const Node& n)
 void automaticLook(ChartSeries& s, std::size_t formatIndex, bool line, bool marker)
 {
     static const PaletteIndex kAutoColours[] = {0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};
-    static const ChartMarker kAutoMarkers[] = {ChartMarker::Diamond, ChartMarker::Square, ChartMarker::Triangle,
-        ChartMarker::Cross, ChartMarker::Star, ChartMarker::Circle, ChartMarker::Plus};
+    static const ChartMarker kAutoMarkers[]
+        = {ChartMarker::Diamond, ChartMarker::Square, ChartMarker::Triangle, ChartMarker::Cross,
+           ChartMarker::Star,    ChartMarker::Circle, ChartMarker::Plus};
     if (line)
         s.colour = kAutoColours[formatIndex % 8];
     if (marker)
@@ -192,7 +190,7 @@ void automaticLook(ChartSeries& s, std::size_t formatIndex, bool line, bool mark
 }
 
 ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
-    const std::function<int(std::uint16_t)>& sheetFor)
+                       const std::function<int(std::uint16_t)>& sheetFor)
 {
     bool formatted = false;
     ByteReader head = n.reader();
@@ -260,8 +258,7 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
             *icrt = u16At(c, 0);
             haveGroup = true;
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (!haveGroup)
@@ -279,14 +276,9 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
                 s.name = l.text;
             }
             break;
-        case 1:
-            s.values = l.link.range;
-            break;
-        case 2:
-            s.categories = l.link.range;
-            break;
-        default:
-            break;
+        case 1: s.values = l.link.range; break;
+        case 2: s.categories = l.link.range; break;
+        default: break;
         }
     }
     if (!s.values.isSet())
@@ -372,9 +364,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
             groupOfSeries.push_back(icrt);
             break;
         }
-        case Frame:
-            chart.chartAreaColour = areaColour(n, chart.chartAreaColour, &chart.chartAreaFill);
-            break;
+        case Frame: chart.chartAreaColour = areaColour(n, chart.chartAreaColour, &chart.chartAreaFill); break;
         case Text: {
             const TitleLabel label = readLabel(n);
             if (label.link == 1) {
@@ -465,8 +455,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                 fail(QStringLiteral("too many axes in an axis group"));
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     if (chart.series.empty())
@@ -477,8 +466,8 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
         ChartFonts& f = chart.fonts;
         if (f.title == font && chart.title.size())
             f.titleHeight = height;
-        if (f.axisTitle == font && (chart.valueAxisTitle.size() || chart.categoryAxisTitle.size()
-                                       || chart.secondaryValueAxisTitle.size()))
+        if (f.axisTitle == font
+            && (chart.valueAxisTitle.size() || chart.categoryAxisTitle.size() || chart.secondaryValueAxisTitle.size()))
             f.axisTitleHeight = height;
         if (f.axisLabels == font)
             f.axisLabelsHeight = height;

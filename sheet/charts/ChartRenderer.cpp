@@ -33,7 +33,8 @@ struct Text {
 // The pieces of one drawing, in the painter's logical pixels.
 class ChartPainter {
 public:
-    ChartPainter(const Workbook& book, const Chart& chart, const ChartData& data, QPainter& painter, const QRectF& target)
+    ChartPainter(const Workbook& book, const Chart& chart, const ChartData& data, QPainter& painter,
+                 const QRectF& target)
         : m_book(book)
         , m_chart(chart)
         , m_data(data)
@@ -121,20 +122,15 @@ void ChartPainter::drawMarker(const QPointF& at, ChartMarker marker, double size
     QPen pen(c, std::max(0.5, u(1)));
     m_p.setPen(pen);
     switch (marker) {
-    case ChartMarker::None:
-        break;
-    case ChartMarker::Square:
-        m_p.drawRect(QRectF(at.x() - h, at.y() - h, size, size));
-        break;
+    case ChartMarker::None: break;
+    case ChartMarker::Square: m_p.drawRect(QRectF(at.x() - h, at.y() - h, size, size)); break;
     case ChartMarker::Diamond:
         m_p.drawPolygon(QPolygonF({at + QPointF(0, -h), at + QPointF(h, 0), at + QPointF(0, h), at + QPointF(-h, 0)}));
         break;
     case ChartMarker::Triangle:
         m_p.drawPolygon(QPolygonF({at + QPointF(0, -h), at + QPointF(h, h), at + QPointF(-h, h)}));
         break;
-    case ChartMarker::Circle:
-        m_p.drawEllipse(at, h, h);
-        break;
+    case ChartMarker::Circle: m_p.drawEllipse(at, h, h); break;
     case ChartMarker::Cross:
         m_p.drawLine(at + QPointF(-h, -h), at + QPointF(h, h));
         m_p.drawLine(at + QPointF(-h, h), at + QPointF(h, -h));
@@ -148,12 +144,8 @@ void ChartPainter::drawMarker(const QPointF& at, ChartMarker marker, double size
         m_p.drawLine(at + QPointF(-h, 0), at + QPointF(h, 0));
         m_p.drawLine(at + QPointF(0, -h), at + QPointF(0, h));
         break;
-    case ChartMarker::DowJones:
-        m_p.drawLine(at + QPointF(-h / 2, 0), at + QPointF(h / 2, 0));
-        break;
-    case ChartMarker::StdDev:
-        m_p.drawLine(at + QPointF(-h, 0), at + QPointF(h, 0));
-        break;
+    case ChartMarker::DowJones: m_p.drawLine(at + QPointF(-h / 2, 0), at + QPointF(h / 2, 0)); break;
+    case ChartMarker::StdDev: m_p.drawLine(at + QPointF(-h, 0), at + QPointF(h, 0)); break;
     }
 }
 
@@ -207,7 +199,8 @@ void ChartPainter::drawSeries(const QRectF& plot, const AxisScale& primary, cons
         for (std::size_t i = 0; i < d.values.size(); ++i) {
             if (!d.values[i])
                 continue;
-            const bool alone = !s.line || ((i == 0 || !d.values[i - 1]) && (i + 1 >= d.values.size() || !d.values[i + 1]));
+            const bool alone
+                = !s.line || ((i == 0 || !d.values[i - 1]) && (i + 1 >= d.values.size() || !d.values[i + 1]));
             if (s.marker != ChartMarker::None)
                 drawMarker(points[i], s.marker, size, c);
             else if (alone) // a point with no line to either side still shows
@@ -350,7 +343,8 @@ void ChartPainter::layoutAndDraw()
         drawLegend(box, vertical, rows, perRow);
         // The automatic legend border, a thin line around the entries.
         const double frameWidth = vertical ? boxWidth : *std::max_element(rows.begin(), rows.end());
-        const QRectF frame(vertical ? box.left() : box.center().x() - frameWidth / 2, box.top(), frameWidth, box.height());
+        const QRectF frame(vertical ? box.left() : box.center().x() - frameWidth / 2, box.top(), frameWidth,
+                           box.height());
         m_p.setPen(QPen(QColor(Qt::black), std::max(0.5, u(1))));
         m_p.setBrush(Qt::NoBrush);
         m_p.drawRect(frame.adjusted(-u(5), -u(2), -gap * 1.5 + u(5), u(2)));
@@ -386,7 +380,8 @@ void ChartPainter::layoutAndDraw()
         const double h = titleMetrics.height();
         m_p.setFont(axisTitle.font);
         m_p.setPen(axisTitle.colour);
-        m_p.drawText(QRectF(free.left(), free.bottom() - h, free.width(), h), Qt::AlignCenter, m_chart.categoryAxisTitle);
+        m_p.drawText(QRectF(free.left(), free.bottom() - h, free.width(), h), Qt::AlignCenter,
+                     m_chart.categoryAxisTitle);
         free.setBottom(free.bottom() - h - pad / 2);
     }
 
@@ -427,7 +422,8 @@ void ChartPainter::layoutAndDraw()
 
     const int intervals = static_cast<int>(plot.height() / (labelHeight * 1.2));
     const AxisScale primaryScale = scaleValueAxis(primaryMin, primaryMax, m_chart.valueScaling, intervals);
-    const AxisScale secondaryScale = scaleValueAxis(secondaryMin, secondaryMax, m_chart.secondaryValueScaling, intervals);
+    const AxisScale secondaryScale
+        = scaleValueAxis(secondaryMin, secondaryMax, m_chart.secondaryValueScaling, intervals);
     auto ticks = [](const AxisScale& s) {
         std::vector<double> out;
         const int n = static_cast<int>(std::floor((s.max - s.min) / s.major + 1e-9));
@@ -468,7 +464,8 @@ void ChartPainter::layoutAndDraw()
     // Plot area.
     if (m_chart.plotAreaFill)
         m_p.fillRect(plot, colour(m_chart.plotAreaColour, QColor(Qt::white)));
-    auto yOf = [&](const AxisScale& s, double v) { return plot.bottom() - (v - s.min) / (s.max - s.min) * plot.height(); };
+    auto yOf
+        = [&](const AxisScale& s, double v) { return plot.bottom() - (v - s.min) / (s.max - s.min) * plot.height(); };
     const QColor axisColour = colour(0x17, QColor(0x80, 0x80, 0x80));
     const QPen hairline(axisColour, std::max(0.5, u(1)));
     if (m_chart.valueGridlines) {
@@ -487,8 +484,9 @@ void ChartPainter::layoutAndDraw()
         m_p.setPen(hairline);
         m_p.drawLine(QPointF(plot.left() - tick, y), QPointF(plot.left(), y));
         m_p.setPen(labels.colour);
-        m_p.drawText(QRectF(plot.left() - tick - u(3) - primaryWidth - 2, y - labelHeight / 2, primaryWidth + 2, labelHeight),
-                     Qt::AlignRight | Qt::AlignVCenter, primaryLabels[i]);
+        m_p.drawText(
+            QRectF(plot.left() - tick - u(3) - primaryWidth - 2, y - labelHeight / 2, primaryWidth + 2, labelHeight),
+            Qt::AlignRight | Qt::AlignVCenter, primaryLabels[i]);
     }
     for (std::size_t i = 0; i < secondaryTicks.size(); ++i) {
         const double y = yOf(secondaryScale, secondaryTicks[i]);
@@ -522,8 +520,8 @@ void ChartPainter::layoutAndDraw()
         const double x = xOf(plot, i);
         const double top = plot.bottom() + tick + u(2);
         if (angle == 0) {
-            m_p.drawText(QRectF(x - slotWidth * step / 2, top, slotWidth * step, labelHeight), Qt::AlignHCenter | Qt::AlignTop,
-                         label);
+            m_p.drawText(QRectF(x - slotWidth * step / 2, top, slotWidth * step, labelHeight),
+                         Qt::AlignHCenter | Qt::AlignTop, label);
         } else {
             // The label's end sits under its point, the text running down to the left.
             const double w = fm.horizontalAdvance(label);
@@ -620,7 +618,8 @@ ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, cons
     }
     if (!m_chart.unsupportedType.isEmpty()) {
         m_placeholderTitle = m_chart.title.isEmpty() ? name : m_chart.title;
-        m_placeholderText = QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(m_chart.unsupportedType);
+        m_placeholderText
+            = QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(m_chart.unsupportedType);
         return;
     }
     m_data = readChartData(book, m_chart);
@@ -641,7 +640,8 @@ QStringList ChartDrawing::fontFamilies() const
     if (!m_placeholderText.isEmpty())
         return {QStringLiteral("Arial")};
     QStringList out;
-    for (const std::uint16_t index : {m_chart.fonts.title, m_chart.fonts.axisTitle, m_chart.fonts.axisLabels, m_chart.fonts.legend}) {
+    for (const std::uint16_t index :
+         {m_chart.fonts.title, m_chart.fonts.axisTitle, m_chart.fonts.axisLabels, m_chart.fonts.legend}) {
         // As ChartPainter::text picks them: the workbook's font, else the default one.
         const QString name = m_book->hasFont(index) ? m_book->font(index).name : Font().name;
         if (!out.contains(name))
@@ -742,7 +742,8 @@ QImage renderChartSheet(const Workbook& book, int sheetIndex, const QSize& size,
     if (!(dpr > 0) || !std::isfinite(dpr))
         throw Error(QStringLiteral("A picture needs a positive device pixel ratio"));
     if (sheetIndex >= 0 && sheetIndex < book.sheetCount())
-        checkPictureSize(size.width(), size.height(), QStringLiteral("The chart '%1'").arg(book.sheet(sheetIndex).name()));
+        checkPictureSize(size.width(), size.height(),
+                         QStringLiteral("The chart '%1'").arg(book.sheet(sheetIndex).name()));
     else
         checkPictureSize(size.width(), size.height(), QStringLiteral("The chart"));
     QImage image(size, QImage::Format_ARGB32_Premultiplied);

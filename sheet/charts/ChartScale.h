@@ -14,8 +14,8 @@ struct ValueAxisScaling {
 
     bool operator==(const ValueAxisScaling& o) const
     {
-        return autoMin == o.autoMin && autoMax == o.autoMax && autoMajor == o.autoMajor && min == o.min
-            && max == o.max && major == o.major;
+        return autoMin == o.autoMin && autoMax == o.autoMax && autoMajor == o.autoMajor && min == o.min && max == o.max
+            && major == o.major;
     }
     bool operator!=(const ValueAxisScaling& o) const { return !(*this == o); }
 };

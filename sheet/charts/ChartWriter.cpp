@@ -21,7 +21,11 @@ constexpr std::uint16_t kAutoForeground = 0x4D; // "automatic" chart line and te
 class Emitter {
 public:
     void add(std::uint16_t id, Bytes data = {}) { m_records.push_back(Record{id, std::move(data)}); }
-    void begin() { add(Begin); ++m_depth; }
+    void begin()
+    {
+        add(Begin);
+        ++m_depth;
+    }
     void end()
     {
         add(End);
@@ -94,12 +98,10 @@ Bytes brai(std::uint8_t id, std::uint8_t rt, const Bytes& formula = {})
     return w.take();
 }
 
-Bytes seriesText(const QString& s)
-{
-    return seriesTextBody(s);
-}
+Bytes seriesText(const QString& s) { return seriesTextBody(s); }
 
-Bytes pos(std::uint16_t mdTopLt, std::uint16_t mdBotRt, std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2)
+Bytes pos(std::uint16_t mdTopLt, std::uint16_t mdBotRt, std::int16_t x1, std::int16_t y1, std::int16_t x2,
+          std::int16_t y2)
 {
     ByteWriter w;
     w.u16(mdTopLt);
@@ -150,11 +152,12 @@ Bytes areaFormat(std::uint32_t foreRgb, std::uint16_t foreIcv, std::uint16_t pat
 }
 
 // TEXT: alignment centred, transparent background, automatic colour.
-Bytes text(std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy, std::uint16_t flags, std::uint16_t rotation)
+Bytes text(std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy, std::uint16_t flags,
+           std::uint16_t rotation)
 {
     ByteWriter w;
-    w.u8(2); // at: centre
-    w.u8(2); // vat: centre
+    w.u8(2);  // at: centre
+    w.u8(2);  // vat: centre
     w.u16(1); // transparent
     rgbBytes(w, 0);
     w.i32(x);
@@ -315,17 +318,26 @@ void writeLegend(Emitter& e, const Chart& chart)
         || chart.legendPosition == LegendPosition::Corner;
     switch (chart.legendPosition) {
     case LegendPosition::Bottom:
-        w.i32(0x05F9); w.i32(0x0EE9); w.i32(0x047D); w.i32(0x009C);
+        w.i32(0x05F9);
+        w.i32(0x0EE9);
+        w.i32(0x047D);
+        w.i32(0x009C);
         break;
     case LegendPosition::Top:
-        w.i32(0x05F9); w.i32(0x0080); w.i32(0x047D); w.i32(0x009C);
+        w.i32(0x05F9);
+        w.i32(0x0080);
+        w.i32(0x047D);
+        w.i32(0x009C);
         break;
     default:
-        w.i32(0x0E48); w.i32(0x0680); w.i32(0x0180); w.i32(0x0300);
+        w.i32(0x0E48);
+        w.i32(0x0680);
+        w.i32(0x0180);
+        w.i32(0x0300);
         break;
     }
     w.u8(static_cast<std::uint8_t>(chart.legendPosition));
-    w.u8(1); // medium spacing
+    w.u8(1);                                                             // medium spacing
     w.u16(static_cast<std::uint16_t>(0x000F | (vertical ? 0x0010 : 0))); // docked, automatic
     e.add(Legend, w.take());
     e.begin();
@@ -340,7 +352,7 @@ void writeLegend(Emitter& e, const Chart& chart)
 }
 
 void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt,
-    const std::function<std::uint16_t(int)>& ixtiFor)
+                 const std::function<std::uint16_t(int)>& ixtiFor)
 {
     const int values = s.values.cellCount();
     const int categories = s.categories.isSet() ? s.categories.cellCount() : values;
@@ -380,7 +392,8 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     e.begin();
     e.add(BarShape3d, Bytes{0, 0});
     const std::uint32_t rgb = paletteRgb(s.colour);
-    e.add(LineFormat, lineFormat(rgb, s.line ? kLineSolid : kLineNone, static_cast<std::int16_t>(s.weight), 0, s.colour));
+    e.add(LineFormat,
+          lineFormat(rgb, s.line ? kLineSolid : kLineNone, static_cast<std::int16_t>(s.weight), 0, s.colour));
     e.add(AreaFormat, areaFormat(rgb, s.colour, 1, 0x0001));
     e.add(PieFormat, u16Body(0));
     ByteWriter mk;
@@ -410,7 +423,8 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
         e.add(Tick, tick(false, false));
         e.add(FontX, u16Body(chart.fonts.axisLabels));
         e.add(AxisLine, u16Body(0));
-        e.add(LineFormat, lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0, kAutoForeground));
+        e.add(LineFormat,
+              lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0, kAutoForeground));
     } else {
         if (chart.categoryNumberFormat != 0)
             e.add(IFmt, u16Body(chart.categoryNumberFormat));
@@ -434,8 +448,9 @@ void writeValueAxis(Emitter& e, const Chart& chart, bool secondary)
     e.add(LineFormat, lineFormat(paletteRgb(0x17), kLineSolid, 0, kLineAxisOn, 0x17));
     if (!secondary && chart.valueGridlines) {
         e.add(AxisLine, u16Body(1));
-        e.add(LineFormat, lineFormat(paletteRgb(chart.gridlineColour), kLineSolid,
-                              static_cast<std::int16_t>(ChartLineWeight::Hairline), 0, chart.gridlineColour));
+        e.add(LineFormat,
+              lineFormat(paletteRgb(chart.gridlineColour), kLineSolid,
+                         static_cast<std::int16_t>(ChartLineWeight::Hairline), 0, chart.gridlineColour));
     }
     e.end();
 }
@@ -467,7 +482,7 @@ void writeAxisParent(Emitter& e, const Chart& chart, bool secondary)
             writeTitle(e, chart.valueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
         e.add(PlotArea);
         writeFrame(e, 0x0003, lineFormat(paletteRgb(0x17), kLineSolid, 0, 0, 0x17),
-            areaFormat(paletteRgb(chart.plotAreaColour), chart.plotAreaColour, chart.plotAreaFill ? 1 : 0, 0));
+                   areaFormat(paletteRgb(chart.plotAreaColour), chart.plotAreaColour, chart.plotAreaFill ? 1 : 0, 0));
     } else if (!chart.secondaryValueAxisTitle.isEmpty()) {
         writeTitle(e, chart.secondaryValueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
     }
@@ -523,11 +538,11 @@ void writeFontBases(Emitter& e, const Chart& chart)
     const bool axisTitles = !chart.categoryAxisTitle.isEmpty() || !chart.valueAxisTitle.isEmpty()
         || (!chart.secondaryValueAxisTitle.isEmpty() && chart.hasSecondaryAxis());
     std::map<std::uint16_t, std::uint16_t> heights;
-    const std::pair<std::uint16_t, std::uint16_t> used[] = {
-        {f.title, chart.title.isEmpty() ? std::uint16_t(0) : f.titleHeight},
-        {f.axisTitle, axisTitles ? f.axisTitleHeight : std::uint16_t(0)},
-        {f.axisLabels, f.axisLabelsHeight},
-        {f.legend, chart.legend ? f.legendHeight : std::uint16_t(0)}};
+    const std::pair<std::uint16_t, std::uint16_t> used[]
+        = {{f.title, chart.title.isEmpty() ? std::uint16_t(0) : f.titleHeight},
+           {f.axisTitle, axisTitles ? f.axisTitleHeight : std::uint16_t(0)},
+           {f.axisLabels, f.axisLabelsHeight},
+           {f.legend, chart.legend ? f.legendHeight : std::uint16_t(0)}};
     for (const auto& [font, height] : used)
         if (height != 0)
             heights.emplace(font, height);
@@ -620,7 +635,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     // A white chart area with no border is what a chart without a frame shows; Excel writes
     // the frame only for another fill.
     if (chart.chartAreaColour != 0x09 || !chart.chartAreaFill)
-        writeFrame(e, 0x0002,
+        writeFrame(
+            e, 0x0002,
             lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0x0008, kAutoForeground),
             areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, chart.chartAreaFill ? 1 : 0, 0));
 

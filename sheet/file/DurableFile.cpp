@@ -79,15 +79,9 @@ int renameFile(const char* from, const char* to)
     return ::rename(from, to);
 }
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
-[[noreturn]] void fail(const QString& path, int error)
-{
-    throw WriteError(path, error, systemReason(error));
-}
+[[noreturn]] void fail(const QString& path, int error) { throw WriteError(path, error, systemReason(error)); }
 
 // Closes and removes the temporary file unless it was renamed into place.
 class TemporaryFile {
@@ -148,7 +142,7 @@ QString resolvedWriteTarget(const QString& path)
     QString current = QFileInfo(path).absoluteFilePath();
     for (int depth = 0; depth < 40; ++depth) {
         const QByteArray native = QFile::encodeName(current);
-        struct stat st {};
+        struct stat st { };
         if (::lstat(native.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return current;
         QByteArray target(4096, '\0');
@@ -171,9 +165,8 @@ void writeFileDurably(const QString& path, const QByteArray& bytes, const Durabl
 {
     if (path.isEmpty())
         fail(path, ENOENT);
-    const QString target = options.links == DurableWriteOptions::Links::Follow
-        ? resolvedWriteTarget(path)
-        : QFileInfo(path).absoluteFilePath();
+    const QString target = options.links == DurableWriteOptions::Links::Follow ? resolvedWriteTarget(path)
+                                                                               : QFileInfo(path).absoluteFilePath();
     const QByteArray nativeTarget = QFile::encodeName(target);
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
@@ -182,7 +175,7 @@ void writeFileDurably(const QString& path, const QByteArray& bytes, const Durabl
     // replaced at all: a read-only file is the user's "do not change", a folder or a device
     // is nothing a save replaces.
     mode_t mode = options.newFileMode;
-    struct stat st {};
+    struct stat st { };
     if (::lstat(nativeTarget.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             fail(path, EISDIR);
@@ -219,7 +212,7 @@ void writeFileDurably(const QString& path, const QByteArray& bytes, const Durabl
     }
     if (options.syncToDisk && syncFile(temp.fd()) != 0)
         fail(path, errno);
-    struct stat written {};
+    struct stat written { };
     if (::fstat(temp.fd(), &written) != 0)
         fail(path, errno);
     if (written.st_size != bytes.size())
@@ -252,19 +245,10 @@ ScopedDurableFaults::ScopedDurableFaults(const DurableFaults& faults)
     f.faults = faults;
 }
 
-ScopedDurableFaults::~ScopedDurableFaults()
-{
-    faultState() = FaultState();
-}
+ScopedDurableFaults::~ScopedDurableFaults() { faultState() = FaultState(); }
 
-qint64 ScopedDurableFaults::bytesWritten() const
-{
-    return faultState().written;
-}
+qint64 ScopedDurableFaults::bytesWritten() const { return faultState().written; }
 
-int ScopedDurableFaults::syncs() const
-{
-    return faultState().syncs;
-}
+int ScopedDurableFaults::syncs() const { return faultState().syncs; }
 
 } // namespace sheet

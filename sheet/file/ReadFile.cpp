@@ -39,7 +39,7 @@ int openRegularFile(const QString& path, qint64* size, qint64 limit)
                 ::close(fd);
         }
     } closer{fd};
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0)
         fail(QString::fromLocal8Bit(std::strerror(errno)));
     if (S_ISDIR(st.st_mode))

@@ -11,7 +11,7 @@ namespace sheet {
 
 bool isOwnFolder(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     return !path.isEmpty() && QDir::isAbsolutePath(path) && ::lstat(QFile::encodeName(path).constData(), &st) == 0
         && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
 }

@@ -5,9 +5,9 @@
 namespace sheet {
 
 namespace {
-const QDate kEpoch(1899, 12, 30);       // serial 0 counting the phantom leap day
-const QDate kEarlyEpoch(1899, 12, 31);  // serial 0 before it
-const QDate kFirstTrueDay(1900, 3, 1);  // serial 61
+const QDate kEpoch(1899, 12, 30);      // serial 0 counting the phantom leap day
+const QDate kEarlyEpoch(1899, 12, 31); // serial 0 before it
+const QDate kFirstTrueDay(1900, 3, 1); // serial 61
 constexpr double kMsPerDay = 86400000.0;
 constexpr double kLastSerial = 2958465; // 9999-12-31
 } // namespace
@@ -61,9 +61,6 @@ double dateTimeToSerial(const QDateTime& dateTime)
     return dateToSerial(dateTime.date()) + timeToFraction(dateTime.time());
 }
 
-bool isPhantomLeapDay(double serial)
-{
-    return std::isfinite(serial) && std::floor(serial) == 60;
-}
+bool isPhantomLeapDay(double serial) { return std::isfinite(serial) && std::floor(serial) == 60; }
 
 } // namespace sheet

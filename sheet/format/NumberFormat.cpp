@@ -135,15 +135,23 @@ QString groupDigits(const QString& digits, const QString& sep)
 // --- Format code sections ---------------------------------------------------------------
 
 enum class Kind {
-    Literal,      // text shown as is
-    Digit,        // 0 # ?
-    Point,        // decimal point
-    Exponent,     // E+ E- e+ e-
-    Slash,        // fraction bar
+    Literal,  // text shown as is
+    Digit,    // 0 # ?
+    Point,    // decimal point
+    Exponent, // E+ E- e+ e-
+    Slash,    // fraction bar
     Percent,
-    Text,         // @
-    General,      // the word General inside a section
-    Year, Month, Day, Hour, Minute, Second, AmPm, Elapsed, SubSecond,
+    Text,    // @
+    General, // the word General inside a section
+    Year,
+    Month,
+    Day,
+    Hour,
+    Minute,
+    Second,
+    AmPm,
+    Elapsed,
+    SubSecond,
 };
 
 struct Elem {
@@ -163,7 +171,7 @@ bool isDateLetter(QChar c)
 {
     const QChar l = c.toLower();
     return l == QLatin1Char('y') || l == QLatin1Char('m') || l == QLatin1Char('d') || l == QLatin1Char('h')
-           || l == QLatin1Char('s');
+        || l == QLatin1Char('s');
 }
 
 QStringList splitSections(const QString& code)
@@ -236,12 +244,15 @@ Section parseSection(const QString& code)
             const QString inner = code.mid(i + 1, (end < 0 ? n : end) - i - 1);
             i = end < 0 ? n : end + 1;
             const QString li = inner.toLower();
-            if (!li.isEmpty() && (li.count(li[0]) == li.size()) && (li[0] == QLatin1Char('h') || li[0] == QLatin1Char('m') || li[0] == QLatin1Char('s'))) {
+            if (!li.isEmpty() && (li.count(li[0]) == li.size())
+                && (li[0] == QLatin1Char('h') || li[0] == QLatin1Char('m') || li[0] == QLatin1Char('s'))) {
                 s.elems.push_back({Kind::Elapsed, li, static_cast<int>(li.size())});
             } else if (inner.startsWith(QLatin1Char('$'))) {
                 const int dash = inner.indexOf(QLatin1Char('-'));
                 addLiteral(s, inner.mid(1, (dash < 0 ? inner.size() : dash) - 1));
-            } else if (!inner.isEmpty() && (inner[0] == QLatin1Char('<') || inner[0] == QLatin1Char('>') || inner[0] == QLatin1Char('='))) {
+            } else if (!inner.isEmpty()
+                       && (inner[0] == QLatin1Char('<') || inner[0] == QLatin1Char('>')
+                           || inner[0] == QLatin1Char('='))) {
                 int k = 0;
                 while (k < inner.size() && QStringLiteral("<>=").contains(inner[k]))
                     ++k;
@@ -265,7 +276,8 @@ Section parseSection(const QString& code)
         } else if (c == QLatin1Char('/')) {
             s.elems.push_back({Kind::Slash, QString(c), 0});
             ++i;
-        } else if (lower == QLatin1Char('e') && i + 1 < n && (code[i + 1] == QLatin1Char('+') || code[i + 1] == QLatin1Char('-'))) {
+        } else if (lower == QLatin1Char('e') && i + 1 < n
+                   && (code[i + 1] == QLatin1Char('+') || code[i + 1] == QLatin1Char('-'))) {
             s.elems.push_back({Kind::Exponent, code.mid(i, 2), 0});
             i += 2;
         } else if (code.mid(i, 7).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0) {
@@ -305,7 +317,8 @@ Section parseSection(const QString& code)
         } else if (e.kind == Kind::Month && e.width <= 2) {
             bool minute = lastTime >= 0;
             for (std::size_t j = k + 1; j < s.elems.size() && !minute; ++j) {
-                if (s.elems[j].kind == Kind::Second || (s.elems[j].kind == Kind::Elapsed && s.elems[j].text[0] == QLatin1Char('s')))
+                if (s.elems[j].kind == Kind::Second
+                    || (s.elems[j].kind == Kind::Elapsed && s.elems[j].text[0] == QLatin1Char('s')))
                     minute = true;
                 else if (s.elems[j].kind != Kind::Literal && s.elems[j].kind != Kind::Point)
                     break;
@@ -337,9 +350,14 @@ bool sectionIsDate(const Section& s)
 {
     for (const Elem& e : s.elems) {
         switch (e.kind) {
-        case Kind::Year: case Kind::Month: case Kind::Day: case Kind::Hour: case Kind::Minute:
-        case Kind::Second: case Kind::AmPm: case Kind::Elapsed:
-            return true;
+        case Kind::Year:
+        case Kind::Month:
+        case Kind::Day:
+        case Kind::Hour:
+        case Kind::Minute:
+        case Kind::Second:
+        case Kind::AmPm:
+        case Kind::Elapsed: return true;
         default: break;
         }
     }
@@ -353,13 +371,24 @@ bool sectionIsFraction(const Section& s)
             continue;
         bool before = false, after = false;
         for (std::size_t j = k; j-- > 0;) {
-            if (s.elems[j].kind == Kind::Digit) { before = true; break; }
-            if (s.elems[j].kind != Kind::Literal) break;
+            if (s.elems[j].kind == Kind::Digit) {
+                before = true;
+                break;
+            }
+            if (s.elems[j].kind != Kind::Literal)
+                break;
         }
         for (std::size_t j = k + 1; j < s.elems.size(); ++j) {
-            if (s.elems[j].kind == Kind::Digit) { after = true; break; }
-            if (s.elems[j].kind == Kind::Literal && s.elems[j].text.trimmed().toInt() > 0) { after = true; break; }
-            if (s.elems[j].kind != Kind::Literal) break;
+            if (s.elems[j].kind == Kind::Digit) {
+                after = true;
+                break;
+            }
+            if (s.elems[j].kind == Kind::Literal && s.elems[j].text.trimmed().toInt() > 0) {
+                after = true;
+                break;
+            }
+            if (s.elems[j].kind != Kind::Literal)
+                break;
         }
         if (before && after)
             return !sectionIsDate(s);
@@ -371,11 +400,16 @@ bool conditionHolds(const Section& s, double v)
 {
     const QString& op = s.condOp;
     const double c = s.condValue;
-    if (op == QLatin1String("<")) return v < c;
-    if (op == QLatin1String("<=")) return v <= c;
-    if (op == QLatin1String(">")) return v > c;
-    if (op == QLatin1String(">=")) return v >= c;
-    if (op == QLatin1String("<>")) return v != c;
+    if (op == QLatin1String("<"))
+        return v < c;
+    if (op == QLatin1String("<="))
+        return v <= c;
+    if (op == QLatin1String(">"))
+        return v > c;
+    if (op == QLatin1String(">="))
+        return v >= c;
+    if (op == QLatin1String("<>"))
+        return v != c;
     return v == c;
 }
 
@@ -396,7 +430,7 @@ QString scientific(double a, int width, const QString& point)
         while (dp.endsWith(QLatin1Char('0')))
             dp.chop(1);
         return (ip.isEmpty() ? QStringLiteral("0") : ip) + (dp.isEmpty() ? QString() : point + dp)
-               + (e < 0 ? QStringLiteral("E-") : QStringLiteral("E+")) + expText;
+            + (e < 0 ? QStringLiteral("E-") : QStringLiteral("E+")) + expText;
     }
     return QStringLiteral("0");
 }
@@ -466,7 +500,8 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
     int firstDigit = -1, lastDigit = -1;
     for (int k = 0; k < static_cast<int>(el.size()); ++k)
         if (el[k].kind == Kind::Digit) {
-            if (firstDigit < 0) firstDigit = k;
+            if (firstDigit < 0)
+                firstDigit = k;
             lastDigit = k;
         }
     bool grouping = false;
@@ -524,7 +559,11 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
 
     int exponent = 0;
     if (expElem && a != 0) {
-        const int step = std::max<int>(1, static_cast<int>(intPlaces.size()) > 1 && intPlaces.front()->text != QLatin1String("0") ? static_cast<int>(intPlaces.size()) : 1);
+        const int step
+            = std::max<int>(1,
+                            static_cast<int>(intPlaces.size()) > 1 && intPlaces.front()->text != QLatin1String("0")
+                                ? static_cast<int>(intPlaces.size())
+                                : 1);
         exponent = static_cast<int>(std::floor(std::log10(a)));
         exponent -= ((exponent % step) + step) % step;
         a = divPow10(a, exponent);
@@ -560,7 +599,8 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
         const int want = static_cast<int>(expPlaces.size());
         while (digits.size() < want)
             digits.prepend(QLatin1Char('0'));
-        const QString sign = exponent < 0 ? QStringLiteral("-") : (expElem->text[1] == QLatin1Char('+') ? QStringLiteral("+") : QString());
+        const QString sign = exponent < 0 ? QStringLiteral("-")
+                                          : (expElem->text[1] == QLatin1Char('+') ? QStringLiteral("+") : QString());
         expText = expElem->text.left(1).toUpper() + sign + digits;
     }
 
@@ -746,7 +786,8 @@ QString formatDate(double v, const Section& s, const QLocale& locale)
     const double inDay = units - day * unitsPerDay;
     const long long secs = static_cast<long long>(std::floor(inDay / std::pow(10.0, subWidth)));
     const long long sub = static_cast<long long>(inDay) - secs * static_cast<long long>(std::pow(10.0, subWidth));
-    const int hour = static_cast<int>(secs / 3600), minute = static_cast<int>((secs / 60) % 60), second = static_cast<int>(secs % 60);
+    const int hour = static_cast<int>(secs / 3600), minute = static_cast<int>((secs / 60) % 60),
+              second = static_cast<int>(secs % 60);
 
     int y = 1900, m = 1, d = 0; // day 0 is the spreadsheet's "1/0/1900"
     if (day == 60) {
@@ -769,18 +810,27 @@ QString formatDate(double v, const Section& s, const QLocale& locale)
             out += e.width <= 2 ? pad2(y % 100) : QString::number(y).rightJustified(4, QLatin1Char('0'));
             break;
         case Kind::Month:
-            if (e.width == 1) out += QString::number(m);
-            else if (e.width == 2) out += pad2(m);
-            else if (e.width == 3) out += locale.monthName(m, QLocale::ShortFormat);
-            else if (e.width == 5) out += locale.monthName(m, QLocale::LongFormat).left(1);
-            else out += locale.monthName(m, QLocale::LongFormat);
+            if (e.width == 1)
+                out += QString::number(m);
+            else if (e.width == 2)
+                out += pad2(m);
+            else if (e.width == 3)
+                out += locale.monthName(m, QLocale::ShortFormat);
+            else if (e.width == 5)
+                out += locale.monthName(m, QLocale::LongFormat).left(1);
+            else
+                out += locale.monthName(m, QLocale::LongFormat);
             break;
         case Kind::Day: {
             const int qtDow = dow == 0 ? 7 : dow;
-            if (e.width == 1) out += QString::number(d);
-            else if (e.width == 2) out += pad2(d);
-            else if (e.width == 3) out += locale.dayName(qtDow, QLocale::ShortFormat);
-            else out += locale.dayName(qtDow, QLocale::LongFormat);
+            if (e.width == 1)
+                out += QString::number(d);
+            else if (e.width == 2)
+                out += pad2(d);
+            else if (e.width == 3)
+                out += locale.dayName(qtDow, QLocale::ShortFormat);
+            else
+                out += locale.dayName(qtDow, QLocale::LongFormat);
             break;
         }
         case Kind::Hour: {
@@ -799,15 +849,19 @@ QString formatDate(double v, const Section& s, const QLocale& locale)
             out += locale.decimalPoint();
             if (e.width > 0)
                 out += (QString::number(sub).rightJustified(subWidth, QLatin1Char('0'))
-                        + QString(e.width, QLatin1Char('0'))).left(e.width);
+                        + QString(e.width, QLatin1Char('0')))
+                           .left(e.width);
             break;
         case Kind::Elapsed: {
             const long long total = static_cast<long long>(day) * 86400 + secs;
             long long n = 0;
             const QChar c = e.text[0];
-            if (c == QLatin1Char('h')) n = total / 3600;
-            else if (c == QLatin1Char('m')) n = total / 60;
-            else n = total;
+            if (c == QLatin1Char('h'))
+                n = total / 3600;
+            else if (c == QLatin1Char('m'))
+                n = total / 60;
+            else
+                n = total;
             out += QString::number(n).rightJustified(e.width, QLatin1Char('0'));
             break;
         }
@@ -1019,10 +1073,7 @@ QString formatCellValue(const Value& v, int ifmt, const QString& code, const QLo
     return formatValue(v, code.isEmpty() ? builtinFormatCode(ifmt) : code, locale);
 }
 
-bool isGeneralFormat(const QString& code)
-{
-    return isGeneral(code);
-}
+bool isGeneralFormat(const QString& code) { return isGeneral(code); }
 
 bool isDateFormat(const QString& code)
 {

@@ -51,10 +51,7 @@ bool startsWithAt(const QString& t, int i, const QString& what)
     return !what.isEmpty() && QStringView(t).mid(i).startsWith(what);
 }
 
-bool isAsciiDigit(QChar c)
-{
-    return c.unicode() >= '0' && c.unicode() <= '9';
-}
+bool isAsciiDigit(QChar c) { return c.unicode() >= '0' && c.unicode() <= '9'; }
 
 TypedInput numberInput(double v, int format)
 {
@@ -65,10 +62,7 @@ TypedInput numberInput(double v, int format)
     return in;
 }
 
-bool isBlank(QChar c)
-{
-    return c.isSpace() || c == QChar(0x00A0);
-}
+bool isBlank(QChar c) { return c.isSpace() || c == QChar(0x00A0); }
 
 // "1,234.5", "-2.5e3", "(12)", "12.5 %" in the locale's separators.
 bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* format)
@@ -102,7 +96,7 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
         negative = true;
         ++i;
     }
-    QString digits;       // plain "123.45e-6" for the C-locale conversion
+    QString digits; // plain "123.45e-6" for the C-locale conversion
     int intDigits = 0, sinceGroup = -1, decDigits = 0;
     bool grouped = false, hasPoint = false;
     for (; i < n; ++i) {
@@ -117,7 +111,8 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
                     ++sinceGroup;
             }
         } else if (!hasPoint && intDigits > 0 && group != point
-                   && (startsWithAt(t, i, group) || (spaceGroups && (t[i] == QLatin1Char(' ') || t[i] == QChar(0x00A0))))) {
+                   && (startsWithAt(t, i, group)
+                       || (spaceGroups && (t[i] == QLatin1Char(' ') || t[i] == QChar(0x00A0))))) {
             // Groups of exactly three digits after the first separator.
             if (sinceGroup >= 0 && sinceGroup != 3)
                 return false;
@@ -210,10 +205,14 @@ QString dateOrder(const QLocale& locale)
     QString order;
     for (QChar c : f) {
         QChar k;
-        if (c == QLatin1Char('d')) k = QLatin1Char('D');
-        else if (c == QLatin1Char('M')) k = QLatin1Char('M');
-        else if (c == QLatin1Char('y')) k = QLatin1Char('Y');
-        else continue;
+        if (c == QLatin1Char('d'))
+            k = QLatin1Char('D');
+        else if (c == QLatin1Char('M'))
+            k = QLatin1Char('M');
+        else if (c == QLatin1Char('y'))
+            k = QLatin1Char('Y');
+        else
+            continue;
         if (!order.contains(k))
             order.append(k);
     }
@@ -291,8 +290,7 @@ bool readTime(const QString& t, double* fraction, int* format)
 {
     if (!t.contains(QLatin1Char(':')))
         return false;
-    static const QRegularExpression re(
-        QStringLiteral("^(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?\\s*([AaPp][Mm]?)?$"));
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?\\s*([AaPp][Mm]?)?$"));
     const auto m = re.match(t);
     if (!m.hasMatch())
         return false;
@@ -324,7 +322,8 @@ int monthFromName(const QString& name, const QLocale& locale)
         for (const QLocale* l : {&locale, &english}) {
             if (name.compare(l->monthName(m, QLocale::LongFormat), Qt::CaseInsensitive) == 0
                 || name.compare(l->monthName(m, QLocale::ShortFormat), Qt::CaseInsensitive) == 0
-                || name.compare(l->monthName(m, QLocale::ShortFormat).remove(QLatin1Char('.')), Qt::CaseInsensitive) == 0)
+                || name.compare(l->monthName(m, QLocale::ShortFormat).remove(QLatin1Char('.')), Qt::CaseInsensitive)
+                    == 0)
                 return m;
         }
     }
@@ -338,7 +337,8 @@ bool readDate(const QString& text, const QLocale& locale, double* serial, int* f
     const LocaleInfo& loc = localeInfo(locale);
     // With a month name, blanks and a comma separate the parts too: "18 Jan 2019", "Jan 18, 2019".
     QString spaced;
-    if (text.contains(QLatin1Char(' ')) && std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); })) {
+    if (text.contains(QLatin1Char(' '))
+        && std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); })) {
         spaced = text;
         spaced.replace(QLatin1String(", "), QLatin1String("-"));
         spaced.replace(QLatin1Char(' '), QLatin1Char('-'));

@@ -15,10 +15,7 @@ void EvalEnv::usedExtent(int, int* lastRow, int* lastCol) const
     *lastCol = kMaxCols - 1;
 }
 
-bool EvalEnv::formulaCell(int*, int*) const
-{
-    return false;
-}
+bool EvalEnv::formulaCell(int*, int*) const { return false; }
 
 bool EvalEnv::externSheets(int ixti, int* first, int* last) const
 {
@@ -26,25 +23,13 @@ bool EvalEnv::externSheets(int ixti, int* first, int* last) const
     return true;
 }
 
-bool EvalEnv::sheetByName(const QString&, int*) const
-{
-    return false;
-}
+bool EvalEnv::sheetByName(const QString&, int*) const { return false; }
 
-QString EvalEnv::sheetName(int) const
-{
-    return QString();
-}
+QString EvalEnv::sheetName(int) const { return QString(); }
 
-bool EvalEnv::definedName(int, NameDefinition*) const
-{
-    return false;
-}
+bool EvalEnv::definedName(int, NameDefinition*) const { return false; }
 
-bool EvalEnv::externName(int, int, NameDefinition*) const
-{
-    return false;
-}
+bool EvalEnv::externName(int, int, NameDefinition*) const { return false; }
 
 namespace eval {
 
@@ -54,10 +39,7 @@ namespace {
 
 constexpr int kMaxNameDepth = 32;
 
-[[noreturn]] void badStack()
-{
-    throw FormatError(QStringLiteral("Formula tokens do not form an expression"));
-}
+[[noreturn]] void badStack() { throw FormatError(QStringLiteral("Formula tokens do not form an expression")); }
 
 // Functions with arguments that take arrays: only formulas calling one need to know which
 // parts are computed as arrays.
@@ -247,8 +229,7 @@ Value Evaluator::scalar(const Item& it) const
             return scalar(one);
         }
         return Value::error(ErrorCode::Value);
-    case Item::Kind::Array:
-        return it.array->cells.empty() ? Value() : it.array->cells.front();
+    case Item::Kind::Array: return it.array->cells.empty() ? Value() : it.array->cells.front();
     case Item::Kind::Function: return Value::error(ErrorCode::Name);
     }
     return {};
@@ -378,10 +359,24 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     switch (t.base) {
     case Exp:
     case Tbl: push(Item::err(ErrorCode::NA)); break;
-    case Add: case Sub: case Mul: case Div: case Power: case Concat:
-    case LT: case LE: case EQ: case GE: case GT: case NE: binaryOp(t.base, elementwise); break;
-    case Isect: case Union: case Range: referenceOp(t.base); break;
-    case Uplus: case Uminus: case Percent: unaryOp(t.base, elementwise); break;
+    case Add:
+    case Sub:
+    case Mul:
+    case Div:
+    case Power:
+    case Concat:
+    case LT:
+    case LE:
+    case EQ:
+    case GE:
+    case GT:
+    case NE: binaryOp(t.base, elementwise); break;
+    case Isect:
+    case Union:
+    case Range: referenceOp(t.base); break;
+    case Uplus:
+    case Uminus:
+    case Percent: unaryOp(t.base, elementwise); break;
     case Paren: break;
     case MissArg: push(Item::missing()); break;
     case Str: {
@@ -392,7 +387,7 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     case Attr:
         if (rgce[p] & AttrSum)
             call(4, 1, nullptr); // SUM
-        break; // jumps only skip work: both branches are evaluated and IF picks one
+        break;                   // jumps only skip work: both branches are evaluated and IF picks one
     case Err: {
         const std::uint8_t code = rgce[p];
         push(Item::err(isKnownErrorCode(code) ? static_cast<ErrorCode>(code) : ErrorCode::NA));
@@ -468,7 +463,8 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
 void Evaluator::binaryOp(std::uint8_t op, bool elementwise)
 {
     auto multi = [](const Item& i) {
-        return i.kind == Item::Kind::Array || (i.kind == Item::Kind::Ref && !i.ref.single()) || i.kind == Item::Kind::Refs;
+        return i.kind == Item::Kind::Array || (i.kind == Item::Kind::Ref && !i.ref.single())
+            || i.kind == Item::Kind::Refs;
     };
     if (m_stack.size() < 2)
         badStack();
@@ -552,7 +548,8 @@ void Evaluator::referenceOp(std::uint8_t op)
         push(Item::areas(std::move(left)));
         return;
     }
-    if (left.size() != 1 || right.size() != 1 || left[0].sheet != right[0].sheet || left[0].lastSheet != right[0].lastSheet) {
+    if (left.size() != 1 || right.size() != 1 || left[0].sheet != right[0].sheet
+        || left[0].lastSheet != right[0].lastSheet) {
         push(Item::err(ErrorCode::Value));
         return;
     }
@@ -615,10 +612,7 @@ Item Evaluator::evaluateName(const NameDefinition& def, std::uint8_t want) const
 
 namespace {
 // A name computed where an array is wanted gives its array; elsewhere its reference stays one.
-std::uint8_t nameWant(const TokenClass* tc)
-{
-    return tc && (tc->want == WantA || tc->force) ? WantA : WantR;
-}
+std::uint8_t nameWant(const TokenClass* tc) { return tc && (tc->want == WantA || tc->force) ? WantA : WantR; }
 } // namespace
 
 Item Evaluator::nameItem(int index, const TokenClass* tc)
@@ -657,9 +651,8 @@ void Evaluator::call(int index, int argc, const TokenClass* tc)
         args.erase(args.begin());
         if (!fn) {
             // LibreOffice writes some built-in functions this way ("_xlfn.ERROR.TYPE").
-            const FunctionInfo* builtin = name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive)
-                                              ? functionByName(name.mid(6))
-                                              : nullptr;
+            const FunctionInfo* builtin
+                = name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive) ? functionByName(name.mid(6)) : nullptr;
             if (!builtin || builtin->index == 255)
                 throw NotComputed(QStringLiteral("The function %1 is not computed").arg(name));
             const int n = static_cast<int>(args.size());

@@ -38,9 +38,20 @@ struct Matrix {
     std::vector<Area> areas;
 
     Matrix() = default;
-    Matrix(int r, int c) : rows(r), cols(c), cells(static_cast<std::size_t>(r) * static_cast<std::size_t>(c)) {}
-    Value& at(int r, int c) { return cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)]; }
-    const Value& at(int r, int c) const { return cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)]; }
+    Matrix(int r, int c)
+        : rows(r)
+        , cols(c)
+        , cells(static_cast<std::size_t>(r) * static_cast<std::size_t>(c))
+    {
+    }
+    Value& at(int r, int c)
+    {
+        return cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)];
+    }
+    const Value& at(int r, int c) const
+    {
+        return cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)];
+    }
 };
 using MatrixPtr = std::shared_ptr<const Matrix>;
 
@@ -54,14 +65,36 @@ struct Item {
     Area ref;
     MatrixPtr array; // the values of an array, the areas of a union
 
-    static Item val(Value v) { Item i; i.v = std::move(v); return i; }
+    static Item val(Value v)
+    {
+        Item i;
+        i.v = std::move(v);
+        return i;
+    }
     static Item num(double d) { return val(Value::number(d)); }
     static Item err(ErrorCode e) { return val(Value::error(e)); }
     static Item str(const QString& s) { return val(Value::string(s)); }
     static Item boolean(bool b) { return val(Value::boolean(b)); }
-    static Item missing() { Item i; i.kind = Kind::Missing; return i; }
-    static Item function(const QString& name) { Item i; i.kind = Kind::Function; i.v = Value::string(name); return i; }
-    static Item area(const Area& a) { Item i; i.kind = Kind::Ref; i.ref = a; return i; }
+    static Item missing()
+    {
+        Item i;
+        i.kind = Kind::Missing;
+        return i;
+    }
+    static Item function(const QString& name)
+    {
+        Item i;
+        i.kind = Kind::Function;
+        i.v = Value::string(name);
+        return i;
+    }
+    static Item area(const Area& a)
+    {
+        Item i;
+        i.kind = Kind::Ref;
+        i.ref = a;
+        return i;
+    }
     static Item areas(std::vector<Area> list)
     {
         Item i;
@@ -111,10 +144,10 @@ bool hasWildcards(const QString& s);
 struct Criterion {
     enum class Op : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge };
     Op op = Op::Eq;
-    Value operand;          // empty for "=" and "<>" alone
-    QString text;           // the operand as typed, for text comparisons
-    bool pattern = false;   // text with * or ? wildcards
-    QRegularExpression rx;  // the pattern, compiled once per criterion
+    Value operand;         // empty for "=" and "<>" alone
+    QString text;          // the operand as typed, for text comparisons
+    bool pattern = false;  // text with * or ? wildcards
+    QRegularExpression rx; // the pattern, compiled once per criterion
 
     static Criterion from(const Value& v);
     bool meets(const Value& v) const;

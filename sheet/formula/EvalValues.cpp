@@ -56,7 +56,8 @@ QString numberToText(double v)
     } else if (exponent > 19) {
         scientific('+', exponent);
     } else if (sig > exponent + 1) {
-        out = digits.substr(0, static_cast<std::size_t>(exponent) + 1) + '.' + digits.substr(static_cast<std::size_t>(exponent) + 1);
+        out = digits.substr(0, static_cast<std::size_t>(exponent) + 1) + '.'
+            + digits.substr(static_cast<std::size_t>(exponent) + 1);
     } else {
         out = digits + std::string(static_cast<std::size_t>(exponent + 1 - sig), '0');
     }
@@ -192,7 +193,8 @@ QRegularExpression wildcardPattern(const QString& pattern, bool anywhere)
             re += QRegularExpression::escape(QString(c));
     }
     return QRegularExpression(anywhere ? re : QRegularExpression::anchoredPattern(re),
-                              QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+                              QRegularExpression::CaseInsensitiveOption
+                                  | QRegularExpression::DotMatchesEverythingOption);
 }
 
 Criterion Criterion::from(const Value& v)
@@ -221,7 +223,8 @@ Criterion Criterion::from(const Value& v)
         c.operand = Value();
     else if (textToNumber(t, &d))
         c.operand = Value::number(d);
-    else if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 || t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0)
+    else if (t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0
+             || t.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0)
         c.operand = Value::boolean(t.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0);
     else if (errorFromText(t, &e))
         c.operand = Value::error(e);

@@ -23,7 +23,7 @@ public:
 struct Call {
     Evaluator& ev;
     std::vector<Item>& args;
-    int index = -1; // built-in function number; -1 for add-ins
+    int index = -1;          // built-in function number; -1 for add-ins
     bool wantsArray = false; // the call stands where an array is wanted (ROW(A1:A3) gives one)
 
     int size() const { return static_cast<int>(args.size()); }
@@ -43,8 +43,7 @@ struct Call {
     // Reads several arguments in order and stops at the first that fails; its error value,
     // or an empty one when all were read: c.read(numArg(0, &x), boolArg(3, &cumulative)).
     // A reader is one of the *Arg below or any callable taking the call and giving a Value.
-    template <typename... Readers>
-    Value read(const Readers&... readers) const
+    template <typename... Readers> Value read(const Readers&... readers) const
     {
         Value e;
         (void)((e = readers(*this)).isEmpty() && ...);
@@ -138,25 +137,33 @@ private:
     char* m_next = m_buffer;
 };
 
-template <typename T>
-struct ArenaAllocator {
+template <typename T> struct ArenaAllocator {
     using value_type = T;
     StackArena* arena;
-    explicit ArenaAllocator(StackArena* a) : arena(a) {}
+    explicit ArenaAllocator(StackArena* a)
+        : arena(a)
+    {
+    }
     template <typename U>
-    ArenaAllocator(const ArenaAllocator<U>& o) : arena(o.arena) {}
+    ArenaAllocator(const ArenaAllocator<U>& o)
+        : arena(o.arena)
+    {
+    }
     T* allocate(std::size_t n) { return static_cast<T*>(arena->allocate(n * sizeof(T))); }
     void deallocate(T* p, std::size_t n) { arena->deallocate(p, n * sizeof(T)); }
-    template <typename U>
-    bool operator==(const ArenaAllocator<U>& o) const { return arena == o.arena; }
-    template <typename U>
-    bool operator!=(const ArenaAllocator<U>& o) const { return arena != o.arena; }
+    template <typename U> bool operator==(const ArenaAllocator<U>& o) const { return arena == o.arena; }
+    template <typename U> bool operator!=(const ArenaAllocator<U>& o) const { return arena != o.arena; }
 };
 
 class Evaluator {
 public:
     Evaluator(const EvalEnv& env, bool arrayMode, int depth = 0)
-        : m_env(env), m_arrayMode(arrayMode), m_depth(depth), m_stack(ArenaAllocator<Item>(&m_arena)) {}
+        : m_env(env)
+        , m_arrayMode(arrayMode)
+        , m_depth(depth)
+        , m_stack(ArenaAllocator<Item>(&m_arena))
+    {
+    }
     Evaluator(const Evaluator&) = delete;
     Evaluator& operator=(const Evaluator&) = delete;
 
@@ -190,8 +197,7 @@ public:
     // Calls f(value, fromRange) for each value an argument gives: the cells of a reference
     // (only its used part; blanks beyond it are not visited), the elements of an array
     // (fromRange true) or the value itself (fromRange false). Stops when f returns false.
-    template <typename F>
-    bool forEach(const Item& it, F f) const
+    template <typename F> bool forEach(const Item& it, F f) const
     {
         switch (it.kind) {
         case Item::Kind::Val: return f(it.v, false);
@@ -212,8 +218,7 @@ public:
         return true;
     }
 
-    template <typename F>
-    bool forEachCell(const Area& a, F f) const
+    template <typename F> bool forEachCell(const Area& a, F f) const
     {
         for (int s = a.sheet; s <= a.lastSheet; ++s) {
             Area one = a;

@@ -15,10 +15,7 @@ struct Database {
     std::vector<std::vector<std::pair<int, Criterion>>> rows;
 };
 
-Value header(const Evaluator& ev, const Area& a, int col)
-{
-    return ev.cell(a.sheet, a.r1, a.c1 + col);
-}
+Value header(const Evaluator& ev, const Area& a, int col) { return ev.cell(a.sheet, a.r1, a.c1 + col); }
 
 int columnByName(const Evaluator& ev, const Area& table, const QString& name)
 {
@@ -36,7 +33,8 @@ Criterion criterionOf(const Value& v)
 {
     if (v.isString()) {
         const QString t = v.asString();
-        if (!t.isEmpty() && !t.startsWith(QLatin1Char('<')) && !t.startsWith(QLatin1Char('>')) && !t.startsWith(QLatin1Char('='))) {
+        if (!t.isEmpty() && !t.startsWith(QLatin1Char('<')) && !t.startsWith(QLatin1Char('>'))
+            && !t.startsWith(QLatin1Char('='))) {
             double d = 0;
             if (!textToNumber(t, &d))
                 return Criterion::from(Value::string(t + QLatin1Char('*')));
@@ -122,7 +120,8 @@ Value selected(Call& c, bool needField, std::vector<Value>* out, Database* db)
     for (int rec = 1; rec <= lastRow - db->table.r1; ++rec) {
         if (!meets(c.ev, *db, rec))
             continue;
-        out->push_back(db->field >= 0 ? c.ev.cell(db->table.sheet, db->table.r1 + rec, db->table.c1 + db->field) : Value::boolean(true));
+        out->push_back(db->field >= 0 ? c.ev.cell(db->table.sheet, db->table.r1 + rec, db->table.c1 + db->field)
+                                      : Value::boolean(true));
     }
     return {};
 }
@@ -142,8 +141,7 @@ Item dget(Call& c)
 }
 
 // DCOUNT counts numbers in the field, or records without one; DCOUNTA what is not blank.
-template <bool All>
-Item dcount(Call& c)
+template <bool All> Item dcount(Call& c)
 {
     std::vector<Value> values;
     Database db;
@@ -168,8 +166,7 @@ Value selectedNumbers(Call& c, std::vector<double>* out)
 }
 
 // DSUM, DAVERAGE, DPRODUCT, DSTDEV, DSTDEVP, DVAR, DVARP.
-template <Agg Kind>
-Item dbAggregate(Call& c)
+template <Agg Kind> Item dbAggregate(Call& c)
 {
     std::vector<double> v;
     if (const Value e = selectedNumbers(c, &v); !e.isEmpty())
@@ -178,8 +175,7 @@ Item dbAggregate(Call& c)
 }
 
 // DMIN and DMAX: 0 when no number meets the criteria.
-template <bool Max>
-Item dbMinMax(Call& c)
+template <bool Max> Item dbMinMax(Call& c)
 {
     std::vector<double> v;
     if (const Value e = selectedNumbers(c, &v); !e.isEmpty())

@@ -68,10 +68,7 @@ Item datePart(Call& c)
 }
 
 // Sunday 1 ... Saturday 7; serial 1 (1900-01-01) counts as a Sunday in the 1900 system.
-int sundayBased(double serial)
-{
-    return static_cast<int>(std::fmod(std::floor(serial) + 6, 7)) + 1;
-}
+int sundayBased(double serial) { return static_cast<int>(std::fmod(std::floor(serial) + 6, 7)) + 1; }
 
 Item weekday(Call& c)
 {
@@ -105,18 +102,11 @@ Item timePart(Call& c)
     return Item::num(Part == 0 ? s / 3600 : Part == 1 ? (s / 60) % 60 : s % 60);
 }
 
-Item now(Call&)
-{
-    return numberResult(dateTimeToSerial(QDateTime::currentDateTime()));
-}
+Item now(Call&) { return numberResult(dateTimeToSerial(QDateTime::currentDateTime())); }
 
-Item today(Call&)
-{
-    return Item::num(dateToSerial(QDate::currentDate()));
-}
+Item today(Call&) { return Item::num(dateToSerial(QDate::currentDate())); }
 
-template <bool Date>
-Item dateTimeValue(Call& c)
+template <bool Date> Item dateTimeValue(Call& c)
 {
     const Value v = c.value(0);
     if (v.isError())
@@ -214,8 +204,7 @@ Item datedif(Call& c)
 
 // ---- Analysis ToolPak
 
-template <bool EndOfMonth>
-Item edate(Call& c)
+template <bool EndOfMonth> Item edate(Call& c)
 {
     double a = 0, months = 0;
     if (const Value e = c.read(serialArg(0, &a), intArg(1, &months)); !e.isEmpty())
@@ -242,8 +231,10 @@ Item weeknum(Call& c)
     const double jan1 = serialOf(y, 1, 1);
     int startDay; // week starts on this Sunday-based weekday
     switch (static_cast<int>(type)) {
-    case 1: case 17: startDay = 1; break;
-    case 2: case 11: startDay = 2; break;
+    case 1:
+    case 17: startDay = 1; break;
+    case 2:
+    case 11: startDay = 2; break;
     case 12: startDay = 3; break;
     case 13: startDay = 4; break;
     case 14: startDay = 5; break;
@@ -341,7 +332,8 @@ Item yearfrac(Call& c)
     case 1: {
         const double days = b - a;
         if (ey == sy || (ey == sy + 1 && (em < sm || (em == sm && ed <= sd)))) {
-            const bool leap = (QDate::isLeapYear(sy) && (sm <= 2)) || (QDate::isLeapYear(ey) && (em > 2 || (em == 2 && ed == 29)));
+            const bool leap
+                = (QDate::isLeapYear(sy) && (sm <= 2)) || (QDate::isLeapYear(ey) && (em > 2 || (em == 2 && ed == 29)));
             return numberResult(days / (leap ? 366 : 365));
         }
         double yearDays = 0;

@@ -33,7 +33,9 @@ bool fromBase(const QString& text, const Base& b, double* out)
         return false;
     double v = 0;
     for (QChar ch : t) {
-        const int d = ch.isDigit() ? ch.digitValue() : (ch.toUpper().unicode() >= 'A' && ch.toUpper().unicode() <= 'F' ? ch.toUpper().unicode() - 'A' + 10 : 99);
+        const int d = ch.isDigit()
+            ? ch.digitValue()
+            : (ch.toUpper().unicode() >= 'A' && ch.toUpper().unicode() <= 'F' ? ch.toUpper().unicode() - 'A' + 10 : 99);
         if (d >= b.radix)
             return false;
         v = v * b.radix + d;
@@ -78,8 +80,7 @@ Value toBase(double v, const Base& b, Call& c, int placesArg, QString* out)
 }
 
 // BIN2DEC ... HEX2OCT; a null base is a decimal number.
-template <const Base* From, const Base* To>
-Item convert(Call& c)
+template <const Base* From, const Base* To> Item convert(Call& c)
 {
     double v = 0;
     if constexpr (From != nullptr) {
@@ -102,8 +103,7 @@ Item convert(Call& c)
 }
 
 // DELTA (equal) and GESTEP (at least): 1 or 0.
-template <bool AtLeast>
-Item step(Call& c)
+template <bool AtLeast> Item step(Call& c)
 {
     double a = 0, b = 0;
     const Value e = c.read(numArg(0, &a), numArg(1, &b, 0));

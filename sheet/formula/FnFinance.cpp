@@ -6,8 +6,7 @@ namespace sheet::eval {
 namespace {
 
 // Arguments 0 to N-1 as numbers, the last one `last` when absent, the others 0; the first error.
-template <std::size_t N>
-Value numbers(const Call& c, double (&out)[N], double last = 0)
+template <std::size_t N> Value numbers(const Call& c, double (&out)[N], double last = 0)
 {
     for (std::size_t k = 0; k < N; ++k)
         if (const Value e = c.number(static_cast<int>(k), &out[k], k + 1 == N ? last : 0); !e.isEmpty())
@@ -84,8 +83,7 @@ Item nper(Call& c)
 }
 
 // IPMT and PPMT: the interest and the principal of one period's payment.
-template <bool Interest>
-Item periodPayment(Call& c)
+template <bool Interest> Item periodPayment(Call& c)
 {
     double a[6];
     const Value e = numbers(c, a);
@@ -250,8 +248,10 @@ Item db(Call& c)
     const Value e = numbers(c, a, 12);
     if (!e.isEmpty())
         return Item::val(e);
-    const double cost = a[0], salvage = a[1], life = std::trunc(a[2]), period = std::trunc(a[3]), month = std::trunc(a[4]);
-    if (cost < 0 || salvage < 0 || life <= 0 || period <= 0 || month < 1 || month > 12 || period > life + (month < 12 ? 1 : 0))
+    const double cost = a[0], salvage = a[1], life = std::trunc(a[2]), period = std::trunc(a[3]),
+                 month = std::trunc(a[4]);
+    if (cost < 0 || salvage < 0 || life <= 0 || period <= 0 || month < 1 || month > 12
+        || period > life + (month < 12 ? 1 : 0))
         return Item::err(ErrorCode::Num);
     if (cost == 0)
         return Item::num(0);

@@ -83,10 +83,7 @@ Item isFn(Call& c)
     }
 }
 
-Item isRef(Call& c)
-{
-    return Item::boolean(c.arg(0).isRef());
-}
+Item isRef(Call& c) { return Item::boolean(c.arg(0).isRef()); }
 
 Item errorType(Call& c)
 {
@@ -94,7 +91,7 @@ Item errorType(Call& c)
     if (!v.isError())
         return Item::err(ErrorCode::NA);
     static const ErrorCode order[] = {ErrorCode::Null, ErrorCode::Div0, ErrorCode::Value, ErrorCode::Ref,
-                                      ErrorCode::Name, ErrorCode::Num, ErrorCode::NA};
+                                      ErrorCode::Name, ErrorCode::Num,  ErrorCode::NA};
     for (int i = 0; i < 7; ++i)
         if (order[i] == v.asError())
             return Item::num(i + 1);
@@ -201,10 +198,7 @@ Item ifNa(Call& c)
     return c.arg(0);
 }
 
-Item single(Call& c)
-{
-    return Item::val(c.value(0));
-}
+Item single(Call& c) { return Item::val(c.value(0)); }
 
 Item ifs(Call& c)
 {

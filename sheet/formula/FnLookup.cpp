@@ -43,16 +43,10 @@ struct Table {
         }
         return l;
     }
-    Value at(int r, int c) const
-    {
-        return array ? array->at(r, c) : ev->cell(area.sheet, area.r1 + r, area.c1 + c);
-    }
+    Value at(int r, int c) const { return array ? array->at(r, c) : ev->cell(area.sheet, area.r1 + r, area.c1 + c); }
 };
 
-Value Line::at(int i) const
-{
-    return alongRow ? table->at(fixed, i) : table->at(i, fixed);
-}
+Value Line::at(int i) const { return alongRow ? table->at(fixed, i) : table->at(i, fixed); }
 
 Value tableOf(const Call& c, int i, Table* t)
 {
@@ -189,8 +183,7 @@ int search(const Value& key, const Line& line, double type)
 
 // The lookups take the key first; an error there is the result, and an empty key looks for
 // nothing (#N/A) once the other arguments are found sound.
-template <bool Vertical>
-Item tableLookup(Call& c)
+template <bool Vertical> Item tableLookup(Call& c)
 {
     const Value key = c.value(0);
     if (key.isError())
@@ -501,8 +494,8 @@ Item address(Call& c)
     double row = 0, col = 0, kind = 1;
     bool a1 = true;
     QString sheet;
-    if (const Value e = c.read(intArg(0, &row), intArg(1, &col), intArg(2, &kind, 1), boolArg(3, &a1, true),
-                               textArg(4, &sheet));
+    if (const Value e
+        = c.read(intArg(0, &row), intArg(1, &col), intArg(2, &kind, 1), boolArg(3, &a1, true), textArg(4, &sheet));
         !e.isEmpty())
         return Item::val(e);
     if (row < 1 || col < 1 || row > kMaxRows || col > kMaxCols || kind < 1 || kind > 4)
@@ -512,22 +505,24 @@ Item address(Call& c)
     QString out;
     if (a1) {
         out = (absCol ? QStringLiteral("$") : QString()) + ptg::columnName(static_cast<int>(col) - 1)
-              + (absRow ? QStringLiteral("$") : QString()) + QString::number(static_cast<int>(row));
+            + (absRow ? QStringLiteral("$") : QString()) + QString::number(static_cast<int>(row));
     } else {
-        out = QLatin1Char('R') + (absRow ? QString::number(row) : QLatin1Char('[') + QString::number(row) + QLatin1Char(']'))
-              + QLatin1Char('C') + (absCol ? QString::number(col) : QLatin1Char('[') + QString::number(col) + QLatin1Char(']'));
+        out = QLatin1Char('R')
+            + (absRow ? QString::number(row) : QLatin1Char('[') + QString::number(row) + QLatin1Char(']'))
+            + QLatin1Char('C')
+            + (absCol ? QString::number(col) : QLatin1Char('[') + QString::number(col) + QLatin1Char(']'));
     }
     if (c.has(4)) {
         static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_.\\[\\]]*$"));
         if (!plain.match(sheet).hasMatch())
-            sheet = QLatin1Char('\'') + QString(sheet).replace(QLatin1String("'"), QLatin1String("''")) + QLatin1Char('\'');
+            sheet = QLatin1Char('\'') + QString(sheet).replace(QLatin1String("'"), QLatin1String("''"))
+                + QLatin1Char('\'');
         out = sheet + QLatin1Char('!') + out;
     }
     return Item::str(out);
 }
 
-template <bool Row>
-Item rowColumn(Call& c)
+template <bool Row> Item rowColumn(Call& c)
 {
     if (c.size() == 0 || !c.has(0)) {
         int r = 0, k = 0;
@@ -551,8 +546,7 @@ Item rowColumn(Call& c)
     return Item::num(Row ? r.r1 + 1 : r.c1 + 1);
 }
 
-template <bool Rows>
-Item rowsColumns(Call& c)
+template <bool Rows> Item rowsColumns(Call& c)
 {
     const Item& a = c.arg(0);
     switch (a.kind) {
@@ -590,8 +584,7 @@ Item transpose(Call& c)
 
 // Calls f(i, j, value) for each cell of a criteria range (including blanks past the used
 // part, visited as empty values).
-template <typename F>
-Value eachCandidate(Call& c, int i, Area* shape, F f)
+template <typename F> Value eachCandidate(Call& c, int i, Area* shape, F f)
 {
     const Item& a = c.arg(i);
     if (a.kind == Item::Kind::Val && a.v.isError())

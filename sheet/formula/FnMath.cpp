@@ -125,8 +125,7 @@ Item atan2(Call& c)
     return numberResult(std::atan2(y, x));
 }
 
-template <bool Even>
-Item evenOdd(Call& c)
+template <bool Even> Item evenOdd(Call& c)
 {
     double x = 0;
     const Value e = c.number(0, &x);
@@ -140,8 +139,7 @@ Item evenOdd(Call& c)
     return numberResult(x < 0 ? -m : m);
 }
 
-template <bool Floor>
-Item floorCeiling(Call& c)
+template <bool Floor> Item floorCeiling(Call& c)
 {
     double x = 0, y = 0;
     if (const Value e = c.read(numArg(0, &x), numArg(1, &y)); !e.isEmpty())
@@ -376,7 +374,8 @@ Item mmult(Call& c)
         for (int k = 0; k < cb; ++k) {
             double s = 0;
             for (int j = 0; j < ca; ++j)
-                s += a[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)] * b[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
+                s += a[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)]
+                    * b[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
             out.at(r, k) = checked(s);
         }
     }
@@ -419,8 +418,7 @@ double gcd(double a, double b)
     return a;
 }
 
-template <bool Lcm>
-Item gcdLcm(Call& c)
+template <bool Lcm> Item gcdLcm(Call& c)
 {
     std::vector<double> v;
     const Value e = gatherNumbers(c, &v);
@@ -454,8 +452,7 @@ Item mround(Call& c)
     return numberResult(std::floor(round15(x / m) + 0.5) * m);
 }
 
-template <bool Even>
-Item isEvenOdd(Call& c)
+template <bool Even> Item isEvenOdd(Call& c)
 {
     double x = 0;
     const Value e = c.number(0, &x);

@@ -19,10 +19,7 @@ double total(const std::vector<double>& v)
     return s;
 }
 
-double mean(const std::vector<double>& v)
-{
-    return total(v) / static_cast<double>(v.size());
-}
+double mean(const std::vector<double>& v) { return total(v) / static_cast<double>(v.size()); }
 
 double squaredDeviations(const std::vector<double>& v)
 {
@@ -75,7 +72,10 @@ Value aggregate(Agg kind, std::vector<double>& v)
         const std::size_t n = v.size();
         return checked(n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
     }
-    case Agg::StdevS: case Agg::StdevP: case Agg::VarS: case Agg::VarP: {
+    case Agg::StdevS:
+    case Agg::StdevP:
+    case Agg::VarS:
+    case Agg::VarP: {
         const bool sample = kind == Agg::StdevS || kind == Agg::VarS;
         if (v.size() < (sample ? 2u : 1u))
             return Value::error(ErrorCode::Div0);
@@ -88,8 +88,7 @@ Value aggregate(Agg kind, std::vector<double>& v)
 
 namespace {
 
-template <Agg Kind, Gather How = Gather::Numbers>
-Item aggregateFn(Call& c)
+template <Agg Kind, Gather How = Gather::Numbers> Item aggregateFn(Call& c)
 {
     std::vector<double> v;
     const Value e = gatherNumbers(c, &v, How);
@@ -192,7 +191,8 @@ Item spread(Call& c)
         double s = 0;
         if (n < 4 || !standardisedPowerSum(v, 4, &s))
             return Item::err(ErrorCode::Div0);
-        return numberResult(n * (n + 1) / ((n - 1) * (n - 2) * (n - 3)) * s - 3 * (n - 1) * (n - 1) / ((n - 2) * (n - 3)));
+        return numberResult(n * (n + 1) / ((n - 1) * (n - 2) * (n - 3)) * s
+                            - 3 * (n - 1) * (n - 1) / ((n - 2) * (n - 3)));
     }
     default: {
         double s = 0;
@@ -240,8 +240,7 @@ Item mode(Call& c)
     return bestCount > 1 ? Item::num(best) : Item::err(ErrorCode::NA);
 }
 
-template <bool Largest>
-Item kth(Call& c)
+template <bool Largest> Item kth(Call& c)
 {
     std::vector<double> v;
     double k = 0;
@@ -356,7 +355,8 @@ Item trimMean(Call& c)
         return Item::err(ErrorCode::Num);
     std::sort(v.begin(), v.end());
     const std::size_t cut = static_cast<std::size_t>(std::floor(p * static_cast<double>(v.size()) / 2));
-    const std::vector<double> kept(v.begin() + static_cast<std::ptrdiff_t>(cut), v.end() - static_cast<std::ptrdiff_t>(cut));
+    const std::vector<double> kept(v.begin() + static_cast<std::ptrdiff_t>(cut),
+                                   v.end() - static_cast<std::ptrdiff_t>(cut));
     return numberResult(mean(kept));
 }
 
@@ -379,8 +379,8 @@ Item subtotal(Call& c)
             });
         return Item::num(n);
     }
-    static const Agg kinds[] = {Agg::Average, Agg::Count, Agg::Count, Agg::Max, Agg::Min, Agg::Product,
-                                Agg::StdevS, Agg::StdevP, Agg::Sum, Agg::VarS, Agg::VarP};
+    static const Agg kinds[] = {Agg::Average, Agg::Count,  Agg::Count, Agg::Max,  Agg::Min, Agg::Product,
+                                Agg::StdevS,  Agg::StdevP, Agg::Sum,   Agg::VarS, Agg::VarP};
     if (kind < 1 || kind > 11)
         return Item::err(ErrorCode::Value);
     for (int i = 1; i < c.size(); ++i) {
@@ -625,23 +625,20 @@ Item frequency(Call& c)
 
 // ---- distributions
 
-double normsdist(double z)
-{
-    return 0.5 * std::erfc(-z / std::sqrt(2.0));
-}
+double normsdist(double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); }
 
 // Inverse of the standard normal distribution: Acklam's rational approximation, then one
 // Halley step on the exact distribution.
 double normsinv(double p)
 {
-    static const double a[] = {-3.969683028665376e+01, 2.209460984245205e+02, -2.759285104469687e+02,
-                               1.383577518672690e+02, -3.066479806614716e+01, 2.506628277459239e+00};
+    static const double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,  -2.759285104469687e+02,
+                               1.383577518672690e+02,  -3.066479806614716e+01, 2.506628277459239e+00};
     static const double b[] = {-5.447609879822406e+01, 1.615858368580409e+02, -1.556989798598866e+02,
                                6.680131188771972e+01, -1.328068155288572e+01};
     static const double cc[] = {-7.784894002430293e-03, -3.223964580411365e-01, -2.400758277161838e+00,
-                                -2.549732539343734e+00, 4.374664141464968e+00, 2.938163982698783e+00};
-    static const double d[] = {7.784695709041462e-03, 3.224671290700398e-01, 2.445134137142996e+00,
-                               3.754408661907416e+00};
+                                -2.549732539343734e+00, 4.374664141464968e+00,  2.938163982698783e+00};
+    static const double d[]
+        = {7.784695709041462e-03, 3.224671290700398e-01, 2.445134137142996e+00, 3.754408661907416e+00};
     const double low = 0.02425;
     double x;
     if (p < low) {
@@ -664,8 +661,7 @@ double normsinv(double p)
 }
 
 // NORMDIST(x, mean, sd, cumulative) and NORMSDIST(z), the cumulative standard one.
-template <bool Standard>
-Item normDist(Call& c)
+template <bool Standard> Item normDist(Call& c)
 {
     double x = 0, m = 0, sd = 1;
     bool cumulative = true;
@@ -682,8 +678,7 @@ Item normDist(Call& c)
 }
 
 // NORMINV(p, mean, sd) and NORMSINV(p).
-template <bool Standard>
-Item normInv(Call& c)
+template <bool Standard> Item normInv(Call& c)
 {
     double p = 0, m = 0, sd = 1;
     const Value e = Standard ? c.read(numArg(0, &p)) : c.read(numArg(0, &p), numArg(1, &m), numArg(2, &sd));
@@ -715,8 +710,7 @@ Item confidence(Call& c)
 }
 
 // A discrete distribution at k: the probability of k, or of 0 to k when cumulative.
-template <typename Term>
-Item discrete(Term term, double k, bool cumulative)
+template <typename Term> Item discrete(Term term, double k, bool cumulative)
 {
     if (!cumulative)
         return numberResult(term(k));

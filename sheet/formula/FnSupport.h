@@ -11,22 +11,12 @@ namespace sheet::eval {
 
 constexpr double kPi = 3.14159265358979323846;
 
-inline Item result(const Value& error, const Value& v)
-{
-    return Item::val(error.isEmpty() ? v : error);
-}
-inline Item numberResult(double d)
-{
-    return Item::val(checked(d));
-}
-inline double nan()
-{
-    return std::numeric_limits<double>::quiet_NaN();
-}
+inline Item result(const Value& error, const Value& v) { return Item::val(error.isEmpty() ? v : error); }
+inline Item numberResult(double d) { return Item::val(checked(d)); }
+inline double nan() { return std::numeric_limits<double>::quiet_NaN(); }
 
 // A function of one number; F gives NaN outside its domain (#NUM!).
-template <double (*F)(double)>
-Item math1(Call& c)
+template <double (*F)(double)> Item math1(Call& c)
 {
     double x = 0;
     const Value e = c.number(0, &x);
@@ -58,8 +48,7 @@ struct NumbersArg {
 inline NumbersArg numbersArg(int i, std::vector<double>* out) { return {i, out}; }
 
 // The same numbers handed to `take` one by one, for aggregates that need not keep them.
-template<typename F>
-Value visitItemNumbers(const Evaluator& ev, const Item& it, Gather how, F take)
+template <typename F> Value visitItemNumbers(const Evaluator& ev, const Item& it, Gather how, F take)
 {
     Value error;
     ev.forEach(it, [&](const Value& v, bool fromRange) {

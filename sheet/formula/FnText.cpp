@@ -17,10 +17,7 @@ const char16_t kWin1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-Item textResult(const QString& s)
-{
-    return s.size() > kMaxText ? Item::err(ErrorCode::Value) : Item::str(s);
-}
+Item textResult(const QString& s) { return s.size() > kMaxText ? Item::err(ErrorCode::Value) : Item::str(s); }
 
 Item len(Call& c)
 {
@@ -73,8 +70,7 @@ Item transform(Call& c)
     }
 }
 
-template <bool Left>
-Item leftRight(Call& c)
+template <bool Left> Item leftRight(Call& c)
 {
     QString s;
     double n = 1;
@@ -181,8 +177,7 @@ Item exact(Call& c)
     return result(e, Value::boolean(a == b));
 }
 
-template <bool Find>
-Item findSearch(Call& c)
+template <bool Find> Item findSearch(Call& c)
 {
     QString what, within;
     double start = 1;
@@ -285,7 +280,8 @@ Item tFn(Call& c)
         a.c2 = a.c1;
         a.lastSheet = a.sheet;
         return a;
-    }()) : c.arg(0));
+    }())
+                                                                 : c.arg(0));
     if (v.isError())
         return Item::val(v);
     return Item::str(v.isString() ? v.asString() : QString());
@@ -352,7 +348,8 @@ Item fixedOrDollar(Call& c, bool dollar)
         const QString quoted = QLatin1Char('"') + symbol + QLatin1Char('"');
         const QString sample = locale.toCurrencyString(1.0);
         const bool after = sample.endsWith(symbol);
-        const QString gap = sample.contains(QLatin1Char(' ')) || sample.contains(QChar(0x00A0)) ? QStringLiteral(" ") : QString();
+        const QString gap
+            = sample.contains(QLatin1Char(' ')) || sample.contains(QChar(0x00A0)) ? QStringLiteral(" ") : QString();
         const QString positive = after ? code + gap + quoted : quoted + gap + code;
         code = positive + QLatin1Char(';') + QLatin1Char('-') + positive;
     }

@@ -51,8 +51,8 @@ QString formulaText(const Bytes& rgce, const FormulaEnv* env = nullptr, const By
 
 // A defined name or external name as the evaluator needs it.
 struct NameDefinition {
-    QString name;      // as written; add-in functions by their canonical name ("BIN2DEC")
-    Bytes rgce;        // empty: the name has no definition (#NAME?)
+    QString name; // as written; add-in functions by their canonical name ("BIN2DEC")
+    Bytes rgce;   // empty: the name has no definition (#NAME?)
     Bytes extra;
     bool function = false; // a function name (add-in, macro, later Excel versions')
 };

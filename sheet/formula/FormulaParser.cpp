@@ -10,30 +10,15 @@ namespace sheet {
 
 FormulaEnv::~FormulaEnv() = default;
 
-int FormulaEnv::ixtiForSheetSpan(const QString&, const QString&) const
-{
-    return -1;
-}
+int FormulaEnv::ixtiForSheetSpan(const QString&, const QString&) const { return -1; }
 
-int FormulaEnv::nameIndex(const QString&, const QString&) const
-{
-    return 0;
-}
+int FormulaEnv::nameIndex(const QString&, const QString&) const { return 0; }
 
-QString FormulaEnv::nameText(int) const
-{
-    return QString();
-}
+QString FormulaEnv::nameText(int) const { return QString(); }
 
-QString FormulaEnv::externNameText(int, int) const
-{
-    return QString();
-}
+QString FormulaEnv::externNameText(int, int) const { return QString(); }
 
-bool FormulaEnv::addInFunction(const QString&, int*, int*) const
-{
-    return false;
-}
+bool FormulaEnv::addInFunction(const QString&, int*, int*) const { return false; }
 
 namespace {
 
@@ -57,10 +42,7 @@ constexpr int kMaxDepth = 100;
 // What a token and the operators after it usually take: room set aside once.
 constexpr std::size_t kTokenBytes = 16;
 
-bool isAsciiDigit(QChar c)
-{
-    return c.unicode() >= '0' && c.unicode() <= '9';
-}
+bool isAsciiDigit(QChar c) { return c.unicode() >= '0' && c.unicode() <= '9'; }
 
 std::uint16_t colWord(const CellAddr& a)
 {
@@ -75,7 +57,12 @@ std::uint16_t colWord(const CellAddr& a)
 class Parser {
 public:
     Parser(const QString& text, const FormulaEnv* env, Bytes* extra, FormulaKind kind)
-        : m_text(text), m_env(env), m_extra(extra), m_kind(kind) {}
+        : m_text(text)
+        , m_env(env)
+        , m_extra(extra)
+        , m_kind(kind)
+    {
+    }
 
     Bytes run()
     {
@@ -101,9 +88,8 @@ public:
 private:
     [[noreturn]] void fail(const QString& what) const
     {
-        throw Error(QStringLiteral("Cannot read the formula \"%1\": %2 at position %3")
-                        .arg(m_text, what)
-                        .arg(m_pos + 1));
+        throw Error(
+            QStringLiteral("Cannot read the formula \"%1\": %2 at position %3").arg(m_text, what).arg(m_pos + 1));
     }
 
     bool atEnd() const { return m_pos >= m_text.size(); }
@@ -114,8 +100,9 @@ private:
     }
     void skipSpace()
     {
-        while (!atEnd() && (m_text.at(m_pos) == QLatin1Char(' ') || m_text.at(m_pos) == QLatin1Char('\n')
-                            || m_text.at(m_pos) == QLatin1Char('\r') || m_text.at(m_pos) == QLatin1Char('\t')))
+        while (!atEnd()
+               && (m_text.at(m_pos) == QLatin1Char(' ') || m_text.at(m_pos) == QLatin1Char('\n')
+                   || m_text.at(m_pos) == QLatin1Char('\r') || m_text.at(m_pos) == QLatin1Char('\t')))
             ++m_pos;
     }
     bool accept(QChar c)
@@ -148,17 +135,26 @@ private:
         for (std::size_t i = 0; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
             switch (t.base) {
-            case Ref: case Area: case Ref3d: case Area3d: case RefErr: case AreaErr: case RefErr3d:
-            case AreaErr3d: case Name: case NameX: case Func: case FuncVar:
-                code[t.pos] = withClass(t.id, classes[i].cls);
-                break;
+            case Ref:
+            case Area:
+            case Ref3d:
+            case Area3d:
+            case RefErr:
+            case AreaErr:
+            case RefErr3d:
+            case AreaErr3d:
+            case Name:
+            case NameX:
+            case Func:
+            case FuncVar: code[t.pos] = withClass(t.id, classes[i].cls); break;
             default: break;
             }
         }
     }
 
     struct DepthGuard {
-        explicit DepthGuard(Parser& p) : parser(p)
+        explicit DepthGuard(Parser& p)
+            : parser(p)
         {
             if (++parser.m_depth > kMaxDepth)
                 parser.fail(QStringLiteral("the formula is nested too deeply"));
@@ -175,17 +171,23 @@ private:
             skipSpace();
             std::uint8_t op = 0;
             if (m_text.mid(m_pos, 2) == QLatin1String("<=")) {
-                op = LE; m_pos += 2;
+                op = LE;
+                m_pos += 2;
             } else if (m_text.mid(m_pos, 2) == QLatin1String(">=")) {
-                op = GE; m_pos += 2;
+                op = GE;
+                m_pos += 2;
             } else if (m_text.mid(m_pos, 2) == QLatin1String("<>")) {
-                op = NE; m_pos += 2;
+                op = NE;
+                m_pos += 2;
             } else if (peek() == QLatin1Char('<')) {
-                op = LT; ++m_pos;
+                op = LT;
+                ++m_pos;
             } else if (peek() == QLatin1Char('>')) {
-                op = GT; ++m_pos;
+                op = GT;
+                ++m_pos;
             } else if (peek() == QLatin1Char('=')) {
-                op = EQ; ++m_pos;
+                op = EQ;
+                ++m_pos;
             } else {
                 return left;
             }
@@ -273,8 +275,8 @@ private:
             const int before = m_pos;
             skipSpace();
             const QChar c = peek();
-            const bool startsRef = c.isLetter() || c == QLatin1Char('$') || c == QLatin1Char('\'') || c == QLatin1Char('_')
-                                   || c == QLatin1Char('(');
+            const bool startsRef = c.isLetter() || c == QLatin1Char('$') || c == QLatin1Char('\'')
+                || c == QLatin1Char('_') || c == QLatin1Char('(');
             if (m_pos == before || !left.refLike || !startsRef) {
                 m_pos = before;
                 return left;
@@ -591,10 +593,7 @@ private:
         fail(QStringLiteral("'%1' is not a cell reference").arg(first));
     }
 
-    static bool isNameChar(QChar c)
-    {
-        return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.');
-    }
+    static bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.'); }
 
     bool rowRange(int ixti, Frag* out)
     {
@@ -608,8 +607,8 @@ private:
         if (j >= m_text.size() || m_text.at(j) != QLatin1Char(':'))
             return false;
         static const QRegularExpression re(QStringLiteral("(\\$?)([0-9]{1,7}):(\\$?)([0-9]{1,7})(?![0-9.A-Za-z])"));
-        const auto m = re.match(m_text, m_pos, QRegularExpression::NormalMatch,
-                                QRegularExpression::AnchorAtOffsetMatchOption);
+        const auto m
+            = re.match(m_text, m_pos, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
         if (!m.hasMatch())
             return false;
         CellAddr a, b;
@@ -805,11 +804,28 @@ private:
         for (const auto& r : rows) {
             for (const Value& v : r) {
                 switch (v.type()) {
-                case Value::Type::Number: w.u8(0x01); w.f64(v.asNumber()); break;
-                case Value::Type::String: w.u8(0x02); w.xlUnicodeString(v.asString()); break;
-                case Value::Type::Bool: w.u8(0x04); w.u8(v.asBool() ? 1 : 0); w.zeros(7); break;
-                case Value::Type::Error: w.u8(0x10); w.u8(static_cast<std::uint8_t>(v.asError())); w.zeros(7); break;
-                case Value::Type::Empty: w.u8(0x00); w.zeros(8); break;
+                case Value::Type::Number:
+                    w.u8(0x01);
+                    w.f64(v.asNumber());
+                    break;
+                case Value::Type::String:
+                    w.u8(0x02);
+                    w.xlUnicodeString(v.asString());
+                    break;
+                case Value::Type::Bool:
+                    w.u8(0x04);
+                    w.u8(v.asBool() ? 1 : 0);
+                    w.zeros(7);
+                    break;
+                case Value::Type::Error:
+                    w.u8(0x10);
+                    w.u8(static_cast<std::uint8_t>(v.asError()));
+                    w.zeros(7);
+                    break;
+                case Value::Type::Empty:
+                    w.u8(0x00);
+                    w.zeros(8);
+                    break;
                 }
             }
         }

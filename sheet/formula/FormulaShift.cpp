@@ -179,15 +179,9 @@ bool anchor(const Bytes& rgce, std::uint8_t token, int* row, int* col)
 
 } // namespace
 
-bool dataTableAnchor(const Bytes& rgce, int* row, int* col)
-{
-    return anchor(rgce, Tbl, row, col);
-}
+bool dataTableAnchor(const Bytes& rgce, int* row, int* col) { return anchor(rgce, Tbl, row, col); }
 
-bool sharedFormulaAnchor(const Bytes& rgce, int* row, int* col)
-{
-    return anchor(rgce, Exp, row, col);
-}
+bool sharedFormulaAnchor(const Bytes& rgce, int* row, int* col) { return anchor(rgce, Exp, row, col); }
 
 Bytes sharedFormulaForCell(const Bytes& sharedRgce, int row, int col)
 {

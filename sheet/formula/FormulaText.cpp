@@ -15,8 +15,17 @@ using namespace ptg;
 // Binding strength of what a piece of text ends with, to decide where brackets are needed
 // when the tokens carry no ptgParen of their own.
 enum Prec {
-    PrecCompare = 1, PrecConcat, PrecAdd, PrecMul, PrecPower, PrecPercent, PrecUnary,
-    PrecUnion, PrecIsect, PrecRange, PrecAtom,
+    PrecCompare = 1,
+    PrecConcat,
+    PrecAdd,
+    PrecMul,
+    PrecPower,
+    PrecPercent,
+    PrecUnary,
+    PrecUnion,
+    PrecIsect,
+    PrecRange,
+    PrecAtom,
 };
 
 struct Piece {
@@ -26,10 +35,7 @@ struct Piece {
 
 constexpr int kMaxTextLength = 16384;
 
-[[noreturn]] void badStack()
-{
-    throw FormatError(QStringLiteral("Formula tokens do not form an expression"));
-}
+[[noreturn]] void badStack() { throw FormatError(QStringLiteral("Formula tokens do not form an expression")); }
 
 QString bracket(const Piece& p, bool need) { return need ? QLatin1Char('(') + p.text + QLatin1Char(')') : p.text; }
 
@@ -47,9 +53,8 @@ QString cellText(int row, int col, std::uint16_t colWord)
 
 QString areaText(int r1, int r2, int c1, int c2, std::uint16_t w1, std::uint16_t w2)
 {
-    auto colPart = [](int c, std::uint16_t w) {
-        return (w & kColRelative ? QString() : QStringLiteral("$")) + columnName(c);
-    };
+    auto colPart
+        = [](int c, std::uint16_t w) { return (w & kColRelative ? QString() : QStringLiteral("$")) + columnName(c); };
     auto rowPart = [](int r, std::uint16_t w) {
         return (w & kRowRelative ? QString() : QStringLiteral("$")) + QString::number(r + 1);
     };
@@ -73,7 +78,9 @@ QString constantText(const Value& v)
 {
     switch (v.type()) {
     case Value::Type::Number: return numberText(v.asNumber());
-    case Value::Type::String: return QLatin1Char('"') + QString(v.asString()).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    case Value::Type::String:
+        return QLatin1Char('"') + QString(v.asString()).replace(QLatin1Char('"'), QLatin1String("\"\""))
+            + QLatin1Char('"');
     case Value::Type::Bool: return v.asBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     case Value::Type::Error: return errorText(v.asError());
     case Value::Type::Empty: break;
@@ -95,7 +102,12 @@ QString sheetText(const QString& name)
 
 class Printer {
 public:
-    Printer(const Bytes& rgce, const FormulaEnv* env, const Bytes& extra) : m_rgce(rgce), m_env(env), m_extra(extra) {}
+    Printer(const Bytes& rgce, const FormulaEnv* env, const Bytes& extra)
+        : m_rgce(rgce)
+        , m_env(env)
+        , m_extra(extra)
+    {
+    }
 
     QString run()
     {

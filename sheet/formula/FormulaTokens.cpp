@@ -10,9 +10,8 @@ namespace {
 
 [[noreturn]] void truncated(std::uint8_t id, std::size_t pos)
 {
-    throw FormatError(QStringLiteral("Formula token 0x%1 at offset %2 is cut short")
-                          .arg(id, 2, 16, QLatin1Char('0'))
-                          .arg(pos));
+    throw FormatError(
+        QStringLiteral("Formula token 0x%1 at offset %2 is cut short").arg(id, 2, 16, QLatin1Char('0')).arg(pos));
 }
 
 // Payload size of a token whose size does not depend on its content; -1 when it does or
@@ -20,21 +19,33 @@ namespace {
 int fixedPayload(std::uint8_t b)
 {
     switch (b) {
-    case Exp: case Tbl: return 4;
-    case Err: case Bool: return 1;
+    case Exp:
+    case Tbl: return 4;
+    case Err:
+    case Bool: return 1;
     case Int: return 2;
     case Num: return 8;
     case Array: return 7;
     case Func: return 2;
     case FuncVar: return 3;
     case Name: return 4;
-    case Ref: case RefErr: case RefN: return 4;
-    case Area: case AreaErr: case AreaN: return 8;
-    case MemArea: case MemErr: case MemNoMem: return 6;
-    case MemFunc: case MemAreaN: case MemNoMemN: return 2;
+    case Ref:
+    case RefErr:
+    case RefN: return 4;
+    case Area:
+    case AreaErr:
+    case AreaN: return 8;
+    case MemArea:
+    case MemErr:
+    case MemNoMem: return 6;
+    case MemFunc:
+    case MemAreaN:
+    case MemNoMemN: return 2;
     case NameX: return 6;
-    case Ref3d: case RefErr3d: return 6;
-    case Area3d: case AreaErr3d: return 10;
+    case Ref3d:
+    case RefErr3d: return 6;
+    case Area3d:
+    case AreaErr3d: return 10;
     default: break;
     }
     if (b >= Add && b <= MissArg)
@@ -70,9 +81,8 @@ Token tokenAt(const Bytes& rgce, std::size_t pos)
     } else {
         const int fixed = fixedPayload(t.base);
         if (fixed < 0 || t.id >= 0x80)
-            throw FormatError(QStringLiteral("Unknown formula token 0x%1 at offset %2")
-                                  .arg(t.id, 2, 16, QLatin1Char('0'))
-                                  .arg(pos));
+            throw FormatError(
+                QStringLiteral("Unknown formula token 0x%1 at offset %2").arg(t.id, 2, 16, QLatin1Char('0')).arg(pos));
         payload = static_cast<std::size_t>(fixed);
     }
     if (payload > n - t.payload)
@@ -131,10 +141,9 @@ QString quoteSheetName(const QString& name)
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_.]*$"));
     static const QRegularExpression cellLike(QStringLiteral("^[A-Za-z]{1,3}[0-9]+$"));
     static const QRegularExpression rcLike(QStringLiteral("^[RrCc][0-9]*$|^[Rr][0-9]*[Cc][0-9]*$"));
-    const bool ok = plain.match(name).hasMatch() && !cellLike.match(name).hasMatch()
-                    && !rcLike.match(name).hasMatch()
-                    && name.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) != 0
-                    && name.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) != 0;
+    const bool ok = plain.match(name).hasMatch() && !cellLike.match(name).hasMatch() && !rcLike.match(name).hasMatch()
+        && name.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) != 0
+        && name.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) != 0;
     if (ok)
         return name;
     QString q = name;

@@ -79,12 +79,18 @@ Value dateParts(double serial, int* y, int* m, int* d)
         return Value::error(ErrorCode::Num);
     const double day = std::floor(serial);
     if (day == 0) {
-        *y = 1900; *m = 1; *d = 0;
+        *y = 1900;
+        *m = 1;
+        *d = 0;
     } else if (day == 60) {
-        *y = 1900; *m = 2; *d = 29;
+        *y = 1900;
+        *m = 2;
+        *d = 29;
     } else {
         const QDate date = serialToDate(day);
-        *y = date.year(); *m = date.month(); *d = date.day();
+        *y = date.year();
+        *m = date.month();
+        *d = date.day();
     }
     return {};
 }

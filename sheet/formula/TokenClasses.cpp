@@ -10,24 +10,34 @@ namespace {
 bool isOperand(std::uint8_t b)
 {
     switch (b) {
-    case Exp: case Tbl: case MissArg: case Str: case Err: case Bool: case Int: case Num: case Array:
-    case Name: case Ref: case Area: case RefErr: case AreaErr: case RefN: case AreaN:
-    case NameX: case Ref3d: case Area3d: case RefErr3d: case AreaErr3d:
-        return true;
-    default:
-        return false;
+    case Exp:
+    case Tbl:
+    case MissArg:
+    case Str:
+    case Err:
+    case Bool:
+    case Int:
+    case Num:
+    case Array:
+    case Name:
+    case Ref:
+    case Area:
+    case RefErr:
+    case AreaErr:
+    case RefN:
+    case AreaN:
+    case NameX:
+    case Ref3d:
+    case Area3d:
+    case RefErr3d:
+    case AreaErr3d: return true;
+    default: return false;
     }
 }
 
-bool isValueOperator(std::uint8_t b)
-{
-    return (b >= Add && b <= NE) || b == Uplus || b == Uminus || b == Percent;
-}
+bool isValueOperator(std::uint8_t b) { return (b >= Add && b <= NE) || b == Uplus || b == Uminus || b == Percent; }
 
-bool isReferenceOperator(std::uint8_t b)
-{
-    return b == Isect || b == Union || b == Range;
-}
+bool isReferenceOperator(std::uint8_t b) { return b == Isect || b == Union || b == Range; }
 
 } // namespace
 
@@ -72,20 +82,29 @@ bool refLike(const Bytes& rgce, const std::vector<Token>& tokens, const std::vec
     for (;;) {
         const Token& t = tokens[static_cast<std::size_t>(i)];
         switch (t.base) {
-        case Ref: case Area: case Ref3d: case Area3d: case RefErr: case AreaErr: case RefErr3d:
-        case AreaErr3d: case Name: case NameX: case RefN: case AreaN: case Isect: case Union: case Range:
-            return true;
-        case Paren:
-            i = kids[static_cast<std::size_t>(firstKid[static_cast<std::size_t>(i)])];
-            continue;
+        case Ref:
+        case Area:
+        case Ref3d:
+        case Area3d:
+        case RefErr:
+        case AreaErr:
+        case RefErr3d:
+        case AreaErr3d:
+        case Name:
+        case NameX:
+        case RefN:
+        case AreaN:
+        case Isect:
+        case Union:
+        case Range: return true;
+        case Paren: i = kids[static_cast<std::size_t>(firstKid[static_cast<std::size_t>(i)])]; continue;
         case Func:
         case FuncVar: {
             const int index = readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF;
             const FunctionInfo* f = functionByIndex(index);
             return f && f->returnClass == 'R';
         }
-        default:
-            return false;
+        default: return false;
         }
     }
 }
@@ -133,14 +152,24 @@ bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::ui
             kid.force = force;
         };
         switch (t.base) {
-        case Ref: case Area: case Ref3d: case Area3d: case RefErr: case AreaErr: case RefErr3d:
-        case AreaErr3d: case Name: case NameX: case RefN: case AreaN:
+        case Ref:
+        case Area:
+        case Ref3d:
+        case Area3d:
+        case RefErr:
+        case AreaErr:
+        case RefErr3d:
+        case AreaErr3d:
+        case Name:
+        case NameX:
+        case RefN:
+        case AreaN:
             self.cls = self.want == WantR ? ClassRef : (self.want == WantA || self.force ? ClassArray : ClassValue);
             break;
-        case Paren:
-            setKid(0, self.want, self.force);
-            break;
-        case Isect: case Union: case Range:
+        case Paren: setKid(0, self.want, self.force); break;
+        case Isect:
+        case Union:
+        case Range:
             for (int k = 0; k < count; ++k)
                 setKid(k, WantR, false);
             break;
@@ -159,7 +188,8 @@ bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::ui
             if (self.force) {
                 cls = ret == 'R' ? (want == WantR ? ClassRef : ClassArray) : ClassArray;
                 force = ret == 'V';
-            } else if ((ret == 'V' && want == WantV) || (ret == 'R' && want == WantR) || (ret == 'A' && want == WantA)) {
+            } else if ((ret == 'V' && want == WantV) || (ret == 'R' && want == WantR)
+                       || (ret == 'A' && want == WantA)) {
                 cls = ret == 'V' ? ClassValue : ret == 'R' ? ClassRef : ClassArray;
             } else if (want == WantV) {
                 cls = ClassValue;
@@ -180,7 +210,8 @@ bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::ui
                 else if (p == 'A')
                     kw = WantA;
                 else if (p == 'M')
-                    kw = refLike(rgce, tokens, kids, firstKid, kids[static_cast<std::size_t>(first + k)]) ? WantR : WantA;
+                    kw = refLike(rgce, tokens, kids, firstKid, kids[static_cast<std::size_t>(first + k)]) ? WantR
+                                                                                                          : WantA;
                 setKid(k, kw, force);
             }
             break;

@@ -41,10 +41,7 @@ Bytes concat(const std::vector<ByteView>& chunks)
 }
 
 // What a record the reader keeps takes: its body, the Record and the allocator's share.
-std::size_t keptCost(std::size_t body)
-{
-    return sizeof(Record) + body + 16;
-}
+std::size_t keptCost(std::size_t body) { return sizeof(Record) + body + 16; }
 
 } // namespace
 
@@ -110,13 +107,9 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream, ReadBudget& 
         if (r.id != rid::kContinue && r.id != rid::kExternName && r.id != rid::kXct && r.id != rid::kCrn)
             inSupBook = false;
         switch (r.id) {
-        case rid::kEof:
-            i = globals.size();
-            break;
-        case rid::kBof:
-            throw FormatError(QStringLiteral("unexpected BOF inside the workbook globals"));
-        case rid::kFilePass:
-            throw FormatError(QStringLiteral("the workbook is password-protected (encrypted)"));
+        case rid::kEof: i = globals.size(); break;
+        case rid::kBof: throw FormatError(QStringLiteral("unexpected BOF inside the workbook globals"));
+        case rid::kFilePass: throw FormatError(QStringLiteral("the workbook is password-protected (encrypted)"));
         case rid::kTemplate:
             b.m_template = true;
             place(Workbook::Part::Template);
@@ -238,17 +231,15 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream, ReadBudget& 
         case rid::kRecalcId:
             // Dropped: without it the spreadsheet recalculates every formula on open.
             break;
-        default:
-            raw(r);
-            break;
+        default: raw(r); break;
         }
     }
 
     if (b.m_xfs.empty())
         throw FormatError(QStringLiteral("the workbook has no cell formats (XF records)"));
-    for (Workbook::Part p : {Workbook::Part::Window1, Workbook::Part::DateMode, Workbook::Part::Fonts,
-                             Workbook::Part::Formats, Workbook::Part::Xfs, Workbook::Part::BoundSheets,
-                             Workbook::Part::Sst})
+    for (Workbook::Part p :
+         {Workbook::Part::Window1, Workbook::Part::DateMode, Workbook::Part::Fonts, Workbook::Part::Formats,
+          Workbook::Part::Xfs, Workbook::Part::BoundSheets, Workbook::Part::Sst})
         b.ensurePart(p);
     if (!b.m_supBooks.empty() || !b.m_xti.empty())
         b.ensurePart(Workbook::Part::LinkTable);

@@ -21,13 +21,24 @@ constexpr std::uint16_t kFormulaOld = 0x0406;
 bool isCellTableRecord(std::uint16_t id)
 {
     switch (id) {
-    case rid::kRow: case rid::kLabelSst: case rid::kLabel: case rid::kRString: case rid::kNumber:
-    case rid::kRk: case rid::kMulRk: case rid::kBlank: case rid::kMulBlank: case rid::kBoolErr:
-    case rid::kFormula: case kFormulaOld: case rid::kString: case rid::kShrFmla: case rid::kArray: case rid::kTable:
-    case rid::kDbCell:
-        return true;
-    default:
-        return false;
+    case rid::kRow:
+    case rid::kLabelSst:
+    case rid::kLabel:
+    case rid::kRString:
+    case rid::kNumber:
+    case rid::kRk:
+    case rid::kMulRk:
+    case rid::kBlank:
+    case rid::kMulBlank:
+    case rid::kBoolErr:
+    case rid::kFormula:
+    case kFormulaOld:
+    case rid::kString:
+    case rid::kShrFmla:
+    case rid::kArray:
+    case rid::kTable:
+    case rid::kDbCell: return true;
+    default: return false;
     }
 }
 
@@ -73,10 +84,8 @@ void Worksheet::readRecords(const SubstreamRecords& records, const ReadContext& 
     const int xfCount = m_book->xfCount();
     auto checkXf = [&](std::uint16_t xf) {
         if (xf >= xfCount)
-            throw FormatError(QStringLiteral("sheet '%1' uses cell format %2, the workbook has %3")
-                                  .arg(name())
-                                  .arg(xf)
-                                  .arg(xfCount));
+            throw FormatError(
+                QStringLiteral("sheet '%1' uses cell format %2, the workbook has %3").arg(name()).arg(xf).arg(xfCount));
     };
     std::uint32_t lastKey = 0;
     auto put = [&](const CellHeader& h, Cell c) -> Cell& {
@@ -133,8 +142,7 @@ void Worksheet::readRecords(const SubstreamRecords& records, const ReadContext& 
         switch (rec.id) {
         case rid::kDimensions: place(Part::Dimensions); break;
         case rid::kIndex:
-        case rid::kDbCell:
-            break; // positions of the old layout; not needed to read the file back
+        case rid::kDbCell: break; // positions of the old layout; not needed to read the file back
         case rid::kDefColWidth:
             m_defColWidth = r.u16();
             place(Part::DefColWidth);
@@ -226,9 +234,8 @@ void Worksheet::readRecords(const SubstreamRecords& records, const ReadContext& 
             const std::size_t lastAt = rec.data.size - 2;
             const int last = rec.data[lastAt] | (rec.data[lastAt + 1] << 8);
             if (last != first + static_cast<int>(count) - 1 || last >= kMaxCols)
-                throw FormatError(QStringLiteral("sheet '%1' row %2: cell count and column range disagree")
-                                      .arg(name())
-                                      .arg(row + 1));
+                throw FormatError(
+                    QStringLiteral("sheet '%1' row %2: cell count and column range disagree").arg(name()).arg(row + 1));
             for (std::size_t k = 0; k < count; ++k) {
                 CellHeader h{row, first + static_cast<int>(k), r.u16()};
                 Cell c;
@@ -643,7 +650,8 @@ void Worksheet::writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sst
             case Value::Type::String: {
                 const std::uint32_t index = cell.sst < sstIndex.size() ? sstIndex[cell.sst] : Cell::kNoString;
                 if (index == Cell::kNoString)
-                    throw Error(QStringLiteral("Text of cell %1 is missing from the string table").arg(cellName(row, col)));
+                    throw Error(
+                        QStringLiteral("Text of cell %1 is missing from the string table").arg(cellName(row, col)));
                 w.u32(index);
                 appendRecord(out, rid::kLabelSst, w.data());
                 break;

@@ -12,7 +12,11 @@ class Workbook;
 class BookFormulaEnv : public FormulaEnv {
 public:
     // `sheet`: the sheet the formula is on, -1 for none (a workbook name's formula).
-    BookFormulaEnv(Workbook* book, int sheet) : m_book(book), m_sheet(sheet) {}
+    BookFormulaEnv(Workbook* book, int sheet)
+        : m_book(book)
+        , m_sheet(sheet)
+    {
+    }
 
     int ixtiForSheet(const QString& sheetName) const override;
     QString sheetForIxti(int ixti) const override;

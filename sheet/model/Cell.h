@@ -15,7 +15,7 @@ struct Cell {
     static constexpr std::uint32_t kNoString = std::numeric_limits<std::uint32_t>::max();
 
     std::uint16_t xf = 15;
-    Value value;                  // the constant, or the formula's cached result
+    Value value;                   // the constant, or the formula's cached result
     std::uint32_t sst = kNoString; // text constants: entry in the workbook's string pool
 
     bool formula = false;

@@ -14,10 +14,7 @@ QString columnName(int col)
     return name;
 }
 
-QString cellName(int row, int col)
-{
-    return columnName(col) + QString::number(row + 1);
-}
+QString cellName(int row, int col) { return columnName(col) + QString::number(row + 1); }
 
 bool parseCellName(const QString& text, int* row, int* col)
 {

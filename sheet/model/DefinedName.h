@@ -22,14 +22,14 @@ struct DefinedName {
         BuiltIn = 0x0020,
     };
 
-    QString name;           // as stored: a built-in name is its one-character code
+    QString name; // as stored: a built-in name is its one-character code
     std::uint16_t flags = 0;
     std::uint8_t shortcut = 0;
-    int sheet = -1;         // -1: the workbook's name; else the sheet (0-based) it belongs to
-    Bytes rgce;             // the formula's tokens (3-D references, names, constants)
-    Bytes extra;            // array constants' values
+    int sheet = -1; // -1: the workbook's name; else the sheet (0-based) it belongs to
+    Bytes rgce;     // the formula's tokens (3-D references, names, constants)
+    Bytes extra;    // array constants' values
     QString menu, description, helpTopic, statusText;
-    RecordList raw;         // NAME and CONTINUE as read; written back while nothing changed
+    RecordList raw; // NAME and CONTINUE as read; written back while nothing changed
 
     bool isBuiltIn() const { return flags & BuiltIn; }
     bool isFunction() const { return flags & Function; }

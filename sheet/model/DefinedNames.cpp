@@ -13,8 +13,8 @@ namespace {
 
 // Built-in names by their one-character code.
 const char* const kBuiltInNames[] = {
-    "Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database", "Criteria", "Print_Area",
-    "Print_Titles", "Recorder", "Data_Form", "Auto_Activate", "Auto_Deactivate", "Sheet_Title", "_FilterDatabase",
+    "Consolidate_Area", "Auto_Open", "Auto_Close", "Extract",       "Database",        "Criteria",    "Print_Area",
+    "Print_Titles",     "Recorder",  "Data_Form",  "Auto_Activate", "Auto_Deactivate", "Sheet_Title", "_FilterDatabase",
 };
 
 // NAME grbit Excel writes for the names of later versions' functions ("_xlfn.IFERROR").
@@ -46,8 +46,8 @@ bool validName(const QString& name)
     static const QRegularExpression cell(QStringLiteral("^[A-Za-z]{1,3}[0-9]+$"));
     static const QRegularExpression rc(QStringLiteral("^[Rr][0-9]*[Cc]?[0-9]*$|^[Cc][0-9]*$"));
     return name.size() <= 255 && shape.match(name).hasMatch() && !cell.match(name).hasMatch()
-           && !rc.match(name).hasMatch() && name.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) != 0
-           && name.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) != 0;
+        && !rc.match(name).hasMatch() && name.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) != 0
+        && name.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) != 0;
 }
 
 } // namespace
@@ -243,7 +243,7 @@ QString Workbook::externNameText(std::uint16_t ixti, int index) const
         if (index < 1 || index > nameCount() || x.firstSheet >= m_sheets.size())
             return QString();
         return ptg::quoteSheetName(m_sheets[x.firstSheet]->name()) + QLatin1Char('!')
-               + m_names[static_cast<std::size_t>(index - 1)].displayName();
+            + m_names[static_cast<std::size_t>(index - 1)].displayName();
     }
     return externNameAt(x.supBook, index);
 }

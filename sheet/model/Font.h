@@ -9,8 +9,8 @@ namespace sheet {
 
 // A FONT record. Font indices skip 4: index 0..3 are the first four records, index 5 the fifth.
 struct Font {
-    std::uint16_t height = 200; // twips (1/20 pt)
-    std::uint16_t flags = 0;    // 0x02 italic, 0x08 strike-out
+    std::uint16_t height = 200;   // twips (1/20 pt)
+    std::uint16_t flags = 0;      // 0x02 italic, 0x08 strike-out
     std::uint16_t color = 0x7FFF; // palette index, 0x7FFF automatic
     std::uint16_t weight = 400;   // 400 normal, 700 bold
     std::uint16_t script = 0;     // 1 superscript, 2 subscript

@@ -86,7 +86,7 @@ bool dataTableOf(const Cell& anchor, DataTable* out)
     const CellRange& g = out->range;
     // the formulas and input values stand in the row above and the column left of it
     return g.firstRow >= 1 && g.firstCol >= 1 && g.firstRow <= g.lastRow && g.firstCol <= g.lastCol
-           && g.lastCol < kMaxCols && out->rowInputCol < kMaxCols && out->colInputCol < kMaxCols;
+        && g.lastCol < kMaxCols && out->rowInputCol < kMaxCols && out->colInputCol < kMaxCols;
 }
 
 } // namespace sheet

@@ -20,7 +20,8 @@ constexpr std::uint32_t kPalette[56] = {
 // workbooks without drawing them does not need the GUI library loaded (sheet-tool set).
 QColor rgbColor(std::uint32_t rgb)
 {
-    return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF));
+    return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                  static_cast<int>(rgb & 0xFF));
 }
 
 std::uint32_t defaultPaletteRgb(int index)

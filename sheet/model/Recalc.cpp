@@ -75,13 +75,15 @@ struct SheetView {
         firstCol = used->firstCol;
         lastRow = used->lastRow;
         lastCol = used->lastCol;
-        const std::size_t area = static_cast<std::size_t>(used->rowCount()) * static_cast<std::size_t>(used->colCount());
+        const std::size_t area
+            = static_cast<std::size_t>(used->rowCount()) * static_cast<std::size_t>(used->colCount());
         if (area > (1u << 20))
             return;
         grid.assign(area, nullptr);
         for (const auto& kv : ws->cells())
             grid[static_cast<std::size_t>(keyRow(kv.first) - firstRow) * static_cast<std::size_t>(used->colCount())
-                 + static_cast<std::size_t>(keyCol(kv.first) - firstCol)] = &kv.second;
+                 + static_cast<std::size_t>(keyCol(kv.first) - firstCol)]
+                = &kv.second;
     }
     const Cell* cell(int row, int col) const
     {
@@ -125,7 +127,13 @@ class Run;
 class Env : public EvalEnv {
 public:
     Env(Run& run, int sheet, int row, int col, WhatIf* whatIf = nullptr)
-        : m_run(run), m_sheet(sheet), m_row(row), m_col(col), m_whatIf(whatIf) {}
+        : m_run(run)
+        , m_sheet(sheet)
+        , m_row(row)
+        , m_col(col)
+        , m_whatIf(whatIf)
+    {
+    }
 
     Value cellValue(int sheet, int row, int col) const override;
     void usedExtent(int sheet, int* lastRow, int* lastCol) const override;
@@ -149,7 +157,10 @@ private:
 
 class Run {
 public:
-    explicit Run(Workbook& book) : m_book(book) {}
+    explicit Run(Workbook& book)
+        : m_book(book)
+    {
+    }
     void run();
 
     const Workbook& book() const { return m_book; }
@@ -320,8 +331,9 @@ Value Run::whatIfValue(int sheet, int row, int col, WhatIf& w)
         const ArrayFormula& a = m_arrays[static_cast<std::size_t>(node.group)];
         const CellRange& r = a.group.range;
         try {
-            const std::vector<Value> all = evaluateArrayFormula(a.group.rgce, Env(*this, a.sheet, a.anchorRow, a.anchorCol, &w),
-                                                                r.rowCount(), r.colCount(), a.group.extra);
+            const std::vector<Value> all
+                = evaluateArrayFormula(a.group.rgce, Env(*this, a.sheet, a.anchorRow, a.anchorCol, &w), r.rowCount(),
+                                       r.colCount(), a.group.extra);
             value = all[static_cast<std::size_t>((row - r.firstRow) * r.colCount() + (col - r.firstCol))];
         } catch (const Error&) {
         }
@@ -457,10 +469,12 @@ void Run::collect()
                             found = arrayOf.emplace(anchorKey, static_cast<int>(m_arrays.size()) - 1).first;
                         }
                     }
-                    if (found != arrayOf.end() && m_arrays[static_cast<std::size_t>(found->second)].group.range.contains(row, col)) {
+                    if (found != arrayOf.end()
+                        && m_arrays[static_cast<std::size_t>(found->second)].group.range.contains(row, col)) {
                         node.kind = Kind::ArrayMember;
                         node.group = found->second;
-                        m_arrays[static_cast<std::size_t>(found->second)].members.push_back(static_cast<int>(m_nodes.size()));
+                        m_arrays[static_cast<std::size_t>(found->second)].members.push_back(
+                            static_cast<int>(m_nodes.size()));
                     }
                 } else if (anchor) {
                     auto found = tableOf.find(anchorKey);
@@ -472,13 +486,15 @@ void Run::collect()
                             found = tableOf.emplace(anchorKey, static_cast<int>(m_tables.size()) - 1).first;
                         }
                     }
-                    if (found != tableOf.end() && m_tables[static_cast<std::size_t>(found->second)].table.range.contains(row, col)) {
+                    if (found != tableOf.end()
+                        && m_tables[static_cast<std::size_t>(found->second)].table.range.contains(row, col)) {
                         node.kind = Kind::TableMember;
                         node.group = found->second;
                     }
                 }
             }
-            keys.emplace_back(FormulaColumns::key(keyRow(kv.first), keyCol(kv.first)), static_cast<int>(m_nodes.size()));
+            keys.emplace_back(FormulaColumns::key(keyRow(kv.first), keyCol(kv.first)),
+                              static_cast<int>(m_nodes.size()));
             m_nodeOf.emplace(&kv.second, static_cast<int>(m_nodes.size()));
             m_nodes.push_back(std::move(node));
         }
@@ -515,9 +531,7 @@ void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, Formul
         case Ref: add(-1, readU16(rgce, p), readU16(rgce, p), rgce[p + 2], rgce[p + 2]); break;
         case ptg::Area: add(-1, readU16(rgce, p), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 6]); break;
         case Ref3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 4]); break;
-        case Area3d:
-            add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 4), rgce[p + 6], rgce[p + 8]);
-            break;
+        case Area3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 4), rgce[p + 6], rgce[p + 8]); break;
         case Name: {
             const int index = readU16(rgce, p);
             if (index >= 1 && index <= m_book.nameCount() && names->insert(index).second)
@@ -703,9 +717,6 @@ void Recalc::run()
     m_book.m_dirty = false;
 }
 
-void Workbook::recalculate()
-{
-    Recalc(*this).run();
-}
+void Workbook::recalculate() { Recalc(*this).run(); }
 
 } // namespace sheet

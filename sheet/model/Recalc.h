@@ -14,7 +14,10 @@ class Workbook;
 // range; data tables compute their formula again for each pair of input values.
 class Recalc {
 public:
-    explicit Recalc(Workbook& book) : m_book(book) {}
+    explicit Recalc(Workbook& book)
+        : m_book(book)
+    {
+    }
     void run();
 
     // The cells a recalculation writes results into.

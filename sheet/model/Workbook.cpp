@@ -20,10 +20,7 @@ namespace sheet {
 
 namespace {
 
-Record rawRecord(std::uint16_t id, Bytes body = {})
-{
-    return Record{id, std::move(body)};
-}
+Record rawRecord(std::uint16_t id, Bytes body = {}) { return Record{id, std::move(body)}; }
 
 Record u16Record(std::uint16_t id, std::uint16_t v)
 {
@@ -140,8 +137,8 @@ void Workbook::ensurePart(Part p)
         break;
     }
     case Part::BoundSheets:
-        at = firstOf({indexOfRaw(rid::kCountry), indexOfPart(Part::LinkTable), indexOfPart(Part::Names), indexOfRaw(rid::kName),
-                      indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
+        at = firstOf({indexOfRaw(rid::kCountry), indexOfPart(Part::LinkTable), indexOfPart(Part::Names),
+                      indexOfRaw(rid::kName), indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
         break;
     case Part::Names: {
         const int link = indexOfPart(Part::LinkTable);
@@ -173,10 +170,7 @@ Sheet& Workbook::sheet(int index)
     return *m_sheets[static_cast<std::size_t>(index)];
 }
 
-const Sheet& Workbook::sheet(int index) const
-{
-    return const_cast<Workbook*>(this)->sheet(index);
-}
+const Sheet& Workbook::sheet(int index) const { return const_cast<Workbook*>(this)->sheet(index); }
 
 Worksheet* Workbook::worksheet(int index)
 {
@@ -185,10 +179,7 @@ Worksheet* Workbook::worksheet(int index)
     return static_cast<Worksheet*>(m_sheets[static_cast<std::size_t>(index)].get());
 }
 
-const Worksheet* Workbook::worksheet(int index) const
-{
-    return const_cast<Workbook*>(this)->worksheet(index);
-}
+const Worksheet* Workbook::worksheet(int index) const { return const_cast<Workbook*>(this)->worksheet(index); }
 
 int Workbook::sheetIndex(const QString& name) const
 {
@@ -399,10 +390,7 @@ int Workbook::selfSupBook() const
     return -1;
 }
 
-std::uint16_t Workbook::externSheetIndex(int sheetIndex)
-{
-    return externSheetIndex(sheetIndex, sheetIndex);
-}
+std::uint16_t Workbook::externSheetIndex(int sheetIndex) { return externSheetIndex(sheetIndex, sheetIndex); }
 
 std::uint16_t Workbook::externSheetIndex(int firstSheet, int lastSheet)
 {
@@ -523,8 +511,8 @@ void Workbook::save(const QString& path, Durability durability) const
     }
     // Written from where the container was built: the file is not copied once more.
     CompoundFile::write(toStream(), m_otherStreams, [&](const std::uint8_t* data, std::size_t size) {
-        writeFileDurably(path, QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)),
-                         options);
+        writeFileDurably(
+            path, QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), options);
     });
 }
 

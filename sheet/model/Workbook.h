@@ -50,9 +50,9 @@ public:
     int sheetCount() const { return static_cast<int>(m_sheets.size()); }
     Sheet& sheet(int index);
     const Sheet& sheet(int index) const;
-    Worksheet* worksheet(int index);             // nullptr when that sheet is not a worksheet
+    Worksheet* worksheet(int index); // nullptr when that sheet is not a worksheet
     const Worksheet* worksheet(int index) const;
-    int sheetIndex(const QString& name) const;   // -1 when absent (names compare case-insensitively)
+    int sheetIndex(const QString& name) const; // -1 when absent (names compare case-insensitively)
     int indexOf(const Sheet* sheet) const;
     int addWorksheet(const QString& name);
     // A chart sheet from the records between its BOF and EOF (exclusive).
@@ -65,23 +65,23 @@ public:
     // ---- fonts (index 4 does not exist) ----
     int fontCount() const { return static_cast<int>(m_fonts.size()); } // records
     bool hasFont(int index) const;
-    const Font& font(int index) const;  // throws Error on a bad index
+    const Font& font(int index) const; // throws Error on a bad index
     void setFont(int index, const Font& font);
-    int addFont(const Font& font);      // returns its font index
+    int addFont(const Font& font); // returns its font index
     int findOrAddFont(const Font& font);
 
     // ---- number formats ----
-    QString numberFormat(std::uint16_t index) const; // custom or built-in code; "General" if unknown
+    QString numberFormat(std::uint16_t index) const;    // custom or built-in code; "General" if unknown
     std::uint16_t addNumberFormat(const QString& code); // built-in index when there is one
     const std::vector<std::pair<std::uint16_t, QString>>& customFormats() const { return m_formats; }
 
     // ---- cell formats ----
     int xfCount() const { return static_cast<int>(m_xfs.size()); }
-    const Xf& xf(int index) const;      // throws Error on a bad index
+    const Xf& xf(int index) const; // throws Error on a bad index
     void setXf(int index, const Xf& xf);
     int addXf(const Xf& xf);
     int findOrAddXf(const Xf& xf);
-    int defaultCellXf() const;          // the first cell (not style) XF, 15 in Excel's layout
+    int defaultCellXf() const; // the first cell (not style) XF, 15 in Excel's layout
     // The XF that is `base` with another number format (found or added).
     std::uint16_t xfWithFormat(std::uint16_t base, std::uint16_t format);
     // Number format code a cell XF shows values with.
@@ -145,7 +145,17 @@ private:
     friend class WorkbookReader;
 
     enum class Part : std::uint8_t {
-        Raw, Template, Window1, DateMode, Fonts, Formats, Xfs, BoundSheets, LinkTable, Names, Sst
+        Raw,
+        Template,
+        Window1,
+        DateMode,
+        Fonts,
+        Formats,
+        Xfs,
+        BoundSheets,
+        LinkTable,
+        Names,
+        Sst
     };
     struct LayoutItem {
         Part part = Part::Raw;
@@ -153,7 +163,7 @@ private:
     };
     struct SupBook {
         bool self = false;
-        Record record;       // the SUPBOOK itself
+        Record record;        // the SUPBOOK itself
         RecordList followers; // EXTERNNAME / XCT / CRN / CONTINUE that belong to it
     };
     struct Xti {

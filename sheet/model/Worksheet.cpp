@@ -115,8 +115,16 @@ void Worksheet::ensurePart(Part p)
         at = d >= 0 ? d + 1 : find(Part::Dimensions);
         break;
     }
-    case Part::DefColWidth: at = find(Part::ColInfos); if (at < 0) at = find(Part::Dimensions); break;
-    case Part::DefaultRowHeight: at = find(Part::DefColWidth); if (at < 0) at = find(Part::Dimensions); break;
+    case Part::DefColWidth:
+        at = find(Part::ColInfos);
+        if (at < 0)
+            at = find(Part::Dimensions);
+        break;
+    case Part::DefaultRowHeight:
+        at = find(Part::DefColWidth);
+        if (at < 0)
+            at = find(Part::Dimensions);
+        break;
     case Part::Window2: at = find(Part::MergedCells); break;
     case Part::MergedCells: {
         const int w = find(Part::Window2);
@@ -198,10 +206,7 @@ Cell& Worksheet::touch(int row, int col)
     return it->second;
 }
 
-void Worksheet::changed()
-{
-    m_book->markDirty();
-}
+void Worksheet::changed() { m_book->markDirty(); }
 
 void Worksheet::setStringCell(Cell& c, const QString& text)
 {
@@ -471,10 +476,7 @@ void Worksheet::addMergedRange(const CellRange& range)
 
 // ---------------------------------------------------------------- window
 
-bool Worksheet::showGridlines() const
-{
-    return m_window2.size() >= 2 && (m_window2[0] & kGridlines);
-}
+bool Worksheet::showGridlines() const { return m_window2.size() >= 2 && (m_window2[0] & kGridlines); }
 
 void Worksheet::setShowGridlines(bool on)
 {
@@ -483,10 +485,7 @@ void Worksheet::setShowGridlines(bool on)
     m_window2[0] = static_cast<std::uint8_t>(on ? (m_window2[0] | kGridlines) : (m_window2[0] & ~kGridlines));
 }
 
-bool Worksheet::showZeros() const
-{
-    return m_window2.size() < 2 || (m_window2[0] & kShowZeros);
-}
+bool Worksheet::showZeros() const { return m_window2.size() < 2 || (m_window2[0] & kShowZeros); }
 
 bool Worksheet::isSelected() const
 {

@@ -22,7 +22,7 @@ struct RowInfo {
     // twips; bit 15 set means the row has the sheet's default height (the field is kept as
     // read so the record goes back unchanged)
     std::uint16_t height = 255;
-    std::uint16_t flags = 0x0100; // 0x0020 hidden, 0x0040 height set by hand, 0x0080 row format
+    std::uint16_t flags = 0x0100;  // 0x0020 hidden, 0x0040 height set by hand, 0x0080 row format
     std::uint16_t xfWord = 0x000F; // bits 0-11 row XF
     std::uint16_t reserved1 = 0;
     std::uint16_t reserved2 = 0;
@@ -65,8 +65,8 @@ public:
     void setBool(int row, int col, bool v);
     void setError(int row, int col, ErrorCode e);
     void setValue(int row, int col, const Value& v); // Empty makes the cell blank
-    void setBlank(int row, int col);                  // value and formula gone, format kept
-    void removeCell(int row, int col);                // the cell is gone, format too
+    void setBlank(int row, int col);                 // value and formula gone, format kept
+    void removeCell(int row, int col);               // the cell is gone, format too
     // Empties the cell as typing "" does: value and formula go; a formatted cell stays blank.
     void clearContents(int row, int col);
 
@@ -142,7 +142,14 @@ private:
     friend class Recalc;
 
     enum class Part : std::uint8_t {
-        Raw, Dimensions, DefColWidth, ColInfos, DefaultRowHeight, CellTable, MergedCells, Window2
+        Raw,
+        Dimensions,
+        DefColWidth,
+        ColInfos,
+        DefaultRowHeight,
+        CellTable,
+        MergedCells,
+        Window2
     };
     struct LayoutItem {
         Part part = Part::Raw;

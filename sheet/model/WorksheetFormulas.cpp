@@ -35,8 +35,9 @@ void Worksheet::setArrayFormula(const CellRange& range, const QString& text)
     try {
         tokens = parseFormula(text, &env, &extra, FormulaKind::Array);
     } catch (const Error& e) {
-        throw Error(QStringLiteral("Array formula for %1:%2 is not valid: %3")
-                        .arg(cellName(range.firstRow, range.firstCol), cellName(range.lastRow, range.lastCol), e.message()));
+        throw Error(
+            QStringLiteral("Array formula for %1:%2 is not valid: %3")
+                .arg(cellName(range.firstRow, range.firstCol), cellName(range.lastRow, range.lastCol), e.message()));
     }
     if (tokens.size() > 1800)
         throw Error(QStringLiteral("The array formula is too long"));
@@ -127,8 +128,7 @@ void Worksheet::setInput(int row, int col, const QString& text, const QLocale& l
         // with a format of its own keeps it.
         // Other writers store General as a custom format of its own: compare the code.
         if (typed.suggestedFormat >= 0 && isGeneralFormat(code))
-            m_cells[cellKey(row, col)].xf =
-                m_book->xfWithFormat(xf, static_cast<std::uint16_t>(typed.suggestedFormat));
+            m_cells[cellKey(row, col)].xf = m_book->xfWithFormat(xf, static_cast<std::uint16_t>(typed.suggestedFormat));
         return;
     }
     case TypedInput::Kind::Bool: setBool(row, col, typed.boolean); return;

@@ -64,9 +64,9 @@ Xf Xf::decode(const Bytes& body)
 
 bool Xf::operator==(const Xf& o) const
 {
-    return font == o.font && format == o.format && type == o.type && alignment == o.alignment
-        && rotation == o.rotation && indent == o.indent && border1 == o.border1 && border2 == o.border2
-        && border3 == o.border3 && fillColors == o.fillColors;
+    return font == o.font && format == o.format && type == o.type && alignment == o.alignment && rotation == o.rotation
+        && indent == o.indent && border1 == o.border1 && border2 == o.border2 && border3 == o.border3
+        && fillColors == o.fillColors;
 }
 
 Xf cellXf(std::uint16_t font, std::uint16_t format)

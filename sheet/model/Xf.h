@@ -9,7 +9,15 @@ namespace sheet {
 // An XF record (cell or style format): 20 bytes, kept field by field so that a record read
 // from a file is written back bit for bit.
 struct Xf {
-    enum HAlign : std::uint8_t { General = 0, Left = 1, Center = 2, Right = 3, Fill = 4, Justify = 5, CenterAcross = 6 };
+    enum HAlign : std::uint8_t {
+        General = 0,
+        Left = 1,
+        Center = 2,
+        Right = 3,
+        Fill = 4,
+        Justify = 5,
+        CenterAcross = 6
+    };
     enum VAlign : std::uint8_t { Top = 0, VCenter = 1, Bottom = 2, VJustify = 3 };
 
     std::uint16_t font = 0;        // font index (with the index-4 gap)
@@ -17,10 +25,10 @@ struct Xf {
     std::uint16_t type = 0x0001;   // bit 0 locked, bit 2 style XF, bits 4..15 parent XF
     std::uint8_t alignment = 0x20; // bits 0-2 horizontal, bit 3 wrap, bits 4-6 vertical
     std::uint8_t rotation = 0;
-    std::uint16_t indent = 0;      // indent, shrink, merge, reading order, "attribute used" bits 10-15
-    std::uint16_t border1 = 0;     // left, right, top, bottom line styles (4 bits each)
-    std::uint16_t border2 = 0;     // left and right colours, diagonal flags
-    std::uint32_t border3 = 0;     // top, bottom, diagonal colours, diagonal style, fill pattern
+    std::uint16_t indent = 0;          // indent, shrink, merge, reading order, "attribute used" bits 10-15
+    std::uint16_t border1 = 0;         // left, right, top, bottom line styles (4 bits each)
+    std::uint16_t border2 = 0;         // left and right colours, diagonal flags
+    std::uint32_t border3 = 0;         // top, bottom, diagonal colours, diagonal style, fill pattern
     std::uint16_t fillColors = 0x20C0; // pattern foreground (bits 0-6) and background (7-13)
 
     bool isStyle() const { return type & 0x0004; }

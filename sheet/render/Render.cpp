@@ -193,14 +193,8 @@ RangeDrawing::RangeDrawing(const Worksheet& sheet, int r1, int c1, int r2, int c
 
 RangeDrawing::~RangeDrawing() = default;
 
-const std::vector<RenderCell>& RangeDrawing::cells() const
-{
-    return m_source->cells();
-}
+const std::vector<RenderCell>& RangeDrawing::cells() const { return m_source->cells(); }
 
-void RangeDrawing::paint(QPainter& painter) const
-{
-    paintRange(*m_source, m_range, painter);
-}
+void RangeDrawing::paint(QPainter& painter) const { paintRange(*m_source, m_range, painter); }
 
 } // namespace sheet

@@ -42,11 +42,14 @@ bool plainChar(QChar c)
     if (c.isSurrogate() || c.isMark() || c.unicode() < 0x20)
         return false;
     switch (c.direction()) {
-    case QChar::DirL: case QChar::DirEN: case QChar::DirES: case QChar::DirET:
-    case QChar::DirCS: case QChar::DirON: case QChar::DirWS:
-        return true;
-    default:
-        return false;
+    case QChar::DirL:
+    case QChar::DirEN:
+    case QChar::DirES:
+    case QChar::DirET:
+    case QChar::DirCS:
+    case QChar::DirON:
+    case QChar::DirWS: return true;
+    default: return false;
     }
 }
 
@@ -164,15 +167,23 @@ QPen penFor(const BorderLine& line)
     QPen pen(line.color.isValid() ? line.color : QColor(Qt::black));
     pen.setCapStyle(Qt::SquareCap);
     switch (line.style) {
-    case 2: case 8: case 10: case 12: pen.setWidth(2); break;
-    case 5: case 6: pen.setWidth(3); break;
+    case 2:
+    case 8:
+    case 10:
+    case 12: pen.setWidth(2); break;
+    case 5:
+    case 6: pen.setWidth(3); break;
     default: pen.setWidth(1); break;
     }
     switch (line.style) {
-    case 3: case 8: pen.setStyle(Qt::DashLine); break;
-    case 4: case 7: pen.setStyle(Qt::DotLine); break;
-    case 9: case 10: pen.setStyle(Qt::DashDotLine); break;
-    case 11: case 12: pen.setStyle(Qt::DashDotDotLine); break;
+    case 3:
+    case 8: pen.setStyle(Qt::DashLine); break;
+    case 4:
+    case 7: pen.setStyle(Qt::DotLine); break;
+    case 9:
+    case 10: pen.setStyle(Qt::DashDotLine); break;
+    case 11:
+    case 12: pen.setStyle(Qt::DashDotDotLine); break;
     default: pen.setStyle(Qt::SolidLine); break;
     }
     return pen;
@@ -222,7 +233,9 @@ namespace {
 QString rangeName(const CellRange& r)
 {
     const QString first = cellName(r.firstRow, r.firstCol);
-    return r.firstRow == r.lastRow && r.firstCol == r.lastCol ? first : first + QLatin1Char(':') + cellName(r.lastRow, r.lastCol);
+    return r.firstRow == r.lastRow && r.firstCol == r.lastCol
+        ? first
+        : first + QLatin1Char(':') + cellName(r.lastRow, r.lastCol);
 }
 
 CellRange normalized(const CellRange& requested)
@@ -251,10 +264,7 @@ Layout layoutOf(const RenderSource& source, const CellRange& range)
 }
 
 // One extra pixel holds the closing grid line on the right and at the bottom.
-QSize sizeOf(const Layout& L)
-{
-    return QSize(std::max(1, L.x.back() + 1), std::max(1, L.y.back() + 1));
-}
+QSize sizeOf(const Layout& L) { return QSize(std::max(1, L.x.back() + 1), std::max(1, L.y.back() + 1)); }
 
 void paintLayout(const RenderSource& source, const Layout& L, QPainter& p);
 
@@ -325,7 +335,9 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
     const int rows = range.lastRow - range.firstRow + 1;
     const int cols = range.lastCol - range.firstCol + 1;
     std::vector<RenderCell> cells(static_cast<std::size_t>(rows) * cols);
-    auto at = [&](int r, int c) -> RenderCell& { return cells[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)]; };
+    auto at = [&](int r, int c) -> RenderCell& {
+        return cells[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)];
+    };
     for (int r = range.firstRow; r <= range.lastRow; ++r)
         for (int c = range.firstCol; c <= range.lastCol; ++c)
             at(r, c) = source.cell(r, c);
@@ -346,7 +358,9 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
             for (int c = clipped.firstCol; c <= clipped.lastCol; ++c)
                 mergeOf[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)] = index;
     }
-    auto mergeAt = [&](int r, int c) { return mergeOf[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)]; };
+    auto mergeAt = [&](int r, int c) {
+        return mergeOf[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)];
+    };
     auto areaOf = [&](int r, int c) {
         const int m = mergeAt(r, c);
         return m >= 0 ? merges[m] : CellRange{r, c, r, c};
@@ -386,7 +400,8 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
     // Text. A left-aligned line that does not wrap runs on to the right over empty cells,
     // a right-aligned one to the left, a centred one both ways.
     auto emptyAt = [&](int r, int c) {
-        return c >= range.firstCol && c <= range.lastCol && mergeAt(r, c) < 0 && at(r, c).kind == RenderCell::Kind::Empty;
+        return c >= range.firstCol && c <= range.lastCol && mergeAt(r, c) < 0
+            && at(r, c).kind == RenderCell::Kind::Empty;
     };
     FontCache fonts;
     for (int r = range.firstRow; r <= range.lastRow; ++r) {
@@ -439,7 +454,8 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
             int clipRight = cellRect.right() + 1;
             const bool mayOverflow = cell.kind == RenderCell::Kind::Text && area.firstCol == area.lastCol;
             if (mayOverflow && textWidth > room) {
-                if (align == HAlign::Left || align == HAlign::Center || align == HAlign::CenterAcross || align == HAlign::Justify) {
+                if (align == HAlign::Left || align == HAlign::Center || align == HAlign::CenterAcross
+                    || align == HAlign::Justify) {
                     int cc = c + 1;
                     while (emptyAt(r, cc) && clipRight - cellRect.left() < textWidth + 2 * kTextPadding) {
                         clipRight = L.right(cc);
@@ -494,7 +510,8 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
             // Solid lines as filled bars: the raster engine fills far faster than it strokes.
             const int w = pen.width();
             const int lo = -(w - 1) / 2;
-            const QRect bar = y0 == y1 ? QRect(x0 + lo, y0 + lo, x1 - x0 + w, w) : QRect(x0 + lo, y0 + lo, w, y1 - y0 + w);
+            const QRect bar
+                = y0 == y1 ? QRect(x0 + lo, y0 + lo, x1 - x0 + w, w) : QRect(x0 + lo, y0 + lo, w, y1 - y0 + w);
             p.fillRect(bar, pen.color());
             return;
         }

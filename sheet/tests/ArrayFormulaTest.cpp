@@ -112,8 +112,8 @@ TEST(DataTables, KeptByteForByteAndComputedAgain)
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_TRUE(sameBytes(after[i].data, before[i].data));
     // new input values along the edge: the results follow
-    ws->setNumber(25, 2, 5);  // C26: row input 3 -> 5
-    ws->setNumber(33, 1, 7);  // B34: column input 4 -> 7
+    ws->setNumber(25, 2, 5);                  // C26: row input 3 -> 5
+    ws->setNumber(33, 1, 7);                  // B34: column input 4 -> 7
     ws->setText(41, 1, QStringLiteral("zz")); // B42
     EXPECT_EQ(ws->value(26, 2), Value::string(QStringLiteral("105a")));
     EXPECT_EQ(ws->value(27, 2), Value::number(25));

@@ -88,7 +88,8 @@ TEST_F(AutomationTest, OpenFillSaveReopenAsThePrograms)
     data.Cells(3, 9).setValue(QStringLiteral("10"));
     for (int r = 6; r <= 32; ++r)
         for (int c = 1; c <= 9; ++c)
-            data.Cells(r, c).setValue(r == 6 && c == 2 ? QStringLiteral("200") : (r == 6 && c == 4 ? QStringLiteral("36") : QString()));
+            data.Cells(r, c).setValue(r == 6 && c == 2 ? QStringLiteral("200")
+                                                       : (r == 6 && c == 4 ? QStringLiteral("36") : QString()));
     EXPECT_NEAR(data.Cells(6, 6).Value().asNumber(), 0, 1e-12); // the formula went with the cleared row
     const QString out = files.filePath(QStringLiteral("qarvel12345678.xls"));
     w.SaveAs(out, ax::xlExcel8);
@@ -161,8 +162,8 @@ TEST_F(AutomationTest, APictureTooLargeToHandleIsCutFromTheTopLeft)
     for (int r = 6; r <= 40000; r += 7)
         sheet.Cells(r, 1).setValue(QStringLiteral("row %1").arg(r));
     const ax::Range used = sheet.UsedRange();
-    const QSize full = rangePixelSize(sheet.model(), used.range().firstRow, used.range().firstCol,
-                                      used.range().lastRow, used.range().lastCol);
+    const QSize full = rangePixelSize(sheet.model(), used.range().firstRow, used.range().firstCol, used.range().lastRow,
+                                      used.range().lastCol);
     ASSERT_GT(full.height(), kMaxPictureSide);
     const QImage picture = used.Picture();
     ASSERT_FALSE(picture.isNull());

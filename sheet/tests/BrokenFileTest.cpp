@@ -14,10 +14,7 @@
 namespace sheet::test {
 namespace {
 
-Record rec(std::uint16_t id, Bytes body = {})
-{
-    return Record{id, std::move(body)};
-}
+Record rec(std::uint16_t id, Bytes body = {}) { return Record{id, std::move(body)}; }
 
 Record boundSheet(const char* name)
 {
@@ -53,9 +50,8 @@ struct Stream {
         globals.push_back(boundSheet("Data"));
         globals.push_back(rec(rid::kSst, {1, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 'h', 'i'}));
         globals.push_back(rec(rid::kEof));
-        sheets.push_back({rec(rid::kBof, standardBof(rid::kBofWorksheet)),
-                          cell(rid::kLabelSst, 0, 0, 15, {0, 0, 0, 0}), rec(rid::kWindow2, Bytes(18, 0)),
-                          rec(rid::kEof)});
+        sheets.push_back({rec(rid::kBof, standardBof(rid::kBofWorksheet)), cell(rid::kLabelSst, 0, 0, 15, {0, 0, 0, 0}),
+                          rec(rid::kWindow2, Bytes(18, 0)), rec(rid::kEof)});
     }
 
     // Concatenates, pointing the BOUNDSHEET records at the sheets unless told otherwise.
@@ -145,20 +141,21 @@ const BrokenCase kCases[] = {
      "holds no workbook stream"}, // libgsf drops an entry whose size cannot be right
     {"empty workbook stream", [] { return compoundWith({}); }, "the workbook stream is empty"},
     {"no BOF first", [] { return streamCase([](Stream& s) { s.globals[0].id = rid::kFont; }); }, "expected a BOF"},
-    {"BIFF5 workbook",
-     [] { return streamCase([](Stream& s) { s.globals[0].data[1] = 0x05; }); },
+    {"BIFF5 workbook", [] { return streamCase([](Stream& s) { s.globals[0].data[1] = 0x05; }); },
      "an Excel 5.0/95 (BIFF5) workbook; only Excel 97-2003 (BIFF8) workbooks are read"},
-    {"worksheet where the globals belong",
-     [] { return streamCase([](Stream& s) { s.globals[0].data[2] = 0x10; }); }, "does not start with the workbook globals"},
+    {"worksheet where the globals belong", [] { return streamCase([](Stream& s) { s.globals[0].data[2] = 0x10; }); },
+     "does not start with the workbook globals"},
     {"encrypted",
-     [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, rec(rid::kFilePass, {0, 0})); }); },
+     [] { return streamCase([](Stream& s) {
+              s.globals.insert(s.globals.begin() + 1, rec(rid::kFilePass, {0, 0}));
+          }); },
      "encrypted"},
     {"no XF records",
      [] {
          return streamCase([](Stream& s) {
-             s.globals.erase(std::remove_if(s.globals.begin(), s.globals.end(),
-                                            [](const Record& r) { return r.id == rid::kXf; }),
-                             s.globals.end());
+             s.globals.erase(
+                 std::remove_if(s.globals.begin(), s.globals.end(), [](const Record& r) { return r.id == rid::kXf; }),
+                 s.globals.end());
          });
      },
      "no cell formats"},
@@ -198,10 +195,14 @@ const BrokenCase kCases[] = {
      },
      "expected a BOF"},
     {"shared string index out of range",
-     [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kLabelSst, 0, 0, 15, {7, 0, 0, 0}); }); },
+     [] { return streamCase([](Stream& s) {
+              s.sheets[0][1] = cell(rid::kLabelSst, 0, 0, 15, {7, 0, 0, 0});
+          }); },
      "refers to shared string 7"},
     {"cell format out of range",
-     [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kLabelSst, 0, 0, 99, {0, 0, 0, 0}); }); },
+     [] { return streamCase([](Stream& s) {
+              s.sheets[0][1] = cell(rid::kLabelSst, 0, 0, 99, {0, 0, 0, 0});
+          }); },
      "uses cell format 99"},
     {"column outside the sheet",
      [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kBlank, 0, 300, 15, {}); }); },
@@ -214,12 +215,15 @@ const BrokenCase kCases[] = {
      },
      "cell count and column range disagree"},
     {"truncated NUMBER",
-     [] { return streamCase([](Stream& s) { s.sheets[0][1] = cell(rid::kNumber, 0, 0, 15, {1, 2, 3}); }); },
+     [] { return streamCase([](Stream& s) {
+              s.sheets[0][1] = cell(rid::kNumber, 0, 0, 15, {1, 2, 3});
+          }); },
      "shorter than its content"},
     {"formula longer than its record",
      [] {
          return streamCase([](Stream& s) {
-             s.sheets[0][1] = cell(rid::kFormula, 0, 0, 15, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x00, 0x1E});
+             s.sheets[0][1]
+                 = cell(rid::kFormula, 0, 0, 15, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x00, 0x1E});
          });
      },
      "shorter than its content"},
@@ -233,11 +237,12 @@ const BrokenCase kCases[] = {
      },
      "ends inside a string"},
     {"short WINDOW1",
-     [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, rec(rid::kWindow1, {0, 0})); }); },
+     [] { return streamCase([](Stream& s) {
+              s.globals.insert(s.globals.begin() + 1, rec(rid::kWindow1, {0, 0}));
+          }); },
      "WINDOW1 record is too short"},
     {"BOF nested inside the globals",
-     [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, s.globals[0]); }); },
-     "BOF"},
+     [] { return streamCase([](Stream& s) { s.globals.insert(s.globals.begin() + 1, s.globals[0]); }); }, "BOF"},
     // Older Excel files say what they are: BIFF2 to BIFF4 are bare streams, no compound file.
     {"Excel 4.0 workbook", [] { return Bytes{0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}; },
      "an Excel 4.0 (BIFF4) workbook; only Excel 97-2003 (BIFF8) workbooks are read"},
@@ -263,12 +268,9 @@ const BrokenCase kCases[] = {
      "too large to read"},
 };
 
-void PrintTo(const BrokenCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }
 
-class BrokenFile : public ::testing::TestWithParam<BrokenCase> {};
+class BrokenFile : public ::testing::TestWithParam<BrokenCase> { };
 
 TEST_P(BrokenFile, IsRefusedWithItsMessage)
 {
@@ -326,7 +328,9 @@ TEST(BrokenFile, OlderExcelFilesAreNamedByLoad)
         Workbook::load(path);
         FAIL();
     } catch (const UnsupportedFormatError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("'old.xls' is an Excel 4.0 (BIFF4) workbook; only Excel 97-2003 (BIFF8) workbooks are read"));
+        EXPECT_EQ(e.message(),
+                  QStringLiteral(
+                      "'old.xls' is an Excel 4.0 (BIFF4) workbook; only Excel 97-2003 (BIFF8) workbooks are read"));
     }
 }
 
@@ -339,8 +343,8 @@ TEST(BrokenFile, WhatOtherWritersGetWrongStillReads)
     s.sheets[0].insert(s.sheets[0].begin() + 1,
                        rec(rid::kRow, {0, 0, 0, 0, 1, 0, 0x00, 0x80, 0, 0, 0, 0, 0x00, 0x01, 0x0F, 0x00}));
     // A formula under the id BIFF3 and BIFF4 used (0x0406): 1+2.
-    s.sheets[0].insert(s.sheets[0].begin() + 3,
-                       cell(0x0406, 0, 1, 15, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0x1E, 1, 0, 0x1E, 2, 0, 0x03}));
+    s.sheets[0].insert(s.sheets[0].begin() + 3, cell(0x0406, 0, 1, 15, {0, 0, 0, 0, 0,    0, 0, 0,    0, 0, 0,   0,
+                                                                        0, 0, 7, 0, 0x1E, 1, 0, 0x1E, 2, 0, 0x03}));
     const Bytes file = compoundWith(s.build());
     auto book = Workbook::fromBytes(file);
     EXPECT_EQ(book->numberFormat(0xA4), QStringLiteral("0.00"));

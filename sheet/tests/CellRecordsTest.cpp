@@ -18,13 +18,13 @@ struct RkCase {
 TEST(Rk, EncodesTheCompactFormsAndOnlyExactOnes)
 {
     const RkCase cases[] = {
-        {0.0, true, 0x00000002},         // integer form
+        {0.0, true, 0x00000002}, // integer form
         {1.0, true, 0x00000006},
         {-1.0, true, 0xFFFFFFFE},
         {536870911.0, true, 0x7FFFFFFE}, // largest 30-bit integer
         {-536870912.0, true, 0x80000002},
-        {1.5, true, 0x3FF80000},          // double with 34 zero low bits
-        {0.01, true, 0x00000007},         // hundredths: 1 / 100
+        {1.5, true, 0x3FF80000},  // double with 34 zero low bits
+        {0.01, true, 0x00000007}, // hundredths: 1 / 100
         {1.25, true, 0x3FF40000},
         {12345.67, true, (1234567u << 2) | 3},
         {1.0 / 3, false, 0},
@@ -44,17 +44,18 @@ TEST(Rk, EncodesTheCompactFormsAndOnlyExactOnes)
 
 TEST(Rk, DecodesEveryFlagCombination)
 {
-    EXPECT_EQ(decodeRk(0x3FF00000), 1.0);         // double
-    EXPECT_EQ(decodeRk(0x3FF00001), 0.01);        // double / 100
-    EXPECT_EQ(decodeRk((100u << 2) | 2), 100.0);  // integer
-    EXPECT_EQ(decodeRk((150u << 2) | 3), 1.5);    // integer / 100
-    EXPECT_EQ(decodeRk(0xFFFFFFF6), -3.0);        // negative integer
+    EXPECT_EQ(decodeRk(0x3FF00000), 1.0);        // double
+    EXPECT_EQ(decodeRk(0x3FF00001), 0.01);       // double / 100
+    EXPECT_EQ(decodeRk((100u << 2) | 2), 100.0); // integer
+    EXPECT_EQ(decodeRk((150u << 2) | 3), 1.5);   // integer / 100
+    EXPECT_EQ(decodeRk(0xFFFFFFF6), -3.0);       // negative integer
 }
 
 TEST(FormulaResult, EachKindRoundTrips)
 {
-    const Value values[] = {Value::number(2.5), Value::string(QStringLiteral("abc")), Value::string(QString()),
-                            Value::boolean(true), Value::boolean(false), Value::error(ErrorCode::NA)};
+    const Value values[]
+        = {Value::number(2.5),    Value::string(QStringLiteral("abc")), Value::string(QString()), Value::boolean(true),
+           Value::boolean(false), Value::error(ErrorCode::NA)};
     for (const Value& v : values) {
         ByteWriter w;
         encodeFormulaResult(w, v);

@@ -157,9 +157,15 @@ TEST_F(DefinedNames, BuiltInFunctionsCalledThroughANameAreComputed)
     int ixti = 0, index = 0;
     book.addInFunction(QStringLiteral("_xlfn.ERROR.TYPE"), &ixti, &index);
     ASSERT_EQ(ixti, -1);
-    const Bytes tokens = {0x23, static_cast<std::uint8_t>(index), 0, 0, 0, // ptgName
-                          0x1E, 1, 0, 0x1E, 0, 0, 0x06,                   // 1/0
-                          0x42, 2, 0xFF, 0};                              // ptgFuncVar 255, 2 arguments
+    const Bytes tokens = {0x23, static_cast<std::uint8_t>(index),
+                          0,    0,
+                          0, // ptgName
+                          0x1E, 1,
+                          0,    0x1E,
+                          0,    0,
+                          0x06, // 1/0
+                          0x42, 2,
+                          0xFF, 0}; // ptgFuncVar 255, 2 arguments
     totals->setFormulaTokens(0, 0, tokens);
     EXPECT_EQ(totals->formulaText(0, 0), QStringLiteral("=ERROR.TYPE(1/0)"));
     book.recalculate();

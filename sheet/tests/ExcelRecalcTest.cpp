@@ -29,7 +29,8 @@ TEST(ExcelRecalc, FormulaEvalTestData)
 TEST(ExcelRecalc, Names)
 {
     // Calls of the workbook's Visual Basic functions: the engine runs no macros.
-    expectAll("excel/testNames.xls", {QStringLiteral("Sheet1!B1"), QStringLiteral("Sheet1!C1"), QStringLiteral("Sheet1!A5")});
+    expectAll("excel/testNames.xls",
+              {QStringLiteral("Sheet1!B1"), QStringLiteral("Sheet1!C1"), QStringLiteral("Sheet1!A5")});
 }
 TEST(ExcelRecalc, SharedFormulas) { expectAll("excel/ex47747-sharedFormula.xls"); }
 TEST(ExcelRecalc, ThreeDReferences) { expectAll("excel/3dFormulas.xls"); }

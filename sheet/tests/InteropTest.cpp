@@ -84,20 +84,18 @@ protected:
         return test::runTool(dir.path(), program, args, {}, output);
     }
 
-    QString tool(const char* name)
-    {
-        return QStandardPaths::findExecutable(QString::fromLatin1(name));
-    }
+    QString tool(const char* name) { return QStandardPaths::findExecutable(QString::fromLatin1(name)); }
 
     // Every sheet to <base>-<sheet name>.csv, raw values.
     bool libreOfficeCsv(const QString& xls, const QString& outDir)
     {
         const QString lo = tool("libreoffice");
         const QString profile = QUrl::fromLocalFile(dir.filePath(QStringLiteral("lo-profile"))).toString();
-        return run(lo, {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-                        QStringLiteral("--convert-to"),
-                        QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,true,false,false,false,-1"),
-                        QStringLiteral("--outdir"), outDir, xls});
+        return run(lo,
+                   {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                    QStringLiteral("--convert-to"),
+                    QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,true,false,false,false,-1"),
+                    QStringLiteral("--outdir"), outDir, xls});
     }
 
     // A workbook with what the templates hold: text, numbers, a date, the formulas of both
@@ -114,7 +112,8 @@ protected:
         d->setInput(1, 8, QStringLiteral("5"), us);
         d->setInput(2, 8, QStringLiteral("10"), us);
         d->setText(4, 0, QStringLiteral("Date"));
-        const char* rows[3][4] = {{"6/10/2004", "200", "44", "36"}, {"6/17/2004", "198.5", "44", "35.5"}, {"6/24/2004", "197", "43.5", "35"}};
+        const char* rows[3][4] = {
+            {"6/10/2004", "200", "44", "36"}, {"6/17/2004", "198.5", "44", "35.5"}, {"6/24/2004", "197", "43.5", "35"}};
         for (int r = 0; r < 3; ++r) {
             for (int c = 0; c < 4; ++c)
                 d->setInput(5 + r, c, QString::fromLatin1(rows[r][c]), us);
@@ -141,8 +140,9 @@ TEST_F(Interop, GnumericRecalculatesTheSameValues)
     if (tool("ssconvert").isEmpty())
         GTEST_SKIP() << "ssconvert (gnumeric) is not installed";
     const QString xls = engineWorkbook();
-    ASSERT_TRUE(run(tool("ssconvert"), {QStringLiteral("--recalc"), QStringLiteral("-S"), xls,
-                                        dir.filePath(QStringLiteral("gnm-%s.csv"))}));
+    ASSERT_TRUE(
+        run(tool("ssconvert"),
+            {QStringLiteral("--recalc"), QStringLiteral("-S"), xls, dir.filePath(QStringLiteral("gnm-%s.csv"))}));
     const Table data = readCsv(dir.filePath(QStringLiteral("gnm-Data.csv")));
     const Table summary = readCsv(dir.filePath(QStringLiteral("gnm-Summary.csv")));
     ASSERT_FALSE(data.empty());
@@ -202,9 +202,10 @@ TEST_F(Interop, ALibreOfficeWorkbookKeepsItsChartsThroughTheEngine)
     const QString profile = QUrl::fromLocalFile(dir.filePath(QStringLiteral("lo-profile"))).toString();
     const QString again = dir.filePath(QStringLiteral("again"));
     QDir().mkpath(again);
-    ASSERT_TRUE(run(lo, {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-                         QStringLiteral("--convert-to"), QStringLiteral("xls:MS Excel 97"), QStringLiteral("--outdir"),
-                         again, xls}));
+    ASSERT_TRUE(run(lo,
+                    {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                     QStringLiteral("--convert-to"), QStringLiteral("xls:MS Excel 97"), QStringLiteral("--outdir"),
+                     again, xls}));
     auto back = Workbook::load(QDir(again).filePath(QStringLiteral("filled.xls")));
     ASSERT_EQ(back->sheetCount(), 4);
     EXPECT_EQ(back->sheet(2).name(), QStringLiteral("Weight and BMI Chart"));
@@ -212,8 +213,8 @@ TEST_F(Interop, ALibreOfficeWorkbookKeepsItsChartsThroughTheEngine)
     const Bytes stream = back->toStream();
     int charts = 0;
     for (std::size_t i = 0; i + 8 <= stream.size(); ++i)
-        if (stream[i] == 0x09 && stream[i + 1] == 0x08 && stream[i + 2] == 16 && stream[i + 3] == 0 && stream[i + 6] == 0x20
-            && stream[i + 7] == 0)
+        if (stream[i] == 0x09 && stream[i + 1] == 0x08 && stream[i + 2] == 16 && stream[i + 3] == 0
+            && stream[i + 6] == 0x20 && stream[i + 7] == 0)
             ++charts;
     EXPECT_EQ(charts, 3);
 }

@@ -34,10 +34,7 @@ constexpr std::uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatSector = 0xFF
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-void put(std::FILE* f, const Bytes& b)
-{
-    ASSERT_EQ(std::fwrite(b.data(), 1, b.size(), f), b.size());
-}
+void put(std::FILE* f, const Bytes& b) { ASSERT_EQ(std::fwrite(b.data(), 1, b.size(), f), b.size()); }
 
 void put32(Bytes& b, std::size_t at, std::uint32_t v)
 {
@@ -46,7 +43,7 @@ void put32(Bytes& b, std::size_t at, std::uint32_t v)
 }
 
 struct CompoundShape {
-    int sharing = 0;         // more directory entries that claim the workbook's sectors
+    int sharing = 0;          // more directory entries that claim the workbook's sectors
     bool loopInChain = false; // the chain turns back into itself halfway
 };
 
@@ -74,8 +71,8 @@ void writeCompound(const QString& path, std::uint64_t size, const std::function<
     }
     const std::uint32_t dirStart = streamSectors, fatStart = dirStart + dirSectors, difStart = fatStart + fatSectors;
 
-    auto entry = [](const char* name, std::uint8_t type, std::uint32_t start, std::uint32_t bytes,
-                    std::uint32_t child, std::uint32_t right) {
+    auto entry = [](const char* name, std::uint8_t type, std::uint32_t start, std::uint32_t bytes, std::uint32_t child,
+                    std::uint32_t right) {
         Bytes e(128, 0);
         std::size_t n = 0;
         for (; name[n]; ++n)
@@ -96,7 +93,8 @@ void writeCompound(const QString& path, std::uint64_t size, const std::function<
     dir.insert(dir.end(), workbook.begin(), workbook.end());
     for (int k = 0; k < shape.sharing; ++k) {
         const char name[] = {'X', static_cast<char>('A' + k / 26), static_cast<char>('A' + k % 26), 0};
-        const Bytes e = entry(name, 2, 0, claimed, kFree, k + 1 < shape.sharing ? static_cast<std::uint32_t>(3 + k) : kFree);
+        const Bytes e
+            = entry(name, 2, 0, claimed, kFree, k + 1 < shape.sharing ? static_cast<std::uint32_t>(3 + k) : kFree);
         dir.insert(dir.end(), e.begin(), e.end());
     }
     dir.resize(dirSectors * 512ull, 0);
@@ -165,11 +163,14 @@ void writeWorkbook(const QString& path, std::uint64_t bodySize, const std::funct
     Bytes tail = recordBytes(rid::kWindow2, Bytes(18, 0));
     const Bytes eof = recordBytes(rid::kEof, {});
     tail.insert(tail.end(), eof.begin(), eof.end());
-    writeCompound(path, g.size() + bodySize + tail.size(), [&](std::FILE* f) {
-        put(f, g);
-        body(f);
-        put(f, tail);
-    }, shape);
+    writeCompound(
+        path, g.size() + bodySize + tail.size(),
+        [&](std::FILE* f) {
+            put(f, g);
+            body(f);
+            put(f, tail);
+        },
+        shape);
 }
 
 // `count` copies of `record`, written a few thousand at a time.
@@ -302,7 +303,8 @@ protected:
         const ToolRun r = dumpWithin1GB(file(name));
         EXPECT_FALSE(r.crashed) << name << ": " << r.err.toStdString();
         EXPECT_EQ(r.exitCode, 1) << name;
-        EXPECT_TRUE(r.err.startsWith(QStringLiteral("sheet-tool: '%1' is not a workbook: ").arg(QString::fromLatin1(name))))
+        EXPECT_TRUE(
+            r.err.startsWith(QStringLiteral("sheet-tool: '%1' is not a workbook: ").arg(QString::fromLatin1(name))))
             << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromLatin1(message))) << name << ": " << r.err.toStdString();
         QFile::remove(file(name));
@@ -370,7 +372,8 @@ TEST_F(ReadMemory, HostileWorkbooksAreRefusedWithinTheLimit)
         }
         const Bytes r = recordBytes(rid::kContinue, body);
         sst.insert(sst.end(), r.begin(), r.end());
-        writeWorkbook(file("strings.xls"), 0, [](std::FILE*) {}, sst);
+        writeWorkbook(
+            file("strings.xls"), 0, [](std::FILE*) {}, sst);
         expectRefused("strings.xls", "too large to read");
     }
     {

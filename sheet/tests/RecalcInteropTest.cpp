@@ -180,7 +180,7 @@ protected:
         for (int r = 0; r < 10; ++r) {
             d->setNumber(r, 0, a[r]);
             d->setNumber(r, 1, b[r]);
-            d->setNumber(r, 5, r + 1);      // F: sorted keys
+            d->setNumber(r, 5, r + 1);         // F: sorted keys
             d->setNumber(r, 6, 100 * (r + 1)); // G
         }
         const double flows[] = {-1000, 300, 400, 500, 200};
@@ -263,18 +263,21 @@ TEST_F(RecalcInterop, LibreOfficeComputesWhatTheEngineComputes)
     const QString out = dir.filePath(QStringLiteral("lo"));
     QDir().mkpath(out);
     const QString profile = QUrl::fromLocalFile(dir.filePath(QStringLiteral("lo-profile"))).toString();
-    ASSERT_TRUE(run(tool("soffice"), {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-                                      QStringLiteral("--convert-to"), QStringLiteral("xls:MS Excel 97"),
-                                      QStringLiteral("--outdir"), out, xls}));
+    ASSERT_TRUE(
+        run(tool("soffice"),
+            {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+             QStringLiteral("--convert-to"), QStringLiteral("xls:MS Excel 97"), QStringLiteral("--outdir"), out, xls}));
     // LibreOffice's .xls export writes text results as 0 (its own files show them; its CSV
     // export does too): text results are checked against the values of its CSV export.
     const QString csvDir = dir.filePath(QStringLiteral("csv"));
     QDir().mkpath(csvDir);
-    ASSERT_TRUE(run(tool("soffice"), {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-                                      QStringLiteral("--convert-to"),
-                                      QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,true,false,false,false,2"),
-                                      QStringLiteral("--outdir"), csvDir, xls}));
-    const QStringList csv = QString::fromUtf8(readFileText(QDir(csvDir).filePath(QStringLiteral("formulas-Calc.csv")))).split(QLatin1Char('\n'));
+    ASSERT_TRUE(run(tool("soffice"),
+                    {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                     QStringLiteral("--convert-to"),
+                     QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,true,false,false,false,2"),
+                     QStringLiteral("--outdir"), csvDir, xls}));
+    const QStringList csv = QString::fromUtf8(readFileText(QDir(csvDir).filePath(QStringLiteral("formulas-Calc.csv"))))
+                                .split(QLatin1Char('\n'));
     auto csvText = [&](int row, int col) {
         if (row >= csv.size())
             return QString();
@@ -293,8 +296,8 @@ TEST_F(RecalcInterop, LibreOfficeComputesWhatTheEngineComputes)
     };
     const AcceptFn textFromCsv = [&](const QString& where, const Value& got, const Value& cached) {
         int row = 0, col = 0;
-        if (!got.isString() || !(cached.isNumber() && cached.asNumber() == 0) || !where.startsWith(QLatin1String("Calc!"))
-            || !parseCellName(where.mid(5), &row, &col))
+        if (!got.isString() || !(cached.isNumber() && cached.asNumber() == 0)
+            || !where.startsWith(QLatin1String("Calc!")) || !parseCellName(where.mid(5), &row, &col))
             return false;
         return got.asString() == csvText(row, col);
     };
@@ -309,8 +312,9 @@ TEST_F(RecalcInterop, GnumericComputesWhatTheEngineComputes)
         GTEST_SKIP() << "ssconvert (gnumeric) is not installed";
     const QString xls = workbook();
     const QString out = dir.filePath(QStringLiteral("gnumeric.xls"));
-    ASSERT_TRUE(run(tool("ssconvert"), {QStringLiteral("--recalc"), QStringLiteral("--export-type=Gnumeric_Excel:excel_biff8"),
-                                        xls, out}));
+    ASSERT_TRUE(
+        run(tool("ssconvert"),
+            {QStringLiteral("--recalc"), QStringLiteral("--export-type=Gnumeric_Excel:excel_biff8"), xls, out}));
     // Gnumeric 1.12 gives #VALUE! for these DATEDIF calls, where Excel gives 13, 395 and 1.
     // Gnumeric shows a negative DOLLAR amount in parentheses, "($0.5)"; Excel follows the
     // system's currency format, a minus sign by default (as LibreOffice does).

@@ -84,9 +84,9 @@ TEST_F(CellTable, EveryCellKindAsTheSpreadsheetWritesIt)
     ws->setError(1, 4, ErrorCode::Div0);
     ws->setFormulaTokens(2, 0, {0x44, 0x00, 0x00, 0x01, 0xC0, 0x1E, 0x02, 0x00, 0x05}); // =B1*2
     ws->setFormulaTokens(2, 1, {0x17, 0x01, 0x00, 'a', 0x17, 0x01, 0x00, 'b', 0x08});   // ="a"&"b"
-    ws->setFormulaTokens(2, 2, {0x17, 0x00, 0x00});                                    // =""
-    ws->setFormulaTokens(2, 3, {0x1E, 0x01, 0x00, 0x1E, 0x01, 0x00, 0x0B});            // =1=1
-    ws->setFormulaTokens(2, 4, {0x1E, 0x01, 0x00, 0x1E, 0x00, 0x00, 0x06});            // =1/0
+    ws->setFormulaTokens(2, 2, {0x17, 0x00, 0x00});                                     // =""
+    ws->setFormulaTokens(2, 3, {0x1E, 0x01, 0x00, 0x1E, 0x01, 0x00, 0x0B});             // =1=1
+    ws->setFormulaTokens(2, 4, {0x1E, 0x01, 0x00, 0x1E, 0x00, 0x00, 0x06});             // =1/0
 
     const Bytes stream = book.toStream();
     const Bytes expected = cat({
@@ -101,27 +101,27 @@ TEST_F(CellTable, EveryCellKindAsTheSpreadsheetWritesIt)
         // A2 NUMBER 1/3 (no exact RK form)
         recordBytes(rid::kNumber, {1, 0, 0, 0, 15, 0, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0xD5, 0x3F}),
         // B2:C2 MULBLANK with the shaded format
-        recordBytes(rid::kMulBlank, {1, 0, 1, 0, static_cast<std::uint8_t>(customXf), 0,
-                                     static_cast<std::uint8_t>(customXf), 0, 2, 0}),
+        recordBytes(rid::kMulBlank,
+                    {1, 0, 1, 0, static_cast<std::uint8_t>(customXf), 0, static_cast<std::uint8_t>(customXf), 0, 2, 0}),
         // D2 BOOLERR TRUE, E2 BOOLERR #DIV/0!
         recordBytes(rid::kBoolErr, {1, 0, 3, 0, 15, 0, 1, 0}),
         recordBytes(rid::kBoolErr, {1, 0, 4, 0, 15, 0, 0x07, 1}),
         // A3 FORMULA: cached 84.0, grbit 3 (always calc, calc on load), chn 0, cce 9, tokens
-        recordBytes(rid::kFormula, {2, 0, 0, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0x55, 0x40, 3, 0, 0, 0, 0, 0, 9, 0,
-                                    0x44, 0x00, 0x00, 0x01, 0xC0, 0x1E, 0x02, 0x00, 0x05}),
+        recordBytes(rid::kFormula, {2, 0, 0, 0, 15, 0, 0,    0,    0,    0,    0,    0,    0x55, 0x40, 3,   0,
+                                    0, 0, 0, 0, 9,  0, 0x44, 0x00, 0x00, 0x01, 0xC0, 0x1E, 0x02, 0x00, 0x05}),
         // B3 FORMULA with a text result, then its STRING "ab"
-        recordBytes(rid::kFormula, {2, 0, 1, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 9, 0,
-                                    0x17, 0x01, 0x00, 'a', 0x17, 0x01, 0x00, 'b', 0x08}),
+        recordBytes(rid::kFormula, {2, 0, 1, 0, 15, 0, 0,    0,    0,    0,   0,    0,    0xFF, 0xFF, 3,   0,
+                                    0, 0, 0, 0, 9,  0, 0x17, 0x01, 0x00, 'a', 0x17, 0x01, 0x00, 'b',  0x08}),
         recordBytes(rid::kString, {2, 0, 0, 'a', 'b'}),
         // C3 empty text result: kind 3, no STRING
-        recordBytes(rid::kFormula, {2, 0, 2, 0, 15, 0, 3, 0, 0, 0, 0, 0, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 3, 0,
-                                    0x17, 0x00, 0x00}),
+        recordBytes(rid::kFormula,
+                    {2, 0, 2, 0, 15, 0, 3, 0, 0, 0, 0, 0, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 3, 0, 0x17, 0x00, 0x00}),
         // D3 boolean result TRUE: kind 1, value in byte 2
-        recordBytes(rid::kFormula, {2, 0, 3, 0, 15, 0, 1, 0, 1, 0, 0, 0, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 7, 0,
-                                    0x1E, 0x01, 0x00, 0x1E, 0x01, 0x00, 0x0B}),
+        recordBytes(rid::kFormula, {2, 0, 3, 0, 15, 0, 1, 0,    1,    0,    0,    0,    0xFF, 0xFF, 3,
+                                    0, 0, 0, 0, 0,  7, 0, 0x1E, 0x01, 0x00, 0x1E, 0x01, 0x00, 0x0B}),
         // E3 error result #DIV/0!: kind 2, code in byte 2
-        recordBytes(rid::kFormula, {2, 0, 4, 0, 15, 0, 2, 0, 0x07, 0, 0, 0, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 7, 0,
-                                    0x1E, 0x01, 0x00, 0x1E, 0x00, 0x00, 0x06}),
+        recordBytes(rid::kFormula, {2, 0, 4, 0, 15, 0, 2, 0,    0x07, 0,    0,    0,    0xFF, 0xFF, 3,
+                                    0, 0, 0, 0, 0,  7, 0, 0x1E, 0x01, 0x00, 0x1E, 0x00, 0x00, 0x06}),
     });
     EXPECT_TRUE(sameBytes(bytesBetween(stream, rid::kDimensions, rid::kWindow2), expected));
 
@@ -212,8 +212,8 @@ TEST(GlobalsRecords, FontXfAndFormatEncodings)
     bold.weight = 700;
     // height 200, flags 0, colour automatic 0x7FFF, weight 700, script 0, underline, family,
     // charset, reserved, then "Arial" as a short string
-    EXPECT_TRUE(sameBytes(bold.encode(), {0xC8, 0, 0, 0, 0xFF, 0x7F, 0xBC, 0x02, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r',
-                                          'i', 'a', 'l'}));
+    EXPECT_TRUE(sameBytes(bold.encode(),
+                          {0xC8, 0, 0, 0, 0xFF, 0x7F, 0xBC, 0x02, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r', 'i', 'a', 'l'}));
     // default cell XF: font 0, format 14, locked cell with parent 0, bottom aligned,
     // "number format used", no borders, pattern colours 0x40 / 0x41
     EXPECT_TRUE(sameBytes(cellXf(0, 14).encode(),

@@ -15,28 +15,26 @@
 namespace sheet::test {
 namespace {
 
-std::unique_ptr<Workbook> openReference(const char* name)
-{
-    return Workbook::load(dataPath(name));
-}
+std::unique_ptr<Workbook> openReference(const char* name) { return Workbook::load(dataPath(name)); }
 
 // Records the engine rewrites from its model; everything else must come back byte for byte.
 bool interpretedInGlobals(std::uint16_t id)
 {
-    static const std::set<std::uint16_t> ids = {rid::kFont, rid::kFormat, rid::kXf, rid::kBoundSheet,
-                                                rid::kSupBook, rid::kExternSheet, rid::kSst, rid::kExtSst,
-                                                rid::kContinue, rid::kWindow1, rid::kDateMode,
-                                                rid::kTemplate, rid::kRecalcId};
+    static const std::set<std::uint16_t> ids
+        = {rid::kFont,   rid::kFormat,   rid::kXf,      rid::kBoundSheet, rid::kSupBook,  rid::kExternSheet, rid::kSst,
+           rid::kExtSst, rid::kContinue, rid::kWindow1, rid::kDateMode,   rid::kTemplate, rid::kRecalcId};
     return ids.count(id) > 0;
 }
 
 bool interpretedInSheet(std::uint16_t id)
 {
-    static const std::set<std::uint16_t> ids = {
-        rid::kDimensions, rid::kDefColWidth, rid::kColInfo, rid::kDefaultRowHeight, rid::kRow,
-        rid::kLabelSst, rid::kLabel, rid::kRString, rid::kNumber, rid::kRk, rid::kMulRk,
-        rid::kBlank, rid::kMulBlank, rid::kBoolErr, rid::kFormula, rid::kString, rid::kShrFmla,
-        rid::kArray, rid::kTable, rid::kIndex, rid::kDbCell, rid::kMergedCells, rid::kWindow2};
+    static const std::set<std::uint16_t> ids
+        = {rid::kDimensions, rid::kDefColWidth, rid::kColInfo, rid::kDefaultRowHeight,
+           rid::kRow,        rid::kLabelSst,    rid::kLabel,   rid::kRString,
+           rid::kNumber,     rid::kRk,          rid::kMulRk,   rid::kBlank,
+           rid::kMulBlank,   rid::kBoolErr,     rid::kFormula, rid::kString,
+           rid::kShrFmla,    rid::kArray,       rid::kTable,   rid::kIndex,
+           rid::kDbCell,     rid::kMergedCells, rid::kWindow2};
     return ids.count(id) > 0;
 }
 
@@ -99,7 +97,7 @@ void expectSameCells(const Workbook& a, const Workbook& b)
     }
 }
 
-class ReferenceRoundTrip : public ::testing::TestWithParam<const char*> {};
+class ReferenceRoundTrip : public ::testing::TestWithParam<const char*> { };
 
 TEST_P(ReferenceRoundTrip, OpenSaveReopenKeepsSheetsCellsAndUnknownRecords)
 {
@@ -208,7 +206,8 @@ TEST(ReferenceWorkbook, TypedEntriesFlowIntoFormulasAndSurviveSave)
     const Bytes stream = again->toStream();
     int charts = 0;
     for (std::size_t i = 0; i + 8 <= stream.size(); ++i)
-        if (stream[i] == 0x09 && stream[i + 1] == 0x08 && stream[i + 2] == 16 && stream[i + 6] == 0x20 && stream[i + 7] == 0)
+        if (stream[i] == 0x09 && stream[i + 1] == 0x08 && stream[i + 2] == 16 && stream[i + 6] == 0x20
+            && stream[i + 7] == 0)
             ++charts;
     EXPECT_EQ(charts, 3);
 }

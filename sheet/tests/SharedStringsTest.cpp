@@ -31,10 +31,7 @@ std::vector<Bytes> writtenChunks(const std::vector<SharedString>& strings, std::
     return chunks;
 }
 
-SharedString plain(const QString& s)
-{
-    return SharedString{s, {}, {}};
-}
+SharedString plain(const QString& s) { return SharedString{s, {}, {}}; }
 
 TEST(SstWriter, LatinTextSplitsWithAFlagsByteInTheContinue)
 {
@@ -43,7 +40,8 @@ TEST(SstWriter, LatinTextSplitsWithAFlagsByteInTheContinue)
     ASSERT_EQ(chunks.size(), 2u);
     // SST: total 1, unique 1, cch 9000 (0x2328), flags 0, then characters up to the limit
     ASSERT_EQ(chunks[0].size(), kMaxRecordData);
-    EXPECT_TRUE(sameBytes(Bytes(chunks[0].begin(), chunks[0].begin() + 12), {1, 0, 0, 0, 1, 0, 0, 0, 0x28, 0x23, 0x00, 'x'}));
+    EXPECT_TRUE(
+        sameBytes(Bytes(chunks[0].begin(), chunks[0].begin() + 12), {1, 0, 0, 0, 1, 0, 0, 0, 0x28, 0x23, 0x00, 'x'}));
     // CONTINUE: a fresh flags byte (compressed), then the 787 remaining characters
     EXPECT_EQ(chunks[1].size(), 1u + 9000 - (kMaxRecordData - 11));
     EXPECT_EQ(chunks[1][0], 0x00);

@@ -12,10 +12,7 @@
 #include <string>
 
 // Readable values in assertion messages.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace sheet {
 inline void PrintTo(const Value& v, std::ostream* os)
@@ -32,10 +29,7 @@ inline void PrintTo(const Value& v, std::ostream* os)
 
 namespace sheet::test {
 
-inline QString dataPath(const char* name)
-{
-    return QStringLiteral(SHEET_TEST_DATA "/") + QString::fromLatin1(name);
-}
+inline QString dataPath(const char* name) { return QStringLiteral(SHEET_TEST_DATA "/") + QString::fromLatin1(name); }
 
 inline Bytes readFile(const QString& path)
 {

@@ -41,8 +41,8 @@ constexpr char kRenderingRules[] = R"(
 
 // The files of conf.d in the 09-11 range choose hinting, antialiasing and subpixel order;
 // these are the ones Debian enables by default, which kRenderingRules repeats.
-const char* const kDefaultRenderingFiles[] = {"10-hinting-slight.conf", "10-scale-bitmap-fonts.conf",
-                                              "10-yes-antialias.conf", "11-lcdfilter-default.conf"};
+const char* const kDefaultRenderingFiles[]
+    = {"10-hinting-slight.conf", "10-scale-bitmap-fonts.conf", "10-yes-antialias.conf", "11-lcdfilter-default.conf"};
 
 struct ConfigDeleter {
     void operator()(FcConfig* c) const { FcConfigDestroy(c); }
@@ -66,8 +66,9 @@ bool defaultRendering(const QString& systemConfigDir)
     QString userConfig = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (userConfig.isEmpty())
         userConfig = home + QStringLiteral("/.config");
-    for (const QString& path : {userConfig + QStringLiteral("/fontconfig"), home + QStringLiteral("/.fonts.conf"),
-                                home + QStringLiteral("/.fonts.conf.d"), systemConfigDir + QStringLiteral("/local.conf")})
+    for (const QString& path :
+         {userConfig + QStringLiteral("/fontconfig"), home + QStringLiteral("/.fonts.conf"),
+          home + QStringLiteral("/.fonts.conf.d"), systemConfigDir + QStringLiteral("/local.conf")})
         if (QFileInfo::exists(path))
             return false;
 
@@ -104,17 +105,15 @@ QByteArray liberationConfig(const QString& dir)
     xml += QLatin1String(kRenderingRules);
     for (const Alias& a : kAliases)
         if (qstrcmp(a.family, a.liberation) != 0)
-            xml += QStringLiteral("  <alias binding=\"same\"><family>%1</family><accept><family>%2</family></accept></alias>\n")
+            xml += QStringLiteral(
+                       "  <alias binding=\"same\"><family>%1</family><accept><family>%2</family></accept></alias>\n")
                        .arg(QLatin1String(a.family), QLatin1String(a.liberation));
     xml += QLatin1String("</fontconfig>\n");
     return xml.toUtf8();
 }
 
 // Characters that take no glyph: line breaks and tabs are laid out, not drawn.
-bool drawsNoGlyph(char32_t c)
-{
-    return c == U'\n' || c == U'\r' || c == U'\t' || c == 0x2028 || c == 0x2029;
-}
+bool drawsNoGlyph(char32_t c) { return c == U'\n' || c == U'\r' || c == U'\t' || c == 0x2028 || c == 0x2029; }
 
 } // namespace
 
@@ -146,8 +145,8 @@ DrawingFonts::Setup DrawingFonts::apply(const QString& liberationDir, const QStr
             return nullptr;
         ConfigPtr config(FcConfigCreate());
         if (!config
-            || !FcConfigParseAndLoadFromMemory(config.get(), reinterpret_cast<const FcChar8*>(liberationConfig(liberationDir).constData()),
-                                               FcFalse)
+            || !FcConfigParseAndLoadFromMemory(
+                config.get(), reinterpret_cast<const FcChar8*>(liberationConfig(liberationDir).constData()), FcFalse)
             || !FcConfigBuildFonts(config.get()))
             return nullptr;
         // Every family the picture names must be there, and every character in each of its

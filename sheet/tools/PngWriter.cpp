@@ -19,8 +19,8 @@ namespace {
 
 void putU32(QByteArray& out, std::uint32_t v)
 {
-    const char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                       static_cast<char>(v)};
+    const char b[4]
+        = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
     out.append(b, 4);
 }
 
@@ -95,7 +95,8 @@ PngCanvas::PngCanvas(const QSize& size)
 
 QByteArray PngCanvas::encode() const
 {
-    const QImage image = m_image.format() == QImage::Format_RGB32 ? m_image : m_image.convertToFormat(QImage::Format_RGB32);
+    const QImage image
+        = m_image.format() == QImage::Format_RGB32 ? m_image : m_image.convertToFormat(QImage::Format_RGB32);
     const int width = image.width();
     const int height = image.height();
     const std::size_t rowBytes = 1 + 3 * static_cast<std::size_t>(width);
@@ -115,8 +116,8 @@ QByteArray PngCanvas::encode() const
 
     // The zlib stream, grown as it needs; it rarely takes a tenth of the rows.
     QByteArray packed;
-    packed.resize(static_cast<qsizetype>(std::min<std::size_t>(rowBytes * static_cast<std::size_t>(height) / 8 + 4096,
-                                                                std::size_t(1) << 30)));
+    packed.resize(static_cast<qsizetype>(
+        std::min<std::size_t>(rowBytes * static_cast<std::size_t>(height) / 8 + 4096, std::size_t(1) << 30)));
     std::size_t written = 0;
     auto deflateSome = [&] {
         if (written == static_cast<std::size_t>(packed.size())) {

@@ -64,22 +64,22 @@ namespace {
 const char kUsage[] = "usage: sheet-tool dump WORKBOOK | set WORKBOOK OUT [CELL=TEXT...] | recalc WORKBOOK OUT | "
                       "render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] WORKBOOK OUT.png|.svg|.pdf [RANGE]";
 
-const char kDescription[] =
-    "Looks into, edits and draws Excel 97-2003 workbooks (.xls, .xlt).\n"
-    "\n"
-    "Commands:\n"
-    "  dump WORKBOOK              sheets, cells (shown text, value, format, formula) and chart\n"
-    "                             series as JSON on standard output\n"
-    "  set WORKBOOK OUT [CELL=TEXT...]\n"
-    "                             types each TEXT into CELL of the active sheet as a user would\n"
-    "                             (=... is a formula, \"\" empties the cell) and saves OUT as a\n"
-    "                             workbook; with no assignments a plain re-save\n"
-    "  recalc WORKBOOK OUT        recalculates every formula and saves OUT as a workbook\n"
-    "  render WORKBOOK OUT [RANGE]\n"
-    "                             draws a sheet as PNG, SVG or PDF (by OUT's extension): a\n"
-    "                             worksheet's used range or RANGE (A1:K40), or a chart sheet\n"
-    "\n"
-    "Exit status 0 on success; otherwise one line on standard error and status 1.";
+const char kDescription[]
+    = "Looks into, edits and draws Excel 97-2003 workbooks (.xls, .xlt).\n"
+      "\n"
+      "Commands:\n"
+      "  dump WORKBOOK              sheets, cells (shown text, value, format, formula) and chart\n"
+      "                             series as JSON on standard output\n"
+      "  set WORKBOOK OUT [CELL=TEXT...]\n"
+      "                             types each TEXT into CELL of the active sheet as a user would\n"
+      "                             (=... is a formula, \"\" empties the cell) and saves OUT as a\n"
+      "                             workbook; with no assignments a plain re-save\n"
+      "  recalc WORKBOOK OUT        recalculates every formula and saves OUT as a workbook\n"
+      "  render WORKBOOK OUT [RANGE]\n"
+      "                             draws a sheet as PNG, SVG or PDF (by OUT's extension): a\n"
+      "                             worksheet's used range or RANGE (A1:K40), or a chart sheet\n"
+      "\n"
+      "Exit status 0 on success; otherwise one line on standard error and status 1.";
 
 // Bad command lines are told apart from failures only by the usage line that follows.
 struct UsageError {
@@ -192,7 +192,8 @@ int findSheet(const sheet::Workbook& book, const QString& which, const QString& 
     QStringList names;
     for (int i = 0; i < book.sheetCount(); ++i)
         names << QStringLiteral("'%1'").arg(book.sheet(i).name());
-    throw sheet::Error(QStringLiteral("'%1' has no sheet '%2' (its sheets: %3)").arg(path, which, names.join(QStringLiteral(", "))));
+    throw sheet::Error(
+        QStringLiteral("'%1' has no sheet '%2' (its sheets: %3)").arg(path, which, names.join(QStringLiteral(", "))));
 }
 
 enum class Format { Png, Svg, Pdf };
@@ -225,8 +226,7 @@ QByteArray drawPicture(Format format, const QSize& size, const std::function<voi
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     switch (format) {
-    case Format::Png:
-        break;
+    case Format::Png: break;
     case Format::Svg: {
         const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/" SHEET_TOOL_SVG_MODULE);
         if (!QFileInfo::exists(path))
@@ -275,11 +275,13 @@ int render(const QStringList& args, const QString& sheetOption, const QString& s
     if (!sheetOption.isNull())
         index = findSheet(*book, sheetOption, args[0]);
     else if (index < 0 || index >= book->sheetCount() || !book->worksheet(index))
-        throw sheet::Error(QStringLiteral("'%1': the active sheet is not a worksheet; name the sheet to draw with --sheet")
-                               .arg(args[0]));
+        throw sheet::Error(
+            QStringLiteral("'%1': the active sheet is not a worksheet; name the sheet to draw with --sheet")
+                .arg(args[0]));
     const sheet::Sheet& target = book->sheet(index);
     if (!target.isWorksheet() && !target.isChart())
-        throw sheet::Error(QStringLiteral("'%1': sheet '%2' is neither a worksheet nor a chart sheet").arg(args[0], target.name()));
+        throw sheet::Error(
+            QStringLiteral("'%1': sheet '%2' is neither a worksheet nor a chart sheet").arg(args[0], target.name()));
     if (target.isChart() && range)
         throw UsageError{QStringLiteral("a RANGE is for worksheets; '%1' is a chart sheet").arg(target.name())};
 
@@ -399,10 +401,13 @@ int main(int argc, char** argv)
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption sheetOption(QStringLiteral("sheet"),
-        QStringLiteral("render: the sheet to draw, by name or by position counting from 1 (default: the active sheet)."),
+    const QCommandLineOption sheetOption(
+        QStringLiteral("sheet"),
+        QStringLiteral(
+            "render: the sheet to draw, by name or by position counting from 1 (default: the active sheet)."),
         QStringLiteral("NAME|INDEX"));
-    const QCommandLineOption sizeOption(QStringLiteral("size"),
+    const QCommandLineOption sizeOption(
+        QStringLiteral("size"),
         QStringLiteral("render: the picture's size in pixels at 96 dpi (default: a worksheet range's own size; "
                        "1000x700 for a chart). A range is scaled to fit, keeping its proportions."),
         QStringLiteral("WIDTHxHEIGHT"));

@@ -58,7 +58,8 @@ int main(int argc, char** argv)
     const char* const subfolders[] = {"", "/" SHEET_TOOL_LIBEXEC};
     for (const char* subfolder : subfolders) {
         char candidate[PATH_MAX];
-        if (std::snprintf(candidate, sizeof candidate, "%s%s/%s", folder, subfolder, half) >= static_cast<int>(sizeof candidate)
+        if (std::snprintf(candidate, sizeof candidate, "%s%s/%s", folder, subfolder, half)
+                >= static_cast<int>(sizeof candidate)
             || ::access(candidate, X_OK) != 0)
             continue;
         ::execv(candidate, argv);

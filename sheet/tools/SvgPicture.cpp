@@ -4,7 +4,8 @@
 
 #include <type_traits>
 
-extern "C" Q_DECL_EXPORT void sheetToolDrawSvg(QIODevice* out, const QSize* size, const std::function<void(QPainter&)>* draw)
+extern "C" Q_DECL_EXPORT void sheetToolDrawSvg(QIODevice* out, const QSize* size,
+                                               const std::function<void(QPainter&)>* draw)
 {
     QSvgGenerator svg;
     svg.setOutputDevice(out);
@@ -17,4 +18,5 @@ extern "C" Q_DECL_EXPORT void sheetToolDrawSvg(QIODevice* out, const QSize* size
     p.end();
 }
 
-static_assert(std::is_same_v<decltype(&sheetToolDrawSvg), SheetToolDrawSvg>, "the type sheet-tool-render resolves it as");
+static_assert(std::is_same_v<decltype(&sheetToolDrawSvg), SheetToolDrawSvg>,
+              "the type sheet-tool-render resolves it as");

@@ -31,10 +31,7 @@ QString visibilityName(Sheet::Visibility v)
     return QStringLiteral("visible");
 }
 
-QString absoluteCell(int row, int col)
-{
-    return QStringLiteral("$%1$%2").arg(columnName(col)).arg(row + 1);
-}
+QString absoluteCell(int row, int col) { return QStringLiteral("$%1$%2").arg(columnName(col)).arg(row + 1); }
 
 // "Data!$B$6:$B$31" as the series' formula shows it; null when the series has none.
 QJsonValue referenceText(const Workbook& book, const SheetRange& r)
@@ -43,7 +40,8 @@ QJsonValue referenceText(const Workbook& book, const SheetRange& r)
         return QJsonValue::Null;
     if (r.sheet >= book.sheetCount())
         return QStringLiteral("#REF!");
-    QString text = ptg::quoteSheetName(book.sheet(r.sheet).name()) + QLatin1Char('!') + absoluteCell(r.firstRow, r.firstCol);
+    QString text
+        = ptg::quoteSheetName(book.sheet(r.sheet).name()) + QLatin1Char('!') + absoluteCell(r.firstRow, r.firstCol);
     if (!r.isSingleCell())
         text += QLatin1Char(':') + absoluteCell(r.lastRow, r.lastCol);
     return text;
@@ -106,9 +104,9 @@ QJsonValue groupRange(const Worksheet& ws, const Cell& cell)
 void addWorksheet(QJsonObject& out, const Worksheet& ws, const QLocale& locale)
 {
     const auto used = ws.usedRange();
-    out[QStringLiteral("usedRange")] = used
-        ? QJsonValue(cellName(used->firstRow, used->firstCol) + QLatin1Char(':') + cellName(used->lastRow, used->lastCol))
-        : QJsonValue(QJsonValue::Null);
+    out[QStringLiteral("usedRange")] = used ? QJsonValue(cellName(used->firstRow, used->firstCol) + QLatin1Char(':')
+                                                         + cellName(used->lastRow, used->lastCol))
+                                            : QJsonValue(QJsonValue::Null);
 
     const Workbook& book = ws.workbook();
     QJsonArray cells;
@@ -121,8 +119,8 @@ void addWorksheet(QJsonObject& out, const Worksheet& ws, const QLocale& locale)
         c[QStringLiteral("value")] = valueJson(ws.value(row, col));
         c[QStringLiteral("numberFormat")] = book.xfNumberFormat(cell.xf);
         c[QStringLiteral("xf")] = cell.xf;
-        c[QStringLiteral("formula")] =
-            cell.isFormula() ? QJsonValue(ws.formulaText(row, col)) : QJsonValue(QJsonValue::Null);
+        c[QStringLiteral("formula")]
+            = cell.isFormula() ? QJsonValue(ws.formulaText(row, col)) : QJsonValue(QJsonValue::Null);
         if (cell.isFormula())
             c[QStringLiteral("group")] = groupRange(ws, cell);
         cells.append(c);
@@ -135,7 +133,8 @@ void addChartSheet(QJsonObject& out, const Sheet& sheet)
     const Workbook& book = sheet.workbook();
     Chart chart;
     try {
-        chart = readChartSheetBody(sheet.records(), [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
+        chart = readChartSheetBody(sheet.records(),
+                                   [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
     } catch (const Error& e) {
         // Charts of kinds the engine does not read are still worth listing with the rest.
         out[QStringLiteral("chartError")] = e.message();
@@ -165,10 +164,12 @@ QJsonArray namesJson(const Workbook& book)
         if (name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive))
             name = name.mid(6); // a later version's function, by its own name
         o[QStringLiteral("name")] = name;
-        o[QStringLiteral("sheet")] = n.sheet >= 0 && n.sheet < book.sheetCount() ? QJsonValue(book.sheet(n.sheet).name())
-                                                                                 : QJsonValue(QJsonValue::Null);
+        o[QStringLiteral("sheet")] = n.sheet >= 0 && n.sheet < book.sheetCount()
+            ? QJsonValue(book.sheet(n.sheet).name())
+            : QJsonValue(QJsonValue::Null);
         const QString formula = book.nameFormula(i);
-        o[QStringLiteral("formula")] = formula.isEmpty() || n.isFunction() ? QJsonValue(QJsonValue::Null) : QJsonValue(formula);
+        o[QStringLiteral("formula")]
+            = formula.isEmpty() || n.isFunction() ? QJsonValue(QJsonValue::Null) : QJsonValue(formula);
         o[QStringLiteral("builtIn")] = n.isBuiltIn();
         o[QStringLiteral("hidden")] = (n.flags & DefinedName::Hidden) != 0;
         o[QStringLiteral("function")] = n.isFunction();
@@ -200,8 +201,9 @@ QJsonObject dumpWorkbook(const Workbook& book, const QLocale& locale)
     root[QStringLiteral("sheets")] = sheets;
     root[QStringLiteral("names")] = namesJson(book);
     const int active = book.activeSheet();
-    root[QStringLiteral("activeSheet")] =
-        active >= 0 && active < book.sheetCount() ? QJsonValue(book.sheet(active).name()) : QJsonValue(QJsonValue::Null);
+    root[QStringLiteral("activeSheet")] = active >= 0 && active < book.sheetCount()
+        ? QJsonValue(book.sheet(active).name())
+        : QJsonValue(QJsonValue::Null);
     root[QStringLiteral("activeSheetIndex")] = active;
     root[QStringLiteral("date1904")] = book.date1904();
     root[QStringLiteral("template")] = book.isTemplate();

@@ -49,7 +49,8 @@ struct SavedBook {
             c.series.push_back(s);
         }
         c.title = QStringLiteral("Weight and BMI");
-        chart = book.addChartSheet(QStringLiteral("Chart"), writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
+        chart = book.addChartSheet(QStringLiteral("Chart"),
+                                   writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
     }
 
     // The chart sheet's records as a reader finds them in the saved bytes.
@@ -155,7 +156,8 @@ TEST(ChartCache, ValuesAndNamesFollowTheCellsOnEverySave)
     EXPECT_EQ(after[8]->id, BoolErr);
     EXPECT_EQ(hex(after[8]->data), "04 00 00 00 00 00 07 01"); // #DIV/0!, an error
     // and the chart itself reads back as it was written
-    const Chart read = readChartSheetBody(body, [&](std::uint16_t ixti) { return b.book.sheetForExternSheetIndex(ixti); });
+    const Chart read
+        = readChartSheetBody(body, [&](std::uint16_t ixti) { return b.book.sheetForExternSheetIndex(ixti); });
     EXPECT_EQ(read.series.size(), 2u);
     EXPECT_EQ(read.series[0].nameCell, SheetRange::cell(b.data, 0, 1));
 }
@@ -251,9 +253,9 @@ TEST(ChartRecordShape, BofFlagsDefaultTextsFramesAndRotationAsExcelWritesThem)
 
     // Category labels at 45 degrees: the angle alone; at 90: the angle and the orientation
     // bits of a quarter turn counter-clockwise.
-    for (const auto& [angle, flags] : {std::pair<int, const char*>{45, "03 00 4D 00 2D 00"},
-                                       std::pair<int, const char*>{90, "0B 00 4D 00 5A 00"},
-                                       std::pair<int, const char*>{0, "23 00 4D 00 00 00"}}) {
+    for (const auto& [angle, flags] :
+         {std::pair<int, const char*>{45, "03 00 4D 00 2D 00"}, std::pair<int, const char*>{90, "0B 00 4D 00 5A 00"},
+          std::pair<int, const char*>{0, "23 00 4D 00 00 00"}}) {
         Chart c = sampleChart();
         c.categoryLabelRotation = angle;
         const RecordList r = writeChartSheetBody(c, [](int s) { return static_cast<std::uint16_t>(s); });
@@ -263,6 +265,7 @@ TEST(ChartRecordShape, BofFlagsDefaultTextsFramesAndRotationAsExcelWritesThem)
                 tick = &rec;
         ASSERT_TRUE(tick);
         EXPECT_EQ(hex(tick->data).substr(24 * 3), flags) << angle;
-        EXPECT_EQ(readChartSheetBody(r, [](std::uint16_t i) { return static_cast<int>(i); }).categoryLabelRotation, angle);
+        EXPECT_EQ(readChartSheetBody(r, [](std::uint16_t i) { return static_cast<int>(i); }).categoryLabelRotation,
+                  angle);
     }
 }

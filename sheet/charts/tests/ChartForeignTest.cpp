@@ -30,8 +30,8 @@ std::vector<Chart> chartsIn(const QString& file)
             RecordList records = readSubstream(stream, pos, &end);
             records.erase(records.begin());
             records.pop_back();
-            charts.push_back(readChartSheetBody(
-                records, [&](std::uint16_t ixti) { return book->sheetForExternSheetIndex(ixti); }));
+            charts.push_back(
+                readChartSheetBody(records, [&](std::uint16_t ixti) { return book->sheetForExternSheetIndex(ixti); }));
             pos = end;
             continue;
         }

@@ -116,18 +116,18 @@ void expectSameTicks(const std::vector<double>& libreOffice, const std::vector<d
 TEST(ChartInterop, ValueAxesScaleAsLibreOfficeScalesThem)
 {
     const std::vector<AxisCase> cases = {
-        {{193, 197.5, 210, 204, 201}, {}},                  // weights: the axis does not start at 0
-        {{20, 45, 100, 70}, {}},                           // wide data starts at 0
-        {{-40, -10, -25, -5}, {}},                         // all negative
-        {{-3, 4, -2, 6}, {}},                              // both signs
-        {{5}, {}},                                         // one entry
-        {{0.0012, 0.0015, 0.0011}, {}},                    // small numbers
-        {{1250000, 1930000, 1640000}, {}},                 // large numbers
-        {{150, 152.5, 160}, {21.5, 35, 27.25}},            // a secondary axis beside the primary
+        {{193, 197.5, 210, 204, 201}, {}},      // weights: the axis does not start at 0
+        {{20, 45, 100, 70}, {}},                // wide data starts at 0
+        {{-40, -10, -25, -5}, {}},              // all negative
+        {{-3, 4, -2, 6}, {}},                   // both signs
+        {{5}, {}},                              // one entry
+        {{0.0012, 0.0015, 0.0011}, {}},         // small numbers
+        {{1250000, 1930000, 1640000}, {}},      // large numbers
+        {{150, 152.5, 160}, {21.5, 35, 27.25}}, // a secondary axis beside the primary
         {{212, 209, 205.5, 201, 196.5, 192.5}, {28.45, 28.05, 27.65, 27.04, 26.37, 25.84}},
-        {{36.5, 44.5, 40.25}, {}},                          // just below 5/6: starts at 0
-        {{-4, 3, 10, 7}, {}},                               // a minimum on a tick gets one more unit below
-        {{-3.3, 3, 10, 7}, {}},                             // ... and one just clear of it does not
+        {{36.5, 44.5, 40.25}, {}}, // just below 5/6: starts at 0
+        {{-4, 3, 10, 7}, {}},      // a minimum on a tick gets one more unit below
+        {{-3.3, 3, 10, 7}, {}},    // ... and one just clear of it does not
     };
 
     QTemporaryDir dir;
@@ -158,17 +158,20 @@ TEST(ChartInterop, ValueAxesScaleAsLibreOfficeScalesThem)
             s.secondaryAxis = col != primaryCol;
             c.series.push_back(s);
         }
-        book.addChartSheet(QStringLiteral("Chart %1").arg(k), writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
+        book.addChartSheet(QStringLiteral("Chart %1").arg(k),
+                           writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
     }
     const QString xls = dir.filePath(QStringLiteral("axes.xls"));
     book.save(xls);
 
     const QString profile = QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile"));
-    const ProcessRun pdf = run(QStringLiteral("soffice"), {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                                                    QStringLiteral("pdf"), QStringLiteral("--outdir"), dir.path(), xls});
+    const ProcessRun pdf = run(QStringLiteral("soffice"),
+                               {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                QStringLiteral("pdf"), QStringLiteral("--outdir"), dir.path(), xls});
     ASSERT_TRUE(pdf.ok) << pdf.out.toStdString();
-    const ProcessRun text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), dir.filePath(QStringLiteral("axes.pdf")),
-                                                       QStringLiteral("-")});
+    const ProcessRun text
+        = run(QStringLiteral("pdftotext"),
+              {QStringLiteral("-layout"), dir.filePath(QStringLiteral("axes.pdf")), QStringLiteral("-")});
     ASSERT_TRUE(text.ok) << text.out.toStdString();
 
     const QStringList pages = text.out.split(QLatin1Char('\f'));
@@ -196,7 +199,8 @@ struct PoiRecord {
     QString text;
     QString field(const QString& name) const
     {
-        const QRegularExpression re(QStringLiteral("\\.") + QRegularExpression::escape(name) + QStringLiteral("\\s*=\\s*(.*)"));
+        const QRegularExpression re(QStringLiteral("\\.") + QRegularExpression::escape(name)
+                                    + QStringLiteral("\\s*=\\s*(.*)"));
         const auto m = re.match(text);
         return m.hasMatch() ? m.captured(1).trimmed() : QString();
     }
@@ -205,7 +209,8 @@ struct PoiRecord {
 std::vector<PoiRecord> poiRecords(const QString& dump)
 {
     std::vector<PoiRecord> out;
-    static const QRegularExpression head(QStringLiteral("^Offset=.* sid=0x([0-9A-Fa-f]{4})"), QRegularExpression::MultilineOption);
+    static const QRegularExpression head(QStringLiteral("^Offset=.* sid=0x([0-9A-Fa-f]{4})"),
+                                         QRegularExpression::MultilineOption);
     auto it = head.globalMatch(dump);
     std::vector<std::pair<int, int>> starts;
     while (it.hasNext()) {
@@ -251,7 +256,8 @@ QString writeChartWorkbook(const QTemporaryDir& dir)
         s.secondaryAxis = col == 2;
         c.series.push_back(s);
     }
-    book.addChartSheet(QStringLiteral("Chart"), writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
+    book.addChartSheet(QStringLiteral("Chart"),
+                       writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
     const QString path = dir.filePath(QStringLiteral("chart.xls"));
     book.save(path);
     return path;
@@ -263,8 +269,9 @@ TEST(ChartInterop, ApachePoiReadsTheRecordsAsExcelShapesThem)
 {
     QTemporaryDir dir;
     const QString path = writeChartWorkbook(dir);
-    const ProcessRun dump = run(QStringLiteral("java"), {QStringLiteral("-cp"), poiClassPath(),
-                                                  QStringLiteral("org.apache.poi.hssf.dev.BiffViewer"), path});
+    const ProcessRun dump
+        = run(QStringLiteral("java"),
+              {QStringLiteral("-cp"), poiClassPath(), QStringLiteral("org.apache.poi.hssf.dev.BiffViewer"), path});
     ASSERT_TRUE(dump.ok) << dump.out.left(2000).toStdString();
     const std::vector<PoiRecord> records = poiRecords(dump.out);
     ASSERT_GT(records.size(), 100u);
@@ -283,7 +290,8 @@ TEST(ChartInterop, ApachePoiReadsTheRecordsAsExcelShapesThem)
         }
         if (!inChart)
             continue;
-        EXPECT_FALSE(r.text.contains(QLatin1String("[UNKNOWN")) && (r.sid == 0x1024 || r.sid == 0x100D || r.sid == 0x1065))
+        EXPECT_FALSE(r.text.contains(QLatin1String("[UNKNOWN"))
+                     && (r.sid == 0x1024 || r.sid == 0x100D || r.sid == 0x1065))
             << r.text.toStdString();
         if (r.sid == 0x1024)
             defaultTexts.push_back(r.field(QStringLiteral("categoryDataType")));
@@ -303,17 +311,19 @@ TEST(ChartInterop, ApachePoiReadsTheRecordsAsExcelShapesThem)
     EXPECT_EQ(defaultTexts, (std::vector<QString>{QStringLiteral("0x0002 (2 )"), QStringLiteral("0x0003 (3 )")}));
     EXPECT_EQ(seriesNames, (std::vector<QString>{QStringLiteral("(Weight )"), QStringLiteral("(BMI )")}));
     EXPECT_EQ(dimensions, QStringLiteral("1a/2")); // 26 points, 2 series
-    EXPECT_EQ(cacheKinds, (std::vector<QString>{QStringLiteral("0x0002 (2 )"), QStringLiteral("0x0001 (1 )"),
-                                                QStringLiteral("0x0003 (3 )")}));
+    EXPECT_EQ(cacheKinds,
+              (std::vector<QString>{QStringLiteral("0x0002 (2 )"), QStringLiteral("0x0001 (1 )"),
+                                    QStringLiteral("0x0003 (3 )")}));
     ASSERT_EQ(cachedValues.size(), 10u); // five entries of two series; the empty rows are blanks
     EXPECT_EQ(cachedValues[0], 200);
     EXPECT_NEAR(cachedValues[1], 200 / 7.25, 1e-9);
     EXPECT_EQ(cachedValues[8], 196);
 
     // POI's workbook model opens it too and sees the data sheet.
-    const ProcessRun text = run(QStringLiteral("java"), {QStringLiteral("-cp"), poiClassPath(),
-                                                  QStringLiteral("org.apache.poi.hssf.extractor.ExcelExtractor"),
-                                                  QStringLiteral("-i"), path});
+    const ProcessRun text
+        = run(QStringLiteral("java"),
+              {QStringLiteral("-cp"), poiClassPath(), QStringLiteral("org.apache.poi.hssf.extractor.ExcelExtractor"),
+               QStringLiteral("-i"), path});
     ASSERT_TRUE(text.ok) << text.out.toStdString();
     EXPECT_TRUE(text.out.contains(QLatin1String("Weight"))) << text.out.toStdString();
 }
@@ -322,13 +332,14 @@ TEST(ChartInterop, XlrdReadsTheWorkbookAroundTheChartSheets)
 {
     QTemporaryDir dir;
     const QString path = writeChartWorkbook(dir);
-    const ProcessRun r = run(QStringLiteral("/usr/bin/python3"),
-                      {QStringLiteral("-c"),
-                       QStringLiteral("import sys, xlrd\n"
-                                      "b = xlrd.open_workbook(sys.argv[1])\n"
-                                      "s = b.sheet_by_name('Data')\n"
-                                      "print(b.nsheets, s.cell_value(4, 1), s.cell_value(5, 1), round(s.cell_value(5, 2), 4))\n"),
-                       path});
+    const ProcessRun r = run(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys, xlrd\n"
+                        "b = xlrd.open_workbook(sys.argv[1])\n"
+                        "s = b.sheet_by_name('Data')\n"
+                        "print(b.nsheets, s.cell_value(4, 1), s.cell_value(5, 1), round(s.cell_value(5, 2), 4))\n"),
+         path});
     ASSERT_TRUE(r.ok) << r.out.toStdString();
     // xlrd lists worksheets only; the chart sheet is skipped without complaint.
     EXPECT_EQ(r.out.trimmed(), QStringLiteral("1 Weight 200.0 27.5862"));

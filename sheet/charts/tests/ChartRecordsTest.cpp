@@ -27,7 +27,10 @@ std::uint16_t u16(const Record& r, std::size_t at)
 // it a line chart uses) and collects what the cross-checks below need.
 class GrammarChecker {
 public:
-    explicit GrammarChecker(RecordList records) : m_r(std::move(records)) {}
+    explicit GrammarChecker(RecordList records)
+        : m_r(std::move(records))
+    {
+    }
 
     void run()
     {
@@ -307,9 +310,9 @@ TEST(ChartRecords, SeriesLinksAreAbsoluteReferenceClass3dTokens)
 TEST(ChartRecords, PointCountsFollowTheRanges)
 {
     Chart c = sampleChart();
-    c.series[0].values = SheetRange::column(0, 1, 5, 31);     // 27 values
-    c.series[0].categories = SheetRange{0, 3, 2, 3, 9};      // 8 categories in a row
-    c.series[1].categories = SheetRange();                  // none: as many as the values
+    c.series[0].values = SheetRange::column(0, 1, 5, 31); // 27 values
+    c.series[0].categories = SheetRange{0, 3, 2, 3, 9};   // 8 categories in a row
+    c.series[1].categories = SheetRange();                // none: as many as the values
     const RecordList body = writeChartSheetBody(c, identityIxti);
     EXPECT_EQ(hex(findRecord(body, SeriesRecord, 0)->data), "01 00 01 00 08 00 1B 00 01 00 00 00");
     EXPECT_EQ(hex(findRecord(body, SeriesRecord, 1)->data), "01 00 01 00 1A 00 1A 00 01 00 00 00");
@@ -377,8 +380,9 @@ TEST(ChartRecords, FontBasesForFontsWithAKnownHeight)
         if (r.id == 0x1060)
             fbi.push_back(hex(r.data));
     // one per font, in font order, before UNITS
-    EXPECT_EQ(fbi, (std::vector<std::string>{"4A 39 36 23 B4 00 00 00 05 00", "4A 39 36 23 18 01 00 00 06 00",
-                       "4A 39 36 23 DC 00 00 00 07 00"}));
+    EXPECT_EQ(fbi,
+              (std::vector<std::string>{"4A 39 36 23 B4 00 00 00 05 00", "4A 39 36 23 18 01 00 00 06 00",
+                                        "4A 39 36 23 DC 00 00 00 07 00"}));
     EXPECT_EQ(body[indexAfterLast(body, 0x1060)].id, Units);
 }
 

@@ -76,7 +76,10 @@ struct Book {
                                    writeChartSheetBody(c, [&](int s) { return book->externSheetIndex(s); }));
     }
 
-    ChartData dataOf(const Chart& c) const { return readChartData(*book, c, QLocale(QLocale::English, QLocale::UnitedStates)); }
+    ChartData dataOf(const Chart& c) const
+    {
+        return readChartData(*book, c, QLocale(QLocale::English, QLocale::UnitedStates));
+    }
 
     std::unique_ptr<Workbook> book;
     int data = 0;
@@ -143,12 +146,12 @@ TEST(ChartScale, FollowsTheSpreadsheetRule)
         double lo, hi;
         double min, max, major;
     } cases[] = {
-        {193, 210, 180, 215, 5},    // narrow data: the minimum comes down by half the spread
-        {20, 100, 0, 120, 20},      // wide data starts at zero; one unit of room above needs a wider unit
+        {193, 210, 180, 215, 5},     // narrow data: the minimum comes down by half the spread
+        {20, 100, 0, 120, 20},       // wide data starts at zero; one unit of room above needs a wider unit
         {-210, -193, -215, -180, 5}, // negative data mirrors the rule
-        {-5, 10, -6, 12, 2},        // both signs
-        {5, 5, 0, 6, 1},            // one value
-        {0, 0, 0, 1, 0.1},          // no data
+        {-5, 10, -6, 12, 2},         // both signs
+        {5, 5, 0, 6, 1},             // one value
+        {0, 0, 0, 1, 0.1},           // no data
         {24.5, 29.1, 22, 30, 1},
         {1e300, 1.6e300, 0, 1.8e300, 2e299},
     };
@@ -249,8 +252,8 @@ TEST(ChartRenderer, GapsBreakTheLine)
     Book b;
     for (int i = 0; i < 8; ++i)
         b.entry(i, {100.0 + i});
-    b.ws().setBlank(3, 1);                       // slot 2
-    b.ws().setText(5, 1, QStringLiteral("n/a")); // slot 4
+    b.ws().setBlank(3, 1);                            // slot 2
+    b.ws().setText(5, 1, QStringLiteral("n/a"));      // slot 4
     b.ws().setFormula(7, 1, QStringLiteral("=NA()")); // slot 6
     const int sheet = b.add(b.chart({1}, 8));
     const QImage img = renderChartSheet(*b.book, sheet, QSize(800, 500));
@@ -488,7 +491,9 @@ TEST(ChartRenderer, ExcelAndLibreOfficeChartsDraw)
             paintChart(*lo, chart, lo->sheet(i).name(), p, QRectF(0, 0, 800, 500));
             p.end();
             EXPECT_GT(inkIn(img, img.rect()), 500) << "sheet " << i;
-            auto coloured = [](QRgb px) { return std::max({qRed(px), qGreen(px), qBlue(px)}) - std::min({qRed(px), qGreen(px), qBlue(px)}) > 80; };
+            auto coloured = [](QRgb px) {
+                return std::max({qRed(px), qGreen(px), qBlue(px)}) - std::min({qRed(px), qGreen(px), qBlue(px)}) > 80;
+            };
             EXPECT_GT(columnsWith(img, coloured).size(), 300u) << "sheet " << i; // the series, not a placeholder
         }
     }
@@ -508,7 +513,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
+    QFontDatabase::addApplicationFont(
+        QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
     QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"));
     QLocale::setDefault(kUs);
     ::testing::InitGoogleTest(&argc, argv);

@@ -76,7 +76,7 @@ TEST(ChartRoundTrip, SingleSeriesWithoutTitleReadsAsUntitled)
     c.series.resize(1);
     c.title.clear();
     c.secondaryValueAxisTitle.clear(); // no secondary series, so no secondary axis to title
-    c.fonts.titleHeight = 0;            // nor a title font to scale
+    c.fonts.titleHeight = 0;           // nor a title font to scale
     const Chart back = roundTrip(c);
     EXPECT_TRUE(back.title.isEmpty());
     EXPECT_TRUE(back == c);

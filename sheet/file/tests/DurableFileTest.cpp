@@ -47,7 +47,7 @@ QStringList folderEntries(const QString& folder)
 
 mode_t modeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::lstat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 07777;
 }
@@ -187,7 +187,7 @@ TEST(DurableFile, RefusesFoldersDevicesPipesAndReadOnlyFiles)
     const QString fifo = dir.filePath("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_THROW(writeFileDurably(fifo, "x"), WriteError);
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
@@ -234,7 +234,8 @@ TEST(DurableFile, RealFullDiskAndReadOnlyMount)
     EXPECT_EQ(readAll(path), "short");
 
     // A read-only filesystem refuses even root, and keeps the file.
-    ASSERT_EQ(::mount(nullptr, QFile::encodeName(disk.path()).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    ASSERT_EQ(::mount(nullptr, QFile::encodeName(disk.path()).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
+              0);
     try {
         writeFileDurably(path, "x");
         ADD_FAILURE() << "written on a read-only filesystem";
@@ -281,7 +282,8 @@ TEST(ReadRegularFile, RefusesDevicesPipesFoldersAndHugeFilesBeforeReading)
         }
         return QStringLiteral("<loaded>");
     };
-    EXPECT_TRUE(refusal(QStringLiteral("/dev/zero")).contains("not a regular file")) << refusal("/dev/zero").toStdString();
+    EXPECT_TRUE(refusal(QStringLiteral("/dev/zero")).contains("not a regular file"))
+        << refusal("/dev/zero").toStdString();
     const QString fifo = dir.filePath("pipe.xls");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_TRUE(refusal(fifo).contains("not a regular file")); // returns at once, no writer needed

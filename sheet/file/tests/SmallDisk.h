@@ -23,7 +23,8 @@ public:
     explicit SmallDisk(const char* size = "size=64k")
     {
         if (::geteuid() != 0) {
-            m_skipReason = QStringLiteral("the real-filesystem (full tmpfs) case was skipped: it needs root to mount a tmpfs");
+            m_skipReason
+                = QStringLiteral("the real-filesystem (full tmpfs) case was skipped: it needs root to mount a tmpfs");
             return;
         }
         if (!m_dir.isValid() || ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, size) != 0) {
@@ -52,8 +53,7 @@ public:
         if (!filler.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
             return;
         const QByteArray page(4096, 'f');
-        while (filler.write(page) == page.size()) {
-        }
+        while (filler.write(page) == page.size()) { }
         filler.close();
         // Give back whole pages until the wanted room is there.
         qint64 size = QFileInfo(filler.fileName()).size();
@@ -64,7 +64,7 @@ public:
     }
     qint64 freeBytes() const
     {
-        struct statvfs st {};
+        struct statvfs st { };
         if (::statvfs(QFile::encodeName(m_dir.path()).constData(), &st) != 0)
             return -1;
         return static_cast<qint64>(st.f_bavail) * static_cast<qint64>(st.f_frsize);

@@ -235,7 +235,8 @@ TEST(NumberFormat, CodesAsLibreOfficeWritesThem)
 
 TEST(NumberFormat, RecognisesDateAndFractionCodes)
 {
-    for (const char* code : {"m/d/yyyy", "d-mmm-yy", "h:mm", "[h]:mm:ss", "yyyy", "dd.mm.yyyy", "mmm-yy", "[$-409]m/d/yy"})
+    for (const char* code :
+         {"m/d/yyyy", "d-mmm-yy", "h:mm", "[h]:mm:ss", "yyyy", "dd.mm.yyyy", "mmm-yy", "[$-409]m/d/yy"})
         EXPECT_TRUE(isDateFormat(QString::fromUtf8(code))) << code;
     for (const char* code : {"General", "0.00", "# ?/?", "\"d\"0", "0\\m", "[Red]0", "0.00E+00", "@", ""})
         EXPECT_FALSE(isDateFormat(QString::fromUtf8(code))) << code;
@@ -256,8 +257,9 @@ TEST(NumberFormat, ExtremeCodesStayBounded)
 
 TEST(NumberFormat, OddCodesGiveBoundedTextWithoutThrowing)
 {
-    const char* codes[] = {"", ";", ";;;", "\"", "[", "\\", "_", "*", "0.0.0", "E+", "0E+", "#/#/#", "?/", "/?",
-                           "[h", "0%%", "[>]0", ",,,", "0,,,", "yyyyyyyy", "@@", "General General", "0;;;;;;"};
+    const char* codes[] = {
+        "",   ";",  ";;;", "\"",   "[",   "\\",   "_",        "*",  "0.0.0",           "E+",     "0E+", "#/#/#", "?/",
+        "/?", "[h", "0%%", "[>]0", ",,,", "0,,,", "yyyyyyyy", "@@", "General General", "0;;;;;;"};
     for (const char* code : codes) {
         SCOPED_TRACE(code);
         for (double v : {0.0, 1.5, -2.25, 1e300, 38148.5}) {

@@ -46,9 +46,8 @@ BENCHMARK(TypeTwentySixRows);
 
 void ParseTemplateFormulas(benchmark::State& state)
 {
-    const QString formulas[] = {
-        QStringLiteral("=(B6*1.082+94.42)-D6*4.15"), QStringLiteral("=B6-F6"), QStringLiteral("=G6*100/B6"),
-        QStringLiteral("=B6/($I$2*12+$I$3)/($I$2*12+$I$3)*703")};
+    const QString formulas[] = {QStringLiteral("=(B6*1.082+94.42)-D6*4.15"), QStringLiteral("=B6-F6"),
+                                QStringLiteral("=G6*100/B6"), QStringLiteral("=B6/($I$2*12+$I$3)/($I$2*12+$I$3)*703")};
     for (auto _ : state)
         for (const QString& f : formulas)
             benchmark::DoNotOptimize(parseFormula(f));

@@ -14,7 +14,6 @@ using sheet::test::TestSheet;
 
 namespace {
 
-
 class FormulaArrays : public test::FormulaTest {
 protected:
     QString roundTrip(const char* formula)
@@ -101,7 +100,8 @@ TEST_F(FormulaArrays, ArrayFormulasGiveOneValuePerCell)
     EXPECT_EQ(evalArray("=SUM(IF(A1:A3>1,B1:B3))", 1, 1), (std::vector<Value>{num(50)}));
     EXPECT_EQ(evalArray("=SUM(A1:A3*B1:B3)", 1, 1), (std::vector<Value>{num(140)}));
     // a single row repeats down a taller range; beyond a result's size cells show #N/A
-    EXPECT_EQ(evalArray("={1,2}", 2, 3), (std::vector<Value>{num(1), num(2), err(ErrorCode::NA), num(1), num(2), err(ErrorCode::NA)}));
+    EXPECT_EQ(evalArray("={1,2}", 2, 3),
+              (std::vector<Value>{num(1), num(2), err(ErrorCode::NA), num(1), num(2), err(ErrorCode::NA)}));
     EXPECT_EQ(evalArray("=ROW(A1:A3)", 3, 1), (std::vector<Value>{num(1), num(2), num(3)}));
     EXPECT_EQ(evalArray("=TRANSPOSE(A1:A3)", 1, 3), (std::vector<Value>{num(1), num(2), num(3)}));
     EXPECT_EQ(evalArray("=ABS(-A1:A3)", 3, 1), (std::vector<Value>{num(1), num(2), num(3)}));

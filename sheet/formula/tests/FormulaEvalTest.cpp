@@ -14,7 +14,6 @@ using sheet::test::TestSheet;
 
 namespace {
 
-
 class FormulaEval : public test::FormulaTest {
 protected:
     double number(const char* formula)
@@ -55,9 +54,11 @@ TEST_F(FormulaEval, MetricTemplateBmi)
     sheet.set("F6", 15);
     sheet.set("G6", 24);
     const double expected = ((63.5 / 0.45359) * 0.732 + 8.987 + (15 / 2.54) / 3.14 - (70 / 2.54) * 0.157
-                             - (95 / 2.54) * 0.249 + (24 / 2.54) * 0.434) * 0.45359;
-    EXPECT_NEAR(number("=((B6/0.45359)*0.732+8.987+(F6/2.54)/3.14-(D6/2.54)*0.157-(E6/2.54)*0.249+(G6/2.54)*0.434)*0.45359"),
-                expected, 1e-9);
+                             - (95 / 2.54) * 0.249 + (24 / 2.54) * 0.434)
+        * 0.45359;
+    EXPECT_NEAR(
+        number("=((B6/0.45359)*0.732+8.987+(F6/2.54)/3.14-(D6/2.54)*0.157-(E6/2.54)*0.249+(G6/2.54)*0.434)*0.45359"),
+        expected, 1e-9);
 }
 
 TEST_F(FormulaEval, EmptyCellsCountZeroOrEmptyText)
@@ -330,7 +331,7 @@ TEST_F(FormulaEval, RangesAsSingleValuesNeedTheFormulasCell)
     EXPECT_EQ(eval("=C1:G1+1"), num(8));    // a row reads the formula's column: F1
     EXPECT_EQ(eval("=ROW()*100+COLUMN()"), num(1006));
     EXPECT_EQ(eval("=B1:C2"), err(ErrorCode::Value)); // a block has no single cell
-    sheet.ownRow = 0; // A1: outside both
+    sheet.ownRow = 0;                                 // A1: outside both
     sheet.ownCol = 0;
     EXPECT_EQ(eval("=B6:B31"), err(ErrorCode::Value));
     EXPECT_EQ(eval("=C1:G1"), err(ErrorCode::Value));

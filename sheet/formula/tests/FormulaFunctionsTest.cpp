@@ -14,7 +14,6 @@ using sheet::test::TestSheet;
 
 namespace {
 
-
 class FormulaFunctions : public test::FormulaTest {
 protected:
     // A number to the digits Excel's documentation shows.
@@ -62,7 +61,7 @@ TEST_F(FormulaFunctions, ReferencesBuiltFromValues)
     sheet.set("C1", "label");
     EXPECT_EQ(eval("=CELL(\"type\",C1)&CELL(\"type\",A1)&CELL(\"type\",Z50)"), text("lvb"));
     EXPECT_EQ(eval("=CELL(\"colour\",A1)"), err(ErrorCode::Value)); // no such information
-    EXPECT_THROW(eval("=CELL(\"width\",A1)"), Error);                // the cell's format: kept as read
+    EXPECT_THROW(eval("=CELL(\"width\",A1)"), Error);               // the cell's format: kept as read
 }
 
 TEST_F(FormulaFunctions, LookupInBothItsForms)
@@ -217,7 +216,7 @@ TEST_F(FormulaFunctions, Databases)
     sheet.set("G2", ">15");
     EXPECT_EQ(eval("=DGET(A1:D7,\"Age\",F1:G2)"), num(20));
     sheet.set("G2", ">99");
-    EXPECT_EQ(eval("=DGET(A1:D7,\"Age\",F1:G2)"), err(ErrorCode::Value)); // none does
+    EXPECT_EQ(eval("=DGET(A1:D7,\"Age\",F1:G2)"), err(ErrorCode::Value));    // none does
     EXPECT_EQ(eval("=DSUM(A1:D7,\"Weight\",F1:G2)"), err(ErrorCode::Value)); // no such field
 }
 

@@ -133,10 +133,7 @@ struct Book : EvalEnv, FormulaEnv {
                 return i + 1;
         return 0;
     }
-    QString nameText(int index) const override
-    {
-        return index >= 1 && index <= 6 ? names[index - 1].name : QString();
-    }
+    QString nameText(int index) const override { return index >= 1 && index <= 6 ? names[index - 1].name : QString(); }
     QString externNameText(int ixti, int index) const override
     {
         return ixti == kAddIn && index == 1 ? QStringLiteral("BIN2DEC") : QString();
@@ -199,7 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const Book book;
     const std::uint8_t mode = data[0] % 6;
     const Bytes rest(data + 1, data + size);
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(rest.data()), static_cast<qsizetype>(rest.size()));
+    const QString text
+        = QString::fromUtf8(reinterpret_cast<const char*>(rest.data()), static_cast<qsizetype>(rest.size()));
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     const QLocale de(QLocale::German, QLocale::Germany);
     try {
@@ -207,8 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 0: {
             // tokens, then after a length byte's worth of them, their array constants
             const std::size_t n = rest.empty() ? 0 : std::min<std::size_t>(rest[0], rest.size() - 1);
-            const Bytes rgce = rest.empty() ? Bytes() : Bytes(rest.begin() + 1, rest.begin() + 1 + static_cast<std::ptrdiff_t>(n));
-            const Bytes extra = rest.empty() ? Bytes() : Bytes(rest.begin() + 1 + static_cast<std::ptrdiff_t>(n), rest.end());
+            const Bytes rgce
+                = rest.empty() ? Bytes() : Bytes(rest.begin() + 1, rest.begin() + 1 + static_cast<std::ptrdiff_t>(n));
+            const Bytes extra
+                = rest.empty() ? Bytes() : Bytes(rest.begin() + 1 + static_cast<std::ptrdiff_t>(n), rest.end());
             try {
                 formulaText(rgce, &book, extra);
             } catch (const FormatError&) {

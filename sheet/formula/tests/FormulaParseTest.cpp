@@ -20,8 +20,7 @@ QString compiled(const char* text, const FormulaEnv* env = nullptr)
 
 TEST(FormulaParse, WorkedExamplesGiveTheExactTokens)
 {
-    EXPECT_EQ(compiled("=(B6-C6)*$B$2/100"),
-              "44 05 00 01 C0 44 05 00 02 C0 04 15 44 01 00 01 00 05 1E 64 00 06");
+    EXPECT_EQ(compiled("=(B6-C6)*$B$2/100"), "44 05 00 01 C0 44 05 00 02 C0 04 15 44 01 00 01 00 05 1E 64 00 06");
     EXPECT_EQ(compiled("=A1^2"), "44 00 00 00 C0 1E 02 00 07");
     // Without the "=", and with blanks around the tokens.
     EXPECT_EQ(compiled(" A1 ^ 2 "), "44 00 00 00 C0 1E 02 00 07");
@@ -131,9 +130,8 @@ TEST(FormulaParse, ThreeDReferencesNeedTheWorkbook)
 TEST(FormulaParse, BadTextThrowsAReadableError)
 {
     const char* bad[] = {
-        "=",        "=1+",       "=(1+2",     "=1+2)",   "=SUM(1,2",  "=\"open",
-        "=FOO(1)",  "=A0",       "=A65537",   "=IW1",    "=1 2",      "=#BAD!",
-        "=ROUND(1)", "=ABS(1,2)", "=A1:",     "='Data",  "=@",        "=Data",
+        "=",    "=1+",  "=(1+2",  "=1+2)",     "=SUM(1,2",  "=\"open", "=FOO(1)", "=A0", "=A65537",
+        "=IW1", "=1 2", "=#BAD!", "=ROUND(1)", "=ABS(1,2)", "=A1:",    "='Data",  "=@",  "=Data",
     };
     for (const char* text : bad) {
         SCOPED_TRACE(text);
@@ -148,8 +146,8 @@ TEST(FormulaParse, BadTextThrowsAReadableError)
 
 TEST(FormulaParse, DeepNestingIsRefusedNotACrash)
 {
-    const QString deep = QStringLiteral("=") + QString(5000, QLatin1Char('(')) + QStringLiteral("1")
-                         + QString(5000, QLatin1Char(')'));
+    const QString deep
+        = QStringLiteral("=") + QString(5000, QLatin1Char('(')) + QStringLiteral("1") + QString(5000, QLatin1Char(')'));
     EXPECT_THROW(parseFormula(deep), Error);
     const QString minus = QStringLiteral("=") + QString(5000, QLatin1Char('-')) + QStringLiteral("1");
     EXPECT_THROW(parseFormula(minus), Error);
@@ -188,8 +186,10 @@ TEST(FormulaParse, EveryBuiltInFunctionRoundTrips)
     }
     EXPECT_GT(count, 300);
     // Names are not case-sensitive; macro-sheet functions are written with their count.
-    EXPECT_EQ(formulaText(parseFormula(QStringLiteral("=days360(1,2)"), &sheet), &sheet), QStringLiteral("DAYS360(1,2)"));
-    EXPECT_EQ(hexText(parseFormula(QStringLiteral("=GET.CELL(1,2)"), &sheet)), QStringLiteral("1E 01 00 1E 02 00 42 02 B9 00"));
+    EXPECT_EQ(formulaText(parseFormula(QStringLiteral("=days360(1,2)"), &sheet), &sheet),
+              QStringLiteral("DAYS360(1,2)"));
+    EXPECT_EQ(hexText(parseFormula(QStringLiteral("=GET.CELL(1,2)"), &sheet)),
+              QStringLiteral("1E 01 00 1E 02 00 42 02 B9 00"));
 }
 
 TEST(FormulaParse, AddInCallsPrintTheirOwnName)

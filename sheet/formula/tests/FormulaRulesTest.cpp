@@ -13,9 +13,7 @@ using sheet::test::TestSheet;
 
 namespace {
 
-
-class FormulaRules : public test::FormulaTest {
-};
+class FormulaRules : public test::FormulaTest { };
 
 TEST_F(FormulaRules, ArgumentsLeftEmpty)
 {

@@ -21,8 +21,7 @@ TEST(FormulaShift, RelativeReferencesMoveWithTheirRow)
 {
     // The template's formula row 6 copied to row 7 and row 31.
     EXPECT_EQ(shifted("=(B6*1.082+94.42)-D6*4.15", 1, 0), "(B7*1.082+94.42)-D7*4.15");
-    EXPECT_EQ(shifted("=B6/($I$2*12+$I$3)/($I$2*12+$I$3)*703", 25, 0),
-              "B31/($I$2*12+$I$3)/($I$2*12+$I$3)*703");
+    EXPECT_EQ(shifted("=B6/($I$2*12+$I$3)/($I$2*12+$I$3)*703", 25, 0), "B31/($I$2*12+$I$3)/($I$2*12+$I$3)*703");
     EXPECT_EQ(shifted("=B6/($K$2+$K$3/100)^2", 26, 0), "B32/($K$2+$K$3/100)^2");
 }
 

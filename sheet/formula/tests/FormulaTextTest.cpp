@@ -85,7 +85,8 @@ TEST(FormulaText, ReadsTokensOtherWritersUse)
     EXPECT_EQ(formulaText(hex("44 00 00 00 C0 19 02 08 00 1E 01 00 19 08 07 00 1E 02 00 19 08 03 00 42 03 01 00")),
               "IF(A1,1,2)");
     // CHOOSE's jump table (count 2, three offsets) is skipped whole.
-    EXPECT_EQ(formulaText(hex("1E 01 00 19 04 02 00 06 00 0A 00 0E 00 1E 05 00 19 08 00 00 1E 06 00 19 08 00 00 42 03 64 00")),
+    EXPECT_EQ(formulaText(
+                  hex("1E 01 00 19 04 02 00 06 00 0A 00 0E 00 1E 05 00 19 08 00 00 1E 06 00 19 08 00 00 42 03 64 00")),
               "CHOOSE(1,5,6)");
     // Missing argument, reference-class tokens, error references.
     EXPECT_EQ(formulaText(hex("24 00 00 00 C0 16 1E 02 00 22 03 01 00")), "IF(A1,,2)");
@@ -107,19 +108,19 @@ TEST(FormulaText, ReadsTokensOtherWritersUse)
 TEST(FormulaText, MalformedTokensThrowFormatError)
 {
     const char* bad[] = {
-        "",                 // nothing
-        "44 00 00 00",      // ptgRefV cut short
-        "1F 00 00",         // ptgNum cut short
-        "17 05 00 61",      // text longer than the data
-        "17 02 01 61 00",   // 16-bit text cut short
-        "19 04 05 00 00",   // CHOOSE jump table beyond the end
-        "03",               // operator without operands
-        "1E 01 00 1E 02 00",// two values, no operator
-        "00",               // not a token
-        "18 00",            // ptgExtend is not BIFF8
-        "84 00 00 00 00",   // high bit set
-        "41 FF 7F",         // unknown fixed-count function
-        "42 05 04 00",      // more arguments than operands
+        "",                        // nothing
+        "44 00 00 00",             // ptgRefV cut short
+        "1F 00 00",                // ptgNum cut short
+        "17 05 00 61",             // text longer than the data
+        "17 02 01 61 00",          // 16-bit text cut short
+        "19 04 05 00 00",          // CHOOSE jump table beyond the end
+        "03",                      // operator without operands
+        "1E 01 00 1E 02 00",       // two values, no operator
+        "00",                      // not a token
+        "18 00",                   // ptgExtend is not BIFF8
+        "84 00 00 00 00",          // high bit set
+        "41 FF 7F",                // unknown fixed-count function
+        "42 05 04 00",             // more arguments than operands
         "20 00 00 00 00 00 00 00", // array constant (data lives outside rgce)
     };
     for (const char* b : bad) {
@@ -131,7 +132,8 @@ TEST(FormulaText, MalformedTokensThrowFormatError)
 TEST(FormulaText, EveryTruncationOfARealFormulaIsRefusedCleanly)
 {
     TestSheet wb;
-    const Bytes full = parseFormula(QStringLiteral("=IF(Data!B6>0,ROUND(SUM(B6:B31)/COUNT(B6:B31),2),\"none\")&\"x\""), &wb);
+    const Bytes full
+        = parseFormula(QStringLiteral("=IF(Data!B6>0,ROUND(SUM(B6:B31)/COUNT(B6:B31),2),\"none\")&\"x\""), &wb);
     std::set<std::size_t> boundaries;
     for (const auto& t : ptg::tokenize(full))
         boundaries.insert(t.pos);

@@ -15,10 +15,7 @@
 #include <ostream>
 #include <vector>
 
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace sheet {
 inline void PrintTo(const Value& v, std::ostream* os)
@@ -42,7 +39,10 @@ struct TestSheet : EvalEnv, FormulaEnv {
 
     void set(const QString& a1, const Value& v, int ixti = -1) { cells[ixti][a1] = v; }
     void set(const QString& a1, double v, int ixti = -1) { set(a1, Value::number(v), ixti); }
-    void set(const QString& a1, const char* text, int ixti = -1) { set(a1, Value::string(QString::fromUtf8(text)), ixti); }
+    void set(const QString& a1, const char* text, int ixti = -1)
+    {
+        set(a1, Value::string(QString::fromUtf8(text)), ixti);
+    }
 
     static QString address(int row, int col)
     {
@@ -119,7 +119,10 @@ struct TestSheet : EvalEnv, FormulaEnv {
                 return i + 1;
         return 0;
     }
-    QString nameText(int index) const override { return index >= 1 && index <= names.size() ? names[index - 1].name : QString(); }
+    QString nameText(int index) const override
+    {
+        return index >= 1 && index <= names.size() ? names[index - 1].name : QString();
+    }
     bool definedName(int index, NameDefinition* out) const override
     {
         if (index < 1 || index > names.size())

@@ -63,8 +63,8 @@ TEST(SheetRenderer, SizeFollowsColumnsRowsAndGridlinesShowWhenAsked)
     const QImage img = renderRange(s, {0, 0, 2, 3});
     EXPECT_EQ(img.width(), 4 * 64 + 1);
     EXPECT_EQ(img.height(), 3 * 20 + 1);
-    EXPECT_NE(img.pixel(64, 10), QColor(Qt::white).rgb());  // vertical grid line
-    EXPECT_NE(img.pixel(30, 20), QColor(Qt::white).rgb());  // horizontal grid line
+    EXPECT_NE(img.pixel(64, 10), QColor(Qt::white).rgb()); // vertical grid line
+    EXPECT_NE(img.pixel(30, 20), QColor(Qt::white).rgb()); // horizontal grid line
     EXPECT_EQ(img.pixel(30, 10), QColor(Qt::white).rgb());
 
     s.grid = false;
@@ -142,7 +142,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
+    QFontDatabase::addApplicationFont(
+        QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
     QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

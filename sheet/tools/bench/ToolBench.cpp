@@ -27,10 +27,7 @@ std::unique_ptr<sheet::Workbook> load(const char* name)
     return book;
 }
 
-sheet::CellRange usedRange(const sheet::Worksheet& ws)
-{
-    return ws.usedRange().value_or(sheet::CellRange{});
-}
+sheet::CellRange usedRange(const sheet::Worksheet& ws) { return ws.usedRange().value_or(sheet::CellRange{}); }
 
 int firstChartSheet(const sheet::Workbook& book)
 {

@@ -50,7 +50,8 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
     }
 
-    DrawingFonts::Setup choose(const QStringList& families, const QStringList& texts, const QString& fontDir = kLiberation)
+    DrawingFonts::Setup choose(const QStringList& families, const QStringList& texts,
+                               const QString& fontDir = kLiberation)
     {
         DrawingFonts fonts;
         for (const QString& f : families)

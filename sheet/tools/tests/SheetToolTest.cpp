@@ -95,8 +95,7 @@ protected:
         other.values = SheetRange::column(data, 2, 0, 2);
         other.secondaryAxis = true;
         chart.series = {weight, other};
-        book.addChartSheet("Weight Chart",
-                           writeChartSheetBody(chart, [&](int s) { return book.externSheetIndex(s); }));
+        book.addChartSheet("Weight Chart", writeChartSheetBody(chart, [&](int s) { return book.externSheetIndex(s); }));
         book.setActiveSheet(data);
         book.setTemplate(true);
         book.save(path("book.xlt"));
@@ -166,13 +165,13 @@ TEST_F(SheetTool, DumpListsSheetsCellsAndChartSeries)
 TEST_F(SheetTool, SetTypesTextsAndSavesAWorkbook)
 {
     const QString out = path("out.xls");
-    const ToolRun r = runTool(
-        {"set", path("book.xlt"), out, "D4=6/10/2004", "C5==B1*2", "B1=80", "A1=", "E2=hello = world"});
+    const ToolRun r
+        = runTool({"set", path("book.xlt"), out, "D4=6/10/2004", "C5==B1*2", "B1=80", "A1=", "E2=hello = world"});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_TRUE(r.err.isEmpty());
 
     const QJsonObject root = dump(out);
-    EXPECT_FALSE(at(root, "template").toBool()); // format 56 is a workbook
+    EXPECT_FALSE(at(root, "template").toBool());       // format 56 is a workbook
     EXPECT_EQ(at(root, "sheets").toArray().size(), 2); // the chart sheet stays
     const QJsonValue data = at(root, "sheets.0");
     EXPECT_DOUBLE_EQ(number(cellAt(data, "D4"), "value.value"), 38148);
@@ -231,7 +230,6 @@ TEST_F(SheetTool, FailuresExitOneWithOneLine)
     expectFailure({"set", path("chart-active.xls"), out, "A1=1"}, "not a worksheet");
     expectFailure({"render", path("chart-active.xls"), path("out.png")}, "not a worksheet");
 }
-
 
 TEST_F(SheetTool, HelpAndVersion)
 {
@@ -317,7 +315,8 @@ TEST_F(SheetTool, RenderDrawsChartSheetsAndWritesPngSvgOrPdf)
             ++paths;
     }
     EXPECT_FALSE(svg.hasError()) << svg.errorString().toStdString();
-    EXPECT_TRUE(width.startsWith(QLatin1String("169")) || width.startsWith(QLatin1String("640"))) << width.toStdString();
+    EXPECT_TRUE(width.startsWith(QLatin1String("169")) || width.startsWith(QLatin1String("640")))
+        << width.toStdString();
     EXPECT_GT(paths, 5);
 
     // PDF: one page of the chart's text, as vectors.
@@ -359,7 +358,8 @@ TEST_F(SheetTool, RenderDrawsTextAsTheSystemsFontConfigurationDoes)
             f.height = static_cast<std::uint16_t>(160 + 40 * look);
             f.weight = look & 1 ? 700 : 400;
             f.flags = look & 2 ? 0x02 : 0;
-            const auto xf = static_cast<std::uint16_t>(book.addXf(cellXf(static_cast<std::uint16_t>(book.addFont(f)), 0)));
+            const auto xf
+                = static_cast<std::uint16_t>(book.addXf(cellXf(static_cast<std::uint16_t>(book.addFont(f)), 0)));
             ws.setText(row, 0, QString::fromUtf8("Größe – 72,5 kg € Ωμέγα Вес"));
             ws.setNumber(row, 1, 1234.5 * (row + 1));
             ws.setCellXf(row, 0, xf);
@@ -398,7 +398,8 @@ TEST_F(SheetTool, RenderDrawsTextAsTheSystemsFontConfigurationDoes)
     book.save(path("fonts.xls"));
     const ToolRun r = runTool({"render", path("fonts.xls"), path("fonts.png")});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_EQ(QImage(path("fonts.png"), "PNG").convertToFormat(QImage::Format_RGB32), renderRange(ws, 0, 0, row - 1, 1));
+    EXPECT_EQ(QImage(path("fonts.png"), "PNG").convertToFormat(QImage::Format_RGB32),
+              renderRange(ws, 0, 0, row - 1, 1));
 }
 
 TEST_F(SheetTool, RenderRefusesWhatItCannotDrawWithOneLine)
