@@ -325,6 +325,13 @@ void ChartDrawing::paint(QPainter& painter, const QRectF& target) const
         ChartPainter(layoutChart(*m_book, m_chart, m_data, target), painter).paint();
 }
 
+std::optional<ChartLayout> ChartDrawing::layout(const QRectF& target) const
+{
+    if (!m_placeholderText.isEmpty())
+        return std::nullopt;
+    return layoutChart(*m_book, m_chart, m_data, target);
+}
+
 void paintChart(const Workbook& book, const RecordList& records, const QString& name, QPainter& painter,
                 const QRectF& target)
 {
