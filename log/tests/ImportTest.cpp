@@ -5,6 +5,8 @@
 #include "WorkbookImport.h"
 
 #include "file/DurableFile.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -370,6 +372,84 @@ TEST(Export, WrittenWholeOrNotAtAll)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "old");
     EXPECT_THROW(WriteExportFile(dir.filePath("no/such/folder/log.csv"), "x"), Failure);
+}
+
+} // namespace
+
+namespace {
+
+// A workbook laid out as Kalmora's: a title, the height, headers in row 5, entries from row 6
+// with formulas beside them, and rows emptied after the entries.
+QByteArray KalmoraLikeWorkbook()
+{
+    sheet::Workbook book;
+    const int other = book.addWorksheet("Notes");
+    book.worksheet(other)->setText(0, 0, "Date");
+    const int data = book.addWorksheet("Data");
+    sheet::Worksheet& ws = *book.worksheet(data);
+    ws.setText(0, 0, "Fitness Progress Chart for Men");
+    ws.setText(1, 7, "Height (feet)");
+    ws.setNumber(1, 8, 5);
+    const QStringList headers = {"Date",           "Weight (pounds)", "Chest (inches)",
+                                 "Waist (inches)", "Hips (inches)",   "Estimated Lean Body Weight"};
+    for (int c = 0; c < headers.size(); ++c)
+        ws.setText(4, c, headers.at(c));
+    ws.setDate(5, 0, QDate(2004, 6, 10));
+    ws.setNumber(5, 1, 200.5);
+    ws.setNumber(5, 2, 42);
+    ws.setNumber(5, 3, 36.25);
+    ws.setNumber(5, 4, 34);
+    ws.setFormula(5, 5, "=B6*1.082+94.42-D6*4.15");
+    ws.setDate(6, 0, QDate(2004, 6, 17));
+    ws.setNumber(6, 1, 199);
+    ws.setFormula(6, 5, "=B7*1.082+94.42-D7*4.15");
+    // Emptied rows keep their formats only.
+    ws.setBlank(7, 0);
+    ws.setBlank(7, 1);
+    book.setActiveSheet(data);
+    const sheet::Bytes bytes = book.toBytes();
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+TEST(ImportWorkbook, TheDataSheetsEntriesComeBack)
+{
+    ImportFile file(KalmoraLikeWorkbook(), "Fitness Progress.xls");
+    const ImportTable table = ReadImportFile(file.path());
+    EXPECT_TRUE(table.fromWorkbook);
+    const ImportLayout layout = DetectLayout(table, true);
+    EXPECT_TRUE(layout.known);
+    EXPECT_EQ(layout.fields.mid(0, 6),
+              QList<int>({ImportField::Date, ImportField::Weight, ImportField::Chest, ImportField::Waist,
+                          ImportField::Hips, ImportField::None}));
+    const ImportResult result = ConvertImport(table, layout, true);
+    EXPECT_TRUE(result.rejected.isEmpty()) << DescribeRejected(result.rejected).toStdString();
+    EXPECT_EQ(result.entries,
+              QList<LogEntry>({{"6/10/2004", "200.5", "42", "36.25", "34"}, {"6/17/2004", "199", "", "", ""}}));
+
+    // Into the metric log the pounds and inches become kilograms and centimetres.
+    const ImportResult metric = ConvertImport(table, DetectLayout(table, false), false);
+    ASSERT_EQ(metric.entries.size(), 2);
+    EXPECT_EQ(metric.entries.first(), LogEntry({"6/10/2004", "90.95", "106.68", "92.08", "86.36", "", ""}));
+}
+
+TEST(ImportWorkbook, AWorkbookWithoutEntriesIsRefused)
+{
+    sheet::Workbook book;
+    book.addWorksheet("Sheet1");
+    book.worksheet(0)->setText(0, 0, "Weight");
+    const sheet::Bytes bytes = book.toBytes();
+    ImportFile file(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    // The name says CSV; the bytes say workbook.
+    EXPECT_THROW(
+        {
+            try {
+                ReadImportFile(file.path());
+            } catch (const ImportRefused& e) {
+                EXPECT_TRUE(e.description().contains("no sheet with a \"Date\" column"));
+                throw;
+            }
+        },
+        ImportRefused);
 }
 
 } // namespace
