@@ -394,14 +394,6 @@ double LengthFactor(LengthUnit from, bool imperial)
     return imperial ? 1.0 / CentimetresPerInch : CentimetresPerInch;
 }
 
-// Far outside what a person measures (in the log's units): kept, but pointed out.
-bool Unlikely(int field, double value, bool imperial)
-{
-    if (field == ImportField::Weight)
-        return imperial ? (value > 1000 || value < 20) : (value > 450 || value < 9);
-    return imperial ? (value > 100 || value < 2) : (value > 250 || value < 5);
-}
-
 struct RowReading {
     LogEntry entry;
     QString problem;
@@ -436,7 +428,7 @@ QString ReadMeasurement(const QString& text, int field, const ImportLayout& layo
         factor = LengthFactor(from, imperial);
     }
     reading.entry[field] = StoredValue(text, layout.decimal, *value, factor);
-    reading.unlikely = reading.unlikely || Unlikely(field, *value * factor, imperial);
+    reading.unlikely = reading.unlikely || LooksUnlikely(field, *value * factor, imperial);
     return QString();
 }
 
@@ -510,6 +502,13 @@ qint64 DayOf(const LogEntry& entry)
 }
 
 } // namespace
+
+bool LooksUnlikely(int field, double value, bool imperial)
+{
+    if (field == ImportField::Weight)
+        return imperial ? (value > 1000 || value < 20) : (value > 450 || value < 9);
+    return imperial ? (value > 100 || value < 2) : (value > 250 || value < 5);
+}
 
 int CountSameDates(const QList<LogEntry>& existing, const QList<LogEntry>& imported)
 {

@@ -81,6 +81,11 @@ struct ImportResult {
 // read are left out and listed with their lines. Values are converted to the log's units.
 ImportResult ConvertImport(const ImportTable& table, const ImportLayout& layout, bool imperial);
 
+// Whether a value of a field (in the log's units) lies far outside what a person measures:
+// a weight over 1,000 lb or 450 kg or under 20 lb or 9 kg, a circumference over 100 in or
+// 250 cm or under 2 in or 5 cm.
+bool LooksUnlikely(int field, double value, bool imperial);
+
 // What happens to an imported entry on a date the log already has.
 enum class SameDate { Skip, Replace, KeepBoth };
 
