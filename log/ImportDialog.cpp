@@ -212,8 +212,12 @@ ImportReviewDialog::ImportReviewDialog(const ImportReview& review, QWidget* pare
     setWindowTitle(QStringLiteral("Import %1").arg(review.fileName));
     auto* column = new QVBoxLayout(this);
     QStringList lines;
-    lines.append(QStringLiteral("%1 entries can be imported from %2.").arg(review.imported).arg(review.fileName));
-    if (!review.rejected.isEmpty())
+    lines.append(review.imported == 1
+                     ? QStringLiteral("1 entry can be imported from %1.").arg(review.fileName)
+                     : QStringLiteral("%1 entries can be imported from %2.").arg(review.imported).arg(review.fileName));
+    if (review.rejected.size() == 1)
+        lines.append(QStringLiteral("1 row cannot be read and is left out:"));
+    else if (!review.rejected.isEmpty())
         lines.append(QStringLiteral("%1 rows cannot be read and are left out:").arg(review.rejected.size()));
     m_summary = new QLabel(lines.join(QLatin1Char('\n')), this);
     m_summary->setObjectName(QStringLiteral("ImportSummary"));
@@ -243,7 +247,9 @@ ImportReviewDialog::ImportReviewDialog(const ImportReview& review, QWidget* pare
                  .arg(review.entryLimit),
              QStringLiteral("ImportOverLimit"));
     if (review.sameDates > 0) {
-        note(QStringLiteral("%1 of the entries fall on dates the log already has. For those:").arg(review.sameDates),
+        note(review.sameDates == 1 ? QStringLiteral("1 of the entries falls on a date the log already has. For it:")
+                                   : QStringLiteral("%1 of the entries fall on dates the log already has. For those:")
+                                         .arg(review.sameDates),
              QStringLiteral("ImportSameDates"));
         m_rules = new QButtonGroup(this);
         const std::pair<SameDate, QString> choices[] = {
@@ -260,6 +266,7 @@ ImportReviewDialog::ImportReviewDialog(const ImportReview& review, QWidget* pare
         m_rules->button(static_cast<int>(SameDate::Skip))->setChecked(true);
     }
     column->addWidget(ImportButtons(this));
+    setMinimumWidth(480);
 }
 
 SameDate ImportReviewDialog::rule() const

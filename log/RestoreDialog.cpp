@@ -23,6 +23,17 @@ std::function<void(RestoreDialog*)>& Hook()
 
 QString LogName(bool imperial) { return imperial ? QStringLiteral("Fitness Men") : QStringLiteral("Fitness Women"); }
 
+QString Entries(int count) { return count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count); }
+
+// The locale's short date with the whole year: backups go back years.
+QString ShortDate(const QDate& day)
+{
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return QLocale().toString(day, format);
+}
+
 } // namespace
 
 RestoreDialog::RestoreDialog(const QList<BackupInfo>& backups, bool imperial, QWidget* parent)
@@ -49,10 +60,10 @@ RestoreDialog::RestoreDialog(const QList<BackupInfo>& backups, bool imperial, QW
     const QLocale locale;
     for (const BackupInfo& b : m_backups) {
         auto* item = new QTreeWidgetItem(m_list);
-        item->setText(0, locale.toString(b.day, QLocale::ShortFormat));
+        item->setText(0, ShortDate(b.day));
         if (b.problem.isEmpty()) {
-            item->setText(1, QStringLiteral("%1 entries").arg(b.imperialEntries));
-            item->setText(2, QStringLiteral("%1 entries").arg(b.metricEntries));
+            item->setText(1, Entries(b.imperialEntries));
+            item->setText(2, Entries(b.metricEntries));
         } else {
             item->setText(1, b.problem);
             item->setDisabled(true);
@@ -122,7 +133,7 @@ std::optional<QList<LogEntry>> ChooseRestore(bool imperial, QWidget* parent)
     if (entries == 0
         && ShowMessage(QStringLiteral("The backup of %1 holds no entries of the %2 log. Restore it all the same, "
                                       "leaving the log empty?")
-                           .arg(QLocale().toString(backup->day, QLocale::ShortFormat), LogName(imperial)),
+                           .arg(ShortDate(backup->day), LogName(imperial)),
                        MsgButtons::YesNo, MsgIcon::Exclamation)
             != MsgAnswer::Yes)
         return std::nullopt;
