@@ -154,6 +154,7 @@ struct Chart {
     ValueAxisScaling valueScaling; // automatic unless the chart fixes limits or units
     ValueAxisScaling secondaryValueScaling;
     PaletteIndex gridlineColour = 0x16;
+    ChartLineWeight gridlineWeight = ChartLineWeight::Hairline;
     ChartFonts fonts;
     bool selected = false; // the sheet's tab is selected (the workbook's active sheet)
     std::vector<ChartSeries> series;

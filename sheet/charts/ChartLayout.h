@@ -2,6 +2,7 @@
 
 #include "charts/Chart.h"
 #include "charts/ChartData.h"
+#include "charts/ChartDateAxis.h"
 #include "charts/ChartScale.h"
 
 #include <QColor>
@@ -59,13 +60,15 @@ struct ValueAxisLayout {
     std::vector<QLineF> tickMarks;
 };
 
-// The category axis: its line, tick marks and the labels that fit.
+// The category axis: its line, tick marks and the labels that fit. On a date axis, points
+// sit at their dates and the labels at calendar steps (`dates`); else side by side.
 struct CategoryAxisLayout {
     QLineF line;
     std::vector<QLineF> tickMarks;
     std::vector<ChartLayoutText> labels;
-    int labelStep = 1; // every how many categories a label shows
+    int labelStep = 1; // every how many categories a label shows (a text axis)
     int angle = 0;     // of the labels, degrees counter-clockwise
+    std::optional<DateAxisSteps> dates;
 };
 
 struct ChartLayoutMarker {

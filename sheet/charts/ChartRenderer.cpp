@@ -34,7 +34,7 @@ QPen penOf(const ChartStroke& stroke)
     }
     switch (stroke.pattern) {
     case ChartLinePattern::Solid: break;
-    case ChartLinePattern::Dash: pen.setStyle(Qt::DashLine); break;
+    case ChartLinePattern::Dash: pen.setDashPattern({6, 1.5}); break; // LibreOffice's dashes
     case ChartLinePattern::Dot: pen.setStyle(Qt::DotLine); break;
     case ChartLinePattern::DashDot: pen.setStyle(Qt::DashDotLine); break;
     case ChartLinePattern::DashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
@@ -86,8 +86,13 @@ void ChartPainter::drawMarker(const ChartLayoutMarker& m, const QColor& c)
 {
     const double h = m.size / 2;
     const QPointF at = m.at;
+    // Shapes are filled to their size, as LibreOffice draws them; crosses and bars are lines.
     m_p.setBrush(c);
     m_p.setPen(QPen(c, m_l.markerPenWidth));
+    const bool filled = m.shape == ChartMarker::Square || m.shape == ChartMarker::Diamond
+        || m.shape == ChartMarker::Triangle || m.shape == ChartMarker::Circle;
+    if (filled)
+        m_p.setPen(Qt::NoPen);
     switch (m.shape) {
     case ChartMarker::None: break;
     case ChartMarker::Square: m_p.drawRect(QRectF(at.x() - h, at.y() - h, m.size, m.size)); break;
