@@ -14,8 +14,7 @@ namespace sheet {
 
 namespace {
 
-// Font heights in FBI records were chosen for this chart size (the chart sheet's own size in
-// the chart writer): 14,666 x 9,014 twips.
+// The chart writer's chart sheet: 14,666 x 9,014 twips, the basis of its FBI records too.
 constexpr double kBasisWidth = 14666 / 15.0;
 constexpr double kBasisHeight = 9014 / 15.0;
 
@@ -61,12 +60,17 @@ struct DataRange {
 
 class LayoutBuilder {
 public:
-    LayoutBuilder(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target)
+    LayoutBuilder(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target,
+                  const QSizeF& chartPoints)
         : m_book(book)
         , m_chart(chart)
         , m_data(data)
     {
-        m_scale = std::min(target.width() / kBasisWidth, target.height() / kBasisHeight);
+        const bool ownSize = chartPoints.width() >= 1 && chartPoints.height() >= 1 && chartPoints.width() < 1e5
+            && chartPoints.height() < 1e5;
+        const double basisWidth = ownSize ? chartPoints.width() * 96 / 72 : kBasisWidth;
+        const double basisHeight = ownSize ? chartPoints.height() * 96 / 72 : kBasisHeight;
+        m_scale = std::min(target.width() / basisWidth, target.height() / basisHeight);
         if (!(m_scale > 0) || !std::isfinite(m_scale))
             m_scale = 1;
         m_out.area = target;
@@ -79,7 +83,7 @@ public:
 private:
     double u(double v) const { return v * m_scale; }
     QColor colour(PaletteIndex index, const QColor& fallback) const;
-    ChartTextStyle textStyle(std::uint16_t fontIndex, std::uint16_t fbiHeight) const;
+    ChartTextStyle textStyle(std::uint16_t fontIndex) const;
     const ChartTextStyle& style(ChartTextRole role) const { return m_out.style(role); }
     void placeTitle();
     void placeLegend();
@@ -144,15 +148,16 @@ QColor LayoutBuilder::colour(PaletteIndex index, const QColor& fallback) const
     return c.isValid() ? c : fallback;
 }
 
-ChartTextStyle LayoutBuilder::textStyle(std::uint16_t fontIndex, std::uint16_t fbiHeight) const
+ChartTextStyle LayoutBuilder::textStyle(std::uint16_t fontIndex) const
 {
     ChartTextStyle t;
     Font f;
     if (m_book.hasFont(fontIndex))
         f = m_book.font(fontIndex);
     t.font = QFont(f.name);
-    // Text keeps its size relative to the chart when the chart says so (FBI), else its own.
-    const double px = f.height / 15.0 * (fbiHeight != 0 ? m_scale : 1.0);
+    // Text keeps its size relative to the chart, as the chart's FBI records ask and as
+    // spreadsheets show every chart scaled.
+    const double px = f.height / 15.0 * m_scale;
     t.font.setPixelSize(std::max(1, static_cast<int>(std::lround(px))));
     t.font.setBold(f.bold());
     t.font.setItalic(f.italic());
@@ -588,14 +593,14 @@ ChartLayout LayoutBuilder::build()
 {
     if (m_chart.chartAreaFill)
         m_out.areaFill = colour(m_chart.chartAreaColour, QColor(Qt::white));
-    auto setStyle = [&](ChartTextRole role, std::uint16_t font, std::uint16_t height) {
-        m_out.styles[static_cast<std::size_t>(role)] = textStyle(font, height);
+    auto setStyle = [&](ChartTextRole role, std::uint16_t font) {
+        m_out.styles[static_cast<std::size_t>(role)] = textStyle(font);
     };
     const ChartFonts& f = m_chart.fonts;
-    setStyle(ChartTextRole::Title, f.title, f.titleHeight);
-    setStyle(ChartTextRole::AxisTitle, f.axisTitle, f.axisTitleHeight);
-    setStyle(ChartTextRole::AxisLabel, f.axisLabels, f.axisLabelsHeight);
-    setStyle(ChartTextRole::Legend, f.legend, f.legendHeight);
+    setStyle(ChartTextRole::Title, f.title);
+    setStyle(ChartTextRole::AxisTitle, f.axisTitle);
+    setStyle(ChartTextRole::AxisLabel, f.axisLabels);
+    setStyle(ChartTextRole::Legend, f.legend);
     m_out.styles[static_cast<std::size_t>(ChartTextRole::NoData)] = style(ChartTextRole::AxisLabel);
     m_out.markerPenWidth = width(ChartLineWeight::Narrow);
     m_secondary = std::any_of(m_data.series.begin(), m_data.series.end(),
@@ -627,9 +632,10 @@ ChartLayout LayoutBuilder::build()
 
 } // namespace
 
-ChartLayout layoutChart(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target)
+ChartLayout layoutChart(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target,
+                        const QSizeF& chartPoints)
 {
-    return LayoutBuilder(book, chart, data, target).build();
+    return LayoutBuilder(book, chart, data, target, chartPoints).build();
 }
 
 } // namespace sheet

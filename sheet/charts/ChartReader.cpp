@@ -363,6 +363,20 @@ ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t
     return link;
 }
 
+QSizeF readChartSize(const RecordList& body)
+{
+    for (const Record& r : body) {
+        if (r.id != ChartRecord || r.data.size() < 16)
+            continue;
+        ByteReader reader(r.data);
+        reader.skip(8);
+        const double width = reader.u32() / 65536.0; // 16.16 fixed point
+        const double height = reader.u32() / 65536.0;
+        return QSizeF(width, height);
+    }
+    return QSizeF();
+}
+
 Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor)
 {
     std::size_t i = 0;

@@ -276,6 +276,7 @@ ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, cons
         return;
     }
     m_data = readChartData(book, m_chart);
+    m_chartPoints = readChartSize(records);
 }
 
 ChartDrawing ChartDrawing::ofSheet(const Workbook& book, int sheetIndex)
@@ -322,28 +323,22 @@ void ChartDrawing::paint(QPainter& painter, const QRectF& target) const
 {
     if (!(target.width() > 0) || !(target.height() > 0))
         return;
-    checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
-                     QStringLiteral("The chart '%1'").arg(m_name));
     if (!m_placeholderText.isEmpty())
         paintPlaceholder(painter, target, m_placeholderTitle, m_placeholderText);
     else
-        ChartPainter(layoutChart(*m_book, m_chart, m_data, target), painter).paint();
+        ChartPainter(layoutChart(*m_book, m_chart, m_data, target, m_chartPoints), painter).paint();
 }
 
 std::optional<ChartLayout> ChartDrawing::layout(const QRectF& target) const
 {
     if (!m_placeholderText.isEmpty())
         return std::nullopt;
-    return layoutChart(*m_book, m_chart, m_data, target);
+    return layoutChart(*m_book, m_chart, m_data, target, m_chartPoints);
 }
 
 void paintChart(const Workbook& book, const RecordList& records, const QString& name, QPainter& painter,
                 const QRectF& target)
 {
-    if (!(target.width() > 0) || !(target.height() > 0))
-        return;
-    checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
-                     QStringLiteral("The chart '%1'").arg(name));
     ChartDrawing(book, records, name).paint(painter, target);
 }
 
