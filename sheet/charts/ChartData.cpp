@@ -147,6 +147,8 @@ ChartData readChartData(const Workbook& book, const Chart& chart, const QLocale&
                 d.values[static_cast<std::size_t>(i)] = v.asNumber();
                 if (!formatCell.isSet())
                     formatCell = cell;
+                if (!d.formatCell.isSet())
+                    d.formatCell = cell;
             }
         }
         out.series.push_back(std::move(d));

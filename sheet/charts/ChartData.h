@@ -18,6 +18,7 @@ struct ChartSeriesData {
     // error, TRUE/FALSE), which the chart shows as a gap.
     std::vector<std::optional<double>> values;
     bool secondaryAxis = false;
+    SheetRange formatCell; // its first value cell holding a number
 };
 
 struct ChartData {

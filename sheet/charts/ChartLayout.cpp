@@ -98,6 +98,8 @@ private:
     void placeCategoryLabel(const QString& text, double x, double room);
     double dateLabelSpacing() const;
     void placeSeries();
+    void placeValueLabels(SeriesLayout& series, const ChartSeriesData& d, double markerSize);
+    void placeTextBoxes();
     void placeNoData();
     ChartStroke seriesStroke(const ChartSeries& s, const QColor& c) const;
     double width(ChartLineWeight weight) const
@@ -295,10 +297,22 @@ void LayoutBuilder::placeAxisTitles()
 {
     const QFontMetricsF titleMetrics(style(ChartTextRole::AxisTitle).font);
     const double h = titleMetrics.height();
-    // Turned a quarter to read upwards beside the value axes.
+    // Level titles share a line above the plot, each over its own axis.
+    const bool primaryLevel = !m_chart.valueAxisTitle.isEmpty() && m_chart.valueAxisTitleAngle == 0;
+    const bool secondaryLevel
+        = m_secondary && !m_chart.secondaryValueAxisTitle.isEmpty() && m_chart.secondaryValueAxisTitleAngle == 0;
+    if (primaryLevel || secondaryLevel) {
+        const QRectF line(m_free.left(), m_free.top(), m_free.width(), h);
+        if (primaryLevel)
+            m_out.texts.push_back(ChartLayoutText{m_chart.valueAxisTitle, ChartTextRole::AxisTitle, QPointF(), 0, line,
+                                                  Qt::AlignLeft | Qt::AlignVCenter});
+        if (secondaryLevel)
+            m_out.texts.push_back(ChartLayoutText{m_chart.secondaryValueAxisTitle, ChartTextRole::AxisTitle, QPointF(),
+                                                  0, line, Qt::AlignRight | Qt::AlignVCenter});
+        m_free.setTop(m_free.top() + h + m_pad / 2);
+    }
+    // The others turned a quarter to read upwards beside the value axes.
     auto verticalTitle = [&](const QString& caption, bool right) {
-        if (caption.isEmpty())
-            return;
         const double x = right ? m_free.right() - h : m_free.left();
         m_out.texts.push_back(ChartLayoutText{caption, ChartTextRole::AxisTitle, QPointF(x, m_free.center().y()), 90,
                                               QRectF(-m_free.height() / 2, 0, m_free.height(), h), Qt::AlignCenter});
@@ -307,8 +321,9 @@ void LayoutBuilder::placeAxisTitles()
         else
             m_free.setLeft(m_free.left() + h + m_pad / 2);
     };
-    verticalTitle(m_chart.valueAxisTitle, false);
-    if (m_secondary)
+    if (!m_chart.valueAxisTitle.isEmpty() && !primaryLevel)
+        verticalTitle(m_chart.valueAxisTitle, false);
+    if (m_secondary && !m_chart.secondaryValueAxisTitle.isEmpty() && !secondaryLevel)
         verticalTitle(m_chart.secondaryValueAxisTitle, true);
     if (!m_chart.categoryAxisTitle.isEmpty()) {
         m_out.texts.push_back(ChartLayoutText{m_chart.categoryAxisTitle, ChartTextRole::AxisTitle, QPointF(), 0,
@@ -568,7 +583,51 @@ void LayoutBuilder::placeSeries()
             else if (alone) // a point with no line to either side still shows
                 out.markers.push_back({*out.points[i], ChartMarker::Circle, std::max(3.0, u(4))});
         }
+        if (s.valueLabels)
+            placeValueLabels(out, d, size);
         m_out.series.push_back(std::move(out));
+    }
+}
+
+// Each point's value right of it, in the format of the series' cells.
+void LayoutBuilder::placeValueLabels(SeriesLayout& series, const ChartSeriesData& d, double markerSize)
+{
+    const QFontMetricsF fm(style(ChartTextRole::DataLabel).font);
+    const LabelFormat format = cellLabelFormat(m_book, d.formatCell);
+    const QLocale locale;
+    for (std::size_t i = 0; i < series.points.size(); ++i) {
+        if (!series.points[i])
+            continue;
+        const QString text = format.format(*d.values[i], locale);
+        const QPointF p = *series.points[i];
+        const double w = fm.horizontalAdvance(text) + 2;
+        series.labels.push_back(
+            ChartLayoutText{text, ChartTextRole::DataLabel, QPointF(), 0,
+                            QRectF(p.x() + markerSize / 2 + u(3), p.y() - fm.height() / 2, w, fm.height()),
+                            Qt::AlignLeft | Qt::AlignVCenter});
+    }
+}
+
+// Text boxes where the chart puts them, in their fonts.
+void LayoutBuilder::placeTextBoxes()
+{
+    const QRectF& area = m_out.area;
+    for (const ChartTextBox& t : m_chart.textBoxes) {
+        TextBoxLayout box;
+        box.box = QRectF(QPointF(area.left() + t.left * area.width(), area.top() + t.top * area.height()),
+                         QPointF(area.left() + t.right * area.width(), area.top() + t.bottom * area.height()));
+        box.style = textStyle(t.font);
+        box.text = ChartLayoutText{t.text,
+                                   ChartTextRole::Title,
+                                   QPointF(),
+                                   0,
+                                   box.box.adjusted(u(4), u(3), -u(4), -u(3)),
+                                   t.alignment | Qt::TextWordWrap};
+        if (t.filled)
+            box.fill = QColor::fromRgb(t.fill);
+        if (t.bordered)
+            box.border = QColor::fromRgb(t.border);
+        m_out.textBoxes.push_back(box);
     }
 }
 
@@ -601,11 +660,13 @@ ChartLayout LayoutBuilder::build()
     setStyle(ChartTextRole::AxisTitle, f.axisTitle);
     setStyle(ChartTextRole::AxisLabel, f.axisLabels);
     setStyle(ChartTextRole::Legend, f.legend);
+    setStyle(ChartTextRole::DataLabel, f.axisLabels);
     m_out.styles[static_cast<std::size_t>(ChartTextRole::NoData)] = style(ChartTextRole::AxisLabel);
     m_out.markerPenWidth = width(ChartLineWeight::Narrow);
     m_secondary = std::any_of(m_data.series.begin(), m_data.series.end(),
                               [](const ChartSeriesData& d) { return d.secondaryAxis; });
 
+    placeTextBoxes();
     placeTitle();
     placeLegend();
     placeAxisTitles();

@@ -172,6 +172,7 @@ Bytes text(std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy, std
 }
 
 constexpr std::uint16_t kTextAutoColour = 0x0001;
+constexpr std::uint16_t kTextShowValue = 0x0004;
 constexpr std::uint16_t kTextAutoText = 0x0010;
 constexpr std::uint16_t kTextGenerated = 0x0020;
 constexpr std::uint16_t kTextDeleted = 0x0040;
@@ -179,6 +180,7 @@ constexpr std::uint16_t kTextAutoMode = 0x0080;
 constexpr std::uint16_t kTextVertical = 0x0200; // older readers take the rotation from here
 
 enum LinkObject : std::uint16_t { LinkTitle = 1, LinkValueAxis = 2, LinkCategoryAxis = 3 };
+constexpr std::uint16_t kLinkDataLabel = 4;
 
 Bytes objectLink(std::uint16_t what)
 {
@@ -190,7 +192,7 @@ Bytes objectLink(std::uint16_t what)
 }
 
 // ATTACHEDLABEL for a title: Text Begin Pos FontX AI SeriesText ObjectLink End.
-void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16_t font, bool deleted)
+void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16_t font, bool deleted, int angle = 90)
 {
     std::uint16_t flags = kTextAutoColour | kTextAutoMode;
     if (deleted)
@@ -207,7 +209,9 @@ void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16
         e.add(Pos, pos(2, 2, 0, 0, 0x2B, 0x17));
         break;
     case LinkValueAxis:
-        e.add(Text, text(0x002D, 0x06AA, 0x5F, 0x1CC, flags | kTextVertical, 90));
+        e.add(Text,
+              text(0x002D, 0x06AA, 0x5F, 0x1CC, angle > 45 ? flags | kTextVertical : flags,
+                   static_cast<std::uint16_t>(angle)));
         e.begin();
         e.add(Pos, pos(2, 2, 0, 0, 0x17, 0x44));
         break;
@@ -217,6 +221,22 @@ void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16
     if (!deleted)
         e.add(SeriesText, seriesText(caption));
     e.add(ObjectLink, objectLink(link));
+    e.end();
+}
+
+// The labels of one series' points, as Excel writes them: TEXT showing the value, linked to
+// all points of the series.
+void writeValueLabels(Emitter& e, std::uint16_t series)
+{
+    e.add(Text, text(0, 0, 0, 0, kTextAutoColour | kTextShowValue | kTextAutoText | kTextAutoMode, 0));
+    e.begin();
+    e.add(Pos, pos(2, 2, 0, 0, 0, 0));
+    e.add(BRAI, brai(AiName, AiLiteral));
+    ByteWriter w;
+    w.u16(kLinkDataLabel);
+    w.u16(series);
+    w.u16(0xFFFF); // every point
+    e.add(ObjectLink, w.take());
     e.end();
 }
 
@@ -421,6 +441,8 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     mk.u16(marked ? s.colour : kAutoForeground);
     mk.u32(s.markerSize);
     e.add(MarkerFormat, mk.take());
+    if (s.valueLabels)
+        e.add(AttachedLabel, u16Body(0x0001)); // the value
     e.end();
 
     e.add(SerToCrt, u16Body(icrt));
@@ -495,12 +517,13 @@ void writeAxisParent(Emitter& e, const Chart& chart, bool secondary)
         if (!chart.categoryAxisTitle.isEmpty())
             writeTitle(e, chart.categoryAxisTitle, LinkCategoryAxis, chart.fonts.axisTitle, false);
         if (!chart.valueAxisTitle.isEmpty())
-            writeTitle(e, chart.valueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
+            writeTitle(e, chart.valueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false, chart.valueAxisTitleAngle);
         e.add(PlotArea);
         writeFrame(e, 0x0003, lineFormat(paletteRgb(0x17), kLineSolid, 0, 0, 0x17),
                    areaFormat(paletteRgb(chart.plotAreaColour), chart.plotAreaColour, chart.plotAreaFill ? 1 : 0, 0));
     } else if (!chart.secondaryValueAxisTitle.isEmpty()) {
-        writeTitle(e, chart.secondaryValueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
+        writeTitle(e, chart.secondaryValueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false,
+                   chart.secondaryValueAxisTitleAngle);
     }
 
     // CRT: ChartFormat Begin Line CrtLink [LD] End
@@ -635,6 +658,9 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     }
     if (chart.dateCategoryAxis)
         checkDateScaling(chart.dateScaling);
+    for (int angle : {chart.valueAxisTitleAngle, chart.secondaryValueAxisTitleAngle})
+        if (angle < 0 || angle > 90)
+            throw Error(QStringLiteral("Axis titles turn by 0 to 90 degrees"));
     if (chart.categoryLabelRotation < 0 || chart.categoryLabelRotation > 90)
         throw Error(QStringLiteral("Category labels turn by 0 to 90 degrees"));
 
@@ -704,6 +730,9 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
         writeTitle(e, chart.title, LinkTitle, chart.fonts.title, false);
     else if (chart.series.size() == 1 && !chart.titleFromSeriesName)
         writeTitle(e, QString(), LinkTitle, chart.fonts.title, true);
+    for (std::size_t i = 0; i < chart.series.size(); ++i)
+        if (chart.series[i].valueLabels)
+            writeValueLabels(e, static_cast<std::uint16_t>(i));
     e.end();
 
     // SERIESDATA: no cached values; readers take the points from the sheet.

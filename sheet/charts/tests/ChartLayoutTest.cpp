@@ -468,3 +468,42 @@ TEST(ChartLayout, ValueLabelsTellTheTicksApart)
         EXPECT_NEAR(bmi[i].toDouble(), l.secondary.ticks[i], 1e-9);
     }
 }
+
+TEST(ChartLayout, ExcelsTextBoxesDataLabelsAndLevelAxisTitles)
+{
+    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const QRectF area(0, 0, 800, 500);
+    const ChartLayout first = *ChartDrawing::ofSheet(*book, 7).layout(area);
+    expectTidy(first, "sheet 7");
+    // Level titles on one line above the plot: over the left axis and over the right one.
+    std::vector<const ChartLayoutText*> level;
+    for (const ChartLayoutText& t : first.texts)
+        if (t.role == ChartTextRole::AxisTitle)
+            level.push_back(&t);
+    ASSERT_EQ(level.size(), 2u);
+    for (const ChartLayoutText* t : level) {
+        EXPECT_EQ(t->angle, 0);
+        EXPECT_LE(t->box.bottom(), first.plot.top());
+    }
+    EXPECT_TRUE(level[0]->alignment & Qt::AlignLeft);
+    EXPECT_TRUE(level[1]->alignment & Qt::AlignRight);
+    // The text boxes where Excel put them, over the plot.
+    ASSERT_EQ(first.textBoxes.size(), 2u);
+    EXPECT_NEAR(first.textBoxes[1].box.left(), 800 * 2420 / 4000.0, 1e-9);
+    EXPECT_NEAR(first.textBoxes[1].box.top(), 500 * 1972 / 4000.0, 1e-9);
+    EXPECT_TRUE(first.textBoxes[0].text.text.contains(QStringLiteral("375,200")));
+    EXPECT_TRUE(first.textBoxes[0].fill);
+    EXPECT_TRUE(first.textBoxes[0].box.intersects(first.plot));
+
+    // The labels of the third series: each point's percentage, right of the point.
+    const ChartLayout labelled = *ChartDrawing::ofSheet(*book, 17).layout(area);
+    const SeriesLayout& s = labelled.series[2];
+    std::size_t points = 0;
+    for (const auto& p : s.points)
+        points += p.has_value();
+    ASSERT_EQ(s.labels.size(), points);
+    EXPECT_EQ(s.labels.front().text, QStringLiteral("68.79%"));
+    EXPECT_GT(s.labels.front().box.left(), s.points.front()->x());
+    EXPECT_NEAR(s.labels.front().box.center().y(), s.points.front()->y(), 1e-9);
+    EXPECT_TRUE(labelled.series[0].labels.empty());
+}

@@ -1,6 +1,7 @@
 #include "ChartTestSupport.h"
 
 #include "base/Error.h"
+#include "model/Workbook.h"
 
 #include <gtest/gtest.h>
 
@@ -185,4 +186,48 @@ TEST(ChartRoundTrip, DateAxisUnitsAndLineStylesReadBack)
         EXPECT_EQ(back.series[0].marker, ChartMarker::None);
         EXPECT_TRUE(back == c);
     }
+}
+
+TEST(ChartRoundTrip, ValueLabelsAndTitleAnglesReadBack)
+{
+    Chart c = sampleChart();
+    c.series[0].valueLabels = true;
+    c.series[2].valueLabels = true;
+    c.valueAxisTitleAngle = 0;
+    c.secondaryValueAxisTitleAngle = 0;
+    const Chart back = roundTrip(c);
+    EXPECT_TRUE(back.series[0].valueLabels);
+    EXPECT_FALSE(back.series[1].valueLabels);
+    EXPECT_EQ(back.valueAxisTitleAngle, 0);
+    EXPECT_TRUE(back == c);
+}
+
+TEST(ChartReader, ExcelsLevelAxisTitlesTextBoxesAndDataLabels)
+{
+    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const auto chartOf = [&](int sheet) {
+        return readChartSheetBody(book->sheet(sheet).records(),
+                                  [&](std::uint16_t ixti) { return book->sheetForExternSheetIndex(ixti); });
+    };
+    // The first chart: both value-axis titles stored level, and two text boxes on the right.
+    const Chart first = chartOf(7);
+    EXPECT_EQ(first.valueAxisTitleAngle, 0);
+    EXPECT_EQ(first.secondaryValueAxisTitleAngle, 0);
+    EXPECT_EQ(first.valueAxisTitle, QString::fromUtf8("設備門號數(門)"));
+    ASSERT_EQ(first.textBoxes.size(), 2u);
+    for (const ChartTextBox& box : first.textBoxes) {
+        EXPECT_GT(box.left, 0.5);
+        EXPECT_LT(box.right, 1.0);
+        EXPECT_LT(box.top, box.bottom);
+        EXPECT_GT(box.text.size(), 40);
+    }
+    EXPECT_EQ(first.textBoxes[1].left, 2420 / 4000.0);
+    EXPECT_EQ(first.textBoxes[1].top, 1972 / 4000.0);
+    EXPECT_TRUE(first.textBoxes[0].text.contains(QStringLiteral("375,200")));
+    // The international exchange chart labels the values of its third series.
+    const Chart labelled = chartOf(17);
+    ASSERT_EQ(labelled.series.size(), 3u);
+    EXPECT_FALSE(labelled.series[0].valueLabels);
+    EXPECT_TRUE(labelled.series[2].valueLabels);
+    EXPECT_TRUE(labelled.textBoxes.empty());
 }
