@@ -35,10 +35,11 @@ bool Chart::operator==(const Chart& o) const
         && dateCategoryAxis == o.dateCategoryAxis && dateScaling == o.dateScaling
         && categoryLabelRotation == o.categoryLabelRotation && categoryNumberFormat == o.categoryNumberFormat
         && legend == o.legend && legendPosition == o.legendPosition && valueGridlines == o.valueGridlines
-        && chartAreaColour == o.chartAreaColour && plotAreaColour == o.plotAreaColour
-        && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill && valueScaling == o.valueScaling
-        && secondaryValueScaling == o.secondaryValueScaling && pointsBetweenTicks == o.pointsBetweenTicks
-        && titleFromSeriesName == o.titleFromSeriesName && unsupportedType == o.unsupportedType
+        && categoryGridlines == o.categoryGridlines && chartAreaColour == o.chartAreaColour
+        && plotAreaColour == o.plotAreaColour && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill
+        && valueScaling == o.valueScaling && secondaryValueScaling == o.secondaryValueScaling
+        && pointsBetweenTicks == o.pointsBetweenTicks && titleFromSeriesName == o.titleFromSeriesName
+        && unsupportedType == o.unsupportedType && scatter == o.scatter && xScaling == o.xScaling
         && gridlineColour == o.gridlineColour && gridlineWeight == o.gridlineWeight && fonts == o.fonts
         && selected == o.selected && series == o.series;
 }

@@ -175,6 +175,7 @@ struct Chart {
     bool legend = true;
     LegendPosition legendPosition = LegendPosition::Bottom;
     bool valueGridlines = true;
+    bool categoryGridlines = false; // upright lines at the category axis' tick marks
     PaletteIndex chartAreaColour = 0x09;
     PaletteIndex plotAreaColour = 0x09;
     bool chartAreaFill = true; // false: the area is transparent (no fill pattern)
@@ -195,6 +196,10 @@ struct Chart {
     bool titleFromSeriesName = false;
     QString unsupportedType;
     std::vector<ChartTextBox> textBoxes;
+    // A scatter chart: each series' categories are its points' x values, on a value axis
+    // scaled like the others (the writer writes line charts only).
+    bool scatter = false;
+    ValueAxisScaling xScaling;
 
     bool hasSecondaryAxis() const;
     bool operator==(const Chart& o) const;
@@ -219,6 +224,7 @@ struct ChartLink {
     std::uint8_t id = 0;
     std::uint8_t type = 0;
     SheetRange range;
+    bool deleted = false; // a reference to cells deleted since (#REF!): nothing to show
 };
 ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t ixti)>& sheetFor);
 

@@ -128,6 +128,8 @@ struct ChartLayout {
     ChartStroke gridStroke;
     ValueAxisLayout primary, secondary;
     CategoryAxisLayout category;
+    // A scatter chart's x axis: its scale and ticks (positions across), labelled by `category`.
+    ValueAxisLayout xAxis;
     QRectF seriesClip;
     std::vector<SeriesLayout> series;
     double markerPenWidth = 1;            // the outline of markers, in the legend too

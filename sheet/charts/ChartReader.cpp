@@ -162,7 +162,10 @@ QString groupType(const Node& crt)
         case 0x1017: type = QStringLiteral("bar"); break;
         case 0x1019: type = QStringLiteral("pie"); break;
         case 0x101A: type = QStringLiteral("area"); break;
-        case 0x101B: type = QStringLiteral("scatter"); break;
+        case 0x101B: // scatter: drawn, unless its points are bubbles
+            if (u16At(c, 4) & 0x0001)
+                type = QStringLiteral("bubble");
+            break;
         case 0x103E: type = QStringLiteral("radar"); break;
         case 0x103F: type = QStringLiteral("surface"); break;
         case 0x1040: type = QStringLiteral("filled radar"); break;
@@ -307,6 +310,10 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
                     autoMarker = flags & 0x0001;
                     if (!autoMarker && imk <= 9)
                         s.marker = static_cast<ChartMarker>(imk);
+                    // Markers without a line show the series in their colour.
+                    const std::uint16_t markerColour = u16At(f, 12);
+                    if (!autoMarker && !s.line && markerColour >= 8 && markerColour <= 63)
+                        s.colour = markerColour;
                     if (size <= 0xFFFF)
                         s.markerSize = static_cast<std::uint16_t>(std::clamp<std::uint32_t>(size, 40, 1440));
                 }
@@ -326,6 +333,7 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
         fail(QStringLiteral("series without a chart group"));
     if (!formatted)
         automaticLook(s, index, true, true);
+    bool valuesDeleted = false;
     for (const Link& l : links) {
         switch (l.link.id) {
         case 0:
@@ -337,12 +345,15 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
                 s.name = l.text;
             }
             break;
-        case 1: s.values = l.link.range; break;
+        case 1:
+            s.values = l.link.range;
+            valuesDeleted = l.link.deleted;
+            break;
         case 2: s.categories = l.link.range; break;
         default: break;
         }
     }
-    if (!s.values.isSet())
+    if (!s.values.isSet() && !valuesDeleted)
         fail(QStringLiteral("series without a values range"));
     return s;
 }
@@ -379,6 +390,9 @@ ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t
         range.lastRow = r.u16();
         range.firstCol = column(r.u16());
         range.lastCol = column(r.u16());
+    } else if ((base == 0x1C && cce == 7) || (base == 0x1D && cce == 11)) { // ptgRefErr3d, ptgAreaErr3d
+        link.deleted = true;
+        return link;
     } else {
         fail(QStringLiteral("unsupported token 0x%1 in a chart reference").arg(ptg, 2, 16, QLatin1Char('0')));
     }
@@ -437,6 +451,7 @@ private:
     std::vector<std::uint16_t> m_groupOfSeries;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> m_groupAxis; // (icrt, iax)
     std::vector<TitleLabel> m_dataLabels;
+    std::vector<int> m_keptSeries; // each SERIES record's series in the chart, or -1
     bool m_haveTitle = false;
 };
 
@@ -466,7 +481,13 @@ void ChartSheetReader::readChartBlock(const Node& chartNode)
     for (const Node& n : chartNode.children) {
         switch (n.id()) {
         case SeriesRecord: {
+            // A trend line or error bars of another series (SERPARENT) are not drawn.
+            if (findChild(n, 0x104A)) {
+                m_keptSeries.push_back(-1);
+                break;
+            }
             std::uint16_t icrt = 0;
+            m_keptSeries.push_back(static_cast<int>(m_chart.series.size()));
             m_chart.series.push_back(readSeries(n, m_chart.series.size(), &icrt, m_sheetFor));
             m_groupOfSeries.push_back(icrt);
             break;
@@ -510,6 +531,9 @@ void ChartSheetReader::readAxisParent(const Node& parent)
                 readValueAxis(c, secondary);
             else if (type == 0 && !secondary)
                 readCategoryAxis(c);
+            if (type == 0 && !secondary)
+                if (const Node* range = findChild(c, ValueRange)) // a scatter chart's x axis
+                    m_chart.xScaling = readValueRange(*range);
         } else if (c.id() == Text) {
             readAxisTitle(c, secondary);
         } else if (c.id() == PlotArea) {
@@ -540,6 +564,9 @@ void ChartSheetReader::readCategoryAxis(const Node& c)
         if ((u16At(*tick, 24) & 0x0020) == 0 && angle <= 90)
             m_chart.categoryLabelRotation = angle;
     }
+    for (std::size_t k = 0; k + 1 < c.children.size(); ++k)
+        if (c.children[k].id() == AxisLine && u16At(c.children[k], 0) == 1 && c.children[k + 1].id() == LineFormat)
+            m_chart.categoryGridlines = u16At(c.children[k + 1], 4) != 5;
 }
 
 void ChartSheetReader::readValueAxis(const Node& c, bool secondary)
@@ -591,6 +618,11 @@ void ChartSheetReader::readChartGroup(const Node& c, std::uint16_t iax)
     m_groupAxis.emplace_back(r.u16(), iax);
     if (m_chart.unsupportedType.isEmpty())
         m_chart.unsupportedType = groupType(c);
+    const bool scatter = findChild(c, 0x101B) != nullptr;
+    if (m_groupAxis.size() == 1)
+        m_chart.scatter = scatter;
+    else if (scatter != m_chart.scatter && m_chart.unsupportedType.isEmpty())
+        m_chart.unsupportedType = QStringLiteral("combined line and scatter");
     if (const Node* legend = findChild(c, Legend)) {
         m_chart.legend = true;
         const std::uint8_t type = static_cast<std::uint8_t>(u16At(*legend, 16) & 0xFF);
@@ -620,9 +652,11 @@ void ChartSheetReader::finish()
         if (f.legend == font && chart.legend)
             f.legendHeight = height;
     }
-    for (const TitleLabel& label : m_dataLabels)
-        if (label.linkSeries < chart.series.size())
-            chart.series[label.linkSeries].valueLabels = !label.deleted && label.showsValue;
+    for (const TitleLabel& label : m_dataLabels) {
+        const int k = label.linkSeries < m_keptSeries.size() ? m_keptSeries[label.linkSeries] : -1;
+        if (k >= 0)
+            chart.series[static_cast<std::size_t>(k)].valueLabels = !label.deleted && label.showsValue;
+    }
     for (std::size_t k = 0; k < chart.series.size(); ++k) {
         const auto group = std::find_if(m_groupAxis.begin(), m_groupAxis.end(),
                                         [&](const auto& g) { return g.first == m_groupOfSeries[k]; });

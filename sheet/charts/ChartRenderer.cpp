@@ -283,8 +283,8 @@ ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, cons
     }
     if (!m_chart.unsupportedType.isEmpty()) {
         m_placeholderTitle = m_chart.title.isEmpty() ? name : m_chart.title;
-        m_placeholderText
-            = QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(m_chart.unsupportedType);
+        m_placeholderText = QStringLiteral("This is a %1 chart; only line and scatter charts are drawn yet.")
+                                .arg(m_chart.unsupportedType);
         return;
     }
     m_data = readChartData(book, m_chart);

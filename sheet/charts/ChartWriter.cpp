@@ -470,6 +470,12 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
         e.add(FontX, u16Body(chart.fonts.axisLabels));
         e.add(AxisLine, u16Body(0));
         e.add(LineFormat, lineFormat(paletteRgb(0x17), kLineSolid, 0, kLineAxisOn, 0x17));
+        if (chart.categoryGridlines) {
+            e.add(AxisLine, u16Body(1));
+            e.add(LineFormat,
+                  lineFormat(paletteRgb(chart.gridlineColour), kLineSolid,
+                             static_cast<std::int16_t>(chart.gridlineWeight), 0, chart.gridlineColour));
+        }
     }
     e.end();
 }
@@ -613,8 +619,9 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
 {
     if (chart.series.empty())
         throw Error(QStringLiteral("A chart needs at least one series"));
-    if (!chart.unsupportedType.isEmpty())
-        throw Error(QStringLiteral("Only line charts can be written, not a %1 chart").arg(chart.unsupportedType));
+    if (!chart.unsupportedType.isEmpty() || chart.scatter)
+        throw Error(QStringLiteral("Only line charts can be written, not a %1 chart")
+                        .arg(chart.scatter ? QStringLiteral("scatter") : chart.unsupportedType));
     if (chart.series.size() > 255)
         throw Error(QStringLiteral("A chart holds at most 255 series"));
     checkText(chart.title, "title");

@@ -381,13 +381,16 @@ void embeddedChartPicture(Picture& picture, const sheet::Workbook& book, int ind
                                .arg(n));
     const sheet::EmbeddedChart& chart = embedded[static_cast<std::size_t>(n - 1)];
     const QString name = QStringLiteral("chart %1 of sheet '%2'").arg(n).arg(ws.name());
-    QSize own(1000, 700);
-    if (chart.anchor) {
-        const QRectF rect = sheet::anchorRect(ws, sheet::CellRange{}, *chart.anchor);
-        own = QSize(std::max(1, static_cast<int>(std::lround(rect.width()))),
-                    std::max(1, static_cast<int>(std::lround(rect.height()))));
-    }
-    chartPicture(picture, std::make_shared<const sheet::ChartDrawing>(book, chart.records, name), name, own, size);
+    // Its size on the sheet; else, for a chart squeezed to nothing there, the size it was made at.
+    QSizeF own(1000, 700);
+    const QSizeF made = sheet::readChartSize(chart.records) * 96.0 / 72.0;
+    const QSizeF placed = chart.anchor ? sheet::anchorRect(ws, sheet::CellRange{}, *chart.anchor).size() : QSizeF();
+    if (placed.width() >= 16 && placed.height() >= 16)
+        own = placed;
+    else if (made.width() >= 16 && made.height() >= 16 && made.width() <= 16384 && made.height() <= 16384)
+        own = made;
+    chartPicture(picture, std::make_shared<const sheet::ChartDrawing>(book, chart.records, name), name,
+                 QSize(static_cast<int>(std::lround(own.width())), static_cast<int>(std::lround(own.height()))), size);
 }
 
 // The sheet render draws: the one asked for, else the active one.

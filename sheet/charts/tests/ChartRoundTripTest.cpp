@@ -231,3 +231,36 @@ TEST(ChartReader, ExcelsLevelAxisTitlesTextBoxesAndDataLabels)
     EXPECT_TRUE(labelled.series[2].valueLabels);
     EXPECT_TRUE(labelled.textBoxes.empty());
 }
+
+TEST(ChartReader, DeletedReferencesAndTrendLinesAreNoReasonToGiveUp)
+{
+    const RecordList body = writeChartSheetBody(sampleChart(), ixtiFor);
+    // The second series' values refer to deleted cells (#REF!): it shows nothing.
+    RecordList deleted = body;
+    deleted[indexOf(body, BRAI, 5)].data[8] = 0x3D; // ptgAreaErr3d
+    const Chart c = readChartSheetBody(deleted, sheetFor);
+    ASSERT_EQ(c.series.size(), 3u);
+    EXPECT_FALSE(c.series[1].values.isSet());
+    EXPECT_TRUE(c.series[2].values.isSet());
+    // A deleted reference of the wrong length is still broken.
+    deleted[indexOf(body, BRAI, 5)].data[8] = 0x3C; // ptgRefErr3d with an area's length
+    EXPECT_THROW(readChartSheetBody(deleted, sheetFor), FormatError);
+
+    // A trend line of the first series (its own SERIES with SERPARENT) is passed over, and
+    // the labels linked to the series after it still find theirs.
+    Chart labelled = sampleChart();
+    labelled.series[2].valueLabels = true;
+    RecordList trend = writeChartSheetBody(labelled, ixtiFor);
+    const std::size_t at = indexOf(trend, SeriesRecord);
+    const RecordList child
+        = {Record{SeriesRecord, Bytes(12, 0)}, Record{Begin, {}}, Record{BRAI, Bytes{1, 1, 0, 0, 0, 0, 0, 0}},
+           Record{0x104A, Bytes{1, 0}}, Record{End, {}}};
+    trend.insert(trend.begin() + static_cast<std::ptrdiff_t>(at), child.begin(), child.end());
+    for (Record& r : trend)
+        if (r.id == ObjectLink && r.data[0] == 4)
+            r.data[2] = 3; // the labelled series is the fourth SERIES record now
+    const Chart withTrend = readChartSheetBody(trend, sheetFor);
+    ASSERT_EQ(withTrend.series.size(), 3u);
+    EXPECT_FALSE(withTrend.series[1].valueLabels);
+    EXPECT_TRUE(withTrend.series[2].valueLabels);
+}
