@@ -14,6 +14,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace sheet::test {
 namespace {
 
@@ -75,6 +79,24 @@ TEST_F(AutomationTest, EntriesOfDeadProcessesAreIgnored)
     stale.close();
     EXPECT_FALSE(isApplicationRunning());
     EXPECT_FALSE(QFile::exists(stale.fileName()));
+}
+
+TEST_F(AutomationTest, RegistrationsAKilledProcessLeftHalfwayGo)
+{
+    const QString folder = instanceRegistryFolder();
+    const QString left = QDir(folder).filePath(QStringLiteral("pending-instance-999999-0.lock"));
+    const QString fresh = QDir(folder).filePath(QStringLiteral("pending-instance-999999-1.lock"));
+    for (const QString& path : {left, fresh}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    // Killed a minute ago; the other may be a registration under way.
+    const struct timespec aMinuteAgo[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(left).constData(), aMinuteAgo, 0), 0);
+    isApplicationRunning();
+    EXPECT_FALSE(QFile::exists(left));
+    EXPECT_TRUE(QFile::exists(fresh));
+    QFile::remove(fresh);
 }
 
 TEST_F(AutomationTest, OpenFillSaveReopenAsThePrograms)
