@@ -137,11 +137,15 @@ TEST_F(AutomationTest, OpenFillSaveReopenAsThePrograms)
     EXPECT_EQ(used.Columns().Column(used.Columns().count()), 9);
     EXPECT_THROW(used.Rows().Row(0), Error);
     EXPECT_THROW(b.Workbooks()(3), Error);
-    QGuiApplication::clipboard()->clear();
+    // What the user copied on the desktop stays there: the picture travels inside the program.
+    QGuiApplication::clipboard()->setText(QStringLiteral("a paragraph the user copied"));
+    ax::clearCopiedPicture();
     used.CopyPicture();
-    const QImage copied = QGuiApplication::clipboard()->image();
+    const QImage copied = ax::copiedPicture();
     EXPECT_FALSE(copied.isNull());
     EXPECT_EQ(copied.size(), used.Picture().size());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a paragraph the user copied"));
+    EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
     b.Quit();
     EXPECT_THROW(sheet.Cells(1, 1).Value(), Error);
 }
