@@ -13,6 +13,7 @@
 #include "Guarded.h"
 #include "Help.h"
 #include "LogHistory.h"
+#include "LogOnDisk.h"
 #include "Main.h"
 #include "MessageBox.h"
 #include "Pointer.h"
@@ -149,6 +150,8 @@ Form1::Form1(QWidget* parent)
     // Before the log's controls are wired: their handlers record into it.
     m_controls.history = new LogHistory(m_controls, this);
     WireLogControls(m_controls);
+    // The settings file changed by something else while the program runs.
+    WatchLogOnDisk(m_controls);
     setUpKeyboard();
     m_focusRing = new FocusRing(this);
 
