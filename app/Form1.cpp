@@ -18,6 +18,7 @@
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "Settings.h"
+#include "ShortTextDelegate.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -118,6 +119,8 @@ Form1::Form1(QWidget* parent)
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
     list->setColumnCount(0);
+    // A field of megabytes shows shortened: laying it out whole took seconds per repaint.
+    list->setItemDelegate(new ShortTextDelegate(list));
     m_controls.ListView1 = list;
     m_controls.window = this;
 
