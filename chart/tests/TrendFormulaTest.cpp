@@ -1,7 +1,7 @@
 // The trend, goal and figure formulas of both templates, filled as generation fills them and
 // computed by the engine, against the same figures worked out from their definitions.
 #include "TemplateDefinitions.h"
-#include "TrendReference.h"
+#include "TrendFill.h"
 
 #include "charts/Chart.h"
 #include "model/Workbook.h"
@@ -11,53 +11,11 @@
 
 using namespace kalmora;
 using trendref::Entry;
+using trendref::Fill;
+using trendref::Filled;
+using trendref::kJune10;
 
 namespace {
-
-constexpr int kJune10 = 38148; // 6/10/2004
-
-struct Filled {
-    std::unique_ptr<sheet::Workbook> book;
-    const TemplateDefinition* def = nullptr;
-    sheet::Worksheet* data = nullptr;
-};
-
-// The template with the entries written in their rows, the rest emptied, as generation does.
-Filled Fill(int id, const std::vector<Entry>& entries, std::optional<double> goal)
-{
-    Filled f;
-    f.def = &templateDefinition(id);
-    f.book = buildTemplateWorkbook(id);
-    const TemplateDefinition& d = *f.def;
-    const int n = static_cast<int>(entries.size());
-    extendDataRows(*f.book, id, n);
-    f.data = f.book->worksheet(0);
-    int dated = 0;
-    for (int i = 0; i < n; ++i) {
-        const Entry& e = entries[static_cast<std::size_t>(i)];
-        const int row = d.firstDataRow + i;
-        if (e.day) {
-            f.data->setNumber(row, 0, *e.day);
-            ++dated;
-        } else {
-            f.data->setText(row, 0, QStringLiteral("someday"));
-        }
-        for (int c = 1; c < d.dataColumns; ++c)
-            f.data->clearContents(row, c);
-        if (e.weight)
-            f.data->setNumber(row, 1, *e.weight);
-    }
-    for (int row = d.firstDataRow + n; row <= d.lastDataRow(); ++row)
-        for (int c = 0; c < d.columnCount(); ++c)
-            f.data->clearContents(row, c);
-    if (goal)
-        f.data->setNumber(d.goalRow, d.heightColumn, *goal);
-    else
-        f.data->clearContents(d.goalRow, d.heightColumn);
-    fitToEntries(*f.book, id, n, dated, goal.has_value());
-    f.book->recalculate();
-    return f;
-}
 
 std::string Shown(const sheet::Value& v)
 {
