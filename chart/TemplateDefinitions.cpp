@@ -413,6 +413,12 @@ sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int 
     c.legendPosition = sheet::LegendPosition::Bottom;
     c.categoryLabelRotation = 45; // many dates side by side
     c.categoryNumberFormat = kShortDate;
+    // Each entry at its date: two weeks between entries take twice the room of one. Every day
+    // is a place of its own (a month's entries would otherwise share one); the reader picks
+    // the steps of the labels.
+    c.dateCategoryAxis = true;
+    c.dateScaling.autoBase = false;
+    c.dateScaling.base = sheet::DateUnit::Days;
     for (const TemplateSeries& ts : tc.series) {
         if (ts.column == d.goalColumn() && !withGoal)
             continue;
@@ -423,6 +429,7 @@ sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int 
         s.secondaryAxis = ts.secondaryAxis;
         s.colour = ts.colour;
         s.marker = ts.marker;
+        s.pattern = ts.dashed ? sheet::ChartLinePattern::Dash : sheet::ChartLinePattern::Solid;
         s.weight = sheet::ChartLineWeight::Medium;
         c.series.push_back(s);
     }

@@ -59,7 +59,8 @@ std::vector<QStringList> ExpectedSeries(const TemplateDefinition& d, int entries
 
 struct ReadCharts {
     std::vector<QStringList> series;
-    QStringList categories; // one per chart (LibreOffice) or per series (Gnumeric)
+    QStringList categories;   // one per chart (LibreOffice) or per series (Gnumeric)
+    QStringList categoryAxes; // the kind of each chart's category axis, or its label format
 };
 
 ReadCharts LibreOfficeCharts(const QString& fods)
@@ -78,6 +79,9 @@ ReadCharts LibreOfficeCharts(const QString& fods)
                     + BareRange(a.value(QLatin1String("chart:label-cell-address")).toString());
         else if (r.qualifiedName() == QLatin1String("chart:categories"))
             out.categories << BareRange(a.value(QLatin1String("table:cell-range-address")).toString());
+        else if (r.qualifiedName() == QLatin1String("chart:axis")
+                 && a.value(QLatin1String("chart:name")) == QLatin1String("primary-x"))
+            out.categoryAxes << a.value(QLatin1String("chartooo:axis-type")).toString();
     }
     return out;
 }
@@ -93,6 +97,9 @@ ReadCharts GnumericCharts(const QString& xml)
             continue;
         if (r.qualifiedName() == QLatin1String("gnm:SheetObjectGraph")) {
             out.series.emplace_back();
+        } else if (r.name() == QLatin1String("property")
+                   && r.attributes().value(QLatin1String("name")) == QLatin1String("assigned-format-string-XL")) {
+            out.categoryAxes << r.readElementText();
         } else if (r.name() == QLatin1String("dimension") && !out.series.empty()) {
             const QString id = r.attributes().value(QLatin1String("id")).toString();
             const QString ref = BareRange(r.readElementText());
@@ -142,6 +149,8 @@ TEST_P(LongLogInterop, LibreOfficeReadsTheChartsToTheLastEntry)
     EXPECT_EQ(charts.series, ExpectedSeries(*def, GetParam().entries, true));
     const QString dates = "A6:A" + QString::number(5 + GetParam().entries);
     EXPECT_EQ(charts.categories, QStringList(3, dates));
+    // Each entry at its date.
+    EXPECT_EQ(charts.categoryAxes, QStringList(3, QStringLiteral("date")));
 }
 
 TEST_P(LongLogInterop, GnumericReadsTheChartsToTheLastEntry)
@@ -156,6 +165,10 @@ TEST_P(LongLogInterop, GnumericReadsTheChartsToTheLastEntry)
     for (const QStringList& s : charts.series)
         seriesCount += static_cast<int>(s.size());
     EXPECT_EQ(charts.categories, QStringList(seriesCount, dates));
+    // Gnumeric's line charts have no date axis: it keeps the dates as the axis' labels.
+    ASSERT_EQ(charts.categoryAxes.size(), 3);
+    for (const QString& format : charts.categoryAxes)
+        EXPECT_TRUE(format.contains(QLatin1String("m/d/yy"))) << format.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Logs, LongLogInterop,

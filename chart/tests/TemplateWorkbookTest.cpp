@@ -266,7 +266,13 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
             const bool trendOrGoal = col == def->trendColumn() || col == def->goalColumn();
             EXPECT_EQ(s.marker == sheet::ChartMarker::None, trendOrGoal) << i << "," << k;
             EXPECT_TRUE(s.line);
+            EXPECT_EQ(s.pattern,
+                      col == def->goalColumn() ? sheet::ChartLinePattern::Dash : sheet::ChartLinePattern::Solid);
         }
+        // A date axis with a place for every day.
+        EXPECT_TRUE(chart.dateCategoryAxis);
+        EXPECT_FALSE(chart.dateScaling.autoBase);
+        EXPECT_EQ(chart.dateScaling.base, sheet::DateUnit::Days);
         // every font a chart names exists in the workbook
         for (std::uint16_t f : {chart.fonts.title, chart.fonts.axisTitle, chart.fonts.axisLabels, chart.fonts.legend})
             EXPECT_TRUE(wb->hasFont(f)) << f;
