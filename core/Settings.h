@@ -86,6 +86,9 @@ inline const QString Text1Women = QStringLiteral("Text1_Women");
 inline const QString Text2Women = QStringLiteral("Text2_Women");
 inline const QString FitnessMen = QStringLiteral("Fitness Men");
 inline const QString FitnessWomen = QStringLiteral("Fitness Women");
+// The goal weight of each log: a number with a point; empty (the default) means no goal.
+inline const QString GoalMen = QStringLiteral("Goal Men");
+inline const QString GoalWomen = QStringLiteral("Goal Women");
 } // namespace Keys
 
 namespace Defaults {
