@@ -286,11 +286,8 @@ TEST_F(GenerationTest, TheGoalComesFromTheActiveLogsSetting)
         const char* stored;
         std::optional<double> goal;
     };
-    const Case cases[] = {{false, "185.5", 185.5},
-                          {false, "", std::nullopt},
-                          {false, "lots", std::nullopt},
-                          {false, "-5", std::nullopt},
-                          {true, "62", 62}};
+    const Case cases[] = {{false, "185.5", 185.5},     {false, "", std::nullopt},      {false, "lots", std::nullopt},
+                          {false, "-5", std::nullopt}, {false, "1e308", std::nullopt}, {true, "62", 62}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         if (Form2* preview = form->existingPreview())
