@@ -142,7 +142,7 @@ TEST_F(DataCommands, RestoreIsOneStepAfterACopyOfTheLogsAsTheyStand)
 {
     SetBackupDayForTesting(QDate(2024, 3, 1));
     WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"1/1/2024", "70"}}));
-    ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
+    ASSERT_TRUE(BackUpSettingsAsTheyStand(QDate(2024, 3, 1)).isEmpty());
     WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"3/1/2024", "68"}}));
     FakeLog log;
     log.entries = {{"3/1/2024", "68"}};

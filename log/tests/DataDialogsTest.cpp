@@ -45,11 +45,11 @@ protected:
     void MakeBackups()
     {
         WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog({{"6/10/2004", "200"}, {"6/17/2004", "199"}}));
-        ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
+        ASSERT_TRUE(BackUpSettingsAsTheyStand(QDate(2024, 3, 1)).isEmpty());
         SetBackupDayForTesting(QDate(2024, 3, 2));
         WriteSetting(SettingsSection, Keys::FitnessMen, "");
         WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"1/1/2024", "70"}}));
-        ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
+        ASSERT_TRUE(BackUpSettingsAsTheyStand(QDate(2024, 3, 2)).isEmpty());
         // What stands now, after that day's changes.
         WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog({{"3/2/2024", "150"}}));
     }

@@ -107,10 +107,10 @@ protected:
 TEST_F(RestoreTest, BackupsAreListedNewestFirstWithTheEntriesOfEachLog)
 {
     WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog({{"6/10/2004", "200"}, {"6/17/2004", "199"}}));
-    ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
+    ASSERT_TRUE(BackUpSettingsAsTheyStand(QDate(2024, 3, 1)).isEmpty());
     SetBackupDayForTesting(QDate(2024, 3, 2));
     WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"6/10/2004", "72"}}));
-    ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
+    ASSERT_TRUE(BackUpSettingsAsTheyStand(QDate(2024, 3, 2)).isEmpty());
     const QString before = BackUpBeforeRestore();
     EXPECT_TRUE(before.endsWith("/kalmora-2024-03-05-093015-before-restore.ini")) << before.toStdString();
     struct stat st { };
