@@ -181,7 +181,9 @@ private:
     Value evaluate(const Node& node, WhatIf* whatIf);
     Value tableValue(const Node& node, WhatIf* outer);
     Value whatIfValue(int sheet, int row, int col, WhatIf& w);
-    void refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, FormulaRef>>* out, std::set<int>* names) const;
+    void refsOf(const Bytes& rgce, int sheet, bool read, std::vector<std::pair<int, FormulaRef>>* out,
+                std::set<int>* names) const;
+    static bool callsPositionFunction(const Bytes& rgce);
 
     Workbook& m_book;
     std::vector<Node> m_nodes;
@@ -292,10 +294,13 @@ Value Run::cellValue(int sheet, int row, int col, WhatIf* whatIf)
         return Value();
     if (c->formula && m_depth < kMaxDemandDepth) {
         // a formula not computed yet (read through a reference only known while computing,
-        // such as INDIRECT or OFFSET) is computed now
+        // such as INDIRECT or OFFSET) is computed now; one being computed reads itself
         const auto it = m_nodeOf.find(c);
-        if (it != m_nodeOf.end() && m_state[static_cast<std::size_t>(it->second)] == State::Pending)
+        const State state = it != m_nodeOf.end() ? m_state[static_cast<std::size_t>(it->second)] : State::Done;
+        if (state == State::Pending)
             compute(it->second);
+        else if (state == State::Computing && m_nodes[static_cast<std::size_t>(it->second)].kind == Kind::Formula)
+            return Value::error(ErrorCode::Ref);
     }
     return c->value;
 }
@@ -502,11 +507,20 @@ void Run::collect()
     }
 }
 
-// The rectangles a formula reads, names followed (each once). One pass over the tokens: the
+// The rectangles a formula reads the cells of, names followed (each once). References used
+// only for their position (ROW(E5), OFFSET's first argument) are no dependency: such a cell
+// may even name itself without a circle. One pass over the tokens for most formulas: the
 // dependency scan runs for every formula of every recalculation.
-void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, FormulaRef>>* out, std::set<int>* names) const
+void Run::refsOf(const Bytes& rgce, int sheet, bool read, std::vector<std::pair<int, FormulaRef>>* out,
+                 std::set<int>* names) const
 {
     using namespace ptg;
+    std::vector<Token> tokens;
+    std::vector<char> reads;
+    if (!read || callsPositionFunction(rgce)) {
+        tokens = tokenize(rgce);
+        reads = readOperands(rgce, tokens, read);
+    }
     auto add = [&](int ixti, int r1, int r2, int c1, int c2) {
         FormulaRef ref;
         ref.ixti = ixti;
@@ -524,24 +538,45 @@ void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, Formul
         for (int s = first; s <= last; ++s)
             out->emplace_back(s, ref);
     };
-    for (std::size_t pos = 0; pos < rgce.size();) {
+    std::size_t index = 0;
+    for (std::size_t pos = 0; pos < rgce.size(); ++index) {
         const Token t = tokenAt(rgce, pos);
         const std::size_t p = t.payload;
+        pos += t.size;
+        const bool cellsRead = reads.empty() || reads[index];
+        if (!cellsRead && t.base != Name)
+            continue;
         switch (t.base) {
         case Ref: add(-1, readU16(rgce, p), readU16(rgce, p), rgce[p + 2], rgce[p + 2]); break;
         case ptg::Area: add(-1, readU16(rgce, p), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 6]); break;
         case Ref3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 4]); break;
         case Area3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 4), rgce[p + 6], rgce[p + 8]); break;
         case Name: {
-            const int index = readU16(rgce, p);
-            if (index >= 1 && index <= m_book.nameCount() && names->insert(index).second)
-                refsOf(m_book.definedName(index - 1).rgce, sheet, out, names);
+            // a name used as a position may still read cells to find it (OFFSET inside)
+            const int name = readU16(rgce, p);
+            if (name >= 1 && name <= m_book.nameCount() && names->insert(name * 2 + (cellsRead ? 1 : 0)).second)
+                refsOf(m_book.definedName(name - 1).rgce, sheet, cellsRead, out, names);
             break;
         }
         default: break;
         }
-        pos += t.size;
     }
+}
+
+// Whether a formula calls ROW, OFFSET, CELL or another function that may take a reference
+// for its position only.
+bool Run::callsPositionFunction(const Bytes& rgce)
+{
+    for (std::size_t pos = 0; pos < rgce.size();) {
+        const ptg::Token t = ptg::tokenAt(rgce, pos);
+        pos += t.size;
+        if (t.base == ptg::Func || t.base == ptg::FuncVar) {
+            const int index = ptg::readU16(rgce, t.payload + (t.base == ptg::FuncVar ? 1 : 0)) & 0x7FFF;
+            if (ptg::isPositionFunction(index))
+                return true;
+        }
+    }
+    return false;
 }
 
 void Run::addDependencies()
@@ -553,9 +588,9 @@ void Run::addDependencies()
         std::set<int> names;
         try {
             switch (node.kind) {
-            case Kind::Formula: refsOf(node.cell->tokens, node.sheet, &refs, &names); break;
+            case Kind::Formula: refsOf(node.cell->tokens, node.sheet, true, &refs, &names); break;
             case Kind::ArrayMember:
-                refsOf(m_arrays[static_cast<std::size_t>(node.group)].group.rgce, node.sheet, &refs, &names);
+                refsOf(m_arrays[static_cast<std::size_t>(node.group)].group.rgce, node.sheet, true, &refs, &names);
                 break;
             case Kind::TableMember: {
                 // the formulas and values along the table's edges

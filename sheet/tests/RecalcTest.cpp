@@ -49,6 +49,35 @@ TEST_F(Recalculation, CircularReferencesGiveAnErrorNotAHang)
     EXPECT_EQ(ws->value(0, 2), Value::number(10));
 }
 
+TEST_F(Recalculation, ACellNamedOnlyForItsPositionIsNoCircle)
+{
+    ws->setNumber(3, 1, 7); // B4
+    ws->setFormula(4, 1, QStringLiteral("=OFFSET(B5,-1,0,1)"));
+    ws->setFormula(4, 4, QStringLiteral("=ROW(E5)+COLUMN(E5)+ROWS(E5:E9)"));
+    ws->setFormula(4, 5, QStringLiteral("=CELL(\"address\",F5)"));
+    ws->setFormula(4, 6, QStringLiteral("=IF(ISREF(G5),AREAS(G5),0)"));
+    book.defineName(QStringLiteral("Here"), QStringLiteral("=Data!$H$5"));
+    ws->setFormula(4, 7, QStringLiteral("=ROW(Here)"));
+    EXPECT_EQ(ws->value(4, 1), Value::number(7));
+    EXPECT_EQ(ws->value(4, 4), Value::number(15));
+    EXPECT_EQ(ws->value(4, 5), Value::string(QStringLiteral("$F$5")));
+    EXPECT_EQ(ws->value(4, 6), Value::number(1));
+    EXPECT_EQ(ws->value(4, 7), Value::number(5));
+    // The offset's cell is computed first, though nothing in the formula names it.
+    ws->setFormula(3, 1, QStringLiteral("=B3*3"));
+    ws->setNumber(2, 1, 5);
+    EXPECT_EQ(ws->value(4, 1), Value::number(15));
+
+    // What reads the cell's value is still a circle: the contents, through OFFSET too, and a
+    // position computed from the cell's own value.
+    ws->setFormula(6, 0, QStringLiteral("=CELL(\"contents\",A7)"));
+    ws->setFormula(6, 1, QStringLiteral("=OFFSET(B7,0,0)+1"));
+    ws->setFormula(6, 2, QStringLiteral("=ROW(OFFSET(A1,C7,0))"));
+    ws->setFormula(6, 3, QStringLiteral("=ROW(INDEX(D1:D9,D7))"));
+    for (int col = 0; col < 4; ++col)
+        EXPECT_EQ(ws->value(6, col), Value::error(ErrorCode::Ref)) << col;
+}
+
 TEST_F(Recalculation, LongChainsNeedNoDeepRecursion)
 {
     const int n = 30000;
