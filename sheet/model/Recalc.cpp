@@ -267,9 +267,9 @@ bool Env::externName(int ixti, int index, NameDefinition* out) const
     if (ixti < 0 || ixti > 0xFFFF)
         return false;
     const Workbook& book = m_run.book();
-    int first = 0, last = 0;
-    if (book.externSheetRange(static_cast<std::uint16_t>(ixti), &first, &last))
-        return definedName(index, out); // a sheet's own name
+    const int own = book.ownExternName(static_cast<std::uint16_t>(ixti), index);
+    if (own >= 0)
+        return definedName(own + 1, out); // a name of this workbook, qualified
     if (!book.externNameIsAddIn(static_cast<std::uint16_t>(ixti)))
         return false;
     const QString name = book.externNameText(static_cast<std::uint16_t>(ixti), index);
@@ -544,16 +544,18 @@ void Run::refsOf(const Bytes& rgce, int sheet, bool read, std::vector<std::pair<
         const std::size_t p = t.payload;
         pos += t.size;
         const bool cellsRead = reads.empty() || reads[index];
-        if (!cellsRead && t.base != Name)
+        if (!cellsRead && t.base != Name && t.base != NameX)
             continue;
         switch (t.base) {
         case Ref: add(-1, readU16(rgce, p), readU16(rgce, p), rgce[p + 2], rgce[p + 2]); break;
         case ptg::Area: add(-1, readU16(rgce, p), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 6]); break;
         case Ref3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 4]); break;
         case Area3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 4), rgce[p + 6], rgce[p + 8]); break;
-        case Name: {
+        case Name:
+        case NameX: {
             // a name used as a position may still read cells to find it (OFFSET inside)
-            const int name = readU16(rgce, p);
+            const int name
+                = t.base == Name ? readU16(rgce, p) : m_book.ownExternName(readU16(rgce, p), readU16(rgce, p + 2)) + 1;
             if (name >= 1 && name <= m_book.nameCount() && names->insert(name * 2 + (cellsRead ? 1 : 0)).second)
                 refsOf(m_book.definedName(name - 1).rgce, sheet, cellsRead, out, names);
             break;

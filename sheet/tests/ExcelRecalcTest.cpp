@@ -36,5 +36,34 @@ TEST(ExcelRecalc, SharedFormulas) { expectAll("excel/ex47747-sharedFormula.xls")
 TEST(ExcelRecalc, ThreeDReferences) { expectAll("excel/3dFormulas.xls"); }
 TEST(ExcelRecalc, ArraysAndTables) { expectAll("excel/testArraysAndTables.xls"); }
 
+// Names through an external-name token of the workbook itself, unqualified and sheet-qualified.
+TEST(ExcelRecalc, QualifiedNames)
+{
+    expectAll("excel/49612.xls");
+    expectAll("excel/56737.xls");
+    const auto book = Workbook::fromBytes(readFile(dataPath("excel/49612.xls")));
+    EXPECT_EQ(book->worksheet(0)->formulaText(0, 3), QStringLiteral("=SUM(BOB+JIM)"));
+    const auto uses = Workbook::fromBytes(readFile(dataPath("excel/56737.xls")));
+    EXPECT_EQ(uses->worksheet(0)->formulaText(1, 3), QStringLiteral("=Defines!NR_To_A1"));
+}
+
+// A name for a two-dimensional range used as one value: the cell where the formula's row
+// and column cross it.
+TEST(ExcelRecalc, ImplicitIntersection) { expectAll("excel/61116.xls"); }
+TEST(ExcelRecalc, NestedSubtotals) { expectAll("excel/SubtotalsNested.xls"); }
+TEST(ExcelRecalc, Trend) { expectAll("excel/Trend.xls"); }
+// Formats of one section with a condition, and which section a value takes.
+TEST(ExcelRecalc, TextFormatSections) { expectAll("excel/FormatChoiceTests.xls"); }
+TEST(ExcelRecalc, LookupArguments)
+{
+    expectAll("excel/LookupFunctionsTestCaseData.xls");
+    expectAll("excel/MatchFunctionTestCaseData.xls");
+}
+TEST(ExcelRecalc, DatabaseCriteria) { expectAll("excel/DGet.xls"); }
+// Value, reference and array arguments, and arrays inside functions that take one value.
+TEST(ExcelRecalc, ArraysInsideValueFunctions) { expectAll("excel/testRVA.xls"); }
+// NPV at its internal rate of return: Excel's rounding leaves a tiny remainder, not zero.
+TEST(ExcelRecalc, NetPresentValueNearZero) { expectAll("excel/IrrNpvTestCaseData.xls"); }
+
 } // namespace
 } // namespace sheet::test
