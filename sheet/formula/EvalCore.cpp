@@ -31,6 +31,10 @@ bool EvalEnv::definedName(int, NameDefinition*) const { return false; }
 
 bool EvalEnv::externName(int, int, NameDefinition*) const { return false; }
 
+bool EvalEnv::isSubtotalCell(int, int, int) const { return false; }
+
+bool EvalEnv::isHiddenRow(int, int) const { return false; }
+
 namespace eval {
 
 using namespace ptg;
@@ -207,10 +211,9 @@ Value Evaluator::intersection(const Area& a) const
     int row = 0, col = 0;
     if (!m_env.formulaCell(&row, &col))
         return Value::error(ErrorCode::Value);
-    if (a.c1 == a.c2 && row >= a.r1 && row <= a.r2)
-        return cell(a.sheet, row, a.c1);
-    if (a.r1 == a.r2 && col >= a.c1 && col <= a.c2)
-        return cell(a.sheet, a.r1, col);
+    const bool inRows = row >= a.r1 && row <= a.r2, inCols = col >= a.c1 && col <= a.c2;
+    if ((inRows || a.r1 == a.r2) && (inCols || a.c1 == a.c2))
+        return cell(a.sheet, inRows ? row : a.r1, inCols ? col : a.c1);
     return Value::error(ErrorCode::Value);
 }
 

@@ -360,6 +360,33 @@ Item trimMean(Call& c)
     return numberResult(mean(kept));
 }
 
+// The cells SUBTOTAL takes from its references: those holding a SUBTOTAL of their own are
+// left out, so a subtotal of subtotals counts each value once; hidden rows too when asked.
+Value subtotalCells(const Call& c, bool skipHidden, std::vector<Value>* out)
+{
+    for (int i = 1; i < c.size(); ++i) {
+        const Item& a = c.arg(i);
+        if (a.kind != Item::Kind::Ref && a.kind != Item::Kind::Refs)
+            return Value::error(ErrorCode::Value);
+        const std::vector<Area> areas = a.kind == Item::Kind::Ref ? std::vector<Area>{a.ref} : a.array->areas;
+        for (const Area& area : areas)
+            for (int s = area.sheet; s <= area.lastSheet; ++s) {
+                Area one = area;
+                one.sheet = one.lastSheet = s;
+                int lastRow = 0, lastCol = 0;
+                c.ev.usedEnd(one, &lastRow, &lastCol);
+                for (int r = area.r1; r <= lastRow; ++r) {
+                    if (skipHidden && c.ev.env().isHiddenRow(s, r))
+                        continue;
+                    for (int col = area.c1; col <= lastCol; ++col)
+                        if (!c.ev.env().isSubtotalCell(s, r, col))
+                            out->push_back(c.ev.cell(s, r, col));
+                }
+            }
+    }
+    return {};
+}
+
 Item subtotal(Call& c)
 {
     double which = 0;
@@ -367,28 +394,28 @@ Item subtotal(Call& c)
     if (!e.isEmpty())
         return Item::val(e);
     int kind = static_cast<int>(which);
-    if (kind > 100)
+    const bool skipHidden = kind > 100;
+    if (skipHidden)
         kind -= 100; // the same functions that also skip hidden rows
-    std::vector<double> v;
-    if (kind == 2 || kind == 3) {
-        double n = 0;
-        for (int i = 1; i < c.size(); ++i)
-            c.ev.forEach(c.arg(i), [&](const Value& x, bool) {
-                n += kind == 2 ? x.isNumber() : !x.isEmpty();
-                return true;
-            });
-        return Item::num(n);
-    }
     static const Agg kinds[] = {Agg::Average, Agg::Count,  Agg::Count, Agg::Max,  Agg::Min, Agg::Product,
                                 Agg::StdevS,  Agg::StdevP, Agg::Sum,   Agg::VarS, Agg::VarP};
     if (kind < 1 || kind > 11)
         return Item::err(ErrorCode::Value);
-    for (int i = 1; i < c.size(); ++i) {
-        if (!c.arg(i).isRef())
-            return Item::err(ErrorCode::Value);
-        const Value err = gatherItemNumbers(c.ev, c.arg(i), &v);
-        if (!err.isEmpty())
-            return Item::val(err);
+    std::vector<Value> cells;
+    if (const Value err = subtotalCells(c, skipHidden, &cells); !err.isEmpty())
+        return Item::val(err);
+    if (kind == 2 || kind == 3) {
+        double n = 0;
+        for (const Value& x : cells)
+            n += kind == 2 ? x.isNumber() : !x.isEmpty();
+        return Item::num(n);
+    }
+    std::vector<double> v;
+    for (const Value& x : cells) {
+        if (x.isError())
+            return Item::val(x);
+        if (x.isNumber())
+            v.push_back(x.asNumber());
     }
     return Item::val(aggregate(kinds[kind - 1], v));
 }

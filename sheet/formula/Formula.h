@@ -80,7 +80,15 @@ struct EvalEnv {
     // position; false when unknown (#NAME?).
     virtual bool definedName(int index, NameDefinition* out) const;
     virtual bool externName(int ixti, int index, NameDefinition* out) const;
+    // Optional: whether a cell holds a formula that calls SUBTOTAL, and whether a row is
+    // hidden: SUBTOTAL leaves such cells out of its ranges (hidden rows for its kinds 101 to
+    // 111). The default: none is.
+    virtual bool isSubtotalCell(int sheet, int row, int col) const;
+    virtual bool isHiddenRow(int sheet, int row) const;
 };
+
+// Whether a formula calls SUBTOTAL.
+bool formulaCallsSubtotal(const Bytes& rgce);
 
 // Evaluates tokens with the spreadsheet's semantics: an empty cell counts 0 in arithmetic
 // and "" in text; text in arithmetic is #VALUE! unless it reads as a number; booleans count

@@ -148,6 +148,8 @@ public:
     QString sheetName(int sheet) const override;
     bool definedName(int index, NameDefinition* out) const override;
     bool externName(int ixti, int index, NameDefinition* out) const override;
+    bool isSubtotalCell(int sheet, int row, int col) const override;
+    bool isHiddenRow(int sheet, int row) const override;
 
 private:
     Run& m_run;
@@ -278,6 +280,26 @@ bool Env::externName(int ixti, int index, NameDefinition* out) const
     out->name = name;
     out->function = true;
     return true;
+}
+
+bool Env::isSubtotalCell(int sheet, int row, int col) const
+{
+    const SheetView* v = m_run.view(sheet < 0 ? m_sheet : sheet);
+    const Cell* c = v ? v->cell(row, col) : nullptr;
+    if (!c || !c->formula)
+        return false;
+    try {
+        return formulaCallsSubtotal(c->tokens);
+    } catch (const FormatError&) {
+        return false;
+    }
+}
+
+bool Env::isHiddenRow(int sheet, int row) const
+{
+    const SheetView* v = m_run.view(sheet < 0 ? m_sheet : sheet);
+    const RowInfo* info = v ? v->sheet->rowInfo(row) : nullptr;
+    return info && info->hidden();
 }
 
 // ---------------------------------------------------------------- reading cells
