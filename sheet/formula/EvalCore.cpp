@@ -35,6 +35,8 @@ bool EvalEnv::isSubtotalCell(int, int, int) const { return false; }
 
 bool EvalEnv::isHiddenRow(int, int) const { return false; }
 
+bool EvalEnv::cellFormula(int, int, int, Bytes*, Bytes*) const { return false; }
+
 namespace eval {
 
 using namespace ptg;
@@ -604,6 +606,8 @@ Item Evaluator::evaluateName(const NameDefinition& def, std::uint8_t want) const
 {
     if (def.function)
         return Item::function(def.name);
+    if (def.constant)
+        return Item::val(def.value);
     if (def.rgce.empty())
         return Item::err(ErrorCode::Name);
     if (m_depth >= kMaxNameDepth)

@@ -55,6 +55,8 @@ struct NameDefinition {
     Bytes rgce;   // empty: the name has no definition (#NAME?)
     Bytes extra;
     bool function = false; // a function name (add-in, macro, later Excel versions')
+    bool constant = false; // stands for `value` (a database field inside a criteria formula)
+    Value value;
 };
 
 // The cells a formula reads. Sheet -1 is the formula's own sheet; other sheet numbers are
@@ -85,6 +87,9 @@ struct EvalEnv {
     // 111). The default: none is.
     virtual bool isSubtotalCell(int sheet, int row, int col) const;
     virtual bool isHiddenRow(int sheet, int row) const;
+    // Optional: the formula a cell holds (a database function computes a criteria range's
+    // formulas for each record); false for cells without one, the default.
+    virtual bool cellFormula(int sheet, int row, int col, Bytes* rgce, Bytes* extra) const;
 };
 
 // Whether a formula calls SUBTOTAL.

@@ -150,6 +150,7 @@ public:
     bool externName(int ixti, int index, NameDefinition* out) const override;
     bool isSubtotalCell(int sheet, int row, int col) const override;
     bool isHiddenRow(int sheet, int row) const override;
+    bool cellFormula(int sheet, int row, int col, Bytes* rgce, Bytes* extra) const override;
 
 private:
     Run& m_run;
@@ -300,6 +301,18 @@ bool Env::isHiddenRow(int sheet, int row) const
     const SheetView* v = m_run.view(sheet < 0 ? m_sheet : sheet);
     const RowInfo* info = v ? v->sheet->rowInfo(row) : nullptr;
     return info && info->hidden();
+}
+
+bool Env::cellFormula(int sheet, int row, int col, Bytes* rgce, Bytes* extra) const
+{
+    const SheetView* v = m_run.view(sheet < 0 ? m_sheet : sheet);
+    const Cell* c = v ? v->cell(row, col) : nullptr;
+    if (!c || !c->formula || sharedFormulaAnchor(c->tokens, nullptr, nullptr)
+        || dataTableAnchor(c->tokens, nullptr, nullptr))
+        return false;
+    *rgce = c->tokens;
+    *extra = c->extra;
+    return true;
 }
 
 // ---------------------------------------------------------------- reading cells
