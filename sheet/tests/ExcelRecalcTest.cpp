@@ -62,8 +62,20 @@ TEST(ExcelRecalc, LookupArguments)
 TEST(ExcelRecalc, DatabaseCriteria) { expectAll("excel/DGet.xls"); }
 // Value, reference and array arguments, and arrays inside functions that take one value.
 TEST(ExcelRecalc, ArraysInsideValueFunctions) { expectAll("excel/testRVA.xls"); }
-// NPV at its internal rate of return: Excel's rounding leaves a tiny remainder, not zero.
-TEST(ExcelRecalc, NetPresentValueNearZero) { expectAll("excel/IrrNpvTestCaseData.xls"); }
+// NPV at the internal rate of return is zero to within rounding. Excel's IRR stops a few
+// units in the 13th digit from the root, where ours goes on to it, so Excel's NPV there is
+// -7.9e-8 and ours 7e-12: both zero at the precision of cash flows of 70,000. The rates
+// themselves agree.
+TEST(ExcelRecalc, NetPresentValueNearZero)
+{
+    const Bytes bytes = readFile(dataPath("excel/IrrNpvTestCaseData.xls"));
+    const Outcome o = recalcAgainstCached(bytes, {}, [](const QString& where, const Value& got, const Value& cached) {
+        return where.startsWith(QLatin1String("IRR-NPV!C")) && got.isNumber() && cached.isNumber()
+            && std::fabs(got.asNumber()) < 1e-6 && std::fabs(cached.asNumber()) < 1e-6;
+    });
+    EXPECT_EQ(o.total, 29);
+    EXPECT_EQ(o.matched, o.total) << o.misses.join(QLatin1Char('\n')).toStdString();
+}
 
 } // namespace
 } // namespace sheet::test
