@@ -181,6 +181,7 @@ private:
     std::vector<std::vector<int>> components() const;
     void compute(int n);
     void computeArray(int group);
+    void computeTangle(const std::vector<int>& comp);
     Value evaluate(const Node& node, WhatIf* whatIf);
     Value tableValue(const Node& node, WhatIf* outer);
     Value whatIfValue(int sheet, int row, int col, WhatIf& w);
@@ -198,6 +199,7 @@ private:
     std::unordered_map<const Cell*, int> m_nodeOf;
     std::map<std::array<int, 5>, int> m_rangeNodes; // (sheet, rows, columns) -> node
     int m_depth = 0;
+    bool m_cutShort = false; // a formula read past the on-demand limit before it was computed
 };
 
 // ---------------------------------------------------------------- the environment
@@ -332,10 +334,15 @@ Value Run::cellValue(int sheet, int row, int col, WhatIf* whatIf)
         // such as INDIRECT or OFFSET) is computed now; one being computed reads itself
         const auto it = m_nodeOf.find(c);
         const State state = it != m_nodeOf.end() ? m_state[static_cast<std::size_t>(it->second)] : State::Done;
+        const Kind kind = it != m_nodeOf.end() ? m_nodes[static_cast<std::size_t>(it->second)].kind : Kind::Opaque;
         if (state == State::Pending)
             compute(it->second);
-        else if (state == State::Computing && m_nodes[static_cast<std::size_t>(it->second)].kind == Kind::Formula)
+        else if (state == State::Computing && (kind == Kind::Formula || kind == Kind::ArrayMember))
             return Value::error(ErrorCode::Ref);
+    } else if (c->formula) {
+        const auto it = m_nodeOf.find(c);
+        m_cutShort
+            = m_cutShort || (it != m_nodeOf.end() && m_state[static_cast<std::size_t>(it->second)] == State::Pending);
     }
     return c->value;
 }
@@ -761,24 +768,65 @@ void Run::run()
             m_views[static_cast<std::size_t>(s)].build(ws);
     m_state.assign(m_nodes.size(), State::Pending);
 
-    // Cells on a circular chain: #REF!, as the spreadsheet refuses to compute them too.
     for (const auto& comp : comps) {
         const Node& first = m_nodes[static_cast<std::size_t>(comp.front())];
-        bool circular = comp.size() > 1;
+        bool tangle = comp.size() > 1;
         for (int d : first.deps)
-            circular = circular || d == comp.front();
-        if (!circular)
+            tangle = tangle || d == comp.front();
+        if (tangle) {
+            computeTangle(comp);
             continue;
-        for (int n : comp) {
-            Node& node = m_nodes[static_cast<std::size_t>(n)];
-            if (node.kind != Kind::Opaque && node.kind != Kind::Range)
-                node.cell->value = Value::error(ErrorCode::Ref);
-            m_state[static_cast<std::size_t>(n)] = State::Done;
         }
-    }
-    for (const auto& comp : comps)
         for (int n : comp)
             compute(n);
+    }
+}
+
+// Cells that read one another's ranges. Whether they really form a circle shows only while
+// computing (a lookup reads one cell of its table, not all): a cell read while it is being
+// computed gives #REF!, as the spreadsheet refuses to compute a circle too. They are computed
+// in sheet order; a chain deeper than the on-demand limit reads values of the pass before, so
+// passes repeat until the values hold still. Values that never do are a circle too long to
+// follow: #REF!.
+void Run::computeTangle(const std::vector<int>& comp)
+{
+    std::vector<int> order;
+    for (int n : comp)
+        if (m_nodes[static_cast<std::size_t>(n)].kind != Kind::Range)
+            order.push_back(n);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const Node& x = m_nodes[static_cast<std::size_t>(a)];
+        const Node& y = m_nodes[static_cast<std::size_t>(b)];
+        return x.sheet != y.sheet ? x.sheet < y.sheet : x.key < y.key;
+    });
+    constexpr int kMaxPasses = 32;
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
+        std::vector<Value> before;
+        if (pass > 0) {
+            for (int n : order) {
+                const Node& node = m_nodes[static_cast<std::size_t>(n)];
+                before.push_back(node.cell ? node.cell->value : Value());
+                m_state[static_cast<std::size_t>(n)] = State::Pending;
+                if (node.kind == Kind::ArrayMember)
+                    m_arrays[static_cast<std::size_t>(node.group)].done = false;
+            }
+        }
+        m_cutShort = false;
+        for (int n : order)
+            compute(n);
+        bool still = pass > 0;
+        for (std::size_t i = 0; still && i < order.size(); ++i) {
+            const Node& node = m_nodes[static_cast<std::size_t>(order[i])];
+            still = !node.cell || node.cell->value == before[i];
+        }
+        if (!m_cutShort || still)
+            return;
+    }
+    for (int n : order) {
+        Node& node = m_nodes[static_cast<std::size_t>(n)];
+        if (node.kind != Kind::Opaque)
+            node.cell->value = Value::error(ErrorCode::Ref);
+    }
 }
 
 } // namespace
