@@ -78,6 +78,30 @@ TEST_F(Recalculation, ACellNamedOnlyForItsPositionIsNoCircle)
         EXPECT_EQ(ws->value(6, col), Value::error(ErrorCode::Ref)) << col;
 }
 
+TEST_F(Recalculation, ALookupInATableHoldingItsReadersIsNoCircle)
+{
+    // D1 looks up C5 in A1:C1000, whose column B counts down from D1: the cells read one
+    // another's ranges, but no value depends on itself.
+    for (int r = 0; r < 1000; ++r) {
+        ws->setNumber(r, 0, r + 1);
+        ws->setNumber(r, 2, r == 4 ? 7 : 0);
+        ws->setFormula(r, 1, r < 999 ? QStringLiteral("=B%1+1").arg(r + 2) : QStringLiteral("=D1"));
+    }
+    ws->setFormula(0, 3, QStringLiteral("=VLOOKUP(5,A1:C1000,3,FALSE)"));
+    EXPECT_EQ(ws->value(0, 3), Value::number(7));
+    EXPECT_EQ(ws->value(999, 1), Value::number(7));
+    EXPECT_EQ(ws->value(0, 1), Value::number(1006)); // a chain longer than one pass follows
+    // Looking up the cell's own row is a circle.
+    ws->setFormula(0, 4, QStringLiteral("=VLOOKUP(1,A1:E9,5,FALSE)"));
+    EXPECT_EQ(ws->value(0, 4), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(0, 3), Value::number(7));
+    // A circle too long to follow is one still.
+    for (int r = 0; r < 5000; ++r)
+        ws->setFormula(r, 6, QStringLiteral("=G%1+1").arg(r == 4999 ? 1 : r + 2));
+    EXPECT_EQ(ws->value(0, 6), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(2500, 6), Value::error(ErrorCode::Ref));
+}
+
 TEST_F(Recalculation, LongChainsNeedNoDeepRecursion)
 {
     const int n = 30000;
