@@ -249,90 +249,72 @@ void automaticLook(ChartSeries& s, std::size_t formatIndex, bool line, bool mark
         s.marker = kAutoMarkers[formatIndex % 7];
 }
 
-ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
-                       const std::function<int(std::uint16_t)>& sheetFor)
+// LINEFORMAT of a series: its weight, and unless automatic its line, dashes and colour.
+bool readSeriesLine(const Node& f, ChartSeries& s)
 {
-    bool formatted = false;
-    ByteReader head = n.reader();
-    head.skip(12);
-    ChartSeries s;
-    Link* last = nullptr;
-    std::vector<Link> links;
-    links.reserve(n.children.size());
-    bool haveGroup = false;
-    for (const Node& c : n.children) {
-        switch (c.id()) {
-        case BRAI:
-            links.push_back(readLink(c, sheetFor));
-            last = &links.back();
-            break;
-        case SeriesText:
-            if (!last)
-                fail(QStringLiteral("series text without a link"));
-            last->text = readSeriesText(c);
-            break;
-        case DataFormat: {
-            ByteReader df = c.reader();
-            df.u16();
-            df.u16();
-            const std::uint16_t formatIndex = df.u16();
-            if (u16At(c, 0) != 0xFFFF)
-                break; // the format of a single point
-            bool autoLine = true;
-            bool autoMarker = true;
-            for (const Node& f : c.children) {
-                if (f.id() == LineFormat) {
-                    ByteReader r = f.reader();
-                    r.skip(4);
-                    const std::uint16_t pattern = r.u16();
-                    const std::int16_t we = r.i16();
-                    const std::uint16_t flags = r.u16();
-                    const std::uint16_t icv = r.u16();
-                    if (we >= -1 && we <= 2)
-                        s.weight = static_cast<ChartLineWeight>(we);
-                    autoLine = flags & 0x0001;
-                    if (!autoLine) {
-                        s.line = pattern != 5;
-                        if (pattern <= 4) // 6 to 8 are grey fills, drawn solid
-                            s.pattern = static_cast<ChartLinePattern>(pattern);
-                        if (icv >= 8 && icv <= 63)
-                            s.colour = icv;
-                    }
-                } else if (f.id() == AttachedLabel) {
-                    s.valueLabels = (u16At(f, 0) & 0x0001) != 0;
-                } else if (f.id() == MarkerFormat) {
-                    ByteReader r = f.reader();
-                    r.skip(8);
-                    const std::uint16_t imk = r.u16();
-                    const std::uint16_t flags = r.u16();
-                    r.skip(4);
-                    const std::uint32_t size = r.u32();
-                    autoMarker = flags & 0x0001;
-                    if (!autoMarker && imk <= 9)
-                        s.marker = static_cast<ChartMarker>(imk);
-                    // Markers without a line show the series in their colour.
-                    const std::uint16_t markerColour = u16At(f, 12);
-                    if (!autoMarker && !s.line && markerColour >= 8 && markerColour <= 63)
-                        s.colour = markerColour;
-                    if (size <= 0xFFFF)
-                        s.markerSize = static_cast<std::uint16_t>(std::clamp<std::uint32_t>(size, 40, 1440));
-                }
-            }
-            automaticLook(s, formatIndex, autoLine, autoMarker);
-            formatted = true;
-            break;
-        }
-        case SerToCrt:
-            *icrt = u16At(c, 0);
-            haveGroup = true;
-            break;
-        default: break;
-        }
+    ByteReader r = f.reader();
+    r.skip(4);
+    const std::uint16_t pattern = r.u16();
+    const std::int16_t we = r.i16();
+    const std::uint16_t flags = r.u16();
+    const std::uint16_t icv = r.u16();
+    if (we >= -1 && we <= 2)
+        s.weight = static_cast<ChartLineWeight>(we);
+    const bool automatic = flags & 0x0001;
+    if (!automatic) {
+        s.line = pattern != 5;
+        if (pattern <= 4) // 6 to 8 are grey fills, drawn solid
+            s.pattern = static_cast<ChartLinePattern>(pattern);
+        if (icv >= 8 && icv <= 63)
+            s.colour = icv;
     }
-    if (!haveGroup)
-        fail(QStringLiteral("series without a chart group"));
-    if (!formatted)
-        automaticLook(s, index, true, true);
+    return automatic;
+}
+
+// MARKERFORMAT of a series: its size, and unless automatic its shape.
+bool readSeriesMarker(const Node& f, ChartSeries& s)
+{
+    ByteReader r = f.reader();
+    r.skip(8);
+    const std::uint16_t imk = r.u16();
+    const std::uint16_t flags = r.u16();
+    const std::uint16_t colour = r.u16();
+    r.skip(2);
+    const std::uint32_t size = r.u32();
+    const bool automatic = flags & 0x0001;
+    if (!automatic && imk <= 9)
+        s.marker = static_cast<ChartMarker>(imk);
+    // Markers without a line show the series in their colour.
+    if (!automatic && !s.line && colour >= 8 && colour <= 63)
+        s.colour = colour;
+    if (size <= 0xFFFF)
+        s.markerSize = static_cast<std::uint16_t>(std::clamp<std::uint32_t>(size, 40, 1440));
+    return automatic;
+}
+
+// DATAFORMAT of the whole series (not of one point): line, marker and value labels, with
+// the spreadsheet's automatic look for the parts that ask for it. False for one point's.
+bool readSeriesFormat(const Node& c, ChartSeries& s)
+{
+    if (u16At(c, 0) != 0xFFFF)
+        return false;
+    bool autoLine = true;
+    bool autoMarker = true;
+    for (const Node& f : c.children) {
+        if (f.id() == LineFormat)
+            autoLine = readSeriesLine(f, s);
+        else if (f.id() == AttachedLabel)
+            s.valueLabels = (u16At(f, 0) & 0x0001) != 0;
+        else if (f.id() == MarkerFormat)
+            autoMarker = readSeriesMarker(f, s);
+    }
+    automaticLook(s, u16At(c, 4), autoLine, autoMarker);
+    return true;
+}
+
+// The series' name, values and categories from its links.
+void readSeriesLinks(const std::vector<Link>& links, ChartSeries& s)
+{
     bool valuesDeleted = false;
     for (const Link& l : links) {
         switch (l.link.id) {
@@ -355,6 +337,37 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
     }
     if (!s.values.isSet() && !valuesDeleted)
         fail(QStringLiteral("series without a values range"));
+}
+
+ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
+                       const std::function<int(std::uint16_t)>& sheetFor)
+{
+    bool formatted = false;
+    ChartSeries s;
+    std::vector<Link> links;
+    links.reserve(n.children.size());
+    bool haveGroup = false;
+    for (const Node& c : n.children) {
+        switch (c.id()) {
+        case BRAI: links.push_back(readLink(c, sheetFor)); break;
+        case SeriesText:
+            if (links.empty())
+                fail(QStringLiteral("series text without a link"));
+            links.back().text = readSeriesText(c);
+            break;
+        case DataFormat: formatted = readSeriesFormat(c, s) || formatted; break;
+        case SerToCrt:
+            *icrt = u16At(c, 0);
+            haveGroup = true;
+            break;
+        default: break;
+        }
+    }
+    if (!haveGroup)
+        fail(QStringLiteral("series without a chart group"));
+    if (!formatted)
+        automaticLook(s, index, true, true);
+    readSeriesLinks(links, s);
     return s;
 }
 
