@@ -545,6 +545,10 @@ TEST(ChartLayout, ScatterChartsPlaceEachPointAtItsXValue)
     EXPECT_EQ(e.series[0].colour, QColor(0x33, 0xCC, 0xCC));
     EXPECT_EQ(e.category.labels.front().text, QStringLiteral("0"));
     EXPECT_FALSE(e.gridlines.empty());
+    // Its title has automatic text: the single series' name. Its legend floats at the bottom.
+    ASSERT_FALSE(e.texts.empty());
+    EXPECT_EQ(e.texts[0].text, QStringLiteral("Y"));
+    EXPECT_GT(e.legend.frame.top(), e.plot.bottom());
 
     // One built here: x values 1, 2, 4, 8 (0 to 9 in steps of 1), joined in their order.
     Book b;
