@@ -94,11 +94,8 @@ int main(int argc, char* argv[])
         QList<LogEntry> entries;
         for (int i = 0; i < day * 4; ++i)
             entries.append({QStringLiteral("6/%1/2004").arg(i + 1), QStringLiteral("200")});
+        // The day's first change backs up the settings as they stood.
         WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog(entries));
-        // Each day's backup holds that day's log (the store's own holds what stood before).
-        QFile::remove(BackupFolder() + QLatin1Char('/') + BackupFileName(QDate(2026, 12, day)));
-        QFile settings(SettingsFilePath());
-        BackUpSettingsToday(settings.open(QIODevice::ReadOnly) ? settings.readAll() : QByteArray());
     }
     BackUpBeforeRestore();
     RestoreDialog restore(ListBackups(), true);

@@ -1,7 +1,5 @@
 #include "TestSupport.h"
 
-#include "SettingsBackup.h"
-
 #include "Constants.h"
 #include "IniText.h"
 #include "Settings.h"
@@ -61,12 +59,3 @@ ScopedLocale::ScopedLocale(const QString& name)
 }
 
 ScopedLocale::~ScopedLocale() { QLocale::setDefault(QLocale(m_previous)); }
-
-QString BackUpSettingsAsTheyStand(const QDate& day)
-{
-    QFile::remove(BackupFolder() + QLatin1Char('/') + BackupFileName(day));
-    QFile file(SettingsFilePath());
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    SetBackupDayForTesting(day);
-    return BackUpSettingsToday(bytes);
-}

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -24,11 +23,6 @@ QString StoredInFile(const QString& key, const QString& section = QStringLiteral
 // Writes the settings file by hand (as something other than this program would), replacing
 // whatever the store held.
 void WriteRawSettingsFile(const QByteArray& contents);
-
-// Makes the backup of `day` hold the settings as they stand now. The store's own backup of a
-// day holds what stood before that day's first change; tests that need a backup with given
-// contents make it here. Returns why it could not be made, or an empty text.
-QString BackUpSettingsAsTheyStand(const QDate& day);
 
 // Sets the default locale for the lifetime of the object.
 class ScopedLocale {
