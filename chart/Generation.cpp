@@ -45,7 +45,8 @@ std::optional<double> GoalWeight(const QString& stored)
 {
     bool ok = false;
     const double goal = QLocale::c().toDouble(stored.trimmed(), &ok);
-    if (!ok || !std::isfinite(goal) || goal <= 0)
+    // A goal of a million or more is no weight, and would only overflow the goal date.
+    if (!ok || !std::isfinite(goal) || goal <= 0 || goal >= 1e6)
         return std::nullopt;
     return goal;
 }
