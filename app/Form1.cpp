@@ -376,6 +376,7 @@ void Form1::PushButton1_Click()
         input.height1 = Text1()->text();
         input.height2 = Text2()->text();
         input.columnCount = list.columnCount();
+        input.goal = ReadSetting(SettingsSection, input.imperial ? Keys::GoalMen : Keys::GoalWomen);
         for (const LogEntry& entry : list.entries())
             input.rows.append(entry);
     });
