@@ -20,6 +20,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,6 +117,40 @@ TEST_F(SettingsStoreTest, QuickEqualSizedRewritesOnARealExfatImageAreAllStored)
     // A new run reads what the first one wrote.
     ReloadSettingsForTesting();
     EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "8");
+}
+
+// Another session writes a change of the same length within one timestamp tick; this one
+// then writes another key. The other change must stay.
+void AnotherSessionWithinOneTick(const std::function<void()>& afterEachWrite)
+{
+    WriteSetting(SettingsSection, Keys::FitnessWomen, "w1||SEP2||");
+    afterEachWrite();
+    ASSERT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "");
+    {
+        IniDocument other = ParseIniText(Bytes(SettingsFilePath()));
+        other.setText(SettingsSection, Keys::FitnessWomen, "w2||SEP2||");
+        QFile f(SettingsFilePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(IniDocumentText(other));
+    }
+    afterEachWrite();
+    WriteSetting(SettingsSection, Keys::Text1Men, "6");
+    EXPECT_EQ(StoredInFile("Fitness Women"), "w2||SEP2||") << "the other session's change was overwritten";
+    EXPECT_EQ(StoredInFile("Text1_Men"), "6");
+}
+
+TEST_F(SettingsStoreTest, AnotherSessionsQuickChangeStaysOnCoarseTimestamps)
+{
+    AnotherSessionWithinOneTick([] { RoundTimestampToTwoSeconds(SettingsFilePath()); });
+}
+
+TEST_F(SettingsStoreTest, AnotherSessionsQuickChangeStaysOnARealExfatImage)
+{
+    ExfatImage exfat;
+    if (!exfat.mounted())
+        GTEST_SKIP() << exfat.skipReason().toStdString();
+    const ConfigFolder config(sheet::encodePath(exfat.path()));
+    AnotherSessionWithinOneTick([] {});
 }
 
 TEST_F(SettingsStoreTest, ASemicolonInAHandEditedValueKeepsTheWholeLog)
