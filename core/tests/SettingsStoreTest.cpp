@@ -298,6 +298,20 @@ TEST_F(SettingsStoreTest, AConfigFolderWhoseNameIsNotUtf8IsUsedByteForByte)
     EXPECT_EQ(NamesIn(sheet::encodePath(home.path())), QList<QByteArray>{"j\xe9r\xf4me"});
 }
 
+TEST_F(SettingsStoreTest, AConfigFolderThatDoesNotExistYetIsMadeOwnerOnly)
+{
+    QTemporaryDir home;
+    const QByteArray folder = sheet::encodePath(home.path()) + "/not/yet/there";
+    {
+        const ConfigFolder config(folder);
+        WriteSetting(SettingsSection, Keys::Text1Men, "5");
+    }
+    EXPECT_EQ(Bytes(sheet::decodePath(folder + "/Pendrel/Pendrel.ini")), "[Kalmora]\nText1_Men=5\n");
+    struct stat st { };
+    ASSERT_EQ(::stat((folder + "/Pendrel").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
 TEST_F(SettingsStoreTest, ASecondSessionOnOneSettingsFileSeesTheFirst)
 {
     WriteSetting(SettingsSection, Keys::Text1Men, "5");
