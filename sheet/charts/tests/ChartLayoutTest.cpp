@@ -318,6 +318,22 @@ TEST(ChartLayout, DateAxisSpacesEntriesByTheirDates)
     const ChartLayout gap = layoutOf(b, sheet);
     EXPECT_FALSE(gap.series[0].points[1]);
     EXPECT_TRUE(gap.series[0].points[2]);
+
+    // Nor does it stretch the value axis: rows below the log whose formulas give 0 leave the
+    // scale around the entries, as LibreOffice draws it.
+    b.ws().setNumber(10, 1, 0);
+    b.ws().setNumber(11, 1, 0);
+    const ChartLayout below = layoutOf(b, sheet);
+    EXPECT_GT(below.primary.scale.min, 150);
+    EXPECT_FALSE(below.noData);
+    for (std::size_t i = 4; i < below.series[0].points.size(); ++i)
+        EXPECT_FALSE(below.series[0].points[i]) << i;
+    // Values only in rows without a date leave nothing to draw, and the chart says so.
+    Book undated;
+    undated.entryOn(0, first, {std::nan("")});
+    undated.ws().setNumber(3, 1, 180);
+    const ChartLayout none = layoutOf(undated, undated.add(c));
+    EXPECT_TRUE(none.noData);
 }
 
 TEST(ChartLayout, OneEntryOrOneDateStaysReadable)
