@@ -667,9 +667,7 @@ void ChartSheetReader::readChartGroup(const Node& c, std::uint16_t iax)
 
 void ChartSheetReader::finish()
 {
-    Chart& chart = m_chart;
-    if (chart.series.empty())
-        fail(QStringLiteral("no series"));
+    Chart& chart = m_chart; // a chart without series is an empty one, as other programs show it
     // With no title of its own, a chart of one series is titled with the series' name.
     chart.titleFromSeriesName = (!m_haveTitle || m_autoTitle) && chart.series.size() == 1;
     for (const auto& [font, height] : m_fontHeights) {

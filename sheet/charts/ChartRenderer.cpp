@@ -283,8 +283,10 @@ ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, cons
     }
     if (!m_chart.unsupportedType.isEmpty()) {
         m_placeholderTitle = m_chart.title.isEmpty() ? name : m_chart.title;
-        m_placeholderText = QStringLiteral("This is a %1 chart; only line and scatter charts are drawn yet.")
-                                .arg(m_chart.unsupportedType);
+        const QString& type = m_chart.unsupportedType;
+        const bool vowel = QStringLiteral("aeiou").contains(type.left(1));
+        m_placeholderText = QStringLiteral("This is %1 %2 chart; only line and scatter charts are drawn yet.")
+                                .arg(vowel ? QStringLiteral("an") : QStringLiteral("a"), type);
         return;
     }
     m_data = readChartData(book, m_chart);
