@@ -4,7 +4,6 @@
 #include "AppIcon.h"
 #include "Commands.h"
 #include "Constants.h"
-#include "EntryList.h"
 #include "Excel1.h"
 #include "Form2.h"
 #include "Generation.h"
@@ -12,8 +11,10 @@
 #include "FocusRing.h"
 #include "Guarded.h"
 #include "Help.h"
-#include "LogHistory.h"
-#include "Main.h"
+#include "LogModel.h"
+#include "ProgramFiles.h"
+#include "ApplicationTitle.h"
+#include "WindowLook.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "Settings.h"
@@ -33,7 +34,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUndoStack>
 
 namespace {
@@ -102,7 +103,7 @@ Form1::Form1(QWidget* parent)
     m_controls.Text2->setObjectName(QStringLiteral("Text2"));
     m_controls.Text2->setGeometry(TwipsRect(2760, 300, 855, 345));
 
-    auto* list = new QTreeWidget(this);
+    auto* list = new QTreeView(this);
     list->setObjectName(QStringLiteral("ListView1"));
     list->setGeometry(TwipsRect(120, 2040, 7800, 2535));
     list->setRootIsDecorated(false);
@@ -116,7 +117,6 @@ Form1::Form1(QWidget* parent)
     list->header()->setDefaultSectionSize(Px(DefaultColumnTwips));
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
-    list->setColumnCount(0);
     m_controls.ListView1 = list;
     m_controls.window = this;
 
@@ -146,9 +146,8 @@ Form1::Form1(QWidget* parent)
     ApplyDesignBackground(this);
     blendIntoFrames();
     m_pointer = new PointerRule(this);
-    // Before the log's controls are wired: their handlers record into it.
-    m_controls.history = new LogHistory(m_controls, this);
-    WireLogControls(m_controls);
+    m_log = new LogModel(this);
+    m_logView = new LogView(m_controls, *m_log, this);
     setUpKeyboard();
     m_focusRing = new FocusRing(this);
 
@@ -167,9 +166,9 @@ void Form1::Form_Load()
         if (std::optional<QCursor> hand = LoadHandCursor())
             m_pointer->setCustomPointer(*hand);
     });
-    proc(60, [&] { SetupImperialView(m_controls); });
-    proc(70, [&] { EntryList(m_controls.ListView1).setColumnWidthTwips(1, DateColumnTwips); });
-    proc(80, [&] { LoadActiveLog(m_controls); });
+    proc(60, [&] { m_log->setUpImperialView(); });
+    proc(70, [&] { m_controls.ListView1->setColumnWidth(0, Px(DateColumnTwips)); });
+    proc(80, [&] { m_log->loadActiveLog(); });
     proc(90, [&] { restoreOption(m_controls.Option1, Keys::Option1, Defaults::Option1); });
     proc(91, [&] { restoreOption(m_controls.Option2, Keys::Option2, Defaults::Option2); });
     // With both choices stored as False nothing would be selected while the imperial log is
@@ -255,16 +254,15 @@ void Form1::setUpKeyboard()
     connect(m_redo, &QAction::triggered, this, &Form1::Redo);
     addActions({m_undo, m_redo});
     auto updateHistoryActions = [this] {
-        m_undo->setEnabled(history()->canUndo());
-        m_redo->setEnabled(history()->canRedo());
+        m_undo->setEnabled(m_log->canUndo());
+        m_redo->setEnabled(m_log->canRedo());
     };
-    connect(history(), &LogHistory::changed, this, updateHistoryActions);
-    connect(m_controls.Option1, &QRadioButton::toggled, this, updateHistoryActions);
+    connect(m_log, &LogModel::historyChanged, this, updateHistoryActions);
     updateHistoryActions();
 
-    QTreeWidget* list = m_controls.ListView1;
+    QTreeView* list = m_controls.ListView1;
     list->installEventFilter(this);
-    connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { PushButton4_Click(); });
+    connect(list, &QTreeView::doubleClicked, this, [this] { PushButton4_Click(); });
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this,
             [this, list](const QPoint& pos) { listMenu(pos)->popup(list->viewport()->mapToGlobal(pos)); });
@@ -275,15 +273,15 @@ void Form1::setUpKeyboard()
 
 QMenu* Form1::listMenu(const QPoint& pos)
 {
-    EntryList list(m_controls.ListView1);
-    if (QTreeWidgetItem* row = m_controls.ListView1->itemAt(pos))
-        list.selectRow(row);
+    const QModelIndex row = m_controls.ListView1->indexAt(pos);
+    if (row.isValid())
+        m_log->select(row.row() + 1);
     if (!m_listMenu) {
         m_listMenu = new QMenu(this);
         m_listMenu->setObjectName(QStringLiteral("ListMenu"));
     }
     m_listMenu->clear();
-    const bool selected = list.selectedRow() != nullptr;
+    const bool selected = m_log->selected() > 0;
     m_listMenu->addAction(QStringLiteral("Add New Entry"), this, &Form1::PushButton2_Click);
     QAction* edit = m_listMenu->addAction(QStringLiteral("Edit Selected Entry"), this, &Form1::PushButton4_Click);
     edit->setShortcut(QKeySequence(Qt::Key_Enter));
@@ -297,9 +295,9 @@ QMenu* Form1::listMenu(const QPoint& pos)
     return m_listMenu;
 }
 
-void Form1::Undo() { history()->undo(); }
+void Form1::Undo() { m_log->undo(); }
 
-void Form1::Redo() { history()->redo(); }
+void Form1::Redo() { m_log->redo(); }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
@@ -323,7 +321,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::setBusyPointer(bool busy) { SetBusyPointer(this, busy); }
+void Form1::setBusyPointer(bool busy)
+{
+    SetBusyPointer(this, busy);
+    m_log->setBusy(busy);
+}
 
 bool Form1::isBusyPointer() const { return IsBusyPointer(this); }
 
@@ -371,13 +373,11 @@ void Form1::PushButton1_Click()
 
     GenerationInput input;
     proc.needed(33, [&] {
-        const EntryList list(ListView1());
-        input.imperial = Option1()->isChecked();
-        input.height1 = Text1()->text();
-        input.height2 = Text2()->text();
-        input.columnCount = list.columnCount();
-        for (const LogEntry& entry : list.entries())
-            input.rows.append(entry);
+        input.imperial = m_log->imperial();
+        input.height1 = m_log->height(1);
+        input.height2 = m_log->height(2);
+        input.columnCount = m_log->columnCount();
+        input.rows = m_log->typedEntries();
     });
     const GenerationFiles files = GenerateChartWorkbook(proc, input, m_rng, [this] { setBusyPointer(true); });
 
@@ -400,25 +400,25 @@ void Form1::PushButton1_Click()
 void Form1::PushButton2_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton2_Click"));
-    AddNewEntry(m_controls, proc);
+    AddNewEntry(*m_log, this, proc);
 }
 
 void Form1::PushButton3_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton3_Click"));
-    DeleteSelectedEntry(m_controls, proc);
+    DeleteSelectedEntry(*m_log, proc);
 }
 
 void Form1::PushButton4_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton4_Click"));
-    EditSelectedEntry(m_controls, proc);
+    EditSelectedEntry(*m_log, this, proc);
 }
 
 void Form1::PushButton5_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton5_Click"));
-    ClearList(m_controls, proc);
+    ClearList(*m_log, proc);
 }
 
 void Form1::PushButton6_Click()
@@ -430,7 +430,7 @@ void Form1::PushButton6_Click()
 void Form1::PushButton7_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton7_Click"));
-    LoadSampleData(m_controls, proc);
+    LoadSampleData(*m_log, proc);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

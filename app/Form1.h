@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LogControls.h"
+#include "LogView.h"
 
 #include <QWidget>
 
@@ -9,7 +9,7 @@
 
 class FocusRing;
 class Form2;
-class LogHistory;
+class LogModel;
 class PointerRule;
 class QAction;
 class QMenu;
@@ -18,7 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTreeWidget;
+class QTreeView;
 
 // The main window: the log of the chosen template, its height, and the commands.
 class Form1 : public QWidget {
@@ -30,7 +30,7 @@ public:
     // Start-up, before the window is first shown.
     void Form_Load();
 
-    QTreeWidget* ListView1() const { return m_controls.ListView1; }
+    QTreeView* ListView1() const { return m_controls.ListView1; }
     QRadioButton* Option1() const { return m_controls.Option1; }
     QRadioButton* Option2() const { return m_controls.Option2; }
     QLineEdit* Text1() const { return m_controls.Text1; }
@@ -44,7 +44,8 @@ public:
     QPushButton* PushButton1() const { return PushButton(1); }
     const LogControls& controls() const { return m_controls; }
     PointerRule* pointerRule() const { return m_pointer; }
-    LogHistory* history() const { return m_controls.history; }
+    // The active log; the list and the height fields show it.
+    LogModel& logModel() const { return *m_log; }
     FocusRing* focusRing() const { return m_focusRing; }
 
     // The list's context menu: "Add New Entry", "Edit Selected Entry", "Delete Selected Entry",
@@ -54,7 +55,7 @@ public:
     QAction* redoAction() const { return m_redo; }
 
     // The busy pointer chart generation shows; delete, clear and the example keep the rows
-    // while it shows.
+    // while it shows, and nothing is undone.
     void setBusyPointer(bool busy);
     bool isBusyPointer() const;
 
@@ -89,6 +90,8 @@ private:
     void restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue);
 
     LogControls m_controls;
+    LogModel* m_log = nullptr;
+    LogView* m_logView = nullptr;
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QList<QPushButton*> m_buttons;

@@ -10,7 +10,7 @@
 
 #include "Failure.h"
 #include "Guarded.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "EntryDate.h"
 
-#include "Main.h"
+#include "LocaleText.h"
 
 #include <QRegularExpression>
 

@@ -4,10 +4,10 @@
 #include "Constants.h"
 #include "EntryDate.h"
 #include "EntryDateEdit.h"
-#include "EntryList.h"
 #include "FocusRing.h"
 #include "Guarded.h"
-#include "Main.h"
+#include "LogModel.h"
+#include "WindowLook.h"
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "Pointer.h"
@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -46,10 +45,10 @@ QString MeasurementProblem(const QString& caption, const QString& text)
     return QString();
 }
 
-EntryDialog::EntryDialog(const QString& formName, int measurements, QTreeWidget* list, QWidget* parent)
+EntryDialog::EntryDialog(const QString& formName, int measurements, LogModel& log, QWidget* parent)
     : QDialog(parent)
     , m_formName(formName)
-    , m_list(list)
+    , m_log(log)
 {
     setObjectName(formName);
     // Before any control exists, so labels size themselves in the window's font.
@@ -164,38 +163,25 @@ void EntryDialog::PushButton2_Click()
     if (refused)
         return;
 
-    EntryList list(m_list);
+    LogEntry entry{FormatEntryDate(m_picker->date())};
+    for (QLineEdit* text : std::as_const(m_texts))
+        entry.append(StoredNumberText(text->text().trimmed()));
     if (windowTitle() == AddCaption()) {
-        QTreeWidgetItem* row = nullptr;
-        proc(20, [&] { row = list.addRow(FormatEntryDate(m_picker->date())); });
-        proc(21, [&] {
-            if (!row)
-                return;
-            for (int n = 1; n <= m_texts.size(); ++n)
-                EntryList::setSubItem(row, n, Text(n)->text().trimmed());
-            list.ensureSelection();
-            m_list->scrollToItem(row);
-        });
+        // Stored at once: a saved entry survives whatever happens while the dialog is open.
+        proc(20, [&] { m_log.appendEntry(entry); });
         proc(22, [&] {
             for (QLineEdit* text : std::as_const(m_texts))
                 text->clear();
             Text(1)->setFocus();
         });
     } else {
-        proc(30, [&] {
-            QTreeWidgetItem* row = list.selectedRow();
-            if (!row)
-                return;
-            EntryList::setText(row, FormatEntryDate(m_picker->date()));
-            for (int n = 1; n <= m_texts.size(); ++n)
-                EntryList::setSubItem(row, n, Text(n)->text().trimmed());
-        });
+        proc(30, [&] { m_log.replaceSelected(entry); });
         proc(31, [&] { accept(); });
     }
 }
 
-Form3::Form3(QTreeWidget* list, QWidget* parent)
-    : EntryDialog(QStringLiteral("Form3"), 4, list, parent)
+Form3::Form3(LogModel& log, QWidget* parent)
+    : EntryDialog(QStringLiteral("Form3"), 4, log, parent)
 {
     setFixedSize(Px(8040), Px(3435));
 
@@ -235,8 +221,8 @@ Form3::Form3(QTreeWidget* list, QWidget* parent)
     finishSetup();
 }
 
-Form4::Form4(QTreeWidget* list, QWidget* parent)
-    : EntryDialog(QStringLiteral("Form4"), 6, list, parent)
+Form4::Form4(LogModel& log, QWidget* parent)
+    : EntryDialog(QStringLiteral("Form4"), 6, log, parent)
 {
     setFixedSize(Px(4920), Px(3090));
 

@@ -7,10 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+class LogModel;
 class PointerRule;
 class QLineEdit;
 class QPushButton;
-class QTreeWidget;
 
 // Why a measurement typed into the box captioned `caption` cannot be saved (empty, not a
 // number in the user's locale, or not above zero), or an empty text when it can.
@@ -18,8 +18,8 @@ QString MeasurementProblem(const QString& caption, const QString& text);
 
 // What Form3 and Form4 share: a date picker, one text box per measurement, "Save" and
 // "Cancel". The caption is the mode: "Add New Record" (the caption of a fresh dialog) appends
-// a row to the main list on every "Save" and stays open; any other caption ("Edit Record")
-// overwrites the list's selected row and closes.
+// an entry to the log on every "Save" (stored at once) and stays open; any other caption
+// ("Edit Record") overwrites the log's selected row and closes.
 class EntryDialog : public QDialog {
     Q_OBJECT
 public:
@@ -38,7 +38,7 @@ public:
     static QString EditCaption() { return QStringLiteral("Edit Record"); }
 
 protected:
-    EntryDialog(const QString& formName, int measurements, QTreeWidget* list, QWidget* parent);
+    EntryDialog(const QString& formName, int measurements, LogModel& log, QWidget* parent);
     // Called by the subclass once its layout stands.
     void finishSetup();
 
@@ -51,7 +51,7 @@ protected:
 
 private:
     QString m_formName;
-    QTreeWidget* m_list;
+    LogModel& m_log;
     PointerRule* m_pointer = nullptr;
 };
 
@@ -59,7 +59,7 @@ private:
 class Form3 : public EntryDialog {
     Q_OBJECT
 public:
-    Form3(QTreeWidget* list, QWidget* parent);
+    Form3(LogModel& log, QWidget* parent);
 };
 
 // The entry dialog of the metric log: weight in kilograms; chest, waist, hips, wrist and
@@ -67,5 +67,5 @@ public:
 class Form4 : public EntryDialog {
     Q_OBJECT
 public:
-    Form4(QTreeWidget* list, QWidget* parent);
+    Form4(LogModel& log, QWidget* parent);
 };

@@ -7,8 +7,7 @@
 #include "EntryDialog.h"
 #include "Form1.h"
 #include "Form2.h"
-#include "LogControls.h"
-#include "Main.h"
+#include "LogModel.h"
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "format/CLocale.h"
@@ -21,7 +20,7 @@
 #include <QTemporaryDir>
 #include <QMenu>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -68,9 +67,10 @@ int main(int argc, char* argv[])
     form.PushButton(2)->setFocus();
     ok &= Save(&form, folder + QStringLiteral("/main.png"));
     {
-        QTreeWidget* list = form.ListView1();
-        QMenu* menu = form.listMenu(list->visualItemRect(list->topLevelItem(2)).center());
-        menu->popup(list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(2)).center()));
+        QTreeView* list = form.ListView1();
+        const QPoint third = list->visualRect(list->model()->index(2, 0)).center();
+        QMenu* menu = form.listMenu(third);
+        menu->popup(list->viewport()->mapToGlobal(third));
         QTest::qWait(200);
         ok &= menu->grab().save(folder + QStringLiteral("/menu.png"));
         menu->hide();
@@ -79,7 +79,7 @@ int main(int argc, char* argv[])
     for (int metric = 0; metric < 2; ++metric) {
         if (metric)
             form.Option2()->click();
-        std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(form.controls());
+        std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(form.logModel(), &form);
         dialog->setModal(false);
         dialog->Text(1)->setText(ShownNumberText(metric ? QStringLiteral("63.5") : QStringLiteral("200")));
         dialog->Text(1)->setFocus();

@@ -1,7 +1,11 @@
 #include "AppIcon.h"
 #include "Failure.h"
 #include "FileDialog.h"
-#include "Main.h"
+#include "ProgramFiles.h"
+#include "ClipboardPicture.h"
+#include "LocaleText.h"
+#include "ApplicationTitle.h"
+#include "WindowLook.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

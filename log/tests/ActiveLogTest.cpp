@@ -1,6 +1,7 @@
 #include "Constants.h"
 #include "LogHarness.h"
 #include "MessageBox.h"
+#include "Guarded.h"
 #include "Settings.h"
 
 #include <gtest/gtest.h>
@@ -41,18 +42,18 @@ TEST_F(ActiveLogTest, StartupSetupStoresTheHeightsItShows)
     EXPECT_EQ(h.c.Text2->text(), "10");
     EXPECT_EQ(Stored(Keys::Text1Men), "5");
     EXPECT_EQ(Stored(Keys::Text2Men), "10");
-    EXPECT_EQ(h.list().columnCount(), 5);
-    EXPECT_EQ(h.list().columnCaption(2), " Weight (lbs)");
-    EXPECT_EQ(h.list().columnCaption(4), " Waist (inch)");
+    EXPECT_EQ(h.model.columnCount(), 5);
+    EXPECT_EQ(h.model.columns().at(2 - 1), " Weight (lbs)");
+    EXPECT_EQ(h.model.columns().at(4 - 1), " Waist (inch)");
     EXPECT_EQ(h.c.ListView1->columnWidth(0), 100);
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
 }
 
 TEST_F(ActiveLogTest, EmptyListStoresEmptyTextUnderTheActiveKeyOnly)
 {
     LogHarness h;
     h.startImperial();
-    StoreActiveLog(h.c);
+    h.model.storeActiveLog();
     EXPECT_EQ(Stored(Keys::FitnessMen), "");
     EXPECT_FALSE(HasSetting(Keys::FitnessWomen));
 }
@@ -63,13 +64,13 @@ TEST_F(ActiveLogTest, StoringOneLogNeverTouchesTheOther)
     LogHarness h;
     h.startImperial();
     h.addRows({{"a", "b", "c", "d", "e"}});
-    StoreActiveLog(h.c);
+    h.model.storeActiveLog();
     EXPECT_EQ(Stored(Keys::FitnessMen), "a||SEP1||b||SEP1||c||SEP1||d||SEP1||e||SEP2||");
     EXPECT_EQ(Stored(Keys::FitnessWomen), "w||SEP2||");
 
     h.c.Option2->setChecked(true);
     h.addRows({{"1", "2", "3", "4", "5", "6", "7"}});
-    StoreActiveLog(h.c);
+    h.model.storeActiveLog();
     EXPECT_EQ(Stored(Keys::FitnessMen), "a||SEP1||b||SEP1||c||SEP1||d||SEP1||e||SEP2||");
     EXPECT_EQ(Stored(Keys::FitnessWomen),
               JoinStoredLog({{"w", "", "", "", "", "", ""}, {"1", "2", "3", "4", "5", "6", "7"}}));
@@ -97,7 +98,7 @@ TEST_F(ActiveLogTest, ShortEntriesLoadWithEmptyFieldsAndNoReport)
     EXPECT_EQ(h.rows(), QList<LogEntry>({{"a", "b", "c", "", ""}, {"d", "1", "2", "3", "4"}}));
     EXPECT_EQ(messages.count(), 0);
     // Loaded rows have a selection.
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(1));
+    EXPECT_EQ(h.model.selected(), 1);
 }
 
 TEST_F(ActiveLogTest, HundredThousandStoredEntriesLoadAndStoreBack)
@@ -108,9 +109,9 @@ TEST_F(ActiveLogTest, HundredThousandStoredEntriesLoadAndStoreBack)
     WriteSetting(SettingsSection, Keys::FitnessMen, text);
     LogHarness h;
     h.startImperial();
-    ASSERT_EQ(h.list().rowCount(), 100000);
-    EXPECT_EQ(EntryList::subItem(h.list().row(100000), 1), "99999");
-    StoreActiveLog(h.c);
+    ASSERT_EQ(h.model.rowCount(), 100000);
+    EXPECT_EQ(h.shown(100000, 1), "99999");
+    h.model.storeActiveLog();
     EXPECT_TRUE(Stored(Keys::FitnessMen) == text);
 }
 
@@ -126,10 +127,10 @@ TEST_F(ActiveLogTest, SwitchToFemaleWithEmptyStore)
     EXPECT_EQ(Stored(Keys::Text1Women), "1");
     EXPECT_EQ(Stored(Keys::Text2Women), "68");
     QStringList captions;
-    for (int i = 1; i <= h.list().columnCount(); ++i)
-        captions << h.list().columnCaption(i);
+    for (int i = 1; i <= h.model.columnCount(); ++i)
+        captions << h.model.columns().at(i - 1);
     EXPECT_EQ(captions, MetricColumns());
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
     EXPECT_EQ(Stored(Keys::Option1), "False");
     EXPECT_EQ(Stored(Keys::Option2), "True");
     EXPECT_FALSE(HasSetting(Keys::FitnessWomen));
@@ -154,8 +155,8 @@ TEST_F(ActiveLogTest, SwitchBackRestoresTheImperialLogWithPlainCaptions)
     EXPECT_EQ(h.c.Text1->text(), "6");
     EXPECT_EQ(h.c.Text2->text(), "2");
     QStringList captions;
-    for (int i = 1; i <= h.list().columnCount(); ++i)
-        captions << h.list().columnCaption(i);
+    for (int i = 1; i <= h.model.columnCount(); ++i)
+        captions << h.model.columns().at(i - 1);
     EXPECT_EQ(captions, ImperialColumns());
     EXPECT_EQ(h.rows(), QList<LogEntry>({{"a", "b", "c", "d", "e"}}));
     EXPECT_EQ(Stored(Keys::Text2Women), "70");
@@ -189,10 +190,10 @@ TEST_F(ActiveLogTest, ClickingTheSelectedOptionDoesNotSwitchAgain)
     QTest::mouseClick(h.c.Option1, Qt::LeftButton);
     EXPECT_TRUE(h.c.Option1->isChecked());
     EXPECT_EQ(h.rows(), QList<LogEntry>({{"kept", "", "", "", ""}}));
-    EXPECT_EQ(h.list().columnCaption(2), " Weight (lbs)");
+    EXPECT_EQ(h.model.columns().at(2 - 1), " Weight (lbs)");
     // A click on the other option does switch.
     QTest::mouseClick(h.c.Option2, Qt::LeftButton);
-    EXPECT_EQ(h.list().columnCount(), 7);
+    EXPECT_EQ(h.model.columnCount(), 7);
 }
 
 TEST_F(ActiveLogTest, TypingInAHeightFieldStoresUnderTheActiveLogsKey)
@@ -229,9 +230,9 @@ TEST_F(ActiveLogTest, SameTextWritesNothingAndAFailedWriteIsReported)
     h.startImperial();
     ScriptedMessages messages;
     BrokenStore broken;
-    SetHeightField(h.c.Text1, "5");
+    h.model.setHeight(1, "5");
     EXPECT_EQ(messages.count(), 0);
-    SetHeightField(h.c.Text1, "6");
+    h.c.Text1->setText("6");
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.asked().first().text.contains("Text1_Men"));
     EXPECT_TRUE(messages.asked().first().text.contains("in Trevasso2021/08/31.Form1.Text1_Change at line 10"));
@@ -252,47 +253,52 @@ TEST_F(ActiveLogTest, FailingSwitchReportsAndStillLoadsTheLog)
     EXPECT_EQ(messages.count(), 1);
     for (const MessageRequest& box : messages.asked())
         EXPECT_TRUE(box.text.contains("Form1.Option2_Click")) << box.text.toStdString();
-    EXPECT_EQ(h.list().columnCount(), 7);
+    EXPECT_EQ(h.model.columnCount(), 7);
     EXPECT_EQ(h.c.Label1[0]->text(), "Meter:");
 }
 
-TEST(EntryList, RemovingPositionTwoOfThreeMovesTheThirdUp)
+TEST_F(ActiveLogTest, RemovingPositionTwoOfThreeMovesTheThirdUpInTheModelAndTheList)
 {
-    QTreeWidget widget;
-    EntryList list(&widget);
-    for (int i = 0; i < 7; ++i)
-        list.addColumn(QString::number(i));
-    QTreeWidgetItem* first = list.addRow("1");
-    list.addRow("2");
-    QTreeWidgetItem* third = list.addRow("3");
-    EntryList::setSubItem(third, 4, "four");
-    list.removeRow(2);
-    EXPECT_EQ(list.rowCount(), 2);
-    EXPECT_EQ(list.row(1), first);
-    EXPECT_EQ(list.row(2), third);
-    EXPECT_EQ(list.index(third), 2);
-    EXPECT_EQ(EntryList::subItem(third, 4), "four");
-    EXPECT_EQ(EntryList::subItem(third, 5), "");
-    EXPECT_EQ(EntryList::subItem(third, 6), "");
-    list.clearColumns();
-    EXPECT_EQ(list.columnCount(), 0);
-    list.clearRows();
-    EXPECT_EQ(list.rowCount(), 0);
-    EXPECT_EQ(list.selectedRow(), nullptr);
+    LogHarness h;
+    h.model.setColumns({"0", "1", "2", "3", "4", "5", "6"});
+    h.addRows({{"1"}, {"2"}, {"3", "", "", "", "four"}});
+    EXPECT_EQ(h.model.field(3, 5), "");
+    EXPECT_EQ(h.model.field(3, 6), "");
+    h.model.select(2);
+    Guarded proc("Form1.PushButton3_Click");
+    h.model.deleteSelected(proc);
+    ASSERT_EQ(h.model.rowCount(), 2);
+    EXPECT_EQ(h.model.field(1, 0), "1");
+    EXPECT_EQ(h.model.field(2, 0), "3");
+    EXPECT_EQ(h.model.field(2, 4), "four");
+    // The list shows the same rows, and the row that moved up is selected.
+    const QAbstractItemModel* table = h.c.ListView1->model();
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->columnCount(), 7);
+    EXPECT_EQ(h.shown(2, 0), "3");
+    EXPECT_EQ(h.shown(2, 4), "four");
+    EXPECT_EQ(h.shown(2, 6), "");
+    EXPECT_EQ(h.model.selected(), 2);
+    EXPECT_EQ(h.listSelection(), 2);
+    h.model.setColumns({});
+    EXPECT_EQ(table->columnCount(), 0);
+    h.model.clearEntries();
+    EXPECT_EQ(table->rowCount(), 0);
+    EXPECT_EQ(h.model.selected(), 0);
+    EXPECT_EQ(h.listSelection(), 0);
 }
 
-TEST(EntryList, ARowStaysSelectedWhateverTheUserClicks)
+TEST_F(ActiveLogTest, ARowStaysSelectedWhateverTheUserClicks)
 {
-    QTreeWidget widget;
-    widget.setSelectionMode(QAbstractItemView::SingleSelection);
-    KeepOneRowSelected(&widget);
-    EntryList list(&widget);
-    list.addColumn("Date");
-    list.addRow("a");
-    QTreeWidgetItem* b = list.addRow("b");
-    list.selectRow(b);
-    widget.clearSelection();
-    EXPECT_EQ(list.selectedRow(), b);
+    LogHarness h;
+    h.startImperial();
+    h.addRows({{"a"}, {"b"}});
+    h.c.ListView1->selectionModel()->select(h.c.ListView1->model()->index(1, 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(h.model.selected(), 2);
+    h.c.ListView1->clearSelection();
+    EXPECT_EQ(h.model.selected(), 2);
+    EXPECT_EQ(h.listSelection(), 2);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "Constants.h"
 #include "Guarded.h"
 #include "LogHarness.h"
-#include "Main.h"
+#include "ApplicationTitle.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "SampleData.h"
@@ -36,16 +36,31 @@ protected:
     }
     void TearDown() override { ClearSettings(); }
 
-    void run(void (*command)(const LogControls&, Guarded&), const char* name)
+    void add()
     {
-        Guarded proc(name);
-        command(h.c, proc);
+        Guarded proc("Form1.PushButton2_Click");
+        AddNewEntry(h.model, &h.window, proc);
     }
-    void add() { run(AddNewEntry, "Form1.PushButton2_Click"); }
-    void remove() { run(DeleteSelectedEntry, "Form1.PushButton3_Click"); }
-    void edit() { run(EditSelectedEntry, "Form1.PushButton4_Click"); }
-    void clear() { run(ClearList, "Form1.PushButton5_Click"); }
-    void sample() { run(LoadSampleData, "Form1.PushButton7_Click"); }
+    void remove()
+    {
+        Guarded proc("Form1.PushButton3_Click");
+        DeleteSelectedEntry(h.model, proc);
+    }
+    void edit()
+    {
+        Guarded proc("Form1.PushButton4_Click");
+        EditSelectedEntry(h.model, &h.window, proc);
+    }
+    void clear()
+    {
+        Guarded proc("Form1.PushButton5_Click");
+        ClearList(h.model, proc);
+    }
+    void sample()
+    {
+        Guarded proc("Form1.PushButton7_Click");
+        LoadSampleData(h.model, proc);
+    }
 
     LogHarness h;
 };
@@ -126,7 +141,7 @@ TEST_F(CommandsTest, Form3TakesWaistFromTheUpperRightBox)
         dialog->PushButton2()->click();
     });
     add();
-    ASSERT_EQ(h.list().rowCount(), 1);
+    ASSERT_EQ(h.model.rowCount(), 1);
     EXPECT_EQ(h.rows().first().mid(1), QStringList({"201", "43", "37", "35"}));
 }
 
@@ -170,7 +185,7 @@ TEST_F(CommandsTest, EscapeCancels)
         EXPECT_FALSE(dialog->isVisible());
     });
     add();
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
     EXPECT_EQ(Stored(Keys::FitnessMen), "");
 }
 
@@ -191,14 +206,14 @@ TEST_F(CommandsTest, SeparatorTextIsRefusedAndTheDialogKeepsWhatWasTyped)
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.asked().first().text.contains("\"a||SEP2||b\""));
     EXPECT_EQ(messages.asked().first().icon, MsgIcon::Exclamation);
-    ASSERT_EQ(h.list().rowCount(), 1);
+    ASSERT_EQ(h.model.rowCount(), 1);
     EXPECT_EQ(h.rows().first().mid(1), QStringList({"80", "40", "30", "35"}));
 }
 
 TEST_F(CommandsTest, EditPresetsTheDialogAndChangesTheRowInPlace)
 {
     h.addRows({Row("1/1/2020"), {"6/10/2004", "200", "42", "36", "34"}, Row("1/3/2020")});
-    h.list().selectRow(h.list().row(2));
+    h.model.select(2);
     DriveDialog drive([](EntryDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Edit Record");
         EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate(2004, 6, 10));
@@ -219,7 +234,7 @@ TEST_F(CommandsTest, EditPresetsTheDialogAndChangesTheRowInPlace)
 TEST_F(CommandsTest, EditCancelLeavesTheRow)
 {
     h.addRows({Row("1/1/2020")});
-    h.list().selectRow(h.list().row(1));
+    h.model.select(1);
     DriveDialog drive([](EntryDialog* dialog) {
         dialog->Text(1)->setText("999");
         dialog->PushButton1()->click();
@@ -236,20 +251,19 @@ TEST_F(CommandsTest, EditWithNothingToEditDoesNothing)
     EXPECT_EQ(drive.opened, 0);
     EXPECT_FALSE(HasSetting(Keys::FitnessMen));
     h.addRows({Row("1/1/2020")});
+    // A cleared selection in the list leaves the row selected: there is always a row to edit.
     h.c.ListView1->clearSelection();
-    h.c.ListView1->setCurrentItem(nullptr);
-    h.c.ListView1->clearSelection();
-    if (h.list().selectedRow() == nullptr) {
-        edit();
-        EXPECT_EQ(drive.opened, 0);
-        EXPECT_FALSE(HasSetting(Keys::FitnessMen));
-    }
+    h.c.ListView1->selectionModel()->clearCurrentIndex();
+    EXPECT_EQ(h.model.selected(), 1);
+    EXPECT_EQ(h.listSelection(), 1);
+    h.model.select(0);
+    EXPECT_EQ(h.model.selected(), 1);
 }
 
 TEST_F(CommandsTest, EditOfAnUnreadableDateIsReportedAndTheDialogStillOpens)
 {
     h.addRows({{"someday", "1", "2", "3", "4"}});
-    h.list().selectRow(h.list().row(1));
+    h.model.select(1);
     ScriptedMessages messages;
     DriveDialog drive([](EntryDialog* dialog) {
         EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate::currentDate());
@@ -265,16 +279,16 @@ TEST_F(CommandsTest, EditOfAnUnreadableDateIsReportedAndTheDialogStillOpens)
 TEST_F(CommandsTest, DeleteTheMiddleOfThree)
 {
     h.addRows({Row("a"), Row("b"), Row("c")});
-    h.list().selectRow(h.list().row(2));
+    h.model.select(2);
     remove();
     EXPECT_EQ(h.rows(), QList<LogEntry>({Row("a"), Row("c")}));
     EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({Row("a"), Row("c")}));
     // The row that moved up is selected; deleting the last row selects the new last.
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(2));
+    EXPECT_EQ(h.model.selected(), 2);
     remove();
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(1));
+    EXPECT_EQ(h.model.selected(), 1);
     remove();
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
 }
 
 TEST_F(CommandsTest, DeleteOnAnEmptyListStoresTheEmptyText)
@@ -287,15 +301,15 @@ TEST_F(CommandsTest, DeleteOnAnEmptyListStoresTheEmptyText)
 TEST_F(CommandsTest, BusyPointerKeepsTheRowsButStillStores)
 {
     h.addRows({Row("a"), Row("b")});
-    h.list().selectRow(h.list().row(1));
-    SetBusyPointer(&h.window, true);
+    h.model.select(1);
+    h.model.setBusy(true);
     remove();
     clear();
-    EXPECT_EQ(h.list().rowCount(), 2);
+    EXPECT_EQ(h.model.rowCount(), 2);
     EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({Row("a"), Row("b")}));
     sample();
-    EXPECT_EQ(h.list().rowCount(), 7);
-    SetBusyPointer(&h.window, false);
+    EXPECT_EQ(h.model.rowCount(), 7);
+    h.model.setBusy(false);
 }
 
 TEST_F(CommandsTest, ClearEmptiesOnlyTheActiveLog)
@@ -303,7 +317,7 @@ TEST_F(CommandsTest, ClearEmptiesOnlyTheActiveLog)
     WriteSetting(SettingsSection, Keys::FitnessWomen, "w||SEP2||");
     h.addRows({Row("a")});
     clear();
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
     EXPECT_EQ(Stored(Keys::FitnessMen), "");
     EXPECT_EQ(Stored(Keys::FitnessWomen), "w||SEP2||");
 }
@@ -329,7 +343,7 @@ TEST_F(CommandsTest, SampleReplacesTheImperialLogAndHeight)
     h.addRows(Rows(20));
     sample();
     sample();
-    EXPECT_EQ(h.list().rowCount(), 5);
+    EXPECT_EQ(h.model.rowCount(), 5);
     EXPECT_EQ(h.rows(), SampleEntries(true));
     EXPECT_TRUE(Stored(Keys::FitnessMen).startsWith("6/10/2004||SEP1||200||SEP1||"));
     EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(SampleEntries(true)));
@@ -338,7 +352,7 @@ TEST_F(CommandsTest, SampleReplacesTheImperialLogAndHeight)
     EXPECT_EQ(h.c.Text2->text(), "3/8");
     EXPECT_EQ(Stored(Keys::Text1Men), "6");
     EXPECT_EQ(Stored(Keys::Text2Men), "3/8");
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(1));
+    EXPECT_EQ(h.model.selected(), 1);
 }
 
 TEST_F(CommandsTest, SampleOfTheMetricLog)
@@ -356,7 +370,7 @@ TEST_F(CommandsTest, SampleWithACommaLocaleShowsCommasAndStoresPoints)
 {
     ScopedLocale german("de_DE");
     sample();
-    EXPECT_EQ(EntryList::subItem(h.list().row(3), 3), "35,5");
+    EXPECT_EQ(h.shown(3, 3), "35,5");
     EXPECT_TRUE(Stored(Keys::FitnessMen).contains("||SEP1||35.5||SEP1||33.6||SEP2||"));
     EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(SampleEntries(true)));
 }

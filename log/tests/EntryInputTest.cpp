@@ -27,12 +27,12 @@ protected:
     void add()
     {
         Guarded proc("Form1.PushButton2_Click");
-        AddNewEntry(h.c, proc);
+        AddNewEntry(h.model, &h.window, proc);
     }
     void edit()
     {
         Guarded proc("Form1.PushButton4_Click");
-        EditSelectedEntry(h.c, proc);
+        EditSelectedEntry(h.model, &h.window, proc);
     }
 
     LogHarness h;
@@ -63,7 +63,7 @@ TEST_F(EntryInputTest, SaveRefusesWhatIsNotANumberAndKeepsWhatWasTyped)
             EXPECT_TRUE(dialog->isVisible());
         });
         add();
-        EXPECT_EQ(h.list().rowCount(), 0) << text;
+        EXPECT_EQ(h.model.rowCount(), 0) << text;
         EXPECT_EQ(kept, text);
         EXPECT_TRUE(focused) << text;
         ASSERT_EQ(messages.count(), 1) << text;
@@ -86,7 +86,7 @@ TEST_F(EntryInputTest, TheMetricDialogNamesItsOwnFields)
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(
         messages.asked().first().text.contains("\"zwei\" is not a number. Please type a number for \"Forearm (cm)\""));
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
 }
 
 TEST_F(EntryInputTest, CommaLocaleTakesCommasShowsThemAndStoresPoints)
@@ -104,8 +104,8 @@ TEST_F(EntryInputTest, CommaLocaleTakesCommasShowsThemAndStoresPoints)
         dialog->PushButton1()->click();
     });
     add();
-    ASSERT_EQ(h.list().rowCount(), 1);
-    EXPECT_EQ(h.rows().first(), LogEntry({"6.10.2004", "180,5", "40", "34,5", "38"}));
+    ASSERT_EQ(h.model.rowCount(), 1);
+    EXPECT_EQ(h.shownRows().first(), LogEntry({"6.10.2004", "180,5", "40", "34,5", "38"}));
     EXPECT_EQ(Stored(Keys::FitnessMen), "6.10.2004||SEP1||180.5||SEP1||40||SEP1||34.5||SEP1||38||SEP2||");
 
     // Edited without a change, the entry is stored as it was.
@@ -125,8 +125,8 @@ TEST_F(EntryInputTest, OlderDecimalCommasLoadAsNumbersAndAreStoredWithPoints)
                  "2004||SEP1||abc||SEP1||4||SEP1||3||SEP1||2||SEP2||");
     LogHarness us;
     us.startImperial();
-    EXPECT_EQ(us.rows().first(), LogEntry({"6/10/2004", "200", "42", "35.5", "1,234"}));
-    StoreActiveLog(us.c);
+    EXPECT_EQ(us.shownRows().first(), LogEntry({"6/10/2004", "200", "42", "35.5", "1,234"}));
+    us.model.storeActiveLog();
     // The unambiguous comma is today's point now; "1,234" and "abc" are left as they were.
     EXPECT_EQ(Stored(Keys::FitnessMen),
               "6/10/2004||SEP1||200||SEP1||42||SEP1||35.5||SEP1||1,234||SEP2||6/17/"
@@ -135,8 +135,8 @@ TEST_F(EntryInputTest, OlderDecimalCommasLoadAsNumbersAndAreStoredWithPoints)
     ScopedLocale german("de_DE");
     LogHarness de;
     de.startImperial();
-    EXPECT_EQ(de.rows().first(), LogEntry({"6/10/2004", "200", "42", "35,5", "1,234"}));
-    StoreActiveLog(de.c);
+    EXPECT_EQ(de.shownRows().first(), LogEntry({"6/10/2004", "200", "42", "35,5", "1,234"}));
+    de.model.storeActiveLog();
     // Shown as "1,234" in German, but stored as it came: it is not read as 1.234.
     EXPECT_TRUE(Stored(Keys::FitnessMen).startsWith("6/10/2004||SEP1||200||SEP1||42||SEP1||35.5||SEP1||1,234||SEP2||"));
 }
@@ -181,10 +181,10 @@ TEST_F(EntryInputTest, TypedDatesBecomeTheDateTyped)
         });
         add();
         EXPECT_EQ(saved, c.expected) << c.keys;
-        ASSERT_EQ(h.list().rowCount(), 1) << c.keys;
+        ASSERT_EQ(h.model.rowCount(), 1) << c.keys;
         EXPECT_EQ(h.rows().first().first(),
                   QStringLiteral("%1/%2/%3").arg(c.expected.month()).arg(c.expected.day()).arg(c.expected.year()));
-        h.list().clearRows();
+        h.model.clearEntries();
     }
 }
 
@@ -232,18 +232,18 @@ TEST_F(EntryInputTest, ADateThatDoesNotExistIsNeverSaved)
         EXPECT_EQ(dialog->DateTimePicker1()->rejectedText(), "2/30/2024");
         // Enter does not save the date that stood there before: "Save" says why, once.
         QTest::keyClick(dialog->DateTimePicker1(), Qt::Key_Return);
-        EXPECT_EQ(h.list().rowCount(), 0);
+        EXPECT_EQ(h.model.rowCount(), 0);
         ASSERT_EQ(messages.count(), 1);
         EXPECT_TRUE(messages.asked().first().text.startsWith("\"2/30/2024\" is not a date."));
         // Half typed and left with Enter: the same.
         TypeDate(dialog, "13/5", true);
         QTest::keyClick(dialog->DateTimePicker1(), Qt::Key_Return);
-        EXPECT_EQ(h.list().rowCount(), 0);
+        EXPECT_EQ(h.model.rowCount(), 0);
         ASSERT_EQ(messages.count(), 2);
         EXPECT_TRUE(messages.asked().last().text.startsWith("\"13/5\" is not a date."));
         // Told, the user may keep the date shown.
         dialog->PushButton2()->click();
-        EXPECT_EQ(h.list().rowCount(), 1);
+        EXPECT_EQ(h.model.rowCount(), 1);
         dialog->PushButton1()->click();
     });
     add();
@@ -253,7 +253,7 @@ TEST_F(EntryInputTest, ADateThatDoesNotExistIsNeverSaved)
 TEST_F(EntryInputTest, EnterSavesAndOnCancelCancels)
 {
     h.addRows({{"1/1/2020", "1", "2", "3", "4"}});
-    h.list().selectRow(h.list().row(1));
+    h.model.select(1);
     DriveDialog drive([&](EntryDialog* dialog) {
         QApplication::setActiveWindow(dialog);
         EXPECT_TRUE(dialog->PushButton2()->isDefault());
@@ -284,7 +284,7 @@ TEST_F(EntryInputTest, EnterSavesAndOnCancelCancels)
         dialog->PushButton1()->click();
     });
     add();
-    EXPECT_EQ(h.list().rowCount(), 2);
+    EXPECT_EQ(h.model.rowCount(), 2);
 }
 
 TEST_F(EntryInputTest, AltSSavesAndAltCCancelsWithTheCaptionsUnchanged)
@@ -296,12 +296,12 @@ TEST_F(EntryInputTest, AltSSavesAndAltCCancelsWithTheCaptionsUnchanged)
         Type(dialog, {"180", "40", "34", "38"});
         dialog->Text(1)->setFocus();
         QTest::keyClick(dialog->Text(1), Qt::Key_S, Qt::AltModifier);
-        QTRY_COMPARE(h.list().rowCount(), 1);
+        QTRY_COMPARE(h.model.rowCount(), 1);
         QTest::keyClick(dialog->Text(1), Qt::Key_C, Qt::AltModifier);
         QTRY_VERIFY(!dialog->isVisible());
     });
     add();
-    EXPECT_EQ(h.list().rowCount(), 1);
+    EXPECT_EQ(h.model.rowCount(), 1);
 }
 
 TEST_F(EntryInputTest, TheFocusRingStandsAroundTheFocusedControl)
