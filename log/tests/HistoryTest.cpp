@@ -3,7 +3,8 @@
 #include "EntryDate.h"
 #include "Guarded.h"
 #include "LogBackup.h"
-#include "LogHarness.h"
+#include "LogModel.h"
+#include "TestSupport.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "SampleData.h"
@@ -14,14 +15,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QUndoStack>
 
 #include <sys/stat.h>
 
 namespace {
+
+QString Stored(const QString& key) { return ReadSetting(SettingsSection, key, QStringLiteral("<missing>")); }
 
 LogEntry Row(const QString& date, const QString& weight = "180") { return {date, weight, "40", "34", "38"}; }
 
@@ -32,7 +32,8 @@ protected:
         ClearSettings();
         QDir(BackupFolder()).removeRecursively();
         SetBackupDayForTesting(QDate(2024, 3, 1));
-        h.startImperial();
+        log.setUpImperialView();
+        log.loadActiveLog();
     }
     void TearDown() override
     {
@@ -41,52 +42,57 @@ protected:
         ClearSettings();
     }
 
-    template <typename Command> void run(Command command, const char* name)
+    template <typename Command> void run(const char* name, Command command)
     {
         Guarded proc(name);
         command(proc);
     }
-    // One "Add New Entry" with one save per row given.
+    // One "Add New Entry" with one save per row given: what its dialog does with the log.
     void add(const QList<LogEntry>& rows)
     {
-        DriveDialog drive([&](EntryDialog* dialog) {
+        run("Form1.PushButton2_Click", [&](Guarded& proc) {
             for (const LogEntry& row : rows) {
-                dialog->DateTimePicker1()->setDate(ParseEntryDate(row.first()));
-                Type(dialog, row.mid(1));
-                dialog->PushButton2()->click();
+                Guarded save("Form3.PushButton2_Click");
+                save(20, [&] { log.appendEntry(row); });
             }
-            dialog->PushButton1()->click();
+            proc(30, [&] { log.storeActiveLog(); });
         });
-        run([&](Guarded& proc) { AddNewEntry(h.model, &h.window, proc); }, "Form1.PushButton2_Click");
     }
+    // "Edit Selected Entry" with a new weight saved.
     void editSelected(const QString& weight)
     {
-        DriveDialog drive([&](EntryDialog* dialog) {
-            dialog->Text(1)->setText(weight);
-            dialog->PushButton2()->click();
+        LogEntry row = log.entry(log.selected());
+        row[1] = weight;
+        run("Form1.PushButton4_Click", [&](Guarded& proc) {
+            proc(30, [&] { log.replaceSelected(row); });
+            proc(70, [&] { log.storeActiveLog(); });
         });
-        run([&](Guarded& proc) { EditSelectedEntry(h.model, &h.window, proc); }, "Form1.PushButton4_Click");
     }
     void remove()
     {
-        run([&](Guarded& proc) { DeleteSelectedEntry(h.model, proc); }, "Form1.PushButton3_Click");
+        run("Form1.PushButton3_Click", [&](Guarded& proc) { log.deleteSelected(proc); });
     }
     void clear()
     {
-        run([&](Guarded& proc) { ClearList(h.model, proc); }, "Form1.PushButton5_Click");
+        run("Form1.PushButton5_Click", [&](Guarded& proc) { log.clear(proc); });
     }
     void sample()
     {
-        run([&](Guarded& proc) { LoadSampleData(h.model, proc); }, "Form1.PushButton7_Click");
+        run("Form1.PushButton7_Click", [&](Guarded& proc) { log.loadSample(proc); });
     }
-    // The list and the store agree, and hold these rows.
+    void switchTo(bool imperial)
+    {
+        Guarded proc(imperial ? "Form1.Option1_Click" : "Form1.Option2_Click", Guarded::InCaller);
+        log.switchTemplate(imperial, proc);
+    }
+    // The log and the store agree, and hold these rows.
     void expectLog(const QList<LogEntry>& rows, const QString& key = Keys::FitnessMen)
     {
-        EXPECT_EQ(h.rows(), rows);
+        EXPECT_EQ(log.entries(), rows);
         EXPECT_EQ(Stored(key), JoinStoredLog(rows));
     }
 
-    LogHarness h;
+    LogModel log;
 };
 
 TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
@@ -94,8 +100,8 @@ TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
     const LogEntry a = Row("1/1/2024", "181"), b = Row("1/8/2024", "180"), c = Row("1/15/2024", "179");
     add({a, b, c});
     // One step per saved entry.
-    EXPECT_EQ(h.model.history().activeStack()->count(), 3);
-    h.model.select(2);
+    EXPECT_EQ(log.history().activeStack()->count(), 3);
+    log.select(2);
     editSelected("175.5");
     const LogEntry edited = {"1/8/2024", "175.5", "40", "34", "38"};
     expectLog({a, edited, c});
@@ -107,29 +113,29 @@ TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
     expectLog(SampleEntries(true));
     EXPECT_EQ(Stored(Keys::Text2Men), "3/8");
 
-    h.model.undo(); // the example, and its height
+    log.undo(); // the example, and its height
     expectLog({});
-    EXPECT_EQ(h.c.Text2->text(), "10");
+    EXPECT_EQ(log.height(2), "10");
     EXPECT_EQ(Stored(Keys::Text2Men), "10");
-    h.model.undo(); // the clear
+    log.undo(); // the clear
     expectLog({a, c});
-    h.model.undo(); // the delete, which selects the row again
+    log.undo(); // the delete, which selects the row again
     expectLog({a, edited, c});
-    EXPECT_EQ(h.model.selected(), 2);
-    h.model.undo(); // the edit
+    EXPECT_EQ(log.selected(), 2);
+    log.undo(); // the edit
     expectLog({a, b, c});
-    h.model.undo(); // the third entry
+    log.undo(); // the third entry
     expectLog({a, b});
-    h.model.redo();
-    h.model.redo();
+    log.redo();
+    log.redo();
     expectLog({a, edited, c});
-    h.model.redo();
-    h.model.redo();
-    h.model.redo();
+    log.redo();
+    log.redo();
+    log.redo();
     expectLog(SampleEntries(true));
-    EXPECT_FALSE(h.model.canRedo());
+    EXPECT_FALSE(log.canRedo());
     // Nothing more to redo: nothing happens.
-    h.model.redo();
+    log.redo();
     expectLog(SampleEntries(true));
 }
 
@@ -140,35 +146,35 @@ TEST_F(HistoryTest, StepsOfALongLogPutBackExactlyTheirOwnRows)
     QList<LogEntry> rows;
     for (int i = 0; i < 3000; ++i)
         rows << Row(QStringLiteral("1/%1/2000").arg(i % 28 + 1), QString::number(100 + i % 97));
-    h.addRows(rows);
-    h.model.storeActiveLog();
+    log.appendEntries(rows);
+    log.storeActiveLog();
     for (int n : {1, 2999, 500, 500, 2000}) {
-        h.model.select(n - (n > h.model.rowCount() ? 1 : 0));
+        log.select(n - (n > log.rowCount() ? 1 : 0));
         remove();
     }
-    EXPECT_EQ(h.model.rowCount(), 2995);
+    EXPECT_EQ(log.rowCount(), 2995);
     for (int i = 0; i < 5; ++i)
-        h.model.undo();
+        log.undo();
     expectLog(rows);
     for (int i = 0; i < 5; ++i)
-        h.model.redo();
-    EXPECT_EQ(h.model.rowCount(), 2995);
-    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(h.model.entries()));
+        log.redo();
+    EXPECT_EQ(log.rowCount(), 2995);
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(log.entries()));
     clear();
-    h.model.undo();
-    h.model.undo();
-    EXPECT_EQ(h.model.rowCount(), 2996);
+    log.undo();
+    log.undo();
+    EXPECT_EQ(log.rowCount(), 2996);
 }
 
 TEST_F(HistoryTest, ANewChangeAfterUndoDropsTheRedoSteps)
 {
     add({Row("1/1/2024"), Row("1/2/2024")});
-    h.model.undo();
-    EXPECT_TRUE(h.model.canRedo());
-    h.model.select(1);
+    log.undo();
+    EXPECT_TRUE(log.canRedo());
+    log.select(1);
     remove();
-    EXPECT_FALSE(h.model.canRedo());
-    h.model.undo();
+    EXPECT_FALSE(log.canRedo());
+    log.undo();
     expectLog({Row("1/1/2024")});
 }
 
@@ -177,78 +183,49 @@ TEST_F(HistoryTest, CommandsThatChangeNothingLeaveNoStep)
     add({}); // opened and cancelled
     clear();
     remove();
-    DriveDialog cancel([](EntryDialog* dialog) { dialog->PushButton1()->click(); });
-    run([&](Guarded& proc) { EditSelectedEntry(h.model, &h.window, proc); }, "Form1.PushButton4_Click");
-    EXPECT_FALSE(h.model.canUndo());
+    log.appendEntries({Row("1/1/2024")});
+    editSelected("180"); // saved unchanged
+    EXPECT_FALSE(log.canUndo());
 }
 
 TEST_F(HistoryTest, TheHistoryFollowsItsLogAcrossSwitches)
 {
     add({Row("1/1/2024")});
-    h.c.Option2->setChecked(true);
+    switchTo(false);
     // The metric log has a history of its own.
-    EXPECT_FALSE(h.model.canUndo());
+    EXPECT_FALSE(log.canUndo());
     sample();
     const QString men = Stored(Keys::FitnessMen);
-    h.model.undo();
+    log.undo();
     expectLog({}, Keys::FitnessWomen);
     EXPECT_EQ(Stored(Keys::FitnessMen), men);
-    h.c.Option1->setChecked(true);
-    EXPECT_TRUE(h.model.canUndo());
-    h.model.undo();
+    switchTo(true);
+    EXPECT_TRUE(log.canUndo());
+    log.undo();
     expectLog({});
     EXPECT_EQ(Stored(Keys::FitnessWomen), "");
-    h.c.Option2->setChecked(true);
-    h.model.redo();
+    switchTo(false);
+    log.redo();
     expectLog(SampleEntries(false), Keys::FitnessWomen);
-}
-
-TEST_F(HistoryTest, TypedHeightsAreStepsOneFieldAtATime)
-{
-    h.window.show();
-    QApplication::setActiveWindow(&h.window);
-    h.c.Text1->setFocus();
-    QTest::keyClicks(h.c.Text1, "6");
-    h.c.Text2->setFocus();
-    QTest::keyClick(h.c.Text2, Qt::Key_End);
-    QTest::keyClicks(h.c.Text2, ".5");
-    EXPECT_EQ(Stored(Keys::Text2Men), "10.5");
-    // Consecutive keys in one field are one step.
-    EXPECT_EQ(h.model.history().activeStack()->count(), 2);
-    h.model.undo();
-    EXPECT_EQ(h.c.Text2->text(), "10");
-    EXPECT_EQ(Stored(Keys::Text2Men), "10");
-    h.model.undo();
-    EXPECT_EQ(h.c.Text1->text(), "5");
-    EXPECT_EQ(Stored(Keys::Text1Men), "5");
-    h.model.redo();
-    EXPECT_EQ(Stored(Keys::Text1Men), "6");
-    // Coming back to a field starts a new step.
-    h.c.Text2->setFocus();
-    QTest::keyClicks(h.c.Text2, "9");
-    h.c.Text1->setFocus();
-    h.c.Text2->setFocus();
-    QTest::keyClicks(h.c.Text2, "8");
-    EXPECT_EQ(h.model.history().activeStack()->count(), 3);
 }
 
 TEST_F(HistoryTest, HeightsSetByTheProgramAreNoSteps)
 {
-    h.c.Option2->setChecked(true);
-    h.c.Option1->setChecked(true);
-    EXPECT_FALSE(h.model.canUndo());
-    h.c.Option2->setChecked(true);
-    EXPECT_FALSE(h.model.canUndo());
+    switchTo(false);
+    switchTo(true);
+    EXPECT_FALSE(log.canUndo());
+    switchTo(false);
+    EXPECT_FALSE(log.canUndo());
 }
 
 TEST_F(HistoryTest, NothingIsUndoneWhileAChartIsGenerated)
 {
     add({Row("1/1/2024")});
-    h.model.setBusy(true);
-    h.model.undo();
-    h.model.setBusy(false);
+    log.setBusy(true);
+    log.undo();
+    log.setBusy(false);
     expectLog({Row("1/1/2024")});
-    h.model.undo();
+    log.undo();
     expectLog({});
 }
 
@@ -259,12 +236,12 @@ TEST_F(HistoryTest, AFailedStoreDuringUndoIsReported)
     QFile::remove(path);
     QDir().mkpath(path);
     ScriptedMessages messages;
-    h.model.undo();
+    log.undo();
     QDir(path).removeRecursively();
     ASSERT_GE(messages.count(), 1);
     EXPECT_TRUE(messages.asked().first().text.contains("Form1.Undo at line 30"))
         << messages.asked().first().text.toStdString();
-    EXPECT_EQ(h.model.rowCount(), 0);
+    EXPECT_EQ(log.rowCount(), 0);
 }
 
 // ------------------------------------------------------------------------- backups
@@ -295,24 +272,24 @@ TEST_F(HistoryTest, TheFirstChangeOfADayIsBackedUpBeforeItIsStored)
     ASSERT_EQ(::stat(QFile::encodeName(BackupFolder()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     // Later changes that day leave it alone, undo included.
-    h.model.undo();
+    log.undo();
     clear();
     EXPECT_EQ(ReadAll(backup), before);
     // Restoring is copying it back.
     QFile::remove(SettingsFilePath());
     ASSERT_TRUE(QFile::copy(backup, SettingsFilePath()));
-    LogHarness restored;
-    restored.startImperial();
-    EXPECT_EQ(restored.rows(), QList<LogEntry>({Row("1/1/2024")}));
+    LogModel restored;
+    restored.setUpImperialView();
+    restored.loadActiveLog();
+    EXPECT_EQ(restored.entries(), QList<LogEntry>({Row("1/1/2024")}));
 }
 
 TEST_F(HistoryTest, HeightsAloneTakeNoBackupAndUnchangedStoresNeither)
 {
     add({Row("1/1/2024")});
     SetBackupDayForTesting(QDate(2024, 3, 2));
-    h.c.Text1->setText("6");
-    DriveDialog cancel([](EntryDialog* dialog) { dialog->PushButton1()->click(); });
-    run([&](Guarded& proc) { AddNewEntry(h.model, &h.window, proc); }, "Form1.PushButton2_Click");
+    log.typeHeight(1, "6");
+    add({}); // opened and cancelled
     EXPECT_EQ(BackupFiles(), QStringList({"kalmora-2024-03-01.ini"}));
 }
 
