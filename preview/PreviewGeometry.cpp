@@ -85,18 +85,18 @@ void PreviewGeometry::setupScrollBars()
     fitBar(m_v, m_vUnit, m_height, m_viewportHeight);
 }
 
-void PreviewGeometry::zoomStep(int direction)
+bool PreviewGeometry::zoomStep(int direction)
 {
     const float candidate = direction == 0 ? m_zoomFactor + 0.25f : m_zoomFactor - 0.25f;
-    applyZoom(candidate);
+    return applyZoom(candidate);
 }
 
-void PreviewGeometry::applyZoom(float zoom)
+bool PreviewGeometry::applyZoom(float zoom)
 {
-    if (zoom >= 0.25f && zoom <= 4.0f) {
-        m_zoomFactor = zoom;
-        redrawImage();
-    }
+    if (zoom < 0.25f || zoom > 4.0f)
+        return false;
+    m_zoomFactor = zoom;
+    return redrawImage();
 }
 
 // The offsets are exact for any picture size: within the 16-bit range they equal the 16-bit

@@ -47,8 +47,11 @@ public:
     // are fitted again to each zoomed size.
     void setBarsFollowZoom(bool follow) { m_barsFollowZoom = follow; }
     void setupScrollBars();
-    void zoomStep(int direction); // 0 = larger, anything else = smaller
-    void applyZoom(float zoom);
+    // One zoom step (direction 0 = larger, anything else = smaller), or a zoom: true when the
+    // picture is redrawn at the new size; false when the zoom is outside 0.25 to 4 (nothing
+    // changes) or the picture would be too large (see redrawImage).
+    bool zoomStep(int direction);
+    bool applyZoom(float zoom);
     void setZoomFactor(float zoom) { m_zoomFactor = zoom; }
 
     // Scroll bars; a change of value moves the picture.
