@@ -2,7 +2,7 @@
 
 #include "LogView.h"
 
-#include <QWidget>
+#include <QMainWindow>
 
 #include <memory>
 #include <random>
@@ -14,14 +14,18 @@ class PointerRule;
 class QAction;
 class QMenu;
 class QGroupBox;
+class WindowSizeMemory;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTreeView;
 
-// The main window: the log of the chosen template, its height, and the commands.
-class Form1 : public QWidget {
+// The main window: the log of the chosen template, its height, and the commands, with a menu
+// bar above the designed controls and a status bar below them. The controls keep their
+// designed places at the designed size, the smallest the window takes; a larger window gives
+// the list the room and widens the buttons and frames by halves.
+class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
@@ -53,6 +57,10 @@ public:
     QMenu* listMenu(const QPoint& pos);
     QAction* undoAction() const { return m_undo; }
     QAction* redoAction() const { return m_redo; }
+    // The menu bar's command with this object name ("Quit", "ClearList", ...).
+    QAction* menuAction(const QString& name) const;
+    // The area the designed controls stand in.
+    QWidget* client() const { return m_client; }
 
     // The busy pointer chart generation shows; delete, clear and the example keep the rows
     // while it shows, and nothing is undone.
@@ -84,11 +92,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createButtons();
+    void createFrames();
+    void createList();
+    void setDesignTabOrder();
+    void createMenus();
+    void layOutControls();
+    void nameControlsForScreenReaders();
+    void sayUndoBringsBack(const QString& what, int stepsBefore);
     void ApplySkin();
     void setUpKeyboard();
     void blendIntoFrames();
     void restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue);
 
+    QWidget* m_client = nullptr;
     LogControls m_controls;
     LogModel* m_log = nullptr;
     LogView* m_logView = nullptr;
@@ -100,6 +117,7 @@ private:
     QAction* m_undo = nullptr;
     QAction* m_redo = nullptr;
     QMenu* m_listMenu = nullptr;
+    WindowSizeMemory* m_size = nullptr;
     std::unique_ptr<Form2> m_form2;
     // One generator, seeded once, for the temporary workbook names.
     std::mt19937 m_rng{std::random_device{}()};

@@ -36,7 +36,9 @@ LogView::LogView(const LogControls& controls, LogModel& model, QObject* parent)
     m_c.Text1->installEventFilter(this);
     m_c.Text2->installEventFilter(this);
 
-    connect(&model, &LogModel::columnsChanged, this, &LogView::fitDateColumn);
+    connect(&model, &LogModel::columnsChanged, this, &LogView::fitColumns);
+    m_c.ListView1->viewport()->installEventFilter(this);
+    nameHeightFields(model.imperial());
     connect(&model, &LogModel::selectionChanged, this, &LogView::showSelection);
     connect(&model, &LogModel::wasReset, this, &LogView::showSelection);
     connect(&model, &LogModel::entryAppended, this,
@@ -58,6 +60,7 @@ void LogView::SwitchTemplate(int which)
             // As wide as the caption; the height stays that of the box beside it.
             label->resize(label->sizeHint().width(), label->height());
         }
+        nameHeightFields(which == 1);
     });
     m_model.switchTemplate(m_c.Option1->isChecked(), proc);
 }
@@ -81,8 +84,24 @@ void LogView::heightEdited(int field)
     proc(10, [&] { m_model.typeHeight(field, text); });
 }
 
+std::array<QString, 2> LogView::HeightFieldNames(bool imperial)
+{
+    if (imperial)
+        return {QStringLiteral("Height, feet"), QStringLiteral("Height, inches")};
+    return {QStringLiteral("Height, metres"), QStringLiteral("Height, centimetres")};
+}
+
+void LogView::nameHeightFields(bool imperial)
+{
+    const std::array<QString, 2> names = HeightFieldNames(imperial);
+    m_c.Text1->setAccessibleName(names[0]);
+    m_c.Text2->setAccessibleName(names[1]);
+}
+
 bool LogView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_c.ListView1->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
     auto* field = qobject_cast<QLineEdit*>(watched);
     if (field && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         // Typing after the field got the focus again is a new undo step.
@@ -100,7 +119,30 @@ bool LogView::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void LogView::fitDateColumn() { m_c.ListView1->setColumnWidth(0, Px(DateColumnTwips)); }
+void LogView::fitColumns()
+{
+    QTreeView* list = m_c.ListView1;
+    const QHeaderView* header = list->header();
+    const int count = header->count();
+    if (count < 1)
+        return;
+    const int date = Px(DateColumnTwips);
+    list->setColumnWidth(0, date);
+    if (count < 2)
+        return;
+    QList<int> widths;
+    int needed = 0;
+    for (int i = 1; i < count; ++i) {
+        widths.append(header->sectionSizeHint(i));
+        needed += widths.last();
+    }
+    // What is left over is shared out evenly, the odd pixels to the first columns.
+    const int spare = std::max(0, list->viewport()->width() - date - needed);
+    const int each = spare / (count - 1);
+    const int odd = spare % (count - 1);
+    for (int i = 1; i < count; ++i)
+        list->setColumnWidth(i, widths.at(i - 1) + each + (i <= odd ? 1 : 0));
+}
 
 void LogView::showSelection()
 {

@@ -38,6 +38,14 @@ public:
     // The switch as the option with this number (1 or 2) runs it.
     void SwitchTemplate(int which);
 
+    // What a screen reader calls the height fields: "Height, feet" and "Height, inches", or
+    // "Height, metres" and "Height, centimetres".
+    static std::array<QString, 2> HeightFieldNames(bool imperial);
+
+    // The date column as designed; the others share the rest of the list's width, each at
+    // least as wide as its caption.
+    void fitColumns();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -46,7 +54,7 @@ private:
     void heightEdited(int field);
     void showSelection();
     void takeSelection();
-    void fitDateColumn();
+    void nameHeightFields(bool imperial);
 
     LogControls m_c;
     LogModel& m_model;

@@ -134,7 +134,7 @@ TEST_F(Form1KeyboardTest, TheListsContextMenuOffersTheCommandsForTheRowClicked)
         if (!action->isSeparator())
             texts << action->text();
     }
-    EXPECT_EQ(texts, QStringList({"Add New Entry", "Edit Selected Entry", "Delete Selected Entry", "Undo", "Redo"}));
+    EXPECT_EQ(texts, QStringList({"Add New Entry", "Edit Selected Entry", "Delete Selected Entry", "&Undo", "&Redo"}));
     QAction* remove = menu->actions().at(2);
     EXPECT_TRUE(remove->isEnabled());
     EXPECT_TRUE(form->undoAction()->isEnabled()); // the example can be undone

@@ -25,6 +25,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
 
@@ -207,9 +209,14 @@ TEST_F(Form1Test, BrokenCursorFileIsReportedAndAGoodOneIsUsed)
 TEST_F(Form1Test, ControlsStandWhereTheDesignPutsThem)
 {
     Form1 form;
-    EXPECT_EQ(form.size(), QSize(536, 379));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    // The designed client area below the menu bar, the status bar under it; that is also the
+    // smallest the window gets.
+    EXPECT_EQ(form.client()->size(), QSize(536, 379));
+    EXPECT_EQ(form.client()->geometry().top(), form.menuBar()->height());
+    EXPECT_GT(form.menuBar()->height(), 0);
+    EXPECT_EQ(form.statusBar()->geometry().top(), form.client()->geometry().bottom() + 1);
+    EXPECT_EQ(form.size(), QSize(536, form.menuBar()->height() + 379 + form.statusBar()->height()));
+    EXPECT_EQ(form.minimumSizeHint(), form.size());
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     const QStringList captions = {"Start Creating Template", "Add New Entry", "Delete Selected Entry",
                                   "Edit Selected Entry",     "Clear List",    "Help",
