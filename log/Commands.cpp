@@ -50,6 +50,11 @@ void AddNewEntry(LogModel& log, QWidget* window, Guarded& proc)
         return;
     proc(20, [&] {
         std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(log, window);
+        // Each saved entry is stored when it is saved, reported as the command's own store is.
+        dialog->setAppendedHandler([&] {
+            Guarded store(QStringLiteral("Form1.PushButton2_Click"));
+            store(30, [&] { log.storeActiveLog(); });
+        });
         RunDialog(dialog.get());
     });
     proc(30, [&] { log.storeActiveLog(); });

@@ -169,6 +169,12 @@ void EntryDialog::PushButton2_Click()
     if (windowTitle() == AddCaption()) {
         // Stored at once: a saved entry survives whatever happens while the dialog is open.
         proc(20, [&] { m_log.appendEntry(entry); });
+        proc(23, [&] {
+            if (m_appended)
+                m_appended();
+            else
+                m_log.storeActiveLog();
+        });
         proc(22, [&] {
             for (QLineEdit* text : std::as_const(m_texts))
                 text->clear();

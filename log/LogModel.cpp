@@ -247,7 +247,6 @@ void LogModel::appendEntry(const LogEntry& entry)
     appendRows({entry});
     emit entryAppended(rowCount());
     m_history->recordAppendedRows(before, state());
-    storeActiveLog();
 }
 
 void LogModel::replaceSelected(const LogEntry& entry)

@@ -83,9 +83,10 @@ public:
     // The user starts or ends typing in a height field.
     void startHeightSession() { m_history->startHeightSession(); }
 
+    // A row added by the add dialog's "Save": one undo step; the dialog stores it at once.
+    void appendEntry(const LogEntry& entry);
     // Editing; each ends in the store and is one undo step. Throws Failure when the store
     // fails (the change stays on screen and is stored at the next change).
-    void appendEntry(const LogEntry& entry);     // a row added by the add dialog's "Save"
     void replaceSelected(const LogEntry& entry); // the edit dialog's "Save"; no row, no change
     void deleteSelected(Guarded& proc);          // steps 10 and 20
     void clear(Guarded& proc);                   // steps 10 and 20

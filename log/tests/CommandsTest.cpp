@@ -1,4 +1,5 @@
 #include "Constants.h"
+#include "EntryDate.h"
 #include "Guarded.h"
 #include "LogHarness.h"
 #include "ApplicationTitle.h"
@@ -139,6 +140,35 @@ TEST_F(CommandsTest, SeveralSavesInOneDialogAppendInOrder)
     messages.clear();
     add();
     EXPECT_EQ(messages.count(), 1);
+}
+
+TEST_F(CommandsTest, EachSaveInTheAddDialogIsStoredAndIsAStepWhileTheDialogIsOpen)
+{
+    const LogEntry a = LogEntry{"1/1/2024", "181", "40", "34", "38"}, b = LogEntry{"1/8/2024", "180", "40", "34", "38"};
+    QStringList storedAfterSave;
+    QList<int> stepsAfterSave;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        for (const LogEntry& row : {a, b}) {
+            dialog->DateTimePicker1()->setDate(ParseEntryDate(row.first()));
+            Type(dialog, row.mid(1));
+            dialog->PushButton2()->click();
+            storedAfterSave << Stored(Keys::FitnessMen);
+            stepsAfterSave << h.model.history().activeStack()->count();
+        }
+        dialog->PushButton1()->click();
+    });
+    add();
+    // On disk the moment "Save" was pressed, not when the dialog closed.
+    EXPECT_EQ(storedAfterSave, (QStringList{JoinStoredLog({a}), JoinStoredLog({a, b})}));
+    EXPECT_EQ(stepsAfterSave, (QList<int>{1, 2}));
+    EXPECT_EQ(h.rows(), QList<LogEntry>({a, b}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({a, b}));
+    h.model.undo();
+    EXPECT_EQ(h.rows(), QList<LogEntry>({a}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({a}));
+    h.model.undo();
+    EXPECT_EQ(h.rows(), QList<LogEntry>({}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({}));
 }
 
 TEST_F(CommandsTest, Form3TakesWaistFromTheUpperRightBox)
