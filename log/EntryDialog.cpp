@@ -6,6 +6,7 @@
 #include "EntryDateEdit.h"
 #include "FocusRing.h"
 #include "Guarded.h"
+#include "Mnemonic.h"
 #include "LogModel.h"
 #include "WindowLook.h"
 #include "MessageBox.h"
@@ -31,6 +32,19 @@ QLineEdit* MakeText(QWidget* parent, int n, const QRect& geometry)
 
 } // namespace
 
+bool UnlikelyMeasurement(bool imperial, int field, double value)
+{
+    // Pounds or kilograms for the weight, inches or centimetres for the rest.
+    struct Range {
+        double low;
+        double high;
+    };
+    const Range weight = imperial ? Range{20, 1000} : Range{9, 450};
+    const Range around = imperial ? Range{2, 100} : Range{5, 250};
+    const Range range = field == 1 ? weight : around;
+    return value < range.low || value > range.high;
+}
+
 QString MeasurementProblem(const QString& caption, const QString& text)
 {
     const QString example = ExampleNumber(72.5);
@@ -48,6 +62,7 @@ QString MeasurementProblem(const QString& caption, const QString& text)
 EntryDialog::EntryDialog(const QString& formName, int measurements, LogModel& log, QWidget* parent)
     : QDialog(parent)
     , m_formName(formName)
+    , m_imperial(measurements == 4)
     , m_log(log)
 {
     setObjectName(formName);
@@ -74,11 +89,10 @@ EntryDialog::EntryDialog(const QString& formName, int measurements, LogModel& lo
     m_save->setAutoDefault(true);
     m_cancel->setAutoDefault(true);
     m_save->setDefault(true);
-    // Alt+S and Alt+C, without changing the captions (see Form1's buttons).
-    m_save->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
-    m_cancel->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
-    m_save->setToolTip(QStringLiteral("Alt+S"));
+    // Alt+S and Alt+C, the letters underlined, the captions unchanged (see Form1's buttons).
     m_cancel->setToolTip(QStringLiteral("Esc, Alt+C"));
+    SetMnemonic(m_save, QLatin1Char('S'));
+    SetMnemonic(m_cancel, QLatin1Char('C'));
     connect(m_save, &QPushButton::clicked, this, &EntryDialog::PushButton2_Click);
     connect(m_cancel, &QPushButton::clicked, this, &EntryDialog::PushButton1_Click);
 }
@@ -109,57 +123,84 @@ void EntryDialog::PushButton1_Click()
     proc(10, [&] { reject(); });
 }
 
+bool EntryDialog::refusesUnstorableText()
+{
+    // The stored log has no escaping: a text that would split its entry when the log is
+    // loaded again is refused and left for the user to change.
+    LogEntry entry{FormatEntryDate(m_picker->date())};
+    for (QLineEdit* text : std::as_const(m_texts))
+        entry.append(text->text());
+    const QString unstorable = UnstorableText(entry);
+    if (unstorable.isNull())
+        return false;
+    ShowMessage(QStringLiteral("The text \"%1\" cannot be saved: the program separates fields with "
+                               "\"%2\" and entries with \"%3\", and this text would be read back "
+                               "differently.\r\nPlease change it and save again.")
+                    .arg(unstorable, FieldSeparator, EntrySeparator),
+                MsgButtons::Ok, MsgIcon::Exclamation);
+    for (QLineEdit* text : std::as_const(m_texts)) {
+        if (text->text() == unstorable) {
+            text->setFocus();
+            break;
+        }
+    }
+    return true;
+}
+
+bool EntryDialog::refusesWhatIsNotADateOrNumber()
+{
+    // What was typed stays for the user to correct.
+    m_picker->finishTypedDate();
+    if (!m_picker->rejectedText().isEmpty()) {
+        ShowMessage(QStringLiteral("\"%1\" is not a date. Please type the date as %2, for example %3.")
+                        .arg(m_picker->rejectedText(), m_picker->order().words(), ShownEntryDate(QDate(2004, 6, 10))),
+                    MsgButtons::Ok, MsgIcon::Exclamation);
+        m_picker->setFocus();
+        m_picker->selectAll();
+        return true;
+    }
+    // Measurements are numbers: anything else would reach the workbook as text and break its
+    // formulas and charts.
+    for (int n = 1; n <= m_texts.size(); ++n) {
+        const QString problem = MeasurementProblem(m_captions.value(n - 1), Text(n)->text());
+        if (problem.isEmpty())
+            continue;
+        ShowMessage(problem, MsgButtons::Ok, MsgIcon::Exclamation);
+        Text(n)->setFocus();
+        Text(n)->selectAll();
+        return true;
+    }
+    return false;
+}
+
+bool EntryDialog::declinesUnlikelyValue()
+{
+    // A value far outside what a person measures wrecks every chart; it may still be meant.
+    for (int n = 1; n <= m_texts.size(); ++n) {
+        const std::optional<double> value = ReadTypedNumber(Text(n)->text());
+        if (!value || !UnlikelyMeasurement(m_imperial, n, *value))
+            continue;
+        const MsgAnswer answer = ShowMessage(QStringLiteral("%1: %2\r\nThat looks unlikely. Save anyway?")
+                                                 .arg(m_captions.value(n - 1), Text(n)->text().trimmed()),
+                                             MsgButtons::YesNo, MsgIcon::None);
+        if (answer != MsgAnswer::Yes) {
+            Text(n)->setFocus();
+            Text(n)->selectAll();
+            return true;
+        }
+    }
+    return false;
+}
+
 void EntryDialog::PushButton2_Click()
 {
     Guarded proc(m_formName + QStringLiteral(".PushButton2_Click"));
-    // The stored log has no escaping: a text that would split its entry when the log is
-    // loaded again is refused and left for the user to change.
     bool refused = false;
-    proc(10, [&] {
-        LogEntry entry{FormatEntryDate(m_picker->date())};
-        for (QLineEdit* text : std::as_const(m_texts))
-            entry.append(text->text());
-        const QString unstorable = UnstorableText(entry);
-        if (unstorable.isNull())
-            return;
-        refused = true;
-        ShowMessage(QStringLiteral("The text \"%1\" cannot be saved: the program separates fields with "
-                                   "\"%2\" and entries with \"%3\", and this text would be read back "
-                                   "differently.\r\nPlease change it and save again.")
-                        .arg(unstorable, FieldSeparator, EntrySeparator),
-                    MsgButtons::Ok, MsgIcon::Exclamation);
-        for (QLineEdit* text : std::as_const(m_texts)) {
-            if (text->text() == unstorable) {
-                text->setFocus();
-                break;
-            }
-        }
-    });
-    if (refused)
-        return;
-    // Measurements are numbers: anything else would reach the workbook as text and break its
-    // formulas and charts. What was typed stays for the user to correct.
-    proc(11, [&] {
-        if (!m_picker->rejectedText().isEmpty()) {
-            refused = true;
-            ShowMessage(QStringLiteral("\"%1\" is not a date. Please type the date as month/day/year, for example %2.")
-                            .arg(m_picker->rejectedText(), FormatEntryDate(QDate(2004, 6, 10))),
-                        MsgButtons::Ok, MsgIcon::Exclamation);
-            m_picker->clearRejected();
-            m_picker->setFocus();
-            return;
-        }
-        for (int n = 1; n <= m_texts.size(); ++n) {
-            const QString problem = MeasurementProblem(m_captions.value(n - 1), Text(n)->text());
-            if (problem.isEmpty())
-                continue;
-            refused = true;
-            ShowMessage(problem, MsgButtons::Ok, MsgIcon::Exclamation);
-            Text(n)->setFocus();
-            Text(n)->selectAll();
-            return;
-        }
-    });
+    proc(10, [&] { refused = refusesUnstorableText(); });
+    if (!refused)
+        proc(11, [&] { refused = refusesWhatIsNotADateOrNumber(); });
+    if (!refused)
+        proc(12, [&] { refused = declinesUnlikelyValue(); });
     if (refused)
         return;
 

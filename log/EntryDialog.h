@@ -18,6 +18,11 @@ class QPushButton;
 // number in the user's locale, or not above zero), or an empty text when it can.
 QString MeasurementProblem(const QString& caption, const QString& text);
 
+// Whether a measurement is far outside what a person measures: a weight (field 1) over
+// 1,000 lb or 450 kg or under 20 lb or 9 kg, a circumference (fields 2 to 6) over 100 in or
+// 250 cm or under 2 in or 5 cm. Such a value is asked about, not refused.
+bool UnlikelyMeasurement(bool imperial, int field, double value);
+
 // What Form3 and Form4 share: a date picker, one text box per measurement, "Save" and
 // "Cancel". The caption is the mode: "Add New Record" (the caption of a fresh dialog) appends
 // an entry to the log on every "Save" (stored at once) and stays open; any other caption
@@ -49,6 +54,11 @@ protected:
     // Called by the subclass once its layout stands.
     void finishSetup();
 
+    // The checks of "Save", each with its message: true when the entry is not to be saved.
+    bool refusesUnstorableText();
+    bool refusesWhatIsNotADateOrNumber();
+    bool declinesUnlikelyValue();
+
     EntryDateEdit* m_picker;
     QList<QLineEdit*> m_texts;
     // What each text box holds, for messages ("Weight (lbs)"), in field order.
@@ -58,6 +68,7 @@ protected:
 
 private:
     QString m_formName;
+    bool m_imperial; // Form3: pounds and inches
     LogModel& m_log;
     PointerRule* m_pointer = nullptr;
     std::function<void()> m_appended;

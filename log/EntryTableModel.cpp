@@ -1,5 +1,6 @@
 #include "EntryTableModel.h"
 
+#include "EntryDate.h"
 #include "LogModel.h"
 #include "NumberText.h"
 
@@ -24,7 +25,10 @@ int EntryTableModel::rowCount(const QModelIndex& parent) const { return parent.i
 
 int EntryTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_log.columnCount(); }
 
-QString EntryTableModel::ShownField(const QString& stored, int k) { return k == 0 ? stored : ShownNumberText(stored); }
+QString EntryTableModel::ShownField(const QString& stored, int k)
+{
+    return k == 0 ? ShownEntryDate(stored) : ShownNumberText(stored);
+}
 
 QVariant EntryTableModel::data(const QModelIndex& index, int role) const
 {

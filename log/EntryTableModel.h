@@ -4,8 +4,8 @@
 
 class LogModel;
 
-// The active log as the main list shows it: one row per entry, one column per field, numbers
-// as the user's locale writes them. It follows the log model and changes nothing itself.
+// The active log as the main list shows it: one row per entry, one column per field, dates
+// and numbers as the user's locale writes them. It follows the log model and changes nothing itself.
 class EntryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
