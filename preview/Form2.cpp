@@ -12,6 +12,7 @@
 #include "PdfReport.h"
 #include "Pointer.h"
 #include "SaveFormat.h"
+#include "WindowSize.h"
 
 #include "model/Workbook.h"
 
@@ -29,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
@@ -63,8 +65,8 @@ void Form2::SetScreenAreaForTesting(std::function<ScreenArea()> source) { Screen
 
 Form2::Form2(QWidget* mainWindow)
     : QWidget(nullptr,
-              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                  | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
     , m_mainWindow(mainWindow)
     , m_programEnd([] { QCoreApplication::exit(0); })
 {
@@ -74,6 +76,8 @@ Form2::Form2(QWidget* mainWindow)
     connectControls();
     resetTabs();
     applyLayout(PreviewLayout::design());
+    resize(Px(m_layout.clientWidth), Px(m_layout.clientHeight));
+    m_size = new WindowSizeMemory(this, PreviewSizeKey, QStringLiteral("Form2.Form_Resize"));
     ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);
     m_focusRing = new FocusRing(this);
@@ -194,7 +198,6 @@ void Form2::applyLayout(const PreviewLayout& layout)
 {
     const bool viewportChanged = !(layout.picture2 == m_layout.picture2);
     m_layout = layout;
-    setFixedSize(Px(layout.clientWidth), Px(layout.clientHeight));
     m_picture2->setGeometry(PixelRect(layout.picture2));
     m_picture2Inner->setGeometry(m_picture2->contentsRect());
     m_vScroll1->setGeometry(PixelRect(layout.vScroll1));
@@ -205,22 +208,23 @@ void Form2::applyLayout(const PreviewLayout& layout)
     m_zoomOut->setGeometry(PixelRect(layout.pushButton2));
     m_save->setGeometry(PixelRect(layout.pushButton6));
     m_back->setGeometry(PixelRect(layout.pushButton8));
-    for (SheetView& v : m_sheets.all())
-        v.geo.setViewportSize(layout.picture2.width, layout.picture2.height);
     if (!viewportChanged)
         return;
-    // Views set up for the old viewport start again; the captured picture keeps its store.
+    // Each tab keeps its zoom and place; its bars fit the new picture area.
     for (SheetView& v : m_sheets.all()) {
-        if (!v.setUp)
-            continue;
-        v.setUp = false;
-        v.shown = QPixmap();
+        if (v.setUp)
+            v.geo.resizeViewport(layout.picture2.width, layout.picture2.height);
+        else
+            v.geo.setViewportSize(layout.picture2.width, layout.picture2.height);
     }
-    if (!m_firstActivation && m_sheets.count() > 0) {
-        Guarded proc(QStringLiteral("Form2.Form_Activate"));
-        proc(20, [&] { setUpView(m_sheets.view()); });
-        proc(30, [&] { showView(); });
-    }
+    if (!m_firstActivation && m_sheets.count() > 0 && m_sheets.view().setUp)
+        showView();
+}
+
+void Form2::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    applyLayout(PreviewLayout::forClient(width() * TwipsPerPixel, height() * TwipsPerPixel));
 }
 
 Form2::ScreenArea Form2::screenArea() const
@@ -255,7 +259,16 @@ void Form2::placeOnScreen()
         return;
     const int freeWidth = area.available.width() - area.frame.left() - area.frame.right();
     const int freeHeight = area.available.height() - area.frame.top() - area.frame.bottom();
-    applyLayout(PreviewLayout::fitting(freeWidth * TwipsPerPixel, freeHeight * TwipsPerPixel));
+    // The designed size is the smallest, unless the screen is smaller still.
+    const PreviewLayout smallest = PreviewLayout::fitting(freeWidth * TwipsPerPixel, freeHeight * TwipsPerPixel);
+    setMinimumSize(Px(smallest.clientWidth), Px(smallest.clientHeight));
+    if (!m_sizeRestored) {
+        m_sizeRestored = true;
+        resize(minimumSize());
+        m_size->restore();
+    }
+    resize(size().boundedTo(QSize(freeWidth, freeHeight)).expandedTo(minimumSize()));
+    applyLayout(PreviewLayout::forClient(width() * TwipsPerPixel, height() * TwipsPerPixel));
     const int outerWidth = width() + area.frame.left() + area.frame.right();
     const int outerHeight = height() + area.frame.top() + area.frame.bottom();
     // Centred; a window still larger than the area keeps its top left corner on it.
@@ -352,6 +365,7 @@ void Form2::paintPicture(SheetView& v, int widthTwips, int heightTwips)
 void Form2::showView()
 {
     SheetView& v = m_sheets.view();
+    m_picture2->setAccessibleName(QStringLiteral("Preview of sheet %1").arg(v.tab.name));
     if (v.shown.isNull())
         m_picture1->clear();
     else
@@ -451,10 +465,11 @@ void Form2::syncFromModel()
     m_syncing = true;
     const ScrollBarState& h = geo().hScroll();
     const ScrollBarState& v = geo().vScroll();
-    m_hScroll1->setRange(0, std::max(0, h.maximum));
+    // A disabled bar shows no thumb: it has no range on screen (the model keeps its own).
+    m_hScroll1->setRange(0, h.enabled ? std::max(0, h.maximum) : 0);
     m_hScroll1->setValue(h.value);
     m_hScroll1->setEnabled(h.enabled);
-    m_vScroll1->setRange(0, std::max(0, v.maximum));
+    m_vScroll1->setRange(0, v.enabled ? std::max(0, v.maximum) : 0);
     m_vScroll1->setValue(v.value);
     m_vScroll1->setEnabled(v.enabled);
     m_picture1->move(PixelsOf(geo().pictureLeft()), PixelsOf(geo().pictureTop()));
@@ -556,6 +571,11 @@ bool Form2::handleKey(QObject* watched, QKeyEvent* event)
         }
     }
     if (mods == Qt::ControlModifier) {
+        // Ctrl+W closes the preview the way "< Back" does, back to the main window.
+        if (key == Qt::Key_W) {
+            m_back->click();
+            return true;
+        }
         if (key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
             switchTab(key == Qt::Key_PageDown ? 1 : -1);
             return true;
@@ -673,7 +693,8 @@ void Form2::PushButton6_Click()
     enum class Answer { None, Yes, No } answer = Answer::None;
     proc(10, [&] {
         filter = ExcelFilter;
-        path = AskSaveFileName(QStringLiteral("Save File"), SaveFilters(), &filter);
+        path = AskSaveFileName(QStringLiteral("Save File"), SaveFilters(), &filter,
+                               QDir(SaveFolder()).filePath(SuggestedSaveName(QDate::currentDate())));
     });
     if (!path.isEmpty()) {
         proc(20, [&] {
@@ -696,6 +717,11 @@ void Form2::PushButton6_Click()
                 savePdfReport(path);
             else
                 saveWorkbookCopy(path);
+        });
+        // The next save starts where this one went, in this run and the next.
+        proc(45, [&] {
+            if (answer == Answer::Yes)
+                RememberSaveFolder(path);
         });
     }
     proc(50, [&] { ShowMessage(QStringLiteral("Done."), MsgButtons::Ok, MsgIcon::None); });

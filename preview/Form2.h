@@ -22,6 +22,7 @@ class QTabBar;
 class QWheelEvent;
 class FocusRing;
 class PointerRule;
+class WindowSizeMemory;
 
 namespace sheet {
 class Workbook;
@@ -91,6 +92,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -131,6 +133,8 @@ private:
     PreviewLayout m_layout = PreviewLayout::design();
     SheetViews m_sheets;
     bool m_firstActivation = true;
+    bool m_sizeRestored = false; // the remembered size is given once, at the first showing
+    WindowSizeMemory* m_size = nullptr;
     bool m_syncing = false;
     bool m_rebuildingTabs = false;
     bool m_checkFrame = false; // the real frame is known only once the window is on screen

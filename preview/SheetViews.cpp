@@ -92,9 +92,11 @@ void SheetViews::setUp(SheetView& v, int viewportWidth, int viewportHeight, qrea
         v.shown = QPixmap();
         return;
     } else if (v.tab.kind == SheetTab::Kind::Chart) {
-        // A chart sheet has no size of its own: at zoom 1 it fills the picture area.
+        // A chart sheet has no size of its own: at zoom 1 its text is as large as the data
+        // sheet's, and being drawn again at each size it zooms all the way to 4.
         v.geo.setBarsFollowZoom(true);
-        v.geo.setUp(v.geo.viewportInnerWidth() + 2, v.geo.viewportInnerHeight() + 2);
+        v.geo.setZoomLimits(4 * ChartWidthTwips, 4 * ChartHeightTwips);
+        v.geo.setUp(ChartWidthTwips + 2, ChartHeightTwips + 2);
     } else {
         const QSize size = sheetPixelSize(v);
         v.geo.setBarsFollowZoom(true);

@@ -15,6 +15,11 @@ namespace sheet {
 class Workbook;
 }
 
+// A chart sheet's picture at zoom 1: 1000 x 700 pixels, the size its text was chosen for
+// (the chart sheet's own 14,666 x 9,014 twips), so that it reads as large as the data sheet's.
+constexpr int ChartWidthTwips = 15000;
+constexpr int ChartHeightTwips = 10500;
+
 // One sheet tab of the preview: the sheet it shows, its own zoom and scroll position, and
 // its picture at the size shown.
 struct SheetView {
