@@ -99,6 +99,10 @@ EntryDialog::EntryDialog(const QString& formName, int measurements, LogModel& lo
 
 void EntryDialog::finishSetup()
 {
+    // What a screen reader says for each box: its caption.
+    m_picker->setAccessibleName(QStringLiteral("Date"));
+    for (int n = 1; n <= m_texts.size(); ++n)
+        Text(n)->setAccessibleName(m_captions.value(n - 1));
     ApplyDesignBackground(this);
     ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);

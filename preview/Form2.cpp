@@ -348,6 +348,7 @@ void Form2::setUpView(SheetView& v)
 {
     m_sheets.setUp(v, m_layout.picture2.width, m_layout.picture2.height, devicePixelRatioF());
     if (&v == &m_sheets.view()) {
+        nameViewport();
         m_picture1->setPixmap(v.shown);
         m_picture1->resize(std::max(1, PixelsOf(v.geo.pictureWidth())), std::max(1, PixelsOf(v.geo.pictureHeight())));
     }
@@ -362,10 +363,16 @@ void Form2::paintPicture(SheetView& v, int widthTwips, int heightTwips)
     }
 }
 
+void Form2::nameViewport()
+{
+    // What a screen reader says for the picture area: the sheet it shows.
+    m_picture2->setAccessibleName(QStringLiteral("Preview of sheet %1").arg(m_sheets.view().tab.name));
+}
+
 void Form2::showView()
 {
     SheetView& v = m_sheets.view();
-    m_picture2->setAccessibleName(QStringLiteral("Preview of sheet %1").arg(v.tab.name));
+    nameViewport();
     if (v.shown.isNull())
         m_picture1->clear();
     else

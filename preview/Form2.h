@@ -116,6 +116,7 @@ private:
     void rebuildTabStrip();
     void setUpView(SheetView& v);
     void showView();
+    void nameViewport();
     void openWorkbook();
     void syncFromModel();
     void paintPicture(SheetView& v, int widthTwips, int heightTwips);
