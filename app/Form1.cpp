@@ -21,6 +21,8 @@
 #include "Pointer.h"
 #include "Settings.h"
 #include "WindowSize.h"
+#include "LogOnDisk.h"
+#include "ShortTextDelegate.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -87,6 +89,8 @@ Form1::Form1(QWidget* parent)
     m_pointer = new PointerRule(this);
     m_log = new LogModel(this);
     m_logView = new LogView(m_controls, *m_log, this);
+    // The settings file changed by something else while the program runs.
+    WatchLogOnDisk(*m_log, this);
     createMenus();
     setUpKeyboard();
     nameControlsForScreenReaders();
@@ -187,6 +191,8 @@ void Form1::createList()
     list->header()->setDefaultSectionSize(Px(DefaultColumnTwips));
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
+    // A field of megabytes shows shortened: laying it out whole took seconds per repaint.
+    list->setItemDelegate(new ShortTextDelegate(list));
     m_controls.ListView1 = list;
 }
 
@@ -519,6 +525,7 @@ void Form1::PushButton1_Click()
         input.height1 = m_log->height(1);
         input.height2 = m_log->height(2);
         input.columnCount = m_log->columnCount();
+        input.goal = ReadSetting(SettingsSection, input.imperial ? Keys::GoalMen : Keys::GoalWomen);
         input.rows = m_log->typedEntries();
     });
     const GenerationFiles files = GenerateChartWorkbook(proc, input, m_rng, [this] { setBusyPointer(true); });

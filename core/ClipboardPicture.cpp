@@ -1,7 +1,6 @@
 #include "ClipboardPicture.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
+#include "automation/Automation.h"
 
 QImage RetryPicture(const std::function<QImage()>& attempt, int maxAttempts)
 {
@@ -24,10 +23,6 @@ QImage GetClipboardPicture(int format)
     constexpr int DeviceIndependentBitmap = 8;
     if (format != AnyPicture && format != Bitmap && format != DeviceIndependentBitmap)
         return QImage();
-    return RetryPicture(
-        [] {
-            const QClipboard* clipboard = QGuiApplication::clipboard();
-            return clipboard ? clipboard->image() : QImage();
-        },
-        ClipboardPictureAttempts);
+    // The picture travels inside the program; the desktop's clipboard keeps what the user copied.
+    return RetryPicture([] { return sheet::automation::copiedPicture(); }, ClipboardPictureAttempts);
 }

@@ -27,6 +27,10 @@ int EntryTableModel::columnCount(const QModelIndex& parent) const { return paren
 
 QString EntryTableModel::ShownField(const QString& stored, int k)
 {
+    // No date or number is this long: a longer text (a hand edit, another program) is shown
+    // as it is, without reading it through.
+    if (stored.size() > 64)
+        return stored;
     return k == 0 ? ShownEntryDate(stored) : ShownNumberText(stored);
 }
 

@@ -4,7 +4,6 @@
 #include "Constants.h"
 #include "Failure.h"
 #include "Guarded.h"
-#include "LogBackup.h"
 #include "NumberText.h"
 #include "SampleData.h"
 #include "Settings.h"
@@ -144,16 +143,8 @@ LogState LogModel::state() const
 
 void LogModel::storeActiveLog()
 {
-    const QString text = JoinStoredLog(m_rows);
-    const QString key = activeKey();
-    // The first change of the day copies the stored logs first. A backup that cannot be made
-    // does not hold the change up; it is reported once the change is stored.
-    QString backupFailure;
-    if (ReadSetting(SettingsSection, key) != text)
-        backupFailure = BackUpStoredLogsToday();
-    WriteSetting(SettingsSection, key, text);
-    if (!backupFailure.isEmpty())
-        throw Failure(backupFailure);
+    // The store backs up the day's first change itself (SettingsBackup.h).
+    WriteSetting(SettingsSection, activeKey(), JoinStoredLog(m_rows));
 }
 
 void LogModel::loadActiveLog()

@@ -66,9 +66,9 @@ public:
     // Appends the stored entries of the active log (missing fields empty, extra ones dropped)
     // and selects the first row when none is.
     void loadActiveLog();
-    // Rewrites the active log's stored text, after the day's backup when the text changes.
-    // Throws Failure when the store or the backup fails (the text is stored all the same when
-    // only the backup failed).
+    // Rewrites the active log's stored text (the store takes the day's backup first). Throws
+    // Failure when the store or the backup fails (the text is stored all the same when only
+    // the backup failed).
     void storeActiveLog();
 
     // The switch between logs, as steps 20 to 70 of proc: rows, columns, heights from the

@@ -279,6 +279,14 @@ TEST(ImportRefusals, FilesOverTheLimitsAreRefusedWholeBeforeAnyRow)
     for (int i = 0; i <= ImportRowLimit; ++i)
         rows += "1/1/24,1\n";
     EXPECT_EQ(Refusal(rows), TooLargeMessage());
+    // Rows too wide for any log, and a file of nothing but separators.
+    EXPECT_TRUE(Refusal("Date,Weight\n1/1/24,1" + QByteArray(300, ',') + "\n")
+                    .contains("Line 2 of this file holds "
+                              "more than 256 values"));
+    QByteArray commas;
+    for (int i = 0; i < 40000; ++i)
+        commas += QByteArray(250, ',') + '\n';
+    EXPECT_TRUE(Refusal(commas).contains("more values than a log could use"));
     // Exactly the limit of rows under a header is taken.
     rows.chop(9);
     EXPECT_EQ(Refusal(rows), "<not refused>");

@@ -85,7 +85,10 @@ protected:
     void SetUp() override
     {
         // No size or folder remembered from another test.
+        // The store forgets what it knew of the old file, or it takes the removal for a change
+        // made elsewhere and says so in a message box nobody answers.
         QFile::remove(SettingsFilePath());
+        ReloadSettingsForTesting();
         ASSERT_TRUE(dir.isValid());
         // The real imperial template: a data sheet and three chart sheets.
         workbookBytes = kalmora::templateResourceBytes(101);
