@@ -319,8 +319,9 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
 {
     const Layout L = checkedLayout(source, requested, SizeCheck::Picture);
     const QSize size = sizeOf(L);
+    // The painter whitens every pixel first: a fill here would be a second pass over a
+    // picture of up to 400 MB.
     QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
     QPainter p(&image);
     paintLayout(source, L, p);
     p.end();
