@@ -318,6 +318,8 @@ bool LogModel::sortByDate()
 
 QString LogModel::goal() const { return ReadGoal(m_imperial); }
 
+void LogModel::goalReadAgain(bool imperial) { emit goalChanged(imperial, ReadGoal(imperial)); }
+
 void LogModel::setGoal(const QString& stored)
 {
     const QString before = goal();

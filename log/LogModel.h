@@ -106,6 +106,8 @@ public:
     // A new goal for the active log: stored at once, one undo step; nothing when unchanged.
     // A store that fails is reported under "Form1.SetGoal".
     void setGoal(const QString& stored);
+    // A log's goal was changed in the store by something else: the views show it again.
+    void goalReadAgain(bool imperial);
 
     // Undo and redo of the active log; nothing while busy. A failing store is reported under
     // "Form1.Undo" or "Form1.Redo".
