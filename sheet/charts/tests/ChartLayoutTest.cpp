@@ -6,6 +6,7 @@
 #include "charts/ChartRenderer.h"
 #include "model/Workbook.h"
 
+#include <QTransform>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -318,6 +319,22 @@ TEST(ChartLayout, DateAxisSpacesEntriesByTheirDates)
     const ChartLayout gap = layoutOf(b, sheet);
     EXPECT_FALSE(gap.series[0].points[1]);
     EXPECT_TRUE(gap.series[0].points[2]);
+
+    // Nor does it stretch the value axis: rows below the log whose formulas give 0 leave the
+    // scale around the entries, as LibreOffice draws it.
+    b.ws().setNumber(10, 1, 0);
+    b.ws().setNumber(11, 1, 0);
+    const ChartLayout below = layoutOf(b, sheet);
+    EXPECT_GT(below.primary.scale.min, 150);
+    EXPECT_FALSE(below.noData);
+    for (std::size_t i = 4; i < below.series[0].points.size(); ++i)
+        EXPECT_FALSE(below.series[0].points[i]) << i;
+    // Values only in rows without a date leave nothing to draw, and the chart says so.
+    Book undated;
+    undated.entryOn(0, first, {std::nan("")});
+    undated.ws().setNumber(3, 1, 180);
+    const ChartLayout none = layoutOf(undated, undated.add(c));
+    EXPECT_TRUE(none.noData);
 }
 
 TEST(ChartLayout, OneEntryOrOneDateStaysReadable)
@@ -424,6 +441,40 @@ TEST(ChartLayout, TextScalesWithThePictureForEveryChart)
     EXPECT_NEAR(at2, 2 * at1, 1);
 }
 
+TEST(ChartLayout, TurnedLabelsHangBelowTheirTickMarks)
+{
+    Book b;
+    for (int i = 0; i < 26; ++i)
+        b.entry(i, {200.0 - i});
+    for (const bool dates : {false, true})
+        for (const int angle : {30, 45, 60, 90}) {
+            Chart c = b.chart({1}, 26);
+            c.categoryLabelRotation = angle;
+            c.dateCategoryAxis = dates;
+            c.categoryNumberFormat = 14;
+            const ChartLayout l = layoutOf(b, b.add(c), QRectF(0, 0, 900, 600));
+            const std::string what = (dates ? "dates at " : "text at ") + std::to_string(angle);
+            expectTidy(l, what);
+            ASSERT_GT(l.category.labels.size(), 3u) << what;
+            ASSERT_FALSE(l.category.tickMarks.empty()) << what;
+            const double tickEnd = l.category.tickMarks.front().y2();
+            for (const ChartLayoutText& t : l.category.labels) {
+                ASSERT_EQ(t.angle, angle) << what;
+                const QTransform turn = QTransform().translate(t.origin.x(), t.origin.y()).rotate(-t.angle);
+                // No part of the text reaches up into the tick marks or the plot.
+                EXPECT_GT(turn.mapRect(t.box).top(), tickEnd) << what << " " << t.text.toStdString();
+                // The middle of the text's end is under its point (a date: its tick mark).
+                const double endX = turn.map(QPointF(t.box.right(), t.box.center().y())).x();
+                double nearest = 1e9;
+                for (const QLineF& tick : l.category.tickMarks)
+                    nearest = std::min(nearest, std::abs(tick.x1() - endX));
+                for (const auto& p : l.series[0].points)
+                    nearest = std::min(nearest, std::abs(p->x() - endX));
+                EXPECT_LT(nearest, 1.0) << what << " " << t.text.toStdString();
+            }
+        }
+}
+
 TEST(ChartLayout, MarkersAndTheirAbsence)
 {
     Book b;
@@ -492,6 +543,8 @@ TEST(ChartLayout, ExcelsTextBoxesDataLabelsAndLevelAxisTitles)
     EXPECT_NEAR(first.textBoxes[1].box.left(), 800 * 2420 / 4000.0, 1e-9);
     EXPECT_NEAR(first.textBoxes[1].box.top(), 500 * 1972 / 4000.0, 1e-9);
     EXPECT_TRUE(first.textBoxes[0].text.text.contains(QStringLiteral("375,200")));
+    // sheet-tool picks its fonts from every text the picture may show.
+    EXPECT_TRUE(ChartDrawing::ofSheet(*book, 7).texts().contains(first.textBoxes[0].text.text));
     EXPECT_TRUE(first.textBoxes[0].fill);
     EXPECT_TRUE(first.textBoxes[0].box.intersects(first.plot));
 
@@ -543,6 +596,10 @@ TEST(ChartLayout, ScatterChartsPlaceEachPointAtItsXValue)
     EXPECT_EQ(e.series[0].colour, QColor(0x33, 0xCC, 0xCC));
     EXPECT_EQ(e.category.labels.front().text, QStringLiteral("0"));
     EXPECT_FALSE(e.gridlines.empty());
+    // Its title has automatic text: the single series' name. Its legend floats at the bottom.
+    ASSERT_FALSE(e.texts.empty());
+    EXPECT_EQ(e.texts[0].text, QStringLiteral("Y"));
+    EXPECT_GT(e.legend.frame.top(), e.plot.bottom());
 
     // One built here: x values 1, 2, 4, 8 (0 to 9 in steps of 1), joined in their order.
     Book b;
