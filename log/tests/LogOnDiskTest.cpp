@@ -110,6 +110,7 @@ TEST_F(LogOnDiskTest, TheLogNotOnScreenIsReadAfreshWhenShown)
 
 TEST_F(LogOnDiskTest, AGoalChangedInTheFileIsShownForItsLog)
 {
+    ASSERT_EQ(h.model.goal(), ""); // on screen, as the goal field shows it
     QList<QPair<bool, QString>> shown;
     QObject::connect(&h.model, &LogModel::goalChanged, [&](bool imperial, const QString& goal) {
         shown.append({imperial, goal});
