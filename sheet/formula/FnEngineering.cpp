@@ -211,24 +211,24 @@ template <bool Real> Item complexPart(Call& c)
 
 void registerEngineeringFunctions(Registry& r)
 {
-    r.addIn("COMPLEX", complex);
-    r.addIn("IMREAL", complexPart<true>);
-    r.addIn("IMAGINARY", complexPart<false>);
+    r.add("COMPLEX", complex);
+    r.add("IMREAL", complexPart<true>);
+    r.add("IMAGINARY", complexPart<false>);
     constexpr const Base* kDec = nullptr;
-    r.addIn("BIN2DEC", convert<&kBin, kDec>);
-    r.addIn("OCT2DEC", convert<&kOct, kDec>);
-    r.addIn("HEX2DEC", convert<&kHex, kDec>);
-    r.addIn("DEC2BIN", convert<kDec, &kBin>);
-    r.addIn("DEC2OCT", convert<kDec, &kOct>);
-    r.addIn("DEC2HEX", convert<kDec, &kHex>);
-    r.addIn("BIN2OCT", convert<&kBin, &kOct>);
-    r.addIn("BIN2HEX", convert<&kBin, &kHex>);
-    r.addIn("OCT2BIN", convert<&kOct, &kBin>);
-    r.addIn("OCT2HEX", convert<&kOct, &kHex>);
-    r.addIn("HEX2BIN", convert<&kHex, &kBin>);
-    r.addIn("HEX2OCT", convert<&kHex, &kOct>);
-    r.addIn("DELTA", step<false>);
-    r.addIn("GESTEP", step<true>);
+    r.add("BIN2DEC", convert<&kBin, kDec>);
+    r.add("OCT2DEC", convert<&kOct, kDec>);
+    r.add("HEX2DEC", convert<&kHex, kDec>);
+    r.add("DEC2BIN", convert<kDec, &kBin>);
+    r.add("DEC2OCT", convert<kDec, &kOct>);
+    r.add("DEC2HEX", convert<kDec, &kHex>);
+    r.add("BIN2OCT", convert<&kBin, &kOct>);
+    r.add("BIN2HEX", convert<&kBin, &kHex>);
+    r.add("OCT2BIN", convert<&kOct, &kBin>);
+    r.add("OCT2HEX", convert<&kOct, &kHex>);
+    r.add("HEX2BIN", convert<&kHex, &kBin>);
+    r.add("HEX2OCT", convert<&kHex, &kOct>);
+    r.add("DELTA", step<false>);
+    r.add("GESTEP", step<true>);
 }
 
 } // namespace sheet::eval
