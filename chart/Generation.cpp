@@ -45,7 +45,8 @@ std::optional<double> GoalWeight(const QString& stored)
 {
     bool ok = false;
     const double goal = QLocale::c().toDouble(stored.trimmed(), &ok);
-    if (!ok || !std::isfinite(goal) || goal <= 0)
+    // A goal of a million or more is no weight, and would only overflow the goal date.
+    if (!ok || !std::isfinite(goal) || goal <= 0 || goal >= 1e6)
         return std::nullopt;
     return goal;
 }
@@ -196,7 +197,7 @@ void FillTemplate(Run& run)
         for (int k = 1; k <= run.map.clearedColumns && !proc.stopped(); ++k)
             proc.needed(100, [&] { run.data->Cells(row, k).setValue(QString()); });
     proc.needed(105, [&] {
-        fitToEntries(run.w->model(), run.templateId, static_cast<int>(order.size()), dated, goal.has_value());
+        fitToEntries(Need(run.w).model(), run.templateId, static_cast<int>(order.size()), dated, goal.has_value());
     });
 }
 

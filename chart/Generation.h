@@ -42,8 +42,8 @@ struct CellMap {
 };
 CellMap CellMapFor(bool imperial, int columnCount);
 
-// The goal weight a stored goal text names: a number above 0 with a point before its decimals.
-// Anything else, the empty text included, is no goal.
+// The goal weight a stored goal text names: a number above 0 and below a million, with a point
+// before its decimals. Anything else, the empty text included, is no goal.
 std::optional<double> GoalWeight(const QString& stored);
 
 // Throws Failure, in one report for the whole log, when the entries do not fit a sheet from

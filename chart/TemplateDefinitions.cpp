@@ -526,6 +526,8 @@ QString TemplateDefinition::summaryFormula(QString f, int lastRow) const
         .replace(QStringLiteral("{L}"), QString::number(lastRow + 1));
 }
 
+// The figures use only functions every spreadsheet computes alike, no array forms, and nest
+// at most seven deep, as Excel 97-2003 lets a formula be edited.
 QString TemplateDefinition::changePerWeekFormula(int lastRow) const
 {
     // (last trend - trend of the latest entry at least 28 days older) / days between * 7;

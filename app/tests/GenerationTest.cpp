@@ -13,6 +13,8 @@
 #include "format/NumberFormat.h"
 #include "model/Worksheet.h"
 #include "charts/Chart.h"
+#include "charts/ChartData.h"
+#include "charts/ChartLayout.h"
 #include "Settings.h"
 #include "StoredLog.h"
 
@@ -224,7 +226,9 @@ TEST_F(GenerationTest, EveryEntryGetsItsRowFormulasAndChartPointsHoweverLongTheL
     for (const bool metric : {false, true}) {
         if (metric)
             form->Option2()->click();
-        for (const int n : {1, 27, 40, 1000}) {
+        for (const int n : {1, 27, 40, 1000, 10000}) {
+            if (metric && n > 1000)
+                break; // one log of years of daily entries is enough
             SCOPED_TRACE(testing::Message() << (metric ? "metric " : "imperial ") << n);
             if (Form2* preview = form->existingPreview())
                 preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
@@ -286,11 +290,8 @@ TEST_F(GenerationTest, TheGoalComesFromTheActiveLogsSetting)
         const char* stored;
         std::optional<double> goal;
     };
-    const Case cases[] = {{false, "185.5", 185.5},
-                          {false, "", std::nullopt},
-                          {false, "lots", std::nullopt},
-                          {false, "-5", std::nullopt},
-                          {true, "62", 62}};
+    const Case cases[] = {{false, "185.5", 185.5},     {false, "", std::nullopt},      {false, "lots", std::nullopt},
+                          {false, "-5", std::nullopt}, {false, "1e308", std::nullopt}, {true, "62", 62}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         if (Form2* preview = form->existingPreview())
@@ -577,4 +578,22 @@ TEST_F(GenerationTest, LeftoversGoAndWhateverStandsAtTheTemplatesNameIsReplaced)
     ASSERT_TRUE(generate());
     EXPECT_EQ(messages.count(), 0);
     EXPECT_FALSE(QFileInfo::exists(temp.path() + QStringLiteral("/nowhere")));
+}
+
+TEST_F(GenerationTest, TheWeightAxisReachesTheGoal)
+{
+    ScriptedMessages messages;
+    WriteSetting(SettingsSection, Keys::GoalMen, QStringLiteral("150"));
+    loadExample(false); // weights of 200 to 205
+    const auto book = generate();
+    ASSERT_TRUE(book);
+    for (int i = 2; i <= 3; ++i) {
+        const sheet::Chart chart = ChartOf(*book, i);
+        const sheet::ChartLayout layout
+            = sheet::layoutChart(*book, chart, sheet::readChartData(*book, chart), QRectF(0, 0, 1000, 700));
+        ASSERT_TRUE(layout.hasPlot) << i;
+        EXPECT_LE(layout.primary.scale.min, 150) << i;
+        EXPECT_GE(layout.primary.scale.max, 205) << i;
+    }
+    EXPECT_EQ(messages.count(), 0);
 }

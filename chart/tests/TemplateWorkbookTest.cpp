@@ -322,6 +322,48 @@ INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::Values(kImperialTem
                              return info.param == kImperialTemplate ? "Imperial" : "Metric";
                          });
 
+namespace {
+
+// How deep function calls nest in a formula's text ("=IF(A1,INT(B1),0)" is 2).
+int FunctionDepth(const QString& formula)
+{
+    std::vector<bool> calls; // per open parenthesis: whether a function name opened it
+    int depth = 0;
+    int deepest = 0;
+    bool quoted = false;
+    for (int i = 0; i < formula.size(); ++i) {
+        const QChar c = formula.at(i);
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        if (quoted)
+            continue;
+        if (c == QLatin1Char('(')) {
+            calls.push_back(i > 0 && formula.at(i - 1).isLetter());
+            depth += calls.back() ? 1 : 0;
+            deepest = std::max(deepest, depth);
+        } else if (c == QLatin1Char(')') && !calls.empty()) {
+            depth -= calls.back() ? 1 : 0;
+            calls.pop_back();
+        }
+    }
+    return deepest;
+}
+
+} // namespace
+
+TEST(TemplateDefinitions, FormulasNestNoDeeperThanExcel97Allows)
+{
+    EXPECT_EQ(FunctionDepth(QStringLiteral("=IF(A1,INT((B1+1)*2),\"(x(\")")), 2);
+    for (const int id : {kImperialTemplate, kMetricTemplate}) {
+        const TemplateDefinition& d = templateDefinition(id);
+        QStringList formulas = {d.changePerWeekFormula(40), d.goalDateFormula(40)};
+        for (int k = 0; k < d.derivedCount(); ++k)
+            formulas << d.formulaForRow(k, d.firstDataRow) << d.formulaForRow(k, d.firstDataRow + 1);
+        for (const QString& f : formulas)
+            EXPECT_LE(FunctionDepth(f), 7) << f.toStdString();
+    }
+}
+
 TEST(TemplateDefinitions, UnknownTemplateIsRefused)
 {
     EXPECT_THROW(templateDefinition(103), std::invalid_argument);

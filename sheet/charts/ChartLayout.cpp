@@ -1,5 +1,7 @@
 #include "charts/ChartLayout.h"
 
+#include "charts/ChartLabels.h"
+#include "format/DateSerial.h"
 #include "model/Workbook.h"
 
 #include <QFontMetricsF>
@@ -12,23 +14,26 @@ namespace sheet {
 
 namespace {
 
-// Font heights in FBI records were chosen for this chart size (the chart sheet's own size in
-// the chart writer): 14,666 x 9,014 twips.
+// The chart writer's chart sheet: 14,666 x 9,014 twips, the basis of its FBI records too.
 constexpr double kBasisWidth = 14666 / 15.0;
 constexpr double kBasisHeight = 9014 / 15.0;
 
-QString axisLabel(const Workbook& book, const SheetRange& formatCell, double v, double major)
+// Line widths as LibreOffice draws the weights of the chart records (0.35, 0.7 and 1.05 mm
+// of a chart of the basis size), in pixels of that size; a hairline is the thinnest line the
+// device draws.
+double weightWidth(ChartLineWeight weight)
 {
-    // Ticks are sums of the unit: snap away the rounding noise before formatting.
-    if (major > 0) {
-        const double steps = std::round(v / major);
-        if (std::fabs(v - steps * major) < major * 1e-9)
-            v = steps * major;
-        if (std::fabs(v) < major * 1e-9)
-            v = 0;
+    switch (weight) {
+    case ChartLineWeight::Hairline: return 0;
+    case ChartLineWeight::Narrow: return 0.35 / 25.4 * 96;
+    case ChartLineWeight::Medium: return 0.7 / 25.4 * 96;
+    case ChartLineWeight::Wide: return 1.05 / 25.4 * 96;
     }
-    return formatLikeCell(book, formatCell, v, QLocale());
+    return 0;
 }
+
+// Dates the spreadsheet can show: 1900-01-01 to 9999-12-31.
+bool isDateSerial(double v) { return v >= 1 && v < 2958466; }
 
 std::vector<double> ticksOf(const AxisScale& s)
 {
@@ -55,12 +60,17 @@ struct DataRange {
 
 class LayoutBuilder {
 public:
-    LayoutBuilder(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target)
+    LayoutBuilder(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target,
+                  const QSizeF& chartPoints)
         : m_book(book)
         , m_chart(chart)
         , m_data(data)
     {
-        m_scale = std::min(target.width() / kBasisWidth, target.height() / kBasisHeight);
+        const bool ownSize = chartPoints.width() >= 1 && chartPoints.height() >= 1 && chartPoints.width() < 1e5
+            && chartPoints.height() < 1e5;
+        const double basisWidth = ownSize ? chartPoints.width() * 96 / 72 : kBasisWidth;
+        const double basisHeight = ownSize ? chartPoints.height() * 96 / 72 : kBasisHeight;
+        m_scale = std::min(target.width() / basisWidth, target.height() / basisHeight);
         if (!(m_scale > 0) || !std::isfinite(m_scale))
             m_scale = 1;
         m_out.area = target;
@@ -73,26 +83,35 @@ public:
 private:
     double u(double v) const { return v * m_scale; }
     QColor colour(PaletteIndex index, const QColor& fallback) const;
-    ChartTextStyle textStyle(std::uint16_t fontIndex, std::uint16_t fbiHeight) const;
+    ChartTextStyle textStyle(std::uint16_t fontIndex) const;
     const ChartTextStyle& style(ChartTextRole role) const { return m_out.style(role); }
     void placeTitle();
     void placeLegend();
     LegendLayout legendEntries(const QRectF& box, bool vertical, const std::vector<double>& rowWidths,
                                int perRow) const;
     void placeAxisTitles();
+    void prepareCategories();
     bool placeAxes();
+    QRectF plotBeside(const QRectF& plot, const double labelWidths[2], double radians) const;
     void placeValueAxis(ValueAxisLayout& axis, const std::vector<QString>& labels, double labelWidth, bool right);
     void placeCategoryAxis();
+    void placeCategoryLabel(const QString& text, double x, double room);
+    double dateLabelSpacing() const;
     void placeSeries();
     void placeNoData();
     ChartStroke seriesStroke(const ChartSeries& s, const QColor& c) const;
-    // Horizontal position of category slot i in the plot area.
-    double xOf(const QRectF& plot, int i) const
+    double width(ChartLineWeight weight) const
     {
-        const int n = std::max(1, m_data.slotCount());
+        return weight == ChartLineWeight::Hairline ? 0 : u(weightWidth(weight));
+    }
+    // Horizontal position of a category place in the plot area: in the middle of its slot,
+    // or on the slots' edges.
+    double xAt(const QRectF& plot, double place) const
+    {
+        const double n = m_lastPlace - m_firstPlace + 1;
         if (m_chart.pointsBetweenTicks)
-            return plot.left() + (i + 0.5) * plot.width() / n;
-        return n == 1 ? plot.center().x() : plot.left() + i * plot.width() / (n - 1);
+            return plot.left() + (place - m_firstPlace + 0.5) * plot.width() / n;
+        return n <= 1 ? plot.center().x() : plot.left() + (place - m_firstPlace) * plot.width() / (n - 1);
     }
     double yOf(const AxisScale& s, double v) const
     {
@@ -106,6 +125,14 @@ private:
     double m_pad = 0;
     QRectF m_free; // what is left of the chart area for the parts not yet placed
     bool m_secondary = false;
+    // Category places: slot i at place i on a text axis; on a date axis each slot at its
+    // date's place in base units, and a slot without a date nowhere.
+    std::vector<std::optional<double>> m_places;
+    double m_firstPlace = 0;
+    double m_lastPlace = 0;
+    std::vector<double> m_dates; // the slots' dates, on a date axis
+    LabelFormat m_dateFormat;
+    QString m_firstLabel; // the leftmost category label
     // Category labels, shared by the axes' placement.
     double m_widest = 0;
     double m_labelHeight = 0;
@@ -121,15 +148,16 @@ QColor LayoutBuilder::colour(PaletteIndex index, const QColor& fallback) const
     return c.isValid() ? c : fallback;
 }
 
-ChartTextStyle LayoutBuilder::textStyle(std::uint16_t fontIndex, std::uint16_t fbiHeight) const
+ChartTextStyle LayoutBuilder::textStyle(std::uint16_t fontIndex) const
 {
     ChartTextStyle t;
     Font f;
     if (m_book.hasFont(fontIndex))
         f = m_book.font(fontIndex);
     t.font = QFont(f.name);
-    // Text keeps its size relative to the chart when the chart says so (FBI), else its own.
-    const double px = f.height / 15.0 * (fbiHeight != 0 ? m_scale : 1.0);
+    // Text keeps its size relative to the chart, as the chart's FBI records ask and as
+    // spreadsheets show every chart scaled.
+    const double px = f.height / 15.0 * m_scale;
     t.font.setPixelSize(std::max(1, static_cast<int>(std::lround(px))));
     t.font.setBold(f.bold());
     t.font.setItalic(f.italic());
@@ -141,14 +169,7 @@ ChartTextStyle LayoutBuilder::textStyle(std::uint16_t fontIndex, std::uint16_t f
 
 ChartStroke LayoutBuilder::seriesStroke(const ChartSeries& s, const QColor& c) const
 {
-    double w = 2;
-    switch (s.weight) {
-    case ChartLineWeight::Hairline: w = 0.75; break;
-    case ChartLineWeight::Narrow: w = 1; break;
-    case ChartLineWeight::Medium: w = 2; break;
-    case ChartLineWeight::Wide: w = 3; break;
-    }
-    return ChartStroke{c, std::max(0.5, u(w)), s.pattern, true};
+    return ChartStroke{c, width(s.weight), s.pattern, true};
 }
 
 void LayoutBuilder::placeTitle()
@@ -205,7 +226,7 @@ LegendLayout LayoutBuilder::legendEntries(const QRectF& box, bool vertical, cons
     const double frameWidth = vertical ? box.width() : *std::max_element(rowWidths.begin(), rowWidths.end());
     const QRectF frame(vertical ? box.left() : box.center().x() - frameWidth / 2, box.top(), frameWidth, box.height());
     legend.frame = frame.adjusted(-u(5), -u(2), -gap * 1.5 + u(5), u(2));
-    legend.frameStroke = ChartStroke{QColor(Qt::black), std::max(0.5, u(1))};
+    legend.frameStroke = ChartStroke{QColor(Qt::black), width(ChartLineWeight::Hairline)};
     return legend;
 }
 
@@ -297,15 +318,52 @@ void LayoutBuilder::placeAxisTitles()
     }
 }
 
+// Where each category sits, and the widest label the category axis may show.
+void LayoutBuilder::prepareCategories()
+{
+    const QFontMetricsF fm(style(ChartTextRole::AxisLabel).font);
+    const QLocale locale;
+    const int slotTotal = m_data.slotCount();
+    m_places.assign(static_cast<std::size_t>(slotTotal), std::nullopt);
+    if (m_chart.dateCategoryAxis) {
+        for (const auto& v : m_data.categoryNumbers)
+            if (v && isDateSerial(*v))
+                m_dates.push_back(std::floor(*v));
+    }
+    if (m_dates.empty()) { // a text axis, or a date axis without a date to place
+        for (int i = 0; i < slotTotal; ++i)
+            m_places[static_cast<std::size_t>(i)] = i;
+        m_lastPlace = std::max(0, slotTotal - 1);
+        for (const QString& c : m_data.categories)
+            m_widest = std::max(m_widest, fm.horizontalAdvance(c));
+        if (!m_data.categories.empty())
+            m_firstLabel = m_data.categories.front();
+        return;
+    }
+    m_dateFormat = dateAxisLabelFormat(m_book, m_chart, m_data.categoryFormatCell);
+    // The places need the base unit only; the steps follow when the plot's width is known.
+    const DateAxisSteps unit = dateAxisSteps(m_dates, m_chart.dateScaling, 1, 0, true);
+    for (int i = 0; i < slotTotal; ++i)
+        if (const auto& v = m_data.categoryNumbers[static_cast<std::size_t>(i)]; v && isDateSerial(*v))
+            m_places[static_cast<std::size_t>(i)] = dateAxisPlace(*v, unit.base);
+    m_firstPlace = unit.first;
+    m_lastPlace = unit.last;
+    // Labels of one date format are about as wide as one another: the first, the last and
+    // one with two-digit month and day stand for all.
+    const auto [lo, hi] = std::minmax_element(m_dates.begin(), m_dates.end());
+    m_firstLabel = m_dateFormat.format(*lo, locale);
+    const double december = dateToSerial(QDate(serialToDate(*hi).year(), 12, 28));
+    for (double d : {*lo, *hi, december})
+        m_widest = std::max(m_widest, fm.horizontalAdvance(m_dateFormat.format(d, locale)));
+}
+
 // The plot area, the value axes' scales and labels; false when no plot area fits.
 bool LayoutBuilder::placeAxes()
 {
     const QFontMetricsF fm(style(ChartTextRole::AxisLabel).font);
-    const int slotTotal = std::max(1, m_data.slotCount());
-    for (const QString& c : m_data.categories)
-        m_widest = std::max(m_widest, fm.horizontalAdvance(c));
     m_tick = u(4);
     m_labelHeight = fm.height();
+    const double slotWidth = m_free.width() / std::max(1.0, m_lastPlace - m_firstPlace + 1);
 
     DataRange primaryData, secondaryData;
     for (const ChartSeriesData& d : m_data.series)
@@ -313,9 +371,10 @@ bool LayoutBuilder::placeAxes()
             if (v)
                 (d.secondaryAxis ? secondaryData : primaryData).add(*v);
 
+    // Text categories that do not fit side by side turn; dates show fewer labels instead.
     int angle = m_chart.categoryLabelRotation;
-    if (angle == 0 && m_widest + u(4) > m_free.width() / slotTotal)
-        angle = (m_widest * std::sin(M_PI / 4) + m_labelHeight) * 0.75 < m_free.width() / slotTotal * 3 ? 45 : 90;
+    if (angle == 0 && m_dates.empty() && m_widest + u(4) > slotWidth)
+        angle = (m_widest * std::sin(M_PI / 4) + m_labelHeight) * 0.75 < slotWidth * 3 ? 45 : 90;
     m_out.category.angle = angle;
     const double radians = angle * M_PI / 180.0;
     const double categoryDepth = m_widest * std::sin(radians) + m_labelHeight * std::cos(radians);
@@ -335,33 +394,52 @@ bool LayoutBuilder::placeAxes()
         if (!axis.shown)
             continue;
         axis.ticks = ticksOf(axis.scale);
-        for (double v : axis.ticks) {
-            labels[k].push_back(
-                axisLabel(m_book, k == 0 ? m_data.primaryFormatCell : m_data.secondaryFormatCell, v, axis.scale.major));
-            widths[k] = std::max(widths[k], fm.horizontalAdvance(labels[k].back()));
-        }
+        labels[k] = valueAxisLabels(m_book, k == 0 ? m_data.primaryFormatCell : m_data.secondaryFormatCell, axis.ticks,
+                                    axis.scale.major, QLocale());
+        for (const QString& label : labels[k])
+            widths[k] = std::max(widths[k], fm.horizontalAdvance(label));
     }
-    plot.setLeft(plot.left() + widths[0] + m_tick + u(4));
-    if (m_secondary)
-        plot.setRight(plot.right() - widths[1] - m_tick - u(4));
-    else
-        plot.setRight(plot.right() - std::min(m_widest / 2, u(20)));
-    // The first category label reaches left of its point (all of a turned label, half of a
-    // level one): it must not run off the chart.
-    if (!m_data.categories.empty()) {
-        const double first = fm.horizontalAdvance(m_data.categories.front());
-        const double reach = angle == 0 ? first / 2 : first * std::cos(radians) + m_labelHeight * std::sin(radians) / 2;
-        const double overflow = m_free.left() - (xOf(plot, 0) - reach);
-        if (overflow > 0)
-            plot.setLeft(plot.left() + overflow);
-    }
+    plot = plotBeside(plot, widths, radians);
     if (plot.width() < 4 || plot.height() < 4)
         return false; // no room left for a plot area at this size
     m_out.plot = plot;
     placeValueAxis(m_out.primary, labels[0], widths[0], false);
     if (m_secondary)
         placeValueAxis(m_out.secondary, labels[1], widths[1], true);
+    if (!m_dates.empty())
+        m_out.category.dates
+            = dateAxisSteps(m_dates, m_chart.dateScaling, plot.width(), dateLabelSpacing(), m_chart.pointsBetweenTicks);
     return true;
+}
+
+// The plot beside the value axes' labels; the first category label, which reaches left of
+// its point (all of a turned label, half of a level one), must not run off the chart.
+QRectF LayoutBuilder::plotBeside(const QRectF& area, const double labelWidths[2], double radians) const
+{
+    QRectF plot = area;
+    plot.setLeft(plot.left() + labelWidths[0] + m_tick + u(4));
+    if (m_secondary)
+        plot.setRight(plot.right() - labelWidths[1] - m_tick - u(4));
+    else
+        plot.setRight(plot.right() - std::min(m_widest / 2, u(20)));
+    if (!m_firstLabel.isEmpty()) {
+        const double first = QFontMetricsF(style(ChartTextRole::AxisLabel).font).horizontalAdvance(m_firstLabel);
+        const double reach
+            = m_out.category.angle == 0 ? first / 2 : first * std::cos(radians) + m_labelHeight * std::sin(radians) / 2;
+        const double overflow = m_free.left() - (xAt(plot, m_firstPlace) - reach);
+        if (overflow > 0)
+            plot.setLeft(plot.left() + overflow);
+    }
+    return plot;
+}
+
+// How far apart the ticks of a date axis must lie for their labels not to touch.
+double LayoutBuilder::dateLabelSpacing() const
+{
+    const int angle = m_out.category.angle;
+    if (angle == 0)
+        return m_widest + u(8);
+    return m_labelHeight * 1.1 / std::sin(angle * M_PI / 180.0);
 }
 
 // Labels right-aligned left of the plot, or left-aligned right of it.
@@ -389,50 +467,65 @@ void LayoutBuilder::placeValueAxis(ValueAxisLayout& axis, const std::vector<QStr
     }
 }
 
-// Where the value axis passes 0, else along the bottom; labels below the plot area, every
-// one that fits.
+// A category label under its point `x`, level in `room` pixels or turned.
+void LayoutBuilder::placeCategoryLabel(const QString& text, double x, double room)
+{
+    CategoryAxisLayout& axis = m_out.category;
+    const double top = m_out.plot.bottom() + m_tick + u(2);
+    if (axis.angle == 0) {
+        axis.labels.push_back(ChartLayoutText{text, ChartTextRole::AxisLabel, QPointF(), 0,
+                                              QRectF(x - room / 2, top, room, m_labelHeight),
+                                              Qt::AlignHCenter | Qt::AlignTop});
+        return;
+    }
+    // The label's end sits under its point, the text running down to the left.
+    const double radians = axis.angle * M_PI / 180.0;
+    const double w = QFontMetricsF(style(ChartTextRole::AxisLabel).font).horizontalAdvance(text);
+    axis.labels.push_back(ChartLayoutText{text, ChartTextRole::AxisLabel, QPointF(x, top),
+                                          static_cast<double>(axis.angle),
+                                          QRectF(-w - 2, -m_labelHeight / 2 * std::cos(radians), w + 2, m_labelHeight),
+                                          Qt::AlignRight | Qt::AlignVCenter});
+}
+
+// Where the value axis passes 0, else along the bottom; labels below the plot area: on a
+// text axis every one that fits, on a date axis one at each calendar step.
 void LayoutBuilder::placeCategoryAxis()
 {
     const QRectF& plot = m_out.plot;
     const AxisScale& primary = m_out.primary.scale;
     CategoryAxisLayout& axis = m_out.category;
-    const int slotTotal = std::max(1, m_data.slotCount());
-    const double slotWidth = plot.width() / slotTotal;
     const double crossing = primary.min < 0 && primary.max > 0 ? 0.0 : primary.min;
     const double axisY = yOf(primary, crossing);
     axis.line = QLineF(QPointF(plot.left(), axisY), QPointF(plot.right(), axisY));
-    const int tickCount = m_chart.pointsBetweenTicks ? slotTotal + 1 : slotTotal;
-    for (int i = 0; i < tickCount; ++i) {
-        const double x = m_chart.pointsBetweenTicks ? plot.left() + i * slotWidth : xOf(plot, i);
-        axis.tickMarks.emplace_back(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + m_tick));
+    auto tickAt
+        = [&](double x) { axis.tickMarks.emplace_back(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + m_tick)); };
+    if (axis.dates) {
+        const QLocale locale;
+        const std::vector<double>& ticks = axis.dates->ticks;
+        const double room = ticks.size() > 1 ? xAt(plot, dateAxisPlace(ticks[1], axis.dates->base))
+                - xAt(plot, dateAxisPlace(ticks[0], axis.dates->base))
+                                             : plot.width();
+        for (double serial : ticks) {
+            const double x = xAt(plot, dateAxisPlace(serial, axis.dates->base));
+            tickAt(x);
+            placeCategoryLabel(m_dateFormat.format(serial, locale), x, room);
+        }
+        return;
     }
-    const int angle = axis.angle;
-    const double radians = angle * M_PI / 180.0;
+    const int slotTotal = std::max(1, m_data.slotCount());
+    const double slotWidth = plot.width() / slotTotal;
+    const int tickCount = m_chart.pointsBetweenTicks ? slotTotal + 1 : slotTotal;
+    for (int i = 0; i < tickCount; ++i)
+        tickAt(m_chart.pointsBetweenTicks ? plot.left() + i * slotWidth : xAt(plot, i));
+    const double radians = axis.angle * M_PI / 180.0;
     int step = 1;
-    if (angle == 0)
+    if (axis.angle == 0)
         step = static_cast<int>(std::ceil((m_widest + u(4)) / std::max(1.0, slotWidth)));
     else
         step = static_cast<int>(std::ceil(m_labelHeight * 1.1 / std::max(0.1, slotWidth * std::sin(radians))));
     axis.labelStep = std::max(1, step);
-    const QFontMetricsF fm(style(ChartTextRole::AxisLabel).font);
-    for (int i = 0; i < m_data.slotCount(); i += axis.labelStep) {
-        const QString& label = m_data.categories[static_cast<std::size_t>(i)];
-        const double x = xOf(plot, i);
-        const double top = plot.bottom() + m_tick + u(2);
-        if (angle == 0) {
-            axis.labels.push_back(ChartLayoutText{
-                label, ChartTextRole::AxisLabel, QPointF(), 0,
-                QRectF(x - slotWidth * axis.labelStep / 2, top, slotWidth * axis.labelStep, m_labelHeight),
-                Qt::AlignHCenter | Qt::AlignTop});
-        } else {
-            // The label's end sits under its point, the text running down to the left.
-            const double w = fm.horizontalAdvance(label);
-            axis.labels.push_back(
-                ChartLayoutText{label, ChartTextRole::AxisLabel, QPointF(x, top), static_cast<double>(angle),
-                                QRectF(-w - 2, -m_labelHeight / 2 * std::cos(radians), w + 2, m_labelHeight),
-                                Qt::AlignRight | Qt::AlignVCenter});
-        }
-    }
+    for (int i = 0; i < m_data.slotCount(); i += axis.labelStep)
+        placeCategoryLabel(m_data.categories[static_cast<std::size_t>(i)], xAt(plot, i), slotWidth * axis.labelStep);
 }
 
 void LayoutBuilder::placeSeries()
@@ -449,8 +542,8 @@ void LayoutBuilder::placeSeries()
         out.stroke = seriesStroke(s, out.colour);
         out.points.resize(d.values.size());
         for (std::size_t i = 0; i < d.values.size(); ++i)
-            if (d.values[i])
-                out.points[i] = QPointF(xOf(plot, static_cast<int>(i)), yOf(scale, *d.values[i]));
+            if (d.values[i] && i < m_places.size() && m_places[i])
+                out.points[i] = QPointF(xAt(plot, *m_places[i]), yOf(scale, *d.values[i]));
 
         // Lines join neighbouring points; a gap (no number) breaks the line.
         QPolygonF run;
@@ -469,7 +562,7 @@ void LayoutBuilder::placeSeries()
             if (!out.points[i])
                 continue;
             const bool alone
-                = !s.line || ((i == 0 || !d.values[i - 1]) && (i + 1 >= d.values.size() || !d.values[i + 1]));
+                = !s.line || ((i == 0 || !out.points[i - 1]) && (i + 1 >= out.points.size() || !out.points[i + 1]));
             if (s.marker != ChartMarker::None)
                 out.markers.push_back({*out.points[i], s.marker, size});
             else if (alone) // a point with no line to either side still shows
@@ -500,32 +593,34 @@ ChartLayout LayoutBuilder::build()
 {
     if (m_chart.chartAreaFill)
         m_out.areaFill = colour(m_chart.chartAreaColour, QColor(Qt::white));
-    auto setStyle = [&](ChartTextRole role, std::uint16_t font, std::uint16_t height) {
-        m_out.styles[static_cast<std::size_t>(role)] = textStyle(font, height);
+    auto setStyle = [&](ChartTextRole role, std::uint16_t font) {
+        m_out.styles[static_cast<std::size_t>(role)] = textStyle(font);
     };
     const ChartFonts& f = m_chart.fonts;
-    setStyle(ChartTextRole::Title, f.title, f.titleHeight);
-    setStyle(ChartTextRole::AxisTitle, f.axisTitle, f.axisTitleHeight);
-    setStyle(ChartTextRole::AxisLabel, f.axisLabels, f.axisLabelsHeight);
-    setStyle(ChartTextRole::Legend, f.legend, f.legendHeight);
+    setStyle(ChartTextRole::Title, f.title);
+    setStyle(ChartTextRole::AxisTitle, f.axisTitle);
+    setStyle(ChartTextRole::AxisLabel, f.axisLabels);
+    setStyle(ChartTextRole::Legend, f.legend);
     m_out.styles[static_cast<std::size_t>(ChartTextRole::NoData)] = style(ChartTextRole::AxisLabel);
-    m_out.markerPenWidth = std::max(0.5, u(1));
+    m_out.markerPenWidth = width(ChartLineWeight::Narrow);
     m_secondary = std::any_of(m_data.series.begin(), m_data.series.end(),
                               [](const ChartSeriesData& d) { return d.secondaryAxis; });
 
     placeTitle();
     placeLegend();
     placeAxisTitles();
+    prepareCategories();
     if (!placeAxes())
         return std::move(m_out);
     m_out.hasPlot = true;
     if (m_chart.plotAreaFill)
         m_out.plotFill = colour(m_chart.plotAreaColour, QColor(Qt::white));
     const QColor axisColour = colour(0x17, QColor(0x80, 0x80, 0x80));
-    m_out.axisStroke = ChartStroke{axisColour, std::max(0.5, u(1))};
+    m_out.axisStroke = ChartStroke{axisColour, width(ChartLineWeight::Narrow)};
     m_out.plotBorder = m_out.axisStroke;
     if (m_chart.valueGridlines) {
-        m_out.gridStroke = ChartStroke{colour(m_chart.gridlineColour, QColor(0xC0, 0xC0, 0xC0)), std::max(0.5, u(1))};
+        m_out.gridStroke
+            = ChartStroke{colour(m_chart.gridlineColour, QColor(0xC0, 0xC0, 0xC0)), width(m_chart.gridlineWeight)};
         for (double y : m_out.primary.positions)
             m_out.gridlines.emplace_back(QPointF(m_out.plot.left(), y), QPointF(m_out.plot.right(), y));
     }
@@ -537,9 +632,10 @@ ChartLayout LayoutBuilder::build()
 
 } // namespace
 
-ChartLayout layoutChart(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target)
+ChartLayout layoutChart(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target,
+                        const QSizeF& chartPoints)
 {
-    return LayoutBuilder(book, chart, data, target).build();
+    return LayoutBuilder(book, chart, data, target, chartPoints).build();
 }
 
 } // namespace sheet

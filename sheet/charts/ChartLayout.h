@@ -2,6 +2,7 @@
 
 #include "charts/Chart.h"
 #include "charts/ChartData.h"
+#include "charts/ChartDateAxis.h"
 #include "charts/ChartScale.h"
 
 #include <QColor>
@@ -10,6 +11,7 @@
 #include <QPointF>
 #include <QPolygonF>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 #include <array>
@@ -21,7 +23,7 @@ namespace sheet {
 class Workbook;
 
 // Where everything of one chart goes, in the painter's logical pixels: the arithmetic of a
-// drawing, without the drawing. layoutChart() makes it, paintChartLayout() draws it.
+// drawing, without the drawing. layoutChart() makes it; ChartDrawing (ChartRenderer.h) draws it.
 
 // Which of the chart's fonts a text is drawn in.
 enum class ChartTextRole { Title, AxisTitle, AxisLabel, Legend, NoData, Count };
@@ -59,13 +61,15 @@ struct ValueAxisLayout {
     std::vector<QLineF> tickMarks;
 };
 
-// The category axis: its line, tick marks and the labels that fit.
+// The category axis: its line, tick marks and the labels that fit. On a date axis, points
+// sit at their dates and the labels at calendar steps (`dates`); else side by side.
 struct CategoryAxisLayout {
     QLineF line;
     std::vector<QLineF> tickMarks;
     std::vector<ChartLayoutText> labels;
-    int labelStep = 1; // every how many categories a label shows
+    int labelStep = 1; // every how many categories a label shows (a text axis)
     int angle = 0;     // of the labels, degrees counter-clockwise
+    std::optional<DateAxisSteps> dates;
 };
 
 struct ChartLayoutMarker {
@@ -125,7 +129,11 @@ struct ChartLayout {
     const ChartTextStyle& style(ChartTextRole role) const { return styles[static_cast<std::size_t>(role)]; }
 };
 
-// Lays out `chart` with the numbers of `data` in `target`. Needs a GUI application (fonts).
-ChartLayout layoutChart(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target);
+// Lays out `chart` with the numbers of `data` in `target`. Text, lines and gaps keep their
+// size relative to the chart: `chartPoints` is the size the chart was made at, in points
+// (its CHART record); empty, the chart writer's chart sheet (733.3 x 450.7 points). Needs a
+// GUI application (fonts).
+ChartLayout layoutChart(const Workbook& book, const Chart& chart, const ChartData& data, const QRectF& target,
+                        const QSizeF& chartPoints = QSizeF());
 
 } // namespace sheet

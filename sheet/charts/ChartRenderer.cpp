@@ -34,7 +34,7 @@ QPen penOf(const ChartStroke& stroke)
     }
     switch (stroke.pattern) {
     case ChartLinePattern::Solid: break;
-    case ChartLinePattern::Dash: pen.setStyle(Qt::DashLine); break;
+    case ChartLinePattern::Dash: pen.setDashPattern({6, 1.5}); break; // LibreOffice's dashes
     case ChartLinePattern::Dot: pen.setStyle(Qt::DotLine); break;
     case ChartLinePattern::DashDot: pen.setStyle(Qt::DashDotLine); break;
     case ChartLinePattern::DashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
@@ -86,8 +86,13 @@ void ChartPainter::drawMarker(const ChartLayoutMarker& m, const QColor& c)
 {
     const double h = m.size / 2;
     const QPointF at = m.at;
+    // Shapes are filled to their size, as LibreOffice draws them; crosses and bars are lines.
     m_p.setBrush(c);
     m_p.setPen(QPen(c, m_l.markerPenWidth));
+    const bool filled = m.shape == ChartMarker::Square || m.shape == ChartMarker::Diamond
+        || m.shape == ChartMarker::Triangle || m.shape == ChartMarker::Circle;
+    if (filled)
+        m_p.setPen(Qt::NoPen);
     switch (m.shape) {
     case ChartMarker::None: break;
     case ChartMarker::Square: m_p.drawRect(QRectF(at.x() - h, at.y() - h, m.size, m.size)); break;
@@ -271,6 +276,7 @@ ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, cons
         return;
     }
     m_data = readChartData(book, m_chart);
+    m_chartPoints = readChartSize(records);
 }
 
 ChartDrawing ChartDrawing::ofSheet(const Workbook& book, int sheetIndex)
@@ -317,28 +323,22 @@ void ChartDrawing::paint(QPainter& painter, const QRectF& target) const
 {
     if (!(target.width() > 0) || !(target.height() > 0))
         return;
-    checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
-                     QStringLiteral("The chart '%1'").arg(m_name));
     if (!m_placeholderText.isEmpty())
         paintPlaceholder(painter, target, m_placeholderTitle, m_placeholderText);
     else
-        ChartPainter(layoutChart(*m_book, m_chart, m_data, target), painter).paint();
+        ChartPainter(layoutChart(*m_book, m_chart, m_data, target, m_chartPoints), painter).paint();
 }
 
 std::optional<ChartLayout> ChartDrawing::layout(const QRectF& target) const
 {
     if (!m_placeholderText.isEmpty())
         return std::nullopt;
-    return layoutChart(*m_book, m_chart, m_data, target);
+    return layoutChart(*m_book, m_chart, m_data, target, m_chartPoints);
 }
 
 void paintChart(const Workbook& book, const RecordList& records, const QString& name, QPainter& painter,
                 const QRectF& target)
 {
-    if (!(target.width() > 0) || !(target.height() > 0))
-        return;
-    checkPictureSize(static_cast<qint64>(std::ceil(target.width())), static_cast<qint64>(std::ceil(target.height())),
-                     QStringLiteral("The chart '%1'").arg(name));
     ChartDrawing(book, records, name).paint(painter, target);
 }
 

@@ -74,6 +74,7 @@ private:
     const Workbook* m_book;
     QString m_name;
     Chart m_chart;
+    QSizeF m_chartPoints; // the size the chart was made at
     ChartData m_data;
     // Set when the chart is drawn as a placeholder that says why.
     QString m_placeholderTitle;

@@ -243,7 +243,228 @@ TEST(ChartLayout, NoPlotAreaWhereNoneFitsAndNoDataSaysSo)
     EXPECT_TRUE(empty.plot.contains(empty.noDataBox));
 
     b.entry(0, {100});
-    const ChartLayout tiny = *ChartDrawing::ofSheet(*b.book, sheet).layout(QRectF(0, 0, 30, 20));
+    // Everything scales with the chart, down to a plot area of less than 4 pixels.
+    const ChartLayout tiny = *ChartDrawing::ofSheet(*b.book, sheet).layout(QRectF(0, 0, 6, 4));
     EXPECT_FALSE(tiny.hasPlot);
     EXPECT_TRUE(tiny.series.empty());
+}
+
+namespace {
+
+ChartLayout layoutOf(const Book& b, int sheet, const QRectF& area = QRectF(0, 0, 800, 500))
+{
+    return *ChartDrawing::ofSheet(*b.book, sheet).layout(area);
+}
+
+std::vector<QString> textsOf(const std::vector<ChartLayoutText>& labels)
+{
+    std::vector<QString> out;
+    for (const ChartLayoutText& t : labels)
+        out.push_back(t.text);
+    return out;
+}
+
+// Sets the default locale for the life of the value.
+struct LocaleScope {
+    explicit LocaleScope(const QLocale& l) { QLocale::setDefault(l); }
+    ~LocaleScope() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+};
+
+} // namespace
+
+TEST(ChartLayout, DateAxisSpacesEntriesByTheirDates)
+{
+    Book b;
+    const QDate first(2004, 6, 10);
+    for (const auto& [i, days] : {std::pair<int, int>{0, 0}, {1, 7}, {2, 21}, {3, 22}})
+        b.entryOn(i, first.addDays(days), {200.0 - i});
+    Chart c = b.chart({1}, 26);
+    c.dateCategoryAxis = true;
+    c.categoryNumberFormat = 14;
+    const int sheet = b.add(c);
+    const ChartLayout l = layoutOf(b, sheet);
+    expectTidy(l, "dates");
+    ASSERT_TRUE(l.category.dates);
+    EXPECT_EQ(l.category.dates->last - l.category.dates->first, 22);
+    // Two weeks between entries take twice the room of one week, a day a seventh of it.
+    const auto& p = l.series[0].points;
+    const double week = p[1]->x() - p[0]->x();
+    EXPECT_NEAR(p[2]->x() - p[1]->x(), 2 * week, 1e-9);
+    EXPECT_NEAR(p[3]->x() - p[2]->x(), week / 7, 1e-9);
+    // 23 days in slots of a day, each point in the middle of its day.
+    EXPECT_NEAR(p[0]->x(), l.plot.left() + l.plot.width() / 23 / 2, 1e-9);
+    // Labels at calendar steps from the first entry, in the locale's short date.
+    const DateAxisSteps& steps = *l.category.dates;
+    ASSERT_EQ(l.category.labels.size(), steps.ticks.size());
+    EXPECT_EQ(l.category.labels.front().text, QStringLiteral("6/10/2004"));
+    EXPECT_EQ(l.category.tickMarks.size(), steps.ticks.size());
+    EXPECT_NEAR(l.category.tickMarks.front().x1(), p[0]->x(), 1e-9);
+    {
+        LocaleScope british(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        EXPECT_EQ(layoutOf(b, sheet).category.labels.front().text, QStringLiteral("10/06/2004"));
+        LocaleScope german(QLocale(QLocale::German, QLocale::Germany));
+        EXPECT_EQ(layoutOf(b, sheet).category.labels.front().text, QStringLiteral("10.06.2004"));
+    }
+
+    // The chart's own step: a label a week.
+    c.dateScaling = DateAxisScaling{true, DateUnit::Days, false, 7, DateUnit::Days};
+    const ChartLayout weekly = layoutOf(b, b.add(c));
+    EXPECT_EQ(textsOf(weekly.category.labels),
+              (std::vector<QString>{QStringLiteral("6/10/2004"), QStringLiteral("6/17/2004"),
+                                    QStringLiteral("6/24/2004"), QStringLiteral("7/1/2004")}));
+
+    // A row whose date is not a date has no place: its value is not drawn.
+    b.ws().setText(2, 0, QStringLiteral("soon"));
+    const ChartLayout gap = layoutOf(b, sheet);
+    EXPECT_FALSE(gap.series[0].points[1]);
+    EXPECT_TRUE(gap.series[0].points[2]);
+}
+
+TEST(ChartLayout, OneEntryOrOneDateStaysReadable)
+{
+    for (int entries : {1, 4}) {
+        Book b;
+        for (int i = 0; i < entries; ++i)
+            b.entryOn(i, QDate(2004, 6, 10), {180.0 + i});
+        Chart c = b.chart({1}, 26);
+        c.dateCategoryAxis = true;
+        const ChartLayout l = layoutOf(b, b.add(c));
+        expectTidy(l, "one date");
+        // One place in the middle of the plot, one label under it.
+        for (const auto& p : l.series[0].points)
+            EXPECT_NEAR(p->x(), l.plot.center().x(), 1e-9);
+        ASSERT_EQ(l.category.labels.size(), 1u);
+        EXPECT_EQ(l.category.labels[0].text, QStringLiteral("6/10/2004"));
+        EXPECT_NEAR(l.category.labels[0].box.center().x(), l.plot.center().x(), 1e-9);
+        // The value axis opens around a single value.
+        EXPECT_LT(l.primary.scale.min, 180);
+        EXPECT_GT(l.primary.scale.max, 180.0 + entries - 1);
+    }
+    // A date axis without a single date falls back to the categories side by side.
+    Book b;
+    b.entry(0, {1});
+    b.entry(1, {2});
+    b.ws().setText(1, 0, QStringLiteral("first"));
+    b.ws().setText(2, 0, QStringLiteral("second"));
+    Chart c = b.chart({1}, 26);
+    c.dateCategoryAxis = true;
+    const ChartLayout text = layoutOf(b, b.add(c));
+    EXPECT_FALSE(text.category.dates);
+    EXPECT_EQ(textsOf(text.category.labels), (std::vector<QString>{QStringLiteral("first"), QStringLiteral("second")}));
+}
+
+TEST(ChartLayout, LineWeightsAsLibreOfficeDrawsThem)
+{
+    Book b;
+    for (int i = 0; i < 5; ++i)
+        b.entry(i, {200.0 + i, 27.0 + i});
+    Chart c = b.chart({1, 2}, 26);
+    c.valueGridlines = true;
+    c.series[1].weight = ChartLineWeight::Wide;
+    c.series[1].pattern = ChartLinePattern::Dash;
+    const int sheet = b.add(c);
+    // At the chart sheet's own size (733 by 451 points): 0.7 mm for a medium line, 1.05 mm for
+    // a wide one, 0.35 mm for the axes, a hairline (drawn as thin as the device can) for the
+    // gridlines and the legend's frame. (The chart record says 733.33 points, the basis of
+    // its font sizes 733.30: hence the slack.)
+    const QRectF basis(0, 0, 14666 / 15.0, 9014 / 15.0);
+    const double mm = 96 / 25.4;
+    ChartLayout l = layoutOf(b, sheet, basis);
+    EXPECT_NEAR(l.series[0].stroke.width, 0.7 * mm, 1e-3);
+    EXPECT_NEAR(l.series[1].stroke.width, 1.05 * mm, 1e-3);
+    EXPECT_EQ(l.series[1].stroke.pattern, ChartLinePattern::Dash);
+    EXPECT_EQ(l.series[0].stroke.pattern, ChartLinePattern::Solid);
+    EXPECT_NEAR(l.axisStroke.width, 0.35 * mm, 1e-3);
+    EXPECT_EQ(l.gridStroke.width, 0);
+    // Twice the size, twice the width; a hairline stays a hairline.
+    l = layoutOf(b, sheet, QRectF(0, 0, basis.width() * 2, basis.height() * 2));
+    EXPECT_NEAR(l.series[0].stroke.width, 1.4 * mm, 1e-3);
+    EXPECT_EQ(l.gridStroke.width, 0);
+    // Heavier gridlines when the chart says so.
+    c.gridlineWeight = ChartLineWeight::Narrow;
+    EXPECT_NEAR(layoutOf(b, b.add(c), basis).gridStroke.width, 0.35 * mm, 1e-3);
+
+    // Excel's charts: automatic gridlines are hairlines; lines keep their width relative to
+    // the chart's own size, here 815 by 509 points.
+    const auto excel = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const QRectF own(0, 0, 0x032F0A18 / 65536.0 * 4 / 3, 0x01FD0A18 / 65536.0 * 4 / 3);
+    const ChartLayout e = *ChartDrawing::ofSheet(*excel, 7).layout(own);
+    EXPECT_EQ(e.gridStroke.width, 0);
+    EXPECT_NEAR(e.series[0].stroke.width, 0.7 * 96 / 25.4, 1e-9); // medium in the records
+}
+
+TEST(ChartLayout, TextScalesWithThePictureForEveryChart)
+{
+    // Excel's chart at its own size (726 by 451 points) shows its fonts at their size; at
+    // 300 x 210 and 2000 x 1400 pixels, in proportion to the picture.
+    const auto excel = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
+    const ChartDrawing drawing = ChartDrawing::ofSheet(*excel, 1);
+    const double ownWidth = 0x02D5FAD8 / 65536.0 * 4 / 3;
+    const double ownHeight = 0x01C2B058 / 65536.0 * 4 / 3;
+    auto labelPixels = [&](double w, double h) {
+        return drawing.layout(QRectF(0, 0, w, h))->style(ChartTextRole::AxisLabel).font.pixelSize();
+    };
+    const Font labels = excel->font(drawing.chart().fonts.axisLabels);
+    EXPECT_EQ(labelPixels(ownWidth, ownHeight), std::lround(labels.height / 15.0));
+    const int small = labelPixels(300, 210);
+    const int large = labelPixels(2000, 1400);
+    EXPECT_NEAR(large, labels.height / 15.0 * std::min(2000 / ownWidth, 1400 / ownHeight), 1);
+    EXPECT_NEAR(small, labels.height / 15.0 * std::min(300 / ownWidth, 210 / ownHeight), 1);
+
+    // A chart built here without font sizes for its records scales the same way.
+    Book b;
+    b.entry(0, {1});
+    b.entry(1, {2});
+    const ChartDrawing ours = ChartDrawing::ofSheet(*b.book, b.add(b.chart({1}, 26)));
+    const double basisWidth = 14666 / 15.0;
+    const int at1
+        = ours.layout(QRectF(0, 0, basisWidth, 9014 / 15.0))->style(ChartTextRole::AxisLabel).font.pixelSize();
+    const int at2
+        = ours.layout(QRectF(0, 0, basisWidth * 2, 9014 / 15.0 * 2))->style(ChartTextRole::AxisLabel).font.pixelSize();
+    EXPECT_NEAR(at2, 2 * at1, 1);
+}
+
+TEST(ChartLayout, MarkersAndTheirAbsence)
+{
+    Book b;
+    for (int i = 0; i < 5; ++i)
+        b.entry(i, {200.0 + i, 27.0 + i});
+    Chart c = b.chart({1, 2}, 26);
+    c.series[0].marker = ChartMarker::Diamond;
+    c.series[0].markerSize = 100; // 5 points
+    c.series[1].marker = ChartMarker::None;
+    const QRectF basis(0, 0, 14666 / 15.0, 9014 / 15.0);
+    const ChartLayout l = layoutOf(b, b.add(c), basis);
+    ASSERT_EQ(l.series[0].markers.size(), 5u);
+    EXPECT_NEAR(l.series[0].markers[0].size, 100 / 15.0, 1e-3);
+    EXPECT_EQ(l.series[0].markers[0].shape, ChartMarker::Diamond);
+    EXPECT_TRUE(l.series[1].markers.empty()); // a trend line: no markers
+    EXPECT_EQ(l.series[1].lines.size(), 1u);
+}
+
+TEST(ChartLayout, ValueLabelsTellTheTicksApart)
+{
+    // Weights of 200, 200.2, 200.1, 200.2 and 200 lb at 71.95 in; BMI shown with two decimals.
+    Book b;
+    const double weights[] = {200, 200.2, 200.1, 200.2, 200};
+    for (int i = 0; i < 5; ++i)
+        b.entry(i, {weights[i], weights[i] * 703 / (71.95 * 71.95)});
+    Xf xf = b.book->xf(b.ws().cellXf(1, 2));
+    xf.format = 2; // 0.00
+    const auto twoDecimals = static_cast<std::uint16_t>(b.book->addXf(xf));
+    for (int i = 0; i < 5; ++i)
+        b.ws().setCellXf(1 + i, 2, twoDecimals);
+    Chart c = b.chart({1, 2}, 26);
+    c.series[1].secondaryAxis = true;
+    const ChartLayout l = layoutOf(b, b.add(c));
+    const std::vector<QString> bmi = textsOf(l.secondary.labels);
+    ASSERT_GE(bmi.size(), 3u);
+    for (std::size_t i = 1; i < bmi.size(); ++i)
+        EXPECT_NE(bmi[i], bmi[i - 1]);
+    // Steps finer than a hundredth get a third decimal, and each label says its tick.
+    ASSERT_LT(l.secondary.scale.major, 0.01);
+    for (std::size_t i = 0; i < bmi.size(); ++i) {
+        EXPECT_EQ(bmi[i].section(QLatin1Char('.'), 1).size(), 3) << bmi[i].toStdString();
+        EXPECT_NEAR(bmi[i].toDouble(), l.secondary.ticks[i], 1e-9);
+    }
 }

@@ -37,9 +37,10 @@ struct Book {
     Worksheet& ws() { return *book->worksheet(data); }
 
     // Row i (0-based entry) gets a date and the given values; NaN leaves a cell empty.
-    void entry(int i, std::initializer_list<double> values)
+    void entry(int i, std::initializer_list<double> values) { entryOn(i, QDate(2004, 6, 10).addDays(7 * i), values); }
+    void entryOn(int i, const QDate& date, std::initializer_list<double> values)
     {
-        ws().setDate(1 + i, 0, QDate(2004, 6, 10).addDays(7 * i));
+        ws().setDate(1 + i, 0, date);
         int col = 1;
         for (double v : values) {
             if (!std::isnan(v))

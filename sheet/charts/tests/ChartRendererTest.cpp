@@ -205,6 +205,22 @@ TEST(ChartRenderer, GapsBreakTheLine)
     EXPECT_EQ(pieces(columnsWith(renderChartSheet(*b.book, sheet, QSize(800, 500)), isRed)), 1);
 }
 
+TEST(ChartRenderer, DashedLinesHaveGaps)
+{
+    Book b;
+    for (int i = 0; i < 8; ++i)
+        b.entry(i, {100});
+    Chart c = b.chart({1}, 8);
+    const int solid = b.add(c);
+    c.series[0].pattern = ChartLinePattern::Dash;
+    const int dashed = b.add(c);
+    EXPECT_EQ(pieces(columnsWith(renderChartSheet(*b.book, solid, QSize(800, 500)), isRed)), 1);
+    // About 600 pixels of a 2.2-pixel line in dashes of 6 widths and gaps of 1.5.
+    const int dashes = pieces(columnsWith(renderChartSheet(*b.book, dashed, QSize(800, 500)), isRed));
+    EXPECT_GT(dashes, 30);
+    EXPECT_LT(dashes, 60);
+}
+
 TEST(ChartRenderer, ThePictureEndsAtTheLastEntry)
 {
     Book b;
