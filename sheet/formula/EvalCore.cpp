@@ -653,6 +653,16 @@ Item Evaluator::evaluateName(const NameDefinition& def, std::uint8_t want) const
         return Item::function(def.name);
     if (def.constant)
         return Item::val(def.value);
+    if (def.reference) {
+        Area a;
+        a.sheet = def.sheet;
+        a.lastSheet = def.lastSheet;
+        a.r1 = def.firstRow;
+        a.r2 = def.lastRow;
+        a.c1 = def.firstCol;
+        a.c2 = def.lastCol;
+        return Item::area(a);
+    }
     if (def.rgce.empty())
         return Item::err(ErrorCode::Name);
     if (m_depth >= kMaxNameDepth)
