@@ -18,5 +18,5 @@ ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE interop
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSHEET_FUZZ=ON -DKALMORA_BENCH=OFF
-cmake --build build-fuzz -j "$jobs" --target engine_reader_fuzzer formula_fuzzer
+cmake --build build-fuzz -j "$jobs" --target engine_reader_fuzzer formula_fuzzer import_fuzzer
 ctest --test-dir build-fuzz --output-on-failure -L fuzz
