@@ -314,7 +314,8 @@ bool Env::otherBookName(int ixti, int index, NameDefinition* out) const
     const OtherBook& book = books[static_cast<std::size_t>(supBook)];
     const OtherBookName& n = book.names[static_cast<std::size_t>(index) - 1];
     out->name = n.name;
-    if (!n.reference || n.lastSheet >= static_cast<int>(book.sheets.size())) {
+    const int sheets = static_cast<int>(book.sheets.size());
+    if (!n.reference || n.firstSheet > n.lastSheet || n.lastSheet >= sheets || sheets > OtherBooks::kSheetsPerBook) {
         out->constant = true;
         out->value = n.reference ? Value::error(ErrorCode::Ref) : n.value;
         return true;

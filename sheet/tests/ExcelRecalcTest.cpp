@@ -65,7 +65,8 @@ TEST(ExcelRecalc, DatabaseCriteria) { expectAll("excel/DGet.xls"); }
 // COUNTIF's "=" finds blank cells only, not empty text.
 TEST(ExcelRecalc, CountIf) { expectAll("excel/countifExamples.xls"); }
 // AND over a lookup's blank result; INDEX with one number into a table; a name as one end of
-// a range; WEEKNUM's return types; complex numbers written as text.
+// a range; WEEKNUM's return types; complex numbers written as text, their logarithm and
+// exponential.
 TEST(ExcelRecalc, Functions)
 {
     expectAll("excel/BooleanFunctionsTestCaseData.xls");
@@ -75,6 +76,7 @@ TEST(ExcelRecalc, Functions)
     expectAll("excel/ComplexFunctionTestCaseData.xls");
     expectAll("excel/ImRealFunctionTestCaseData.xls");
     expectAll("excel/ImaginaryFunctionTestCaseData.xls");
+    expectAll("excel/atp.xls");
 }
 // Value, reference and array arguments, and arrays inside functions that take one value.
 TEST(ExcelRecalc, ArraysInsideValueFunctions) { expectAll("excel/testRVA.xls"); }
