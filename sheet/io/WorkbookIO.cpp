@@ -40,6 +40,20 @@ Bytes concat(const std::vector<ByteView>& chunks)
     return out;
 }
 
+// A text cell of a sheet kept as it is (a macro or dialog sheet): its string's pool entry, so
+// the save can point it at the same text.
+void keepString(const RecordList& kept, const std::vector<std::uint32_t>& poolIndex,
+                std::vector<Sheet::KeptString>& strings)
+{
+    const Record& r = kept.back();
+    if (r.id != rid::kLabelSst || r.data.size() < 10)
+        return;
+    const std::uint32_t isst
+        = static_cast<std::uint32_t>(r.data[6] | (r.data[7] << 8) | (r.data[8] << 16) | (r.data[9] << 24));
+    if (isst < poolIndex.size())
+        strings.push_back({kept.size() - 1, poolIndex[isst]});
+}
+
 // What a record the reader keeps takes: its body, the Record and the allocator's share.
 std::size_t keptCost(std::size_t body) { return sizeof(Record) + body + 16; }
 
@@ -280,6 +294,7 @@ std::unique_ptr<Workbook> WorkbookReader::read(const Bytes& stream, ReadBudget& 
             for (std::size_t k = 1; k < end; ++k) {
                 budget.spend(keptCost(records[k].data.size));
                 kept.push_back(records[k].copy());
+                keepString(kept, poolIndex, sheet->keptStrings());
             }
         }
         sheet->setBof(records.front().data.copy());
@@ -330,18 +345,26 @@ Bytes Workbook::toStream() const
     std::vector<std::uint32_t> sstIndex(m_strings.size(), Cell::kNoString);
     std::vector<SharedString> table;
     std::uint32_t totalUses = 0;
+    auto use = [&](std::uint32_t pool) {
+        if (pool >= sstIndex.size())
+            return;
+        ++totalUses;
+        if (sstIndex[pool] == Cell::kNoString) {
+            sstIndex[pool] = static_cast<std::uint32_t>(table.size());
+            table.push_back(m_strings.at(pool));
+        }
+    };
     for (const auto& s : m_sheets) {
-        if (!s->isWorksheet())
+        if (!s->isWorksheet()) {
+            // text cells of sheets kept as they are (macro and dialog sheets) keep their texts
+            for (const Sheet::KeptString& k : s->keptStrings())
+                use(k.pool);
             continue;
+        }
         for (const auto& kv : static_cast<const Worksheet&>(*s).cells()) {
             const Cell& c = kv.second;
-            if (c.formula || !c.value.isString() || c.sst >= sstIndex.size())
-                continue;
-            ++totalUses;
-            if (sstIndex[c.sst] == Cell::kNoString) {
-                sstIndex[c.sst] = static_cast<std::uint32_t>(table.size());
-                table.push_back(m_strings.at(c.sst));
-            }
+            if (!c.formula && c.value.isString())
+                use(c.sst);
         }
     }
 
@@ -457,8 +480,21 @@ Bytes Workbook::toStream() const
         appendRecord(g, rid::kBof, s.bof());
         // A chart's cached series values and names follow the cells as they are now.
         const RecordList refreshed = s.isChart() ? refreshChartCache(*this, s.records()) : RecordList();
-        for (const Record& r : s.isChart() ? refreshed : s.records()) {
-            if (r.id == rid::kWindow2 && r.data.size() >= 2) {
+        const RecordList& records = s.isChart() ? refreshed : s.records();
+        std::vector<std::uint32_t> stringAt(s.keptStrings().empty() ? 0 : records.size(), Cell::kNoString);
+        for (const Sheet::KeptString& k : s.keptStrings())
+            if (k.record < stringAt.size() && k.pool < sstIndex.size())
+                stringAt[k.record] = sstIndex[k.pool];
+        for (std::size_t k = 0; k < records.size(); ++k) {
+            const Record& r = records[k];
+            if (k < stringAt.size() && stringAt[k] != Cell::kNoString && r.id == rid::kLabelSst
+                && r.data.size() >= 10) {
+                // the text's place in the table written above
+                Record moved = r;
+                for (int b = 0; b < 4; ++b)
+                    moved.data[6 + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(stringAt[k] >> (8 * b));
+                appendRecord(g, moved);
+            } else if (r.id == rid::kWindow2 && r.data.size() >= 2) {
                 // Only the active sheet shows as selected.
                 Record w = r;
                 const std::uint16_t grbit = static_cast<std::uint16_t>(w.data[0] | (w.data[1] << 8));
