@@ -546,7 +546,7 @@ void Worksheet::writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sst
                 info = ri->second;
                 ++ri;
             }
-            w = ByteWriter();
+            w.clear();
             w.u16(static_cast<std::uint16_t>(row));
             w.u16(static_cast<std::uint16_t>(lastCol >= 0 ? firstCol : 0));
             w.u16(static_cast<std::uint16_t>(lastCol >= 0 ? lastCol + 1 : 0));
@@ -596,7 +596,7 @@ void Worksheet::writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sst
                     ++runEnd;
                 }
                 if (lastCol > col) {
-                    w = ByteWriter();
+                    w.clear();
                     w.u16(static_cast<std::uint16_t>(row));
                     w.u16(static_cast<std::uint16_t>(col));
                     for (auto k = cellIt; k != runEnd; ++k) {
@@ -614,7 +614,7 @@ void Worksheet::writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sst
                 }
             }
 
-            w = ByteWriter();
+            w.clear();
             w.u16(static_cast<std::uint16_t>(row));
             w.u16(static_cast<std::uint16_t>(col));
             w.u16(cell.xf);
