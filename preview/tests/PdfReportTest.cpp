@@ -135,13 +135,3 @@ TEST(PdfReportTest, HiddenSheetsAreLeftOut)
     const QString info = PdfInfo(PdfReport(*book, QPageSize(QPageSize::A4), QStringLiteral("Report")));
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n")))) << info.toStdString();
 }
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // Cells show dates and numbers the US way whatever the machine's settings.
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -508,15 +508,3 @@ TEST(ChartRenderer, ExcelAndLibreOfficeChartsDraw)
     EXPECT_FALSE(columnsWith(img, magenta).empty());
     EXPECT_FALSE(columnsWith(img, navy).empty());
 }
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QFontDatabase::addApplicationFont(
-        QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"));
-    QLocale::setDefault(kUs);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -137,14 +137,3 @@ TEST(SheetRenderer, WrappedTextUsesSeveralLinesAndMergedAreaIsOneCell)
     EXPECT_GT(inkIn(merged, QRect(88, 0, 16, 20)), 0);        // centred over three columns
     EXPECT_EQ(inkIn(merged, QRect(2, 0, 60, 20)), 0);
 }
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QFontDatabase::addApplicationFont(
-        QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -426,13 +426,3 @@ TEST_F(SheetTool, RenderRefusesWhatItCannotDrawWithOneLine)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // The in-process pictures the tool's are compared with need fonts.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
