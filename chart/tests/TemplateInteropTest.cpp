@@ -359,6 +359,6 @@ TEST_P(TemplateInterop, LibreOfficeDrawsTheChartLines)
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateInterop, ::testing::Values(kImperialTemplate, kMetricTemplate),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             return tested.param == kImperialTemplate ? "Imperial" : "Metric";
                          });

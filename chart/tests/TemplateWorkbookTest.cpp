@@ -286,8 +286,8 @@ TEST_P(TemplateTest, TypedInputGivesTheDerivedFigures)
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::Values(kImperialTemplate, kMetricTemplate),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             return tested.param == kImperialTemplate ? "Imperial" : "Metric";
                          });
 
 TEST(TemplateDefinitions, UnknownTemplateIsRefused)

@@ -561,10 +561,10 @@ QString addInFunctionName(const QString& name)
         };
         QHash<QString, QString> h;
         for (const char* n : all) {
-            const QString name = QString::fromLatin1(n);
-            h.insert(name.toUpper(), name);
-            if (name.startsWith(QLatin1String("_xlfn.")))
-                h.insert(name.mid(6).toUpper(), name); // typed without the prefix
+            const QString canonical = QString::fromLatin1(n);
+            h.insert(canonical.toUpper(), canonical);
+            if (canonical.startsWith(QLatin1String("_xlfn.")))
+                h.insert(canonical.mid(6).toUpper(), canonical); // typed without the prefix
         }
         return h;
     }();

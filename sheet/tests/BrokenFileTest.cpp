@@ -285,8 +285,8 @@ TEST_P(BrokenFile, IsRefusedWithItsMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BrokenFile, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<BrokenCase>& info) {
-                             std::string n = info.param.name;
+                         [](const ::testing::TestParamInfo<BrokenCase>& tested) {
+                             std::string n = tested.param.name;
                              for (char& ch : n)
                                  if (!std::isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';
