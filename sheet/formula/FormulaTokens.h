@@ -2,8 +2,9 @@
 
 // Token layout shared by the formula parser, printer, evaluator and shifter. Internal.
 
-#include "biff/Bytes.h"
+#include "base/CellNames.h"
 #include "base/Value.h"
+#include "biff/Bytes.h"
 
 #include <QString>
 #include <cstdint>
@@ -150,7 +151,6 @@ bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::ui
 // read as #N/A. Throws FormatError on an unknown value type.
 Value constantValue(ByteReader& r);
 
-QString columnName(int col);                 // 0 -> "A", 255 -> "IV"
 QString quoteSheetName(const QString& name); // adds quotes when the name needs them
 
 } // namespace sheet::ptg
