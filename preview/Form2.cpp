@@ -16,6 +16,7 @@
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"
+#include "io/WorkbookFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -365,7 +366,7 @@ void Form2::openWorkbook()
 {
     if (m_book)
         return;
-    m_book = sheet::Workbook::load(mExcelFile);
+    m_book = sheet::loadWorkbook(mExcelFile);
 }
 
 QSize Form2::sheetPixelSize(const TabView& v) const

@@ -10,6 +10,7 @@
 #include "model/Workbook.h"
 #include "format/NumberFormat.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ protected:
         Form2* preview = form->existingPreview();
         if (!preview || preview->mExcelFile.isEmpty())
             return nullptr;
-        return sheet::Workbook::load(preview->mExcelFile);
+        return sheet::loadWorkbook(preview->mExcelFile);
     }
 
     void addRows(int n)

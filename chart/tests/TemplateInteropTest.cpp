@@ -4,6 +4,7 @@
 
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <QDir>
 #include <QLocale>
@@ -171,7 +172,7 @@ protected:
         ws.setInput(5, 1, men ? QStringLiteral("200") : QStringLiteral("63.5"), us);
         ws.setInput(5, 3, men ? QStringLiteral("36") : QStringLiteral("70"), us);
         path = dir.filePath(QStringLiteral("fitness-%1.xls").arg(GetParam()));
-        const sheet::Bytes b = wb->toBytes();
+        const sheet::Bytes b = sheet::workbookToBytes(*wb);
         QByteArray bytes(reinterpret_cast<const char*>(b.data()), static_cast<int>(b.size()));
         for (int k = 0; k < 4; ++k)
             ASSERT_TRUE(spoilCachedResult(bytes, 5, def->formulaColumn(k)));

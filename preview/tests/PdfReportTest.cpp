@@ -4,6 +4,7 @@
 
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <QApplication>
 #include <QDate>
@@ -19,7 +20,7 @@ namespace {
 std::unique_ptr<sheet::Workbook> Template(int id)
 {
     const QByteArray bytes = kalmora::templateResourceBytes(id);
-    return sheet::Workbook::fromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
+    return sheet::workbookFromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
 }
 
 // Runs a poppler tool on the bytes; its standard output.

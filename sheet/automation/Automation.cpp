@@ -4,6 +4,7 @@
 #include "render/Render.h"
 #include "render/RenderLimits.h"
 #include "model/Workbook.h"
+#include "io/WorkbookFile.h"
 
 #include <QClipboard>
 #include <cmath>
@@ -194,7 +195,7 @@ void Workbook::SaveAs(const QString& path, int FileFormat) const
         throw Error(QStringLiteral("File format %1 is not supported; use 56 or -4143").arg(FileFormat));
     // Both formats are ordinary workbooks: a template saved this way stops being one.
     book->book->setTemplate(false);
-    book->book->save(path);
+    sheet::saveWorkbook(*book->book, path);
     book->path = QFileInfo(path).absoluteFilePath();
 }
 
@@ -204,7 +205,7 @@ void Workbook::SaveAsScratch(const QString& path, int FileFormat) const
     if (FileFormat != xlExcel8 && FileFormat != xlWorkbookNormal)
         throw Error(QStringLiteral("File format %1 is not supported; use 56 or -4143").arg(FileFormat));
     book->book->setTemplate(false);
-    book->book->save(path, sheet::Workbook::Durability::Scratch);
+    sheet::saveWorkbook(*book->book, path, sheet::Durability::Scratch);
     book->path = QFileInfo(path).absoluteFilePath();
 }
 
@@ -222,7 +223,7 @@ automation::Workbook Workbooks::Open(const QString& path)
 {
     m_app->checkRunning();
     auto open = std::make_shared<OpenWorkbook>();
-    open->book = sheet::Workbook::load(path);
+    open->book = sheet::loadWorkbook(path);
     open->path = QFileInfo(path).absoluteFilePath();
     m_app->m_open.push_back(open);
     return automation::Workbook(open);

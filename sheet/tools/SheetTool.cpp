@@ -18,6 +18,7 @@
 
 #include "model/CellRange.h"
 #include "base/Error.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 
 #include <QCommandLineParser>
@@ -107,7 +108,7 @@ int dump(const QStringList& args)
 {
     if (args.size() != 1)
         throw UsageError{QStringLiteral("dump takes one workbook")};
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     QJsonObject root = sheet::dumpWorkbook(*book, QLocale());
     root.insert(QStringLiteral("file"), args[0]);
     writeOut(QJsonDocument(root).toJson(QJsonDocument::Indented));
@@ -137,7 +138,7 @@ int set(const QStringList& args)
         assignments.push_back(std::move(a));
     }
 
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     if (!assignments.empty()) {
         sheet::Worksheet& ws = activeWorksheet(*book, args[0]);
         for (const Assignment& a : assignments) {
@@ -150,7 +151,7 @@ int set(const QStringList& args)
     }
     // File format 56 is a workbook, so a template saved with it is one no longer.
     book->setTemplate(false);
-    book->save(args[1]);
+    sheet::saveWorkbook(*book, args[1]);
     return 0;
 }
 
@@ -158,10 +159,10 @@ int recalc(const QStringList& args)
 {
     if (args.size() != 2)
         throw UsageError{QStringLiteral("recalc takes a workbook and an output file")};
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     book->recalculate();
     book->setTemplate(false);
-    book->save(args[1]);
+    sheet::saveWorkbook(*book, args[1]);
     return 0;
 }
 
@@ -270,7 +271,7 @@ int render(const QStringList& args, const QString& sheetOption, const QString& s
     if (!sizeOption.isNull())
         size = parseSize(sizeOption);
 
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     int index = book->activeSheet();
     if (!sheetOption.isNull())
         index = findSheet(*book, sheetOption, args[0]);

@@ -8,6 +8,7 @@
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"
+#include "io/WorkbookFile.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -468,7 +469,7 @@ TEST(ChartRenderer, ExcelAndLibreOfficeChartsDraw)
 {
     // Every chart sheet Excel wrote (17 with a secondary axis, one with automatic formats).
     for (const char* name : {"12843-1.xls", "44010-SingleChart.xls"}) {
-        const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/") + QLatin1String(name));
+        const auto book = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/") + QLatin1String(name));
         int charts = 0;
         for (int i = 0; i < book->sheetCount(); ++i) {
             if (!book->sheet(i).isChart())
@@ -480,7 +481,7 @@ TEST(ChartRenderer, ExcelAndLibreOfficeChartsDraw)
         EXPECT_GT(charts, 0) << name;
     }
     // LibreOffice's charts sit in worksheets: three line charts, two with a secondary axis.
-    const auto lo = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/reference-imperial.xls"));
+    const auto lo = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/reference-imperial.xls"));
     int embedded = 0;
     for (int i = 0; i < lo->sheetCount(); ++i) {
         for (const RecordList& chart : embeddedCharts(*lo, i)) {
@@ -501,7 +502,7 @@ TEST(ChartRenderer, ExcelAndLibreOfficeChartsDraw)
     EXPECT_TRUE(embeddedCharts(*lo, 0).empty());
 
     // Automatic series formats take the spreadsheet's line colours in turn: navy, then magenta.
-    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
+    const auto book = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
     const QImage img = renderChartSheet(*book, 1, QSize(800, 500));
     auto magenta = [](QRgb p) { return qRed(p) > 200 && qBlue(p) > 200 && qGreen(p) < 80; };
     auto navy = [](QRgb p) { return qBlue(p) > 100 && qRed(p) < 40 && qGreen(p) < 40; };

@@ -8,6 +8,7 @@
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"
+#include "io/WorkbookFile.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -22,7 +23,7 @@ namespace {
 // and an Excel-made chart sheet.
 std::unique_ptr<sheet::Workbook> load(const char* name)
 {
-    auto book = sheet::Workbook::load(QStringLiteral(SHEET_TEST_DATA "/") + QLatin1String(name));
+    auto book = sheet::loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/") + QLatin1String(name));
     book->recalculate();
     return book;
 }
