@@ -35,7 +35,68 @@ bool AsksForInformation(const QStringList& arguments)
     return false;
 }
 
+// Options QGuiApplication and QApplication take on X11 and Wayland, with and without a value.
+const QStringList& ToolkitOptionsWithValue()
+{
+    static const QStringList names = {
+        QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"),
+        QStringLiteral("geometry"),
+        QStringLiteral("qwindowtitle"),
+        QStringLiteral("title"),
+        QStringLiteral("qwindowicon"),
+        QStringLiteral("icon"),
+        QStringLiteral("session"),
+        QStringLiteral("style"),
+        QStringLiteral("stylesheet"),
+        QStringLiteral("display"),
+        QStringLiteral("name"),
+        QStringLiteral("visual"),
+        QStringLiteral("ncols"),
+        QStringLiteral("cmap"),
+    };
+    return names;
+}
+
+const QStringList& ToolkitFlags()
+{
+    static const QStringList names
+        = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+           QStringLiteral("dograb"),  QStringLiteral("sync"),        QStringLiteral("qmljsdebugger")};
+    return names;
+}
+
 } // namespace
+
+QStringList WithoutToolkitOptions(const QStringList& arguments)
+{
+    QStringList left;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (i == 0 || !argument.startsWith(QLatin1Char('-'))) {
+            left << argument;
+            continue;
+        }
+        // The toolkit reads "--name" as "-name", and "-name=value" as a name with its value.
+        QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+        const qsizetype equals = name.indexOf(QLatin1Char('='));
+        const bool joined = equals >= 0;
+        if (joined)
+            name.truncate(equals);
+        if (ToolkitFlags().contains(name))
+            continue;
+        if (ToolkitOptionsWithValue().contains(name)) {
+            if (!joined && i + 1 < arguments.size())
+                ++i;
+            continue;
+        }
+        left << argument;
+    }
+    return left;
+}
 
 QString ProgramVersion() { return QStringLiteral(KALMORA_VERSION); }
 

@@ -21,3 +21,8 @@ std::optional<int> AnswerInformationOptions(const QStringList& arguments, QTextS
 // What is left after the application object took its own options: anything at all is refused
 // with a message on err and exit status 2.
 std::optional<int> RefuseUnknownArguments(const QStringList& arguments, QTextStream& err);
+
+// The command line without the options the GUI toolkit takes for itself (-platform offscreen,
+// -style=Fusion, --display :1, ...), so that anything else can be refused before the window
+// system is asked for: without a display the toolkit would abort first.
+QStringList WithoutToolkitOptions(const QStringList& arguments);

@@ -1,5 +1,6 @@
 #include "AppIcon.h"
 #include "CommandLine.h"
+#include "EndSignals.h"
 #include "Failure.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -15,6 +16,18 @@
 #include <cstdio>
 
 namespace {
+
+// Once the session ends (logout, a closed terminal, Ctrl+C) nobody is there to click a box
+// away: what would be asked goes to the standard error, answered with the default.
+void AnswerMessagesOnStandardError()
+{
+    SetMessageResponder([](const MessageRequest& request) {
+        QTextStream err(stderr);
+        err << "kalmora: " << QString(request.text).replace(QLatin1String("\r\n"), QLatin1String("\n")) << '\n';
+        err.flush();
+        return request.buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    });
+}
 
 // The window the user works in: the main window, or the preview that replaced it.
 void BringToFront(Form1& form)
@@ -41,6 +54,9 @@ int main(int argc, char* argv[])
         QTextStream out(stdout);
         QTextStream err(stderr);
         if (const std::optional<int> status = AnswerInformationOptions(arguments, out, err))
+            return *status;
+        // Before the window system: without a display the toolkit would abort first.
+        if (const std::optional<int> status = RefuseUnknownArguments(WithoutToolkitOptions(arguments), err))
             return *status;
     }
 
@@ -69,6 +85,18 @@ int main(int argc, char* argv[])
 
     Form1 form;
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form] { BringToFront(form); });
+    // Every change is stored when it is made; a signal to end stores what a failed write left
+    // waiting, and ends the program as its close box would, open dialogs included.
+    EndSignals endSignals;
+    QObject::connect(&endSignals, &EndSignals::received, &app, [] {
+        AnswerMessagesOnStandardError();
+        try {
+            SaveUnsavedSettings();
+        } catch (const Failure&) {
+            // Tried again, and reported, after the event loop has ended.
+        }
+        QCoreApplication::exit(0);
+    });
     form.Form_Load();
     form.show();
     const int result = app.exec();

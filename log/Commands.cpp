@@ -64,9 +64,19 @@ void AddNewEntry(const LogControls& c, Guarded& proc)
     });
     if (full)
         return;
-    const LogState before = Before(c);
+    LogState before = Before(c);
     proc(20, [&] {
         std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(c);
+        // Each saved entry is stored when it is saved, and is one undo step of its own.
+        dialog->setAppendedHandler([&] {
+            // Reported as the command's own store is.
+            Guarded store(QStringLiteral("Form1.PushButton2_Click"));
+            store(30, [&] { StoreActiveLog(c); });
+            if (c.history) {
+                c.history->recordAppendedRows(before);
+                before = Before(c);
+            }
+        });
         RunDialog(dialog.get());
     });
     proc(30, [&] { StoreActiveLog(c); });

@@ -14,7 +14,8 @@ class Guarded;
 // window's guarded procedure `proc` and ends by rewriting the active log's stored text.
 
 // "Add New Entry": the entry-limit message when the list holds 26 or more rows; otherwise
-// the entry dialog of the active log in add mode, then the store.
+// the entry dialog of the active log in add mode. Every "Save" in it stores the log at once
+// (one durable write, one undo step per entry); closing it stores once more.
 void AddNewEntry(const LogControls& c, Guarded& proc);
 
 // "Delete Selected Entry": removes the selected row (none while the busy pointer shows or

@@ -176,6 +176,10 @@ void EntryDialog::PushButton2_Click()
             list.ensureSelection();
             m_list->scrollToItem(row);
         });
+        proc(23, [&] {
+            if (m_appended)
+                m_appended();
+        });
         proc(22, [&] {
             for (QLineEdit* text : std::as_const(m_texts))
                 text->clear();

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class PointerRule;
 class QLineEdit;
 class QPushButton;
@@ -37,6 +39,11 @@ public:
     static QString AddCaption() { return QStringLiteral("Add New Record"); }
     static QString EditCaption() { return QStringLiteral("Edit Record"); }
 
+    // Runs after each add-mode "Save" appended its row: the command stores the row at once,
+    // so a confirmed entry survives whatever happens to the program while the dialog is open.
+    // A failure it throws is reported under the dialog's "Save".
+    void setAppendedHandler(std::function<void()> handler) { m_appended = std::move(handler); }
+
 protected:
     EntryDialog(const QString& formName, int measurements, QTreeWidget* list, QWidget* parent);
     // Called by the subclass once its layout stands.
@@ -53,6 +60,7 @@ private:
     QString m_formName;
     QTreeWidget* m_list;
     PointerRule* m_pointer = nullptr;
+    std::function<void()> m_appended;
 };
 
 // The entry dialog of the imperial log: weight in pounds; chest, waist, hips in inches.

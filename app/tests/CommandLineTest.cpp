@@ -75,4 +75,18 @@ TEST(CommandLine, AnythingElseIsRefusedWithTheUsage)
     EXPECT_TRUE(run.err.contains("Unexpected argument 'file.xls'.")) << run.err.toStdString();
 }
 
+TEST(CommandLine, AnUnknownOptionIsRefusedWithoutADisplay)
+{
+    // Without a display the toolkit aborts (status 134) once it is asked for one: the command
+    // line is read first.
+    for (const QStringList& arguments :
+         {QStringList{"--bogus"}, QStringList{"-style=Fusion", "--bogus"},
+          QStringList{"--platform", "xcb", "-reverse", "--bogus"}, QStringList{"-display", ":7", "notes.txt"}}) {
+        const Outcome run = Kalmora(arguments);
+        EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("Usage: kalmora")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(arguments.last())) << run.err.toStdString();
+    }
+}
+
 } // namespace

@@ -125,6 +125,32 @@ TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
     expectLog(SampleEntries(true));
 }
 
+TEST_F(HistoryTest, EachSaveInTheAddDialogIsStoredAndIsAStepWhileTheDialogIsOpen)
+{
+    const LogEntry a = Row("1/1/2024", "181"), b = Row("1/8/2024", "180");
+    QStringList storedAfterSave;
+    QList<int> stepsAfterSave;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        for (const LogEntry& row : {a, b}) {
+            dialog->DateTimePicker1()->setDate(ParseEntryDate(row.first()));
+            Type(dialog, row.mid(1));
+            dialog->PushButton2()->click();
+            storedAfterSave << Stored(Keys::FitnessMen);
+            stepsAfterSave << history().activeStack()->count();
+        }
+        dialog->PushButton1()->click();
+    });
+    run(AddNewEntry, "Form1.PushButton2_Click");
+    // On disk the moment "Save" was pressed, not when the dialog closed.
+    EXPECT_EQ(storedAfterSave, (QStringList{JoinStoredLog({a}), JoinStoredLog({a, b})}));
+    EXPECT_EQ(stepsAfterSave, (QList<int>{1, 2}));
+    expectLog({a, b});
+    history().undo();
+    expectLog({a});
+    history().undo();
+    expectLog({});
+}
+
 TEST_F(HistoryTest, StepsOfALongLogPutBackExactlyTheirOwnRows)
 {
     // A damaged or hand-made store can hold far more than 26 entries; each step keeps only
