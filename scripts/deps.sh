@@ -11,6 +11,10 @@ if [ "${1:-}" = "--tests" ]; then
            appstream desktop-file-utils groff-base xdotool dosfstools exfatprogs exfat-fuse
            lintian clang-format clang-tidy)
 fi
+if [ "${1:-}" = "--reference" ]; then
+    # scripts/make-reference-workbooks.sh: LibreOffice driven through UNO, Gnumeric to check.
+    pkgs+=(libreoffice-calc-nogui python3-uno gnumeric)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
