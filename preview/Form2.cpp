@@ -311,11 +311,11 @@ void Form2::resetTabs()
     m_tabsRead.clear();
     m_drawnSheetPictures = 0;
     m_views.clear();
-    TabView data;
-    data.tab = SheetTab{QStringLiteral("Data"), 0, SheetTab::Kind::Worksheet};
-    data.captured = true;
-    data.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
-    m_views.push_back(std::move(data));
+    TabView first;
+    first.tab = SheetTab{QStringLiteral("Data"), 0, SheetTab::Kind::Worksheet};
+    first.captured = true;
+    first.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
+    m_views.push_back(std::move(first));
     m_current = 0;
     rebuildTabStrip();
 }
