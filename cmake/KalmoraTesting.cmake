@@ -47,9 +47,6 @@ function(kalmora_gtest target)
         list(APPEND extra TEST_SUFFIX ${ARG_SUFFIX})
     endif()
 
-    # GoogleTest's INSTANTIATE_TEST_SUITE_P hands a name generator a parameter called `info`,
-    # the name its documentation gives the generator's own: -Wshadow is for the product code.
-    target_compile_options(${target} PRIVATE -Wno-shadow)
     # The listing reads the launcher from the target when it is called, so it is set for this
     # call only.
     set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR "${launcher}")
