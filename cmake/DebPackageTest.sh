@@ -65,7 +65,7 @@ case "$description" in *";"*) fail "the description holds a list separator: $des
 
 # What a Debian archive checks; any error fails the test, the rest is shown.
 if command -v lintian >/dev/null; then
-    lintian --fail-on error --no-tag-display-limit "$deb" >"$scratch/lintian.log" 2>&1 && lint=0 || lint=$?
+    lintian --fail-on error --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1 && lint=0 || lint=$?
     echo "lintian:"; sed 's/^/  /' "$scratch/lintian.log"
     [ "$lint" -eq 0 ] || fail "lintian reports errors"
 else
