@@ -111,8 +111,8 @@ TEST(SheetListing, RefusesWhatIsNotAWorkbookAndNamesTheFile)
     } catch (const FormatError& e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("'notes.txt' is not a workbook"))) << e.what();
     }
-    EXPECT_THROW(listSheets(dir.path()), Error);                                   // a folder
-    EXPECT_THROW(listSheets(QStringLiteral("/dev/zero")), Error);                  // never ends
+    EXPECT_THROW(listSheets(dir.path()), Error);                                  // a folder
+    EXPECT_THROW(listSheets(QStringLiteral("/dev/zero")), Error);                 // never ends
     EXPECT_THROW(listSheets(dir.filePath(QStringLiteral("missing.xls"))), Error); // not there
 
     // A sheet that starts past the end of the stream.
