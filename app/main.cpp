@@ -6,6 +6,7 @@
 #include "Form2.h"
 #include "MessageBox.h"
 #include "Settings.h"
+#include "SettingsLock.h"
 #include "SingleInstance.h"
 #include "WorkFiles.h"
 #include "format/CLocale.h"
@@ -81,7 +82,19 @@ int main(int argc, char* argv[])
     SingleInstance instance(workFolder);
     if (instance.acquire() == SingleInstance::Role::Another)
         return 0;
+    // The guard above lives in the work folder; two sessions with different work folders (ssh,
+    // su, two machines sharing a home) still share one settings file, and a second one asks.
+    SettingsSessionLock session(SettingsFilePath());
+    if (session.state() == SettingsSessionLock::State::HeldElsewhere
+        && ShowMessage(QStringLiteral("Kalmora is already running with the same settings (%1).\r\n\r\n"
+                                      "Start it here as well? Changes made in either are kept; a log changed in "
+                                      "both is stored as this window has it, and you are offered the other.")
+                           .arg(session.holder()),
+                       MsgButtons::YesNo, MsgIcon::Exclamation)
+            != MsgAnswer::Yes)
+        return 0;
     RemoveWorkLeftovers(workFolder);
+    RemoveSettingsLeftovers();
 
     Form1 form;
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form] { BringToFront(form); });

@@ -1,11 +1,12 @@
 #include "Main.h"
 
+#include "automation/Automation.h"
+
 #include "Constants.h"
 #include "Failure.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -144,12 +145,8 @@ QImage GetClipboardPicture(int format)
     constexpr int DeviceIndependentBitmap = 8;
     if (format != AnyPicture && format != Bitmap && format != DeviceIndependentBitmap)
         return QImage();
-    return RetryPicture(
-        [] {
-            const QClipboard* clipboard = QGuiApplication::clipboard();
-            return clipboard ? clipboard->image() : QImage();
-        },
-        ClipboardPictureAttempts);
+    // The picture travels inside the program; the desktop's clipboard keeps what the user copied.
+    return RetryPicture([] { return sheet::automation::copiedPicture(); }, ClipboardPictureAttempts);
 }
 
 QString LocaleDecimalSeparator()

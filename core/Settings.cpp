@@ -4,113 +4,69 @@
 #include "Failure.h"
 #include "IniText.h"
 #include "MessageBox.h"
+#include "SettingsBackup.h"
+#include "SettingsLock.h"
 #include "file/DurableFile.h"
+#include "file/NativePath.h"
 #include "file/ReadFile.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
-#include <QLockFile>
 #include <QMap>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QStringDecoder>
-#include <QStringList>
-#include <QVariant>
 
-#include <fcntl.h>
+#include <optional>
+
+#include <cerrno>
 #include <sys/stat.h>
 
-// The store reads through QSettings, which knows every form an INI file may take, and writes
-// its own file: the same text QSettings would write (IniFileText), replaced through the durable
-// helper. QSettings' own writer reports success after a failed write on a full disk and then
-// replaces the file with an empty or truncated one.
+// The store reads and writes its file with its own INI code (IniText): the text QSettings
+// writes, read back exactly. QSettings itself is not used: it reuses its parsed copy while
+// size and modification time are unchanged, which a filesystem with 2-second timestamps
+// (FAT) keeps unchanged across two quick writes; it cuts a value at an unquoted ";"; and its
+// writer reports success after a failed write on a full disk.
 
 namespace {
 
-QSettings OpenStore()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsOrganization, SettingsApplication);
-}
+using MaybeText = std::optional<QString>;
 
-// Values whose write failed: still what the program shows and reads, and written with the
-// next write that succeeds.
-QMap<QString, QString>& Pending()
-{
-    static QMap<QString, QString> pending;
-    return pending;
-}
-
-// The unreadable file of which a copy was kept, so one file is copied and announced once.
-QString& CopiedUnreadable()
-{
-    static QString identity;
-    return identity;
-}
-
-// The file as this store last wrote it: readable, so it needs no second look.
-QString& LastWritten()
-{
-    static QString identity;
-    return identity;
-}
-
-// Whether rewriting the file from the keys QSettings could read would drop part of it: text
-// that is no UTF-8, control characters, or lines that are neither a section, a comment nor a
-// key. Hand edits that QSettings reads whole (blanks, comments, another order) are readable.
-bool LooksUnreadable(const QByteArray& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return true;
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QLatin1Char('\t'))
-            return true;
-    }
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString line = lines.at(i).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
-            continue;
-        if (line.contains(QLatin1Char('=')))
-            continue;
-        // A value continued on the next line ends its line with a backslash.
-        if (i > 0 && lines.at(i - 1).trimmed().endsWith(QLatin1Char('\\')))
-            continue;
-        return true;
-    }
-    return false;
-}
-
-struct FileStamp {
-    bool exists = false;
-    qint64 size = 0;
-    qint64 modifiedMs = 0;
-    QString identity; // device, inode, size and time: changes with every replacement
+struct Store {
+    bool loaded = false;
+    // The file as last read or written, its bytes, and what in it cannot be written back.
+    IniDocument file;
+    QByteArray fileBytes;
+    bool fileExists = false;
+    // What the program has read or written, by "section/key" (nullopt: read as missing). A
+    // change made elsewhere to one of these is a change under the program's feet.
+    QMap<QString, MaybeText> seen;
+    // For those keys, what the file held when the program last read or stored them: what it
+    // shows is based on that. The file holding anything else now means a change made elsewhere.
+    QMap<QString, MaybeText> base;
+    // Values whose write failed: shown and read all the same, written with the next write.
+    QStringList pending;
+    // The content of which an unreadable copy was kept, so one file is copied and announced once.
+    QByteArray copiedUnreadable;
+    bool copiedAny = false;
+    // The settings file that is no regular file, already announced.
+    QString refusedPath;
+    SettingsConflictHandler conflictHandler;
 };
 
-FileStamp Stamp(const QString& path)
+Store& TheStore()
 {
-    FileStamp stamp;
-    struct stat st { };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return stamp;
-    stamp.exists = true;
-    stamp.size = st.st_size;
-    stamp.modifiedMs = static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    stamp.identity = QStringLiteral("%1:%2:%3:%4.%5")
-                         .arg(st.st_dev)
-                         .arg(st.st_ino)
-                         .arg(st.st_size)
-                         .arg(st.st_mtim.tv_sec)
-                         .arg(st.st_mtim.tv_nsec);
-    return stamp;
+    static Store store;
+    return store;
 }
 
 QString FullKey(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
+QString SectionOf(const QString& fullKey) { return fullKey.section(QLatin1Char('/'), 0, 0); }
+QString KeyOf(const QString& fullKey) { return fullKey.section(QLatin1Char('/'), 1); }
+
+MaybeText ValueIn(const IniDocument& document, const QString& fullKey)
+{
+    if (!document.contains(SectionOf(fullKey), KeyOf(fullKey)))
+        return std::nullopt;
+    return document.text(SectionOf(fullKey), KeyOf(fullKey));
+}
 
 QString NotSaved(const QString& key, const QString& reason)
 {
@@ -119,184 +75,315 @@ QString NotSaved(const QString& key, const QString& reason)
         .arg(key, reason);
 }
 
-// A settings file QSettings could read only in part is copied beside it, once, before the
-// first rewrite drops what could not be read. Throws when the copy cannot be made: then
-// nothing is rewritten.
-void KeepUnreadableCopy(const QString& path, const FileStamp& stamp, const QString& key)
+QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// The file's bytes; nullopt when there is none. Throws sheet::Error for anything but a
+// regular file (a pipe would hang the program), and when it cannot be read.
+std::optional<QByteArray> ReadStoreFile(const QString& path)
 {
-    if (CopiedUnreadable() == stamp.identity)
+    struct stat st { };
+    if (::stat(sheet::encodePath(path).constData(), &st) != 0 && errno == ENOENT)
+        return std::nullopt;
+    return sheet::readRegularFile(path);
+}
+
+void TakeFile(Store& store, const std::optional<QByteArray>& bytes)
+{
+    store.fileExists = bytes.has_value();
+    store.fileBytes = bytes.value_or(QByteArray());
+    store.file = ParseIniText(store.fileBytes);
+}
+
+// A file that is no regular file is announced once; the program then runs on the defaults.
+void AnnounceRefused(Store& store, const QString& path, const QString& reason)
+{
+    if (store.refusedPath == path)
         return;
-    QByteArray raw;
-    QString copy;
+    store.refusedPath = path;
+    ShowMessage(QStringLiteral("The settings file %1 cannot be used: %2\r\n"
+                               "Kalmora starts with its defaults, and changes cannot be saved until it is "
+                               "replaced by a regular file.")
+                    .arg(Shown(path), reason),
+                MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+// A pipe, a device or a socket where the file should be: reading it could hang the program.
+bool IsSpecialFile(const QString& path)
+{
+    struct stat st { };
+    return ::stat(sheet::encodePath(path).constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+void LoadOnce(Store& store)
+{
+    if (store.loaded)
+        return;
+    store.loaded = true;
+    const QString path = SettingsFilePath();
     try {
-        raw = sheet::readRegularFile(path);
-        copy = path + QStringLiteral(".unreadable-")
-            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        for (int n = 2; QFileInfo::exists(copy) || QFileInfo(copy).isSymLink(); ++n)
-            copy = copy.section(QLatin1Char('~'), 0, 0) + QStringLiteral("~%1").arg(n);
+        TakeFile(store, ReadStoreFile(path));
+    } catch (const sheet::Error& e) {
+        // Unreadable (a folder in its place, no permission): read as empty, as before; every
+        // write then says why it fails.
+        TakeFile(store, std::nullopt);
+        if (IsSpecialFile(path))
+            AnnounceRefused(store, path, e.message());
+    }
+}
+
+// A file whose text cannot be written back whole is copied beside it, once, before the first
+// rewrite drops what could not be read. Throws when the copy cannot be made: then nothing is
+// rewritten.
+void KeepUnreadableCopy(Store& store, const QString& path, const QByteArray& bytes, const QStringList& problems,
+                        const QString& key)
+{
+    if (store.copiedAny && store.copiedUnreadable == bytes)
+        return;
+    const QString stem = path + QStringLiteral(".unreadable-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString copy = stem;
+    struct stat st { };
+    for (int n = 2; ::lstat(sheet::encodePath(copy).constData(), &st) == 0; ++n)
+        copy = stem + QStringLiteral("~%1").arg(n);
+    try {
         sheet::DurableWriteOptions options;
         options.links = sheet::DurableWriteOptions::Links::Replace;
         options.newFileMode = 0600;
-        sheet::writeFileDurably(copy, raw, options);
+        sheet::writeFileDurably(copy, bytes, options);
     } catch (const sheet::WriteError& e) {
         throw SettingsNotSaved(
             NotSaved(key,
                      QStringLiteral("%1 cannot be read completely, and a copy of it could not be kept: %2")
-                         .arg(QDir::toNativeSeparators(path), e.reason())));
-    } catch (const sheet::Error& e) {
-        throw SettingsNotSaved(NotSaved(key, e.message()));
+                         .arg(Shown(path), e.reason())));
     }
-    CopiedUnreadable() = stamp.identity;
-    ShowMessage(QStringLiteral("The settings file %1 could not be read completely. A copy of it was kept as %2 "
+    store.copiedAny = true;
+    store.copiedUnreadable = bytes;
+    ShowMessage(QStringLiteral("The settings file %1 could not be read completely (%2). A copy of it was kept as %3 "
                                "before it was written again with the settings that could be read.")
-                    .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(copy)),
+                    .arg(Shown(path), problems.mid(0, 3).join(QStringLiteral("; ")), Shown(copy)),
                 MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
+// The keys this write stores: the one written now and those waiting from failed writes.
+QStringList KeysToStore(const Store& store, const QString& fullKey)
+{
+    QStringList keys = store.pending;
+    if (!keys.contains(fullKey))
+        keys << fullKey;
+    return keys;
+}
+
+// The file re-read under the lock, the program's keys on top. Conflicts: keys the program read
+// that the file now holds with another value, which is not the program's either.
+IniDocument Merged(const Store& store, const IniDocument& disk, const QStringList& keys,
+                   QList<SettingsConflict>* conflicts)
+{
+    IniDocument merged = disk;
+    merged.problems.clear();
+    for (const QString& fullKey : keys) {
+        const QString ours = store.seen.value(fullKey).value_or(QString());
+        const MaybeText onDisk = ValueIn(disk, fullKey);
+        const auto was = store.base.constFind(fullKey);
+        if (was != store.base.constEnd() && onDisk != *was && onDisk != MaybeText(ours))
+            conflicts->append({SectionOf(fullKey), KeyOf(fullKey), onDisk.value_or(QString()), !onDisk.has_value()});
+        merged.setText(SectionOf(fullKey), KeyOf(fullKey), ours);
+    }
+    return merged;
+}
+
+void ReportConflicts(const QList<SettingsConflict>& conflicts)
+{
+    const SettingsConflictHandler& handler = TheStore().conflictHandler;
+    for (const SettingsConflict& conflict : conflicts) {
+        if (handler) {
+            handler(conflict);
+            continue;
+        }
+        ShowMessage(QStringLiteral("The setting \"%1\" was also changed outside Kalmora while it ran. Kalmora's "
+                                   "value was saved; the other one is no longer in %2.")
+                        .arg(conflict.key, Shown(SettingsFilePath())),
+                    MsgButtons::Ok, MsgIcon::Exclamation);
+    }
+}
+
+// Writes the program's keys into the file as it stands now. Throws SettingsNotSaved.
+void StoreSetting(Store& store, const QString& key, const QString& fullKey)
+{
+    const QString path = SettingsFilePath();
+    ::mkdir(sheet::encodePath(sheet::folderOf(sheet::folderOf(path))).constData(), 0700);
+    ::mkdir(sheet::encodePath(sheet::folderOf(path)).constData(), 0700);
+    // Writers of this file (QSettings in any program included) take this lock around their
+    // read-modify-write. A folder where it cannot be made is left to the write to report.
+    const SettingsWriteLock lock(path + QStringLiteral(".lock"), 5000);
+    if (!lock.locked() && lock.busy())
+        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 is locked by another program.").arg(Shown(path))));
+
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = ReadStoreFile(path);
+    } catch (const sheet::Error& e) {
+        throw SettingsNotSaved(NotSaved(key, e.message()));
+    }
+    IniDocument disk = store.file;
+    if (bytes.value_or(QByteArray()) != store.fileBytes || bytes.has_value() != store.fileExists)
+        disk = ParseIniText(bytes.value_or(QByteArray()));
+    if (!disk.problems.isEmpty())
+        KeepUnreadableCopy(store, path, *bytes, disk.problems, key);
+
+    const QStringList keys = KeysToStore(store, fullKey);
+    QList<SettingsConflict> conflicts;
+    const IniDocument merged = Merged(store, disk, keys, &conflicts);
+    // Writing what the file holds already changes nothing (a long log makes rewrites costly).
+    QString backupFailure;
+    if (merged != disk || !disk.problems.isEmpty() || !bytes) {
+        // The day's first change of the program's group is backed up first, heights included.
+        if (bytes && merged.sections.value(SettingsSection) != disk.sections.value(SettingsSection))
+            backupFailure = BackUpSettingsToday(*bytes);
+        const QByteArray text = IniDocumentText(merged);
+        try {
+            sheet::DurableWriteOptions options;
+            options.newFileMode = 0600;
+            sheet::writeFileDurably(path, text, options);
+        } catch (const sheet::WriteError& e) {
+            TakeFile(store, bytes);
+            QString reason = QStringLiteral("%1: %2").arg(Shown(path), e.reason());
+            if (!backupFailure.isEmpty())
+                reason += QStringLiteral("\r\n") + backupFailure;
+            throw SettingsNotSaved(NotSaved(key, reason));
+        }
+        TakeFile(store, text);
+    } else {
+        TakeFile(store, bytes);
+    }
+    for (const QString& k : keys)
+        store.base.insert(k, store.seen.value(k).value_or(QString()));
+    store.pending.clear();
+    ReportConflicts(conflicts);
+    // Stored all the same; said once that day.
+    if (!backupFailure.isEmpty())
+        throw Failure(backupFailure);
+}
+
 } // namespace
 
-QString SettingsFilePath() { return OpenStore().fileName(); }
+QString SettingsFilePath()
+{
+    QString config = sheet::environmentPath("XDG_CONFIG_HOME");
+    if (!config.startsWith(QLatin1Char('/')))
+        config = sheet::environmentPath("HOME") + QStringLiteral("/.config");
+    return QDir::cleanPath(config) + QLatin1Char('/') + SettingsOrganization + QLatin1Char('/') + SettingsApplication
+        + QStringLiteral(".ini");
+}
 
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue)
 {
-    const auto pending = Pending().constFind(FullKey(section, key));
-    if (pending != Pending().constEnd())
-        return pending.value();
-    QSettings store = OpenStore();
-    store.beginGroup(section);
-    if (!store.contains(key))
-        return defaultValue;
-    const QVariant value = store.value(key);
-    // A hand-edited file may hold an unquoted text with commas, which the INI reader turns
-    // into a list; give it back as the text it was.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    QString text = value.toString();
-    if (text.isNull())
-        text = QLatin1String("");
-    return text;
+    Store& store = TheStore();
+    LoadOnce(store);
+    const QString fullKey = FullKey(section, key);
+    auto seen = store.seen.constFind(fullKey);
+    if (seen == store.seen.constEnd()) {
+        seen = store.seen.insert(fullKey, ValueIn(store.file, fullKey));
+        store.base.insert(fullKey, *seen);
+    }
+    return seen->value_or(defaultValue);
 }
-
-namespace {
-
-void StoreSetting(const QString& key, const QString& fullKey, const QString& text)
-{
-    const QString path = SettingsFilePath();
-
-    // Writers of this file (QSettings in any program included) take this lock around their
-    // read-modify-write. A folder where it cannot be made is left to the write to report.
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QLockFile lock(path + QStringLiteral(".lock"));
-    if (lock.tryLock(5000)) {
-        // Every writer holds the lock while its temporary file exists: any found now was left
-        // by a writer that was killed.
-        const QFileInfo target(sheet::resolvedWriteTarget(path));
-        const QStringList stale
-            = target.dir().entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.tmp")},
-                                     QDir::Files | QDir::Hidden | QDir::System);
-        for (const QString& name : stale)
-            QFile::remove(target.dir().filePath(name));
-    } else if (lock.error() == QLockFile::LockFailedError) {
-        throw SettingsNotSaved(
-            NotSaved(key, QStringLiteral("%1 is locked by another program.").arg(QDir::toNativeSeparators(path))));
-    }
-
-    const FileStamp before = Stamp(path);
-    QSettings store = OpenStore();
-    // Sections are parsed when first asked for; a section that cannot be parsed shows in the
-    // status only then.
-    const QStringList existing = store.allKeys();
-    const QSettings::Status status = store.status();
-    if (status == QSettings::AccessError)
-        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1 cannot be read.").arg(QDir::toNativeSeparators(path))));
-
-    // The file rewrites whole on every change, which a long log makes costly; writing the
-    // value it already holds changes nothing (unless earlier values wait to be stored).
-    const auto pending = Pending().constFind(fullKey);
-    const bool held = pending != Pending().constEnd() ? pending.value() == text
-                                                      : store.contains(fullKey)
-            && store.value(fullKey).typeId() == QMetaType::QString && store.value(fullKey).toString() == text;
-    if (held && Pending().isEmpty())
-        return;
-    if (before.exists && before.identity != LastWritten() && before.identity != CopiedUnreadable()) {
-        bool unreadable = status == QSettings::FormatError;
-        if (!unreadable) {
-            try {
-                unreadable = LooksUnreadable(sheet::readRegularFile(path));
-            } catch (const sheet::Error& e) {
-                throw SettingsNotSaved(NotSaved(key, e.message()));
-            }
-        }
-        if (unreadable)
-            KeepUnreadableCopy(path, before, key);
-    }
-
-    QMap<QString, QVariant> keys;
-    for (const QString& k : existing)
-        keys.insert(k, store.value(k));
-    for (auto it = Pending().constBegin(); it != Pending().constEnd(); ++it)
-        keys.insert(it.key(), it.value());
-    keys.insert(fullKey, text);
-
-    try {
-        sheet::writeFileDurably(path, IniFileText(keys));
-    } catch (const sheet::WriteError& e) {
-        throw SettingsNotSaved(NotSaved(key, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.reason())));
-    }
-    Pending().clear();
-
-    // QSettings takes a file of the same size and modification time (in milliseconds) for the
-    // one it has read already; two quick writes of equal length must not look alike.
-    const FileStamp after = Stamp(path);
-    if (before.exists && after.size == before.size && after.modifiedMs <= before.modifiedMs) {
-        const qint64 ms = before.modifiedMs + 1;
-        const struct timespec times[2]
-            = {{0, UTIME_OMIT}, {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000}};
-        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
-    }
-    LastWritten() = Stamp(path).identity;
-}
-
-} // namespace
 
 void WriteSetting(const QString& section, const QString& key, const QString& value)
 {
+    Store& store = TheStore();
+    LoadOnce(store);
+    const QString fullKey = FullKey(section, key);
     // The store holds texts only; a null text is the empty one.
     const QString text = value.isNull() ? QLatin1String("") : value;
-    const QString fullKey = FullKey(section, key);
+    store.seen.insert(fullKey, text);
     try {
-        StoreSetting(key, fullKey, text);
+        StoreSetting(store, key, fullKey);
     } catch (const SettingsNotSaved&) {
         // What the window shows stays what the program reads, until a write stores it.
-        Pending().insert(fullKey, text);
+        if (!store.pending.contains(fullKey))
+            store.pending << fullKey;
+        // A file that is no regular file was announced once; its writes fail quietly after.
+        if (!store.refusedPath.isEmpty() && store.refusedPath == SettingsFilePath())
+            return;
         throw;
     }
 }
 
-bool HasUnsavedSettings() { return !Pending().isEmpty(); }
+void RemoveSettingsLeftovers()
+{
+    sheet::removeDeadTemporaries(sheet::folderOf(SettingsFilePath()),
+                                 [](const QByteArray& made) { return made == SettingsApplication.toUtf8() + ".ini"; });
+    sheet::removeDeadTemporaries(
+        BackupFolder(), [](const QByteArray& made) { return made.startsWith("kalmora-") && made.endsWith(".ini"); });
+}
+
+bool HasUnsavedSettings() { return !TheStore().pending.isEmpty(); }
 
 QStringList UnsavedSettingKeys()
 {
     QStringList keys;
-    for (auto it = Pending().constBegin(); it != Pending().constEnd(); ++it)
-        keys << it.key().section(QLatin1Char('/'), 1);
+    for (const QString& fullKey : TheStore().pending)
+        keys << KeyOf(fullKey);
     return keys;
 }
 
 void SaveUnsavedSettings()
 {
-    if (Pending().isEmpty())
+    Store& store = TheStore();
+    if (store.pending.isEmpty())
         return;
     // Any pending value rewrites them all.
-    const auto first = Pending().constBegin();
-    WriteSetting(first.key().section(QLatin1Char('/'), 0, 0), first.key().section(QLatin1Char('/'), 1), first.value());
+    const QString first = store.pending.first();
+    WriteSetting(SectionOf(first), KeyOf(first), store.seen.value(first).value_or(QString()));
 }
 
 void ForgetUnsavedSettingsForTesting()
 {
-    Pending().clear();
-    CopiedUnreadable().clear();
-    LastWritten().clear();
+    Store& store = TheStore();
+    const SettingsConflictHandler handler = store.conflictHandler;
+    store = Store();
+    store.conflictHandler = handler;
+}
+
+void ReloadSettingsForTesting() { ForgetUnsavedSettingsForTesting(); }
+
+void SetSettingsConflictHandler(SettingsConflictHandler handler) { TheStore().conflictHandler = std::move(handler); }
+
+QStringList SettingsChangedOnDisk()
+{
+    Store& store = TheStore();
+    LoadOnce(store);
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = ReadStoreFile(SettingsFilePath());
+    } catch (const sheet::Error&) {
+        return {};
+    }
+    const IniDocument disk = ParseIniText(bytes.value_or(QByteArray()));
+    QStringList changed;
+    for (auto it = store.base.constBegin(); it != store.base.constEnd(); ++it) {
+        const MaybeText now = ValueIn(disk, it.key());
+        if (now != it.value() && now != store.seen.value(it.key()))
+            changed << it.key();
+    }
+    return changed;
+}
+
+void AcceptSettingsFromDisk(const QStringList& fullKeys)
+{
+    Store& store = TheStore();
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = ReadStoreFile(SettingsFilePath());
+    } catch (const sheet::Error&) {
+        return;
+    }
+    TakeFile(store, bytes);
+    for (const QString& fullKey : fullKeys) {
+        store.seen.insert(fullKey, ValueIn(store.file, fullKey));
+        store.base.insert(fullKey, ValueIn(store.file, fullKey));
+        store.pending.removeAll(fullKey);
+    }
 }
 
 bool SettingToBool(const QString& key, const QString& text)

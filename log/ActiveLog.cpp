@@ -4,7 +4,6 @@
 #include "EntryList.h"
 #include "Failure.h"
 #include "Guarded.h"
-#include "LogBackup.h"
 #include "LogHistory.h"
 #include "NumberText.h"
 #include "Settings.h"
@@ -42,15 +41,8 @@ QString ActiveLogKey(const LogControls& c) { return c.Option1->isChecked() ? Key
 void StoreActiveLog(const LogControls& c)
 {
     const QString text = JoinStoredLog(EntryList(c.ListView1).storedEntries());
-    const QString key = ActiveLogKey(c);
-    // The first change of the day copies the stored logs first. A backup that cannot be made
-    // does not hold the change up; it is reported once the change is stored.
-    QString backupFailure;
-    if (ReadSetting(SettingsSection, key) != text)
-        backupFailure = BackUpStoredLogsToday();
-    WriteSetting(SettingsSection, key, text);
-    if (!backupFailure.isEmpty())
-        throw Failure(backupFailure);
+    // The store backs up the day's first change itself (SettingsBackup.h).
+    WriteSetting(SettingsSection, ActiveLogKey(c), text);
 }
 
 void LoadActiveLog(const LogControls& c)

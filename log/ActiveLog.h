@@ -23,7 +23,7 @@ constexpr int DateColumnTwips = 1500;
 QString ActiveLogKey(const LogControls& c);
 
 // Rewrites the active log's stored text from the list, after the day's backup when the text
-// changes (LogBackup.h). Throws Failure when the store or the backup fails (the text is
+// changes (SettingsBackup.h). Throws Failure when the store or the backup fails (the text is
 // stored all the same when only the backup failed).
 void StoreActiveLog(const LogControls& c);
 

@@ -2,6 +2,7 @@
 
 #include "Constants.h"
 #include "Failure.h"
+#include "ReportSummary.h"
 
 #include "charts/ChartRenderer.h"
 #include "model/Workbook.h"
@@ -81,10 +82,7 @@ QByteArray PdfReport(const sheet::Workbook& book, const QPageSize& paper, const 
 
         QPainter painter;
         bool first = true;
-        for (int i = 0; i < book.sheetCount(); ++i) {
-            const sheet::Sheet& s = book.sheet(i);
-            if (s.visibility() != sheet::Sheet::Visibility::Visible || !(s.isWorksheet() || s.isChart()))
-                continue;
+        auto nextPage = [&] {
             if (first) {
                 if (!painter.begin(&writer))
                     throw Failure(QStringLiteral("The PDF report could not be started"));
@@ -92,7 +90,15 @@ QByteArray PdfReport(const sheet::Workbook& book, const QPageSize& paper, const 
             } else if (!writer.newPage()) {
                 throw Failure(QStringLiteral("The PDF report could not get a new page"));
             }
-            const QRectF page(QPointF(0, 0), QSizeF(writer.pageLayout().paintRectPixels(kDpi).size()));
+            return QRectF(QPointF(0, 0), QSizeF(writer.pageLayout().paintRectPixels(kDpi).size()));
+        };
+        if (const std::optional<ReportSummary> summary = SummarizeWorkbook(book))
+            PaintSummaryPage(*summary, painter, nextPage());
+        for (int i = 0; i < book.sheetCount(); ++i) {
+            const sheet::Sheet& s = book.sheet(i);
+            if (s.visibility() != sheet::Sheet::Visibility::Visible || !(s.isWorksheet() || s.isChart()))
+                continue;
+            const QRectF page = nextPage();
             if (s.isChart())
                 sheet::paintChartSheet(book, i, painter, page);
             else

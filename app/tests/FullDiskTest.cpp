@@ -17,9 +17,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QSettings>
 #include <QTreeWidget>
 
 namespace {
@@ -91,9 +91,14 @@ TEST_F(FullDiskTest, TypingIntoAHeightFieldKeepsTheStoreAndSaysSoOncePerCommand)
     EXPECT_TRUE(messages.asked()[0].text.contains("No space left on device")) << messages.asked()[0].text.toStdString();
     EXPECT_EQ(Bytes(SettingsFilePath()), before);
 
-    // The example again: two heights and the log fail in one command, and say it once.
+    // The example again puts back what the file holds: nothing is left unsaved, nothing to say.
     messages.clear();
     form->PushButton(7)->click();
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_FALSE(HasUnsavedSettings());
+    // The switch to the metric log writes four keys in one command: they fail, and say it once.
+    messages.clear();
+    form->Option2()->click();
     EXPECT_EQ(messages.count(), 1);
     EXPECT_EQ(Bytes(SettingsFilePath()), before);
     EXPECT_TRUE(HasUnsavedSettings());
@@ -101,12 +106,12 @@ TEST_F(FullDiskTest, TypingIntoAHeightFieldKeepsTheStoreAndSaysSoOncePerCommand)
     // Room again: the next change stores everything the window shows.
     QFile::remove(disk.filePath(".filler"));
     messages.clear();
+    form->Option1()->click();
     QTest::keyClick(form->Text2(), Qt::Key_0);
     EXPECT_EQ(messages.count(), 0);
     EXPECT_FALSE(HasUnsavedSettings());
-    QSettings check(SettingsFilePath(), QSettings::IniFormat);
-    EXPECT_EQ(check.value("Kalmora/Text2_Men").toString(), form->Text2()->text());
-    EXPECT_EQ(check.value("Kalmora/Text1_Men").toString(), form->Text1()->text());
+    EXPECT_EQ(StoredInFile("Text2_Men"), form->Text2()->text());
+    EXPECT_EQ(StoredInFile("Text1_Men"), form->Text1()->text());
 }
 
 TEST_F(FullDiskTest, SavingOverAWorkbookOnAFullDiskKeepsItAndSaysWhy)

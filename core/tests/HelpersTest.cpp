@@ -2,6 +2,9 @@
 #include "Failure.h"
 #include "FileDialog.h"
 #include "Main.h"
+#include "automation/Automation.h"
+#include "model/Workbook.h"
+#include "model/Worksheet.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -132,11 +135,21 @@ TEST(RetryPicture, GivesUpAfterThousandAttempts)
     EXPECT_EQ(attempts, 1000);
 }
 
-TEST(GetClipboardPicture, ReturnsThePictureOnTheClipboard)
+TEST(GetClipboardPicture, ReturnsThePictureTheAutomationCopiedAndLeavesTheDesktopClipboardAlone)
 {
-    QImage picture(10, 6, QImage::Format_ARGB32);
-    picture.fill(QColor(10, 200, 30));
-    QGuiApplication::clipboard()->setImage(picture);
+    sheet::automation::Application app;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("book.xls");
+    {
+        sheet::Workbook book;
+        book.worksheet(book.addWorksheet(QStringLiteral("Data")))->setValue(0, 0, sheet::Value::number(7));
+        book.save(path);
+    }
+    const sheet::automation::Range range = app.Workbooks().Open(path).ActiveSheet().UsedRange();
+    const QImage picture = range.Picture();
+    QGuiApplication::clipboard()->setText(QStringLiteral("the user's paragraph"));
+    range.CopyPicture();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("the user's paragraph"));
     const QImage got = GetClipboardPicture(0);
     ASSERT_FALSE(got.isNull());
     EXPECT_EQ(got.size(), picture.size());
@@ -144,8 +157,9 @@ TEST(GetClipboardPicture, ReturnsThePictureOnTheClipboard)
     EXPECT_FALSE(GetClipboardPicture(8).isNull());
     // A metafile is not something this clipboard holds.
     EXPECT_TRUE(GetClipboardPicture(14).isNull());
-    QGuiApplication::clipboard()->clear();
+    sheet::automation::clearCopiedPicture();
     EXPECT_TRUE(GetClipboardPicture(0).isNull());
+    app.Quit();
 }
 
 TEST(LocaleSeparators, DecimalAndDateSeparatorFollowTheLocale)

@@ -1,20 +1,22 @@
 #include "TestSupport.h"
 
 #include "Constants.h"
+#include "IniText.h"
 #include "Settings.h"
+#include "file/NativePath.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSettings>
 
 namespace {
 
-QSettings Store()
+QByteArray FileBytes(const QString& path)
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsOrganization, SettingsApplication);
+    QFile file(QFile::decodeName(sheet::encodePath(path)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -22,23 +24,19 @@ QSettings Store()
 void ClearSettings()
 {
     ForgetUnsavedSettingsForTesting();
-    QSettings store = Store();
-    store.clear();
-    store.sync();
+    QFile::remove(SettingsFilePath());
 }
 
 bool HasSetting(const QString& key)
 {
-    QSettings store = Store();
-    store.beginGroup(SettingsSection);
-    return store.contains(key);
+    return ParseIniText(FileBytes(SettingsFilePath())).contains(SettingsSection, key);
 }
 
-QStringList SettingKeys()
+QStringList SettingKeys() { return ParseIniText(FileBytes(SettingsFilePath())).sections.value(SettingsSection).keys(); }
+
+QString StoredInFile(const QString& key, const QString& section)
 {
-    QSettings store = Store();
-    store.beginGroup(SettingsSection);
-    return store.childKeys();
+    return ParseIniText(FileBytes(SettingsFilePath())).text(section, key, QStringLiteral("<missing>"));
 }
 
 void WriteRawSettingsFile(const QByteArray& contents)
@@ -47,13 +45,11 @@ void WriteRawSettingsFile(const QByteArray& contents)
     const QString path = SettingsFilePath();
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(contents);
-        // The store notices a changed file by its size and time; make the time differ from
-        // the cached copy's.
-        file.setFileTime(QDateTime::currentDateTime().addSecs(3600), QFileDevice::FileModificationTime);
-    }
     file.close();
+    // The store reads the file afresh.
+    ReloadSettingsForTesting();
 }
 
 ScopedLocale::ScopedLocale(const QString& name)

@@ -18,6 +18,8 @@ void ClearSettings();
 bool HasSetting(const QString& key);
 // The keys present in section "Kalmora".
 QStringList SettingKeys();
+// The text the settings file itself holds under section/key (read afresh), or "<missing>".
+QString StoredInFile(const QString& key, const QString& section = QStringLiteral("Kalmora"));
 // Writes the settings file by hand (as something other than this program would), replacing
 // whatever the store held.
 void WriteRawSettingsFile(const QByteArray& contents);

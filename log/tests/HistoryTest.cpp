@@ -316,22 +316,27 @@ TEST_F(HistoryTest, TheFirstChangeOfADayIsBackedUpBeforeItIsStored)
     history().undo();
     clear();
     EXPECT_EQ(ReadAll(backup), before);
-    // Restoring is copying it back.
+    // Restoring is copying it back while the program is closed; the next run reads it.
     QFile::remove(SettingsFilePath());
     ASSERT_TRUE(QFile::copy(backup, SettingsFilePath()));
+    ReloadSettingsForTesting();
     LogHarness restored;
     restored.startImperial();
     EXPECT_EQ(restored.rows(), QList<LogEntry>({Row("1/1/2024")}));
 }
 
-TEST_F(HistoryTest, HeightsAloneTakeNoBackupAndUnchangedStoresNeither)
+TEST_F(HistoryTest, AHeightAloneTakesTheBackupAndUnchangedStoresNone)
 {
     add({Row("1/1/2024")});
     SetBackupDayForTesting(QDate(2024, 3, 2));
-    h.c.Text1->setText("6");
     DriveDialog cancel([](EntryDialog* dialog) { dialog->PushButton1()->click(); });
     run(AddNewEntry, "Form1.PushButton2_Click");
     EXPECT_EQ(BackupFiles(), QStringList({"kalmora-2024-03-01.ini"}));
+    // The heights are in the backup as they were before the day's first change, a height.
+    const QByteArray before = ReadAll(SettingsFilePath());
+    h.c.Text1->setText("6");
+    EXPECT_EQ(BackupFiles(), QStringList({"kalmora-2024-03-01.ini", "kalmora-2024-03-02.ini"}));
+    EXPECT_EQ(ReadAll(BackupFolder() + "/kalmora-2024-03-02.ini"), before);
 }
 
 TEST_F(HistoryTest, TheNewestThirtyBackupsAreKept)

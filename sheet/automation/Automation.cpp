@@ -6,7 +6,6 @@
 #include "model/Workbook.h"
 #include "io/WorkbookFile.h"
 
-#include <QClipboard>
 #include <cmath>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -127,12 +126,26 @@ QImage Range::Picture() const
     return renderRange(ws, m_range.firstRow, m_range.firstCol, lastRow, lastCol);
 }
 
+namespace {
+
+QImage& PictureClipboard()
+{
+    static QImage picture;
+    return picture;
+}
+
+} // namespace
+
+QImage copiedPicture() { return PictureClipboard(); }
+
+void clearCopiedPicture() { PictureClipboard() = QImage(); }
+
 void Range::CopyPicture() const
 {
     const QImage image = Picture();
     if (image.isNull())
         throw Error(QStringLiteral("The range could not be drawn"));
-    QGuiApplication::clipboard()->setImage(image);
+    PictureClipboard() = image;
 }
 
 // ---------------------------------------------------------------- Worksheet

@@ -60,10 +60,12 @@ public:
     void setDate(const QDate& date) const;
     QString Formula() const; // "=..." of the first cell, or its value as text
 
-    // The range as it shows on screen; both need a QGuiApplication (fonts, clipboard). A range
-    // beyond the renderer's bounds (RenderLimits.h) is cut to what fits from its top left.
+    // The range as it shows on screen; both need a QGuiApplication (fonts). A range beyond the
+    // renderer's bounds (RenderLimits.h) is cut to what fits from its top left.
     QImage Picture() const;
-    void CopyPicture() const; // Picture() onto the system clipboard
+    // Picture() onto the program's own picture clipboard (copiedPicture()). The desktop's
+    // clipboard is never touched: what the user copied there stays.
+    void CopyPicture() const;
 
     const CellRange& range() const { return m_range; }
 
@@ -168,6 +170,10 @@ private:
     bool m_displayAlerts = true;
     bool m_running = true;
 };
+
+// The program's own clipboard for pictures: what CopyPicture put there last, or a null image.
+QImage copiedPicture();
+void clearCopiedPicture();
 
 } // namespace sheet::automation
 

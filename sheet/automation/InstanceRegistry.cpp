@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -69,6 +70,28 @@ template <typename Live> void forEachLiveEntry(const QString& folder, const QStr
     }
 }
 
+// An entry a process was killed in the midst of registering: still under its "pending-" name,
+// nobody holds its lock, and it is older than any registration takes.
+void removeDeadPendingEntries(const QString& folder)
+{
+    const QStringList entries = QDir(folder).entryList(QStringList{QStringLiteral("pending-*") + kSuffix},
+                                                       QDir::Files | QDir::Hidden | QDir::System);
+    const time_t now = ::time(nullptr);
+    for (const QString& name : entries) {
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
+        struct stat st { };
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()
+            || now - st.st_mtime < 10)
+            continue;
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
 } // namespace
 
 QString instanceRegistryFolder()
@@ -84,6 +107,7 @@ QString instanceRegistryFolder()
         throw Error(QStringLiteral("The instance folder '%1' is missing or belongs to another user").arg(folder));
     if ((st.st_mode & 0077) != 0)
         ::chmod(QFile::encodeName(folder).constData(), 0700);
+    removeDeadPendingEntries(folder);
     return folder;
 }
 

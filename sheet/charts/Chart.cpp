@@ -16,7 +16,7 @@ bool ChartSeries::operator==(const ChartSeries& o) const
 {
     return values == o.values && categories == o.categories && nameCell == o.nameCell && name == o.name
         && secondaryAxis == o.secondaryAxis && line == o.line && colour == o.colour && weight == o.weight
-        && marker == o.marker && markerSize == o.markerSize;
+        && pattern == o.pattern && marker == o.marker && markerSize == o.markerSize;
 }
 
 bool Chart::hasSecondaryAxis() const
@@ -31,13 +31,14 @@ bool Chart::operator==(const Chart& o) const
 {
     return title == o.title && categoryAxisTitle == o.categoryAxisTitle && valueAxisTitle == o.valueAxisTitle
         && secondaryValueAxisTitle == o.secondaryValueAxisTitle && dateCategoryAxis == o.dateCategoryAxis
-        && categoryLabelRotation == o.categoryLabelRotation && categoryNumberFormat == o.categoryNumberFormat
-        && legend == o.legend && legendPosition == o.legendPosition && valueGridlines == o.valueGridlines
-        && chartAreaColour == o.chartAreaColour && plotAreaColour == o.plotAreaColour
-        && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill && valueScaling == o.valueScaling
-        && secondaryValueScaling == o.secondaryValueScaling && pointsBetweenTicks == o.pointsBetweenTicks
-        && titleFromSeriesName == o.titleFromSeriesName && unsupportedType == o.unsupportedType
-        && gridlineColour == o.gridlineColour && fonts == o.fonts && selected == o.selected && series == o.series;
+        && dateScaling == o.dateScaling && categoryLabelRotation == o.categoryLabelRotation
+        && categoryNumberFormat == o.categoryNumberFormat && legend == o.legend && legendPosition == o.legendPosition
+        && valueGridlines == o.valueGridlines && chartAreaColour == o.chartAreaColour
+        && plotAreaColour == o.plotAreaColour && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill
+        && valueScaling == o.valueScaling && secondaryValueScaling == o.secondaryValueScaling
+        && pointsBetweenTicks == o.pointsBetweenTicks && titleFromSeriesName == o.titleFromSeriesName
+        && unsupportedType == o.unsupportedType && gridlineColour == o.gridlineColour && fonts == o.fonts
+        && selected == o.selected && series == o.series;
 }
 
 } // namespace sheet

@@ -60,6 +60,32 @@ enum class ChartMarker : std::uint16_t {
 
 enum class ChartLineWeight : std::int16_t { Hairline = -1, Narrow = 0, Medium = 1, Wide = 2 };
 
+// The dashes of a series line, as LINEFORMAT stores them. A series without a line at all has
+// `ChartSeries::line` false.
+enum class ChartLinePattern : std::uint16_t { Solid = 0, Dash = 1, Dot = 2, DashDot = 3, DashDotDot = 4 };
+
+// Calendar units of a date axis.
+enum class DateUnit : std::uint16_t { Days = 0, Months = 1, Years = 2 };
+
+// The steps of a date category axis (AXCEXT), each chosen from the dates or fixed. The base
+// unit is the smallest step a point can sit at: with months, the entries of one month share
+// a place. The major unit spaces the tick marks and labels, e.g. 7 days for weekly labels;
+// it is never smaller than a fixed base unit.
+struct DateAxisScaling {
+    bool autoBase = true;
+    DateUnit base = DateUnit::Days;
+    bool autoMajor = true;
+    std::uint16_t major = 1; // 1 to 31,999 of majorUnit
+    DateUnit majorUnit = DateUnit::Days;
+
+    bool operator==(const DateAxisScaling& o) const
+    {
+        return autoBase == o.autoBase && base == o.base && autoMajor == o.autoMajor && major == o.major
+            && majorUnit == o.majorUnit;
+    }
+    bool operator!=(const DateAxisScaling& o) const { return !(*this == o); }
+};
+
 enum class LegendPosition : std::uint8_t { Bottom = 0, Corner = 1, Top = 2, Right = 3, Left = 4 };
 
 struct ChartSeries {
@@ -72,8 +98,9 @@ struct ChartSeries {
 
     PaletteIndex colour = 0x0C;
     ChartLineWeight weight = ChartLineWeight::Medium;
-    ChartMarker marker = ChartMarker::Square;
-    std::uint16_t markerSize = 100; // twips
+    ChartLinePattern pattern = ChartLinePattern::Solid;
+    ChartMarker marker = ChartMarker::Square; // None: a line without markers
+    std::uint16_t markerSize = 100;           // twips
 
     bool operator==(const ChartSeries& o) const;
 };
@@ -110,6 +137,7 @@ struct Chart {
     // A date axis spaces points by their dates; a text axis puts them side by side. The text
     // axis is the safe choice when the category range may end in empty cells.
     bool dateCategoryAxis = false;
+    DateAxisScaling dateScaling; // the date axis' units; kept only on a date axis
     // Category labels turned counter-clockwise by this many degrees (0 to 90); 0 lets the
     // reader turn them when they do not fit.
     int categoryLabelRotation = 0;

@@ -176,6 +176,35 @@ ValueAxisScaling readValueRange(const Node& n)
     return s;
 }
 
+// AXCEXT: whether the category axis is a date axis, and its units. Units it does not know
+// are left to be chosen from the dates.
+void readDateAxis(const Node& ext, Chart& chart)
+{
+    ByteReader r = ext.reader();
+    r.u16(); // catMin
+    r.u16(); // catMax
+    const std::uint16_t major = r.u16();
+    const std::uint16_t majorUnit = r.u16();
+    r.u16(); // catMinor
+    r.u16(); // duMinor
+    const std::uint16_t base = r.u16();
+    r.u16(); // crossing date
+    const std::uint16_t flags = r.u16();
+    chart.dateCategoryAxis = (flags & 0x0010) != 0;
+    if (!chart.dateCategoryAxis)
+        return;
+    DateAxisScaling& d = chart.dateScaling;
+    if ((flags & 0x0020) == 0 && base <= 2) {
+        d.autoBase = false;
+        d.base = static_cast<DateUnit>(base);
+    }
+    if ((flags & 0x0004) == 0 && majorUnit <= 2 && major >= 1 && major <= 31999 && (d.autoBase || majorUnit >= base)) {
+        d.autoMajor = false;
+        d.major = major;
+        d.majorUnit = static_cast<DateUnit>(majorUnit);
+    }
+}
+
 // Automatic formats: the spreadsheet's line-chart colours and markers in turn.
 void automaticLook(ChartSeries& s, std::size_t formatIndex, bool line, bool marker)
 {
@@ -233,6 +262,8 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
                     autoLine = flags & 0x0001;
                     if (!autoLine) {
                         s.line = pattern != 5;
+                        if (pattern <= 4) // 6 to 8 are grey fills, drawn solid
+                            s.pattern = static_cast<ChartLinePattern>(pattern);
                         if (icv >= 8 && icv <= 63)
                             s.colour = icv;
                     }
@@ -396,7 +427,7 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                         if (const Node* range = findChild(c, CatSerRange))
                             chart.pointsBetweenTicks = (u16At(*range, 6) & 0x0001) != 0;
                         if (const Node* ext = findChild(c, AxcExt))
-                            chart.dateCategoryAxis = (u16At(*ext, 16) & 0x0010) != 0;
+                            readDateAxis(*ext, chart);
                         if (const Node* font = findChild(c, FontX))
                             chart.fonts.axisLabels = u16At(*font, 0);
                         if (const Node* format = findChild(c, IFmt))

@@ -112,6 +112,15 @@ QPen ChartPainter::seriesPen(const ChartSeries& s, const QColor& c) const
     QPen pen(c, std::max(0.5, u(w)));
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
+    switch (s.pattern) {
+    case ChartLinePattern::Solid: break;
+    case ChartLinePattern::Dash: pen.setStyle(Qt::DashLine); break;
+    case ChartLinePattern::Dot: pen.setStyle(Qt::DotLine); break;
+    case ChartLinePattern::DashDot: pen.setStyle(Qt::DashDotLine); break;
+    case ChartLinePattern::DashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+    }
+    if (pen.style() != Qt::SolidLine)
+        pen.setCapStyle(Qt::FlatCap); // round ends would close the gaps
     return pen;
 }
 

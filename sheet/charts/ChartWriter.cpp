@@ -255,19 +255,32 @@ Bytes catSerRange(bool crossAtMax, bool between)
     return w.take();
 }
 
-Bytes axcExt(bool dateAxis)
+Bytes axcExt(const Chart& chart)
 {
+    // Limits and crossing are automatic; the axis type is fixed, never guessed from the cells.
+    // Automatic units are written as a step of one day, fixed ones as given.
+    const bool date = chart.dateCategoryAxis;
+    const DateAxisScaling& d = chart.dateScaling;
+    const bool fixedMajor = date && !d.autoMajor;
+    const bool fixedBase = date && !d.autoBase;
+    const std::uint16_t base = fixedBase ? static_cast<std::uint16_t>(d.base) : 0;
     ByteWriter w;
     w.u16(0); // catMin
     w.u16(0); // catMax
-    w.u16(1); // catMajor
-    w.u16(0); // days
-    w.u16(1); // catMinor
-    w.u16(0); // days
-    w.u16(0); // base unit: days
-    w.u16(0); // crossing date
-    // Automatic limits, units, base and crossing; the date-axis flag is fixed, never guessed.
-    w.u16(dateAxis ? 0x007F : 0x006F);
+    w.u16(fixedMajor ? d.major : 1);
+    w.u16(fixedMajor ? static_cast<std::uint16_t>(d.majorUnit) : 0);
+    w.u16(1); // catMinor, automatic, in the base unit
+    w.u16(base);
+    w.u16(base);
+    w.u16(0);                                                // crossing date
+    std::uint16_t flags = 0x0001 | 0x0002 | 0x0008 | 0x0040; // automatic min, max, minor, crossing
+    if (!fixedMajor)
+        flags |= 0x0004;
+    if (!fixedBase)
+        flags |= 0x0020;
+    if (date)
+        flags |= 0x0010;
+    w.u16(flags);
     return w.take();
 }
 
@@ -394,16 +407,19 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     e.add(BarShape3d, Bytes{0, 0});
     const std::uint32_t rgb = paletteRgb(s.colour);
     e.add(LineFormat,
-          lineFormat(rgb, s.line ? kLineSolid : kLineNone, static_cast<std::int16_t>(s.weight), 0, s.colour));
+          lineFormat(rgb, s.line ? static_cast<std::uint16_t>(s.pattern) : kLineNone,
+                     static_cast<std::int16_t>(s.weight), 0, s.colour));
     e.add(AreaFormat, areaFormat(rgb, s.colour, 1, 0x0001));
     e.add(PieFormat, u16Body(0));
+    // No marker: Excel writes it in black with automatic colours.
+    const bool marked = s.marker != ChartMarker::None;
     ByteWriter mk;
-    rgbBytes(mk, rgb);
-    rgbBytes(mk, rgb);
+    rgbBytes(mk, marked ? rgb : 0);
+    rgbBytes(mk, marked ? rgb : 0);
     mk.u16(static_cast<std::uint16_t>(s.marker));
-    mk.u16(s.marker == ChartMarker::None ? 0x0030 : 0x0000);
-    mk.u16(s.colour);
-    mk.u16(s.colour);
+    mk.u16(0); // filled and bordered
+    mk.u16(marked ? s.colour : kAutoForeground);
+    mk.u16(marked ? s.colour : kAutoForeground);
     mk.u32(s.markerSize);
     e.add(MarkerFormat, mk.take());
     e.end();
@@ -418,7 +434,7 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
     e.add(Axis, axis(0));
     e.begin();
     e.add(CatSerRange, catSerRange(secondary, chart.pointsBetweenTicks));
-    e.add(AxcExt, axcExt(chart.dateCategoryAxis));
+    e.add(AxcExt, axcExt(chart));
     if (secondary) {
         // The secondary group shares the primary categories: no labels, no line.
         e.add(Tick, tick(false, false));
@@ -550,6 +566,17 @@ void writeFontBases(Emitter& e, const Chart& chart)
     }
 }
 
+void checkDateScaling(const DateAxisScaling& d)
+{
+    const auto known = [](DateUnit u) { return static_cast<std::uint16_t>(u) <= 2; };
+    if (!known(d.base) || !known(d.majorUnit))
+        throw Error(QStringLiteral("Unknown date axis unit"));
+    if (!d.autoMajor && (d.major < 1 || d.major > 31999))
+        throw Error(QStringLiteral("A date axis steps by 1 to 31,999 units"));
+    if (!d.autoMajor && !d.autoBase && d.majorUnit < d.base)
+        throw Error(QStringLiteral("A date axis' major unit cannot be smaller than its base unit"));
+}
+
 } // namespace
 
 RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint16_t(int sheetIndex)>& ixtiFor)
@@ -584,6 +611,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
         paletteRgb(s.colour);
         if (s.markerSize < 40 || s.markerSize > 1440)
             throw Error(QStringLiteral("Chart markers are 2 to 72 points in size"));
+        if (static_cast<std::uint16_t>(s.pattern) > static_cast<std::uint16_t>(ChartLinePattern::DashDotDot))
+            throw Error(QStringLiteral("Unknown chart line pattern"));
     }
     paletteRgb(chart.chartAreaColour);
     paletteRgb(chart.plotAreaColour);
@@ -595,6 +624,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
         if (!scaling->autoMajor && !(scaling->major > 0 && std::isfinite(scaling->major)))
             throw Error(QStringLiteral("A value axis needs a positive major unit"));
     }
+    if (chart.dateCategoryAxis)
+        checkDateScaling(chart.dateScaling);
     if (chart.categoryLabelRotation < 0 || chart.categoryLabelRotation > 90)
         throw Error(QStringLiteral("Category labels turn by 0 to 90 degrees"));
 

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 #include <sys/types.h>
 
 namespace sheet {
@@ -38,7 +40,8 @@ struct DurableWriteOptions {
 };
 
 // Replaces path with bytes so that path holds either its old content or all of bytes,
-// never a part: written to a temporary file beside it, each write checked, fsync'ed, its size
+// never a part: written to a temporary file beside it (owner-only until it is complete, its
+// name within the folder's limit on name length), each write checked, fsync'ed, its size
 // verified, renamed over path, and the folder fsync'ed. Throws sheet::Error with the system's
 // reason (strerror) on any failure; the old file then stays byte for byte. A target that
 // exists but may not be written is refused, as an editor would.
@@ -49,6 +52,21 @@ void writeFileDurably(const QString& path, const QByteArray& bytes, const Durabl
 // when it is no link. Used to find where the temporary file has to go.
 QString resolvedWriteTarget(const QString& path);
 
+// path made absolute and clean, and the folder part of a path; string work only, so that a
+// path's bytes (NativePath.h) stay as they are.
+QString absolutePath(const QString& path);
+QString folderOf(const QString& path);
+
+// Removes what writers of this helper that were killed left beside path: hidden temporary
+// copies "." + name + "." + hex digits + ".tmp" made for path itself or, for a workbook or a
+// report (.xls, .xlt, .pdf), for another one in its folder, when they belong to this user and no writer holds them (a
+// live writer keeps its temporary file locked). Touches nothing else. Every write does this for its target; the program
+// calls it at start for its own files. Returns how many went.
+int removeDeadTemporaries(const QString& path);
+// The same for every temporary file in folder whose target name `belongs` (a program's own
+// folder, where it knows every name: the backups, the settings).
+int removeDeadTemporaries(const QString& folder, const std::function<bool(const QByteArray& target)>& belongs);
+
 // Fault injection for tests, over the real system calls: the data stops with ENOSPC after
 // failWriteAtByte bytes (a full disk), the file's fsync fails with EIO (a disk that lost the
 // data), the rename fails with EIO, or the folder's fsync fails with EIO. -1 / false: no fault.
@@ -58,6 +76,10 @@ struct DurableFaults {
     bool failRename = false;
     bool failFolderSync = false;
 };
+
+// Tests look at the temporary file: called with its path the moment it exists, before
+// anything is written to it. An empty function removes the hook.
+void setTemporaryCreatedHookForTesting(std::function<void(const QByteArray& temporaryPath)> hook);
 
 // Installs faults for the lifetime of the object (tests run the helper on one thread).
 class ScopedDurableFaults {

@@ -1,6 +1,7 @@
 #include "file/ReadFile.h"
 
 #include "base/Error.h"
+#include "file/NativePath.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +29,7 @@ int openRegularFile(const QString& path, qint64* size, qint64 limit)
 {
     auto fail = [&](const QString& reason) { refuse(path, reason); };
     // Non-blocking, so opening a pipe does not wait for a writer; checked before any read.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(encodePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         fail(QString::fromLocal8Bit(std::strerror(errno)));
     struct Closer {

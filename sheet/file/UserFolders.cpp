@@ -1,5 +1,8 @@
 #include "file/UserFolders.h"
 
+#include "file/DurableFile.h"
+#include "file/NativePath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,27 +15,36 @@ namespace sheet {
 bool isOwnFolder(const QString& path)
 {
     struct stat st { };
-    return !path.isEmpty() && QDir::isAbsolutePath(path) && ::lstat(QFile::encodeName(path).constData(), &st) == 0
+    return !path.isEmpty() && QDir::isAbsolutePath(path) && ::lstat(encodePath(path).constData(), &st) == 0
         && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+bool isPrivateFolder(const QString& path)
+{
+    struct stat st { };
+    return isOwnFolder(path) && ::lstat(encodePath(path).constData(), &st) == 0
+        && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 QString userPrivateBase()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (isOwnFolder(runtime))
+    // Another user could make our folder first in a folder everyone may write to.
+    const QString runtime = environmentPath("XDG_RUNTIME_DIR");
+    if (isPrivateFolder(runtime))
         return QDir::cleanPath(runtime);
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    QString cache = environmentPath("XDG_CACHE_HOME");
     if (!QDir::isAbsolutePath(cache)) {
-        const QString home = QDir::homePath();
+        const QString home = environmentPath("HOME");
         // Without a home there is no cache folder; nothing is made at the root instead.
         if (home.isEmpty() || QDir::cleanPath(home) == QLatin1String("/") || !isOwnFolder(home))
             return QString();
         cache = home + QStringLiteral("/.cache");
     }
     cache = QDir::cleanPath(cache);
-    if (!QFileInfo(cache).exists() && isOwnFolder(QFileInfo(cache).absolutePath()))
-        ::mkdir(QFile::encodeName(cache).constData(), 0700);
-    return isOwnFolder(cache) ? cache : QString();
+    struct stat st { };
+    if (::lstat(encodePath(cache).constData(), &st) != 0 && isOwnFolder(folderOf(cache)))
+        ::mkdir(encodePath(cache).constData(), 0700);
+    return isPrivateFolder(cache) ? cache : QString();
 }
 
 } // namespace sheet

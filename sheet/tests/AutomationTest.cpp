@@ -15,6 +15,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace sheet::test {
 namespace {
 
@@ -78,6 +82,24 @@ TEST_F(AutomationTest, EntriesOfDeadProcessesAreIgnored)
     EXPECT_FALSE(QFile::exists(stale.fileName()));
 }
 
+TEST_F(AutomationTest, RegistrationsAKilledProcessLeftHalfwayGo)
+{
+    const QString folder = instanceRegistryFolder();
+    const QString left = QDir(folder).filePath(QStringLiteral("pending-instance-999999-0.lock"));
+    const QString fresh = QDir(folder).filePath(QStringLiteral("pending-instance-999999-1.lock"));
+    for (const QString& path : {left, fresh}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    // Killed a minute ago; the other may be a registration under way.
+    const struct timespec aMinuteAgo[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(left).constData(), aMinuteAgo, 0), 0);
+    isApplicationRunning();
+    EXPECT_FALSE(QFile::exists(left));
+    EXPECT_TRUE(QFile::exists(fresh));
+    QFile::remove(fresh);
+}
+
 TEST_F(AutomationTest, OpenFillSaveReopenAsThePrograms)
 {
     Application a;
@@ -116,11 +138,15 @@ TEST_F(AutomationTest, OpenFillSaveReopenAsThePrograms)
     EXPECT_EQ(used.Columns().Column(used.Columns().count()), 9);
     EXPECT_THROW(used.Rows().Row(0), Error);
     EXPECT_THROW(b.Workbooks()(3), Error);
-    QGuiApplication::clipboard()->clear();
+    // What the user copied on the desktop stays there: the picture travels inside the program.
+    QGuiApplication::clipboard()->setText(QStringLiteral("a paragraph the user copied"));
+    ax::clearCopiedPicture();
     used.CopyPicture();
-    const QImage copied = QGuiApplication::clipboard()->image();
+    const QImage copied = ax::copiedPicture();
     EXPECT_FALSE(copied.isNull());
     EXPECT_EQ(copied.size(), used.Picture().size());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a paragraph the user copied"));
+    EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
     b.Quit();
     EXPECT_THROW(sheet.Cells(1, 1).Value(), Error);
 }

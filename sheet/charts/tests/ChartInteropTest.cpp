@@ -345,3 +345,138 @@ TEST(ChartInterop, XlrdReadsTheWorkbookAroundTheChartSheets)
     // xlrd lists worksheets only; the chart sheet is skipped without complaint.
     EXPECT_EQ(r.out.trimmed(), QStringLiteral("1 Weight 200.0 27.5862"));
 }
+
+namespace {
+
+// Weights at uneven dates with a trend (a line without markers) and a goal (a dashed line),
+// BMI on the secondary axis: on chart sheet "Weekly" labels every 7 days, on "Quarterly"
+// points by the month and labels every 3 months.
+QString writeDateAxisWorkbook(const QTemporaryDir& dir)
+{
+    Workbook book;
+    const int data = book.addWorksheet(QStringLiteral("Data"));
+    Worksheet& ws = *book.worksheet(data);
+    const QStringList names
+        = {QStringLiteral("Weight"), QStringLiteral("Trend"), QStringLiteral("Goal"), QStringLiteral("BMI")};
+    for (int col = 1; col <= 4; ++col)
+        ws.setText(0, col, names[col - 1]);
+    const int days[] = {0, 7, 14, 28, 35, 63, 70, 150};
+    for (int i = 0; i < 8; ++i) {
+        ws.setDate(1 + i, 0, QDate(2004, 6, 10).addDays(days[i]));
+        ws.setNumber(1 + i, 1, 200 - i * 1.5 + (i % 2) * 2);
+        ws.setNumber(1 + i, 2, 200 - i * 1.3);
+        ws.setNumber(1 + i, 3, 185);
+        ws.setNumber(1 + i, 4, 27 - i * 0.2);
+    }
+    for (const bool weekly : {true, false}) {
+        Chart c;
+        c.title = weekly ? QStringLiteral("Weekly") : QStringLiteral("Quarterly");
+        c.dateCategoryAxis = true;
+        c.categoryNumberFormat = 14;
+        c.dateScaling = weekly ? DateAxisScaling{true, DateUnit::Days, false, 7, DateUnit::Days}
+                               : DateAxisScaling{false, DateUnit::Months, false, 3, DateUnit::Months};
+        for (int col = 1; col <= 4; ++col) {
+            ChartSeries s;
+            s.values = SheetRange::column(data, col, 1, 8);
+            s.categories = SheetRange::column(data, 0, 1, 8);
+            s.nameCell = SheetRange::cell(data, 0, col);
+            s.colour = static_cast<PaletteIndex>(0x0B + col);
+            s.marker = col == 2 || col == 3 ? ChartMarker::None : ChartMarker::Diamond;
+            s.pattern = col == 3 ? ChartLinePattern::Dash : ChartLinePattern::Solid;
+            s.secondaryAxis = col == 4;
+            c.series.push_back(s);
+        }
+        book.addChartSheet(c.title, writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
+    }
+    const QString path = dir.filePath(QStringLiteral("dates.xls"));
+    book.save(path);
+    return path;
+}
+
+// A member of a zip file or the whole of a gzip file, as text.
+QString unpacked(const QString& path, const QString& member = QString())
+{
+    QStringList args{QStringLiteral("-c"),
+                     QStringLiteral("import sys, zipfile, gzip\n"
+                                    "if len(sys.argv) > 2:\n"
+                                    "    print(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())\n"
+                                    "else:\n"
+                                    "    print(gzip.open(sys.argv[1]).read().decode())\n"),
+                     path};
+    if (!member.isEmpty())
+        args << member;
+    const ProcessRun r = run(QStringLiteral("/usr/bin/python3"), args);
+    return r.ok ? r.out : QString();
+}
+
+QStringList allMatches(const QString& text, const QString& pattern)
+{
+    QStringList out;
+    const QRegularExpression re(pattern, QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = re.globalMatch(text); it.hasNext();)
+        out << it.next().captured(1);
+    return out;
+}
+
+} // namespace
+
+TEST(ChartInterop, LibreOfficeReadsTheDateAxisDashesAndMarkerlessLines)
+{
+    QTemporaryDir dir;
+    const QString xls = writeDateAxisWorkbook(dir);
+    const QString profile = QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile"));
+    const ProcessRun converted = run(QStringLiteral("soffice"),
+                                     {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                      QStringLiteral("xlsx"), QStringLiteral("--outdir"), dir.path(), xls});
+    ASSERT_TRUE(converted.ok) << converted.out.toStdString();
+    const QString xlsx = dir.filePath(QStringLiteral("dates.xlsx"));
+    QStringList charts;
+    for (int k = 1; k <= 2; ++k)
+        charts << unpacked(xlsx, QStringLiteral("xl/charts/chart%1.xml").arg(k));
+    const int weekly = charts[0].contains(QLatin1String(">Weekly<")) ? 0 : 1;
+    ASSERT_TRUE(charts[weekly].contains(QLatin1String(">Weekly<"))) << charts[weekly].left(400).toStdString();
+
+    // The category axis of each group is a date axis with the units stored.
+    const QString units = QStringLiteral("<c:dateAx>.*?<c:baseTimeUnit val=\"(\\w+)\"/>");
+    const QString major = QStringLiteral("<c:dateAx>.*?<c:majorUnit val=\"(\\w+)\"/><c:majorTimeUnit val=\"(\\w+)\"/>");
+    EXPECT_FALSE(charts[weekly].contains(QLatin1String("<c:catAx>")));
+    EXPECT_EQ(allMatches(charts[weekly], major), (QStringList{QStringLiteral("7"), QStringLiteral("7")}));
+    EXPECT_TRUE(charts[weekly].contains(QLatin1String("<c:majorTimeUnit val=\"days\"/>")));
+    const QString& quarterly = charts[1 - weekly];
+    EXPECT_EQ(allMatches(quarterly, units), (QStringList{QStringLiteral("months"), QStringLiteral("months")}));
+    EXPECT_EQ(allMatches(quarterly, major), (QStringList{QStringLiteral("3"), QStringLiteral("3")}));
+    EXPECT_TRUE(quarterly.contains(QLatin1String("<c:majorTimeUnit val=\"months\"/>")));
+
+    // Series in order: markers, none (trend), none and dashed (goal), markers.
+    const QStringList series = allMatches(charts[weekly], QStringLiteral("(<c:ser>.*?</c:ser>)"));
+    ASSERT_EQ(series.size(), 4);
+    const QStringList symbols = allMatches(charts[weekly], QStringLiteral("<c:symbol val=\"(\\w+)\"/>"));
+    EXPECT_EQ(symbols,
+              (QStringList{QStringLiteral("diamond"), QStringLiteral("none"), QStringLiteral("none"),
+                           QStringLiteral("diamond")}));
+    const QRegularExpression dashed(QStringLiteral("<a:(custDash|prstDash)"));
+    EXPECT_FALSE(series[0].contains(dashed));
+    EXPECT_FALSE(series[1].contains(dashed));
+    EXPECT_TRUE(series[2].contains(dashed)) << series[2].toStdString();
+}
+
+TEST(ChartInterop, GnumericReadsTheDashesAndMarkerlessLines)
+{
+    QTemporaryDir dir;
+    const QString xls = writeDateAxisWorkbook(dir);
+    const QString out = dir.filePath(QStringLiteral("dates.gnumeric"));
+    const ProcessRun converted = run(QStringLiteral("ssconvert"), {xls, out});
+    ASSERT_TRUE(converted.ok) << converted.out.toStdString();
+    const QString xml = unpacked(out);
+    ASSERT_EQ(xml.count(QLatin1String("type=\"GogLinePlot\"")), 4) // two charts of two axis groups
+        << xml.left(400).toStdString();
+    // Gnumeric's line plots put categories side by side: it opens the date axis as a text
+    // axis, and keeps the line styles.
+    const QStringList shapes = allMatches(xml, QStringLiteral("<marker auto-shape=\"0\" shape=\"(\\w+)\""));
+    ASSERT_EQ(shapes.size(), 8); // two charts of four series
+    EXPECT_EQ(shapes.mid(0, 4),
+              (QStringList{QStringLiteral("diamond"), QStringLiteral("none"), QStringLiteral("none"),
+                           QStringLiteral("diamond")}));
+    const QStringList dashes = allMatches(xml, QStringLiteral("<line auto-dash=\"0\" dash=\"([\\w-]+)\" auto-width"));
+    EXPECT_EQ(dashes.count(QStringLiteral("dash")), 2) << dashes.join(QLatin1Char(' ')).toStdString();
+}

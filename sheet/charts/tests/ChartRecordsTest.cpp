@@ -472,3 +472,141 @@ TEST(ChartRecords, RejectsChartsItCannotWrite)
     rangeName.series[0].nameCell = SheetRange::column(0, 1, 3, 4);
     EXPECT_THROW(writeChartSheetBody(rangeName, identityIxti), Error);
 }
+
+namespace {
+
+// Puts `data` in place of the first record `id` of `body`.
+RecordList withRecord(RecordList body, std::uint16_t id, const Bytes& data)
+{
+    for (Record& r : body)
+        if (r.id == id) {
+            r.data = data;
+            break;
+        }
+    return body;
+}
+
+Bytes fromHex(const char* text)
+{
+    Bytes out;
+    for (const char* p = text; *p;) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+        p += 2;
+    }
+    return out;
+}
+
+int sameSheet(std::uint16_t ixti) { return ixti; }
+
+} // namespace
+
+TEST(ChartRecords, DateAxisUnitsAsExcelStoresThem)
+{
+    Chart c = sampleChart();
+    auto axcExt = [&] { return hex(findRecord(writeChartSheetBody(c, identityIxti), AxcExt)->data); };
+    // catMin, catMax, catMajor, duMajor, catMinor, duMinor, duBase, catCrossDate, flags
+    EXPECT_EQ(axcExt(), "00 00 00 00 01 00 00 00 01 00 00 00 00 00 00 00 6F 00"); // text axis
+    c.dateCategoryAxis = true;
+    EXPECT_EQ(axcExt(), "00 00 00 00 01 00 00 00 01 00 00 00 00 00 00 00 7F 00"); // every unit automatic
+    c.dateScaling.autoMajor = false;
+    c.dateScaling.major = 7; // weekly labels over days
+    EXPECT_EQ(axcExt(), "00 00 00 00 07 00 00 00 01 00 00 00 00 00 00 00 7B 00");
+    c.dateScaling.autoBase = false;
+    c.dateScaling.base = DateUnit::Months;
+    c.dateScaling.major = 2;
+    c.dateScaling.majorUnit = DateUnit::Years;
+    EXPECT_EQ(axcExt(), "00 00 00 00 02 00 02 00 01 00 01 00 01 00 00 00 5B 00");
+    // A text axis stores no units, whatever the scaling says.
+    c.dateCategoryAxis = false;
+    EXPECT_EQ(axcExt(), "00 00 00 00 01 00 00 00 01 00 00 00 00 00 00 00 6F 00");
+
+    // Excel's own date axis (44861.xls): base and major unit fixed in months, a label every
+    // two months, limits automatic, the computed limits stored beside them.
+    const Bytes excel = fromHex("07 05 13 05 02 00 01 00 01 00 01 00 01 00 07 05 D3 00");
+    const Chart read
+        = readChartSheetBody(withRecord(writeChartSheetBody(sampleChart(), identityIxti), AxcExt, excel), sameSheet);
+    EXPECT_TRUE(read.dateCategoryAxis);
+    EXPECT_EQ(read.dateScaling, (DateAxisScaling{false, DateUnit::Months, false, 2, DateUnit::Months}));
+    // Written again: the same units in the same fields.
+    Chart again = sampleChart();
+    again.dateCategoryAxis = true;
+    again.dateScaling = read.dateScaling;
+    const Bytes ours = findRecord(writeChartSheetBody(again, identityIxti), AxcExt)->data;
+    for (std::size_t at : {4, 5, 6, 7, 10, 11, 12, 13})
+        EXPECT_EQ(ours[at], excel[at]) << at;
+
+    // Units a reader does not know, or a major unit below the base, are left automatic.
+    const Chart odd = readChartSheetBody(withRecord(writeChartSheetBody(sampleChart(), identityIxti), AxcExt,
+                                                    fromHex("00 00 00 00 03 00 07 00 01 00 00 00 07 00 00 00 5B 00")),
+                                         sameSheet);
+    EXPECT_TRUE(odd.dateCategoryAxis);
+    EXPECT_EQ(odd.dateScaling, DateAxisScaling{});
+    const Chart below = readChartSheetBody(withRecord(writeChartSheetBody(sampleChart(), identityIxti), AxcExt,
+                                                      fromHex("00 00 00 00 03 00 00 00 01 00 01 00 01 00 00 00 5B 00")),
+                                           sameSheet);
+    EXPECT_EQ(below.dateScaling, (DateAxisScaling{false, DateUnit::Months, true, 1, DateUnit::Days}));
+}
+
+TEST(ChartRecords, DashedAndMarkerlessLinesAsExcelWritesThem)
+{
+    // Excel's dotted series without markers (26100.xls): green, medium weight.
+    Chart c = sampleChart();
+    c.series.resize(1);
+    c.series[0].colour = 0x11;
+    c.series[0].pattern = ChartLinePattern::Dot;
+    c.series[0].marker = ChartMarker::None;
+    c.series[0].markerSize = 60;
+    const RecordList body = writeChartSheetBody(c, identityIxti);
+    EXPECT_EQ(hex(findRecord(body, LineFormat)->data), "00 80 00 00 02 00 01 00 00 00 11 00");
+    EXPECT_EQ(hex(findRecord(body, MarkerFormat)->data), "00 00 00 00 00 00 00 00 00 00 00 00 4D 00 4D 00 3C 00 00 00");
+
+    for (const auto& [pattern, lns] : {std::pair<ChartLinePattern, std::uint16_t>{ChartLinePattern::Solid, 0},
+                                       {ChartLinePattern::Dash, 1},
+                                       {ChartLinePattern::DashDot, 3},
+                                       {ChartLinePattern::DashDotDot, 4}}) {
+        c.series[0].pattern = pattern;
+        EXPECT_EQ(u16(*findRecord(writeChartSheetBody(c, identityIxti), LineFormat), 4), lns);
+    }
+    // No line at all wins over the dashes.
+    c.series[0].line = false;
+    EXPECT_EQ(u16(*findRecord(writeChartSheetBody(c, identityIxti), LineFormat), 4), 5);
+
+    // Read: the pattern of a series' own line; grey fills (6 to 8) draw solid.
+    const Chart read = readChartSheetBody(withRecord(writeChartSheetBody(sampleChart(), identityIxti), LineFormat,
+                                                     fromHex("00 80 00 00 02 00 01 00 00 00 11 00")),
+                                          sameSheet);
+    EXPECT_EQ(read.series[0].pattern, ChartLinePattern::Dot);
+    EXPECT_TRUE(read.series[0].line);
+    const Chart grey = readChartSheetBody(withRecord(writeChartSheetBody(sampleChart(), identityIxti), LineFormat,
+                                                     fromHex("00 80 00 00 07 00 01 00 00 00 11 00")),
+                                          sameSheet);
+    EXPECT_EQ(grey.series[0].pattern, ChartLinePattern::Solid);
+    EXPECT_TRUE(grey.series[0].line);
+}
+
+TEST(ChartRecords, RejectsDateAxesAndPatternsItCannotWrite)
+{
+    Chart c = sampleChart();
+    c.dateCategoryAxis = true;
+    c.dateScaling.autoMajor = false;
+    c.dateScaling.major = 0;
+    EXPECT_THROW(writeChartSheetBody(c, identityIxti), Error);
+    c.dateScaling.major = 32000;
+    EXPECT_THROW(writeChartSheetBody(c, identityIxti), Error);
+    c.dateScaling.major = 1;
+    c.dateScaling.autoBase = false;
+    c.dateScaling.base = DateUnit::Months; // a label every day on an axis of months
+    EXPECT_THROW(writeChartSheetBody(c, identityIxti), Error);
+    c.dateScaling.base = static_cast<DateUnit>(3);
+    EXPECT_THROW(writeChartSheetBody(c, identityIxti), Error);
+    c.dateScaling.base = DateUnit::Days;
+    EXPECT_NO_THROW(writeChartSheetBody(c, identityIxti));
+
+    Chart dashes = sampleChart();
+    dashes.series[1].pattern = static_cast<ChartLinePattern>(5);
+    EXPECT_THROW(writeChartSheetBody(dashes, identityIxti), Error);
+}

@@ -165,3 +165,24 @@ TEST(ChartReader, RejectsBodiesWithoutAChart)
         noSeries.erase(noSeries.begin() + static_cast<long>(i));
     EXPECT_THROW(readChartSheetBody(noSeries, sheetFor), FormatError);
 }
+
+TEST(ChartRoundTrip, DateAxisUnitsAndLineStylesReadBack)
+{
+    Chart c = sampleChart();
+    c.dateCategoryAxis = true;
+    c.series[0].marker = ChartMarker::None; // a trend: line only
+    c.series[1].pattern = ChartLinePattern::Dash;
+    c.series[1].marker = ChartMarker::None; // a goal: dashed, no markers
+    c.series[2].pattern = ChartLinePattern::DashDotDot;
+    for (const DateAxisScaling& d : {DateAxisScaling{}, DateAxisScaling{true, DateUnit::Days, false, 7, DateUnit::Days},
+                                     DateAxisScaling{false, DateUnit::Days, false, 3, DateUnit::Months},
+                                     DateAxisScaling{false, DateUnit::Months, true, 1, DateUnit::Days},
+                                     DateAxisScaling{false, DateUnit::Years, false, 5, DateUnit::Years}}) {
+        c.dateScaling = d;
+        const Chart back = roundTrip(c);
+        EXPECT_EQ(back.dateScaling, d);
+        EXPECT_EQ(back.series[1].pattern, ChartLinePattern::Dash);
+        EXPECT_EQ(back.series[0].marker, ChartMarker::None);
+        EXPECT_TRUE(back == c);
+    }
+}
