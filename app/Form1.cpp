@@ -13,10 +13,12 @@
 #include "Guarded.h"
 #include "Help.h"
 #include "LogHistory.h"
+#include "LogOnDisk.h"
 #include "Main.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "Settings.h"
+#include "ShortTextDelegate.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -117,6 +119,8 @@ Form1::Form1(QWidget* parent)
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
     list->setColumnCount(0);
+    // A field of megabytes shows shortened: laying it out whole took seconds per repaint.
+    list->setItemDelegate(new ShortTextDelegate(list));
     m_controls.ListView1 = list;
     m_controls.window = this;
 
@@ -149,6 +153,8 @@ Form1::Form1(QWidget* parent)
     // Before the log's controls are wired: their handlers record into it.
     m_controls.history = new LogHistory(m_controls, this);
     WireLogControls(m_controls);
+    // The settings file changed by something else while the program runs.
+    WatchLogOnDisk(m_controls);
     setUpKeyboard();
     m_focusRing = new FocusRing(this);
 
@@ -376,6 +382,7 @@ void Form1::PushButton1_Click()
         input.height1 = Text1()->text();
         input.height2 = Text2()->text();
         input.columnCount = list.columnCount();
+        input.goal = ReadSetting(SettingsSection, input.imperial ? Keys::GoalMen : Keys::GoalWomen);
         for (const LogEntry& entry : list.entries())
             input.rows.append(entry);
     });

@@ -6,12 +6,13 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
-// A log of entries weekly lower in weight and waist.
+// A log of daily entries, lower in weight and waist each day.
 inline GenerationInput ImperialInput(int entries)
 {
     GenerationInput in;
@@ -20,8 +21,10 @@ inline GenerationInput ImperialInput(int entries)
     in.height2 = QStringLiteral("10");
     in.columnCount = 5;
     for (int i = 0; i < entries; ++i) {
-        in.rows.append({QStringLiteral("6/%1/2004").arg(i + 1), QString::number(200 - i * 0.5), QStringLiteral("42"),
-                        QString::number(36 - i * 0.1), QStringLiteral("34")});
+        const QDate date = QDate(2004, 6, 1).addDays(i);
+        in.rows.append({QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year()),
+                        QString::number(200 - i * 0.5), QStringLiteral("42"), QString::number(36 - i * 0.1),
+                        QStringLiteral("34")});
     }
     return in;
 }

@@ -2,6 +2,7 @@
 
 #include "automation/InstanceRegistry.h"
 #include "file/DurableFile.h"
+#include "file/NativePath.h"
 #include "file/UserFolders.h"
 
 #include <QDir>
@@ -31,7 +32,7 @@ QString PrivateWorkFolderIn(const QString& base, const QString& name)
         fail(QStringLiteral(
             "Path not found: there is no runtime folder ($XDG_RUNTIME_DIR) and no cache folder for the work files"));
     const QString path = QDir::cleanPath(base) + QLatin1Char('/') + name;
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = sheet::encodePath(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         fail(QStringLiteral("Cannot create the folder %1: %2").arg(path, systemReason()));
     struct stat st { };
@@ -70,7 +71,7 @@ QString ChooseTempWorkbookPath(const QString& folder, std::mt19937& rng,
 void CreateFileExclusively(const QString& path)
 {
     const int fd
-        = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        = ::open(sheet::encodePath(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         fail(QStringLiteral("Cannot create %1: %2").arg(path, systemReason()));
     ::close(fd);
@@ -81,7 +82,7 @@ void ReplaceWorkFile(const QString& path, const QByteArray& bytes)
     // A folder in the way (left by anything) goes first; links and files are replaced by the
     // rename itself.
     struct stat st { };
-    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+    if (::lstat(sheet::encodePath(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
         && !QDir(path).removeRecursively())
         fail(QStringLiteral("Cannot replace the folder %1 with the file").arg(path));
     sheet::DurableWriteOptions scratch;

@@ -60,10 +60,21 @@ void appendEscapedString(const QString& text, QByteArray& out)
             plain.clear();
         }
     };
-    for (const QChar qc : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar qc = text.at(i);
         const uint c = qc.unicode();
         if (c == ';' || c == ',' || c == '=')
             needsQuotes = true;
+        // Half a surrogate pair has no UTF-8: it goes out as a number (a hand-written escape
+        // can make one), so that it reads back the same.
+        const bool paired = (qc.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            || (qc.isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate());
+        if (qc.isSurrogate() && !paired) {
+            flush();
+            out += "\\x" + QByteArray::number(c, 16);
+            escapeNextIfHex = true;
+            continue;
+        }
         // A hex digit right after a \x or \0 escape would be read as part of it.
         if (escapeNextIfHex && isHexDigit(c)) {
             out += "\\x" + QByteArray::number(c, 16);
@@ -306,6 +317,16 @@ QByteArrayView trimmed(QByteArrayView v)
     return v;
 }
 
+// A value whose last backslash escapes nothing (the file ends there): written back as it
+// stands, the next line would continue it.
+bool endsInOpenEscape(QByteArrayView value)
+{
+    qsizetype slashes = 0;
+    while (slashes < value.size() && value.at(value.size() - 1 - slashes) == '\\')
+        ++slashes;
+    return slashes % 2 == 1;
+}
+
 bool hasUnclosedQuote(QByteArrayView value)
 {
     bool quoted = false;
@@ -411,11 +432,15 @@ IniDocument ParseIniText(const QByteArray& bytes)
             decodeUtf8(value, &bad);
             if (hasUnclosedQuote(value))
                 problem = QStringLiteral("a quote that is not closed");
-            QMap<QString, QByteArray>& keys = document.sections[section];
             if (problem.isEmpty() && !bad) {
+                QMap<QString, QByteArray>& keys = document.sections[section];
                 if (keys.contains(key))
                     document.problems << describe(number, QStringLiteral("the key \"%1\" a second time").arg(key));
-                keys.insert(key, value.toByteArray());
+                // A value continued over several lines, or ending in a lone backslash, is
+                // kept in the one-line form this store writes: written back as it stood, its
+                // line ends could join it to the next key.
+                const bool oneLine = !value.contains('\n') && !value.contains('\r') && !endsInOpenEscape(value);
+                keys.insert(key, oneLine ? value.toByteArray() : IniRawValue(IniValueText(value.toByteArray())));
             }
         }
         if (bad && problem.isEmpty())
@@ -471,6 +496,20 @@ QByteArray IniRawValue(const QString& text)
     QByteArray out;
     appendValue(QVariant(text), out);
     return out;
+}
+
+bool IniDocument::operator==(const IniDocument& other) const
+{
+    // A section without keys is no part of the text.
+    auto withKeys = [](const IniDocument& document) {
+        QMap<QString, QMap<QString, QByteArray>> kept;
+        for (auto s = document.sections.cbegin(); s != document.sections.cend(); ++s) {
+            if (!s->isEmpty())
+                kept.insert(s.key(), *s);
+        }
+        return kept;
+    };
+    return withKeys(*this) == withKeys(other);
 }
 
 bool IniDocument::contains(const QString& section, const QString& key) const

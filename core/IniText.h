@@ -30,7 +30,8 @@ struct IniDocument {
     // The value's text (see IniValueText); the default when the key is missing.
     QString text(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
     void setText(const QString& section, const QString& key, const QString& text);
-    bool operator==(const IniDocument& other) const { return sections == other.sections; }
+    // The same keys and values (problems and sections without keys aside).
+    bool operator==(const IniDocument& other) const;
     bool operator!=(const IniDocument& other) const { return !(*this == other); }
 };
 

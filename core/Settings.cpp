@@ -195,14 +195,10 @@ void ReportConflicts(const QList<SettingsConflict>& conflicts)
 {
     const SettingsConflictHandler& handler = TheStore().conflictHandler;
     for (const SettingsConflict& conflict : conflicts) {
-        if (handler) {
+        if (handler)
             handler(conflict);
-            continue;
-        }
-        ShowMessage(QStringLiteral("The setting \"%1\" was also changed outside Kalmora while it ran. Kalmora's "
-                                   "value was saved; the other one is no longer in %2.")
-                        .arg(conflict.key, Shown(SettingsFilePath())),
-                    MsgButtons::Ok, MsgIcon::Exclamation);
+        else
+            ShowSettingsConflictMessage(conflict);
     }
 }
 
@@ -346,6 +342,24 @@ void ForgetUnsavedSettingsForTesting()
 }
 
 void ReloadSettingsForTesting() { ForgetUnsavedSettingsForTesting(); }
+
+void ShowSettingsConflictMessage(const SettingsConflict& conflict)
+{
+    ShowMessage(QStringLiteral("The setting \"%1\" was also changed outside Kalmora while it ran. Kalmora's "
+                               "value was saved; the other one is no longer in %2.")
+                    .arg(conflict.key, Shown(SettingsFilePath())),
+                MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+QString SettingOnDisk(const QString& section, const QString& key, const QString& defaultValue)
+{
+    try {
+        const std::optional<QByteArray> bytes = ReadStoreFile(SettingsFilePath());
+        return bytes ? ParseIniText(*bytes).text(section, key, defaultValue) : defaultValue;
+    } catch (const sheet::Error&) {
+        return defaultValue;
+    }
+}
 
 void SetSettingsConflictHandler(SettingsConflictHandler handler) { TheStore().conflictHandler = std::move(handler); }
 

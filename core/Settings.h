@@ -61,6 +61,10 @@ struct SettingsConflict {
 using SettingsConflictHandler = std::function<void(const SettingsConflict&)>;
 // Installs the handler; an empty one restores the default.
 void SetSettingsConflictHandler(SettingsConflictHandler handler);
+// The default handler's message.
+void ShowSettingsConflictMessage(const SettingsConflict& conflict);
+// What the file itself holds under section/key now (read afresh), or defaultValue.
+QString SettingOnDisk(const QString& section, const QString& key, const QString& defaultValue = QString());
 
 // Keys ("section/key") the program has read whose value in the file now differs from what the
 // program holds, as the file stands now (read afresh). Pending keys are among them when the
@@ -82,6 +86,9 @@ inline const QString Text1Women = QStringLiteral("Text1_Women");
 inline const QString Text2Women = QStringLiteral("Text2_Women");
 inline const QString FitnessMen = QStringLiteral("Fitness Men");
 inline const QString FitnessWomen = QStringLiteral("Fitness Women");
+// The goal weight of each log: a number with a point; empty (the default) means no goal.
+inline const QString GoalMen = QStringLiteral("Goal Men");
+inline const QString GoalWomen = QStringLiteral("Goal Women");
 } // namespace Keys
 
 namespace Defaults {

@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include "file/NativePath.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLocalServer>
@@ -34,7 +36,7 @@ SingleInstance::Role SingleInstance::acquire()
         return Role::Unavailable;
     const QString lockPath = m_folder + QStringLiteral("/instance.lock");
     const QString socketPath = m_folder + QStringLiteral("/instance.socket");
-    m_lock = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    m_lock = ::open(sheet::encodePath(lockPath).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (m_lock < 0)
         return Role::Unavailable;
     if (::flock(m_lock, LOCK_EX | LOCK_NB) == 0) {

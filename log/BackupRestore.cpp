@@ -2,6 +2,7 @@
 
 #include "Constants.h"
 #include "Failure.h"
+#include "IniText.h"
 #include "LogBackup.h"
 #include "Settings.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
 
 #include <algorithm>
 
@@ -35,25 +35,37 @@ const QRegularExpression& BackupName()
     return name;
 }
 
-// The backup is a settings file: read the way the store reads its own.
-QString StoredValue(QSettings& backup, const QString& key)
+// A backup is a settings file: read with the store's own reader. Throws Failure when it
+// cannot be read, or only in part (restoring part of a log would lose the rest).
+IniDocument ReadBackup(const QString& path)
 {
-    const QVariant value = backup.value(SettingsSection + QLatin1Char('/') + key);
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    IniDocument document;
+    try {
+        document = ParseIniText(sheet::readRegularFile(path));
+    } catch (const sheet::Error& e) {
+        throw Failure(
+            QStringLiteral("The backup %1 cannot be read: %2").arg(QDir::toNativeSeparators(path), e.message()));
+    }
+    if (!document.problems.isEmpty())
+        throw Failure(QStringLiteral("The backup %1 cannot be read completely: %2")
+                          .arg(QDir::toNativeSeparators(path), document.problems.first()));
+    return document;
+}
+
+int EntryCount(const IniDocument& backup, const QString& key)
+{
+    return static_cast<int>(SplitStoredLog(backup.text(SettingsSection, key)).size());
 }
 
 void ReadCounts(BackupInfo& info)
 {
-    QSettings backup(info.path, QSettings::IniFormat);
-    backup.childGroups();
-    if (backup.status() != QSettings::NoError || !QFileInfo(info.path).isReadable()) {
+    try {
+        const IniDocument backup = ReadBackup(info.path);
+        info.imperialEntries = EntryCount(backup, Keys::FitnessMen);
+        info.metricEntries = EntryCount(backup, Keys::FitnessWomen);
+    } catch (const Failure&) {
         info.problem = QStringLiteral("cannot be read");
-        return;
     }
-    info.imperialEntries = static_cast<int>(SplitStoredLog(StoredValue(backup, Keys::FitnessMen)).size());
-    info.metricEntries = static_cast<int>(SplitStoredLog(StoredValue(backup, Keys::FitnessWomen)).size());
 }
 
 } // namespace
@@ -87,18 +99,7 @@ QList<BackupInfo> ListBackups()
 
 QList<LogEntry> BackupLog(const QString& path, bool imperial)
 {
-    // Read whole first: a backup that cannot be read must not look like an empty log.
-    try {
-        sheet::readRegularFile(path);
-    } catch (const sheet::Error& e) {
-        throw Failure(
-            QStringLiteral("The backup %1 cannot be read: %2").arg(QDir::toNativeSeparators(path), e.message()));
-    }
-    QSettings backup(path, QSettings::IniFormat);
-    backup.childGroups();
-    if (backup.status() != QSettings::NoError)
-        throw Failure(QStringLiteral("The backup %1 cannot be read.").arg(QDir::toNativeSeparators(path)));
-    return SplitStoredLog(StoredValue(backup, imperial ? Keys::FitnessMen : Keys::FitnessWomen));
+    return SplitStoredLog(ReadBackup(path).text(SettingsSection, imperial ? Keys::FitnessMen : Keys::FitnessWomen));
 }
 
 QString BackUpBeforeRestore()

@@ -4,6 +4,7 @@
 #include "file/ReadFile.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QMap>
 #include <QStringDecoder>
 
@@ -89,6 +90,16 @@ public:
                 blank = blank && cell.trimmed().isEmpty();
             if (blank && row.cells.size() <= 1)
                 continue;
+            if (row.cells.size() > ImportColumnLimit)
+                throw ImportRefused(QStringLiteral("Line %1 of this file holds more than %2 values, more than a log "
+                                                   "could use. Nothing was imported.")
+                                        .arg(row.line)
+                                        .arg(ImportColumnLimit));
+            m_cells += row.cells.size();
+            if (m_cells > ImportCellLimit)
+                throw ImportRefused(QStringLiteral("This file holds more values than a log could use (more than "
+                                                   "%1). Nothing was imported.")
+                                        .arg(QLocale().toString(ImportCellLimit)));
             rows.append(std::move(row));
             if (maxRows < 0 && rows.size() > ImportRowLimit + 1)
                 throw ImportRefused(TooLargeMessage());
@@ -167,6 +178,7 @@ private:
     QChar m_delimiter;
     qsizetype m_at = 0;
     int m_line = 1;
+    qint64 m_cells = 0;
 };
 
 // How well a delimiter splits the sample: the share of rows with the most frequent number of

@@ -14,6 +14,10 @@
 // Files larger than this, or with more rows than this, are refused.
 constexpr qint64 ImportByteLimit = 50LL * 1024 * 1024;
 constexpr int ImportRowLimit = 200000;
+// Rows wider than a spreadsheet's 256 columns, or more values than a long log of every field
+// could hold, are no log: refused before they take the memory.
+constexpr int ImportColumnLimit = 256;
+constexpr qint64 ImportCellLimit = 8000000;
 
 class ImportRefused : public Failure {
 public:

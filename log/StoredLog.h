@@ -10,8 +10,8 @@
 inline const QString FieldSeparator = QStringLiteral("||SEP1||");
 inline const QString EntrySeparator = QStringLiteral("||SEP2||");
 
-// A log holds at most this many entries (the chart templates have rows for no more); only the
-// add command checks it.
+// The add command's limit unless the user chose another; the workbook holds any number of
+// entries, so nothing else checks it.
 constexpr int EntryLimit = 26;
 
 // The entry-limit message of the add command.

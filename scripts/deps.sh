@@ -8,7 +8,7 @@ pkgs=(build-essential cmake pkg-config ninja-build
 if [ "${1:-}" = "--tests" ]; then
     pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils clang libclang-rt-14-dev
            default-jre-headless libapache-poi-java python3-xlrd
-           appstream desktop-file-utils groff-base xdotool dosfstools exfatprogs exfat-fuse
+           appstream desktop-file-utils groff-base xdotool exfatprogs exfat-fuse
            lintian clang-format clang-tidy)
 fi
 if [ "${1:-}" = "--reference" ]; then

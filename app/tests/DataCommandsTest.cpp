@@ -1,5 +1,6 @@
 #include "BackupRestore.h"
 #include "Constants.h"
+#include "IniText.h"
 #include "DataCommands.h"
 #include "FileDialog.h"
 #include "ImportDialog.h"
@@ -47,6 +48,18 @@ struct FakeLog {
     QList<LogEntry> entries;
     QStringList steps;
 };
+
+// A backup as the settings store leaves one: the settings file of that day.
+void WriteBackup(const QDate& day, const QList<LogEntry>& men, const QList<LogEntry>& women)
+{
+    IniDocument document;
+    document.setText(SettingsSection, Keys::FitnessMen, JoinStoredLog(men));
+    document.setText(SettingsSection, Keys::FitnessWomen, JoinStoredLog(women));
+    QDir().mkpath(BackupFolder());
+    QFile file(BackupFolder() + "/" + BackupFileName(day));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(IniDocumentText(document));
+}
 
 class DataCommands : public ::testing::Test {
 protected:
@@ -141,8 +154,7 @@ TEST_F(DataCommands, ARefusedOrCancelledImportLeavesTheLogAlone)
 TEST_F(DataCommands, RestoreIsOneStepAfterACopyOfTheLogsAsTheyStand)
 {
     SetBackupDayForTesting(QDate(2024, 3, 1));
-    WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"1/1/2024", "70"}}));
-    ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
+    WriteBackup(QDate(2024, 3, 1), {}, {{"1/1/2024", "70"}});
     WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"3/1/2024", "68"}}));
     FakeLog log;
     log.entries = {{"3/1/2024", "68"}};

@@ -95,8 +95,8 @@ int main(int argc, char* argv[])
         QList<LogEntry> entries;
         for (int i = 0; i < day * 4; ++i)
             entries.append({QStringLiteral("6/%1/2004").arg(i + 1), QStringLiteral("200")});
+        // The day's first change backs up the settings as they stood.
         WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog(entries));
-        BackUpStoredLogsToday();
     }
     BackUpBeforeRestore();
     RestoreDialog restore(ListBackups(), true);

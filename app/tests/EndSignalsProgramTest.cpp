@@ -77,7 +77,11 @@ protected:
         program.start(QStringLiteral(KALMORA), {});
         ASSERT_TRUE(program.waitForStarted());
         const QString main = WindowNamed(QStringLiteral("^Kalmora$"));
-        ASSERT_FALSE(main.isEmpty()) << program.readAllStandardError().toStdString();
+        ASSERT_FALSE(main.isEmpty()) << "no main window; the program "
+                                     << (program.state() == QProcess::Running
+                                             ? std::string("runs")
+                                             : "ended with " + std::to_string(program.exitCode()))
+                                     << ": " << program.readAllStandardError().toStdString();
         Xdotool({"windowfocus", "--sync", main});
         Xdotool({"key", "--clearmodifiers", "alt+a"});
         const QString dialog = WindowNamed(QStringLiteral("^Add New Record$"));

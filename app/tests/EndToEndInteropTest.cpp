@@ -6,6 +6,7 @@
 #include "Main.h"
 #include "MessageBox.h"
 #include "TestSupport.h"
+#include "TrendReference.h"
 
 #include <gtest/gtest.h>
 
@@ -174,4 +175,100 @@ TEST(EndToEnd, StoredMetricLogExampleGeneratedSavedAndOpenedInLibreOffice)
     form.close();
     SetApplicationPathForTesting(QString());
     qunsetenv("TEMP");
+}
+
+namespace {
+
+// A year and a half of entries at uneven intervals, stored out of date order.
+struct StoredEntry {
+    QDate date;
+    double weight;
+};
+
+std::vector<StoredEntry> UnevenEntries()
+{
+    const int days[] = {0, 1, 4, 8, 16, 25, 40, 56, 78, 108, 139, 177, 222, 268, 320, 380, 441, 508, 582, 657};
+    std::vector<StoredEntry> entries;
+    for (int i = 0; i < 20; ++i)
+        entries.push_back({QDate(2004, 6, 10).addDays(days[i]), 210.0 - 0.03 * days[i] + ((i * 7) % 5 - 2) * 0.3});
+    return entries;
+}
+
+QDate ShownDate(const QString& text)
+{
+    for (const char* format : {"M/d/yyyy", "MM/dd/yy", "M/d/yy", "yyyy-MM-dd"}) {
+        QDate d = QDate::fromString(text, QString::fromLatin1(format));
+        if (d.isValid())
+            return d.year() < 1950 ? d.addYears(100) : d;
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(EndToEnd, TrendChangePerWeekAndGoalDateAsLibreOfficeRecalculatesThem)
+{
+    QTemporaryDir dir;
+    QTemporaryDir programFolder;
+    SetApplicationPathForTesting(programFolder.path());
+    const std::vector<StoredEntry> entries = UnevenEntries();
+    QString log;
+    for (const int i : {3, 0, 1, 2, 19, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}) {
+        const StoredEntry& e = entries[static_cast<std::size_t>(i)];
+        log += QStringLiteral("%1/%2/%3||SEP1||%4||SEP1||42||SEP1||36||SEP1||40||SEP2||")
+                   .arg(e.date.month())
+                   .arg(e.date.day())
+                   .arg(e.date.year())
+                   .arg(e.weight, 0, 'f', 2);
+    }
+    WriteRawSettingsFile("[Kalmora]\nOption1=True\nOption2=False\nText1_Men=5\nText2_Men=10\nGoal Men=185\n"
+                         "Fitness Men="
+                         + log.toUtf8() + "\n");
+    ScriptedMessages messages;
+    ScriptedSaveFiles dialogs;
+    const QString saved = dir.filePath(QStringLiteral("trend.xls"));
+    dialogs.answer(saved);
+
+    Form1 form;
+    form.Form_Load();
+    form.show();
+    form.PushButton1()->click();
+    Form2* preview = form.existingPreview();
+    ASSERT_NE(preview, nullptr);
+    preview->findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
+    ASSERT_EQ(messages.count(), 1) << messages.asked()[0].text.toStdString();
+    ASSERT_TRUE(QFile::exists(saved));
+
+    const QString profile
+        = QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("lo-profile"));
+    bool ok = false;
+    const QString out = RunProgram(QStringLiteral("libreoffice"),
+                                   {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                    QStringLiteral("csv"), QStringLiteral("--outdir"), dir.path(), saved},
+                                   &ok);
+    ASSERT_TRUE(ok) << out.toStdString();
+    const auto rows = Rows(ReadText(dir.filePath(QStringLiteral("trend.csv"))));
+    ASSERT_GE(rows.size(), 25u);
+
+    // The same figures worked out here, from the entries in date order.
+    std::vector<trendref::Entry> reference;
+    for (const StoredEntry& e : entries)
+        reference.push_back({static_cast<int>(QDate(1899, 12, 30).daysTo(e.date)), std::round(e.weight * 100) / 100});
+    const trendref::Figures want = trendref::Compute(reference, 185.0);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const QStringList& row = rows[5 + i];
+        EXPECT_NEAR(row.value(1).toDouble(), *reference[i].weight, 1e-9) << i; // in date order
+        EXPECT_NEAR(row.value(9).toDouble(), *want.trend[i], 0.01) << i;
+        EXPECT_NEAR(row.value(10).toDouble(), 185, 1e-9) << i;
+    }
+    ASSERT_TRUE(want.changePerWeek);
+    ASSERT_TRUE(want.goalDate);
+    EXPECT_EQ(rows[1].value(2), QStringLiteral("Trend change per week"));
+    EXPECT_NEAR(rows[1].value(3).toDouble(), *want.changePerWeek, 0.01) << rows[1].value(3).toStdString();
+    EXPECT_EQ(rows[2].value(2), QStringLiteral("Goal date"));
+    EXPECT_EQ(ShownDate(rows[2].value(3)), QDate(1899, 12, 30).addDays(*want.goalDate))
+        << rows[2].value(3).toStdString();
+
+    form.close();
+    SetApplicationPathForTesting(QString());
 }

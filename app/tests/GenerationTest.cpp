@@ -1,4 +1,6 @@
 #include "automation/Automation.h"
+#include "Constants.h"
+#include "EntryDate.h"
 #include "EntryList.h"
 #include "Excel1.h"
 #include "Form1.h"
@@ -10,7 +12,10 @@
 #include "model/Workbook.h"
 #include "format/NumberFormat.h"
 #include "model/Worksheet.h"
+#include "charts/Chart.h"
 #include "io/WorkbookFile.h"
+#include "Settings.h"
+#include "StoredLog.h"
 
 #include <gtest/gtest.h>
 
@@ -183,8 +188,139 @@ TEST_F(GenerationTest, EmptyAndOverfullLogsFollowTheCellMap)
     ASSERT_TRUE(book);
     data = book->worksheet(book->activeSheet());
     for (int row = 5; row <= 31; ++row)
-        for (int col = 0; col <= 10; ++col)
+        for (int col = 0; col <= 12; ++col)
             EXPECT_TRUE(data->value(row, col).isEmpty()) << row << "," << col;
+    EXPECT_EQ(messages.count(), 0);
+}
+
+namespace {
+
+sheet::Chart ChartOf(const sheet::Workbook& book, int index)
+{
+    return sheet::readChartSheetBody(book.sheet(index).records(),
+                                     [&](std::uint16_t ixti) { return book.sheetForExternSheetIndex(ixti); });
+}
+
+// Every series of the three charts: values and dates from row 6 to `lastRow` (1-based), its
+// name in row 5 above its values.
+void ExpectChartsEndAt(const sheet::Workbook& book, int lastRow)
+{
+    for (int i = 1; i <= 3; ++i) {
+        const sheet::Chart chart = ChartOf(book, i);
+        ASSERT_FALSE(chart.series.empty()) << i;
+        for (const sheet::ChartSeries& s : chart.series) {
+            EXPECT_EQ(s.values.firstRow, 5) << i;
+            EXPECT_EQ(s.values.lastRow, lastRow - 1) << i;
+            EXPECT_EQ(s.categories, sheet::SheetRange::column(0, 0, 5, lastRow - 1)) << i;
+            EXPECT_EQ(s.nameCell, sheet::SheetRange::cell(0, 4, s.values.firstCol)) << i;
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(GenerationTest, EveryEntryGetsItsRowFormulasAndChartPointsHoweverLongTheLog)
+{
+    ScriptedMessages messages;
+    for (const bool metric : {false, true}) {
+        if (metric)
+            form->Option2()->click();
+        for (const int n : {1, 27, 40, 1000, 10000}) {
+            if (metric && n > 1000)
+                break; // one log of years of daily entries is enough
+            SCOPED_TRACE(testing::Message() << (metric ? "metric " : "imperial ") << n);
+            if (Form2* preview = form->existingPreview())
+                preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
+            EntryList list(form->ListView1());
+            list.clearRows();
+            for (int i = 0; i < n; ++i) {
+                QTreeWidgetItem* row = list.addRow(FormatEntryDate(QDate(2005, 1, 1).addDays(3 * i)));
+                for (int k = 1; k < list.columnCount(); ++k)
+                    EntryList::setSubItem(row, k, QString::number(60 + (i % 9) + k));
+            }
+            const auto book = generate();
+            ASSERT_TRUE(book);
+            const sheet::Worksheet* data = book->worksheet(0);
+            const int last = 5 + n - 1; // 0-based row of the last entry
+            const int columns = metric ? 13 : 11;
+            EXPECT_DOUBLE_EQ(data->value(last, 0).asNumber(), 38353 + 3 * (n - 1));
+            for (int col = metric ? 7 : 5; col < columns; ++col) {
+                EXPECT_FALSE(data->formulaText(last, col).isEmpty()) << col;
+                EXPECT_TRUE(data->value(last, col).isNumber() || col == columns - 1) << col; // no goal: ""
+                EXPECT_EQ(data->cellXf(last, col), data->cellXf(6, col)) << col;
+            }
+            EXPECT_EQ(data->rowHeight(last), data->rowHeight(6));
+            for (int col = 0; col < columns; ++col)
+                EXPECT_TRUE(data->value(last + 1, col).isEmpty()) << col;
+            ExpectChartsEndAt(*book, last + 1);
+        }
+    }
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(GenerationTest, TheWorkbookIsInDateOrderWhileTheListKeepsItsOwn)
+{
+    ScriptedMessages messages;
+    const QList<LogEntry> entries = {
+        {"7/4/2005", "204", "42", "36", "34"},  {"someday", "203", "42", "36", "34"},
+        {"6/1/2005", "201", "42", "36", "34"},  {"7/4/2005", "202", "42", "36", "34"},
+        {"6.20.2005", "205", "42", "36", "34"},
+    };
+    EntryList list(form->ListView1());
+    list.clearRows();
+    list.appendEntries(entries, 5);
+    const auto book = generate();
+    ASSERT_TRUE(book);
+    const sheet::Worksheet* data = book->worksheet(0);
+    const double weights[] = {201, 205, 204, 202, 203}; // equal dates in list order; no date last
+    for (int i = 0; i < 5; ++i)
+        EXPECT_DOUBLE_EQ(data->value(5 + i, 1).asNumber(), weights[i]) << i;
+    EXPECT_DOUBLE_EQ(data->value(6, 0).asNumber(), 38523); // 6/20/2005, whatever its separator
+    EXPECT_EQ(data->value(9, 0).asString(), QStringLiteral("someday"));
+    EXPECT_EQ(EntryList(form->ListView1()).entries(), entries);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(GenerationTest, TheGoalComesFromTheActiveLogsSetting)
+{
+    ScriptedMessages messages;
+    struct Case {
+        bool metric;
+        const char* stored;
+        std::optional<double> goal;
+    };
+    const Case cases[] = {{false, "185.5", 185.5},     {false, "", std::nullopt},      {false, "lots", std::nullopt},
+                          {false, "-5", std::nullopt}, {false, "1e308", std::nullopt}, {true, "62", 62}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        if (Form2* preview = form->existingPreview())
+            preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
+        if (c.metric)
+            form->Option2()->click();
+        WriteSetting(SettingsSection, c.metric ? Keys::GoalWomen : Keys::GoalMen, QString::fromUtf8(c.stored));
+        // The other log's goal is not this one's.
+        WriteSetting(SettingsSection, c.metric ? Keys::GoalMen : Keys::GoalWomen, QStringLiteral("99"));
+        loadExample(c.metric);
+        const auto book = generate();
+        ASSERT_TRUE(book);
+        const sheet::Worksheet* data = book->worksheet(0);
+        const int goalColumn = c.metric ? 12 : 10;
+        const sheet::Value cell = data->value(3, c.metric ? 10 : 8);
+        const sheet::Value column = data->value(7, goalColumn);
+        if (c.goal) {
+            EXPECT_DOUBLE_EQ(cell.asNumber(), *c.goal);
+            EXPECT_DOUBLE_EQ(column.asNumber(), *c.goal);
+        } else {
+            EXPECT_TRUE(cell.isEmpty());
+            EXPECT_EQ(column.asString(), QString());
+        }
+        for (int i = 2; i <= 3; ++i) {
+            int goalLines = 0;
+            for (const sheet::ChartSeries& s : ChartOf(*book, i).series)
+                goalLines += s.values.firstCol == goalColumn ? 1 : 0;
+            EXPECT_EQ(goalLines, c.goal ? 1 : 0) << i;
+        }
+    }
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -242,7 +378,7 @@ TEST_F(GenerationTest, BackThenNewGenerationShowsTheNewPicture)
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(GenerationTest, DataPictureFitsTheFirstZoomStepForBothTemplates)
+TEST_F(GenerationTest, DataPictureShowsTheWholeTableForBothTemplates)
 {
     ScriptedMessages messages;
     for (const bool metric : {false, true}) {
@@ -261,12 +397,12 @@ TEST_F(GenerationTest, DataPictureFitsTheFirstZoomStepForBothTemplates)
         ASSERT_TRUE(generate()) << metric;
         Form2* preview = form->existingPreview();
         const PreviewGeometry& geometry = preview->geometryModel();
-        EXPECT_LE(geometry.pictureWidth(), 750 * 15) << metric;
-        EXPECT_LE(geometry.pictureHeight(), 568 * 15) << metric;
-        // Readable still: not shrunk to a stamp.
-        EXPECT_GE(geometry.pictureWidth(), 650 * 15) << metric;
-        preview->PushButton1_Click();
-        EXPECT_FLOAT_EQ(geometry.zoomFactor(), 1.25f) << metric;
+        // The trend and goal columns are in the picture, and the table stays about a screen
+        // wide and high: not shrunk to a stamp, not grown past what the columns need.
+        EXPECT_GE(geometry.pictureWidth(), (metric ? 840 : 765) * 15) << metric;
+        EXPECT_LE(geometry.pictureWidth(), (metric ? 860 : 785) * 15) << metric;
+        EXPECT_GE(geometry.pictureHeight(), 530 * 15) << metric;
+        EXPECT_LE(geometry.pictureHeight(), 580 * 15) << metric;
     }
     EXPECT_EQ(messages.count(), 0);
 }

@@ -1,20 +1,26 @@
 // Pictures of the windows for looking at them (not a test): kalmora-screenshots FOLDER writes
-// main.png (with the example), main-metric.png, form3.png, form4.png and preview.png, each as
+// main.png (with the example), main-metric.png, form3.png, form4.png, preview.png and, for a
+// year's log with a goal, year-data.png, year-chart-2.png, year-chart-3.png and its workbook
+// year-log.xls, each as
 // the window draws itself under the platform, scale and locale it runs with. It works on a
 // settings folder and a temporary folder of its own.
 #include "AppIcon.h"
 #include "Commands.h"
+#include "Constants.h"
 #include "EntryDialog.h"
+#include "EntryList.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "LogControls.h"
 #include "Main.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "Settings.h"
 #include "format/CLocale.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,6 +41,51 @@ bool Save(QWidget* window, const QString& path)
     QTest::qWait(200);
     const bool ok = window->grab().save(path);
     std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), window->width(), window->height());
+    return ok;
+}
+
+// A year of entries: weekly, three weeks away in summer, daily for a fortnight in spring.
+QList<LogEntry> YearLog()
+{
+    QList<LogEntry> entries;
+    const QDate start(2025, 1, 6);
+    for (int day = 0; day < 365;) {
+        const QDate date = start.addDays(day);
+        const double weight = 205.0 - 17.0 * day / 365 + ((day * 7) % 11 - 5) * 0.25;
+        entries.append({QStringLiteral("%1/%2/%3").arg(date.month()).arg(date.day()).arg(date.year()),
+                        QString::number(weight, 'f', 1), QStringLiteral("43"),
+                        QString::number(40.0 - 3.0 * day / 365, 'f', 2), QStringLiteral("41")});
+        if (day >= 60 && day < 74)
+            day += 1;
+        else if (day == 182)
+            day += 28;
+        else
+            day += 7;
+    }
+    return entries;
+}
+
+// The preview of that log with a goal of 185 pounds: the data tab and the two weight charts,
+// and the workbook itself (year-log.xls) to open in other programs.
+bool SaveYearLog(Form1& form, const QString& folder)
+{
+    form.Option1()->click();
+    WriteSetting(SettingsSection, Keys::GoalMen, QStringLiteral("185"));
+    EntryList list(form.ListView1());
+    list.clearRows();
+    list.appendEntries(YearLog(), 5);
+    form.PushButton1()->click();
+    Form2* preview = form.existingPreview();
+    if (!preview)
+        return false;
+    bool ok = Save(preview, folder + QStringLiteral("/year-data.png"));
+    for (int tab : {2, 3}) {
+        preview->TabStrip1_Click(tab);
+        ok &= Save(preview, folder + QStringLiteral("/year-chart-%1.png").arg(tab));
+    }
+    QFile::remove(folder + QStringLiteral("/year-log.xls"));
+    ok &= QFile::copy(preview->mExcelFile, folder + QStringLiteral("/year-log.xls"));
+    preview->PushButton8_Click();
     return ok;
 }
 
@@ -107,6 +158,7 @@ int main(int argc, char* argv[])
         std::printf("zoom after one Zoom In: %g\n", geometry.zoomFactor());
         preview->PushButton8_Click();
     }
+    ok &= SaveYearLog(form, folder);
     if (Form2* preview = form.existingPreview())
         preview->SetProgramEnd([] {});
     return ok ? 0 : 1;

@@ -4,6 +4,7 @@
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "charts/Chart.h"
+#include "format/NumberFormat.h"
 #include "io/WorkbookFile.h"
 
 #include <QDate>
@@ -97,7 +98,9 @@ TEST_P(TemplateTest, FixedCellsAndFormats)
                                                   "Estimated Lean Body Weight",
                                                   "Estimated Body Fat Weight",
                                                   "Estimated Body Fat Percentage",
-                                                  "Estimated Body Mass Index (BMI)"}
+                                                  "Estimated Body Mass Index (BMI)",
+                                                  "Weight Trend (pounds)",
+                                                  "Goal Weight (pounds)"}
                                     : QStringList{"Date",
                                                   "Weight (kg)",
                                                   "Chest (cm)",
@@ -108,10 +111,21 @@ TEST_P(TemplateTest, FixedCellsAndFormats)
                                                   "Estimated Lean Body Weight",
                                                   "Estimated Body Fat Weight",
                                                   "Estimated Body Fat Percentage",
-                                                  "Estimated Body Mass Index (BMI)"};
+                                                  "Estimated Body Mass Index (BMI)",
+                                                  "Weight Trend (kg)",
+                                                  "Goal Weight (kg)"};
     for (int c = 0; c < headers.size(); ++c)
         EXPECT_EQ(cellText(*data, 4, c), headers[c]) << c;
     EXPECT_TRUE(cellText(*data, 4, headers.size()).isEmpty());
+
+    // The goal under the heights; the figures beside their labels, over two columns each.
+    EXPECT_EQ(cellText(*data, 3, label), men ? QStringLiteral("Goal (pounds)") : QStringLiteral("Goal (kg)"));
+    EXPECT_DOUBLE_EQ(data->value(3, value).asNumber(), men ? 185 : 62);
+    EXPECT_EQ(cellText(*data, 1, 2), QStringLiteral("Trend change per week"));
+    EXPECT_EQ(cellText(*data, 2, 2), QStringLiteral("Goal date"));
+    EXPECT_EQ(wb->xfNumberFormat(data->cellXf(1, 3)), QStringLiteral("0.00"));
+    EXPECT_TRUE(sheet::isDateFormat(wb->xfNumberFormat(data->cellXf(2, 3))));
+    EXPECT_EQ(data->mergedRanges(), (std::vector<sheet::CellRange>{{1, 3, 1, 4}, {2, 3, 2, 4}}));
 
     const int rows = men ? 26 : 27;
     for (int r = 5; r < 5 + rows; ++r) {
@@ -166,7 +180,14 @@ TEST_P(TemplateTest, FormulasInEveryDataRow)
             expected = {"=((B" + r + "/0.45359)*0.732+8.987+(F" + r + "/2.54)/3.14-(D" + r + "/2.54)*0.157-(E" + r
                             + "/2.54)*0.249+(G" + r + "/2.54)*0.434)*0.45359",
                         "=B" + r + "-H" + r, "=I" + r + "*100/B" + r, "=B" + r + "/($K$2+$K$3/100)^2"};
-        for (int k = 0; k < 4; ++k) {
+        const QString t = men ? "J" : "L";
+        const QString p = QString::number(row);
+        expected << (i == 0 ? "=IF(ISNUMBER(B" + r + "),B" + r + ",\"\")"
+                            : "=IF(AND(ISNUMBER(B" + r + "),ISNUMBER(A" + r + ")),IF(AND(ISNUMBER(" + t + p
+                             + "),ISNUMBER(A" + p + "))," + t + p + "+(1-0.9^(A" + r + "-A" + p + "))*(B" + r + "-" + t
+                             + p + "),B" + r + ")," + t + p + ")");
+        expected << (men ? "=IF(ISNUMBER($I$4),$I$4,\"\")" : "=IF(ISNUMBER($K$4),$K$4,\"\")");
+        for (int k = 0; k < 6; ++k) {
             const int col = def->dataColumns + k;
             EXPECT_EQ(data->formulaText(row, col), expected[k]) << row << "," << col;
             EXPECT_EQ(wb->xfNumberFormat(data->cellXf(row, col)), QStringLiteral("0.00"));
@@ -205,13 +226,14 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
         const char* secondaryAxis;
         std::vector<std::pair<int, bool>> series;
     };
+    // The weight charts: weight, its trend and the goal on the weight axis.
     const std::vector<Expect> expected = men
         ? std::vector<Expect>{{"Inches", "", {{2, false}, {3, false}, {4, false}}},
-                              {"Pounds", "BMI", {{1, false}, {8, true}}},
-                              {"Pounds", "Body Fat Percentage", {{1, false}, {7, true}}}}
+                              {"Pounds", "BMI", {{1, false}, {9, false}, {10, false}, {8, true}}},
+                              {"Pounds", "Body Fat Percentage", {{1, false}, {9, false}, {10, false}, {7, true}}}}
         : std::vector<Expect>{{"cm", "", {{2, false}, {3, false}, {4, false}, {5, false}, {6, false}}},
-                              {"kg", "BMI", {{1, false}, {10, true}}},
-                              {"kg", "Body Fat Percentage", {{1, false}, {9, true}}}};
+                              {"kg", "BMI", {{1, false}, {11, false}, {12, false}, {10, true}}},
+                              {"kg", "Body Fat Percentage", {{1, false}, {11, false}, {12, false}, {9, true}}}};
     for (int i = 0; i < 3; ++i) {
         const sheet::Chart chart = sheet::readChartSheetBody(
             wb->sheet(1 + i).records(), [&](std::uint16_t ixti) { return wb->sheetForExternSheetIndex(ixti); });
@@ -227,7 +249,17 @@ TEST_P(TemplateTest, ChartSeriesReadBack)
             EXPECT_EQ(s.categories, sheet::SheetRange::column(0, 0, 5, last));
             EXPECT_EQ(s.nameCell, sheet::SheetRange::cell(0, 4, col));
             EXPECT_EQ(s.secondaryAxis, e.series[k].second);
+            // The trend and the goal are lines without markers.
+            const bool trendOrGoal = col == def->trendColumn() || col == def->goalColumn();
+            EXPECT_EQ(s.marker == sheet::ChartMarker::None, trendOrGoal) << i << "," << k;
+            EXPECT_TRUE(s.line);
+            EXPECT_EQ(s.pattern,
+                      col == def->goalColumn() ? sheet::ChartLinePattern::Dash : sheet::ChartLinePattern::Solid);
         }
+        // A date axis with a place for every day.
+        EXPECT_TRUE(chart.dateCategoryAxis);
+        EXPECT_FALSE(chart.dateScaling.autoBase);
+        EXPECT_EQ(chart.dateScaling.base, sheet::DateUnit::Days);
         // every font a chart names exists in the workbook
         for (std::uint16_t f : {chart.fonts.title, chart.fonts.axisTitle, chart.fonts.axisLabels, chart.fonts.legend})
             EXPECT_TRUE(wb->hasFont(f)) << f;
@@ -247,7 +279,7 @@ TEST_P(TemplateTest, TypedInputGivesTheDerivedFigures)
     for (int c = 0; c < entry.size(); ++c)
         data->setInput(5, c, entry[c], us);
     for (int row = 6; row <= 31; ++row)
-        for (int c = 0; c < entry.size() + 4; ++c)
+        for (int c = 0; c < entry.size() + 6; ++c)
             data->setInput(row, c, QString(), us);
     wb->recalculate();
 
@@ -276,6 +308,48 @@ INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::Values(kImperialTem
                          [](const ::testing::TestParamInfo<int>& tested) {
                              return tested.param == kImperialTemplate ? "Imperial" : "Metric";
                          });
+
+namespace {
+
+// How deep function calls nest in a formula's text ("=IF(A1,INT(B1),0)" is 2).
+int FunctionDepth(const QString& formula)
+{
+    std::vector<bool> calls; // per open parenthesis: whether a function name opened it
+    int depth = 0;
+    int deepest = 0;
+    bool quoted = false;
+    for (int i = 0; i < formula.size(); ++i) {
+        const QChar c = formula.at(i);
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        if (quoted)
+            continue;
+        if (c == QLatin1Char('(')) {
+            calls.push_back(i > 0 && formula.at(i - 1).isLetter());
+            depth += calls.back() ? 1 : 0;
+            deepest = std::max(deepest, depth);
+        } else if (c == QLatin1Char(')') && !calls.empty()) {
+            depth -= calls.back() ? 1 : 0;
+            calls.pop_back();
+        }
+    }
+    return deepest;
+}
+
+} // namespace
+
+TEST(TemplateDefinitions, FormulasNestNoDeeperThanExcel97Allows)
+{
+    EXPECT_EQ(FunctionDepth(QStringLiteral("=IF(A1,INT((B1+1)*2),\"(x(\")")), 2);
+    for (const int id : {kImperialTemplate, kMetricTemplate}) {
+        const TemplateDefinition& d = templateDefinition(id);
+        QStringList formulas = {d.changePerWeekFormula(40), d.goalDateFormula(40)};
+        for (int k = 0; k < d.derivedCount(); ++k)
+            formulas << d.formulaForRow(k, d.firstDataRow) << d.formulaForRow(k, d.firstDataRow + 1);
+        for (const QString& f : formulas)
+            EXPECT_LE(FunctionDepth(f), 7) << f.toStdString();
+    }
+}
 
 TEST(TemplateDefinitions, UnknownTemplateIsRefused)
 {

@@ -338,6 +338,37 @@ TEST(IniTextReader, ReadsWhatQSettingsWritesAndQSettingsReadsWhatItWrites)
     }
 }
 
+// Texts a fuzzer found (continued lines, a lone backslash at the end, escapes of half a
+// surrogate pair, empty sections): what is written back reads whole, and the same.
+TEST(IniTextReader, WhatIsWrittenBackReadsWholeAndTheSame)
+{
+    const QList<QByteArray> texts = {
+        QByteArray::fromBase64("DQ1cb1xdDbFdCgo9JiYmJiYmJiYmJiYmJiYmJiYmJiYmJiYmJiY9UCYmXA0NUDJc"),
+        QByteArray::fromBase64(
+            "AQAAAAAAAAptXApGaXRuZXMyS2E9W2wxJGFsJ21cNTU1NTU1NTU1NTU1NTU1NTU1NTU1NTU1NTU1NTVuPWFubmVzbA0NXFxcXA0NXA=="),
+        QByteArray::fromBase64("CidtXApGaQpuJ/7//////0ZbXDNtMgAAb3JdCng9MQoAAAAAbXSeFksKcz1bMnSeSxYKcz1bMidtXA=="),
+        "[Kalmora]\nFitners%20Men=a||SEP1||\"b;=1\n",
+        "[Kalmora]\nlong=one \\\n  two\nnext=1\nlast=x\\",
+    };
+    for (const QByteArray& text : texts) {
+        const IniDocument read = ParseIniText(text);
+        const IniDocument again = ParseIniText(IniDocumentText(read));
+        EXPECT_TRUE(again.problems.isEmpty()) << text.toBase64().toStdString();
+        EXPECT_TRUE(again == read) << text.toBase64().toStdString();
+        for (auto section = read.sections.cbegin(); section != read.sections.cend(); ++section) {
+            for (auto key = section->cbegin(); key != section->cend(); ++key) {
+                const QString value = IniValueText(key.value());
+                EXPECT_EQ(IniValueText(IniRawValue(value)), value) << text.toBase64().toStdString();
+            }
+        }
+    }
+    // A continued value keeps its text, and the key after it stays a key of its own.
+    const IniDocument continued = ParseIniText(texts.last());
+    EXPECT_EQ(continued.text("Kalmora", "long"), "one   two");
+    EXPECT_EQ(continued.text("Kalmora", "next"), "1");
+    EXPECT_EQ(continued.text("Kalmora", "last"), "x");
+}
+
 TEST(IniTextReader, LinesThatCannotBeReadBackExactlyAreNamedAndLeftOut)
 {
     const IniDocument document = ParseIniText("[Kalmora]\nText1_Men=5\nnot a key\nText2_Men=\"open\nA=\xff\n"

@@ -1,5 +1,6 @@
 #include "BackupRestore.h"
 #include "Constants.h"
+#include "IniText.h"
 #include "LogBackup.h"
 #include "MessageBox.h"
 #include "Preferences.h"
@@ -11,6 +12,7 @@
 #include "file/DurableFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -21,6 +23,18 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// A backup as the settings store leaves one: the settings file of that day.
+void WriteBackup(const QDate& day, const QList<LogEntry>& men, const QList<LogEntry>& women)
+{
+    IniDocument document;
+    document.setText(SettingsSection, Keys::FitnessMen, JoinStoredLog(men));
+    document.setText(SettingsSection, Keys::FitnessWomen, JoinStoredLog(women));
+    QDir().mkpath(BackupFolder());
+    QFile file(BackupFolder() + "/" + BackupFileName(day));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(IniDocumentText(document));
+}
 
 class DataDialogs : public ::testing::Test {
 protected:
@@ -44,12 +58,8 @@ protected:
     // Two daily backups: 3/1 with two imperial entries, 3/2 with none of them left.
     void MakeBackups()
     {
-        WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog({{"6/10/2004", "200"}, {"6/17/2004", "199"}}));
-        ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
-        SetBackupDayForTesting(QDate(2024, 3, 2));
-        WriteSetting(SettingsSection, Keys::FitnessMen, "");
-        WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"1/1/2024", "70"}}));
-        ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
+        WriteBackup(QDate(2024, 3, 1), {{"6/10/2004", "200"}, {"6/17/2004", "199"}}, {});
+        WriteBackup(QDate(2024, 3, 2), {}, {{"1/1/2024", "70"}});
         // What stands now, after that day's changes.
         WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog({{"3/2/2024", "150"}}));
     }

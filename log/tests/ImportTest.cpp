@@ -5,6 +5,7 @@
 #include "WorkbookImport.h"
 
 #include "file/DurableFile.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 
@@ -279,6 +280,14 @@ TEST(ImportRefusals, FilesOverTheLimitsAreRefusedWholeBeforeAnyRow)
     for (int i = 0; i <= ImportRowLimit; ++i)
         rows += "1/1/24,1\n";
     EXPECT_EQ(Refusal(rows), TooLargeMessage());
+    // Rows too wide for any log, and a file of nothing but separators.
+    EXPECT_TRUE(Refusal("Date,Weight\n1/1/24,1" + QByteArray(300, ',') + "\n")
+                    .contains("Line 2 of this file holds "
+                              "more than 256 values"));
+    QByteArray commas;
+    for (int i = 0; i < 40000; ++i)
+        commas += QByteArray(250, ',') + '\n';
+    EXPECT_TRUE(Refusal(commas).contains("more values than a log could use"));
     // Exactly the limit of rows under a header is taken.
     rows.chop(9);
     EXPECT_EQ(Refusal(rows), "<not refused>");
@@ -407,7 +416,7 @@ QByteArray KalmoraLikeWorkbook()
     ws.setBlank(7, 0);
     ws.setBlank(7, 1);
     book.setActiveSheet(data);
-    const sheet::Bytes bytes = book.toBytes();
+    const sheet::Bytes bytes = sheet::workbookToBytes(book);
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
@@ -437,7 +446,7 @@ TEST(ImportWorkbook, AWorkbookWithoutEntriesIsRefused)
     sheet::Workbook book;
     book.addWorksheet("Sheet1");
     book.worksheet(0)->setText(0, 0, "Weight");
-    const sheet::Bytes bytes = book.toBytes();
+    const sheet::Bytes bytes = sheet::workbookToBytes(book);
     ImportFile file(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     // The name says CSV; the bytes say workbook.
     EXPECT_THROW(

@@ -1,5 +1,6 @@
 #include "BackupRestore.h"
 #include "Constants.h"
+#include "IniText.h"
 #include "Failure.h"
 #include "LogBackup.h"
 #include "Preferences.h"
@@ -85,6 +86,18 @@ TEST_F(PreferencesTest, GoalsAreCheckedLikeOtherNumbersAndStoredWithAPoint)
     EXPECT_EQ(CheckGoal("72.5", false).kind, GoalCheck::Kind::Refused);
 }
 
+// A backup as the settings store leaves one: the settings file of that day.
+void WriteBackup(const QDate& day, const QList<LogEntry>& men, const QList<LogEntry>& women)
+{
+    IniDocument document;
+    document.setText(SettingsSection, Keys::FitnessMen, JoinStoredLog(men));
+    document.setText(SettingsSection, Keys::FitnessWomen, JoinStoredLog(women));
+    QDir().mkpath(BackupFolder());
+    QFile file(BackupFolder() + "/" + BackupFileName(day));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(IniDocumentText(document));
+}
+
 class RestoreTest : public PreferencesTest {
 protected:
     void SetUp() override
@@ -106,11 +119,9 @@ protected:
 
 TEST_F(RestoreTest, BackupsAreListedNewestFirstWithTheEntriesOfEachLog)
 {
-    WriteSetting(SettingsSection, Keys::FitnessMen, JoinStoredLog({{"6/10/2004", "200"}, {"6/17/2004", "199"}}));
-    ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
-    SetBackupDayForTesting(QDate(2024, 3, 2));
+    WriteBackup(QDate(2024, 3, 1), {{"6/10/2004", "200"}, {"6/17/2004", "199"}}, {});
+    WriteBackup(QDate(2024, 3, 2), {{"6/10/2004", "200"}, {"6/17/2004", "199"}}, {{"6/10/2004", "72"}});
     WriteSetting(SettingsSection, Keys::FitnessWomen, JoinStoredLog({{"6/10/2004", "72"}}));
-    ASSERT_TRUE(BackUpStoredLogsToday().isEmpty());
     const QString before = BackUpBeforeRestore();
     EXPECT_TRUE(before.endsWith("/kalmora-2024-03-05-093015-before-restore.ini")) << before.toStdString();
     struct stat st { };
@@ -141,7 +152,11 @@ TEST_F(RestoreTest, OnlyTheNewestTenCopiesBeforeARestoreAreKept)
         SetRestoreClockForTesting(QDateTime(QDate(2024, 3, 5), QTime(10, i, 0)));
         ASSERT_FALSE(BackUpBeforeRestore().isEmpty());
     }
-    const QList<BackupInfo> backups = ListBackups();
+    QList<BackupInfo> backups;
+    for (const BackupInfo& b : ListBackups()) {
+        if (b.beforeRestore)
+            backups.append(b);
+    }
     ASSERT_EQ(backups.size(), 10);
     EXPECT_TRUE(backups.first().path.endsWith("-101100-before-restore.ini"));
     EXPECT_TRUE(backups.last().path.endsWith("-100200-before-restore.ini"));
@@ -173,6 +188,15 @@ TEST_F(RestoreTest, NoCopyNoRestoreAndUnreadableBackupsSaySo)
     }
     const QString gone = BackupFolder() + "/kalmora-2024-01-01.ini";
     EXPECT_THROW(BackupLog(gone, true), Failure);
+    // Read only in part: listed as unreadable, never restored.
+    QFile partly(BackupFolder() + "/kalmora-2024-01-03.ini");
+    ASSERT_TRUE(partly.open(QIODevice::WriteOnly));
+    partly.write("[Kalmora]\nFitness%20Men=1/1/2024||SEP1||80||SEP2||\nthis line is no setting\n");
+    partly.close();
+    EXPECT_THROW(BackupLog(partly.fileName(), true), Failure);
+    const QList<BackupInfo> listed = ListBackups();
+    ASSERT_FALSE(listed.isEmpty());
+    EXPECT_EQ(listed.last().problem, "cannot be read");
     const QString folder = BackupFolder() + "/kalmora-2024-01-02.ini";
     QDir().mkpath(folder);
     EXPECT_THROW(BackupLog(folder, true), Failure);

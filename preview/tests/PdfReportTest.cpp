@@ -156,6 +156,13 @@ std::unique_ptr<sheet::Workbook> TwoEntries()
     for (int row = 5; row <= 30; ++row)
         for (int col = 0; col < 5; ++col)
             data.setBlank(row, col);
+    // A workbook of a version without the trend and the goal: their columns and figures gone.
+    for (int row = 4; row <= 30; ++row)
+        for (int col = 9; col <= 10; ++col)
+            data.removeCell(row, col);
+    for (int row = 1; row <= 2; ++row)
+        for (int col = 2; col <= 4; ++col)
+            data.removeCell(row, col);
     data.setDate(5, 0, QDate(2004, 6, 10));
     data.setNumber(5, 1, 200);
     data.setNumber(5, 2, 42);
@@ -235,6 +242,24 @@ TEST(ReportSummaryTest, TrendAndGoalCellsOfTheWorkbookAreReported)
     EXPECT_EQ(s->goalDate, "not on current trend");
     // The goal and the trend are no measurements an entry could lack.
     EXPECT_EQ(s->lacking.size(), 1);
+}
+
+TEST(ReportSummaryTest, TheTemplatesOwnTrendAndFiguresAreReported)
+{
+    // The example of the imperial template: 26 weekly entries, a goal of 185 pounds.
+    auto book = Template(101);
+    const sheet::Worksheet& data = *book->worksheet(0);
+    const std::optional<ReportSummary> s = SummarizeWorkbook(*book);
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(s->entries, 26);
+    ASSERT_EQ(s->figures.size(), 4);
+    EXPECT_EQ(s->figures[3].name, "Weight Trend (pounds)");
+    EXPECT_EQ(s->figures[3].last, data.displayText(30, 9));
+    EXPECT_EQ(s->changePerWeekLabel, "Trend change per week");
+    EXPECT_EQ(s->changePerWeek, data.displayText(1, 3));
+    EXPECT_EQ(s->goalDate, data.displayText(2, 3));
+    EXPECT_TRUE(s->goal.startsWith(QLatin1String("185")));
+    EXPECT_TRUE(s->lacking.isEmpty());
 }
 
 TEST(ReportSummaryTest, ALongListOfGapsEndsWithHowManyMoreAndStaysOnOnePage)

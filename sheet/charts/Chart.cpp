@@ -37,8 +37,8 @@ bool Chart::operator==(const Chart& o) const
         && plotAreaColour == o.plotAreaColour && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill
         && valueScaling == o.valueScaling && secondaryValueScaling == o.secondaryValueScaling
         && pointsBetweenTicks == o.pointsBetweenTicks && titleFromSeriesName == o.titleFromSeriesName
-        && unsupportedType == o.unsupportedType && gridlineColour == o.gridlineColour && fonts == o.fonts
-        && selected == o.selected && series == o.series;
+        && unsupportedType == o.unsupportedType && gridlineColour == o.gridlineColour
+        && gridlineWeight == o.gridlineWeight && fonts == o.fonts && selected == o.selected && series == o.series;
 }
 
 } // namespace sheet

@@ -3,6 +3,7 @@
 #include "biff/Record.h"
 #include "charts/ChartScale.h"
 
+#include <QSizeF>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -154,6 +155,7 @@ struct Chart {
     ValueAxisScaling valueScaling; // automatic unless the chart fixes limits or units
     ValueAxisScaling secondaryValueScaling;
     PaletteIndex gridlineColour = 0x16;
+    ChartLineWeight gridlineWeight = ChartLineWeight::Hairline;
     ChartFonts fonts;
     bool selected = false; // the sheet's tab is selected (the workbook's active sheet)
     std::vector<ChartSeries> series;
@@ -191,6 +193,9 @@ struct ChartLink {
     SheetRange range;
 };
 ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t ixti)>& sheetFor);
+
+// The size a chart was made at, in points, as its CHART record gives it; empty without one.
+QSizeF readChartSize(const RecordList& body);
 
 // Brings the cached parts of a chart sheet body up to date with the workbook's cells, as
 // the spreadsheet does on every save: the text after each series-name reference

@@ -102,6 +102,7 @@ ChartData readChartData(const Workbook& book, const Chart& chart, const QLocale&
         anyPrimary = anyPrimary || !s.secondaryAxis;
 
     out.categories.reserve(static_cast<std::size_t>(used));
+    out.categoryNumbers.resize(static_cast<std::size_t>(used));
     for (int i = 0; i < used; ++i) {
         if (i >= lengthOf(categories)) {
             out.categories.push_back(QString::number(i + 1));
@@ -109,6 +110,11 @@ ChartData readChartData(const Workbook& book, const Chart& chart, const QLocale&
         }
         const SheetRange cell = cellAt(categories, i);
         const Value v = valueAt(book, cell);
+        if (v.isNumber() && std::isfinite(v.asNumber())) {
+            out.categoryNumbers[static_cast<std::size_t>(i)] = v.asNumber();
+            if (!out.categoryFormatCell.isSet())
+                out.categoryFormatCell = cell;
+        }
         QString label;
         if (v.isNumber() && chart.categoryNumberFormat != 0)
             label = formatCellValue(v, chart.categoryNumberFormat, codeFor(book, chart.categoryNumberFormat), locale);

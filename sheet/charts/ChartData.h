@@ -22,6 +22,10 @@ struct ChartSeriesData {
 
 struct ChartData {
     std::vector<QString> categories; // label of each slot
+    // The number in each slot's category cell (a date serial on a date axis); none where the
+    // cell holds no number, or the chart has no categories.
+    std::vector<std::optional<double>> categoryNumbers;
+    SheetRange categoryFormatCell; // the first category cell holding a number
     std::vector<ChartSeriesData> series;
     // The first value cell of the first series on each axis that holds a number: its number
     // format labels that axis (the axis is linked to its source, as the spreadsheet does).

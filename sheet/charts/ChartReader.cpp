@@ -363,6 +363,20 @@ ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t
     return link;
 }
 
+QSizeF readChartSize(const RecordList& body)
+{
+    for (const Record& r : body) {
+        if (r.id != ChartRecord || r.data.size() < 16)
+            continue;
+        ByteReader reader(r.data);
+        reader.skip(8);
+        const double width = reader.u32() / 65536.0; // 16.16 fixed point
+        const double height = reader.u32() / 65536.0;
+        return QSizeF(width, height);
+    }
+    return QSizeF();
+}
+
 Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor)
 {
     std::size_t i = 0;
@@ -441,12 +455,19 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
                         for (std::size_t k = 0; k + 1 < c.children.size(); ++k) {
                             if (c.children[k].id() == AxisLine && u16At(c.children[k], 0) == 1
                                 && c.children[k + 1].id() == LineFormat) {
-                                chart.valueGridlines = true;
-                                const std::uint16_t icv = u16At(c.children[k + 1], 10);
-                                if (u16At(c.children[k + 1], 8) & 0x0001)
-                                    chart.gridlineColour = 0x08; // automatic: black
-                                else if (icv >= 8 && icv <= 63)
-                                    chart.gridlineColour = icv;
+                                const Node& format = c.children[k + 1];
+                                const std::uint16_t icv = u16At(format, 10);
+                                const auto weight = static_cast<std::int16_t>(u16At(format, 6));
+                                chart.valueGridlines = u16At(format, 4) != 5; // drawn with no line
+                                if (u16At(format, 8) & 0x0001) {
+                                    chart.gridlineColour = 0x08; // automatic: a black hairline
+                                    chart.gridlineWeight = ChartLineWeight::Hairline;
+                                } else {
+                                    if (icv >= 8 && icv <= 63)
+                                        chart.gridlineColour = icv;
+                                    if (weight >= -1 && weight <= 2)
+                                        chart.gridlineWeight = static_cast<ChartLineWeight>(weight);
+                                }
                             }
                         }
                     }

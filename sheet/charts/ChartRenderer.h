@@ -3,6 +3,7 @@
 #include "biff/Record.h"
 #include "charts/Chart.h"
 #include "charts/ChartData.h"
+#include "charts/ChartLayout.h"
 
 #include <QImage>
 #include <QPainter>
@@ -10,6 +11,7 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace sheet {
@@ -61,10 +63,18 @@ public:
 
     void paint(QPainter& painter, const QRectF& target) const;
 
+    // What paint() draws in `target`, as numbers; none when the chart is a placeholder.
+    std::optional<ChartLayout> layout(const QRectF& target) const;
+    // The chart as read from its records.
+    const Chart& chart() const { return m_chart; }
+    // Why the chart is drawn as a placeholder; empty when it is drawn.
+    const QString& placeholderText() const { return m_placeholderText; }
+
 private:
     const Workbook* m_book;
     QString m_name;
     Chart m_chart;
+    QSizeF m_chartPoints; // the size the chart was made at
     ChartData m_data;
     // Set when the chart is drawn as a placeholder that says why.
     QString m_placeholderTitle;

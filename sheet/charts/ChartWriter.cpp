@@ -466,8 +466,8 @@ void writeValueAxis(Emitter& e, const Chart& chart, bool secondary)
     if (!secondary && chart.valueGridlines) {
         e.add(AxisLine, u16Body(1));
         e.add(LineFormat,
-              lineFormat(paletteRgb(chart.gridlineColour), kLineSolid,
-                         static_cast<std::int16_t>(ChartLineWeight::Hairline), 0, chart.gridlineColour));
+              lineFormat(paletteRgb(chart.gridlineColour), kLineSolid, static_cast<std::int16_t>(chart.gridlineWeight),
+                         0, chart.gridlineColour));
     }
     e.end();
 }
@@ -617,6 +617,8 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     paletteRgb(chart.chartAreaColour);
     paletteRgb(chart.plotAreaColour);
     paletteRgb(chart.gridlineColour);
+    if (static_cast<int>(chart.gridlineWeight) < -1 || static_cast<int>(chart.gridlineWeight) > 2)
+        throw Error(QStringLiteral("Unknown gridline weight"));
     for (const ValueAxisScaling* scaling : {&chart.valueScaling, &chart.secondaryValueScaling}) {
         if ((!scaling->autoMin && !std::isfinite(scaling->min)) || (!scaling->autoMax && !std::isfinite(scaling->max))
             || (!scaling->autoMin && !scaling->autoMax && scaling->min >= scaling->max))

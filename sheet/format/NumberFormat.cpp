@@ -1138,6 +1138,9 @@ QString formatValue(const Value& v, const QString& code, const QLocale& locale)
         for (std::size_t i = 0; i < sections.size() && i < 3; ++i)
             if (!sections[i].hasCondition && !sectionHasText(sections[i]))
                 return formatInSection(x, sections[i], locale, true);
+        // one section whose condition fails: Excel shows the number as General
+        if (sections.size() == 1 || (sections.size() == 2 && sectionHasText(sections[1])))
+            return general(x, locale);
         return QStringLiteral("########");
     }
     if (sections.size() == 1 || (sections.size() == 2 && sectionHasText(sections[1])))

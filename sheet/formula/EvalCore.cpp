@@ -31,6 +31,12 @@ bool EvalEnv::definedName(int, NameDefinition*) const { return false; }
 
 bool EvalEnv::externName(int, int, NameDefinition*) const { return false; }
 
+bool EvalEnv::isSubtotalCell(int, int, int) const { return false; }
+
+bool EvalEnv::isHiddenRow(int, int) const { return false; }
+
+bool EvalEnv::cellFormula(int, int, int, Bytes*, Bytes*) const { return false; }
+
 namespace eval {
 
 using namespace ptg;
@@ -207,10 +213,9 @@ Value Evaluator::intersection(const Area& a) const
     int row = 0, col = 0;
     if (!m_env.formulaCell(&row, &col))
         return Value::error(ErrorCode::Value);
-    if (a.c1 == a.c2 && row >= a.r1 && row <= a.r2)
-        return cell(a.sheet, row, a.c1);
-    if (a.r1 == a.r2 && col >= a.c1 && col <= a.c2)
-        return cell(a.sheet, a.r1, col);
+    const bool inRows = row >= a.r1 && row <= a.r2, inCols = col >= a.c1 && col <= a.c2;
+    if ((inRows || a.r1 == a.r2) && (inCols || a.c1 == a.c2))
+        return cell(a.sheet, inRows ? row : a.r1, inCols ? col : a.c1);
     return Value::error(ErrorCode::Value);
 }
 
@@ -400,16 +405,21 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
         m_stack.emplace_back().v = checked(r.f64());
         break;
     }
-    case Array: push(arrayConstant()); break;
+    case Array: {
+        Item a = arrayConstant();
+        a.valueConstant = (t.id & 0x60) == ClassValue && !m_arrayMode;
+        push(std::move(a));
+        break;
+    }
     case Func: {
         const int index = u16(p);
         const FunctionInfo* info = functionByIndex(index);
         if (!info || !info->fixedCount())
             throw FormatError(QStringLiteral("Unknown function number %1 in a formula").arg(index));
-        call(index, info->minArgs, tc);
+        call(index, info->minArgs, tc, t.id & 0x60);
         break;
     }
-    case FuncVar: call(u16(p + 1) & 0x7FFF, rgce[p], tc); break;
+    case FuncVar: call(u16(p + 1) & 0x7FFF, rgce[p], tc, t.id & 0x60); break;
     case Name: push(nameItem(u16(p), tc)); break;
     case NameX: push(externNameItem(u16(p), u16(p + 2), tc)); break;
     case Ref:
@@ -470,6 +480,13 @@ void Evaluator::binaryOp(std::uint8_t op, bool elementwise)
         badStack();
     Item& top = m_stack.back();
     Item& under = m_stack[m_stack.size() - 2];
+    if (!elementwise && (under.kind == Item::Kind::Array || top.kind == Item::Kind::Array)) {
+        // an array (a constant, or what a function gave) is worked element by element
+        // wherever it stands; a range beside it is still one value
+        intersectRanges(under);
+        intersectRanges(top);
+        elementwise = true;
+    }
     if (!elementwise || (!multi(under) && !multi(top))) {
         // the result takes the left operand's place
         Value r = binaryScalar(op, scalar(under), scalar(top));
@@ -503,7 +520,7 @@ void Evaluator::unaryOp(std::uint8_t op, bool elementwise)
     {
         Item& top = m_stack.back();
         const bool multi = top.kind == Item::Kind::Array || (top.kind == Item::Kind::Ref && !top.ref.single());
-        if (!elementwise || !multi) {
+        if ((!elementwise && top.kind != Item::Kind::Array) || !multi) {
             Value r = unaryScalar(op, scalar(top));
             top.kind = Item::Kind::Val;
             top.v = std::move(r);
@@ -601,6 +618,8 @@ Item Evaluator::evaluateName(const NameDefinition& def, std::uint8_t want) const
 {
     if (def.function)
         return Item::function(def.name);
+    if (def.constant)
+        return Item::val(def.value);
     if (def.rgce.empty())
         return Item::err(ErrorCode::Name);
     if (m_depth >= kMaxNameDepth)
@@ -633,7 +652,7 @@ Item Evaluator::externNameItem(int ixti, int index, const TokenClass* tc)
 
 // ---------------------------------------------------------------- calls
 
-void Evaluator::call(int index, int argc, const TokenClass* tc)
+void Evaluator::call(int index, int argc, const TokenClass* tc, std::uint8_t cls)
 {
     if (argc < 0 || static_cast<std::size_t>(argc) > m_stack.size())
         badStack();
@@ -658,7 +677,7 @@ void Evaluator::call(int index, int argc, const TokenClass* tc)
             const int n = static_cast<int>(args.size());
             for (Item& a : args)
                 push(std::move(a));
-            call(builtin->index, n, tc);
+            call(builtin->index, n, tc, cls);
             return;
         }
         if (m_arrayMode || (tc && tc->lifted)) {
@@ -680,13 +699,44 @@ void Evaluator::call(int index, int argc, const TokenClass* tc)
     const Fn fn = builtinFunction(index);
     if (!fn)
         throw NotComputed(QStringLiteral("The function %1 is not computed").arg(QLatin1String(info->name)));
+    if (cls != ClassValue)
+        for (std::size_t i = 0; i < args.size(); ++i)
+            if (args[i].valueConstant && info->argClass(static_cast<int>(i)) == 'V')
+                args[i] = Item::val(scalar(args[i]));
     if ((m_arrayMode && info->returnClass != 'A') || (tc && tc->lifted)) {
+        push(callLifted(fn, info, index, args));
+        return;
+    }
+    // IF and CHOOSE written as one value (Excel's value class) take one condition
+    const bool picksOne = (index == 1 || index == 100) && cls == ClassValue;
+    if (!picksOne && arrayForValue(info, args)) {
+        // an array given where one value is taken makes the call element by element, even
+        // outside array formulas; ranges there are still one value each
+        for (std::size_t i = 0; i < args.size(); ++i)
+            if (info->argClass(static_cast<int>(i)) == 'V')
+                intersectRanges(args[i]);
         push(callLifted(fn, info, index, args));
         return;
     }
     Call c{*this, args, index};
     c.wantsArray = m_arrayMode || (tc && (tc->want == WantA || tc->force));
     push(fn(c));
+}
+
+bool Evaluator::arrayForValue(const FunctionInfo* info, const std::vector<Item>& args)
+{
+    if (info->returnClass == 'A')
+        return false;
+    for (std::size_t i = 0; i < args.size(); ++i)
+        if (args[i].kind == Item::Kind::Array && info->argClass(static_cast<int>(i)) == 'V')
+            return true;
+    return false;
+}
+
+void Evaluator::intersectRanges(Item& it) const
+{
+    if (it.kind == Item::Kind::Ref && !it.ref.single())
+        it = Item::val(scalar(it));
 }
 
 Item Evaluator::callLifted(Fn fn, const FunctionInfo* info, int index, std::vector<Item>& args)

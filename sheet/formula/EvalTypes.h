@@ -61,6 +61,9 @@ struct Item {
     // Function: the name of a function called through a name (add-ins), kept in v.
     enum class Kind : std::uint8_t { Val, Ref, Refs, Array, Missing, Function };
     Kind kind = Kind::Val;
+    // an array constant written as one value (Excel's value class): a function computed as
+    // a reference or an array takes its first element where it takes one value
+    bool valueConstant = false;
     Value v;
     Area ref;
     MatrixPtr array; // the values of an array, the areas of a union

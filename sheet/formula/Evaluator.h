@@ -244,8 +244,10 @@ private:
     void binaryOp(std::uint8_t op, bool elementwise);
     void unaryOp(std::uint8_t op, bool elementwise);
     void referenceOp(std::uint8_t op);
-    void call(int index, int argc, const ptg::TokenClass* tc);
+    void call(int index, int argc, const ptg::TokenClass* tc, std::uint8_t cls = ptg::ClassValue);
     Item callLifted(Fn fn, const ptg::FunctionInfo* info, int index, std::vector<Item>& args);
+    static bool arrayForValue(const ptg::FunctionInfo* info, const std::vector<Item>& args);
+    void intersectRanges(Item& it) const;
     Item nameItem(int index, const ptg::TokenClass* tc);
     Item externNameItem(int ixti, int index, const ptg::TokenClass* tc);
     Item arrayConstant();

@@ -181,26 +181,61 @@ int search(const Value& key, const Line& line, double type)
     return exactMatch(key, line);
 }
 
-// The lookups take the key first; an error there is the result, and an empty key looks for
-// nothing (#N/A) once the other arguments are found sound.
+// VLOOKUP's column number (HLOOKUP's row number) as Excel reads it: a number (truncated), a
+// whole number written as text, TRUE for 1; an error or any other text is #REF!.
+Value lookupIndex(const Call& c, int i, double* out)
+{
+    const Value v = c.value(i);
+    switch (v.type()) {
+    case Value::Type::Error: return Value::error(ErrorCode::Ref);
+    case Value::Type::String:
+        if (!textToNumber(v.asString(), out) || *out != std::trunc(*out))
+            return Value::error(ErrorCode::Ref);
+        return {};
+    case Value::Type::Empty: *out = 0; return {};
+    case Value::Type::Number:
+    case Value::Type::Bool: *out = std::trunc(v.asNumber()); return {};
+    }
+    return {};
+}
+
+// range_lookup: a number or a boolean, text is #VALUE!; left out TRUE, left empty or a blank
+// cell FALSE.
+Value rangeLookup(const Call& c, int i, bool* out)
+{
+    *out = i >= c.size();
+    if (!c.has(i))
+        return {};
+    const Value v = c.value(i);
+    if (v.isError())
+        return v;
+    if (v.isString())
+        return Value::error(ErrorCode::Value);
+    *out = !v.isEmpty() && v.asNumber() != 0;
+    return {};
+}
+
+// The lookups take the key first, an error there is the result; then the table, range_lookup
+// and the column (row) number. A blank key looks for 0.
 template <bool Vertical> Item tableLookup(Call& c)
 {
-    const Value key = c.value(0);
+    Value key = c.value(0);
     if (key.isError())
         return Item::val(key);
+    if (key.isEmpty())
+        key = Value::number(0);
     Table t;
     double which = 0;
     bool approximate = true;
-    // a fourth argument left empty asks for an exact match
-    if (const Value e = c.read(tableArg(1, &t), intArg(2, &which), boolArg(3, &approximate, c.size() <= 3));
+    if (const Value e = c.read(
+            tableArg(1, &t), [&](const Call& call) { return rangeLookup(call, 3, &approximate); },
+            [&](const Call& call) { return lookupIndex(call, 2, &which); });
         !e.isEmpty())
         return Item::val(e);
     if (which < 1)
         return Item::err(ErrorCode::Value);
     if (which > (Vertical ? t.cols : t.rows))
         return Item::err(ErrorCode::Ref);
-    if (key.isEmpty())
-        return Item::err(ErrorCode::NA);
     const int pos = search(key, t.line(!Vertical, 0), approximate ? 1 : 0);
     if (pos < 0)
         return Item::err(ErrorCode::NA);
@@ -222,7 +257,12 @@ Item match(Call& c)
         return Item::err(ErrorCode::NA);
     if (key.isEmpty())
         return Item::err(ErrorCode::NA);
-    const int pos = search(key, t.line(t.rows == 1, 0), type);
+    const Line line = t.line(t.rows == 1, 0);
+    // Excel's MATCH takes wildcards with every match type: a text key with wildcards finds
+    // its first match before any ordered search.
+    int pos = type != 0 && key.isString() && hasWildcards(key.asString()) ? exactMatch(key, line) : -1;
+    if (pos < 0)
+        pos = search(key, line, type);
     return pos < 0 ? Item::err(ErrorCode::NA) : Item::num(pos + 1);
 }
 

@@ -360,6 +360,33 @@ Item trimMean(Call& c)
     return numberResult(mean(kept));
 }
 
+// The cells SUBTOTAL takes from its references: those holding a SUBTOTAL of their own are
+// left out, so a subtotal of subtotals counts each value once; hidden rows too when asked.
+Value subtotalCells(const Call& c, bool skipHidden, std::vector<Value>* out)
+{
+    for (int i = 1; i < c.size(); ++i) {
+        const Item& a = c.arg(i);
+        if (a.kind != Item::Kind::Ref && a.kind != Item::Kind::Refs)
+            return Value::error(ErrorCode::Value);
+        const std::vector<Area> areas = a.kind == Item::Kind::Ref ? std::vector<Area>{a.ref} : a.array->areas;
+        for (const Area& area : areas)
+            for (int s = area.sheet; s <= area.lastSheet; ++s) {
+                Area one = area;
+                one.sheet = one.lastSheet = s;
+                int lastRow = 0, lastCol = 0;
+                c.ev.usedEnd(one, &lastRow, &lastCol);
+                for (int r = area.r1; r <= lastRow; ++r) {
+                    if (skipHidden && c.ev.env().isHiddenRow(s, r))
+                        continue;
+                    for (int col = area.c1; col <= lastCol; ++col)
+                        if (!c.ev.env().isSubtotalCell(s, r, col))
+                            out->push_back(c.ev.cell(s, r, col));
+                }
+            }
+    }
+    return {};
+}
+
 Item subtotal(Call& c)
 {
     double which = 0;
@@ -367,28 +394,28 @@ Item subtotal(Call& c)
     if (!e.isEmpty())
         return Item::val(e);
     int kind = static_cast<int>(which);
-    if (kind > 100)
+    const bool skipHidden = kind > 100;
+    if (skipHidden)
         kind -= 100; // the same functions that also skip hidden rows
-    std::vector<double> v;
-    if (kind == 2 || kind == 3) {
-        double n = 0;
-        for (int i = 1; i < c.size(); ++i)
-            c.ev.forEach(c.arg(i), [&](const Value& x, bool) {
-                n += kind == 2 ? x.isNumber() : !x.isEmpty();
-                return true;
-            });
-        return Item::num(n);
-    }
     static const Agg kinds[] = {Agg::Average, Agg::Count,  Agg::Count, Agg::Max,  Agg::Min, Agg::Product,
                                 Agg::StdevS,  Agg::StdevP, Agg::Sum,   Agg::VarS, Agg::VarP};
     if (kind < 1 || kind > 11)
         return Item::err(ErrorCode::Value);
-    for (int i = 1; i < c.size(); ++i) {
-        if (!c.arg(i).isRef())
-            return Item::err(ErrorCode::Value);
-        const Value err = gatherItemNumbers(c.ev, c.arg(i), &v);
-        if (!err.isEmpty())
-            return Item::val(err);
+    std::vector<Value> cells;
+    if (const Value err = subtotalCells(c, skipHidden, &cells); !err.isEmpty())
+        return Item::val(err);
+    if (kind == 2 || kind == 3) {
+        double n = 0;
+        for (const Value& x : cells)
+            n += kind == 2 ? x.isNumber() : !x.isEmpty();
+        return Item::num(n);
+    }
+    std::vector<double> v;
+    for (const Value& x : cells) {
+        if (x.isError())
+            return Item::val(x);
+        if (x.isNumber())
+            v.push_back(x.asNumber());
     }
     return Item::val(aggregate(kinds[kind - 1], v));
 }
@@ -490,113 +517,208 @@ Item forecast(Call& c)
     return numberResult(f.my - slope * f.mx + slope * x);
 }
 
-// TREND and LINEST for one series of x values.
-struct Line {
-    double slope = 0, intercept = 0;
+// ---------------------------------------------------------------- regression (TREND, LINEST, GROWTH, LOGEST)
+
+// The known values of a regression: y, and the x variables each as one value per observation.
+// With y in one column each column of x is a variable; in one row each row is; a y of
+// several rows and columns takes an x of its own shape as one variable.
+struct Observations {
+    std::vector<double> y;
+    std::vector<std::vector<double>> x;
+    bool byColumns = true; // variables are columns of the known x (and of a new x)
 };
 
-Value linearFit(Call& c, bool withConstant, Line* line, MatrixPtr* knownX, std::vector<double>* xsOut)
+Value numbersOf(const Matrix& m, std::vector<double>* out)
+{
+    for (const Value& v : m.cells) {
+        if (v.isError())
+            return v;
+        if (!v.isNumber())
+            return Value::error(ErrorCode::Value);
+        out->push_back(v.asNumber());
+    }
+    return {};
+}
+
+Value observations(const Call& c, bool logY, Observations* o, MatrixPtr* knownX)
 {
     Value error;
     const MatrixPtr ym = argMatrix(c, 0, &error);
     if (!ym)
         return error;
-    std::vector<double> ys;
-    for (const Value& v : ym->cells) {
-        if (v.isError())
-            return v;
-        if (!v.isNumber())
-            return Value::error(ErrorCode::Value);
-        ys.push_back(v.asNumber());
+    if (const Value e = numbersOf(*ym, &o->y); !e.isEmpty())
+        return e;
+    for (double& y : o->y) {
+        if (logY && y <= 0)
+            return Value::error(ErrorCode::Num);
+        y = logY ? std::log(y) : y;
     }
-    std::vector<double> xs;
-    if (c.has(1)) {
-        const MatrixPtr xm = argMatrix(c, 1, &error);
-        if (!xm)
-            return error;
-        if (xm->cells.size() != ys.size())
-            return Value::error(ErrorCode::Ref);
-        for (const Value& v : xm->cells) {
-            if (v.isError())
-                return v;
-            if (!v.isNumber())
-                return Value::error(ErrorCode::Value);
-            xs.push_back(v.asNumber());
-        }
-        *knownX = xm;
-    } else {
-        for (std::size_t i = 0; i < ys.size(); ++i)
-            xs.push_back(static_cast<double>(i + 1));
+    if (!c.has(1)) {
         auto m = std::make_shared<Matrix>(ym->rows, ym->cols);
-        for (std::size_t i = 0; i < xs.size(); ++i)
-            m->cells[i] = Value::number(xs[i]);
+        for (std::size_t i = 0; i < m->cells.size(); ++i)
+            m->cells[i] = Value::number(static_cast<double>(i + 1));
         *knownX = m;
+    } else if (!(*knownX = argMatrix(c, 1, &error))) {
+        return error;
     }
-    if (ys.empty())
-        return Value::error(ErrorCode::Value);
-    if (withConstant) {
-        const Fit f = fit(xs, ys);
-        if (f.sxx == 0)
-            return Value::error(ErrorCode::Div0);
-        line->slope = f.sxy / f.sxx;
-        line->intercept = f.my - line->slope * f.mx;
+    const Matrix& xm = **knownX;
+    std::vector<double> xs;
+    if (const Value e = numbersOf(xm, &xs); !e.isEmpty())
+        return e;
+    const std::size_t n = o->y.size();
+    if (ym->cols == 1 && xm.rows == ym->rows) {
+        o->byColumns = true;
+        o->x.assign(static_cast<std::size_t>(xm.cols), std::vector<double>(n));
+        for (std::size_t i = 0; i < xs.size(); ++i)
+            o->x[i % static_cast<std::size_t>(xm.cols)][i / static_cast<std::size_t>(xm.cols)] = xs[i];
+    } else if (ym->rows == 1 && xm.cols == ym->cols) {
+        o->byColumns = false;
+        o->x.assign(static_cast<std::size_t>(xm.rows), std::vector<double>(n));
+        for (std::size_t i = 0; i < xs.size(); ++i)
+            o->x[i / static_cast<std::size_t>(xm.cols)][i % static_cast<std::size_t>(xm.cols)] = xs[i];
+    } else if (xm.rows == ym->rows && xm.cols == ym->cols) {
+        o->x.assign(1, xs);
     } else {
-        double sxx = 0, sxy = 0;
-        for (std::size_t i = 0; i < xs.size(); ++i) {
-            sxx += xs[i] * xs[i];
-            sxy += xs[i] * ys[i];
-        }
-        if (sxx == 0)
-            return Value::error(ErrorCode::Div0);
-        line->slope = sxy / sxx;
+        return Value::error(ErrorCode::Ref);
     }
-    *xsOut = std::move(xs);
-    return {};
+    return n == 0 ? Value::error(ErrorCode::Value) : Value();
 }
 
-Item trend(Call& c)
+// Least squares as Excel computes it: with a constant, about the means; then a QR
+// decomposition that takes the variable with the most left to explain first and leaves out
+// those that add nothing to the ones taken (a constant column, a copy, more variables than
+// observations), giving them coefficient 0.
+struct Regression {
+    double intercept = 0;
+    std::vector<double> coef;
+};
+
+Regression regress(const Observations& o, bool withConstant)
+{
+    const std::size_t n = o.y.size(), p = o.x.size();
+    const auto dot = [](const std::vector<double>& a, const std::vector<double>& b) {
+        return std::inner_product(a.begin(), a.end(), b.begin(), 0.0);
+    };
+    std::vector<double> y = o.y, xMean(p, 0.0);
+    std::vector<std::vector<double>> cols = o.x;
+    const double yMean = withConstant ? mean(y) : 0;
+    for (double& v : y)
+        v -= yMean;
+    for (std::size_t j = 0; j < p && withConstant; ++j) {
+        xMean[j] = mean(cols[j]);
+        for (double& v : cols[j])
+            v -= xMean[j];
+    }
+    std::vector<double> before(p);
+    for (std::size_t j = 0; j < p; ++j)
+        before[j] = std::sqrt(dot(cols[j], cols[j]));
+    std::vector<std::size_t> order; // the columns taken, in the order taken
+    std::vector<std::vector<double>> q, r;
+    std::vector<char> taken(p, 0);
+    for (;;) {
+        std::size_t best = p;
+        double bestNorm = 0;
+        for (std::size_t j = 0; j < p; ++j) {
+            const double norm = std::sqrt(dot(cols[j], cols[j]));
+            if (!taken[j] && norm > 1e-12 * before[j] && norm > bestNorm) {
+                best = j;
+                bestNorm = norm;
+            }
+        }
+        if (best == p)
+            break;
+        taken[best] = 1;
+        std::vector<double> qk = cols[best];
+        for (double& e : qk)
+            e /= bestNorm;
+        std::vector<double> rk(p, 0.0);
+        rk[best] = bestNorm;
+        for (std::size_t j = 0; j < p; ++j) {
+            if (taken[j])
+                continue;
+            rk[j] = dot(qk, cols[j]);
+            for (std::size_t i = 0; i < n; ++i)
+                cols[j][i] -= rk[j] * qk[i];
+        }
+        order.push_back(best);
+        q.push_back(std::move(qk));
+        r.push_back(std::move(rk));
+    }
+    Regression out;
+    out.coef.assign(p, 0.0);
+    for (std::size_t k = order.size(); k-- > 0;) {
+        double sum = dot(q[k], y);
+        for (std::size_t m = k + 1; m < order.size(); ++m)
+            sum -= r[k][order[m]] * out.coef[order[m]];
+        out.coef[order[k]] = sum / r[k][order[k]];
+    }
+    out.intercept = yMean;
+    for (std::size_t j = 0; j < p; ++j)
+        out.intercept -= out.coef[j] * xMean[j];
+    return out;
+}
+
+// TREND and GROWTH: the fitted values at new x, shaped as the new x gives points.
+Item predict(Call& c, bool exponential)
 {
     bool withConstant = true;
     if (const Value e = c.read(boolArg(3, &withConstant, true)); !e.isEmpty())
         return Item::val(e);
-    Line line;
+    Observations o;
     MatrixPtr knownX;
-    std::vector<double> xs;
-    if (const Value e = linearFit(c, withConstant, &line, &knownX, &xs); !e.isEmpty())
+    if (const Value e = observations(c, exponential, &o, &knownX); !e.isEmpty())
         return Item::val(e);
+    const Regression reg = regress(o, withConstant);
     MatrixPtr newX = knownX;
-    if (c.has(2)) {
-        Value error;
-        newX = argMatrix(c, 2, &error);
-        if (!newX)
-            return Item::val(error);
-    }
-    Matrix out(newX->rows, newX->cols);
-    for (std::size_t i = 0; i < newX->cells.size(); ++i) {
-        double x = 0;
-        const Value ex = toNumber(newX->cells[i], &x);
-        out.cells[i] = ex.isEmpty() ? checked(line.intercept + line.slope * x) : ex;
+    Value error;
+    if (c.has(2) && !(newX = argMatrix(c, 2, &error)))
+        return Item::val(error);
+    const int k = static_cast<int>(o.x.size());
+    const int points = k == 1 ? static_cast<int>(newX->cells.size()) : o.byColumns ? newX->rows : newX->cols;
+    if (k > 1 && (o.byColumns ? newX->cols : newX->rows) != k)
+        return Item::err(ErrorCode::Ref);
+    Matrix out = k == 1 ? Matrix(newX->rows, newX->cols) : o.byColumns ? Matrix(points, 1) : Matrix(1, points);
+    for (int i = 0; i < points; ++i) {
+        double y = reg.intercept;
+        Value bad;
+        for (int j = 0; j < k && bad.isEmpty(); ++j) {
+            const Value& v = k == 1 ? newX->cells[static_cast<std::size_t>(i)]
+                : o.byColumns       ? newX->at(i, j)
+                                    : newX->at(j, i);
+            double x = 0;
+            bad = toNumber(v, &x);
+            y += reg.coef[static_cast<std::size_t>(j)] * x;
+        }
+        out.cells[static_cast<std::size_t>(i)] = bad.isEmpty() ? checked(exponential ? std::exp(y) : y) : bad;
     }
     return Item::matrix(std::move(out));
 }
 
-Item linest(Call& c)
+Item trend(Call& c) { return predict(c, false); }
+Item growth(Call& c) { return predict(c, true); }
+
+// LINEST and LOGEST: the coefficients, last variable first, then the constant.
+Item coefficients(Call& c, bool exponential)
 {
     bool withConstant = true, stats = false;
     if (const Value e = c.read(boolArg(2, &withConstant, true), boolArg(3, &stats)); !e.isEmpty())
         return Item::val(e);
     if (stats)
         throw NotComputed(QStringLiteral("LINEST with statistics is not computed"));
-    Line line;
+    Observations o;
     MatrixPtr knownX;
-    std::vector<double> xs;
-    if (const Value e = linearFit(c, withConstant, &line, &knownX, &xs); !e.isEmpty())
+    if (const Value e = observations(c, exponential, &o, &knownX); !e.isEmpty())
         return Item::val(e);
-    Matrix out(1, 2);
-    out.at(0, 0) = checked(line.slope);
-    out.at(0, 1) = checked(line.intercept);
+    const Regression reg = regress(o, withConstant);
+    Matrix out(1, static_cast<int>(reg.coef.size()) + 1);
+    for (std::size_t j = 0; j < reg.coef.size(); ++j)
+        out.cells[reg.coef.size() - 1 - j] = checked(exponential ? std::exp(reg.coef[j]) : reg.coef[j]);
+    out.cells.back() = checked(exponential ? std::exp(reg.intercept) : reg.intercept);
     return Item::matrix(std::move(out));
 }
+
+Item linest(Call& c) { return coefficients(c, false); }
+Item logest(Call& c) { return coefficients(c, true); }
 
 Item frequency(Call& c)
 {
@@ -829,6 +951,8 @@ void registerStatFunctions(Registry& r)
     r.add(309, forecast);
     r.add(50, trend);
     r.add(49, linest);
+    r.add(51, logest);
+    r.add(52, growth);
     r.add(252, frequency);
     r.add(293, normDist<false>);
     r.add(294, normDist<true>);

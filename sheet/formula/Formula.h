@@ -56,6 +56,8 @@ struct NameDefinition {
     Bytes rgce;   // empty: the name has no definition (#NAME?)
     Bytes extra;
     bool function = false; // a function name (add-in, macro, later Excel versions')
+    bool constant = false; // stands for `value` (a database field inside a criteria formula)
+    Value value;
 };
 
 // The cells a formula reads. Sheet -1 is the formula's own sheet; other sheet numbers are
@@ -81,7 +83,18 @@ struct EvalEnv {
     // position; false when unknown (#NAME?).
     virtual bool definedName(int index, NameDefinition* out) const;
     virtual bool externName(int ixti, int index, NameDefinition* out) const;
+    // Optional: whether a cell holds a formula that calls SUBTOTAL, and whether a row is
+    // hidden: SUBTOTAL leaves such cells out of its ranges (hidden rows for its kinds 101 to
+    // 111). The default: none is.
+    virtual bool isSubtotalCell(int sheet, int row, int col) const;
+    virtual bool isHiddenRow(int sheet, int row) const;
+    // Optional: the formula a cell holds (a database function computes a criteria range's
+    // formulas for each record); false for cells without one, the default.
+    virtual bool cellFormula(int sheet, int row, int col, Bytes* rgce, Bytes* extra) const;
 };
+
+// Whether a formula calls SUBTOTAL.
+bool formulaCallsSubtotal(const Bytes& rgce);
 
 // Evaluates tokens with the spreadsheet's semantics: an empty cell counts 0 in arithmetic
 // and "" in text; text in arithmetic is #VALUE! unless it reads as a number; booleans count

@@ -140,6 +140,19 @@ bool formulaIsVolatile(const Bytes& rgce)
     return false;
 }
 
+bool formulaCallsSubtotal(const Bytes& rgce)
+{
+    constexpr int kSubtotal = 344;
+    for (std::size_t pos = 0; pos < rgce.size();) {
+        const Token t = tokenAt(rgce, pos);
+        pos += t.size;
+        if ((t.base == Func || t.base == FuncVar)
+            && (readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF) == kSubtotal)
+            return true;
+    }
+    return false;
+}
+
 std::size_t arrayConstantsSize(const Bytes& rgce, const Bytes& extra)
 {
     std::size_t pos = 0;

@@ -147,6 +147,15 @@ bool producesValue(const Bytes& rgce, const Token& t);
 bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::uint8_t rootWant,
                     std::vector<TokenClass>* out);
 
+// Which operands of a formula have their cells read and which only give a position (ROW(A1),
+// OFFSET's first argument, CELL("address",A1)): one flag per token, false for an operand only
+// used as a position. `rootRead` false when the formula's result itself is used as a position
+// (a name inside ROW()). All true when the tokens do not form one expression.
+std::vector<char> readOperands(const Bytes& rgce, const std::vector<Token>& tokens, bool rootRead);
+// Functions that may take a reference for its position only (ROW, OFFSET, CELL, ...): a
+// formula that calls none reads every operand, and readOperands need not be asked.
+bool isPositionFunction(int index);
+
 // One value of an array constant in the extra bytes (rgcb); error codes it does not know
 // read as #N/A. Throws FormatError on an unknown value type.
 Value constantValue(ByteReader& r);

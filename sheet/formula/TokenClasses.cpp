@@ -111,35 +111,63 @@ bool refLike(const Bytes& rgce, const std::vector<Token>& tokens, const std::vec
 
 } // namespace
 
+namespace {
+
+// The expression tree of postfix tokens: each token's arguments, in order.
+struct Tree {
+    std::vector<int> firstKid, kidCount, kids;
+    int root = -1;
+
+    int kid(int parent, int k) const
+    {
+        return kids[static_cast<std::size_t>(firstKid[static_cast<std::size_t>(parent)] + k)];
+    }
+    // False when the tokens do not form one expression.
+    bool build(const Bytes& rgce, const std::vector<Token>& tokens)
+    {
+        const int n = static_cast<int>(tokens.size());
+        firstKid.assign(static_cast<std::size_t>(n), 0);
+        kidCount.assign(static_cast<std::size_t>(n), 0);
+        kids.clear();
+        kids.reserve(static_cast<std::size_t>(n));
+        std::vector<int> stack;
+        stack.reserve(16);
+        for (int i = 0; i < n; ++i) {
+            const Token& t = tokens[static_cast<std::size_t>(i)];
+            bool known = true;
+            const int arity = tokenArity(rgce, t, &known);
+            if (!known || static_cast<int>(stack.size()) < arity)
+                return false;
+            if (!producesValue(rgce, t))
+                continue;
+            firstKid[static_cast<std::size_t>(i)] = static_cast<int>(kids.size());
+            kidCount[static_cast<std::size_t>(i)] = arity;
+            kids.insert(kids.end(), stack.end() - arity, stack.end());
+            stack.resize(stack.size() - static_cast<std::size_t>(arity));
+            stack.push_back(i);
+        }
+        if (stack.size() != 1)
+            return false;
+        root = stack.back();
+        return true;
+    }
+};
+
+} // namespace
+
 bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::uint8_t rootWant,
                     std::vector<TokenClass>* out)
 {
     const int n = static_cast<int>(tokens.size());
-    // The expression tree of the postfix tokens: each token's arguments, in order.
-    std::vector<int> firstKid(static_cast<std::size_t>(n), 0), kidCount(static_cast<std::size_t>(n), 0);
-    std::vector<int> kids;
-    kids.reserve(static_cast<std::size_t>(n));
-    std::vector<int> stack;
-    stack.reserve(16);
-    for (int i = 0; i < n; ++i) {
-        const Token& t = tokens[static_cast<std::size_t>(i)];
-        bool known = true;
-        const int arity = tokenArity(rgce, t, &known);
-        if (!known || static_cast<int>(stack.size()) < arity)
-            return false;
-        if (!producesValue(rgce, t))
-            continue;
-        firstKid[static_cast<std::size_t>(i)] = static_cast<int>(kids.size());
-        kidCount[static_cast<std::size_t>(i)] = arity;
-        kids.insert(kids.end(), stack.end() - arity, stack.end());
-        stack.resize(stack.size() - static_cast<std::size_t>(arity));
-        stack.push_back(i);
-    }
-    if (stack.size() != 1)
+    Tree tree;
+    if (!tree.build(rgce, tokens))
         return false;
+    const std::vector<int>& firstKid = tree.firstKid;
+    const std::vector<int>& kidCount = tree.kidCount;
+    const std::vector<int>& kids = tree.kids;
 
     out->assign(static_cast<std::size_t>(n), TokenClass{});
-    (*out)[static_cast<std::size_t>(stack.back())].want = rootWant;
+    (*out)[static_cast<std::size_t>(tree.root)].want = rootWant;
     // Parents follow their arguments, so walking backwards reaches a parent first.
     for (int i = n - 1; i >= 0; --i) {
         const Token& t = tokens[static_cast<std::size_t>(i)];
@@ -226,6 +254,93 @@ bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::ui
         }
     }
     return true;
+}
+
+bool isPositionFunction(int index)
+{
+    switch (index) {
+    case 8:   // ROW
+    case 9:   // COLUMN
+    case 75:  // AREAS
+    case 76:  // ROWS
+    case 77:  // COLUMNS
+    case 78:  // OFFSET
+    case 105: // ISREF
+    case 125: // CELL
+        return true;
+    default: return false;
+    }
+}
+
+namespace {
+
+enum class Use : std::uint8_t { Unused, Position, Read };
+
+// CELL's info types that read the cell's value; the others read its position or format.
+bool cellReadsValue(const Bytes& rgce, const Token& info)
+{
+    if (info.base != Str)
+        return true;
+    const std::size_t cch = rgce[info.payload];
+    const bool wide = rgce[info.payload + 1] & 1;
+    ByteReader r(rgce.data() + info.payload + 2, info.size - 3);
+    const QString what = r.unicodeChars(cch, wide);
+    return what.compare(QLatin1String("contents"), Qt::CaseInsensitive) == 0
+        || what.compare(QLatin1String("type"), Qt::CaseInsensitive) == 0;
+}
+
+// How a function uses argument k when its own result is used as `self`.
+Use argumentUse(const Bytes& rgce, const std::vector<Token>& tokens, const Tree& tree, int call, int index, int k,
+                Use self)
+{
+    switch (index) {
+    case 8:
+    case 9:
+    case 75:
+    case 76:
+    case 77:
+    case 105: return Use::Position;
+    case 78: return k == 0 ? Use::Position : Use::Read; // OFFSET: the cells it lands on are read as computed
+    case 29: return k == 0 ? self : Use::Read;          // INDEX gives a part of its first argument
+    case 1:
+    case 100: return k == 0 ? Use::Read : self; // IF, CHOOSE give one of their other arguments
+    case 125:
+        if (k == 1 && !cellReadsValue(rgce, tokens[static_cast<std::size_t>(tree.kid(call, 0))]))
+            return Use::Position;
+        return Use::Read;
+    default: return Use::Read;
+    }
+}
+
+} // namespace
+
+std::vector<char> readOperands(const Bytes& rgce, const std::vector<Token>& tokens, bool rootRead)
+{
+    const std::size_t n = tokens.size();
+    Tree tree;
+    if (!tree.build(rgce, tokens))
+        return std::vector<char>(n, 1);
+    std::vector<Use> use(n, Use::Unused);
+    use[static_cast<std::size_t>(tree.root)] = rootRead ? Use::Read : Use::Position;
+    // Parents follow their arguments, so walking backwards reaches a parent first.
+    for (int i = static_cast<int>(n) - 1; i >= 0; --i) {
+        const Token& t = tokens[static_cast<std::size_t>(i)];
+        const Use self = use[static_cast<std::size_t>(i)];
+        const int count = tree.kidCount[static_cast<std::size_t>(i)];
+        for (int k = 0; k < count; ++k) {
+            Use kidUse = Use::Read;
+            if (t.base == Paren || t.base == Isect || t.base == Union || t.base == Range)
+                kidUse = self; // a reference operator passes its operands' use on
+            else if (t.base == Func || t.base == FuncVar)
+                kidUse = argumentUse(rgce, tokens, tree, i,
+                                     readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF, k, self);
+            use[static_cast<std::size_t>(tree.kid(i, k))] = kidUse;
+        }
+    }
+    std::vector<char> read(n, 1);
+    for (std::size_t i = 0; i < n; ++i)
+        read[i] = use[i] != Use::Position;
+    return read;
 }
 
 } // namespace sheet::ptg

@@ -231,6 +231,14 @@ bool Workbook::externNameIsAddIn(std::uint16_t ixti) const
     return ixti < m_xti.size() && static_cast<int>(m_xti[ixti].supBook) == addInSupBook();
 }
 
+int Workbook::ownExternName(std::uint16_t ixti, int index) const
+{
+    if (ixti >= m_xti.size() || index < 1 || index > nameCount())
+        return -1;
+    const Xti& x = m_xti[ixti];
+    return x.supBook < m_supBooks.size() && m_supBooks[x.supBook].self ? index - 1 : -1;
+}
+
 QString Workbook::externNameText(std::uint16_t ixti, int index) const
 {
     if (ixti >= m_xti.size())
@@ -239,11 +247,17 @@ QString Workbook::externNameText(std::uint16_t ixti, int index) const
     if (x.supBook >= m_supBooks.size())
         return QString();
     if (m_supBooks[x.supBook].self) {
-        // a name of one of this workbook's sheets
-        if (index < 1 || index > nameCount() || x.firstSheet >= m_sheets.size())
+        // a name of this workbook, through one of its sheets or the workbook itself
+        const int own = ownExternName(ixti, index);
+        if (own < 0)
             return QString();
-        return ptg::quoteSheetName(m_sheets[x.firstSheet]->name()) + QLatin1Char('!')
-            + m_names[static_cast<std::size_t>(index - 1)].displayName();
+        const DefinedName& n = m_names[static_cast<std::size_t>(own)];
+        int sheet = x.firstSheet < m_sheets.size() ? x.firstSheet : -1;
+        if (n.sheet >= 0 && n.sheet < sheetCount())
+            sheet = n.sheet;
+        return sheet < 0 ? n.displayName()
+                         : ptg::quoteSheetName(m_sheets[static_cast<std::size_t>(sheet)]->name()) + QLatin1Char('!')
+                + n.displayName();
     }
     return externNameAt(x.supBook, index);
 }

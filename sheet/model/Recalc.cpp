@@ -148,6 +148,9 @@ public:
     QString sheetName(int sheet) const override;
     bool definedName(int index, NameDefinition* out) const override;
     bool externName(int ixti, int index, NameDefinition* out) const override;
+    bool isSubtotalCell(int sheet, int row, int col) const override;
+    bool isHiddenRow(int sheet, int row) const override;
+    bool cellFormula(int sheet, int row, int col, Bytes* rgce, Bytes* extra) const override;
 
 private:
     Run& m_run;
@@ -178,10 +181,13 @@ private:
     std::vector<std::vector<int>> components() const;
     void compute(int n);
     void computeArray(int group);
+    void computeTangle(const std::vector<int>& comp);
     Value evaluate(const Node& node, WhatIf* whatIf);
     Value tableValue(const Node& node, WhatIf* outer);
     Value whatIfValue(int sheet, int row, int col, WhatIf& w);
-    void refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, FormulaRef>>* out, std::set<int>* names) const;
+    void refsOf(const Bytes& rgce, int sheet, bool read, std::vector<std::pair<int, FormulaRef>>* out,
+                std::set<int>* names) const;
+    static bool callsPositionFunction(const Bytes& rgce);
 
     Workbook& m_book;
     std::vector<Node> m_nodes;
@@ -193,6 +199,7 @@ private:
     std::unordered_map<const Cell*, int> m_nodeOf;
     std::map<std::array<int, 5>, int> m_rangeNodes; // (sheet, rows, columns) -> node
     int m_depth = 0;
+    bool m_cutShort = false; // a formula read past the on-demand limit before it was computed
 };
 
 // ---------------------------------------------------------------- the environment
@@ -265,9 +272,9 @@ bool Env::externName(int ixti, int index, NameDefinition* out) const
     if (ixti < 0 || ixti > 0xFFFF)
         return false;
     const Workbook& book = m_run.book();
-    int first = 0, last = 0;
-    if (book.externSheetRange(static_cast<std::uint16_t>(ixti), &first, &last))
-        return definedName(index, out); // a sheet's own name
+    const int own = book.ownExternName(static_cast<std::uint16_t>(ixti), index);
+    if (own >= 0)
+        return definedName(own + 1, out); // a name of this workbook, qualified
     if (!book.externNameIsAddIn(static_cast<std::uint16_t>(ixti)))
         return false;
     const QString name = book.externNameText(static_cast<std::uint16_t>(ixti), index);
@@ -275,6 +282,38 @@ bool Env::externName(int ixti, int index, NameDefinition* out) const
         return false;
     out->name = name;
     out->function = true;
+    return true;
+}
+
+bool Env::isSubtotalCell(int sheet, int row, int col) const
+{
+    const SheetView* v = m_run.view(sheet < 0 ? m_sheet : sheet);
+    const Cell* c = v ? v->cell(row, col) : nullptr;
+    if (!c || !c->formula)
+        return false;
+    try {
+        return formulaCallsSubtotal(c->tokens);
+    } catch (const FormatError&) {
+        return false;
+    }
+}
+
+bool Env::isHiddenRow(int sheet, int row) const
+{
+    const SheetView* v = m_run.view(sheet < 0 ? m_sheet : sheet);
+    const RowInfo* info = v ? v->sheet->rowInfo(row) : nullptr;
+    return info && info->hidden();
+}
+
+bool Env::cellFormula(int sheet, int row, int col, Bytes* rgce, Bytes* extra) const
+{
+    const SheetView* v = m_run.view(sheet < 0 ? m_sheet : sheet);
+    const Cell* c = v ? v->cell(row, col) : nullptr;
+    if (!c || !c->formula || sharedFormulaAnchor(c->tokens, nullptr, nullptr)
+        || dataTableAnchor(c->tokens, nullptr, nullptr))
+        return false;
+    *rgce = c->tokens;
+    *extra = c->extra;
     return true;
 }
 
@@ -292,10 +331,18 @@ Value Run::cellValue(int sheet, int row, int col, WhatIf* whatIf)
         return Value();
     if (c->formula && m_depth < kMaxDemandDepth) {
         // a formula not computed yet (read through a reference only known while computing,
-        // such as INDIRECT or OFFSET) is computed now
+        // such as INDIRECT or OFFSET) is computed now; one being computed reads itself
         const auto it = m_nodeOf.find(c);
-        if (it != m_nodeOf.end() && m_state[static_cast<std::size_t>(it->second)] == State::Pending)
+        const State state = it != m_nodeOf.end() ? m_state[static_cast<std::size_t>(it->second)] : State::Done;
+        const Kind kind = it != m_nodeOf.end() ? m_nodes[static_cast<std::size_t>(it->second)].kind : Kind::Opaque;
+        if (state == State::Pending)
             compute(it->second);
+        else if (state == State::Computing && (kind == Kind::Formula || kind == Kind::ArrayMember))
+            return Value::error(ErrorCode::Ref);
+    } else if (c->formula) {
+        const auto it = m_nodeOf.find(c);
+        m_cutShort
+            = m_cutShort || (it != m_nodeOf.end() && m_state[static_cast<std::size_t>(it->second)] == State::Pending);
     }
     return c->value;
 }
@@ -502,11 +549,20 @@ void Run::collect()
     }
 }
 
-// The rectangles a formula reads, names followed (each once). One pass over the tokens: the
+// The rectangles a formula reads the cells of, names followed (each once). References used
+// only for their position (ROW(E5), OFFSET's first argument) are no dependency: such a cell
+// may even name itself without a circle. One pass over the tokens for most formulas: the
 // dependency scan runs for every formula of every recalculation.
-void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, FormulaRef>>* out, std::set<int>* names) const
+void Run::refsOf(const Bytes& rgce, int sheet, bool read, std::vector<std::pair<int, FormulaRef>>* out,
+                 std::set<int>* names) const
 {
     using namespace ptg;
+    std::vector<Token> tokens;
+    std::vector<char> reads;
+    if (!read || callsPositionFunction(rgce)) {
+        tokens = tokenize(rgce);
+        reads = readOperands(rgce, tokens, read);
+    }
     auto add = [&](int ixti, int r1, int r2, int c1, int c2) {
         FormulaRef ref;
         ref.ixti = ixti;
@@ -524,24 +580,47 @@ void Run::refsOf(const Bytes& rgce, int sheet, std::vector<std::pair<int, Formul
         for (int s = first; s <= last; ++s)
             out->emplace_back(s, ref);
     };
-    for (std::size_t pos = 0; pos < rgce.size();) {
+    std::size_t index = 0;
+    for (std::size_t pos = 0; pos < rgce.size(); ++index) {
         const Token t = tokenAt(rgce, pos);
         const std::size_t p = t.payload;
+        pos += t.size;
+        const bool cellsRead = reads.empty() || reads[index];
+        if (!cellsRead && t.base != Name && t.base != NameX)
+            continue;
         switch (t.base) {
         case Ref: add(-1, readU16(rgce, p), readU16(rgce, p), rgce[p + 2], rgce[p + 2]); break;
         case ptg::Area: add(-1, readU16(rgce, p), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 6]); break;
         case Ref3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 2), rgce[p + 4], rgce[p + 4]); break;
         case Area3d: add(readU16(rgce, p), readU16(rgce, p + 2), readU16(rgce, p + 4), rgce[p + 6], rgce[p + 8]); break;
-        case Name: {
-            const int index = readU16(rgce, p);
-            if (index >= 1 && index <= m_book.nameCount() && names->insert(index).second)
-                refsOf(m_book.definedName(index - 1).rgce, sheet, out, names);
+        case Name:
+        case NameX: {
+            // a name used as a position may still read cells to find it (OFFSET inside)
+            const int name
+                = t.base == Name ? readU16(rgce, p) : m_book.ownExternName(readU16(rgce, p), readU16(rgce, p + 2)) + 1;
+            if (name >= 1 && name <= m_book.nameCount() && names->insert(name * 2 + (cellsRead ? 1 : 0)).second)
+                refsOf(m_book.definedName(name - 1).rgce, sheet, cellsRead, out, names);
             break;
         }
         default: break;
         }
-        pos += t.size;
     }
+}
+
+// Whether a formula calls ROW, OFFSET, CELL or another function that may take a reference
+// for its position only.
+bool Run::callsPositionFunction(const Bytes& rgce)
+{
+    for (std::size_t pos = 0; pos < rgce.size();) {
+        const ptg::Token t = ptg::tokenAt(rgce, pos);
+        pos += t.size;
+        if (t.base == ptg::Func || t.base == ptg::FuncVar) {
+            const int index = ptg::readU16(rgce, t.payload + (t.base == ptg::FuncVar ? 1 : 0)) & 0x7FFF;
+            if (ptg::isPositionFunction(index))
+                return true;
+        }
+    }
+    return false;
 }
 
 void Run::addDependencies()
@@ -553,9 +632,9 @@ void Run::addDependencies()
         std::set<int> names;
         try {
             switch (node.kind) {
-            case Kind::Formula: refsOf(node.cell->tokens, node.sheet, &refs, &names); break;
+            case Kind::Formula: refsOf(node.cell->tokens, node.sheet, true, &refs, &names); break;
             case Kind::ArrayMember:
-                refsOf(m_arrays[static_cast<std::size_t>(node.group)].group.rgce, node.sheet, &refs, &names);
+                refsOf(m_arrays[static_cast<std::size_t>(node.group)].group.rgce, node.sheet, true, &refs, &names);
                 break;
             case Kind::TableMember: {
                 // the formulas and values along the table's edges
@@ -689,24 +768,65 @@ void Run::run()
             m_views[static_cast<std::size_t>(s)].build(ws);
     m_state.assign(m_nodes.size(), State::Pending);
 
-    // Cells on a circular chain: #REF!, as the spreadsheet refuses to compute them too.
     for (const auto& comp : comps) {
         const Node& first = m_nodes[static_cast<std::size_t>(comp.front())];
-        bool circular = comp.size() > 1;
+        bool tangle = comp.size() > 1;
         for (int d : first.deps)
-            circular = circular || d == comp.front();
-        if (!circular)
+            tangle = tangle || d == comp.front();
+        if (tangle) {
+            computeTangle(comp);
             continue;
-        for (int n : comp) {
-            Node& node = m_nodes[static_cast<std::size_t>(n)];
-            if (node.kind != Kind::Opaque && node.kind != Kind::Range)
-                node.cell->value = Value::error(ErrorCode::Ref);
-            m_state[static_cast<std::size_t>(n)] = State::Done;
         }
-    }
-    for (const auto& comp : comps)
         for (int n : comp)
             compute(n);
+    }
+}
+
+// Cells that read one another's ranges. Whether they really form a circle shows only while
+// computing (a lookup reads one cell of its table, not all): a cell read while it is being
+// computed gives #REF!, as the spreadsheet refuses to compute a circle too. They are computed
+// in sheet order; a chain deeper than the on-demand limit reads values of the pass before, so
+// passes repeat until the values hold still. Values that never do are a circle too long to
+// follow: #REF!.
+void Run::computeTangle(const std::vector<int>& comp)
+{
+    std::vector<int> order;
+    for (int n : comp)
+        if (m_nodes[static_cast<std::size_t>(n)].kind != Kind::Range)
+            order.push_back(n);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const Node& x = m_nodes[static_cast<std::size_t>(a)];
+        const Node& y = m_nodes[static_cast<std::size_t>(b)];
+        return x.sheet != y.sheet ? x.sheet < y.sheet : x.key < y.key;
+    });
+    constexpr int kMaxPasses = 32;
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
+        std::vector<Value> before;
+        if (pass > 0) {
+            for (int n : order) {
+                const Node& node = m_nodes[static_cast<std::size_t>(n)];
+                before.push_back(node.cell ? node.cell->value : Value());
+                m_state[static_cast<std::size_t>(n)] = State::Pending;
+                if (node.kind == Kind::ArrayMember)
+                    m_arrays[static_cast<std::size_t>(node.group)].done = false;
+            }
+        }
+        m_cutShort = false;
+        for (int n : order)
+            compute(n);
+        bool still = pass > 0;
+        for (std::size_t i = 0; still && i < order.size(); ++i) {
+            const Node& node = m_nodes[static_cast<std::size_t>(order[i])];
+            still = !node.cell || node.cell->value == before[i];
+        }
+        if (!m_cutShort || still)
+            return;
+    }
+    for (int n : order) {
+        Node& node = m_nodes[static_cast<std::size_t>(n)];
+        if (node.kind != Kind::Opaque)
+            node.cell->value = Value::error(ErrorCode::Ref);
+    }
 }
 
 } // namespace

@@ -111,6 +111,9 @@ public:
     // empty when unknown. For this workbook's own sheets it is that sheet's name: "Sheet2!Rate".
     QString externNameText(std::uint16_t ixti, int index) const;
     bool externNameIsAddIn(std::uint16_t ixti) const;
+    // The 0-based defined name an external name means when it points into this workbook
+    // (through one of its sheets or the workbook itself); -1 otherwise.
+    int ownExternName(std::uint16_t ixti, int index) const;
     // Where a formula calls an add-in function (BIN2DEC) or a later version's ("_xlfn.IFERROR"):
     // the XTI and EXTERNNAME index, or ixti -1 and a NAME index. Added when missing.
     void addInFunction(const QString& name, int* ixti, int* index);

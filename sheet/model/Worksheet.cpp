@@ -482,6 +482,21 @@ std::vector<RecordList> Worksheet::embeddedCharts() const
     return charts;
 }
 
+RecordList Worksheet::keptRecords() const
+{
+    RecordList out;
+    std::size_t embedded = 0;
+    for (const Layout::Item& item : m_layout.items()) {
+        if (item.part == Part::Raw) {
+            out.push_back(item.record);
+        } else if (item.part == Part::Embedded && embedded < m_embedded.size()) {
+            const RecordList& s = m_embedded[embedded++];
+            out.insert(out.end(), s.begin(), s.end());
+        }
+    }
+    return out;
+}
+
 // ---------------------------------------------------------------- window
 
 bool Worksheet::showGridlines() const { return m_window2.size() >= 2 && (m_window2[0] & kGridlines); }

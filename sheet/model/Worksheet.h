@@ -134,6 +134,9 @@ public:
     void addEmbeddedSubstream(RecordList records);
     // The embedded charts: the records between each chart's BOF and EOF, in file order.
     std::vector<RecordList> embeddedCharts() const;
+    // Every record the sheet keeps as it was read (drawings, objects, notes...), in file order,
+    // the embedded substreams in their places: what a chart's anchor and object are read from.
+    RecordList keptRecords() const;
 
     // ---- the substream as the file holds it (the reader and the writer in io/) ----
     // The parts of the substream the model writes itself; between them, the records it keeps.

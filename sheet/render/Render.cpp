@@ -33,22 +33,8 @@ public:
     {
     }
 
-    int columnWidthPixels(int col) const override
-    {
-        const ColumnInfo* info = m_sheet.columnInfo(col);
-        if (info && info->hidden())
-            return 0;
-        const int width = m_sheet.columnWidth(col);
-        return static_cast<int>(std::floor((width + 18) * kDigitPixels / 256.0));
-    }
-
-    int rowHeightPixels(int row) const override
-    {
-        const RowInfo* info = m_sheet.rowInfo(row);
-        if (info && info->hidden())
-            return 0;
-        return static_cast<int>(std::lround(m_sheet.rowHeight(row) / 15.0));
-    }
+    int columnWidthPixels(int col) const override { return columnPixelWidth(m_sheet, col); }
+    int rowHeightPixels(int row) const override { return rowPixelHeight(m_sheet, row); }
 
     bool showGridlines() const override { return m_sheet.showGridlines(); }
 
@@ -112,6 +98,23 @@ private:
 };
 
 } // namespace
+
+int columnPixelWidth(const Worksheet& sheet, int col)
+{
+    const ColumnInfo* info = sheet.columnInfo(col);
+    if (info && info->hidden())
+        return 0;
+    const int width = sheet.columnWidth(col);
+    return static_cast<int>(std::floor((width + 18) * kDigitPixels / 256.0));
+}
+
+int rowPixelHeight(const Worksheet& sheet, int row)
+{
+    const RowInfo* info = sheet.rowInfo(row);
+    if (info && info->hidden())
+        return 0;
+    return static_cast<int>(std::lround(sheet.rowHeight(row) / 15.0));
+}
 
 namespace {
 

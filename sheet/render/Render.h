@@ -20,18 +20,24 @@ class Worksheet;
 // (more than 16,384 pixels on a side or 100 megapixels, see RenderLimits.h).
 QImage renderRange(const Worksheet& sheet, int r1, int c1, int r2, int c2);
 
-// The same range drawn as vectors into any painter (a PDF page, say), from (0,0) in the
-// painter's logical coordinates at 96 dpi (one unit per pixel of renderRange's picture).
+// The same range drawn as vectors into any painter (a PDF page, a picture scaled to a size),
+// from (0,0) in the painter's logical coordinates at 96 dpi (one unit per pixel of
+// renderRange's picture). The painter's device bounds the picture: only a range of more
+// than a million cells is refused.
 void paintRange(const Worksheet& sheet, int r1, int c1, int r2, int c2, QPainter& painter);
 // Size in pixels at 96 dpi of the range's picture.
 QSize rangePixelSize(const Worksheet& sheet, int r1, int c1, int r2, int c2);
+// A column's width and a row's height in those pictures (0 when hidden).
+int columnPixelWidth(const Worksheet& sheet, int col);
+int rowPixelHeight(const Worksheet& sheet, int row);
 
 // A range read once, drawn later: what paintRange does in two steps, so that a caller can see
 // the fonts and texts of the picture before anything is drawn (sheet-tool chooses its fonts
 // from them). The sheet must outlive it and stay unchanged.
 class RangeDrawing {
 public:
-    // Throws as paintRange does, before reading any cell.
+    // Throws as paintRange does, before reading any cell. The picture's size is the caller's
+    // to check (render/RenderLimits.h), at the size it is drawn.
     RangeDrawing(const Worksheet& sheet, int r1, int c1, int r2, int c2);
     ~RangeDrawing();
 

@@ -281,7 +281,11 @@ namespace {
 // would hold gigabytes of cell styles, however small its picture.
 constexpr qint64 kMaxRangeCells = 1'000'000;
 
-Layout checkedLayout(const RenderSource& source, const CellRange& requested)
+// The picture's own size is checked where a picture of that size is made (renderRange); a
+// painter may draw the range scaled into a device of any size.
+enum class SizeCheck { Picture, None };
+
+Layout checkedLayout(const RenderSource& source, const CellRange& requested, SizeCheck check)
 {
     const CellRange range = normalized(requested);
     const qint64 cells = static_cast<qint64>(range.lastRow - range.firstRow + 1) * (range.lastCol - range.firstCol + 1);
@@ -292,8 +296,10 @@ Layout checkedLayout(const RenderSource& source, const CellRange& requested)
                         .arg(cells)
                         .arg(kMaxRangeCells));
     Layout L = layoutOf(source, range);
-    const QSize size = sizeOf(L);
-    checkPictureSize(size.width(), size.height(), QStringLiteral("The range %1").arg(name));
+    if (check == SizeCheck::Picture) {
+        const QSize size = sizeOf(L);
+        checkPictureSize(size.width(), size.height(), QStringLiteral("The range %1").arg(name));
+    }
     return L;
 }
 
@@ -301,17 +307,17 @@ Layout checkedLayout(const RenderSource& source, const CellRange& requested)
 
 QSize checkedRangePixelSize(const RenderSource& source, const CellRange& range)
 {
-    return sizeOf(checkedLayout(source, range));
+    return sizeOf(checkedLayout(source, range, SizeCheck::None));
 }
 
 void paintRange(const RenderSource& source, const CellRange& range, QPainter& painter)
 {
-    paintLayout(source, checkedLayout(source, range), painter);
+    paintLayout(source, checkedLayout(source, range, SizeCheck::None), painter);
 }
 
 QImage renderRange(const RenderSource& source, const CellRange& requested)
 {
-    const Layout L = checkedLayout(source, requested);
+    const Layout L = checkedLayout(source, requested, SizeCheck::Picture);
     const QSize size = sizeOf(L);
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);

@@ -64,12 +64,14 @@ public:
 QImage renderRange(const RenderSource& source, const CellRange& range);
 
 // The same picture drawn into any painter, from (0,0) in its logical coordinates (one unit
-// per pixel at 96 dpi), for vector output such as PDF. The painter's state is kept.
+// per pixel at 96 dpi), for vector output such as PDF or a scaled picture. The painter's
+// state is kept. Its device bounds the picture, so only a range of more than a million
+// cells is refused.
 void paintRange(const RenderSource& source, const CellRange& range, QPainter& painter);
 // Size of that picture in pixels at 96 dpi.
 QSize rangePixelSize(const RenderSource& source, const CellRange& range);
-// The same, after the checks paintRange makes: throws Error for a range or picture beyond
-// the renderer's bounds.
+// The same, after the checks paintRange makes: throws Error for a range beyond the
+// renderer's bounds.
 QSize checkedRangePixelSize(const RenderSource& source, const CellRange& range);
 
 } // namespace sheet

@@ -50,6 +50,59 @@ TEST_F(Recalculation, CircularReferencesGiveAnErrorNotAHang)
     EXPECT_EQ(ws->value(0, 2), Value::number(10));
 }
 
+TEST_F(Recalculation, ACellNamedOnlyForItsPositionIsNoCircle)
+{
+    ws->setNumber(3, 1, 7); // B4
+    ws->setFormula(4, 1, QStringLiteral("=OFFSET(B5,-1,0,1)"));
+    ws->setFormula(4, 4, QStringLiteral("=ROW(E5)+COLUMN(E5)+ROWS(E5:E9)"));
+    ws->setFormula(4, 5, QStringLiteral("=CELL(\"address\",F5)"));
+    ws->setFormula(4, 6, QStringLiteral("=IF(ISREF(G5),AREAS(G5),0)"));
+    book.defineName(QStringLiteral("Here"), QStringLiteral("=Data!$H$5"));
+    ws->setFormula(4, 7, QStringLiteral("=ROW(Here)"));
+    EXPECT_EQ(ws->value(4, 1), Value::number(7));
+    EXPECT_EQ(ws->value(4, 4), Value::number(15));
+    EXPECT_EQ(ws->value(4, 5), Value::string(QStringLiteral("$F$5")));
+    EXPECT_EQ(ws->value(4, 6), Value::number(1));
+    EXPECT_EQ(ws->value(4, 7), Value::number(5));
+    // The offset's cell is computed first, though nothing in the formula names it.
+    ws->setFormula(3, 1, QStringLiteral("=B3*3"));
+    ws->setNumber(2, 1, 5);
+    EXPECT_EQ(ws->value(4, 1), Value::number(15));
+
+    // What reads the cell's value is still a circle: the contents, through OFFSET too, and a
+    // position computed from the cell's own value.
+    ws->setFormula(6, 0, QStringLiteral("=CELL(\"contents\",A7)"));
+    ws->setFormula(6, 1, QStringLiteral("=OFFSET(B7,0,0)+1"));
+    ws->setFormula(6, 2, QStringLiteral("=ROW(OFFSET(A1,C7,0))"));
+    ws->setFormula(6, 3, QStringLiteral("=ROW(INDEX(D1:D9,D7))"));
+    for (int col = 0; col < 4; ++col)
+        EXPECT_EQ(ws->value(6, col), Value::error(ErrorCode::Ref)) << col;
+}
+
+TEST_F(Recalculation, ALookupInATableHoldingItsReadersIsNoCircle)
+{
+    // D1 looks up C5 in A1:C1000, whose column B counts down from D1: the cells read one
+    // another's ranges, but no value depends on itself.
+    for (int r = 0; r < 1000; ++r) {
+        ws->setNumber(r, 0, r + 1);
+        ws->setNumber(r, 2, r == 4 ? 7 : 0);
+        ws->setFormula(r, 1, r < 999 ? QStringLiteral("=B%1+1").arg(r + 2) : QStringLiteral("=D1"));
+    }
+    ws->setFormula(0, 3, QStringLiteral("=VLOOKUP(5,A1:C1000,3,FALSE)"));
+    EXPECT_EQ(ws->value(0, 3), Value::number(7));
+    EXPECT_EQ(ws->value(999, 1), Value::number(7));
+    EXPECT_EQ(ws->value(0, 1), Value::number(1006)); // a chain longer than one pass follows
+    // Looking up the cell's own row is a circle.
+    ws->setFormula(0, 4, QStringLiteral("=VLOOKUP(1,A1:E9,5,FALSE)"));
+    EXPECT_EQ(ws->value(0, 4), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(0, 3), Value::number(7));
+    // A circle too long to follow is one still.
+    for (int r = 0; r < 5000; ++r)
+        ws->setFormula(r, 6, QStringLiteral("=G%1+1").arg(r == 4999 ? 1 : r + 2));
+    EXPECT_EQ(ws->value(0, 6), Value::error(ErrorCode::Ref));
+    EXPECT_EQ(ws->value(2500, 6), Value::error(ErrorCode::Ref));
+}
+
 TEST_F(Recalculation, LongChainsNeedNoDeepRecursion)
 {
     const int n = 30000;

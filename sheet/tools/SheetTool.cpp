@@ -4,9 +4,10 @@
 //   sheet-tool dump WORKBOOK
 //   sheet-tool set WORKBOOK OUT [CELL=TEXT ...]
 //   sheet-tool recalc WORKBOOK OUT
-//   sheet-tool render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] WORKBOOK OUT.png|.svg|.pdf [RANGE]
+//   sheet-tool render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] [--chart N] WORKBOOK OUT.png|.svg|.pdf [RANGE]
 //
-// Exit status 0 on success; otherwise one line on standard error and status 1.
+// Exit status 0 on success; otherwise one line on standard error and status 1. A picture
+// written with a chart in it drawn as a placeholder says so on standard error, status 3.
 //
 // The file is built twice. `sheet-tool` reads and writes workbooks without loading the GUI
 // libraries (with their eager symbol binding they cost more than a whole `set`); for
@@ -35,6 +36,7 @@
 #include "SvgPicture.h"
 
 #include "charts/ChartRenderer.h"
+#include "charts/EmbeddedCharts.h"
 #include "file/DurableFile.h"
 #include "render/Render.h"
 #include "render/RenderLimits.h"
@@ -62,8 +64,12 @@
 
 namespace {
 
-const char kUsage[] = "usage: sheet-tool dump WORKBOOK | set WORKBOOK OUT [CELL=TEXT...] | recalc WORKBOOK OUT | "
-                      "render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] WORKBOOK OUT.png|.svg|.pdf [RANGE]";
+// The picture is written, but a chart in it is drawn as a placeholder that says why.
+constexpr int kPlaceholderStatus = 3;
+
+const char kUsage[]
+    = "usage: sheet-tool dump WORKBOOK | set WORKBOOK OUT [CELL=TEXT...] | recalc WORKBOOK OUT | "
+      "render [--sheet NAME|INDEX] [--size WIDTHxHEIGHT] [--chart N] WORKBOOK OUT.png|.svg|.pdf [RANGE]";
 
 const char kDescription[]
     = "Looks into, edits and draws Excel 97-2003 workbooks (.xls, .xlt).\n"
@@ -78,9 +84,12 @@ const char kDescription[]
       "  recalc WORKBOOK OUT        recalculates every formula and saves OUT as a workbook\n"
       "  render WORKBOOK OUT [RANGE]\n"
       "                             draws a sheet as PNG, SVG or PDF (by OUT's extension): a\n"
-      "                             worksheet's used range or RANGE (A1:K40), or a chart sheet\n"
+      "                             worksheet's used range or RANGE (A1:K40) with the charts in\n"
+      "                             it, one of those charts alone, or a chart sheet\n"
       "\n"
-      "Exit status 0 on success; otherwise one line on standard error and status 1.";
+      "Exit status 0 on success; otherwise one line on standard error and status 1. A picture\n"
+      "with a chart drawn as a placeholder (\"cannot be drawn\") is written, said on standard\n"
+      "error, and ends with status 3.";
 
 // Bad command lines are told apart from failures only by the usage line that follows.
 struct UsageError {
@@ -255,11 +264,147 @@ QByteArray drawPicture(Format format, const QSize& size, const std::function<voi
     return bytes;
 }
 
-int render(const QStringList& args, const QString& sheetOption, const QString& sizeOption, int& argc, char** argv)
+struct RenderOptions {
+    QString sheet; // null: the active sheet
+    QString size;  // null: the picture's own size
+    QString chart; // null: the whole sheet
+};
+
+// What render draws, all read before the GUI starts: its fonts are chosen from what it shows.
+struct Picture {
+    QSize size;
+    DrawingFonts fonts;
+    std::function<void(QPainter&)> draw;
+    QStringList placeholders; // charts drawn as placeholders: which, and why
+};
+
+void addChartFonts(Picture& picture, const sheet::ChartDrawing& chart, const QString& name)
 {
-    if (args.size() != 2 && args.size() != 3)
-        throw UsageError{QStringLiteral("render takes a workbook, an output file and an optional range")};
-    const Format format = formatFor(args[1]);
+    for (const QString& family : chart.fontFamilies())
+        picture.fonts.addFamily(family);
+    for (const QString& text : chart.texts())
+        picture.fonts.addText(text);
+    if (!chart.placeholderText().isEmpty())
+        picture.placeholders << QStringLiteral("%1 is drawn as a placeholder: %2").arg(name, chart.placeholderText());
+}
+
+// One chart alone: a chart sheet, or a chart embedded in a worksheet at its size there.
+void chartPicture(Picture& picture, std::shared_ptr<const sheet::ChartDrawing> chart, const QString& name,
+                  const QSize& ownSize, const std::optional<QSize>& size)
+{
+    addChartFonts(picture, *chart, name);
+    picture.size = size.value_or(ownSize);
+    if (!size)
+        sheet::checkPictureSize(picture.size.width(), picture.size.height(), name);
+    picture.draw = [chart, pictureSize = picture.size](QPainter& p) {
+        chart->paint(p, QRectF(QPointF(0, 0), QSizeF(pictureSize)));
+    };
+}
+
+sheet::CellRange united(const sheet::CellRange& a, const sheet::CellRange& b)
+{
+    return sheet::CellRange{std::min(a.firstRow, b.firstRow), std::min(a.firstCol, b.firstCol),
+                            std::max(a.lastRow, b.lastRow), std::max(a.lastCol, b.lastCol)};
+}
+
+// The charts of the sheet that sit where the picture of `range` shows them.
+struct PlacedChart {
+    std::shared_ptr<const sheet::ChartDrawing> drawing;
+    QRectF rect;
+};
+
+// A worksheet's range with the charts embedded in it where they sit, scaled to `size`.
+void rangePicture(Picture& picture, const sheet::Workbook& book, int index,
+                  const std::optional<sheet::CellRange>& range, const std::optional<QSize>& size)
+{
+    const sheet::Worksheet& ws = *book.worksheet(index);
+    const std::vector<sheet::EmbeddedChart> embedded = sheet::embeddedChartList(book, index);
+    // The used range and every anchored chart, unless a range is asked for; A1 on an empty sheet.
+    std::optional<sheet::CellRange> shown = range ? range : ws.usedRange();
+    if (!range)
+        for (const sheet::EmbeddedChart& c : embedded)
+            if (c.anchor)
+                shown = shown ? united(*shown, c.anchor->cells()) : c.anchor->cells();
+    const sheet::CellRange r = shown.value_or(sheet::CellRange{});
+    auto cells = std::make_shared<sheet::RangeDrawing>(ws, r.firstRow, r.firstCol, r.lastRow, r.lastCol);
+    for (const sheet::RenderCell& cell : cells->cells()) {
+        if (cell.kind == sheet::RenderCell::Kind::Empty)
+            continue;
+        picture.fonts.addFamily(cell.style.fontName);
+        picture.fonts.addText(cell.text);
+    }
+    picture.fonts.addText(QStringLiteral("#0")); // too narrow a number shows as ###
+    std::vector<PlacedChart> charts;
+    for (std::size_t k = 0; k < embedded.size(); ++k) {
+        if (!embedded[k].anchor)
+            continue;
+        const QString name = QStringLiteral("chart %1 of sheet '%2'").arg(k + 1).arg(ws.name());
+        auto drawing = std::make_shared<const sheet::ChartDrawing>(book, embedded[k].records, name);
+        addChartFonts(picture, *drawing, name);
+        charts.push_back({drawing, sheet::anchorRect(ws, r, *embedded[k].anchor)});
+    }
+    const QSize natural = cells->pixelSize();
+    picture.size = size.value_or(natural);
+    if (!size)
+        sheet::checkPictureSize(
+            natural.width(), natural.height(),
+            QStringLiteral("The range %1:%2")
+                .arg(sheet::cellName(r.firstRow, r.firstCol), sheet::cellName(r.lastRow, r.lastCol)));
+    picture.draw = [cells, charts, natural, pictureSize = picture.size](QPainter& p) {
+        if (pictureSize != natural) {
+            // Scaled to fit, proportions kept, centred.
+            const double scale = std::min(double(pictureSize.width()) / natural.width(),
+                                          double(pictureSize.height()) / natural.height());
+            p.translate((pictureSize.width() - natural.width() * scale) / 2,
+                        (pictureSize.height() - natural.height() * scale) / 2);
+            p.scale(scale, scale);
+        }
+        cells->paint(p);
+        for (const PlacedChart& c : charts)
+            c.drawing->paint(p, c.rect);
+    };
+}
+
+// Chart N of a worksheet, alone.
+void embeddedChartPicture(Picture& picture, const sheet::Workbook& book, int index, const QString& which,
+                          const std::optional<QSize>& size)
+{
+    const sheet::Worksheet& ws = *book.worksheet(index);
+    std::vector<sheet::EmbeddedChart> embedded = sheet::embeddedChartList(book, index);
+    bool number = false;
+    const int n = which.toInt(&number);
+    if (!number || n < 1)
+        throw UsageError{QStringLiteral("--chart takes a chart's number counting from 1, not '%1'").arg(which)};
+    if (n > static_cast<int>(embedded.size()))
+        throw sheet::Error(QStringLiteral("sheet '%1' holds %2 charts, so there is no chart %3")
+                               .arg(ws.name())
+                               .arg(embedded.size())
+                               .arg(n));
+    const sheet::EmbeddedChart& chart = embedded[static_cast<std::size_t>(n - 1)];
+    const QString name = QStringLiteral("chart %1 of sheet '%2'").arg(n).arg(ws.name());
+    QSize own(1000, 700);
+    if (chart.anchor) {
+        const QRectF rect = sheet::anchorRect(ws, sheet::CellRange{}, *chart.anchor);
+        own = QSize(std::max(1, static_cast<int>(std::lround(rect.width()))),
+                    std::max(1, static_cast<int>(std::lround(rect.height()))));
+    }
+    chartPicture(picture, std::make_shared<const sheet::ChartDrawing>(book, chart.records, name), name, own, size);
+}
+
+// The sheet render draws: the one asked for, else the active one.
+int sheetToDraw(const sheet::Workbook& book, const RenderOptions& options, const QString& path)
+{
+    if (!options.sheet.isNull())
+        return findSheet(book, options.sheet, path);
+    const int active = book.activeSheet();
+    if (active < 0 || active >= book.sheetCount())
+        throw sheet::Error(QStringLiteral("'%1' has no active sheet; name the sheet to draw with --sheet").arg(path));
+    return active;
+}
+
+void preparePicture(Picture& picture, const sheet::Workbook& book, const QStringList& args,
+                    const RenderOptions& options)
+{
     std::optional<sheet::CellRange> range;
     if (args.size() == 3) {
         sheet::CellRange r;
@@ -268,80 +413,54 @@ int render(const QStringList& args, const QString& sheetOption, const QString& s
         range = r;
     }
     std::optional<QSize> size;
-    if (!sizeOption.isNull())
-        size = parseSize(sizeOption);
-
-    const auto book = sheet::loadWorkbook(args[0]);
-    int index = book->activeSheet();
-    if (!sheetOption.isNull())
-        index = findSheet(*book, sheetOption, args[0]);
-    else if (index < 0 || index >= book->sheetCount() || !book->worksheet(index))
-        throw sheet::Error(
-            QStringLiteral("'%1': the active sheet is not a worksheet; name the sheet to draw with --sheet")
-                .arg(args[0]));
-    const sheet::Sheet& target = book->sheet(index);
+    if (!options.size.isNull())
+        size = parseSize(options.size);
+    const int index = sheetToDraw(book, options, args[0]);
+    const sheet::Sheet& target = book.sheet(index);
     if (!target.isWorksheet() && !target.isChart())
         throw sheet::Error(
             QStringLiteral("'%1': sheet '%2' is neither a worksheet nor a chart sheet").arg(args[0], target.name()));
     if (target.isChart() && range)
         throw UsageError{QStringLiteral("a RANGE is for worksheets; '%1' is a chart sheet").arg(target.name())};
-
-    // Everything is read before the GUI starts: its fonts are chosen from what the picture shows.
-    DrawingFonts fonts;
-    std::optional<sheet::ChartDrawing> chart;
-    std::unique_ptr<sheet::RangeDrawing> cells;
-    QSize pictureSize;
+    if (!options.chart.isNull() && (target.isChart() || range))
+        throw UsageError{QStringLiteral("--chart draws a chart embedded in a worksheet, alone and without a RANGE")};
     if (target.isChart()) {
-        chart = sheet::ChartDrawing::ofSheet(*book, index);
-        for (const QString& family : chart->fontFamilies())
-            fonts.addFamily(family);
-        for (const QString& text : chart->texts())
-            fonts.addText(text);
         // The chart sheet's own proportions at 96 dpi unless asked otherwise.
-        pictureSize = size.value_or(QSize(1000, 700));
+        const QString name = QStringLiteral("chart sheet '%1'").arg(target.name());
+        chartPicture(picture, std::make_shared<const sheet::ChartDrawing>(sheet::ChartDrawing::ofSheet(book, index)),
+                     name, QSize(1000, 700), size);
+    } else if (!options.chart.isNull()) {
+        embeddedChartPicture(picture, book, index, options.chart, size);
     } else {
-        const sheet::Worksheet& ws = *book->worksheet(index);
-        const sheet::CellRange r = range.value_or(ws.usedRange().value_or(sheet::CellRange{})); // A1 on an empty sheet
-        cells = std::make_unique<sheet::RangeDrawing>(ws, r.firstRow, r.firstCol, r.lastRow, r.lastCol);
-        for (const sheet::RenderCell& cell : cells->cells()) {
-            if (cell.kind == sheet::RenderCell::Kind::Empty)
-                continue;
-            fonts.addFamily(cell.style.fontName);
-            fonts.addText(cell.text);
-        }
-        fonts.addText(QStringLiteral("#0")); // too narrow a number shows as ###
-        pictureSize = size.value_or(cells->pixelSize());
+        rangePicture(picture, book, index, range, size);
     }
-    fonts.apply();
+}
+
+int render(const QStringList& args, const RenderOptions& options, int& argc, char** argv)
+{
+    if (args.size() != 2 && args.size() != 3)
+        throw UsageError{QStringLiteral("render takes a workbook, an output file and an optional range")};
+    const Format format = formatFor(args[1]);
+    const auto book = sheet::loadWorkbook(args[0]);
+    Picture picture;
+    preparePicture(picture, *book, args, options);
+    picture.fonts.apply();
 
     // Fonts need a GUI application, but never a display: drawn offscreen, the picture does not
     // depend on the desktop the command runs in, and a display that is gone costs nothing.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-
-    QByteArray bytes;
-    if (chart) {
-        bytes = drawPicture(format, pictureSize,
-                            [&](QPainter& p) { chart->paint(p, QRectF(QPointF(0, 0), QSizeF(pictureSize))); });
-    } else {
-        const QSize natural = cells->pixelSize();
-        bytes = drawPicture(format, pictureSize, [&](QPainter& p) {
-            if (pictureSize != natural) {
-                // Scaled to fit, proportions kept, centred.
-                const double scale = std::min(double(pictureSize.width()) / natural.width(),
-                                              double(pictureSize.height()) / natural.height());
-                p.translate((pictureSize.width() - natural.width() * scale) / 2,
-                            (pictureSize.height() - natural.height() * scale) / 2);
-                p.scale(scale, scale);
-            }
-            cells->paint(p);
-        });
-    }
+    const QByteArray bytes = drawPicture(format, picture.size, picture.draw);
     if (bytes.isEmpty())
         throw sheet::Error(QStringLiteral("'%1': the picture could not be drawn").arg(args[0]));
     sheet::writeFileDurably(args[1], bytes);
-    return 0;
+    // The picture is written, but a script must be able to tell that part of it says "cannot
+    // draw" instead of showing a chart.
+    for (const QString& placeholder : picture.placeholders)
+        std::fprintf(stderr, "sheet-tool: '%s': %s\n", args[0].toLocal8Bit().constData(),
+                     placeholder.simplified().toLocal8Bit().constData());
+    return picture.placeholders.isEmpty() ? 0 : kPlaceholderStatus;
 }
 
 #else
@@ -412,8 +531,14 @@ int main(int argc, char** argv)
         QStringLiteral("render: the picture's size in pixels at 96 dpi (default: a worksheet range's own size; "
                        "1000x700 for a chart). A range is scaled to fit, keeping its proportions."),
         QStringLiteral("WIDTHxHEIGHT"));
+    const QCommandLineOption chartOption(
+        QStringLiteral("chart"),
+        QStringLiteral("render: the chart embedded in the worksheet to draw alone, counting from 1 (default: the "
+                       "sheet with its charts where they sit)."),
+        QStringLiteral("N"));
     parser.addOption(sheetOption);
     parser.addOption(sizeOption);
+    parser.addOption(chartOption);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("dump, set, recalc or render"));
     parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("the command's files, cells and range"),
                                  QStringLiteral("[arguments...]"));
@@ -436,8 +561,8 @@ int main(int argc, char** argv)
             throw UsageError{QStringLiteral("no command")};
         const QString command = args.takeFirst();
         const bool drawing = command == QLatin1String("render");
-        if (!drawing && (parser.isSet(sheetOption) || parser.isSet(sizeOption)))
-            throw UsageError{QStringLiteral("--sheet and --size are options of render")};
+        if (!drawing && (parser.isSet(sheetOption) || parser.isSet(sizeOption) || parser.isSet(chartOption)))
+            throw UsageError{QStringLiteral("--sheet, --size and --chart are options of render")};
         if (command == QLatin1String("dump"))
             return dump(args);
         if (command == QLatin1String("set"))
@@ -445,9 +570,14 @@ int main(int argc, char** argv)
         if (command == QLatin1String("recalc"))
             return recalc(args);
 #ifdef SHEET_TOOL_DRAWS
-        if (drawing)
-            return render(args, parser.isSet(sheetOption) ? parser.value(sheetOption) : QString(),
-                          parser.isSet(sizeOption) ? parser.value(sizeOption) : QString(), argc, argv);
+        if (drawing) {
+            RenderOptions options;
+            for (auto [option, value] : {std::pair{&sheetOption, &options.sheet}, std::pair{&sizeOption, &options.size},
+                                         std::pair{&chartOption, &options.chart}})
+                if (parser.isSet(*option))
+                    *value = parser.value(*option);
+            return render(args, options, argc, argv);
+        }
 #else
         if (drawing)
             drawElsewhere(argv);

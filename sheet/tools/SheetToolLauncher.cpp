@@ -23,7 +23,7 @@ const char* commandWord(int argc, char** argv)
             return i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg[0] != '-' || arg[1] == '\0')
             return arg;
-        if (std::strcmp(arg, "--sheet") == 0 || std::strcmp(arg, "--size") == 0)
+        if (std::strcmp(arg, "--sheet") == 0 || std::strcmp(arg, "--size") == 0 || std::strcmp(arg, "--chart") == 0)
             ++i;
     }
     return nullptr;

@@ -389,7 +389,7 @@ QString writeDateAxisWorkbook(const QTemporaryDir& dir)
         book.addChartSheet(c.title, writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
     }
     const QString path = dir.filePath(QStringLiteral("dates.xls"));
-    book.save(path);
+    saveWorkbook(book, path);
     return path;
 }
 

@@ -84,6 +84,15 @@ TEST_F(FormulaArrays, ArrayConstants)
     EXPECT_EQ(eval("=INDEX({1,2;3,4},2,1)"), num(3));
     EXPECT_EQ(eval("=SUMPRODUCT({1,2,3}*{4,5,6})"), num(32));
     EXPECT_EQ(eval("={5,6}"), num(5)); // one value: the first
+    // Arrays given to functions that take one value are worked element by element even
+    // outside array formulas, and what takes ranges sees every result.
+    EXPECT_EQ(eval("=SUM(ROUND({1.4,2.6},0))"), num(4));
+    EXPECT_EQ(eval("=COUNT(ABS({1,-2,3}))"), num(3));
+    EXPECT_EQ(eval("=COLUMNS(SIN({2,3,4}+1)+1)"), num(3));
+    EXPECT_EQ(eval("=SUM(IF({1,0,1}>0,1,0))"), num(2));
+    EXPECT_EQ(eval("=ROUND({1.4,2.6},0)"), num(1)); // the cell shows the first
+    // An IF computed as one value takes the first condition only.
+    EXPECT_EQ(eval("=IF({0,1}>0,5,6)+0"), num(6));
     // Without a place for the values the parser refuses them.
     EXPECT_THROW(parseFormula(QStringLiteral("={1,2}"), &sheet), Error);
     EXPECT_THROW(parseFormula(QStringLiteral("={1,2;3}"), &sheet, nullptr), Error);

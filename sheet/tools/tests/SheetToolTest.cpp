@@ -3,6 +3,7 @@
 #include "biff/Compound.h"
 #include "charts/Chart.h"
 #include "charts/ChartRenderer.h"
+#include "charts/EmbeddedCharts.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "model/Xf.h"
@@ -229,7 +230,6 @@ TEST_F(SheetTool, FailuresExitOneWithOneLine)
     chartActive->setActiveSheet(1);
     saveWorkbook(*chartActive, path("chart-active.xls"));
     expectFailure({"set", path("chart-active.xls"), out, "A1=1"}, "not a worksheet");
-    expectFailure({"render", path("chart-active.xls"), path("out.png")}, "not a worksheet");
 }
 
 TEST_F(SheetTool, HelpAndVersion)
@@ -421,9 +421,81 @@ TEST_F(SheetTool, RenderRefusesWhatItCannotDrawWithOneLine)
     tall->worksheet(0)->setNumber(32769, 0, 1);
     saveWorkbook(*tall, path("tall.xls"));
     expectFailure({"render", path("tall.xls"), path("out.png")}, "16384");
-    const ToolRun r = runTool({"render", path("tall.xls"), path("out.png"), "A32760:C32770"});
+    ToolRun r = runTool({"render", path("tall.xls"), path("part.png"), "A32760:C32770"});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_FALSE(QImage(path("out.png"), "PNG").isNull());
+    EXPECT_FALSE(QImage(path("part.png"), "PNG").isNull());
+    // Scaled to a size that fits, the whole of it draws: the limit is on the picture drawn.
+    r = runTool({"render", "--size", "400x3000", path("tall.xls"), path("whole.png")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QImage(path("whole.png"), "PNG").size(), QSize(400, 3000));
+    expectFailure({"render", "--size", "16385x10", path("tall.xls"), path("out.png")}, "16384");
+
+    expectFailure({"render", "--chart", "1", book, path("out.png")}, "no chart 1");
+    expectFailure({"render", "--chart", "x", book, path("out.png")}, "--chart takes");
+    expectFailure({"render", "--sheet", "2", "--chart", "1", book, path("out.png")}, "embedded in a worksheet");
+    expectFailure({"recalc", "--chart", "1", book, path("out.xls")}, "options of render");
+}
+
+TEST_F(SheetTool, RenderDrawsTheActiveChartSheetAndSaysWhenAChartIsAPlaceholder)
+{
+    // The man page's promise: the active sheet, a chart sheet too.
+    auto chartActive = loadWorkbook(path("book.xlt"));
+    chartActive->setActiveSheet(1);
+    saveWorkbook(*chartActive, path("chart-active.xls"));
+    ToolRun r = runTool({"render", "--size", "500x350", path("chart-active.xls"), path("active.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+    EXPECT_EQ(QImage(path("active.png"), "PNG").convertToFormat(QImage::Format_RGB32),
+              renderChartSheet(*chartActive, 1, QSize(500, 350)).convertToFormat(QImage::Format_RGB32));
+
+    // A chart it cannot draw: the picture is written, says why, and the status tells.
+    RecordList bar = chartActive->sheet(1).records();
+    for (Record& rec : bar)
+        if (rec.id == 0x1018) // LINE: a bar chart group instead
+            rec = Record{0x1017, Bytes{0, 0, 150, 0, 0, 0}};
+    chartActive->addChartSheet(QStringLiteral("Bars"), bar);
+    saveWorkbook(*chartActive, path("bars.xls"));
+    r = runTool({"render", "--sheet", "Bars", path("bars.xls"), path("bars.png")});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_FALSE(QImage(path("bars.png"), "PNG").isNull());
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    EXPECT_TRUE(r.err.startsWith("sheet-tool: ")) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("'Bars' is drawn as a placeholder: This is a bar chart")) << r.err.constData();
+}
+
+TEST_F(SheetTool, RenderDrawsChartsEmbeddedInWorksheets)
+{
+    // LibreOffice's reference workbook: each chart sits on a worksheet of its own.
+    const QString lo = QStringLiteral(SHEET_TEST_DATA "/reference-imperial.xls");
+    const auto book = loadWorkbook(lo);
+    const std::vector<EmbeddedChart> charts = embeddedChartList(*book, 1);
+    ASSERT_EQ(charts.size(), 1u);
+    ASSERT_TRUE(charts[0].anchor);
+    const Worksheet& ws = *book->worksheet(1);
+    ASSERT_FALSE(ws.usedRange()); // no cells: the picture is the chart's cells
+    const QRectF where = anchorRect(ws, charts[0].anchor->cells(), *charts[0].anchor);
+
+    // The sheet: its cells with the chart where it sits; the picture reaches the chart's end.
+    ToolRun r = runTool({"render", "--sheet", "2", lo, path("sheet.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QImage sheetPicture = QImage(path("sheet.png"), "PNG").convertToFormat(QImage::Format_RGB32);
+    EXPECT_GE(sheetPicture.width(), std::floor(where.right()));
+    EXPECT_GE(sheetPicture.height(), std::floor(where.bottom()));
+    EXPECT_LT(sheetPicture.height(), where.bottom() + 40); // and ends in the chart's last row
+    // The chart alone, at its size on the sheet.
+    r = runTool({"render", "--sheet", "2", "--chart", "1", lo, path("chart.png")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QImage alone = QImage(path("chart.png"), "PNG").convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(alone.size(),
+              QSize(static_cast<int>(std::lround(where.width())), static_cast<int>(std::lround(where.height()))));
+    int coloured = 0;
+    for (int y = 0; y < alone.height(); y += 2)
+        for (int x = 0; x < alone.width(); x += 2)
+            coloured += std::abs(qRed(alone.pixel(x, y)) - qBlue(alone.pixel(x, y))) > 80;
+    EXPECT_GT(coloured, 300); // the series, not a placeholder
+    r = runTool({"render", "--sheet", "2", "--chart", "2", lo, path("none.png")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("holds 1 charts")) << r.err.constData();
 }
 
 } // namespace

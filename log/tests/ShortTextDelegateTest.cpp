@@ -1,0 +1,36 @@
+#include "EntryList.h"
+#include "ShortTextDelegate.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+#include <QStyleOptionViewItem>
+#include <QTreeWidget>
+
+namespace {
+
+TEST(ShortTextDelegate, AHugeFieldShowsShortenedAndStaysWhole)
+{
+    QTreeWidget list;
+    list.setColumnCount(2);
+    auto* delegate = new ShortTextDelegate(&list);
+    list.setItemDelegate(delegate);
+    const QString huge(5 * 1024 * 1024, QLatin1Char('7'));
+    EntryList(&list).appendEntries({{QStringLiteral("6/10/2004"), huge}}, 2);
+
+    const QModelIndex field = list.model()->index(0, 1);
+    const QString shown = delegate->displayText(field.data(), QLocale());
+    EXPECT_EQ(shown, QString(ShortTextDelegate::MaxShown, QLatin1Char('7')) + QChar(0x2026));
+    QStyleOptionViewItem option;
+    option.initFrom(&list);
+    EXPECT_LT(delegate->sizeHint(option, field).width(), 10000);
+    // The entry keeps every character.
+    EXPECT_EQ(EntryList(&list).entries().first().at(1).size(), huge.size());
+    // Short fields show as they are; a cut never splits a character in two.
+    EXPECT_EQ(delegate->displayText(QStringLiteral("6/10/2004"), QLocale()), "6/10/2004");
+    const QString emoji
+        = QString(ShortTextDelegate::MaxShown - 1, QLatin1Char('x')) + QString::fromUtf8("\xF0\x9F\x98\x80");
+    EXPECT_FALSE(delegate->displayText(emoji + "tail", QLocale()).contains(QChar(0xD83D)));
+}
+
+} // namespace
