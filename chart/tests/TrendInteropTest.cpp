@@ -132,10 +132,10 @@ QDate ShownDate(const QString& text)
 void ExpectShown(const std::vector<QStringList>& rows, const TemplateDefinition& d, const Case& c)
 {
     const Figures want = Compute(c.entries, c.goal);
-    const auto number = [](const QString& text, double want) {
+    const auto number = [](const QString& text, double expected) {
         bool ok = false;
         const double v = text.toDouble(&ok);
-        return ok && std::abs(v - want) <= 0.006;
+        return ok && std::abs(v - expected) <= 0.006;
     };
     for (std::size_t i = 0; i < c.entries.size(); ++i) {
         const int row = d.firstDataRow + static_cast<int>(i);
