@@ -174,9 +174,9 @@ TEST_P(LongLogInterop, GnumericReadsTheChartsToTheLastEntry)
 INSTANTIATE_TEST_SUITE_P(Logs, LongLogInterop,
                          ::testing::Values(LongLog{kImperialTemplate, 40}, LongLog{kMetricTemplate, 40},
                                            LongLog{kImperialTemplate, 1000}),
-                         [](const ::testing::TestParamInfo<LongLog>& info) {
+                         [](const ::testing::TestParamInfo<LongLog>& tested) {
                              return QStringLiteral("%1_%2")
-                                 .arg(info.param.id == kImperialTemplate ? "Imperial" : "Metric")
-                                 .arg(info.param.entries)
+                                 .arg(tested.param.id == kImperialTemplate ? "Imperial" : "Metric")
+                                 .arg(tested.param.entries)
                                  .toStdString();
                          });

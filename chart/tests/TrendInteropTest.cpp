@@ -241,6 +241,6 @@ TEST_P(TrendInterop, GnumericComputesTheFiguresOfEveryCase)
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TrendInterop, ::testing::Values(kImperialTemplate, kMetricTemplate),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             return tested.param == kImperialTemplate ? "Imperial" : "Metric";
                          });
