@@ -197,7 +197,7 @@ void FillTemplate(Run& run)
         for (int k = 1; k <= run.map.clearedColumns && !proc.stopped(); ++k)
             proc.needed(100, [&] { run.data->Cells(row, k).setValue(QString()); });
     proc.needed(105, [&] {
-        fitToEntries(run.w->model(), run.templateId, static_cast<int>(order.size()), dated, goal.has_value());
+        fitToEntries(Need(run.w).model(), run.templateId, static_cast<int>(order.size()), dated, goal.has_value());
     });
 }
 

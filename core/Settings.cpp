@@ -202,12 +202,22 @@ void ReportConflicts(const QList<SettingsConflict>& conflicts)
     }
 }
 
+// Each missing folder on the way to the file, owner-only (a folder that cannot be made is
+// left to the write to report).
+void MakeFolders(const QString& folder)
+{
+    QString path;
+    for (const QString& part : folder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path += QLatin1Char('/') + part;
+        ::mkdir(sheet::encodePath(path).constData(), 0700);
+    }
+}
+
 // Writes the program's keys into the file as it stands now. Throws SettingsNotSaved.
 void StoreSetting(Store& store, const QString& key, const QString& fullKey)
 {
     const QString path = SettingsFilePath();
-    ::mkdir(sheet::encodePath(sheet::folderOf(sheet::folderOf(path))).constData(), 0700);
-    ::mkdir(sheet::encodePath(sheet::folderOf(path)).constData(), 0700);
+    MakeFolders(sheet::folderOf(path));
     // Writers of this file (QSettings in any program included) take this lock around their
     // read-modify-write. A folder where it cannot be made is left to the write to report.
     const SettingsWriteLock lock(path + QStringLiteral(".lock"), 5000);

@@ -13,6 +13,8 @@
 #include "format/NumberFormat.h"
 #include "model/Worksheet.h"
 #include "charts/Chart.h"
+#include "charts/ChartData.h"
+#include "charts/ChartLayout.h"
 #include "io/WorkbookFile.h"
 #include "Settings.h"
 #include "StoredLog.h"
@@ -577,4 +579,22 @@ TEST_F(GenerationTest, LeftoversGoAndWhateverStandsAtTheTemplatesNameIsReplaced)
     ASSERT_TRUE(generate());
     EXPECT_EQ(messages.count(), 0);
     EXPECT_FALSE(QFileInfo::exists(temp.path() + QStringLiteral("/nowhere")));
+}
+
+TEST_F(GenerationTest, TheWeightAxisReachesTheGoal)
+{
+    ScriptedMessages messages;
+    WriteSetting(SettingsSection, Keys::GoalMen, QStringLiteral("150"));
+    loadExample(false); // weights of 200 to 205
+    const auto book = generate();
+    ASSERT_TRUE(book);
+    for (int i = 2; i <= 3; ++i) {
+        const sheet::Chart chart = ChartOf(*book, i);
+        const sheet::ChartLayout layout
+            = sheet::layoutChart(*book, chart, sheet::readChartData(*book, chart), QRectF(0, 0, 1000, 700));
+        ASSERT_TRUE(layout.hasPlot) << i;
+        EXPECT_LE(layout.primary.scale.min, 150) << i;
+        EXPECT_GE(layout.primary.scale.max, 205) << i;
+    }
+    EXPECT_EQ(messages.count(), 0);
 }

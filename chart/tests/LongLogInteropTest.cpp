@@ -1,5 +1,6 @@
 // Workbooks of long logs opened by LibreOffice and Gnumeric: every chart series, its dates
 // and its name end at the last entry's row, so no chart has empty slots.
+#include "InteropFiles.h"
 #include "TrendFill.h"
 
 #include "ToolRun.h"
@@ -12,32 +13,10 @@
 using namespace kalmora;
 using namespace trendref;
 
-QT_BEGIN_NAMESPACE
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-QT_END_NAMESPACE
+using interop::BareRange;
+using interop::ReadText;
 
 namespace {
-
-QString ReadText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-// "Data.$C$6:.$C$45", "$Data.C6:Data.C45", "Data!$C$6:$C$45" -> "C6:C45"
-QString BareRange(QString ref)
-{
-    ref.remove(QLatin1Char('$'));
-    ref.remove(QLatin1Char('\''));
-    QStringList out;
-    for (const QString& part : ref.split(QLatin1Char(':'))) {
-        const int dot = std::max(part.lastIndexOf(QLatin1Char('.')), part.lastIndexOf(QLatin1Char('!')));
-        out << part.mid(dot + 1);
-    }
-    if (out.size() == 2 && out[0] == out[1])
-        out.removeLast();
-    return out.join(QLatin1Char(':'));
-}
 
 // "values|name" of each series of each chart, as the template defines them for `last` rows.
 std::vector<QStringList> ExpectedSeries(const TemplateDefinition& d, int entries, bool withGoal)

@@ -1,6 +1,7 @@
 // The templates opened by other spreadsheet programs on this machine: LibreOffice and Gnumeric
 // must see the same sheets, chart series and values, and LibreOffice must draw the charts.
 #include "TemplateDefinitions.h"
+#include "InteropFiles.h"
 
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
@@ -20,9 +21,8 @@
 
 using namespace kalmora;
 
-QT_BEGIN_NAMESPACE
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-QT_END_NAMESPACE
+using interop::ParseCsv;
+using interop::ReadText;
 
 namespace {
 
@@ -52,30 +52,6 @@ ProcessResult run(const QString& program, const QStringList& args, int timeoutMs
     return r;
 }
 
-QString readText(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
-}
-
-// "Data.$C$6:.$C$31", "$Data.C6:Data.C31", "Data!$C$6:$C$31" -> "C6:C31"
-QString bareRange(QString ref)
-{
-    ref.remove(QLatin1Char('$'));
-    ref.remove(QLatin1Char('\''));
-    const QStringList parts = ref.split(QLatin1Char(':'));
-    QStringList out;
-    for (QString part : parts) {
-        const int dot = std::max(part.lastIndexOf(QLatin1Char('.')), part.lastIndexOf(QLatin1Char('!')));
-        out << part.mid(dot + 1);
-    }
-    if (out.size() == 2 && out[0] == out[1])
-        out.removeLast();
-    return out.join(QLatin1Char(':'));
-}
-
 QString columnLetter(int col) { return QString(QChar('A' + col)); }
 
 // What the template's charts should show: "values|name" per series, chart by chart.
@@ -90,40 +66,6 @@ std::vector<QStringList> expectedSeries(const TemplateDefinition& d)
         out.push_back(s);
     }
     return out;
-}
-
-// A CSV file as rows of fields (quoted fields may hold commas and line breaks).
-std::vector<QStringList> parseCsv(const QString& csv)
-{
-    std::vector<QStringList> rows(1);
-    QString cur;
-    bool quoted = false;
-    for (int i = 0; i < csv.size(); ++i) {
-        const QChar ch = csv[i];
-        if (quoted) {
-            if (ch == QLatin1Char('"') && i + 1 < csv.size() && csv[i + 1] == QLatin1Char('"')) {
-                cur += ch;
-                ++i;
-            } else if (ch == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                cur += ch;
-            }
-        } else if (ch == QLatin1Char('"')) {
-            quoted = true;
-        } else if (ch == QLatin1Char(',')) {
-            rows.back() << cur;
-            cur.clear();
-        } else if (ch == QLatin1Char('\n')) {
-            rows.back() << cur;
-            cur.clear();
-            rows.emplace_back();
-        } else if (ch != QLatin1Char('\r')) {
-            cur += ch;
-        }
-    }
-    rows.back() << cur;
-    return rows;
 }
 
 // Field `col` of row `row` as a number with two decimals (the text itself when not a number).
@@ -222,7 +164,7 @@ TEST_P(TemplateInterop, LibreOfficeSeesTheSheetsSeriesAndValues)
                                    {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
                                     QStringLiteral("fods"), QStringLiteral("--outdir"), dir.path(), path});
     ASSERT_TRUE(fods.ok) << fods.output.toStdString();
-    const QString xml = readText(dir.filePath(QStringLiteral("fitness-%1.fods").arg(GetParam())));
+    const QString xml = ReadText(dir.filePath(QStringLiteral("fitness-%1.fods").arg(GetParam())));
     ASSERT_FALSE(xml.isEmpty());
 
     // sheet names in order and one chart object on each chart sheet
@@ -241,8 +183,9 @@ TEST_P(TemplateInterop, LibreOfficeSeesTheSheetsSeriesAndValues)
             }
             if (r.qualifiedName() == QLatin1String("chart:series") && !charts.empty()) {
                 const auto a = r.attributes();
-                charts.back() << bareRange(a.value(QLatin1String("chart:values-cell-range-address")).toString()) + "|"
-                        + bareRange(a.value(QLatin1String("chart:label-cell-address")).toString());
+                charts.back() << interop::BareRange(
+                                     a.value(QLatin1String("chart:values-cell-range-address")).toString())
+                        + "|" + interop::BareRange(a.value(QLatin1String("chart:label-cell-address")).toString());
             }
         } else if (r.isEndElement() && r.qualifiedName() == QLatin1String("chart:chart")) {
             --depthInChart;
@@ -257,7 +200,7 @@ TEST_P(TemplateInterop, LibreOfficeSeesTheSheetsSeriesAndValues)
                                    QStringLiteral("csv"), QStringLiteral("--outdir"), dir.path(), path});
     ASSERT_TRUE(csv.ok) << csv.output.toStdString();
     expectEdgeCaseFigures(
-        shownRow6(parseCsv(readText(dir.filePath(QStringLiteral("fitness-%1.csv").arg(GetParam()))))));
+        shownRow6(ParseCsv(ReadText(dir.filePath(QStringLiteral("fitness-%1.csv").arg(GetParam()))))));
 }
 
 TEST_P(TemplateInterop, GnumericSeesTheSheetsSeriesAndRecalculatesTheValues)
@@ -266,7 +209,7 @@ TEST_P(TemplateInterop, GnumericSeesTheSheetsSeriesAndRecalculatesTheValues)
     const ProcessResult conv = run(QStringLiteral("ssconvert"),
                                    {QStringLiteral("-T"), QStringLiteral("Gnumeric_XmlIO:sax:0"), path, xmlPath});
     ASSERT_TRUE(conv.ok) << conv.output.toStdString();
-    const QString xml = readText(xmlPath);
+    const QString xml = ReadText(xmlPath);
     QStringList sheets;
     int objectSheets = 0;
     std::vector<QStringList> charts;
@@ -291,9 +234,9 @@ TEST_P(TemplateInterop, GnumericSeesTheSheetsSeriesAndRecalculatesTheValues)
             const QString id = r.attributes().value(QLatin1String("id")).toString();
             const QString ref = r.readElementText();
             if (id == QLatin1String("-1"))
-                name = bareRange(ref);
+                name = interop::BareRange(ref);
             else if (id == QLatin1String("1"))
-                charts.back() << bareRange(ref) + "|" + name;
+                charts.back() << interop::BareRange(ref) + "|" + name;
         }
     }
     ASSERT_FALSE(r.hasError()) << r.errorString().toStdString();
@@ -305,7 +248,7 @@ TEST_P(TemplateInterop, GnumericSeesTheSheetsSeriesAndRecalculatesTheValues)
     const QString csvPath = dir.filePath(QStringLiteral("fitness.csv"));
     const ProcessResult csv = run(QStringLiteral("ssconvert"), {QStringLiteral("--recalc"), path, csvPath});
     ASSERT_TRUE(csv.ok) << csv.output.toStdString();
-    expectEdgeCaseFigures(shownRow6(parseCsv(readText(csvPath))));
+    expectEdgeCaseFigures(shownRow6(ParseCsv(ReadText(csvPath))));
 }
 
 TEST_P(TemplateInterop, LibreOfficeDrawsTheChartLines)

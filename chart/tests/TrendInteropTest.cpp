@@ -1,5 +1,6 @@
 // The trend, goal and figure formulas recalculated by LibreOffice and by Gnumeric: both must
 // show what the figures' definitions give, in every case a log can be in, and no error.
+#include "InteropFiles.h"
 #include "TrendFill.h"
 
 #include "ToolRun.h"
@@ -13,6 +14,8 @@
 
 using namespace kalmora;
 using namespace trendref;
+using interop::ParseCsv;
+using interop::ReadText;
 
 namespace {
 
@@ -79,35 +82,6 @@ void SpoilCachedNumber(QByteArray& file, int row, int col)
             return;
         }
     }
-}
-
-std::vector<QStringList> ParseCsv(const QString& csv)
-{
-    std::vector<QStringList> rows(1);
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < csv.size(); ++i) {
-        const QChar c = csv.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < csv.size() && csv.at(i + 1) == QLatin1Char('"'))
-                field += csv.at(++i);
-            else if (c == QLatin1Char('"'))
-                quoted = false;
-            else
-                field += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',') || c == QLatin1Char('\n')) {
-            rows.back() << field;
-            field.clear();
-            if (c == QLatin1Char('\n'))
-                rows.emplace_back();
-        } else if (c != QLatin1Char('\r')) {
-            field += c;
-        }
-    }
-    rows.back() << field;
-    return rows;
 }
 
 QString Field(const std::vector<QStringList>& rows, int row, int col)
@@ -205,12 +179,6 @@ protected:
     const TemplateDefinition* def = nullptr;
     std::vector<Case> cases;
 };
-
-QString ReadText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 
 } // namespace
 

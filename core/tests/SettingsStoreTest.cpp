@@ -20,6 +20,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,6 +117,40 @@ TEST_F(SettingsStoreTest, QuickEqualSizedRewritesOnARealExfatImageAreAllStored)
     // A new run reads what the first one wrote.
     ReloadSettingsForTesting();
     EXPECT_EQ(ReadSetting(SettingsSection, Keys::Text1Men), "8");
+}
+
+// Another session writes a change of the same length within one timestamp tick; this one
+// then writes another key. The other change must stay.
+void AnotherSessionWithinOneTick(const std::function<void()>& afterEachWrite)
+{
+    WriteSetting(SettingsSection, Keys::FitnessWomen, "w1||SEP2||");
+    afterEachWrite();
+    ASSERT_EQ(ReadSetting(SettingsSection, Keys::FitnessMen), "");
+    {
+        IniDocument other = ParseIniText(Bytes(SettingsFilePath()));
+        other.setText(SettingsSection, Keys::FitnessWomen, "w2||SEP2||");
+        QFile f(SettingsFilePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(IniDocumentText(other));
+    }
+    afterEachWrite();
+    WriteSetting(SettingsSection, Keys::Text1Men, "6");
+    EXPECT_EQ(StoredInFile("Fitness Women"), "w2||SEP2||") << "the other session's change was overwritten";
+    EXPECT_EQ(StoredInFile("Text1_Men"), "6");
+}
+
+TEST_F(SettingsStoreTest, AnotherSessionsQuickChangeStaysOnCoarseTimestamps)
+{
+    AnotherSessionWithinOneTick([] { RoundTimestampToTwoSeconds(SettingsFilePath()); });
+}
+
+TEST_F(SettingsStoreTest, AnotherSessionsQuickChangeStaysOnARealExfatImage)
+{
+    ExfatImage exfat;
+    if (!exfat.mounted())
+        GTEST_SKIP() << exfat.skipReason().toStdString();
+    const ConfigFolder config(sheet::encodePath(exfat.path()));
+    AnotherSessionWithinOneTick([] {});
 }
 
 TEST_F(SettingsStoreTest, ASemicolonInAHandEditedValueKeepsTheWholeLog)
@@ -261,6 +296,20 @@ TEST_F(SettingsStoreTest, AConfigFolderWhoseNameIsNotUtf8IsUsedByteForByte)
     EXPECT_EQ(::stat((folder + "/Pendrel/Pendrel.ini").constData(), &st), 0) << "not stored under the real name";
     // Nothing was made under a mangled name beside it.
     EXPECT_EQ(NamesIn(sheet::encodePath(home.path())), QList<QByteArray>{"j\xe9r\xf4me"});
+}
+
+TEST_F(SettingsStoreTest, AConfigFolderThatDoesNotExistYetIsMadeOwnerOnly)
+{
+    QTemporaryDir home;
+    const QByteArray folder = sheet::encodePath(home.path()) + "/not/yet/there";
+    {
+        const ConfigFolder config(folder);
+        WriteSetting(SettingsSection, Keys::Text1Men, "5");
+    }
+    EXPECT_EQ(Bytes(sheet::decodePath(folder + "/Pendrel/Pendrel.ini")), "[Kalmora]\nText1_Men=5\n");
+    struct stat st { };
+    ASSERT_EQ(::stat((folder + "/Pendrel").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 TEST_F(SettingsStoreTest, ASecondSessionOnOneSettingsFileSeesTheFirst)

@@ -262,6 +262,27 @@ TEST(ReportSummaryTest, TheTemplatesOwnTrendAndFiguresAreReported)
     EXPECT_TRUE(s->lacking.isEmpty());
 }
 
+TEST(ReportSummaryTest, TheTemplatesOwnTrendGoalAndFiguresAreRead)
+{
+    for (const int id : {101, 102}) {
+        auto book = Template(id);
+        const sheet::Worksheet& data = *book->worksheet(0);
+        const std::optional<ReportSummary> s = SummarizeWorkbook(*book);
+        ASSERT_TRUE(s.has_value()) << id;
+        // Beside their labels in the header area: "Trend change per week" in C2, "Goal date" in C3.
+        EXPECT_EQ(data.value(1, 2).asString(), "Trend change per week");
+        EXPECT_EQ(s->changePerWeekLabel, "Trend change per week");
+        EXPECT_EQ(s->changePerWeek, data.displayText(1, 3));
+        EXPECT_FALSE(s->changePerWeek.isEmpty());
+        EXPECT_EQ(s->goalDate, data.displayText(2, 3));
+        EXPECT_FALSE(s->goalDate.isEmpty());
+        EXPECT_EQ(s->goal, data.displayText(5, id == 101 ? 10 : 12)) << id;
+        ASSERT_EQ(s->figures.size(), 4) << id;
+        EXPECT_TRUE(s->figures[3].name.startsWith("Weight Trend")) << id;
+        EXPECT_EQ(s->entries, id == 101 ? 26 : 27);
+    }
+}
+
 TEST(ReportSummaryTest, ALongListOfGapsEndsWithHowManyMoreAndStaysOnOnePage)
 {
     auto book = Template(101);

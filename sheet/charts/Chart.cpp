@@ -16,7 +16,7 @@ bool ChartSeries::operator==(const ChartSeries& o) const
 {
     return values == o.values && categories == o.categories && nameCell == o.nameCell && name == o.name
         && secondaryAxis == o.secondaryAxis && line == o.line && colour == o.colour && weight == o.weight
-        && pattern == o.pattern && marker == o.marker && markerSize == o.markerSize;
+        && pattern == o.pattern && marker == o.marker && markerSize == o.markerSize && valueLabels == o.valueLabels;
 }
 
 bool Chart::hasSecondaryAxis() const
@@ -30,15 +30,18 @@ bool Chart::hasSecondaryAxis() const
 bool Chart::operator==(const Chart& o) const
 {
     return title == o.title && categoryAxisTitle == o.categoryAxisTitle && valueAxisTitle == o.valueAxisTitle
-        && secondaryValueAxisTitle == o.secondaryValueAxisTitle && dateCategoryAxis == o.dateCategoryAxis
-        && dateScaling == o.dateScaling && categoryLabelRotation == o.categoryLabelRotation
-        && categoryNumberFormat == o.categoryNumberFormat && legend == o.legend && legendPosition == o.legendPosition
-        && valueGridlines == o.valueGridlines && chartAreaColour == o.chartAreaColour
+        && secondaryValueAxisTitle == o.secondaryValueAxisTitle && valueAxisTitleAngle == o.valueAxisTitleAngle
+        && secondaryValueAxisTitleAngle == o.secondaryValueAxisTitleAngle && textBoxes == o.textBoxes
+        && dateCategoryAxis == o.dateCategoryAxis && dateScaling == o.dateScaling
+        && categoryLabelRotation == o.categoryLabelRotation && categoryNumberFormat == o.categoryNumberFormat
+        && legend == o.legend && legendPosition == o.legendPosition && valueGridlines == o.valueGridlines
+        && categoryGridlines == o.categoryGridlines && chartAreaColour == o.chartAreaColour
         && plotAreaColour == o.plotAreaColour && chartAreaFill == o.chartAreaFill && plotAreaFill == o.plotAreaFill
         && valueScaling == o.valueScaling && secondaryValueScaling == o.secondaryValueScaling
         && pointsBetweenTicks == o.pointsBetweenTicks && titleFromSeriesName == o.titleFromSeriesName
-        && unsupportedType == o.unsupportedType && gridlineColour == o.gridlineColour
-        && gridlineWeight == o.gridlineWeight && fonts == o.fonts && selected == o.selected && series == o.series;
+        && unsupportedType == o.unsupportedType && scatter == o.scatter && xScaling == o.xScaling
+        && gridlineColour == o.gridlineColour && gridlineWeight == o.gridlineWeight && fonts == o.fonts
+        && selected == o.selected && series == o.series;
 }
 
 } // namespace sheet

@@ -102,6 +102,7 @@ struct ChartSeries {
     ChartLinePattern pattern = ChartLinePattern::Solid;
     ChartMarker marker = ChartMarker::Square; // None: a line without markers
     std::uint16_t markerSize = 100;           // twips
+    bool valueLabels = false;                 // each point labelled with its value
 
     bool operator==(const ChartSeries& o) const;
 };
@@ -128,6 +129,29 @@ struct ChartFonts {
     }
 };
 
+// A text box on a chart, as other programs draw them (the chart writer writes none): where, in
+// fractions of the chart area, what it says and in which font (of its first run).
+struct ChartTextBox {
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+    QString text;
+    std::uint16_t font = 0;
+    int alignment = 0x0001 | 0x0020; // Qt::AlignLeft | Qt::AlignTop
+    bool filled = true;
+    std::uint32_t fill = 0xFFFFFF; // 0xRRGGBB
+    bool bordered = true;
+    std::uint32_t border = 0x000000;
+
+    bool operator==(const ChartTextBox& o) const
+    {
+        return left == o.left && top == o.top && right == o.right && bottom == o.bottom && text == o.text
+            && font == o.font && alignment == o.alignment && filled == o.filled && fill == o.fill
+            && bordered == o.bordered && border == o.border;
+    }
+};
+
 // A line chart on a chart sheet: a category axis, a primary value axis and, when a series
 // asks for it, a secondary value axis on the right.
 struct Chart {
@@ -135,6 +159,9 @@ struct Chart {
     QString categoryAxisTitle;
     QString valueAxisTitle;
     QString secondaryValueAxisTitle;
+    // Value-axis titles read upwards beside their axis (90 degrees), or level (0) above it.
+    int valueAxisTitleAngle = 90;
+    int secondaryValueAxisTitleAngle = 90;
     // A date axis spaces points by their dates; a text axis puts them side by side. The text
     // axis is the safe choice when the category range may end in empty cells.
     bool dateCategoryAxis = false;
@@ -148,6 +175,7 @@ struct Chart {
     bool legend = true;
     LegendPosition legendPosition = LegendPosition::Bottom;
     bool valueGridlines = true;
+    bool categoryGridlines = false; // upright lines at the category axis' tick marks
     PaletteIndex chartAreaColour = 0x09;
     PaletteIndex plotAreaColour = 0x09;
     bool chartAreaFill = true; // false: the area is transparent (no fill pattern)
@@ -167,6 +195,11 @@ struct Chart {
     bool pointsBetweenTicks = true;
     bool titleFromSeriesName = false;
     QString unsupportedType;
+    std::vector<ChartTextBox> textBoxes;
+    // A scatter chart: each series' categories are its points' x values, on a value axis
+    // scaled like the others (the writer writes line charts only).
+    bool scatter = false;
+    ValueAxisScaling xScaling;
 
     bool hasSecondaryAxis() const;
     bool operator==(const Chart& o) const;
@@ -191,6 +224,7 @@ struct ChartLink {
     std::uint8_t id = 0;
     std::uint8_t type = 0;
     SheetRange range;
+    bool deleted = false; // a reference to cells deleted since (#REF!): nothing to show
 };
 ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t ixti)>& sheetFor);
 
@@ -215,6 +249,7 @@ constexpr std::uint16_t DataFormat = 0x1006;
 constexpr std::uint16_t LineFormat = 0x1007;
 constexpr std::uint16_t MarkerFormat = 0x1009;
 constexpr std::uint16_t AreaFormat = 0x100A;
+constexpr std::uint16_t AttachedLabel = 0x100C;
 constexpr std::uint16_t PieFormat = 0x100B;
 constexpr std::uint16_t SeriesText = 0x100D;
 constexpr std::uint16_t DefaultText = 0x1024;
@@ -264,6 +299,11 @@ constexpr std::uint16_t Number = 0x0203;
 constexpr std::uint16_t Label = 0x0204;
 constexpr std::uint16_t BoolErr = 0x0205;
 constexpr std::uint16_t Window2 = 0x023E;
+// Drawing objects (text boxes) a chart sheet may hold before its chart.
+constexpr std::uint16_t MsoDrawing = 0x00EC;
+constexpr std::uint16_t Obj = 0x005D;
+constexpr std::uint16_t TxO = 0x01B6;
+constexpr std::uint16_t Continue = 0x003C;
 } // namespace chartrec
 
 } // namespace sheet

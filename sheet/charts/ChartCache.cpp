@@ -66,6 +66,44 @@ Record cachedCell(const Value& v, int point, int series)
 
 bool isCachedCell(std::uint16_t id) { return id == Number || id == Label || id == BoolErr || id == Blank; }
 
+// SERIESDATA: DIMENSIONS, then SIINDEX 2 (categories) and 1 (values) each followed by one
+// cell record per point and series, and SIINDEX 3 (no bubbles).
+RecordList cacheRecords(const Workbook& book, const std::vector<SeriesLinks>& series)
+{
+    int points = 0;
+    for (const SeriesLinks& s : series)
+        points = std::max({points, lengthOf(s.values), lengthOf(s.categories)});
+    const int seriesCount = std::min<int>(static_cast<int>(series.size()), 255);
+    points = std::min({points, kMaxCachedPoints, kMaxCachedChartPoints / std::max(1, seriesCount)});
+
+    RecordList cache;
+    ByteWriter dims;
+    dims.u32(0);
+    dims.u32(static_cast<std::uint32_t>(points));
+    dims.u16(0);
+    dims.u16(static_cast<std::uint16_t>(seriesCount));
+    dims.u16(0);
+    cache.push_back(Record{Dimensions, dims.take()});
+    for (std::uint16_t kind : {std::uint16_t(2), std::uint16_t(1)}) {
+        ByteWriter w;
+        w.u16(kind);
+        cache.push_back(Record{SIIndex, w.take()});
+        for (int p = 0; p < points; ++p) {
+            for (int k = 0; k < seriesCount; ++k) {
+                const SheetRange& range = kind == 2 ? series[static_cast<std::size_t>(k)].categories
+                                                    : series[static_cast<std::size_t>(k)].values;
+                if (!range.isSet())
+                    continue;
+                cache.push_back(cachedCell(p < lengthOf(range) ? cellValue(book, range, p) : Value(), p, k));
+            }
+        }
+    }
+    ByteWriter bubbles;
+    bubbles.u16(3);
+    cache.push_back(Record{SIIndex, bubbles.take()});
+    return cache;
+}
+
 } // namespace
 
 Bytes seriesTextBody(const QString& text)
@@ -148,37 +186,7 @@ RecordList refreshChartCache(const Workbook& book, const RecordList& body)
         return body;
     }
 
-    int points = 0;
-    for (const SeriesLinks& s : series)
-        points = std::max({points, lengthOf(s.values), lengthOf(s.categories)});
-    const int seriesCount = std::min<int>(static_cast<int>(series.size()), 255);
-    points = std::min({points, kMaxCachedPoints, kMaxCachedChartPoints / std::max(1, seriesCount)});
-
-    RecordList cache;
-    ByteWriter dims;
-    dims.u32(0);
-    dims.u32(static_cast<std::uint32_t>(points));
-    dims.u16(0);
-    dims.u16(static_cast<std::uint16_t>(seriesCount));
-    dims.u16(0);
-    cache.push_back(Record{Dimensions, dims.take()});
-    for (std::uint16_t kind : {std::uint16_t(2), std::uint16_t(1)}) {
-        ByteWriter w;
-        w.u16(kind);
-        cache.push_back(Record{SIIndex, w.take()});
-        for (int p = 0; p < points; ++p) {
-            for (int k = 0; k < seriesCount; ++k) {
-                const SheetRange& range = kind == 2 ? series[static_cast<std::size_t>(k)].categories
-                                                    : series[static_cast<std::size_t>(k)].values;
-                if (!range.isSet())
-                    continue;
-                cache.push_back(cachedCell(p < lengthOf(range) ? cellValue(book, range, p) : Value(), p, k));
-            }
-        }
-    }
-    ByteWriter bubbles;
-    bubbles.u16(3);
-    cache.push_back(Record{SIIndex, bubbles.take()});
+    RecordList cache = cacheRecords(book, series);
     out.insert(out.begin() + static_cast<std::ptrdiff_t>(chartEnd), std::make_move_iterator(cache.begin()),
                std::make_move_iterator(cache.end()));
     return out;

@@ -46,6 +46,54 @@ constexpr int kMaxChartPoints = 1'000'000;
 
 bool holdsSomething(const Value& v) { return !v.isEmpty() && !(v.isString() && v.asString().isEmpty()); }
 
+// A series' name and its values in `used` slots.
+ChartSeriesData readSeries(const Workbook& book, const ChartSeries& s, int number, int used, const QLocale& locale)
+{
+    ChartSeriesData d;
+    if (s.nameCell.isSet()) {
+        if (const Worksheet* ws = book.worksheet(s.nameCell.sheet))
+            d.name = ws->displayText(s.nameCell.firstRow, s.nameCell.firstCol, locale);
+    } else {
+        d.name = s.name;
+    }
+    if (d.name.isEmpty())
+        d.name = QStringLiteral("Series%1").arg(number);
+    d.name.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    d.values.resize(static_cast<std::size_t>(used));
+    const int n = std::min(used, lengthOf(s.values));
+    for (int i = 0; i < n; ++i) {
+        const SheetRange cell = cellAt(s.values, i);
+        const Value v = valueAt(book, cell);
+        if (v.isNumber() && std::isfinite(v.asNumber())) {
+            d.values[static_cast<std::size_t>(i)] = v.asNumber();
+            if (!d.formatCell.isSet())
+                d.formatCell = cell;
+        }
+    }
+    return d;
+}
+
+// A scatter series' x values: the numbers of its category cells (NaN where one is empty), or
+// 1, 2, 3... when any of them holds something else.
+std::vector<double> xValues(const Workbook& book, const SheetRange& categories, int used)
+{
+    std::vector<double> x(static_cast<std::size_t>(used));
+    bool numbers = categories.isSet();
+    for (int i = 0; i < used && numbers; ++i) {
+        const Value v = i < lengthOf(categories) ? valueAt(book, cellAt(categories, i)) : Value();
+        if (v.isNumber() && std::isfinite(v.asNumber()))
+            x[static_cast<std::size_t>(i)] = v.asNumber();
+        else if (holdsSomething(v))
+            numbers = false;
+        else
+            x[static_cast<std::size_t>(i)] = std::nan(""); // no x: no point
+    }
+    if (!numbers)
+        for (int i = 0; i < used; ++i)
+            x[static_cast<std::size_t>(i)] = i + 1;
+    return x;
+}
+
 } // namespace
 
 bool ChartData::hasValues() const
@@ -125,30 +173,13 @@ ChartData readChartData(const Workbook& book, const Chart& chart, const QLocale&
 
     int number = 0;
     for (const ChartSeries& s : chart.series) {
-        ++number;
-        ChartSeriesData d;
+        ChartSeriesData d = readSeries(book, s, ++number, used, locale);
         d.secondaryAxis = anyPrimary && s.secondaryAxis;
-        if (s.nameCell.isSet()) {
-            if (const Worksheet* ws = book.worksheet(s.nameCell.sheet))
-                d.name = ws->displayText(s.nameCell.firstRow, s.nameCell.firstCol, locale);
-        } else {
-            d.name = s.name;
-        }
-        if (d.name.isEmpty())
-            d.name = QStringLiteral("Series%1").arg(number);
-        d.name.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        d.values.resize(static_cast<std::size_t>(used));
-        const int n = std::min(used, lengthOf(s.values));
         SheetRange& formatCell = d.secondaryAxis ? out.secondaryFormatCell : out.primaryFormatCell;
-        for (int i = 0; i < n; ++i) {
-            const SheetRange cell = cellAt(s.values, i);
-            const Value v = valueAt(book, cell);
-            if (v.isNumber() && std::isfinite(v.asNumber())) {
-                d.values[static_cast<std::size_t>(i)] = v.asNumber();
-                if (!formatCell.isSet())
-                    formatCell = cell;
-            }
-        }
+        if (!formatCell.isSet())
+            formatCell = d.formatCell;
+        if (chart.scatter)
+            d.x = xValues(book, s.categories.isSet() ? s.categories : categories, used);
         out.series.push_back(std::move(d));
     }
     return out;

@@ -17,7 +17,12 @@ struct ChartSeriesData {
     // One entry per category slot; empty where the cell holds no number (blank, text, an
     // error, TRUE/FALSE), which the chart shows as a gap.
     std::vector<std::optional<double>> values;
+    // A scatter chart's x value of each point: its category cell's number (NaN for an empty
+    // cell), else its position counting from 1, as spreadsheets take x values that are not
+    // numbers.
+    std::vector<double> x;
     bool secondaryAxis = false;
+    SheetRange formatCell; // its first value cell holding a number
 };
 
 struct ChartData {
@@ -25,7 +30,7 @@ struct ChartData {
     // The number in each slot's category cell (a date serial on a date axis); none where the
     // cell holds no number, or the chart has no categories.
     std::vector<std::optional<double>> categoryNumbers;
-    SheetRange categoryFormatCell; // the first category cell holding a number
+    SheetRange categoryFormatCell; // the first category cell holding a number (x value)
     std::vector<ChartSeriesData> series;
     // The first value cell of the first series on each axis that holds a number: its number
     // format labels that axis (the axis is linked to its source, as the spreadsheet does).

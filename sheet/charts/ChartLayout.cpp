@@ -91,6 +91,8 @@ private:
                                int perRow) const;
     void placeAxisTitles();
     void prepareCategories();
+    void prepareXAxis();
+    std::vector<QString> scaleXAxis(double width);
     bool placeAxes();
     QRectF plotBeside(const QRectF& plot, const double labelWidths[2], double radians) const;
     void placeValueAxis(ValueAxisLayout& axis, const std::vector<QString>& labels, double labelWidth, bool right);
@@ -98,6 +100,8 @@ private:
     void placeCategoryLabel(const QString& text, double x, double room);
     double dateLabelSpacing() const;
     void placeSeries();
+    void placeValueLabels(SeriesLayout& series, const ChartSeriesData& d, double markerSize);
+    void placeTextBoxes();
     void placeNoData();
     ChartStroke seriesStroke(const ChartSeries& s, const QColor& c) const;
     double width(ChartLineWeight weight) const
@@ -112,6 +116,12 @@ private:
         if (m_chart.pointsBetweenTicks)
             return plot.left() + (place - m_firstPlace + 0.5) * plot.width() / n;
         return n <= 1 ? plot.center().x() : plot.left() + (place - m_firstPlace) * plot.width() / (n - 1);
+    }
+    // Horizontal position of a scatter chart's x value.
+    double xOfValue(double v) const
+    {
+        const AxisScale& s = m_out.xAxis.scale;
+        return m_out.plot.left() + (v - s.min) / (s.max - s.min) * m_out.plot.width();
     }
     double yOf(const AxisScale& s, double v) const
     {
@@ -133,6 +143,8 @@ private:
     std::vector<double> m_dates; // the slots' dates, on a date axis
     LabelFormat m_dateFormat;
     QString m_firstLabel; // the leftmost category label
+    DataRange m_xData;    // a scatter chart's x values
+    std::vector<QString> m_xLabels;
     // Category labels, shared by the axes' placement.
     double m_widest = 0;
     double m_labelHeight = 0;
@@ -295,10 +307,22 @@ void LayoutBuilder::placeAxisTitles()
 {
     const QFontMetricsF titleMetrics(style(ChartTextRole::AxisTitle).font);
     const double h = titleMetrics.height();
-    // Turned a quarter to read upwards beside the value axes.
+    // Level titles share a line above the plot, each over its own axis.
+    const bool primaryLevel = !m_chart.valueAxisTitle.isEmpty() && m_chart.valueAxisTitleAngle == 0;
+    const bool secondaryLevel
+        = m_secondary && !m_chart.secondaryValueAxisTitle.isEmpty() && m_chart.secondaryValueAxisTitleAngle == 0;
+    if (primaryLevel || secondaryLevel) {
+        const QRectF line(m_free.left(), m_free.top(), m_free.width(), h);
+        if (primaryLevel)
+            m_out.texts.push_back(ChartLayoutText{m_chart.valueAxisTitle, ChartTextRole::AxisTitle, QPointF(), 0, line,
+                                                  Qt::AlignLeft | Qt::AlignVCenter});
+        if (secondaryLevel)
+            m_out.texts.push_back(ChartLayoutText{m_chart.secondaryValueAxisTitle, ChartTextRole::AxisTitle, QPointF(),
+                                                  0, line, Qt::AlignRight | Qt::AlignVCenter});
+        m_free.setTop(m_free.top() + h + m_pad / 2);
+    }
+    // The others turned a quarter to read upwards beside the value axes.
     auto verticalTitle = [&](const QString& caption, bool right) {
-        if (caption.isEmpty())
-            return;
         const double x = right ? m_free.right() - h : m_free.left();
         m_out.texts.push_back(ChartLayoutText{caption, ChartTextRole::AxisTitle, QPointF(x, m_free.center().y()), 90,
                                               QRectF(-m_free.height() / 2, 0, m_free.height(), h), Qt::AlignCenter});
@@ -307,8 +331,9 @@ void LayoutBuilder::placeAxisTitles()
         else
             m_free.setLeft(m_free.left() + h + m_pad / 2);
     };
-    verticalTitle(m_chart.valueAxisTitle, false);
-    if (m_secondary)
+    if (!m_chart.valueAxisTitle.isEmpty() && !primaryLevel)
+        verticalTitle(m_chart.valueAxisTitle, false);
+    if (m_secondary && !m_chart.secondaryValueAxisTitle.isEmpty() && !secondaryLevel)
         verticalTitle(m_chart.secondaryValueAxisTitle, true);
     if (!m_chart.categoryAxisTitle.isEmpty()) {
         m_out.texts.push_back(ChartLayoutText{m_chart.categoryAxisTitle, ChartTextRole::AxisTitle, QPointF(), 0,
@@ -325,6 +350,10 @@ void LayoutBuilder::prepareCategories()
     const QLocale locale;
     const int slotTotal = m_data.slotCount();
     m_places.assign(static_cast<std::size_t>(slotTotal), std::nullopt);
+    if (m_chart.scatter) {
+        prepareXAxis();
+        return;
+    }
     if (m_chart.dateCategoryAxis) {
         for (const auto& v : m_data.categoryNumbers)
             if (v && isDateSerial(*v))
@@ -357,6 +386,37 @@ void LayoutBuilder::prepareCategories()
         m_widest = std::max(m_widest, fm.horizontalAdvance(m_dateFormat.format(d, locale)));
 }
 
+// A scatter chart's x values, and about how wide their labels are.
+void LayoutBuilder::prepareXAxis()
+{
+    for (const ChartSeriesData& d : m_data.series)
+        for (std::size_t i = 0; i < d.x.size() && i < d.values.size(); ++i)
+            if (d.values[i] && std::isfinite(d.x[i]))
+                m_xData.add(d.x[i]);
+    const QFontMetricsF fm(style(ChartTextRole::AxisLabel).font);
+    const LabelFormat format = cellLabelFormat(m_book, m_data.categoryFormatCell);
+    for (double v : {m_xData.min, m_xData.max})
+        m_widest = std::max(m_widest, fm.horizontalAdvance(format.format(v, QLocale())));
+}
+
+// The x axis of a scatter chart `width` pixels wide: as many intervals as labels fit.
+std::vector<QString> LayoutBuilder::scaleXAxis(double width)
+{
+    ValueAxisLayout& axis = m_out.xAxis;
+    const int intervals = static_cast<int>(width / (m_widest + u(16)));
+    axis.shown = true;
+    axis.scale = scaleValueAxis(m_xData.min, m_xData.max, m_chart.xScaling, intervals);
+    axis.ticks = ticksOf(axis.scale);
+    std::vector<QString> labels
+        = valueAxisLabels(m_book, m_data.categoryFormatCell, axis.ticks, axis.scale.major, QLocale());
+    const QFontMetricsF fm(style(ChartTextRole::AxisLabel).font);
+    m_widest = 0;
+    for (const QString& label : labels)
+        m_widest = std::max(m_widest, fm.horizontalAdvance(label));
+    m_firstLabel = labels.empty() ? QString() : labels.front();
+    return labels;
+}
+
 // The plot area, the value axes' scales and labels; false when no plot area fits.
 bool LayoutBuilder::placeAxes()
 {
@@ -373,7 +433,7 @@ bool LayoutBuilder::placeAxes()
 
     // Text categories that do not fit side by side turn; dates show fewer labels instead.
     int angle = m_chart.categoryLabelRotation;
-    if (angle == 0 && m_dates.empty() && m_widest + u(4) > slotWidth)
+    if (angle == 0 && m_dates.empty() && !m_chart.scatter && m_widest + u(4) > slotWidth)
         angle = (m_widest * std::sin(M_PI / 4) + m_labelHeight) * 0.75 < slotWidth * 3 ? 45 : 90;
     m_out.category.angle = angle;
     const double radians = angle * M_PI / 180.0;
@@ -399,6 +459,8 @@ bool LayoutBuilder::placeAxes()
         for (const QString& label : labels[k])
             widths[k] = std::max(widths[k], fm.horizontalAdvance(label));
     }
+    if (m_chart.scatter)
+        m_xLabels = scaleXAxis(plot.width() - widths[0] - widths[1]);
     plot = plotBeside(plot, widths, radians);
     if (plot.width() < 4 || plot.height() < 4)
         return false; // no room left for a plot area at this size
@@ -426,7 +488,8 @@ QRectF LayoutBuilder::plotBeside(const QRectF& area, const double labelWidths[2]
         const double first = QFontMetricsF(style(ChartTextRole::AxisLabel).font).horizontalAdvance(m_firstLabel);
         const double reach
             = m_out.category.angle == 0 ? first / 2 : first * std::cos(radians) + m_labelHeight * std::sin(radians) / 2;
-        const double overflow = m_free.left() - (xAt(plot, m_firstPlace) - reach);
+        const double firstX = m_chart.scatter ? plot.left() : xAt(plot, m_firstPlace);
+        const double overflow = m_free.left() - (firstX - reach);
         if (overflow > 0)
             plot.setLeft(plot.left() + overflow);
     }
@@ -499,6 +562,17 @@ void LayoutBuilder::placeCategoryAxis()
     axis.line = QLineF(QPointF(plot.left(), axisY), QPointF(plot.right(), axisY));
     auto tickAt
         = [&](double x) { axis.tickMarks.emplace_back(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + m_tick)); };
+    if (m_chart.scatter) {
+        const std::vector<double>& ticks = m_out.xAxis.ticks;
+        const double room = ticks.size() > 1 ? xOfValue(ticks[1]) - xOfValue(ticks[0]) : plot.width();
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            const double x = xOfValue(ticks[i]);
+            m_out.xAxis.positions.push_back(x);
+            tickAt(x);
+            placeCategoryLabel(i < m_xLabels.size() ? m_xLabels[i] : QString(), x, room);
+        }
+        return;
+    }
     if (axis.dates) {
         const QLocale locale;
         const std::vector<double>& ticks = axis.dates->ticks;
@@ -542,7 +616,9 @@ void LayoutBuilder::placeSeries()
         out.stroke = seriesStroke(s, out.colour);
         out.points.resize(d.values.size());
         for (std::size_t i = 0; i < d.values.size(); ++i)
-            if (d.values[i] && i < m_places.size() && m_places[i])
+            if (d.values[i] && m_chart.scatter && i < d.x.size() && std::isfinite(d.x[i]))
+                out.points[i] = QPointF(xOfValue(d.x[i]), yOf(scale, *d.values[i]));
+            else if (d.values[i] && !m_chart.scatter && i < m_places.size() && m_places[i])
                 out.points[i] = QPointF(xAt(plot, *m_places[i]), yOf(scale, *d.values[i]));
 
         // Lines join neighbouring points; a gap (no number) breaks the line.
@@ -568,7 +644,51 @@ void LayoutBuilder::placeSeries()
             else if (alone) // a point with no line to either side still shows
                 out.markers.push_back({*out.points[i], ChartMarker::Circle, std::max(3.0, u(4))});
         }
+        if (s.valueLabels)
+            placeValueLabels(out, d, size);
         m_out.series.push_back(std::move(out));
+    }
+}
+
+// Each point's value right of it, in the format of the series' cells.
+void LayoutBuilder::placeValueLabels(SeriesLayout& series, const ChartSeriesData& d, double markerSize)
+{
+    const QFontMetricsF fm(style(ChartTextRole::DataLabel).font);
+    const LabelFormat format = cellLabelFormat(m_book, d.formatCell);
+    const QLocale locale;
+    for (std::size_t i = 0; i < series.points.size(); ++i) {
+        if (!series.points[i])
+            continue;
+        const QString text = format.format(*d.values[i], locale);
+        const QPointF p = *series.points[i];
+        const double w = fm.horizontalAdvance(text) + 2;
+        series.labels.push_back(
+            ChartLayoutText{text, ChartTextRole::DataLabel, QPointF(), 0,
+                            QRectF(p.x() + markerSize / 2 + u(3), p.y() - fm.height() / 2, w, fm.height()),
+                            Qt::AlignLeft | Qt::AlignVCenter});
+    }
+}
+
+// Text boxes where the chart puts them, in their fonts.
+void LayoutBuilder::placeTextBoxes()
+{
+    const QRectF& area = m_out.area;
+    for (const ChartTextBox& t : m_chart.textBoxes) {
+        TextBoxLayout box;
+        box.box = QRectF(QPointF(area.left() + t.left * area.width(), area.top() + t.top * area.height()),
+                         QPointF(area.left() + t.right * area.width(), area.top() + t.bottom * area.height()));
+        box.style = textStyle(t.font);
+        box.text = ChartLayoutText{t.text,
+                                   ChartTextRole::Title,
+                                   QPointF(),
+                                   0,
+                                   box.box.adjusted(u(4), u(3), -u(4), -u(3)),
+                                   t.alignment | Qt::TextWordWrap};
+        if (t.filled)
+            box.fill = QColor::fromRgb(t.fill);
+        if (t.bordered)
+            box.border = QColor::fromRgb(t.border);
+        m_out.textBoxes.push_back(box);
     }
 }
 
@@ -601,11 +721,13 @@ ChartLayout LayoutBuilder::build()
     setStyle(ChartTextRole::AxisTitle, f.axisTitle);
     setStyle(ChartTextRole::AxisLabel, f.axisLabels);
     setStyle(ChartTextRole::Legend, f.legend);
+    setStyle(ChartTextRole::DataLabel, f.axisLabels);
     m_out.styles[static_cast<std::size_t>(ChartTextRole::NoData)] = style(ChartTextRole::AxisLabel);
     m_out.markerPenWidth = width(ChartLineWeight::Narrow);
     m_secondary = std::any_of(m_data.series.begin(), m_data.series.end(),
                               [](const ChartSeriesData& d) { return d.secondaryAxis; });
 
+    placeTextBoxes();
     placeTitle();
     placeLegend();
     placeAxisTitles();
@@ -625,6 +747,12 @@ ChartLayout LayoutBuilder::build()
             m_out.gridlines.emplace_back(QPointF(m_out.plot.left(), y), QPointF(m_out.plot.right(), y));
     }
     placeCategoryAxis();
+    if (m_chart.categoryGridlines) {
+        m_out.gridStroke
+            = ChartStroke{colour(m_chart.gridlineColour, QColor(0xC0, 0xC0, 0xC0)), width(m_chart.gridlineWeight)};
+        for (const QLineF& tick : m_out.category.tickMarks)
+            m_out.gridlines.emplace_back(QPointF(tick.x1(), m_out.plot.top()), QPointF(tick.x1(), m_out.plot.bottom()));
+    }
     placeSeries();
     placeNoData();
     return std::move(m_out);

@@ -26,7 +26,7 @@ class Workbook;
 // drawing, without the drawing. layoutChart() makes it; ChartDrawing (ChartRenderer.h) draws it.
 
 // Which of the chart's fonts a text is drawn in.
-enum class ChartTextRole { Title, AxisTitle, AxisLabel, Legend, NoData, Count };
+enum class ChartTextRole { Title, AxisTitle, AxisLabel, Legend, NoData, DataLabel, Count };
 
 struct ChartTextStyle {
     QFont font;
@@ -82,6 +82,7 @@ struct SeriesLayout {
     std::vector<std::optional<QPointF>> points; // one per category slot; none for a gap
     std::vector<QPolygonF> lines;               // runs of neighbouring points
     std::vector<ChartLayoutMarker> markers;
+    std::vector<ChartLayoutText> labels; // the points' values, right of them
     QColor colour;
     ChartStroke stroke;
 };
@@ -101,6 +102,15 @@ struct LegendLayout {
     std::vector<LegendEntryLayout> entries;
 };
 
+// A text box where the chart puts it, in its own font, filled and framed as it says.
+struct TextBoxLayout {
+    QRectF box;
+    ChartLayoutText text; // drawn in `style`
+    ChartTextStyle style;
+    std::optional<QColor> fill;
+    std::optional<QColor> border;
+};
+
 struct ChartLayout {
     QRectF area; // the chart area
     std::optional<QColor> areaFill;
@@ -118,9 +128,12 @@ struct ChartLayout {
     ChartStroke gridStroke;
     ValueAxisLayout primary, secondary;
     CategoryAxisLayout category;
+    // A scatter chart's x axis: its scale and ticks (positions across), labelled by `category`.
+    ValueAxisLayout xAxis;
     QRectF seriesClip;
     std::vector<SeriesLayout> series;
-    double markerPenWidth = 1; // the outline of markers, in the legend too
+    double markerPenWidth = 1;            // the outline of markers, in the legend too
+    std::vector<TextBoxLayout> textBoxes; // drawn over everything else
     // "No data" on a ground of the plot area's colour.
     std::optional<ChartLayoutText> noData;
     QRectF noDataBox;

@@ -1,4 +1,5 @@
 #include "charts/Chart.h"
+#include "charts/ChartTextBoxes.h"
 
 #include "base/Error.h"
 
@@ -89,22 +90,49 @@ std::uint16_t u16At(const Node& n, std::size_t offset)
 
 struct TitleLabel {
     std::uint16_t link = 0;
+    std::uint16_t linkSeries = 0;
+    std::uint16_t linkPoint = 0;
     bool deleted = false;
+    bool showsValue = false;
+    int angle = 0; // counter-clockwise
     QString text;
     int font = -1;
 };
 
+// TEXT's turn: the orientation bits, else trot (0 to 90 counter-clockwise, 91 to 180
+// clockwise, 255 letters stacked, read as upwards).
+int textAngle(std::uint16_t flags, std::uint16_t trot)
+{
+    switch ((flags >> 8) & 0x7) {
+    case 1: return 90;  // stacked
+    case 2: return 90;  // a quarter counter-clockwise
+    case 3: return -90; // a quarter clockwise
+    default: break;
+    }
+    if (trot <= 90)
+        return trot;
+    if (trot <= 180)
+        return 90 - trot;
+    return trot == 255 ? 90 : 0;
+}
+
 TitleLabel readLabel(const Node& textNode)
 {
     TitleLabel label;
-    label.deleted = (u16At(textNode, 24) & 0x0040) != 0;
+    const std::uint16_t flags = u16At(textNode, 24);
+    label.deleted = (flags & 0x0040) != 0;
+    label.showsValue = (flags & 0x0004) != 0;
+    label.angle = textAngle(flags, u16At(textNode, 30));
     for (const Node& c : textNode.children) {
-        if (c.id() == SeriesText)
+        if (c.id() == SeriesText) {
             label.text = readSeriesText(c);
-        else if (c.id() == ObjectLink)
+        } else if (c.id() == ObjectLink) {
             label.link = u16At(c, 0);
-        else if (c.id() == FontX)
+            label.linkSeries = u16At(c, 2);
+            label.linkPoint = u16At(c, 4);
+        } else if (c.id() == FontX) {
             label.font = u16At(c, 0);
+        }
     }
     return label;
 }
@@ -134,7 +162,10 @@ QString groupType(const Node& crt)
         case 0x1017: type = QStringLiteral("bar"); break;
         case 0x1019: type = QStringLiteral("pie"); break;
         case 0x101A: type = QStringLiteral("area"); break;
-        case 0x101B: type = QStringLiteral("scatter"); break;
+        case 0x101B: // scatter: drawn, unless its points are bubbles
+            if (u16At(c, 4) & 0x0001)
+                type = QStringLiteral("bubble");
+            break;
         case 0x103E: type = QStringLiteral("radar"); break;
         case 0x103F: type = QStringLiteral("surface"); break;
         case 0x1040: type = QStringLiteral("filled radar"); break;
@@ -218,84 +249,73 @@ void automaticLook(ChartSeries& s, std::size_t formatIndex, bool line, bool mark
         s.marker = kAutoMarkers[formatIndex % 7];
 }
 
-ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
-                       const std::function<int(std::uint16_t)>& sheetFor)
+// LINEFORMAT of a series: its weight, and unless automatic its line, dashes and colour.
+bool readSeriesLine(const Node& f, ChartSeries& s)
 {
-    bool formatted = false;
-    ByteReader head = n.reader();
-    head.skip(12);
-    ChartSeries s;
-    Link* last = nullptr;
-    std::vector<Link> links;
-    links.reserve(n.children.size());
-    bool haveGroup = false;
-    for (const Node& c : n.children) {
-        switch (c.id()) {
-        case BRAI:
-            links.push_back(readLink(c, sheetFor));
-            last = &links.back();
-            break;
-        case SeriesText:
-            if (!last)
-                fail(QStringLiteral("series text without a link"));
-            last->text = readSeriesText(c);
-            break;
-        case DataFormat: {
-            ByteReader df = c.reader();
-            df.u16();
-            df.u16();
-            const std::uint16_t formatIndex = df.u16();
-            if (u16At(c, 0) != 0xFFFF)
-                break; // the format of a single point
-            bool autoLine = true;
-            bool autoMarker = true;
-            for (const Node& f : c.children) {
-                if (f.id() == LineFormat) {
-                    ByteReader r = f.reader();
-                    r.skip(4);
-                    const std::uint16_t pattern = r.u16();
-                    const std::int16_t we = r.i16();
-                    const std::uint16_t flags = r.u16();
-                    const std::uint16_t icv = r.u16();
-                    if (we >= -1 && we <= 2)
-                        s.weight = static_cast<ChartLineWeight>(we);
-                    autoLine = flags & 0x0001;
-                    if (!autoLine) {
-                        s.line = pattern != 5;
-                        if (pattern <= 4) // 6 to 8 are grey fills, drawn solid
-                            s.pattern = static_cast<ChartLinePattern>(pattern);
-                        if (icv >= 8 && icv <= 63)
-                            s.colour = icv;
-                    }
-                } else if (f.id() == MarkerFormat) {
-                    ByteReader r = f.reader();
-                    r.skip(8);
-                    const std::uint16_t imk = r.u16();
-                    const std::uint16_t flags = r.u16();
-                    r.skip(4);
-                    const std::uint32_t size = r.u32();
-                    autoMarker = flags & 0x0001;
-                    if (!autoMarker && imk <= 9)
-                        s.marker = static_cast<ChartMarker>(imk);
-                    if (size <= 0xFFFF)
-                        s.markerSize = static_cast<std::uint16_t>(std::clamp<std::uint32_t>(size, 40, 1440));
-                }
-            }
-            automaticLook(s, formatIndex, autoLine, autoMarker);
-            formatted = true;
-            break;
-        }
-        case SerToCrt:
-            *icrt = u16At(c, 0);
-            haveGroup = true;
-            break;
-        default: break;
-        }
+    ByteReader r = f.reader();
+    r.skip(4);
+    const std::uint16_t pattern = r.u16();
+    const std::int16_t we = r.i16();
+    const std::uint16_t flags = r.u16();
+    const std::uint16_t icv = r.u16();
+    if (we >= -1 && we <= 2)
+        s.weight = static_cast<ChartLineWeight>(we);
+    const bool automatic = flags & 0x0001;
+    if (!automatic) {
+        s.line = pattern != 5;
+        if (pattern <= 4) // 6 to 8 are grey fills, drawn solid
+            s.pattern = static_cast<ChartLinePattern>(pattern);
+        if (icv >= 8 && icv <= 63)
+            s.colour = icv;
     }
-    if (!haveGroup)
-        fail(QStringLiteral("series without a chart group"));
-    if (!formatted)
-        automaticLook(s, index, true, true);
+    return automatic;
+}
+
+// MARKERFORMAT of a series: its size, and unless automatic its shape.
+bool readSeriesMarker(const Node& f, ChartSeries& s)
+{
+    ByteReader r = f.reader();
+    r.skip(8);
+    const std::uint16_t imk = r.u16();
+    const std::uint16_t flags = r.u16();
+    const std::uint16_t colour = r.u16();
+    r.skip(2);
+    const std::uint32_t size = r.u32();
+    const bool automatic = flags & 0x0001;
+    if (!automatic && imk <= 9)
+        s.marker = static_cast<ChartMarker>(imk);
+    // Markers without a line show the series in their colour.
+    if (!automatic && !s.line && colour >= 8 && colour <= 63)
+        s.colour = colour;
+    if (size <= 0xFFFF)
+        s.markerSize = static_cast<std::uint16_t>(std::clamp<std::uint32_t>(size, 40, 1440));
+    return automatic;
+}
+
+// DATAFORMAT of the whole series (not of one point): line, marker and value labels, with
+// the spreadsheet's automatic look for the parts that ask for it. False for one point's.
+bool readSeriesFormat(const Node& c, ChartSeries& s)
+{
+    if (u16At(c, 0) != 0xFFFF)
+        return false;
+    bool autoLine = true;
+    bool autoMarker = true;
+    for (const Node& f : c.children) {
+        if (f.id() == LineFormat)
+            autoLine = readSeriesLine(f, s);
+        else if (f.id() == AttachedLabel)
+            s.valueLabels = (u16At(f, 0) & 0x0001) != 0;
+        else if (f.id() == MarkerFormat)
+            autoMarker = readSeriesMarker(f, s);
+    }
+    automaticLook(s, u16At(c, 4), autoLine, autoMarker);
+    return true;
+}
+
+// The series' name, values and categories from its links.
+void readSeriesLinks(const std::vector<Link>& links, ChartSeries& s)
+{
+    bool valuesDeleted = false;
     for (const Link& l : links) {
         switch (l.link.id) {
         case 0:
@@ -307,13 +327,47 @@ ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
                 s.name = l.text;
             }
             break;
-        case 1: s.values = l.link.range; break;
+        case 1:
+            s.values = l.link.range;
+            valuesDeleted = l.link.deleted;
+            break;
         case 2: s.categories = l.link.range; break;
         default: break;
         }
     }
-    if (!s.values.isSet())
+    if (!s.values.isSet() && !valuesDeleted)
         fail(QStringLiteral("series without a values range"));
+}
+
+ChartSeries readSeries(const Node& n, std::size_t index, std::uint16_t* icrt,
+                       const std::function<int(std::uint16_t)>& sheetFor)
+{
+    bool formatted = false;
+    ChartSeries s;
+    std::vector<Link> links;
+    links.reserve(n.children.size());
+    bool haveGroup = false;
+    for (const Node& c : n.children) {
+        switch (c.id()) {
+        case BRAI: links.push_back(readLink(c, sheetFor)); break;
+        case SeriesText:
+            if (links.empty())
+                fail(QStringLiteral("series text without a link"));
+            links.back().text = readSeriesText(c);
+            break;
+        case DataFormat: formatted = readSeriesFormat(c, s) || formatted; break;
+        case SerToCrt:
+            *icrt = u16At(c, 0);
+            haveGroup = true;
+            break;
+        default: break;
+        }
+    }
+    if (!haveGroup)
+        fail(QStringLiteral("series without a chart group"));
+    if (!formatted)
+        automaticLook(s, index, true, true);
+    readSeriesLinks(links, s);
     return s;
 }
 
@@ -349,6 +403,9 @@ ChartLink readChartLink(const Bytes& brai, const std::function<int(std::uint16_t
         range.lastRow = r.u16();
         range.firstCol = column(r.u16());
         range.lastCol = column(r.u16());
+    } else if ((base == 0x1C && cce == 7) || (base == 0x1D && cce == 11)) { // ptgRefErr3d, ptgAreaErr3d
+        link.deleted = true;
+        return link;
     } else {
         fail(QStringLiteral("unsupported token 0x%1 in a chart reference").arg(ptg, 2, 16, QLatin1Char('0')));
     }
@@ -377,144 +434,226 @@ QSizeF readChartSize(const RecordList& body)
     return QSizeF();
 }
 
-Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor)
+namespace {
+
+// Reads the chart of a chart sheet body, one record family at a time.
+class ChartSheetReader {
+public:
+    explicit ChartSheetReader(const std::function<int(std::uint16_t)>& sheetFor)
+        : m_sheetFor(sheetFor)
+    {
+        m_chart.legend = false;
+        m_chart.valueGridlines = false;
+    }
+
+    Chart read(const RecordList& body);
+
+private:
+    void readChartBlock(const Node& chartNode);
+    void readChartText(const Node& text);
+    void readAxisParent(const Node& parent);
+    void readCategoryAxis(const Node& axis);
+    void readValueAxis(const Node& axis, bool secondary);
+    void readAxisTitle(const Node& text, bool secondary);
+    void readChartGroup(const Node& group, std::uint16_t iax);
+    void finish();
+
+    const std::function<int(std::uint16_t)>& m_sheetFor;
+    Chart m_chart;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> m_fontHeights; // (font, height) from FBI
+    std::vector<std::uint16_t> m_groupOfSeries;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> m_groupAxis; // (icrt, iax)
+    std::vector<TitleLabel> m_dataLabels;
+    std::vector<int> m_keptSeries; // each SERIES record's series in the chart, or -1
+    bool m_haveTitle = false;
+};
+
+Chart ChartSheetReader::read(const RecordList& body)
 {
     std::size_t i = 0;
     const std::vector<Node> top = parseLevel(body, i, 0);
-
-    Chart chart;
-    chart.legend = false;
-    chart.valueGridlines = false;
     const Node* chartNode = nullptr;
-    std::vector<std::pair<std::uint16_t, std::uint16_t>> fontHeights; // (font, height) from FBI
     for (const Node& n : top) {
         if (n.id() == Fbi)
-            fontHeights.emplace_back(u16At(n, 8), u16At(n, 4));
+            m_fontHeights.emplace_back(u16At(n, 8), u16At(n, 4));
         if (n.id() == ChartRecord && !chartNode)
             chartNode = &n;
         else if (n.id() == Window2)
-            chart.selected = (u16At(n, 0) & 0x0200) != 0;
+            m_chart.selected = (u16At(n, 0) & 0x0200) != 0;
     }
     if (!chartNode)
         fail(QStringLiteral("no CHART record"));
+    m_chart.textBoxes = readChartTextBoxes(body);
+    readChartBlock(*chartNode);
+    finish();
+    return std::move(m_chart);
+}
 
-    std::vector<std::uint16_t> groupOfSeries;
-    std::vector<std::pair<std::uint16_t, std::uint16_t>> groupAxis; // (icrt, iax)
-    bool haveTitle = false;
-    for (const Node& n : chartNode->children) {
+void ChartSheetReader::readChartBlock(const Node& chartNode)
+{
+    for (const Node& n : chartNode.children) {
         switch (n.id()) {
         case SeriesRecord: {
+            // A trend line or error bars of another series (SERPARENT) are not drawn.
+            if (findChild(n, 0x104A)) {
+                m_keptSeries.push_back(-1);
+                break;
+            }
             std::uint16_t icrt = 0;
-            chart.series.push_back(readSeries(n, chart.series.size(), &icrt, sheetFor));
-            groupOfSeries.push_back(icrt);
+            m_keptSeries.push_back(static_cast<int>(m_chart.series.size()));
+            m_chart.series.push_back(readSeries(n, m_chart.series.size(), &icrt, m_sheetFor));
+            m_groupOfSeries.push_back(icrt);
             break;
         }
-        case Frame: chart.chartAreaColour = areaColour(n, chart.chartAreaColour, &chart.chartAreaFill); break;
-        case Text: {
-            const TitleLabel label = readLabel(n);
-            if (label.link == 1) {
-                haveTitle = true;
-                if (!label.deleted)
-                    chart.title = label.text;
-                if (label.font >= 0)
-                    chart.fonts.title = static_cast<std::uint16_t>(label.font);
-            }
-            break;
-        }
-        case AxisParent: {
-            const std::uint16_t iax = u16At(n, 0);
-            if (iax > 1)
-                fail(QStringLiteral("more than two axis groups"));
-            const bool secondary = iax == 1;
-            bool afterPlotArea = false;
-            int axisCount = 0;
-            for (const Node& c : n.children) {
-                if (c.id() == Axis) {
-                    const std::uint16_t type = u16At(c, 0);
-                    ++axisCount;
-                    if (type == 1)
-                        if (const Node* range = findChild(c, ValueRange))
-                            (secondary ? chart.secondaryValueScaling : chart.valueScaling) = readValueRange(*range);
-                    if (secondary)
-                        continue;
-                    if (type == 0) {
-                        if (const Node* range = findChild(c, CatSerRange))
-                            chart.pointsBetweenTicks = (u16At(*range, 6) & 0x0001) != 0;
-                        if (const Node* ext = findChild(c, AxcExt))
-                            readDateAxis(*ext, chart);
-                        if (const Node* font = findChild(c, FontX))
-                            chart.fonts.axisLabels = u16At(*font, 0);
-                        if (const Node* format = findChild(c, IFmt))
-                            chart.categoryNumberFormat = u16At(*format, 0);
-                        if (const Node* tick = findChild(c, Tick)) {
-                            const std::uint16_t angle = u16At(*tick, 28);
-                            if ((u16At(*tick, 24) & 0x0020) == 0 && angle <= 90)
-                                chart.categoryLabelRotation = angle;
-                        }
-                    } else if (type == 1) {
-                        for (std::size_t k = 0; k + 1 < c.children.size(); ++k) {
-                            if (c.children[k].id() == AxisLine && u16At(c.children[k], 0) == 1
-                                && c.children[k + 1].id() == LineFormat) {
-                                const Node& format = c.children[k + 1];
-                                const std::uint16_t icv = u16At(format, 10);
-                                const auto weight = static_cast<std::int16_t>(u16At(format, 6));
-                                chart.valueGridlines = u16At(format, 4) != 5; // drawn with no line
-                                if (u16At(format, 8) & 0x0001) {
-                                    chart.gridlineColour = 0x08; // automatic: a black hairline
-                                    chart.gridlineWeight = ChartLineWeight::Hairline;
-                                } else {
-                                    if (icv >= 8 && icv <= 63)
-                                        chart.gridlineColour = icv;
-                                    if (weight >= -1 && weight <= 2)
-                                        chart.gridlineWeight = static_cast<ChartLineWeight>(weight);
-                                }
-                            }
-                        }
-                    }
-                } else if (c.id() == Text) {
-                    const TitleLabel label = readLabel(c);
-                    if (label.deleted)
-                        continue;
-                    if (label.link == 2) {
-                        (secondary ? chart.secondaryValueAxisTitle : chart.valueAxisTitle) = label.text;
-                    } else if (label.link == 3 && !secondary) {
-                        chart.categoryAxisTitle = label.text;
-                    }
-                    if (label.font >= 0 && (label.link == 2 || label.link == 3))
-                        chart.fonts.axisTitle = static_cast<std::uint16_t>(label.font);
-                } else if (c.id() == PlotArea) {
-                    afterPlotArea = true;
-                } else if (c.id() == Frame && afterPlotArea) {
-                    chart.plotAreaColour = areaColour(c, chart.plotAreaColour, &chart.plotAreaFill);
-                    afterPlotArea = false;
-                } else if (c.id() == ChartFormat) {
-                    ByteReader r = c.reader();
-                    r.skip(18);
-                    groupAxis.emplace_back(r.u16(), iax);
-                    if (chart.unsupportedType.isEmpty())
-                        chart.unsupportedType = groupType(c);
-                    if (const Node* legend = findChild(c, Legend)) {
-                        chart.legend = true;
-                        const std::uint8_t type = static_cast<std::uint8_t>(u16At(*legend, 16) & 0xFF);
-                        chart.legendPosition = type <= 4 ? static_cast<LegendPosition>(type) : LegendPosition::Right;
-                        if (const Node* text = findChild(*legend, Text))
-                            if (const Node* font = findChild(*text, FontX))
-                                chart.fonts.legend = u16At(*font, 0);
-                    }
-                }
-            }
-            if (axisCount > 3)
-                fail(QStringLiteral("too many axes in an axis group"));
-            break;
-        }
+        case Frame: m_chart.chartAreaColour = areaColour(n, m_chart.chartAreaColour, &m_chart.chartAreaFill); break;
+        case Text: readChartText(n); break;
+        case AxisParent: readAxisParent(n); break;
         default: break;
         }
     }
+}
+
+// The chart's title, or the labels of a series' points.
+void ChartSheetReader::readChartText(const Node& text)
+{
+    const TitleLabel label = readLabel(text);
+    if (label.link == 1) {
+        m_haveTitle = true;
+        if (!label.deleted)
+            m_chart.title = label.text;
+        if (label.font >= 0)
+            m_chart.fonts.title = static_cast<std::uint16_t>(label.font);
+    } else if (label.link == 4 && label.linkPoint == 0xFFFF) {
+        m_dataLabels.push_back(label);
+    }
+}
+
+void ChartSheetReader::readAxisParent(const Node& parent)
+{
+    const std::uint16_t iax = u16At(parent, 0);
+    if (iax > 1)
+        fail(QStringLiteral("more than two axis groups"));
+    const bool secondary = iax == 1;
+    bool afterPlotArea = false;
+    int axisCount = 0;
+    for (const Node& c : parent.children) {
+        if (c.id() == Axis) {
+            ++axisCount;
+            const std::uint16_t type = u16At(c, 0);
+            if (type == 1)
+                readValueAxis(c, secondary);
+            else if (type == 0 && !secondary)
+                readCategoryAxis(c);
+            if (type == 0 && !secondary)
+                if (const Node* range = findChild(c, ValueRange)) // a scatter chart's x axis
+                    m_chart.xScaling = readValueRange(*range);
+        } else if (c.id() == Text) {
+            readAxisTitle(c, secondary);
+        } else if (c.id() == PlotArea) {
+            afterPlotArea = true;
+        } else if (c.id() == Frame && afterPlotArea) {
+            m_chart.plotAreaColour = areaColour(c, m_chart.plotAreaColour, &m_chart.plotAreaFill);
+            afterPlotArea = false;
+        } else if (c.id() == ChartFormat) {
+            readChartGroup(c, iax);
+        }
+    }
+    if (axisCount > 3)
+        fail(QStringLiteral("too many axes in an axis group"));
+}
+
+void ChartSheetReader::readCategoryAxis(const Node& c)
+{
+    if (const Node* range = findChild(c, CatSerRange))
+        m_chart.pointsBetweenTicks = (u16At(*range, 6) & 0x0001) != 0;
+    if (const Node* ext = findChild(c, AxcExt))
+        readDateAxis(*ext, m_chart);
+    if (const Node* font = findChild(c, FontX))
+        m_chart.fonts.axisLabels = u16At(*font, 0);
+    if (const Node* format = findChild(c, IFmt))
+        m_chart.categoryNumberFormat = u16At(*format, 0);
+    if (const Node* tick = findChild(c, Tick)) {
+        const std::uint16_t angle = u16At(*tick, 28);
+        if ((u16At(*tick, 24) & 0x0020) == 0 && angle <= 90)
+            m_chart.categoryLabelRotation = angle;
+    }
+    for (std::size_t k = 0; k + 1 < c.children.size(); ++k)
+        if (c.children[k].id() == AxisLine && u16At(c.children[k], 0) == 1 && c.children[k + 1].id() == LineFormat)
+            m_chart.categoryGridlines = u16At(c.children[k + 1], 4) != 5;
+}
+
+void ChartSheetReader::readValueAxis(const Node& c, bool secondary)
+{
+    if (const Node* range = findChild(c, ValueRange))
+        (secondary ? m_chart.secondaryValueScaling : m_chart.valueScaling) = readValueRange(*range);
+    if (secondary)
+        return;
+    for (std::size_t k = 0; k + 1 < c.children.size(); ++k) {
+        if (c.children[k].id() != AxisLine || u16At(c.children[k], 0) != 1 || c.children[k + 1].id() != LineFormat)
+            continue;
+        const Node& format = c.children[k + 1];
+        const std::uint16_t icv = u16At(format, 10);
+        const auto weight = static_cast<std::int16_t>(u16At(format, 6));
+        m_chart.valueGridlines = u16At(format, 4) != 5; // drawn with no line
+        if (u16At(format, 8) & 0x0001) {
+            m_chart.gridlineColour = 0x08; // automatic: a black hairline
+            m_chart.gridlineWeight = ChartLineWeight::Hairline;
+        } else {
+            if (icv >= 8 && icv <= 63)
+                m_chart.gridlineColour = icv;
+            if (weight >= -1 && weight <= 2)
+                m_chart.gridlineWeight = static_cast<ChartLineWeight>(weight);
+        }
+    }
+}
+
+void ChartSheetReader::readAxisTitle(const Node& text, bool secondary)
+{
+    const TitleLabel label = readLabel(text);
+    if (label.deleted)
+        return;
+    // Turned either way, a title reads beside its axis; anything flatter sits level above it.
+    const int angle = std::abs(label.angle) > 45 ? 90 : 0;
+    if (label.link == 2) {
+        (secondary ? m_chart.secondaryValueAxisTitle : m_chart.valueAxisTitle) = label.text;
+        (secondary ? m_chart.secondaryValueAxisTitleAngle : m_chart.valueAxisTitleAngle) = angle;
+    } else if (label.link == 3 && !secondary) {
+        m_chart.categoryAxisTitle = label.text;
+    }
+    if (label.font >= 0 && (label.link == 2 || label.link == 3))
+        m_chart.fonts.axisTitle = static_cast<std::uint16_t>(label.font);
+}
+
+void ChartSheetReader::readChartGroup(const Node& c, std::uint16_t iax)
+{
+    ByteReader r = c.reader();
+    r.skip(18);
+    m_groupAxis.emplace_back(r.u16(), iax);
+    if (m_chart.unsupportedType.isEmpty())
+        m_chart.unsupportedType = groupType(c);
+    const bool scatter = findChild(c, 0x101B) != nullptr;
+    if (m_groupAxis.size() == 1)
+        m_chart.scatter = scatter;
+    else if (scatter != m_chart.scatter && m_chart.unsupportedType.isEmpty())
+        m_chart.unsupportedType = QStringLiteral("combined line and scatter");
+    if (const Node* legend = findChild(c, Legend)) {
+        m_chart.legend = true;
+        const std::uint8_t type = static_cast<std::uint8_t>(u16At(*legend, 16) & 0xFF);
+        m_chart.legendPosition = type <= 4 ? static_cast<LegendPosition>(type) : LegendPosition::Right;
+        if (const Node* text = findChild(*legend, Text))
+            if (const Node* font = findChild(*text, FontX))
+                m_chart.fonts.legend = u16At(*font, 0);
+    }
+}
+
+void ChartSheetReader::finish()
+{
+    Chart& chart = m_chart;
     if (chart.series.empty())
         fail(QStringLiteral("no series"));
     // With no title of its own, a chart of one series is titled with the series' name.
-    chart.titleFromSeriesName = !haveTitle && chart.series.size() == 1;
-    for (const auto& [font, height] : fontHeights) {
+    chart.titleFromSeriesName = !m_haveTitle && chart.series.size() == 1;
+    for (const auto& [font, height] : m_fontHeights) {
         ChartFonts& f = chart.fonts;
         if (f.title == font && chart.title.size())
             f.titleHeight = height;
@@ -526,19 +665,25 @@ Chart readChartSheetBody(const RecordList& body, const std::function<int(std::ui
         if (f.legend == font && chart.legend)
             f.legendHeight = height;
     }
-    for (std::size_t k = 0; k < chart.series.size(); ++k) {
-        bool found = false;
-        for (const auto& [icrt, iax] : groupAxis) {
-            if (icrt == groupOfSeries[k]) {
-                chart.series[k].secondaryAxis = iax == 1;
-                found = true;
-                break;
-            }
-        }
-        if (!found)
-            fail(QStringLiteral("series refers to a missing chart group"));
+    for (const TitleLabel& label : m_dataLabels) {
+        const int k = label.linkSeries < m_keptSeries.size() ? m_keptSeries[label.linkSeries] : -1;
+        if (k >= 0)
+            chart.series[static_cast<std::size_t>(k)].valueLabels = !label.deleted && label.showsValue;
     }
-    return chart;
+    for (std::size_t k = 0; k < chart.series.size(); ++k) {
+        const auto group = std::find_if(m_groupAxis.begin(), m_groupAxis.end(),
+                                        [&](const auto& g) { return g.first == m_groupOfSeries[k]; });
+        if (group == m_groupAxis.end())
+            fail(QStringLiteral("series refers to a missing chart group"));
+        chart.series[k].secondaryAxis = group->second == 1;
+    }
+}
+
+} // namespace
+
+Chart readChartSheetBody(const RecordList& body, const std::function<int(std::uint16_t ixti)>& sheetFor)
+{
+    return ChartSheetReader(sheetFor).read(body);
 }
 
 } // namespace sheet

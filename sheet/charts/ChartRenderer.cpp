@@ -176,6 +176,10 @@ void ChartPainter::drawSeries()
             drawMarker(m, s.colour);
     }
     m_p.restore();
+    // Labels of points near the edge may reach beyond the plot.
+    for (const SeriesLayout& s : m_l.series)
+        for (const ChartLayoutText& label : s.labels)
+            drawText(label);
 }
 
 void ChartPainter::paint()
@@ -201,6 +205,14 @@ void ChartPainter::paint()
             m_p.fillRect(m_l.noDataBox, m_l.noDataFill);
             drawText(*m_l.noData);
         }
+    }
+    for (const TextBoxLayout& box : m_l.textBoxes) {
+        m_p.setBrush(box.fill ? QBrush(*box.fill) : QBrush(Qt::NoBrush));
+        m_p.setPen(box.border ? QPen(*box.border, 0) : QPen(Qt::NoPen));
+        m_p.drawRect(box.box);
+        m_p.setFont(box.style.font);
+        m_p.setPen(box.style.colour);
+        m_p.drawText(box.text.box, box.text.alignment, box.text.text);
     }
     m_p.restore();
 }
@@ -271,8 +283,8 @@ ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, cons
     }
     if (!m_chart.unsupportedType.isEmpty()) {
         m_placeholderTitle = m_chart.title.isEmpty() ? name : m_chart.title;
-        m_placeholderText
-            = QStringLiteral("This is a %1 chart; only line charts are drawn yet.").arg(m_chart.unsupportedType);
+        m_placeholderText = QStringLiteral("This is a %1 chart; only line and scatter charts are drawn yet.")
+                                .arg(m_chart.unsupportedType);
         return;
     }
     m_data = readChartData(book, m_chart);

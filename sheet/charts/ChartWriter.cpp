@@ -173,6 +173,7 @@ Bytes text(std::int32_t x, std::int32_t y, std::int32_t dx, std::int32_t dy, std
 }
 
 constexpr std::uint16_t kTextAutoColour = 0x0001;
+constexpr std::uint16_t kTextShowValue = 0x0004;
 constexpr std::uint16_t kTextAutoText = 0x0010;
 constexpr std::uint16_t kTextGenerated = 0x0020;
 constexpr std::uint16_t kTextDeleted = 0x0040;
@@ -180,6 +181,7 @@ constexpr std::uint16_t kTextAutoMode = 0x0080;
 constexpr std::uint16_t kTextVertical = 0x0200; // older readers take the rotation from here
 
 enum LinkObject : std::uint16_t { LinkTitle = 1, LinkValueAxis = 2, LinkCategoryAxis = 3 };
+constexpr std::uint16_t kLinkDataLabel = 4;
 
 Bytes objectLink(std::uint16_t what)
 {
@@ -191,7 +193,7 @@ Bytes objectLink(std::uint16_t what)
 }
 
 // ATTACHEDLABEL for a title: Text Begin Pos FontX AI SeriesText ObjectLink End.
-void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16_t font, bool deleted)
+void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16_t font, bool deleted, int angle = 90)
 {
     std::uint16_t flags = kTextAutoColour | kTextAutoMode;
     if (deleted)
@@ -208,7 +210,9 @@ void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16
         e.add(Pos, pos(2, 2, 0, 0, 0x2B, 0x17));
         break;
     case LinkValueAxis:
-        e.add(Text, text(0x002D, 0x06AA, 0x5F, 0x1CC, flags | kTextVertical, 90));
+        e.add(Text,
+              text(0x002D, 0x06AA, 0x5F, 0x1CC, angle > 45 ? flags | kTextVertical : flags,
+                   static_cast<std::uint16_t>(angle)));
         e.begin();
         e.add(Pos, pos(2, 2, 0, 0, 0x17, 0x44));
         break;
@@ -218,6 +222,22 @@ void writeTitle(Emitter& e, const QString& caption, LinkObject link, std::uint16
     if (!deleted)
         e.add(SeriesText, seriesText(caption));
     e.add(ObjectLink, objectLink(link));
+    e.end();
+}
+
+// The labels of one series' points, as Excel writes them: TEXT showing the value, linked to
+// all points of the series.
+void writeValueLabels(Emitter& e, std::uint16_t series)
+{
+    e.add(Text, text(0, 0, 0, 0, kTextAutoColour | kTextShowValue | kTextAutoText | kTextAutoMode, 0));
+    e.begin();
+    e.add(Pos, pos(2, 2, 0, 0, 0, 0));
+    e.add(BRAI, brai(AiName, AiLiteral));
+    ByteWriter w;
+    w.u16(kLinkDataLabel);
+    w.u16(series);
+    w.u16(0xFFFF); // every point
+    e.add(ObjectLink, w.take());
     e.end();
 }
 
@@ -422,6 +442,8 @@ void writeSeries(Emitter& e, const ChartSeries& s, int index, std::uint16_t icrt
     mk.u16(marked ? s.colour : kAutoForeground);
     mk.u32(s.markerSize);
     e.add(MarkerFormat, mk.take());
+    if (s.valueLabels)
+        e.add(AttachedLabel, u16Body(0x0001)); // the value
     e.end();
 
     e.add(SerToCrt, u16Body(icrt));
@@ -449,6 +471,12 @@ void writeCategoryAxis(Emitter& e, const Chart& chart, bool secondary)
         e.add(FontX, u16Body(chart.fonts.axisLabels));
         e.add(AxisLine, u16Body(0));
         e.add(LineFormat, lineFormat(paletteRgb(0x17), kLineSolid, 0, kLineAxisOn, 0x17));
+        if (chart.categoryGridlines) {
+            e.add(AxisLine, u16Body(1));
+            e.add(LineFormat,
+                  lineFormat(paletteRgb(chart.gridlineColour), kLineSolid,
+                             static_cast<std::int16_t>(chart.gridlineWeight), 0, chart.gridlineColour));
+        }
     }
     e.end();
 }
@@ -496,12 +524,13 @@ void writeAxisParent(Emitter& e, const Chart& chart, bool secondary)
         if (!chart.categoryAxisTitle.isEmpty())
             writeTitle(e, chart.categoryAxisTitle, LinkCategoryAxis, chart.fonts.axisTitle, false);
         if (!chart.valueAxisTitle.isEmpty())
-            writeTitle(e, chart.valueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
+            writeTitle(e, chart.valueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false, chart.valueAxisTitleAngle);
         e.add(PlotArea);
         writeFrame(e, 0x0003, lineFormat(paletteRgb(0x17), kLineSolid, 0, 0, 0x17),
                    areaFormat(paletteRgb(chart.plotAreaColour), chart.plotAreaColour, chart.plotAreaFill ? 1 : 0, 0));
     } else if (!chart.secondaryValueAxisTitle.isEmpty()) {
-        writeTitle(e, chart.secondaryValueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false);
+        writeTitle(e, chart.secondaryValueAxisTitle, LinkValueAxis, chart.fonts.axisTitle, false,
+                   chart.secondaryValueAxisTitleAngle);
     }
 
     // CRT: ChartFormat Begin Line CrtLink [LD] End
@@ -579,46 +608,35 @@ void checkDateScaling(const DateAxisScaling& d)
 
 } // namespace
 
-RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint16_t(int sheetIndex)>& ixtiFor)
+namespace {
+
+void checkSeries(const ChartSeries& s)
 {
-    if (chart.series.empty())
-        throw Error(QStringLiteral("A chart needs at least one series"));
-    if (!chart.unsupportedType.isEmpty())
-        throw Error(QStringLiteral("Only line charts can be written, not a %1 chart").arg(chart.unsupportedType));
-    if (chart.series.size() > 255)
-        throw Error(QStringLiteral("A chart holds at most 255 series"));
-    checkText(chart.title, "title");
-    checkText(chart.categoryAxisTitle, "axis title");
-    checkText(chart.valueAxisTitle, "axis title");
-    checkText(chart.secondaryValueAxisTitle, "axis title");
-    for (const ChartSeries& s : chart.series) {
-        if (!s.values.isSet())
-            throw Error(QStringLiteral("A chart series has no values"));
-        checkRange(s.values, "values");
-        if (!s.values.isLine())
-            throw Error(QStringLiteral("Chart series values must be one row or one column"));
-        if (s.categories.isSet()) {
-            checkRange(s.categories, "categories");
-            if (!s.categories.isLine())
-                throw Error(QStringLiteral("Chart categories must be one row or one column"));
-        }
-        if (s.nameCell.isSet()) {
-            checkRange(s.nameCell, "series name");
-            if (!s.nameCell.isSingleCell())
-                throw Error(QStringLiteral("A chart series name must be a single cell"));
-        }
-        checkText(s.name, "series name");
-        paletteRgb(s.colour);
-        if (s.markerSize < 40 || s.markerSize > 1440)
-            throw Error(QStringLiteral("Chart markers are 2 to 72 points in size"));
-        if (static_cast<std::uint16_t>(s.pattern) > static_cast<std::uint16_t>(ChartLinePattern::DashDotDot))
-            throw Error(QStringLiteral("Unknown chart line pattern"));
+    if (!s.values.isSet())
+        throw Error(QStringLiteral("A chart series has no values"));
+    checkRange(s.values, "values");
+    if (!s.values.isLine())
+        throw Error(QStringLiteral("Chart series values must be one row or one column"));
+    if (s.categories.isSet()) {
+        checkRange(s.categories, "categories");
+        if (!s.categories.isLine())
+            throw Error(QStringLiteral("Chart categories must be one row or one column"));
     }
-    paletteRgb(chart.chartAreaColour);
-    paletteRgb(chart.plotAreaColour);
-    paletteRgb(chart.gridlineColour);
-    if (static_cast<int>(chart.gridlineWeight) < -1 || static_cast<int>(chart.gridlineWeight) > 2)
-        throw Error(QStringLiteral("Unknown gridline weight"));
+    if (s.nameCell.isSet()) {
+        checkRange(s.nameCell, "series name");
+        if (!s.nameCell.isSingleCell())
+            throw Error(QStringLiteral("A chart series name must be a single cell"));
+    }
+    checkText(s.name, "series name");
+    paletteRgb(s.colour);
+    if (s.markerSize < 40 || s.markerSize > 1440)
+        throw Error(QStringLiteral("Chart markers are 2 to 72 points in size"));
+    if (static_cast<std::uint16_t>(s.pattern) > static_cast<std::uint16_t>(ChartLinePattern::DashDotDot))
+        throw Error(QStringLiteral("Unknown chart line pattern"));
+}
+
+void checkAxes(const Chart& chart)
+{
     for (const ValueAxisScaling* scaling : {&chart.valueScaling, &chart.secondaryValueScaling}) {
         if ((!scaling->autoMin && !std::isfinite(scaling->min)) || (!scaling->autoMax && !std::isfinite(scaling->max))
             || (!scaling->autoMin && !scaling->autoMax && scaling->min >= scaling->max))
@@ -628,21 +646,40 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
     }
     if (chart.dateCategoryAxis)
         checkDateScaling(chart.dateScaling);
+    for (int angle : {chart.valueAxisTitleAngle, chart.secondaryValueAxisTitleAngle})
+        if (angle < 0 || angle > 90)
+            throw Error(QStringLiteral("Axis titles turn by 0 to 90 degrees"));
     if (chart.categoryLabelRotation < 0 || chart.categoryLabelRotation > 90)
         throw Error(QStringLiteral("Category labels turn by 0 to 90 degrees"));
+}
 
-    // A chart group without series is something Excel cannot show, so a secondary axis exists
-    // only when both groups have series.
-    bool anyPrimary = false;
+// Everything a chart must be for Excel to open it; throws Error naming what is not.
+void checkChart(const Chart& chart)
+{
+    if (chart.series.empty())
+        throw Error(QStringLiteral("A chart needs at least one series"));
+    if (!chart.unsupportedType.isEmpty() || chart.scatter)
+        throw Error(QStringLiteral("Only line charts can be written, not a %1 chart")
+                        .arg(chart.scatter ? QStringLiteral("scatter") : chart.unsupportedType));
+    if (chart.series.size() > 255)
+        throw Error(QStringLiteral("A chart holds at most 255 series"));
+    checkText(chart.title, "title");
+    checkText(chart.categoryAxisTitle, "axis title");
+    checkText(chart.valueAxisTitle, "axis title");
+    checkText(chart.secondaryValueAxisTitle, "axis title");
     for (const ChartSeries& s : chart.series)
-        anyPrimary = anyPrimary || !s.secondaryAxis;
-    const bool twoAxes = anyPrimary && chart.hasSecondaryAxis();
+        checkSeries(s);
+    paletteRgb(chart.chartAreaColour);
+    paletteRgb(chart.plotAreaColour);
+    paletteRgb(chart.gridlineColour);
+    if (static_cast<int>(chart.gridlineWeight) < -1 || static_cast<int>(chart.gridlineWeight) > 2)
+        throw Error(QStringLiteral("Unknown gridline weight"));
+    checkAxes(chart);
+}
 
-    Emitter e;
-    writePageSetup(e);
-    writeFontBases(e, chart);
-    e.add(Units, u16Body(0));
-
+// CHART and its size, SCL, PLOTGROWTH and the chart area's frame.
+void writeChartStart(Emitter& e, const Chart& chart)
+{
     ByteWriter c;
     c.u32(0);
     c.u32(0);
@@ -665,18 +702,17 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
             e, 0x0002,
             lineFormat(0, kLineNone, static_cast<std::int16_t>(ChartLineWeight::Hairline), 0x0008, kAutoForeground),
             areaFormat(paletteRgb(chart.chartAreaColour), chart.chartAreaColour, chart.chartAreaFill ? 1 : 0, 0));
+}
 
-    for (std::size_t i = 0; i < chart.series.size(); ++i) {
-        const ChartSeries& s = chart.series[i];
-        writeSeries(e, s, static_cast<int>(i), twoAxes && s.secondaryAxis ? 1 : 0, ixtiFor);
-    }
-
+// SHTPROPS, and the default text for the chart (2) and for its axes (3), each with the font
+// it starts from.
+void writeSheetProperties(Emitter& e, const Chart& chart)
+{
     ByteWriter props;
     props.u16(0x000E); // plot visible cells only, fixed plot area
     props.u8(0);       // empty cells leave a gap
     props.u8(0);
     e.add(ShtProps, props.take());
-    // Default text for the chart (2) and for its axes (3), each with the font it starts from.
     for (const auto& [which, font] : {std::pair<std::uint16_t, std::uint16_t>{2, chart.fonts.legend},
                                       std::pair<std::uint16_t, std::uint16_t>{3, chart.fonts.axisLabels}}) {
         e.add(DefaultText, u16Body(which));
@@ -687,31 +723,60 @@ RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint
         e.add(BRAI, brai(AiName, AiLiteral));
         e.end();
     }
-    e.add(AxesUsed, u16Body(twoAxes ? 2 : 1));
-    writeAxisParent(e, chart, false);
-    if (twoAxes)
-        writeAxisParent(e, chart, true);
+}
 
-    // Without a title TEXT, Excel titles a one-series chart with the series name.
-    if (!chart.title.isEmpty())
-        writeTitle(e, chart.title, LinkTitle, chart.fonts.title, false);
-    else if (chart.series.size() == 1 && !chart.titleFromSeriesName)
-        writeTitle(e, QString(), LinkTitle, chart.fonts.title, true);
-    e.end();
-
-    // SERIESDATA: no cached values; readers take the points from the sheet.
+// SERIESDATA without cached values (readers take the points from the sheet) and the window.
+void writeSheetEnd(Emitter& e, const Chart& chart)
+{
     ByteWriter dims;
     dims.zeros(14);
     e.add(Dimensions, dims.take());
     for (std::uint16_t kind : {2, 1, 3})
         e.add(SIIndex, u16Body(kind));
-
     ByteWriter win;
     win.u16(chart.selected ? 0x0600 : 0x0000);
     win.u16(0);
     win.u16(0);
     win.u32(0);
     e.add(Window2, win.take());
+}
+
+} // namespace
+
+RecordList writeChartSheetBody(const Chart& chart, const std::function<std::uint16_t(int sheetIndex)>& ixtiFor)
+{
+    checkChart(chart);
+    // A chart group without series is something Excel cannot show, so a secondary axis exists
+    // only when both groups have series.
+    bool anyPrimary = false;
+    for (const ChartSeries& s : chart.series)
+        anyPrimary = anyPrimary || !s.secondaryAxis;
+    const bool twoAxes = anyPrimary && chart.hasSecondaryAxis();
+
+    Emitter e;
+    writePageSetup(e);
+    writeFontBases(e, chart);
+    e.add(Units, u16Body(0));
+    writeChartStart(e, chart);
+    for (std::size_t i = 0; i < chart.series.size(); ++i) {
+        const ChartSeries& s = chart.series[i];
+        writeSeries(e, s, static_cast<int>(i), twoAxes && s.secondaryAxis ? 1 : 0, ixtiFor);
+    }
+    writeSheetProperties(e, chart);
+    e.add(AxesUsed, u16Body(twoAxes ? 2 : 1));
+    writeAxisParent(e, chart, false);
+    if (twoAxes)
+        writeAxisParent(e, chart, true);
+    // Without a title TEXT, Excel titles a one-series chart with the series name.
+    if (!chart.title.isEmpty())
+        writeTitle(e, chart.title, LinkTitle, chart.fonts.title, false);
+    else if (chart.series.size() == 1 && !chart.titleFromSeriesName)
+        writeTitle(e, QString(), LinkTitle, chart.fonts.title, true);
+    for (std::size_t i = 0; i < chart.series.size(); ++i)
+        if (chart.series[i].valueLabels)
+            writeValueLabels(e, static_cast<std::uint16_t>(i));
+    e.end();
+    writeSheetEnd(e, chart);
     return e.take();
 }
 

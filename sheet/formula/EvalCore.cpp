@@ -565,6 +565,8 @@ void Evaluator::referenceOp(std::uint8_t op)
         push(Item::areas(std::move(left)));
         return;
     }
+    if (left.size() == 1 && right.size() == 1)
+        sameSheet(&left[0], &right[0]);
     if (left.size() != 1 || right.size() != 1 || left[0].sheet != right[0].sheet
         || left[0].lastSheet != right[0].lastSheet) {
         push(Item::err(ErrorCode::Value));
@@ -588,6 +590,19 @@ void Evaluator::referenceOp(std::uint8_t op)
         }
     }
     push(Item::area(r));
+}
+
+// A name's reference names its sheet, where the formula's own cells say "this sheet": when
+// they mean the same sheet, both say it alike (pineapple:B2).
+void Evaluator::sameSheet(Area* a, Area* b) const
+{
+    if ((a->sheet < 0) == (b->sheet < 0))
+        return;
+    Area& own = a->sheet < 0 ? *a : *b;
+    const Area& named = a->sheet < 0 ? *b : *a;
+    int index = -1;
+    if (named.sheet == named.lastSheet && m_env.sheetByName(m_env.sheetName(-1), &index) && index == named.sheet)
+        own.sheet = own.lastSheet = index;
 }
 
 Item Evaluator::arrayConstant()

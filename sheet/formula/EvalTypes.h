@@ -147,10 +147,11 @@ bool hasWildcards(const QString& s);
 struct Criterion {
     enum class Op : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge };
     Op op = Op::Eq;
-    Value operand;         // empty for "=" and "<>" alone
-    QString text;          // the operand as typed, for text comparisons
-    bool pattern = false;  // text with * or ? wildcards
-    QRegularExpression rx; // the pattern, compiled once per criterion
+    Value operand;           // empty for "=" and "<>" alone
+    QString text;            // the operand as typed, for text comparisons
+    bool pattern = false;    // text with * or ? wildcards
+    bool bareEquals = false; // "=" alone: only blank cells, not empty text
+    QRegularExpression rx;   // the pattern, compiled once per criterion
 
     static Criterion from(const Value& v);
     bool meets(const Value& v) const;

@@ -216,6 +216,7 @@ Criterion Criterion::from(const Value& v)
             break;
         }
     }
+    c.bareEquals = c.op == Op::Eq && t.isEmpty() && !v.asString().isEmpty();
     c.text = t;
     double d = 0;
     ErrorCode e;
@@ -240,8 +241,8 @@ bool Criterion::meets(const Value& v) const
 {
     const Value& x = operand;
     if (x.isEmpty()) {
-        // "=" matches blanks, "<>" anything else; "" as a criterion matches blank cells.
-        const bool blank = v.isEmpty() || (v.isString() && v.asString().isEmpty());
+        // "=" matches blank cells, "<>" anything else; "" matches empty text too.
+        const bool blank = v.isEmpty() || (!bareEquals && v.isString() && v.asString().isEmpty());
         if (op == Op::Eq)
             return blank;
         if (op == Op::Ne)

@@ -244,6 +244,7 @@ private:
     void binaryOp(std::uint8_t op, bool elementwise);
     void unaryOp(std::uint8_t op, bool elementwise);
     void referenceOp(std::uint8_t op);
+    void sameSheet(Area* a, Area* b) const;
     void call(int index, int argc, const ptg::TokenClass* tc, std::uint8_t cls = ptg::ClassValue);
     Item callLifted(Fn fn, const ptg::FunctionInfo* info, int index, std::vector<Item>& args);
     static bool arrayForValue(const ptg::FunctionInfo* info, const std::vector<Item>& args);

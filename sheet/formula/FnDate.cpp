@@ -221,6 +221,25 @@ template <bool EndOfMonth> Item edate(Call& c)
     return Item::num(serial);
 }
 
+// The ISO 8601 week: weeks start on Monday, week 1 holds the year's first Thursday.
+Item isoWeekNumber(double serial)
+{
+    int y, m, d;
+    if (const Value e = dateParts(serial, &y, &m, &d); !e.isEmpty())
+        return Item::val(e);
+    if (d == 0 || (m == 2 && d == 29 && y == 1900))
+        return Item::num(QDate(y, m, d == 0 ? 1 : 28).addDays(d == 0 ? -1 : 1).weekNumber());
+    return Item::num(QDate(y, m, d).weekNumber());
+}
+
+Item isoWeekNum(Call& c)
+{
+    double a = 0;
+    if (const Value e = c.read(serialArg(0, &a)); !e.isEmpty())
+        return Item::val(e);
+    return isoWeekNumber(a);
+}
+
 Item weeknum(Call& c)
 {
     double a = 0, type = 1;
@@ -240,7 +259,8 @@ Item weeknum(Call& c)
     case 14: startDay = 5; break;
     case 15: startDay = 6; break;
     case 16: startDay = 7; break;
-    default: startDay = 1; break; // the Analysis ToolPak counts from Sunday for anything else
+    case 21: return isoWeekNumber(a);
+    default: return Item::err(ErrorCode::Num);
     }
     const int offset = (sundayBased(jan1) - startDay + 7) % 7;
     return Item::num(std::floor((std::floor(a) - jan1 + offset) / 7) + 1);
@@ -381,6 +401,7 @@ void registerDateFunctions(Registry& r)
     r.addIn("EDATE", edate<false>);
     r.addIn("EOMONTH", edate<true>);
     r.addIn("WEEKNUM", weeknum);
+    r.addIn("ISOWEEKNUM", isoWeekNum);
     r.addIn("NETWORKDAYS", networkdays);
     r.addIn("WORKDAY", workdayFn);
     r.addIn("YEARFRAC", yearfrac);

@@ -2,6 +2,8 @@
 // negative numbers as their complement in the top half of the range.
 #include "FnSupport.h"
 
+#include <QLocale>
+
 namespace sheet::eval {
 
 namespace {
@@ -110,10 +112,108 @@ template <bool AtLeast> Item step(Call& c)
     return result(e, Value::number((AtLeast ? a >= b : a == b) ? 1 : 0));
 }
 
+// ---------------------------------------------------------------- complex numbers as text
+
+// "3+4i", "-2.5j", "i", "4": the parts of a complex number; false when the text is none.
+bool complexParts(const QString& text, double* re, double* im, QChar* suffix)
+{
+    const QLocale c = QLocale::c();
+    bool ok = true;
+    *re = *im = 0;
+    *suffix = QLatin1Char('i');
+    if (text.isEmpty())
+        return true;
+    const QChar last = text.back();
+    if (last != QLatin1Char('i') && last != QLatin1Char('j')) {
+        *re = c.toDouble(text, &ok);
+        return ok;
+    }
+    *suffix = last;
+    const QString body = text.chopped(1);
+    // the imaginary part starts at the last sign that is not an exponent's or the first
+    int split = 0;
+    for (int k = static_cast<int>(body.size()) - 1; k > 0; --k) {
+        if ((body[k] == QLatin1Char('+') || body[k] == QLatin1Char('-')) && body[k - 1].toLower() != QLatin1Char('e')) {
+            split = k;
+            break;
+        }
+    }
+    const QString imag = body.mid(split);
+    if (split > 0) {
+        *re = c.toDouble(body.left(split), &ok);
+        if (!ok)
+            return false;
+    }
+    if (imag.isEmpty() || imag == QLatin1String("+") || imag == QLatin1String("-")) {
+        *im = imag == QLatin1String("-") ? -1 : 1;
+        return true;
+    }
+    if (imag.startsWith(QLatin1Char('+')) && imag.size() > 1 && !imag[1].isDigit() && imag[1] != QLatin1Char('.'))
+        return false;
+    *im = c.toDouble(imag, &ok);
+    return ok;
+}
+
+// A complex number given as text or as a plain number.
+Value complexArg(Call& c, int i, double* re, double* im)
+{
+    const Value v = c.value(i);
+    if (v.isError())
+        return v;
+    if (v.isNumber()) {
+        *re = v.asNumber();
+        *im = 0;
+        return {};
+    }
+    if (v.isBool())
+        return Value::error(ErrorCode::Value);
+    QChar suffix;
+    QString text;
+    toText(v, &text);
+    return complexParts(text, re, im, &suffix) ? Value() : Value::error(ErrorCode::Num);
+}
+
+QString complexNumber(double x) { return QLocale::c().toString(x, 'g', 15); }
+
+Item complex(Call& c)
+{
+    double re = 0, im = 0;
+    QString suffix = QStringLiteral("i");
+    if (const Value e = c.read(numArg(0, &re), numArg(1, &im)); !e.isEmpty())
+        return Item::val(e);
+    if (c.has(2)) {
+        if (const Value e = c.text(2, &suffix); !e.isEmpty())
+            return Item::val(e);
+        if (suffix.isEmpty())
+            suffix = QStringLiteral("i");
+        if (suffix != QLatin1String("i") && suffix != QLatin1String("j"))
+            return Item::err(ErrorCode::Value);
+    }
+    if (im == 0)
+        return Item::str(complexNumber(re));
+    QString out = re == 0 ? QString() : complexNumber(re);
+    if (im == 1 || im == -1)
+        out += im < 0 ? QStringLiteral("-") : (re == 0 ? QString() : QStringLiteral("+"));
+    else
+        out += (im > 0 && re != 0 ? QStringLiteral("+") : QString()) + complexNumber(im);
+    return Item::str(out + suffix);
+}
+
+template <bool Real> Item complexPart(Call& c)
+{
+    double re = 0, im = 0;
+    if (const Value e = complexArg(c, 0, &re, &im); !e.isEmpty())
+        return Item::val(e);
+    return Item::num(Real ? re : im);
+}
+
 } // namespace
 
 void registerEngineeringFunctions(Registry& r)
 {
+    r.addIn("COMPLEX", complex);
+    r.addIn("IMREAL", complexPart<true>);
+    r.addIn("IMAGINARY", complexPart<false>);
     constexpr const Base* kDec = nullptr;
     r.addIn("BIN2DEC", convert<&kBin, kDec>);
     r.addIn("OCT2DEC", convert<&kOct, kDec>);

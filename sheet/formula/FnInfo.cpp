@@ -19,7 +19,8 @@ Item ifFn(Call& c)
 }
 
 // AND, OR, XOR: booleans and numbers count; text and blanks in ranges are skipped, text
-// given directly counts only as TRUE or FALSE; an argument left empty is FALSE.
+// given directly counts only as TRUE or FALSE; an argument left empty, or a function's blank
+// result (VLOOKUP of an empty cell), is FALSE.
 template <int Kind> // 0 AND, 1 OR, 2 XOR
 Item logical(Call& c)
 {
@@ -42,7 +43,10 @@ Item logical(Call& c)
                 if (fromRange || !toBool(v, &b).isEmpty())
                     return true;
                 break;
-            case Value::Type::Empty: return true;
+            case Value::Type::Empty:
+                if (fromRange)
+                    return true; // a blank cell counts for nothing; a blank result is FALSE
+                break;
             }
             any = true;
             acc = Kind == 0 ? (acc && b) : Kind == 1 ? (acc || b) : (acc != b);

@@ -320,10 +320,12 @@ Item index(Call& c)
                 return Item::err(ErrorCode::Ref);
             a = src.ref;
         }
-        // one index into a single row or column picks along it
+        // one index into a single row or column picks along it; a table needs both
         if (!colGiven && a.r1 == a.r2 && a.c1 != a.c2) {
             col = row;
             row = 0;
+        } else if (!colGiven && a.r1 != a.r2 && a.c1 != a.c2) {
+            return Item::err(ErrorCode::Ref);
         }
         if (row > a.rows() || col > a.cols())
             return Item::err(ErrorCode::Ref);

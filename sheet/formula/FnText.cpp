@@ -321,7 +321,7 @@ Item text(Call& c)
 }
 
 // FIXED and DOLLAR: rounded to a number of decimals (negative rounds left of the point).
-Item fixedOrDollar(Call& c, bool dollar)
+Item fixedOrDollar(Call& c, bool dollar, const QLocale& locale = QLocale())
 {
     double x = 0, decimals = 2;
     bool noCommas = false;
@@ -343,7 +343,6 @@ Item fixedOrDollar(Call& c, bool dollar)
     if (dollar) {
         // the locale's currency symbol where the locale puts it; negative amounts with a minus
         // (as Windows writes them by default, in the United States too since Windows 10)
-        const QLocale locale;
         const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
         const QString quoted = QLatin1Char('"') + symbol + QLatin1Char('"');
         const QString sample = locale.toCurrencyString(1.0);
@@ -353,10 +352,22 @@ Item fixedOrDollar(Call& c, bool dollar)
         const QString positive = after ? code + gap + quoted : quoted + gap + code;
         code = positive + QLatin1Char(';') + QLatin1Char('-') + positive;
     }
-    return textResult(formatValue(rounded, code, QLocale()));
+    return textResult(formatValue(rounded, code, locale));
 }
 
 Item fixed(Call& c) { return fixedOrDollar(c, false); }
+
+// USDOLLAR: dollars whatever the locale.
+Item usDollar(Call& c) { return fixedOrDollar(c, true, QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+// ASC and DBCS change the width of East Asian characters only where Excel runs in such a
+// language; elsewhere the text stays as it is.
+Item sameText(Call& c)
+{
+    QString t;
+    const Value e = c.text(0, &t);
+    return e.isEmpty() ? textResult(t) : Item::val(e);
+}
 Item dollar(Call& c) { return fixedOrDollar(c, true); }
 
 // Roman numerals; forms 1 to 4 allow ever longer subtractions (499: CDXCIX, LDVLIV, XDIX,
@@ -452,7 +463,9 @@ void registerTextFunctions(Registry& r)
     r.add(48, text);
     r.add(14, fixed);
     r.add(13, dollar);
-    r.add(204, dollar);
+    r.add(204, usDollar);
+    r.add(214, sameText);
+    r.add(215, sameText);
     r.add(354, romanFn);
     r.add(359, hyperlink);
     r.addIn("CONCAT", concat);

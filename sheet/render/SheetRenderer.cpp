@@ -329,184 +329,218 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
 
 namespace {
 
-void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
+// Draws a laid-out range: grid lines, fills, texts, then borders, as the spreadsheet layers
+// them. The cells of the range are read once.
+class RangePainter {
+public:
+    RangePainter(const RenderSource& source, const Layout& L, QPainter& p)
+        : m_source(source)
+        , m_L(L)
+        , m_p(p)
+        , m_range(L.range)
+        , m_cols(L.range.lastCol - L.range.firstCol + 1)
+    {
+    }
+
+    void paint();
+
+private:
+    std::size_t indexOf(int r, int c) const
+    {
+        return static_cast<std::size_t>(r - m_range.firstRow) * m_cols + (c - m_range.firstCol);
+    }
+    const RenderCell& at(int r, int c) const { return m_cells[indexOf(r, c)]; }
+    int mergeAt(int r, int c) const { return m_mergeOf[indexOf(r, c)]; }
+    CellRange areaOf(int r, int c) const
+    {
+        const int m = mergeAt(r, c);
+        return m >= 0 ? m_merges[m] : CellRange{r, c, r, c};
+    }
+    bool isAnchor(int r, int c) const
+    {
+        const int m = mergeAt(r, c);
+        return m < 0 || (m_merges[m].firstRow == r && m_merges[m].firstCol == c);
+    }
+    bool emptyAt(int r, int c) const
+    {
+        return c >= m_range.firstCol && c <= m_range.lastCol && mergeAt(r, c) < 0
+            && at(r, c).kind == RenderCell::Kind::Empty;
+    }
+    void readCells();
+    void paintGridAndFills();
+    void paintText(int r, int c, FontCache& fonts);
+    void paintWrapped(const RenderCell& cell, const QRect& cellRect, HAlign align, int indent, int vflag);
+    QRect spillRoom(int r, int c, const CellRange& area, const QRect& cellRect, HAlign align, int textWidth,
+                    int room) const;
+    void paintBorders();
+
+    const RenderSource& m_source;
+    const Layout& m_L;
+    QPainter& m_p;
+    const CellRange m_range;
+    const int m_cols;
+    std::vector<RenderCell> m_cells;
+    std::vector<CellRange> m_merges; // merged areas clipped to the range
+    std::vector<int> m_mergeOf;      // each cell's merged area, or -1
+};
+
+void RangePainter::readCells()
 {
-    const CellRange range = L.range;
-    const int width = L.x.back() + 1;
-    const int height = L.y.back() + 1;
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(QRect(0, 0, width, height), Qt::white);
-
-    const int rows = range.lastRow - range.firstRow + 1;
-    const int cols = range.lastCol - range.firstCol + 1;
-    std::vector<RenderCell> cells(static_cast<std::size_t>(rows) * cols);
-    auto at = [&](int r, int c) -> RenderCell& {
-        return cells[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)];
-    };
-    for (int r = range.firstRow; r <= range.lastRow; ++r)
-        for (int c = range.firstCol; c <= range.lastCol; ++c)
-            at(r, c) = source.cell(r, c);
-
-    // Merged areas clipped to the range; covered[] marks cells hidden under a merge.
-    std::vector<CellRange> merges;
-    std::vector<int> mergeOf(cells.size(), -1);
-    for (const CellRange& m : source.mergedRanges()) {
-        CellRange clipped{std::max(m.firstRow, range.firstRow), std::max(m.firstCol, range.firstCol),
-                          std::min(m.lastRow, range.lastRow), std::min(m.lastCol, range.lastCol)};
+    const int rows = m_range.lastRow - m_range.firstRow + 1;
+    m_cells.resize(static_cast<std::size_t>(rows) * m_cols);
+    for (int r = m_range.firstRow; r <= m_range.lastRow; ++r)
+        for (int c = m_range.firstCol; c <= m_range.lastCol; ++c)
+            m_cells[indexOf(r, c)] = m_source.cell(r, c);
+    m_mergeOf.assign(m_cells.size(), -1);
+    for (const CellRange& m : m_source.mergedRanges()) {
+        CellRange clipped{std::max(m.firstRow, m_range.firstRow), std::max(m.firstCol, m_range.firstCol),
+                          std::min(m.lastRow, m_range.lastRow), std::min(m.lastCol, m_range.lastCol)};
         if (clipped.firstRow > clipped.lastRow || clipped.firstCol > clipped.lastCol)
             continue;
         if (clipped.firstRow != m.firstRow || clipped.firstCol != m.firstCol)
             continue; // the anchor lies outside: nothing of it is drawn here
-        const int index = static_cast<int>(merges.size());
-        merges.push_back(clipped);
+        const int index = static_cast<int>(m_merges.size());
+        m_merges.push_back(clipped);
         for (int r = clipped.firstRow; r <= clipped.lastRow; ++r)
             for (int c = clipped.firstCol; c <= clipped.lastCol; ++c)
-                mergeOf[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)] = index;
+                m_mergeOf[indexOf(r, c)] = index;
     }
-    auto mergeAt = [&](int r, int c) {
-        return mergeOf[static_cast<std::size_t>(r - range.firstRow) * cols + (c - range.firstCol)];
-    };
-    auto areaOf = [&](int r, int c) {
-        const int m = mergeAt(r, c);
-        return m >= 0 ? merges[m] : CellRange{r, c, r, c};
-    };
-    auto isAnchor = [&](int r, int c) {
-        const int m = mergeAt(r, c);
-        return m < 0 || (merges[m].firstRow == r && merges[m].firstCol == c);
-    };
+}
 
-    p.setRenderHint(QPainter::TextAntialiasing, true);
-
-    // Grid lines first; fills then cover the lines of filled cells as the spreadsheet shows them.
-    if (source.showGridlines()) {
-        for (int r = range.firstRow; r <= range.lastRow; ++r) {
-            for (int c = range.firstCol; c <= range.lastCol; ++c) {
+// Grid lines first; fills then cover the lines of filled cells as the spreadsheet shows them.
+void RangePainter::paintGridAndFills()
+{
+    if (m_source.showGridlines()) {
+        for (int r = m_range.firstRow; r <= m_range.lastRow; ++r) {
+            for (int c = m_range.firstCol; c <= m_range.lastCol; ++c) {
                 if (!isAnchor(r, c))
                     continue;
                 // Each area outlines itself; shared edges are drawn twice, identically.
-                const QRect rc = L.rect(areaOf(r, c));
-                p.fillRect(QRect(rc.left(), rc.top(), rc.width() + 1, 1), kGridColor);
-                p.fillRect(QRect(rc.left(), rc.bottom() + 1, rc.width() + 1, 1), kGridColor);
-                p.fillRect(QRect(rc.left(), rc.top(), 1, rc.height() + 1), kGridColor);
-                p.fillRect(QRect(rc.right() + 1, rc.top(), 1, rc.height() + 1), kGridColor);
+                const QRect rc = m_L.rect(areaOf(r, c));
+                m_p.fillRect(QRect(rc.left(), rc.top(), rc.width() + 1, 1), kGridColor);
+                m_p.fillRect(QRect(rc.left(), rc.bottom() + 1, rc.width() + 1, 1), kGridColor);
+                m_p.fillRect(QRect(rc.left(), rc.top(), 1, rc.height() + 1), kGridColor);
+                m_p.fillRect(QRect(rc.right() + 1, rc.top(), 1, rc.height() + 1), kGridColor);
             }
         }
     }
-    for (int r = range.firstRow; r <= range.lastRow; ++r) {
-        for (int c = range.firstCol; c <= range.lastCol; ++c) {
+    for (int r = m_range.firstRow; r <= m_range.lastRow; ++r) {
+        for (int c = m_range.firstCol; c <= m_range.lastCol; ++c) {
             if (!isAnchor(r, c))
                 continue;
             const RenderCell& cell = at(r, c);
             if (cell.style.fill.isValid())
-                p.fillRect(L.rect(areaOf(r, c)).adjusted(0, 0, 1, 1), cell.style.fill);
+                m_p.fillRect(m_L.rect(areaOf(r, c)).adjusted(0, 0, 1, 1), cell.style.fill);
         }
     }
+}
 
-    // Text. A left-aligned line that does not wrap runs on to the right over empty cells,
-    // a right-aligned one to the left, a centred one both ways.
-    auto emptyAt = [&](int r, int c) {
-        return c >= range.firstCol && c <= range.lastCol && mergeAt(r, c) < 0
-            && at(r, c).kind == RenderCell::Kind::Empty;
-    };
-    FontCache fonts;
-    for (int r = range.firstRow; r <= range.lastRow; ++r) {
-        for (int c = range.firstCol; c <= range.lastCol; ++c) {
-            const RenderCell& cell = at(r, c);
-            if (cell.kind == RenderCell::Kind::Empty || cell.text.isEmpty() || !isAnchor(r, c))
-                continue;
-            const CellRange area = areaOf(r, c);
-            const QRect cellRect = L.rect(area);
-            FontCache::Entry& fe = fonts.get(cell.style);
-            const QFontMetrics& fm = fe.metrics;
-            p.setFont(fe.font);
-            p.setPen(cell.style.fontColor.isValid() ? cell.style.fontColor : QColor(Qt::black));
-            const HAlign align = effectiveAlign(cell);
-            const int indent = cell.style.indent * fe.zeroAdvance * 3 / 2;
-            const int vflag = verticalFlag(cell.style.vAlign);
+void RangePainter::paintWrapped(const RenderCell& cell, const QRect& cellRect, HAlign align, int indent, int vflag)
+{
+    int hflag = Qt::AlignLeft;
+    if (align == HAlign::Center || align == HAlign::CenterAcross)
+        hflag = Qt::AlignHCenter;
+    else if (align == HAlign::Right)
+        hflag = Qt::AlignRight;
+    else if (align == HAlign::Justify)
+        hflag = Qt::AlignJustify;
+    const QRect textRect = cellRect.adjusted(kTextPadding + indent, 1, -kTextPadding, -1);
+    m_p.save();
+    m_p.setClipRect(cellRect, Qt::IntersectClip);
+    m_p.drawText(textRect, hflag | vflag | Qt::TextWordWrap, cell.text);
+    m_p.restore();
+}
 
-            if (cell.style.wrap && cell.kind == RenderCell::Kind::Text) {
-                int hflag = Qt::AlignLeft;
-                if (align == HAlign::Center || align == HAlign::CenterAcross)
-                    hflag = Qt::AlignHCenter;
-                else if (align == HAlign::Right)
-                    hflag = Qt::AlignRight;
-                else if (align == HAlign::Justify)
-                    hflag = Qt::AlignJustify;
-                const QRect textRect = cellRect.adjusted(kTextPadding + indent, 1, -kTextPadding, -1);
-                p.save();
-                p.setClipRect(cellRect, Qt::IntersectClip);
-                p.drawText(textRect, hflag | vflag | Qt::TextWordWrap, cell.text);
-                p.restore();
-                continue;
+// How far a line of text may spill: a left-aligned line that does not wrap runs on to the
+// right over empty cells, a right-aligned one to the left, a centred one both ways.
+QRect RangePainter::spillRoom(int r, int c, const CellRange& area, const QRect& cellRect, HAlign align, int textWidth,
+                              int room) const
+{
+    int clipLeft = cellRect.left();
+    int clipRight = cellRect.right() + 1;
+    const bool mayOverflow = at(r, c).kind == RenderCell::Kind::Text && area.firstCol == area.lastCol;
+    if (mayOverflow && textWidth > room) {
+        if (align == HAlign::Left || align == HAlign::Center || align == HAlign::CenterAcross
+            || align == HAlign::Justify) {
+            int cc = c + 1;
+            while (emptyAt(r, cc) && clipRight - cellRect.left() < textWidth + 2 * kTextPadding) {
+                clipRight = m_L.right(cc);
+                ++cc;
             }
-
-            QString text = cell.text;
-            text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-            int textWidth = fe.width(text);
-            const int room = cellRect.width() - 2 * kTextPadding - indent;
-            if (cell.kind == RenderCell::Kind::Number && textWidth > room) {
-                const int hashes = std::max(1, room / std::max(1, fe.hashAdvance));
-                text = QString(hashes, QLatin1Char('#'));
+        }
+        if (align == HAlign::Right || align == HAlign::Center || align == HAlign::CenterAcross) {
+            int cc = c - 1;
+            while (emptyAt(r, cc) && clipRight - clipLeft < textWidth + 2 * kTextPadding) {
+                clipLeft = m_L.left(cc);
+                --cc;
             }
-            if (align == HAlign::Fill && !text.isEmpty()) {
-                const int unit = std::max(1, fe.width(text));
-                text = text.repeated(std::max(1, room / unit));
-            }
-            textWidth = fe.width(text);
-
-            // How far the text may spill.
-            int clipLeft = cellRect.left();
-            int clipRight = cellRect.right() + 1;
-            const bool mayOverflow = cell.kind == RenderCell::Kind::Text && area.firstCol == area.lastCol;
-            if (mayOverflow && textWidth > room) {
-                if (align == HAlign::Left || align == HAlign::Center || align == HAlign::CenterAcross
-                    || align == HAlign::Justify) {
-                    int cc = c + 1;
-                    while (emptyAt(r, cc) && clipRight - cellRect.left() < textWidth + 2 * kTextPadding) {
-                        clipRight = L.right(cc);
-                        ++cc;
-                    }
-                }
-                if (align == HAlign::Right || align == HAlign::Center || align == HAlign::CenterAcross) {
-                    int cc = c - 1;
-                    while (emptyAt(r, cc) && clipRight - clipLeft < textWidth + 2 * kTextPadding) {
-                        clipLeft = L.left(cc);
-                        --cc;
-                    }
-                }
-            }
-
-            int x = cellRect.left() + kTextPadding + indent;
-            if (align == HAlign::Right)
-                x = cellRect.right() + 1 - kTextPadding - textWidth;
-            else if (align == HAlign::Center || align == HAlign::CenterAcross)
-                x = cellRect.left() + (cellRect.width() - textWidth) / 2;
-            int yBase;
-            if (vflag == Qt::AlignTop)
-                yBase = cellRect.top() + 1 + fm.ascent();
-            else if (vflag == Qt::AlignVCenter)
-                yBase = cellRect.top() + (cellRect.height() - fm.height()) / 2 + fm.ascent();
-            else
-                yBase = cellRect.bottom() - 1 - fm.descent();
-
-            const QRect clip(QPoint(clipLeft, cellRect.top()), QPoint(clipRight - 1, cellRect.bottom()));
-            // Clip only when the text reaches past what it may cover.
-            const bool inside = x >= clip.left() && x + textWidth <= clip.right() + 1
-                && yBase - fm.ascent() >= clip.top() && yBase + fm.descent() <= clip.bottom() + 1;
-            if (!inside) {
-                p.save();
-                p.setClipRect(clip, Qt::IntersectClip);
-            }
-            fe.draw(p, QPoint(x, yBase), text);
-            if (!inside)
-                p.restore();
         }
     }
+    return QRect(QPoint(clipLeft, cellRect.top()), QPoint(clipRight - 1, cellRect.bottom()));
+}
 
-    // Borders last. A cell's right/bottom border and its neighbour's left/top border are the
-    // same line; lines are gathered per pen and drawn in one call each.
-    p.setRenderHint(QPainter::Antialiasing, false);
+void RangePainter::paintText(int r, int c, FontCache& fonts)
+{
+    const RenderCell& cell = at(r, c);
+    const CellRange area = areaOf(r, c);
+    const QRect cellRect = m_L.rect(area);
+    FontCache::Entry& fe = fonts.get(cell.style);
+    const QFontMetrics& fm = fe.metrics;
+    m_p.setFont(fe.font);
+    m_p.setPen(cell.style.fontColor.isValid() ? cell.style.fontColor : QColor(Qt::black));
+    const HAlign align = effectiveAlign(cell);
+    const int indent = cell.style.indent * fe.zeroAdvance * 3 / 2;
+    const int vflag = verticalFlag(cell.style.vAlign);
+    if (cell.style.wrap && cell.kind == RenderCell::Kind::Text) {
+        paintWrapped(cell, cellRect, align, indent, vflag);
+        return;
+    }
+
+    QString text = cell.text;
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    int textWidth = fe.width(text);
+    const int room = cellRect.width() - 2 * kTextPadding - indent;
+    if (cell.kind == RenderCell::Kind::Number && textWidth > room) {
+        const int hashes = std::max(1, room / std::max(1, fe.hashAdvance));
+        text = QString(hashes, QLatin1Char('#'));
+    }
+    if (align == HAlign::Fill && !text.isEmpty()) {
+        const int unit = std::max(1, fe.width(text));
+        text = text.repeated(std::max(1, room / unit));
+    }
+    textWidth = fe.width(text);
+    const QRect clip = spillRoom(r, c, area, cellRect, align, textWidth, room);
+
+    int x = cellRect.left() + kTextPadding + indent;
+    if (align == HAlign::Right)
+        x = cellRect.right() + 1 - kTextPadding - textWidth;
+    else if (align == HAlign::Center || align == HAlign::CenterAcross)
+        x = cellRect.left() + (cellRect.width() - textWidth) / 2;
+    int yBase;
+    if (vflag == Qt::AlignTop)
+        yBase = cellRect.top() + 1 + fm.ascent();
+    else if (vflag == Qt::AlignVCenter)
+        yBase = cellRect.top() + (cellRect.height() - fm.height()) / 2 + fm.ascent();
+    else
+        yBase = cellRect.bottom() - 1 - fm.descent();
+
+    // Clip only when the text reaches past what it may cover.
+    const bool inside = x >= clip.left() && x + textWidth <= clip.right() + 1 && yBase - fm.ascent() >= clip.top()
+        && yBase + fm.descent() <= clip.bottom() + 1;
+    if (!inside) {
+        m_p.save();
+        m_p.setClipRect(clip, Qt::IntersectClip);
+    }
+    fe.draw(m_p, QPoint(x, yBase), text);
+    if (!inside)
+        m_p.restore();
+}
+
+// Borders last. A cell's right/bottom border and its neighbour's left/top border are the
+// same line; lines are gathered per pen and drawn in one call each.
+void RangePainter::paintBorders()
+{
+    m_p.setRenderHint(QPainter::Antialiasing, false);
     std::vector<std::pair<QPen, QVector<QLine>>> lines;
     auto add = [&](const BorderLine& b, int x0, int y0, int x1, int y1) {
         if (!b.style)
@@ -518,7 +552,7 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
             const int lo = -(w - 1) / 2;
             const QRect bar
                 = y0 == y1 ? QRect(x0 + lo, y0 + lo, x1 - x0 + w, w) : QRect(x0 + lo, y0 + lo, w, y1 - y0 + w);
-            p.fillRect(bar, pen.color());
+            m_p.fillRect(bar, pen.color());
             return;
         }
         for (auto& entry : lines) {
@@ -529,14 +563,14 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
         }
         lines.push_back({pen, QVector<QLine>{QLine(x0, y0, x1, y1)}});
     };
-    for (int r = range.firstRow; r <= range.lastRow; ++r) {
-        for (int c = range.firstCol; c <= range.lastCol; ++c) {
+    for (int r = m_range.firstRow; r <= m_range.lastRow; ++r) {
+        for (int c = m_range.firstCol; c <= m_range.lastCol; ++c) {
             if (!isAnchor(r, c))
                 continue;
             const RenderStyle& s = at(r, c).style;
             if (!s.top.style && !s.bottom.style && !s.left.style && !s.right.style)
                 continue;
-            const QRect rc = L.rect(areaOf(r, c));
+            const QRect rc = m_L.rect(areaOf(r, c));
             const int x0 = rc.left(), y0 = rc.top(), x1 = rc.right() + 1, y1 = rc.bottom() + 1;
             add(s.top, x0, y0, x1, y0);
             add(s.bottom, x0, y1, x1, y1);
@@ -545,12 +579,34 @@ void paintLayout(const RenderSource& source, const Layout& L, QPainter& p)
         }
     }
     for (const auto& entry : lines) {
-        p.setPen(entry.first);
-        p.drawLines(entry.second);
+        m_p.setPen(entry.first);
+        m_p.drawLines(entry.second);
     }
-    p.restore();
 }
 
+void RangePainter::paint()
+{
+    const int width = m_L.x.back() + 1;
+    const int height = m_L.y.back() + 1;
+    m_p.save();
+    m_p.setRenderHint(QPainter::Antialiasing, false);
+    m_p.fillRect(QRect(0, 0, width, height), Qt::white);
+    readCells();
+    m_p.setRenderHint(QPainter::TextAntialiasing, true);
+    paintGridAndFills();
+    FontCache fonts;
+    for (int r = m_range.firstRow; r <= m_range.lastRow; ++r) {
+        for (int c = m_range.firstCol; c <= m_range.lastCol; ++c) {
+            const RenderCell& cell = at(r, c);
+            if (cell.kind != RenderCell::Kind::Empty && !cell.text.isEmpty() && isAnchor(r, c))
+                paintText(r, c, fonts);
+        }
+    }
+    paintBorders();
+    m_p.restore();
+}
+
+void paintLayout(const RenderSource& source, const Layout& L, QPainter& p) { RangePainter(source, L, p).paint(); }
 } // namespace
 
 } // namespace sheet

@@ -21,6 +21,7 @@
 #include "biff/RecordStream.h"
 #include "biff/SharedStrings.h"
 #include "file/ReadFile.h"
+#include "format/CLocale.h"
 #include "formula/Formula.h"
 #include "formula/FormulaTokens.h"
 #include "model/FormulaGroups.h"
@@ -550,6 +551,7 @@ void printFigures(const char* who, const Figures& f)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    sheet::useUsEnglishForCLocale();
     QStringList args = app.arguments().mid(1);
     const bool list = args.removeAll(QStringLiteral("--list")) > 0;
     const bool save = args.removeAll(QStringLiteral("--save")) > 0;

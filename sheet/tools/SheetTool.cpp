@@ -382,13 +382,16 @@ void embeddedChartPicture(Picture& picture, const sheet::Workbook& book, int ind
                                .arg(n));
     const sheet::EmbeddedChart& chart = embedded[static_cast<std::size_t>(n - 1)];
     const QString name = QStringLiteral("chart %1 of sheet '%2'").arg(n).arg(ws.name());
-    QSize own(1000, 700);
-    if (chart.anchor) {
-        const QRectF rect = sheet::anchorRect(ws, sheet::CellRange{}, *chart.anchor);
-        own = QSize(std::max(1, static_cast<int>(std::lround(rect.width()))),
-                    std::max(1, static_cast<int>(std::lround(rect.height()))));
-    }
-    chartPicture(picture, std::make_shared<const sheet::ChartDrawing>(book, chart.records, name), name, own, size);
+    // Its size on the sheet; else, for a chart squeezed to nothing there, the size it was made at.
+    QSizeF own(1000, 700);
+    const QSizeF made = sheet::readChartSize(chart.records) * 96.0 / 72.0;
+    const QSizeF placed = chart.anchor ? sheet::anchorRect(ws, sheet::CellRange{}, *chart.anchor).size() : QSizeF();
+    if (placed.width() >= 16 && placed.height() >= 16)
+        own = placed;
+    else if (made.width() >= 16 && made.height() >= 16 && made.width() <= 16384 && made.height() <= 16384)
+        own = made;
+    chartPicture(picture, std::make_shared<const sheet::ChartDrawing>(book, chart.records, name), name,
+                 QSize(static_cast<int>(std::lround(own.width())), static_cast<int>(std::lround(own.height()))), size);
 }
 
 // The sheet render draws: the one asked for, else the active one.
@@ -496,6 +499,36 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& messag
         std::fprintf(stderr, "sheet-tool: %s\n", message.simplified().toLocal8Bit().constData());
 }
 
+struct RenderOptionNames {
+    QCommandLineOption sheet;
+    QCommandLineOption size;
+    QCommandLineOption chart;
+};
+
+RenderOptionNames addRenderOptions(QCommandLineParser& parser)
+{
+    RenderOptionNames o{
+        QCommandLineOption(
+            QStringLiteral("sheet"),
+            QStringLiteral(
+                "render: the sheet to draw, by name or by position counting from 1 (default: the active sheet)."),
+            QStringLiteral("NAME|INDEX")),
+        QCommandLineOption(
+            QStringLiteral("size"),
+            QStringLiteral("render: the picture's size in pixels at 96 dpi (default: a worksheet range's own size; "
+                           "1000x700 for a chart sheet; a chart's size on its sheet for --chart). A range is scaled "
+                           "to fit, keeping its proportions."),
+            QStringLiteral("WIDTHxHEIGHT")),
+        QCommandLineOption(QStringLiteral("chart"),
+                           QStringLiteral("render: the chart embedded in the worksheet to draw alone, counting from 1 "
+                                          "(default: the sheet with its charts where they sit)."),
+                           QStringLiteral("N"))};
+    parser.addOption(o.sheet);
+    parser.addOption(o.size);
+    parser.addOption(o.chart);
+    return o;
+}
+
 void fail(const QString& message)
 {
     // One line, whatever the message holds.
@@ -521,24 +554,10 @@ int main(int argc, char** argv)
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption sheetOption(
-        QStringLiteral("sheet"),
-        QStringLiteral(
-            "render: the sheet to draw, by name or by position counting from 1 (default: the active sheet)."),
-        QStringLiteral("NAME|INDEX"));
-    const QCommandLineOption sizeOption(
-        QStringLiteral("size"),
-        QStringLiteral("render: the picture's size in pixels at 96 dpi (default: a worksheet range's own size; "
-                       "1000x700 for a chart). A range is scaled to fit, keeping its proportions."),
-        QStringLiteral("WIDTHxHEIGHT"));
-    const QCommandLineOption chartOption(
-        QStringLiteral("chart"),
-        QStringLiteral("render: the chart embedded in the worksheet to draw alone, counting from 1 (default: the "
-                       "sheet with its charts where they sit)."),
-        QStringLiteral("N"));
-    parser.addOption(sheetOption);
-    parser.addOption(sizeOption);
-    parser.addOption(chartOption);
+    const RenderOptionNames renderOptions = addRenderOptions(parser);
+    const QCommandLineOption& sheetOption = renderOptions.sheet;
+    const QCommandLineOption& sizeOption = renderOptions.size;
+    const QCommandLineOption& chartOption = renderOptions.chart;
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("dump, set, recalc or render"));
     parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("the command's files, cells and range"),
                                  QStringLiteral("[arguments...]"));

@@ -469,3 +469,109 @@ TEST(ChartLayout, ValueLabelsTellTheTicksApart)
         EXPECT_NEAR(bmi[i].toDouble(), l.secondary.ticks[i], 1e-9);
     }
 }
+
+TEST(ChartLayout, ExcelsTextBoxesDataLabelsAndLevelAxisTitles)
+{
+    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const QRectF area(0, 0, 800, 500);
+    const ChartLayout first = *ChartDrawing::ofSheet(*book, 7).layout(area);
+    expectTidy(first, "sheet 7");
+    // Level titles on one line above the plot: over the left axis and over the right one.
+    std::vector<const ChartLayoutText*> level;
+    for (const ChartLayoutText& t : first.texts)
+        if (t.role == ChartTextRole::AxisTitle)
+            level.push_back(&t);
+    ASSERT_EQ(level.size(), 2u);
+    for (const ChartLayoutText* t : level) {
+        EXPECT_EQ(t->angle, 0);
+        EXPECT_LE(t->box.bottom(), first.plot.top());
+    }
+    EXPECT_TRUE(level[0]->alignment & Qt::AlignLeft);
+    EXPECT_TRUE(level[1]->alignment & Qt::AlignRight);
+    // The text boxes where Excel put them, over the plot.
+    ASSERT_EQ(first.textBoxes.size(), 2u);
+    EXPECT_NEAR(first.textBoxes[1].box.left(), 800 * 2420 / 4000.0, 1e-9);
+    EXPECT_NEAR(first.textBoxes[1].box.top(), 500 * 1972 / 4000.0, 1e-9);
+    EXPECT_TRUE(first.textBoxes[0].text.text.contains(QStringLiteral("375,200")));
+    EXPECT_TRUE(first.textBoxes[0].fill);
+    EXPECT_TRUE(first.textBoxes[0].box.intersects(first.plot));
+
+    // The labels of the third series: each point's percentage, right of the point.
+    const ChartLayout labelled = *ChartDrawing::ofSheet(*book, 17).layout(area);
+    const SeriesLayout& s = labelled.series[2];
+    std::size_t points = 0;
+    for (const auto& p : s.points)
+        points += p.has_value();
+    ASSERT_EQ(s.labels.size(), points);
+    EXPECT_EQ(s.labels.front().text, QStringLiteral("68.79%"));
+    EXPECT_GT(s.labels.front().box.left(), s.points.front()->x());
+    EXPECT_NEAR(s.labels.front().box.center().y(), s.points.front()->y(), 1e-9);
+    EXPECT_TRUE(labelled.series[0].labels.empty());
+}
+
+namespace {
+
+// The chart of `b`'s columns as a scatter chart: its chart group's LINE made SCATTER.
+int addScatter(Book& b, const Chart& c)
+{
+    RecordList body = writeChartSheetBody(c, [&](int s) { return b.book->externSheetIndex(s); });
+    for (Record& r : body)
+        if (r.id == chartrec::Line)
+            r = Record{0x101B, Bytes{100, 0, 1, 0, 0, 0}}; // bubbles 100 %, area, no bubbles
+    return b.book->addChartSheet(QStringLiteral("Scatter %1").arg(b.book->sheetCount()), body);
+}
+
+} // namespace
+
+TEST(ChartLayout, ScatterChartsPlaceEachPointAtItsXValue)
+{
+    // Excel's scatter chart (SimpleScatterChart.xls): two teal points, (0, 0.5) and (1, 1.5).
+    const auto excel = Workbook::load(QStringLiteral(SHEET_CHART_TEST_DATA "/SimpleScatterChart.xls"));
+    const ChartDrawing drawing = ChartDrawing::ofSheet(*excel, 1);
+    ASSERT_TRUE(drawing.chart().scatter) << drawing.placeholderText().toStdString();
+    const ChartLayout e = *drawing.layout(QRectF(0, 0, 800, 500));
+    expectTidy(e, "SimpleScatterChart");
+    ASSERT_TRUE(e.xAxis.shown);
+    EXPECT_EQ(e.xAxis.scale.min, 0);
+    EXPECT_NEAR(e.xAxis.scale.max, 1.2, 1e-9);
+    ASSERT_EQ(e.series.size(), 1u);
+    const auto& p = e.series[0].points;
+    ASSERT_TRUE(p[0] && p[1]);
+    EXPECT_NEAR(p[0]->x(), e.plot.left(), 1e-9);
+    EXPECT_NEAR(p[1]->x(), e.plot.left() + e.plot.width() / 1.2, 1e-9);
+    EXPECT_NEAR(heightOf(e, p[1]->y()), 1.5 / e.primary.scale.max, 1e-9);
+    EXPECT_TRUE(e.series[0].lines.empty()); // markers only
+    EXPECT_EQ(e.series[0].colour, QColor(0x33, 0xCC, 0xCC));
+    EXPECT_EQ(e.category.labels.front().text, QStringLiteral("0"));
+    EXPECT_FALSE(e.gridlines.empty());
+
+    // One built here: x values 1, 2, 4, 8 (0 to 9 in steps of 1), joined in their order.
+    Book b;
+    const double xs[] = {1, 2, 4, 8};
+    for (int i = 0; i < 4; ++i) {
+        b.entry(i, {10.0 + i});
+        b.ws().setNumber(1 + i, 0, xs[i]);
+    }
+    Chart c = b.chart({1}, 26);
+    c.series[0].marker = ChartMarker::Square;
+    const ChartLayout l = layoutOf(b, addScatter(b, c));
+    ASSERT_TRUE(l.xAxis.shown);
+    const auto& q = l.series[0].points;
+    const double unit = l.plot.width() / (l.xAxis.scale.max - l.xAxis.scale.min);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(q[static_cast<std::size_t>(i)]->x(), l.plot.left() + (xs[i] - l.xAxis.scale.min) * unit, 1e-9);
+    EXPECT_EQ(l.series[0].lines.size(), 1u);
+    EXPECT_EQ(l.category.labels.size(), l.xAxis.ticks.size());
+    EXPECT_EQ(l.category.tickMarks.size(), l.xAxis.ticks.size());
+
+    // Text among the x values: the points are numbered 1, 2, 3...; an empty x: no point.
+    b.ws().setText(2, 0, QStringLiteral("two"));
+    const ChartLayout numbered = layoutOf(b, addScatter(b, c));
+    EXPECT_NEAR(numbered.series[0].points[3]->x() - numbered.series[0].points[2]->x(),
+                numbered.series[0].points[1]->x() - numbered.series[0].points[0]->x(), 1e-9);
+    b.ws().setNumber(2, 0, 2);
+    b.ws().setBlank(3, 0);
+    const ChartLayout gap = layoutOf(b, addScatter(b, c));
+    EXPECT_FALSE(gap.series[0].points[2]);
+    EXPECT_TRUE(gap.series[0].points[3]);
+}

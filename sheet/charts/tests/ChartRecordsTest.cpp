@@ -159,6 +159,7 @@ private:
             }
             optional(0x105D); // SerFmt
             optional(MarkerFormat);
+            optional(AttachedLabel);
             expect(End);
         }
         seriesGroups.push_back(u16(expect(SerToCrt), 0));
@@ -609,4 +610,33 @@ TEST(ChartRecords, RejectsDateAxesAndPatternsItCannotWrite)
     Chart dashes = sampleChart();
     dashes.series[1].pattern = static_cast<ChartLinePattern>(5);
     EXPECT_THROW(writeChartSheetBody(dashes, identityIxti), Error);
+}
+
+TEST(ChartRecords, ValueLabelsAndLevelAxisTitlesAsExcelWritesThem)
+{
+    Chart c = sampleChart();
+    c.series[2].valueLabels = true;
+    c.valueAxisTitleAngle = 0;
+    const RecordList body = writeChartSheetBody(c, identityIxti);
+    GrammarChecker g(body);
+    ASSERT_NO_THROW(g.run());
+    // Axis titles, the chart title, then the labels of series 2 (all its points).
+    EXPECT_EQ(g.linkObjects, (std::vector<std::uint16_t>{2, 2, 1, 4}));
+    const Record* link = findRecord(body, ObjectLink, 3);
+    ASSERT_TRUE(link);
+    EXPECT_EQ(hex(link->data), "04 00 02 00 FF FF");
+    // The label shows the value (TEXT 0x0004), and the series' format says so too.
+    const Record* attached = findRecord(body, AttachedLabel);
+    ASSERT_TRUE(attached);
+    EXPECT_EQ(hex(attached->data), "01 00");
+    std::size_t labelText = indexAfterLast(body, Text) - 1;
+    EXPECT_EQ(u16(body[labelText], 24) & 0x0004, 0x0004);
+    // The level value-axis title: no quarter-turn bits, no angle.
+    const Record* title = findRecord(body, Text, 2); // after the two default texts
+    ASSERT_TRUE(title);
+    EXPECT_EQ(u16(*title, 24) & 0x0700, 0);
+    EXPECT_EQ(u16(*title, 30), 0);
+
+    c.valueAxisTitleAngle = 91;
+    EXPECT_THROW(writeChartSheetBody(c, identityIxti), Error);
 }

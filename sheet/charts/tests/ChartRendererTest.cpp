@@ -366,7 +366,7 @@ TEST(ChartRenderer, ChartsItCannotDrawGetAPlaceholder)
             broken.erase(broken.begin() + static_cast<std::ptrdiff_t>(i)); // a block left open
             break;
         }
-    const char* why[] = {"This is a bar chart; only line charts are drawn yet.",
+    const char* why[] = {"This is a bar chart; only line and scatter charts are drawn yet.",
                          "This chart cannot be drawn: Chart sheet: BEGIN without END"};
     int k = 0;
     for (const RecordList& records : {bar, broken}) {

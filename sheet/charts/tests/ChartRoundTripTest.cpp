@@ -1,6 +1,7 @@
 #include "ChartTestSupport.h"
 
 #include "base/Error.h"
+#include "model/Workbook.h"
 
 #include <gtest/gtest.h>
 
@@ -185,4 +186,81 @@ TEST(ChartRoundTrip, DateAxisUnitsAndLineStylesReadBack)
         EXPECT_EQ(back.series[0].marker, ChartMarker::None);
         EXPECT_TRUE(back == c);
     }
+}
+
+TEST(ChartRoundTrip, ValueLabelsAndTitleAnglesReadBack)
+{
+    Chart c = sampleChart();
+    c.series[0].valueLabels = true;
+    c.series[2].valueLabels = true;
+    c.valueAxisTitleAngle = 0;
+    c.secondaryValueAxisTitleAngle = 0;
+    const Chart back = roundTrip(c);
+    EXPECT_TRUE(back.series[0].valueLabels);
+    EXPECT_FALSE(back.series[1].valueLabels);
+    EXPECT_EQ(back.valueAxisTitleAngle, 0);
+    EXPECT_TRUE(back == c);
+}
+
+TEST(ChartReader, ExcelsLevelAxisTitlesTextBoxesAndDataLabels)
+{
+    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const auto chartOf = [&](int sheet) {
+        return readChartSheetBody(book->sheet(sheet).records(),
+                                  [&](std::uint16_t ixti) { return book->sheetForExternSheetIndex(ixti); });
+    };
+    // The first chart: both value-axis titles stored level, and two text boxes on the right.
+    const Chart first = chartOf(7);
+    EXPECT_EQ(first.valueAxisTitleAngle, 0);
+    EXPECT_EQ(first.secondaryValueAxisTitleAngle, 0);
+    EXPECT_EQ(first.valueAxisTitle, QString::fromUtf8("設備門號數(門)"));
+    ASSERT_EQ(first.textBoxes.size(), 2u);
+    for (const ChartTextBox& box : first.textBoxes) {
+        EXPECT_GT(box.left, 0.5);
+        EXPECT_LT(box.right, 1.0);
+        EXPECT_LT(box.top, box.bottom);
+        EXPECT_GT(box.text.size(), 40);
+    }
+    EXPECT_EQ(first.textBoxes[1].left, 2420 / 4000.0);
+    EXPECT_EQ(first.textBoxes[1].top, 1972 / 4000.0);
+    EXPECT_TRUE(first.textBoxes[0].text.contains(QStringLiteral("375,200")));
+    // The international exchange chart labels the values of its third series.
+    const Chart labelled = chartOf(17);
+    ASSERT_EQ(labelled.series.size(), 3u);
+    EXPECT_FALSE(labelled.series[0].valueLabels);
+    EXPECT_TRUE(labelled.series[2].valueLabels);
+    EXPECT_TRUE(labelled.textBoxes.empty());
+}
+
+TEST(ChartReader, DeletedReferencesAndTrendLinesAreNoReasonToGiveUp)
+{
+    const RecordList body = writeChartSheetBody(sampleChart(), ixtiFor);
+    // The second series' values refer to deleted cells (#REF!): it shows nothing.
+    RecordList deleted = body;
+    deleted[indexOf(body, BRAI, 5)].data[8] = 0x3D; // ptgAreaErr3d
+    const Chart c = readChartSheetBody(deleted, sheetFor);
+    ASSERT_EQ(c.series.size(), 3u);
+    EXPECT_FALSE(c.series[1].values.isSet());
+    EXPECT_TRUE(c.series[2].values.isSet());
+    // A deleted reference of the wrong length is still broken.
+    deleted[indexOf(body, BRAI, 5)].data[8] = 0x3C; // ptgRefErr3d with an area's length
+    EXPECT_THROW(readChartSheetBody(deleted, sheetFor), FormatError);
+
+    // A trend line of the first series (its own SERIES with SERPARENT) is passed over, and
+    // the labels linked to the series after it still find theirs.
+    Chart labelled = sampleChart();
+    labelled.series[2].valueLabels = true;
+    RecordList trend = writeChartSheetBody(labelled, ixtiFor);
+    const std::size_t at = indexOf(trend, SeriesRecord);
+    const RecordList child
+        = {Record{SeriesRecord, Bytes(12, 0)}, Record{Begin, {}}, Record{BRAI, Bytes{1, 1, 0, 0, 0, 0, 0, 0}},
+           Record{0x104A, Bytes{1, 0}}, Record{End, {}}};
+    trend.insert(trend.begin() + static_cast<std::ptrdiff_t>(at), child.begin(), child.end());
+    for (Record& r : trend)
+        if (r.id == ObjectLink && r.data[0] == 4)
+            r.data[2] = 3; // the labelled series is the fourth SERIES record now
+    const Chart withTrend = readChartSheetBody(trend, sheetFor);
+    ASSERT_EQ(withTrend.series.size(), 3u);
+    EXPECT_FALSE(withTrend.series[1].valueLabels);
+    EXPECT_TRUE(withTrend.series[2].valueLabels);
 }
