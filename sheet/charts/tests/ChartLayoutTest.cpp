@@ -472,7 +472,7 @@ TEST(ChartLayout, ValueLabelsTellTheTicksApart)
 
 TEST(ChartLayout, ExcelsTextBoxesDataLabelsAndLevelAxisTitles)
 {
-    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const auto book = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
     const QRectF area(0, 0, 800, 500);
     const ChartLayout first = *ChartDrawing::ofSheet(*book, 7).layout(area);
     expectTidy(first, "sheet 7");
@@ -526,7 +526,7 @@ int addScatter(Book& b, const Chart& c)
 TEST(ChartLayout, ScatterChartsPlaceEachPointAtItsXValue)
 {
     // Excel's scatter chart (SimpleScatterChart.xls): two teal points, (0, 0.5) and (1, 1.5).
-    const auto excel = Workbook::load(QStringLiteral(SHEET_CHART_TEST_DATA "/SimpleScatterChart.xls"));
+    const auto excel = loadWorkbook(QStringLiteral(SHEET_CHART_TEST_DATA "/SimpleScatterChart.xls"));
     const ChartDrawing drawing = ChartDrawing::ofSheet(*excel, 1);
     ASSERT_TRUE(drawing.chart().scatter) << drawing.placeholderText().toStdString();
     const ChartLayout e = *drawing.layout(QRectF(0, 0, 800, 500));
