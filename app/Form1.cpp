@@ -4,7 +4,6 @@
 #include "AppIcon.h"
 #include "Commands.h"
 #include "Constants.h"
-#include "EntryList.h"
 #include "Excel1.h"
 #include "Form2.h"
 #include "Generation.h"
@@ -12,12 +11,17 @@
 #include "FocusRing.h"
 #include "Guarded.h"
 #include "Help.h"
-#include "LogHistory.h"
-#include "LogOnDisk.h"
-#include "Main.h"
+#include "MainMenu.h"
+#include "Mnemonic.h"
+#include "LogModel.h"
+#include "ProgramFiles.h"
+#include "ApplicationTitle.h"
+#include "WindowLook.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "Settings.h"
+#include "WindowSize.h"
+#include "LogOnDisk.h"
 #include "ShortTextDelegate.h"
 
 #include <QAction>
@@ -29,50 +33,116 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QTreeWidget>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QUndoCommand>
 #include <QUndoStack>
 
 namespace {
 
 // A list column's default width (1440 twips).
 constexpr int DefaultColumnTwips = 1440;
+// The step undo would take back now, to tell whether a command made one.
+const QUndoCommand* LastStep(LogModel& log)
+{
+    const QUndoStack* stack = log.history().activeStack();
+    return stack->index() > 0 ? stack->command(stack->index() - 1) : nullptr;
+}
+
+// The designed client area.
+constexpr int DesignWidthTwips = 8040;
+constexpr int DesignHeightTwips = 5685;
 
 } // namespace
 
 Form1::Form1(QWidget* parent)
-    : QWidget(parent,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QMainWindow(parent,
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                      | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Form1"));
     setFont(WindowFont());
-    setFixedSize(Px(8040), Px(5685));
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("Form1Client"));
+    m_client->setMinimumSize(Px(DesignWidthTwips), Px(DesignHeightTwips));
+    m_client->installEventFilter(this);
+    setCentralWidget(m_client);
+    createButtons();
+    createFrames();
+    createList();
+    m_controls.window = this;
+    setDesignTabOrder();
+    // The keyboard starts where the tab order does.
+    m_controls.Option1->setFocus();
 
-    auto button = [this](int n, const QString& caption, const QRect& geometry) {
-        auto* pushButton = new QPushButton(caption, this);
+    ApplyWindowFonts(this);
+    ApplyDesignBackground(this);
+    blendIntoFrames();
+    m_pointer = new PointerRule(this);
+    m_log = new LogModel(this);
+    m_logView = new LogView(m_controls, *m_log, this);
+    // The settings file changed by something else while the program runs.
+    WatchLogOnDisk(*m_log, this);
+    createMenus();
+    setUpKeyboard();
+    nameControlsForScreenReaders();
+    m_focusRing = new FocusRing(this);
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(true);
+
+    // The designed size is the default and the smallest.
+    layout()->activate();
+    resize(minimumSizeHint());
+    // Placed now, so the controls stand where they belong before the window is first shown.
+    layout()->invalidate();
+    layout()->activate();
+    layOutControls();
+    m_size = new WindowSizeMemory(this, MainWindowSizeKey, QStringLiteral("Form1.Form_Resize"));
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void Form1::createButtons()
+{
+    auto button = [this](int n, const QString& caption) {
+        auto* pushButton = new QPushButton(caption, m_client);
         pushButton->setObjectName(QStringLiteral("PushButton%1").arg(n));
-        pushButton->setGeometry(geometry);
+        connect(pushButton, &QPushButton::clicked, this, [this, n] {
+            switch (n) {
+            case 1: PushButton1_Click(); break;
+            case 2: PushButton2_Click(); break;
+            case 3: PushButton3_Click(); break;
+            case 4: PushButton4_Click(); break;
+            case 5: PushButton5_Click(); break;
+            case 6: PushButton6_Click(); break;
+            default: PushButton7_Click(); break;
+            }
+        });
         return pushButton;
     };
     m_buttons = {
-        button(1, QStringLiteral("Start Creating Template"), TwipsRect(120, 120, 7800, 405)),
-        button(2, QStringLiteral("Add New Entry"), TwipsRect(120, 4670, 3840, 405)),
-        button(3, QStringLiteral("Delete Selected Entry"), TwipsRect(4080, 4670, 3840, 405)),
-        button(4, QStringLiteral("Edit Selected Entry"), TwipsRect(120, 5180, 3840, 405)),
-        button(5, QStringLiteral("Clear List"), TwipsRect(4080, 5180, 3840, 405)),
-        button(6, QStringLiteral("Help"), TwipsRect(120, 630, 3840, 405)),
-        button(7, QStringLiteral("Load Sample/Example Data"), TwipsRect(4080, 630, 3840, 405)),
+        button(1, QStringLiteral("Start Creating Template")),
+        button(2, QStringLiteral("Add New Entry")),
+        button(3, QStringLiteral("Delete Selected Entry")),
+        button(4, QStringLiteral("Edit Selected Entry")),
+        button(5, QStringLiteral("Clear List")),
+        button(6, QStringLiteral("Help")),
+        button(7, QStringLiteral("Load Sample/Example Data")),
     };
+}
 
-    m_frame1 = new QGroupBox(QStringLiteral("Gender"), this);
+void Form1::createFrames()
+{
+    m_frame1 = new QGroupBox(QStringLiteral("Gender"), m_client);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(TwipsRect(120, 1110, 3840, 825));
     m_controls.Option1 = new QRadioButton(QStringLiteral("Male"), m_frame1);
     m_controls.Option1->setObjectName(QStringLiteral("Option1"));
     m_controls.Option1->setGeometry(TwipsRect(240, 345, 975, 255));
@@ -82,9 +152,8 @@ Form1::Form1(QWidget* parent)
     // "Male" is selected in the design.
     m_controls.Option1->setChecked(true);
 
-    m_frame2 = new QGroupBox(QStringLiteral("Height"), this);
+    m_frame2 = new QGroupBox(QStringLiteral("Height"), m_client);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
-    m_frame2->setGeometry(TwipsRect(4080, 1110, 3840, 825));
     // A caption stands as high as its box and centres its text the way the box does, so the
     // two read on one line (sized to its text, it sat a few pixels above the box's text).
     auto label = [this](int index, const QString& caption, int left) {
@@ -103,10 +172,14 @@ Form1::Form1(QWidget* parent)
     m_controls.Text2 = new QLineEdit(m_frame2);
     m_controls.Text2->setObjectName(QStringLiteral("Text2"));
     m_controls.Text2->setGeometry(TwipsRect(2760, 300, 855, 345));
+    m_controls.Label1[0]->setBuddy(m_controls.Text1);
+    m_controls.Label1[1]->setBuddy(m_controls.Text2);
+}
 
-    auto* list = new QTreeWidget(this);
+void Form1::createList()
+{
+    auto* list = new QTreeView(m_client);
     list->setObjectName(QStringLiteral("ListView1"));
-    list->setGeometry(TwipsRect(120, 2040, 7800, 2535));
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
     list->setUniformRowHeights(true);
@@ -118,48 +191,125 @@ Form1::Form1(QWidget* parent)
     list->header()->setDefaultSectionSize(Px(DefaultColumnTwips));
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
-    list->setColumnCount(0);
     // A field of megabytes shows shortened: laying it out whole took seconds per repaint.
     list->setItemDelegate(new ShortTextDelegate(list));
     m_controls.ListView1 = list;
-    m_controls.window = this;
+}
 
+void Form1::setDesignTabOrder()
+{
     // Tab order of the design: options, height fields, list, editing buttons, then the rest.
-    const QList<QWidget*> order
-        = {m_controls.Option1, m_controls.Option2, m_controls.Text1, m_controls.Text2, list,          PushButton(2),
-           PushButton(3),      PushButton(4),      PushButton(5),    PushButton(1),    PushButton(6), PushButton(7)};
+    const QList<QWidget*> order = {m_controls.Option1,   m_controls.Option2, m_controls.Text1, m_controls.Text2,
+                                   m_controls.ListView1, PushButton(2),      PushButton(3),    PushButton(4),
+                                   PushButton(5),        PushButton(1),      PushButton(6),    PushButton(7)};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
-    // The keyboard starts where the tab order does.
-    m_controls.Option1->setFocus();
+}
 
-    for (int n = 1; n <= 7; ++n)
-        connect(PushButton(n), &QPushButton::clicked, this, [this, n] {
-            switch (n) {
-            case 1: PushButton1_Click(); break;
-            case 2: PushButton2_Click(); break;
-            case 3: PushButton3_Click(); break;
-            case 4: PushButton4_Click(); break;
-            case 5: PushButton5_Click(); break;
-            case 6: PushButton6_Click(); break;
-            default: PushButton7_Click(); break;
-            }
-        });
+void Form1::layOutControls()
+{
+    // At the designed size every control stands where the design puts it. Extra width goes
+    // to the full-width controls and in halves to each column of two; extra height to the
+    // list, with the buttons below it moving down.
+    const int dw = std::max(0, m_client->width() - Px(DesignWidthTwips));
+    const int dh = std::max(0, m_client->height() - Px(DesignHeightTwips));
+    const int left = dw / 2;
+    const int right = dw - left;
+    auto place
+        = [](QWidget* w, int l, int t, int width, int height, int moveRight, int grow, int moveDown, int growDown) {
+              const QRect r = TwipsRect(l, t, width, height);
+              w->setGeometry(r.x() + moveRight, r.y() + moveDown, r.width() + grow, r.height() + growDown);
+          };
+    place(PushButton(1), 120, 120, 7800, 405, 0, dw, 0, 0);
+    place(PushButton(6), 120, 630, 3840, 405, 0, left, 0, 0);
+    place(PushButton(7), 4080, 630, 3840, 405, left, right, 0, 0);
+    place(m_frame1, 120, 1110, 3840, 825, 0, left, 0, 0);
+    place(m_frame2, 4080, 1110, 3840, 825, left, right, 0, 0);
+    place(m_controls.ListView1, 120, 2040, 7800, 2535, 0, dw, 0, dh);
+    place(PushButton(2), 120, 4670, 3840, 405, 0, left, dh, 0);
+    place(PushButton(3), 4080, 4670, 3840, 405, left, right, dh, 0);
+    place(PushButton(4), 120, 5180, 3840, 405, 0, left, dh, 0);
+    place(PushButton(5), 4080, 5180, 3840, 405, left, right, dh, 0);
+}
 
-    ApplyWindowFonts(this);
-    ApplyDesignBackground(this);
-    blendIntoFrames();
-    m_pointer = new PointerRule(this);
-    // Before the log's controls are wired: their handlers record into it.
-    m_controls.history = new LogHistory(m_controls, this);
-    WireLogControls(m_controls);
-    // The settings file changed by something else while the program runs.
-    WatchLogOnDisk(m_controls);
-    setUpKeyboard();
-    m_focusRing = new FocusRing(this);
+void Form1::createMenus()
+{
+    // Every command of the menu bar, in menu order: later commands go in here.
+    const QList<MenuCommand> commands = {
+        {MenuId::File,
+         QStringLiteral("StartCreatingTemplate"),
+         QStringLiteral("&Start Creating Template"),
+         {},
+         [this] { PushButton1_Click(); }},
+        MenuSeparator(MenuId::File),
+        {MenuId::File,
+         QStringLiteral("Quit"),
+         QStringLiteral("&Quit"),
+         {QKeySequence(Qt::CTRL | Qt::Key_Q)},
+         [this] { close(); }},
+        {MenuId::Edit, QStringLiteral("Undo"), QStringLiteral("&Undo"), QKeySequence::keyBindings(QKeySequence::Undo),
+         [this] { Undo(); }},
+        {MenuId::Edit,
+         QStringLiteral("Redo"),
+         QStringLiteral("&Redo"),
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+         [this] { Redo(); }},
+        MenuSeparator(MenuId::Edit),
+        {MenuId::Edit,
+         QStringLiteral("AddNewEntry"),
+         QStringLiteral("&Add New Entry..."),
+         {},
+         [this] { PushButton2_Click(); }},
+        {MenuId::Edit,
+         QStringLiteral("EditSelectedEntry"),
+         QStringLiteral("&Edit Selected Entry..."),
+         {},
+         [this] { PushButton4_Click(); }},
+        {MenuId::Edit,
+         QStringLiteral("DeleteSelectedEntry"),
+         QStringLiteral("&Delete Selected Entry"),
+         {},
+         [this] { PushButton3_Click(); }},
+        MenuSeparator(MenuId::Edit),
+        {MenuId::Edit, QStringLiteral("ClearList"), QStringLiteral("&Clear List"), {}, [this] { PushButton5_Click(); }},
+        {MenuId::Edit,
+         QStringLiteral("LoadExampleData"),
+         QStringLiteral("&Load Example Data"),
+         {},
+         [this] { PushButton7_Click(); }},
+        {MenuId::Help,
+         QStringLiteral("Help"),
+         QStringLiteral("&Help"),
+         {QKeySequence(Qt::Key_F1)},
+         [this] { PushButton6_Click(); }},
+        {MenuId::Help,
+         QStringLiteral("KeyboardShortcuts"),
+         QStringLiteral("&Keyboard Shortcuts"),
+         {},
+         [] {
+             ShowMessage(KeyboardShortcutsText(), MsgButtons::Ok, MsgIcon::None, QStringLiteral("Keyboard Shortcuts"));
+         }},
+        MenuSeparator(MenuId::Help),
+        {MenuId::Help,
+         QStringLiteral("About"),
+         QStringLiteral("&About Kalmora"),
+         {},
+         [] { ShowMessage(AboutText(), MsgButtons::Ok, MsgIcon::None, QStringLiteral("About Kalmora")); }},
+    };
+    menuBar()->setObjectName(QStringLiteral("MenuBar"));
+    BuildMenuBar(menuBar(), commands, this);
+    m_undo = menuAction(QStringLiteral("Undo"));
+    m_redo = menuAction(QStringLiteral("Redo"));
+}
 
-    if (QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+QAction* Form1::menuAction(const QString& name) const { return findChild<QAction*>(name); }
+
+void Form1::nameControlsForScreenReaders()
+{
+    // What a screen reader says for the controls without a caption of their own; the height
+    // fields follow the log (see LogView).
+    m_controls.ListView1->setAccessibleName(QStringLiteral("Entries"));
+    m_client->setAccessibleName(ProductTitle);
 }
 
 void Form1::Form_Load()
@@ -173,9 +323,9 @@ void Form1::Form_Load()
         if (std::optional<QCursor> hand = LoadHandCursor())
             m_pointer->setCustomPointer(*hand);
     });
-    proc(60, [&] { SetupImperialView(m_controls); });
-    proc(70, [&] { EntryList(m_controls.ListView1).setColumnWidthTwips(1, DateColumnTwips); });
-    proc(80, [&] { LoadActiveLog(m_controls); });
+    proc(60, [&] { m_log->setUpImperialView(); });
+    proc(70, [&] { m_controls.ListView1->setColumnWidth(0, Px(DateColumnTwips)); });
+    proc(80, [&] { m_log->loadActiveLog(); });
     proc(90, [&] { restoreOption(m_controls.Option1, Keys::Option1, Defaults::Option1); });
     proc(91, [&] { restoreOption(m_controls.Option2, Keys::Option2, Defaults::Option2); });
     // With both choices stored as False nothing would be selected while the imperial log is
@@ -187,6 +337,7 @@ void Form1::Form_Load()
             m_controls.Option1->setChecked(true);
         }
     });
+    proc(100, [&] { m_size->restore(); });
 }
 
 void Form1::restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue)
@@ -234,43 +385,30 @@ void Form1::blendIntoFrames()
 
 void Form1::setUpKeyboard()
 {
-    // Alt+letter on every button. The captions stay exactly as they are (an "&" in them would
-    // change the texts the program and its users rely on), so the keys are set as shortcuts and
-    // named in the tooltips.
-    const QList<QPair<QAbstractButton*, Qt::Key>> keys = {
-        {PushButton(1), Qt::Key_S}, {PushButton(6), Qt::Key_H},      {PushButton(7), Qt::Key_L},
-        {PushButton(2), Qt::Key_A}, {PushButton(3), Qt::Key_D},      {PushButton(4), Qt::Key_E},
-        {PushButton(5), Qt::Key_C}, {m_controls.Option1, Qt::Key_M}, {m_controls.Option2, Qt::Key_F},
+    // Alt+letter on every button and option, the letter underlined in the unchanged caption.
+    const QList<QPair<QAbstractButton*, QChar>> keys = {
+        {PushButton(1), QLatin1Char('S')},      {PushButton(6), QLatin1Char('H')},
+        {PushButton(7), QLatin1Char('L')},      {PushButton(2), QLatin1Char('A')},
+        {PushButton(3), QLatin1Char('D')},      {PushButton(4), QLatin1Char('E')},
+        {PushButton(5), QLatin1Char('C')},      {m_controls.Option1, QLatin1Char('M')},
+        {m_controls.Option2, QLatin1Char('F')},
     };
-    for (const auto& [button, key] : keys) {
-        const QKeySequence sequence(Qt::ALT | key);
-        button->setShortcut(sequence);
-        button->setToolTip(sequence.toString(QKeySequence::NativeText));
-    }
+    for (const auto& [button, letter] : keys)
+        SetMnemonic(button, letter);
     // Enter presses the button that has the focus.
     for (QPushButton* button : std::as_const(m_buttons))
         button->setAutoDefault(true);
 
-    m_undo = new QAction(QStringLiteral("Undo"), this);
-    m_undo->setObjectName(QStringLiteral("Undo"));
-    m_undo->setShortcuts(QKeySequence::Undo);
-    connect(m_undo, &QAction::triggered, this, &Form1::Undo);
-    m_redo = new QAction(QStringLiteral("Redo"), this);
-    m_redo->setObjectName(QStringLiteral("Redo"));
-    m_redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(m_redo, &QAction::triggered, this, &Form1::Redo);
-    addActions({m_undo, m_redo});
     auto updateHistoryActions = [this] {
-        m_undo->setEnabled(history()->canUndo());
-        m_redo->setEnabled(history()->canRedo());
+        m_undo->setEnabled(m_log->canUndo());
+        m_redo->setEnabled(m_log->canRedo());
     };
-    connect(history(), &LogHistory::changed, this, updateHistoryActions);
-    connect(m_controls.Option1, &QRadioButton::toggled, this, updateHistoryActions);
+    connect(m_log, &LogModel::historyChanged, this, updateHistoryActions);
     updateHistoryActions();
 
-    QTreeWidget* list = m_controls.ListView1;
+    QTreeView* list = m_controls.ListView1;
     list->installEventFilter(this);
-    connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { PushButton4_Click(); });
+    connect(list, &QTreeView::doubleClicked, this, [this] { PushButton4_Click(); });
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this,
             [this, list](const QPoint& pos) { listMenu(pos)->popup(list->viewport()->mapToGlobal(pos)); });
@@ -281,15 +419,15 @@ void Form1::setUpKeyboard()
 
 QMenu* Form1::listMenu(const QPoint& pos)
 {
-    EntryList list(m_controls.ListView1);
-    if (QTreeWidgetItem* row = m_controls.ListView1->itemAt(pos))
-        list.selectRow(row);
+    const QModelIndex row = m_controls.ListView1->indexAt(pos);
+    if (row.isValid())
+        m_log->select(row.row() + 1);
     if (!m_listMenu) {
         m_listMenu = new QMenu(this);
         m_listMenu->setObjectName(QStringLiteral("ListMenu"));
     }
     m_listMenu->clear();
-    const bool selected = list.selectedRow() != nullptr;
+    const bool selected = m_log->selected() > 0;
     m_listMenu->addAction(QStringLiteral("Add New Entry"), this, &Form1::PushButton2_Click);
     QAction* edit = m_listMenu->addAction(QStringLiteral("Edit Selected Entry"), this, &Form1::PushButton4_Click);
     edit->setShortcut(QKeySequence(Qt::Key_Enter));
@@ -303,9 +441,9 @@ QMenu* Form1::listMenu(const QPoint& pos)
     return m_listMenu;
 }
 
-void Form1::Undo() { history()->undo(); }
+void Form1::Undo() { m_log->undo(); }
 
-void Form1::Redo() { history()->redo(); }
+void Form1::Redo() { m_log->redo(); }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
@@ -320,16 +458,22 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
             }
         }
     }
+    if (watched == m_client && event->type() == QEvent::Resize)
+        layOutControls();
     if ((watched == m_controls.Text1 || watched == m_controls.Text2) && event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Left unaccepted, the key goes to the window's Undo and Redo.
         if (key->matches(QKeySequence::Undo) || m_redo->shortcuts().contains(QKeySequence(key->keyCombination())))
             return true;
     }
-    return QWidget::eventFilter(watched, event);
+    return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::setBusyPointer(bool busy) { SetBusyPointer(this, busy); }
+void Form1::setBusyPointer(bool busy)
+{
+    SetBusyPointer(this, busy);
+    m_log->setBusy(busy);
+}
 
 bool Form1::isBusyPointer() const { return IsBusyPointer(this); }
 
@@ -377,14 +521,12 @@ void Form1::PushButton1_Click()
 
     GenerationInput input;
     proc.needed(33, [&] {
-        const EntryList list(ListView1());
-        input.imperial = Option1()->isChecked();
-        input.height1 = Text1()->text();
-        input.height2 = Text2()->text();
-        input.columnCount = list.columnCount();
+        input.imperial = m_log->imperial();
+        input.height1 = m_log->height(1);
+        input.height2 = m_log->height(2);
+        input.columnCount = m_log->columnCount();
         input.goal = ReadSetting(SettingsSection, input.imperial ? Keys::GoalMen : Keys::GoalWomen);
-        for (const LogEntry& entry : list.entries())
-            input.rows.append(entry);
+        input.rows = m_log->typedEntries();
     });
     const GenerationFiles files = GenerateChartWorkbook(proc, input, m_rng, [this] { setBusyPointer(true); });
 
@@ -407,25 +549,30 @@ void Form1::PushButton1_Click()
 void Form1::PushButton2_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton2_Click"));
-    AddNewEntry(m_controls, proc);
+    AddNewEntry(*m_log, this, proc);
 }
 
 void Form1::PushButton3_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton3_Click"));
-    DeleteSelectedEntry(m_controls, proc);
+    DeleteSelectedEntry(*m_log, proc);
 }
 
 void Form1::PushButton4_Click()
 {
     Guarded proc(QStringLiteral("Form1.PushButton4_Click"));
-    EditSelectedEntry(m_controls, proc);
+    EditSelectedEntry(*m_log, this, proc);
 }
 
 void Form1::PushButton5_Click()
 {
-    Guarded proc(QStringLiteral("Form1.PushButton5_Click"));
-    ClearList(m_controls, proc);
+    const QUndoCommand* before = LastStep(*m_log);
+    {
+        Guarded proc(QStringLiteral("Form1.PushButton5_Click"));
+        ClearList(*m_log, proc);
+    }
+    if (LastStep(*m_log) != before)
+        statusBar()->showMessage(QStringLiteral("The list was cleared. Ctrl+Z brings the log back."));
 }
 
 void Form1::PushButton6_Click()
@@ -436,8 +583,13 @@ void Form1::PushButton6_Click()
 
 void Form1::PushButton7_Click()
 {
-    Guarded proc(QStringLiteral("Form1.PushButton7_Click"));
-    LoadSampleData(m_controls, proc);
+    const QUndoCommand* before = LastStep(*m_log);
+    {
+        Guarded proc(QStringLiteral("Form1.PushButton7_Click"));
+        LoadSampleData(*m_log, proc);
+    }
+    if (LastStep(*m_log) != before)
+        statusBar()->showMessage(QStringLiteral("The example data replaced the log. Ctrl+Z brings the log back."));
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -1,27 +1,31 @@
 #pragma once
 
-#include "LogControls.h"
+#include "LogView.h"
 
-#include <QWidget>
+#include <QMainWindow>
 
 #include <memory>
 #include <random>
 
 class FocusRing;
 class Form2;
-class LogHistory;
+class LogModel;
 class PointerRule;
 class QAction;
 class QMenu;
 class QGroupBox;
+class WindowSizeMemory;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTreeWidget;
+class QTreeView;
 
-// The main window: the log of the chosen template, its height, and the commands.
-class Form1 : public QWidget {
+// The main window: the log of the chosen template, its height, and the commands, with a menu
+// bar above the designed controls and a status bar below them. The controls keep their
+// designed places at the designed size, the smallest the window takes; a larger window gives
+// the list the room and widens the buttons and frames by halves.
+class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
@@ -30,7 +34,7 @@ public:
     // Start-up, before the window is first shown.
     void Form_Load();
 
-    QTreeWidget* ListView1() const { return m_controls.ListView1; }
+    QTreeView* ListView1() const { return m_controls.ListView1; }
     QRadioButton* Option1() const { return m_controls.Option1; }
     QRadioButton* Option2() const { return m_controls.Option2; }
     QLineEdit* Text1() const { return m_controls.Text1; }
@@ -44,7 +48,8 @@ public:
     QPushButton* PushButton1() const { return PushButton(1); }
     const LogControls& controls() const { return m_controls; }
     PointerRule* pointerRule() const { return m_pointer; }
-    LogHistory* history() const { return m_controls.history; }
+    // The active log; the list and the height fields show it.
+    LogModel& logModel() const { return *m_log; }
     FocusRing* focusRing() const { return m_focusRing; }
 
     // The list's context menu: "Add New Entry", "Edit Selected Entry", "Delete Selected Entry",
@@ -52,9 +57,13 @@ public:
     QMenu* listMenu(const QPoint& pos);
     QAction* undoAction() const { return m_undo; }
     QAction* redoAction() const { return m_redo; }
+    // The menu bar's command with this object name ("Quit", "ClearList", ...).
+    QAction* menuAction(const QString& name) const;
+    // The area the designed controls stand in.
+    QWidget* client() const { return m_client; }
 
     // The busy pointer chart generation shows; delete, clear and the example keep the rows
-    // while it shows.
+    // while it shows, and nothing is undone.
     void setBusyPointer(bool busy);
     bool isBusyPointer() const;
 
@@ -83,12 +92,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createButtons();
+    void createFrames();
+    void createList();
+    void setDesignTabOrder();
+    void createMenus();
+    void layOutControls();
+    void nameControlsForScreenReaders();
+    void sayUndoBringsBack(const QString& what, int stepsBefore);
     void ApplySkin();
     void setUpKeyboard();
     void blendIntoFrames();
     void restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue);
 
+    QWidget* m_client = nullptr;
     LogControls m_controls;
+    LogModel* m_log = nullptr;
+    LogView* m_logView = nullptr;
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QList<QPushButton*> m_buttons;
@@ -97,6 +117,7 @@ private:
     QAction* m_undo = nullptr;
     QAction* m_redo = nullptr;
     QMenu* m_listMenu = nullptr;
+    WindowSizeMemory* m_size = nullptr;
     std::unique_ptr<Form2> m_form2;
     // One generator, seeded once, for the temporary workbook names.
     std::mt19937 m_rng{std::random_device{}()};

@@ -4,7 +4,7 @@
 #include "Form2.h"
 #include "Generation.h"
 #include "Guarded.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 #include "MessageBox.h"
 
 #include <QApplication>

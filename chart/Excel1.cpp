@@ -5,7 +5,8 @@
 
 #include "Failure.h"
 #include "Guarded.h"
-#include "Main.h"
+#include "ClipboardPicture.h"
+#include "LocaleText.h"
 #include "MessageBox.h"
 
 #include <QBuffer>

@@ -12,7 +12,7 @@
 
 #include "Failure.h"
 #include "Guarded.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 
 #include <QFile>
 #include <QLocale>

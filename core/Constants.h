@@ -22,6 +22,12 @@ inline const QString SettingsOrganization = QStringLiteral("Pendrel");
 inline const QString SettingsApplication = QStringLiteral("Pendrel");
 inline const QString SettingsSection = QStringLiteral("Kalmora");
 
+// Keys of the "Kalmora" group beside the specified ones: each window's size, the folder last
+// saved to.
+inline const QString MainWindowSizeKey = QStringLiteral("Form1_Size");
+inline const QString PreviewSizeKey = QStringLiteral("Form2_Size");
+inline const QString SaveFolderKey = QStringLiteral("Save_Folder");
+
 // Optional files beside the program.
 inline const QString HandCursorFileName = QStringLiteral("HAND-M.CUR");
 inline const QString SkinFileName = QStringLiteral("x/o.cjs");

@@ -13,16 +13,17 @@ SaveFileResponder& Responder()
 
 } // namespace
 
-QString AskSaveFileName(const QString& title, const QString& filter, QString* selectedFilter)
+QString AskSaveFileName(const QString& title, const QString& filter, QString* selectedFilter,
+                        const QString& initialPath)
 {
     QString chosen = filter.section(QStringLiteral(";;"), 0, 0);
-    const SaveFileRequest request{title, filter, &chosen};
+    const SaveFileRequest request{title, filter, &chosen, initialPath};
     QString path;
     if (Responder()) {
         path = Responder()(request);
     } else {
         // The caller asks its own overwrite question and takes the name exactly as typed.
-        path = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, QString(), filter, &chosen,
+        path = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, initialPath, filter, &chosen,
                                             QFileDialog::DontConfirmOverwrite);
     }
     if (selectedFilter)

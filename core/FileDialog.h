@@ -13,6 +13,8 @@ struct SaveFileRequest {
     // The filter left chosen, the first one unless a responder sets another (null in copies
     // kept after the request).
     QString* selectedFilter = nullptr;
+    // The folder the dialog opens in and the name it offers ("folder/name"), or empty.
+    QString initialPath;
 };
 
 using SaveFileResponder = std::function<QString(const SaveFileRequest&)>;
@@ -20,7 +22,9 @@ using SaveFileResponder = std::function<QString(const SaveFileRequest&)>;
 // Asks for a file to save to; returns the chosen path, or the empty text when cancelled.
 // selectedFilter, when given, receives the filter the user left chosen (the first one unless
 // they changed it).
-QString AskSaveFileName(const QString& title, const QString& filter, QString* selectedFilter = nullptr);
+// initialPath names the folder to open in and the name to offer.
+QString AskSaveFileName(const QString& title, const QString& filter, QString* selectedFilter = nullptr,
+                        const QString& initialPath = QString());
 
 // Replaces the real dialog; an empty responder restores it.
 void SetSaveFileResponder(SaveFileResponder responder);

@@ -1,6 +1,6 @@
 #include "MessageBox.h"
 
-#include "Main.h"
+#include "ApplicationTitle.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 
 #include "Constants.h"
 #include "Failure.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>

@@ -4,10 +4,11 @@
 #include "Constants.h"
 #include "EntryDate.h"
 #include "EntryDateEdit.h"
-#include "EntryList.h"
 #include "FocusRing.h"
 #include "Guarded.h"
-#include "Main.h"
+#include "Mnemonic.h"
+#include "LogModel.h"
+#include "WindowLook.h"
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "Pointer.h"
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -31,6 +31,19 @@ QLineEdit* MakeText(QWidget* parent, int n, const QRect& geometry)
 }
 
 } // namespace
+
+bool UnlikelyMeasurement(bool imperial, int field, double value)
+{
+    // Pounds or kilograms for the weight, inches or centimetres for the rest.
+    struct Range {
+        double low;
+        double high;
+    };
+    const Range weight = imperial ? Range{20, 1000} : Range{9, 450};
+    const Range around = imperial ? Range{2, 100} : Range{5, 250};
+    const Range range = field == 1 ? weight : around;
+    return value < range.low || value > range.high;
+}
 
 QString MeasurementProblem(const QString& caption, const QString& text)
 {
@@ -46,10 +59,11 @@ QString MeasurementProblem(const QString& caption, const QString& text)
     return QString();
 }
 
-EntryDialog::EntryDialog(const QString& formName, int measurements, QTreeWidget* list, QWidget* parent)
+EntryDialog::EntryDialog(const QString& formName, int measurements, LogModel& log, QWidget* parent)
     : QDialog(parent)
     , m_formName(formName)
-    , m_list(list)
+    , m_imperial(measurements == 4)
+    , m_log(log)
 {
     setObjectName(formName);
     // Before any control exists, so labels size themselves in the window's font.
@@ -75,17 +89,20 @@ EntryDialog::EntryDialog(const QString& formName, int measurements, QTreeWidget*
     m_save->setAutoDefault(true);
     m_cancel->setAutoDefault(true);
     m_save->setDefault(true);
-    // Alt+S and Alt+C, without changing the captions (see Form1's buttons).
-    m_save->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
-    m_cancel->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
-    m_save->setToolTip(QStringLiteral("Alt+S"));
+    // Alt+S and Alt+C, the letters underlined, the captions unchanged (see Form1's buttons).
     m_cancel->setToolTip(QStringLiteral("Esc, Alt+C"));
+    SetMnemonic(m_save, QLatin1Char('S'));
+    SetMnemonic(m_cancel, QLatin1Char('C'));
     connect(m_save, &QPushButton::clicked, this, &EntryDialog::PushButton2_Click);
     connect(m_cancel, &QPushButton::clicked, this, &EntryDialog::PushButton1_Click);
 }
 
 void EntryDialog::finishSetup()
 {
+    // What a screen reader says for each box: its caption.
+    m_picker->setAccessibleName(QStringLiteral("Date"));
+    for (int n = 1; n <= m_texts.size(); ++n)
+        Text(n)->setAccessibleName(m_captions.value(n - 1));
     ApplyDesignBackground(this);
     ApplyWindowFonts(this);
     m_pointer = new PointerRule(this);
@@ -110,75 +127,98 @@ void EntryDialog::PushButton1_Click()
     proc(10, [&] { reject(); });
 }
 
+bool EntryDialog::refusesUnstorableText()
+{
+    // The stored log has no escaping: a text that would split its entry when the log is
+    // loaded again is refused and left for the user to change.
+    LogEntry entry{FormatEntryDate(m_picker->date())};
+    for (QLineEdit* text : std::as_const(m_texts))
+        entry.append(text->text());
+    const QString unstorable = UnstorableText(entry);
+    if (unstorable.isNull())
+        return false;
+    ShowMessage(QStringLiteral("The text \"%1\" cannot be saved: the program separates fields with "
+                               "\"%2\" and entries with \"%3\", and this text would be read back "
+                               "differently.\r\nPlease change it and save again.")
+                    .arg(unstorable, FieldSeparator, EntrySeparator),
+                MsgButtons::Ok, MsgIcon::Exclamation);
+    for (QLineEdit* text : std::as_const(m_texts)) {
+        if (text->text() == unstorable) {
+            text->setFocus();
+            break;
+        }
+    }
+    return true;
+}
+
+bool EntryDialog::refusesWhatIsNotADateOrNumber()
+{
+    // What was typed stays for the user to correct.
+    m_picker->finishTypedDate();
+    if (!m_picker->rejectedText().isEmpty()) {
+        ShowMessage(QStringLiteral("\"%1\" is not a date. Please type the date as %2, for example %3.")
+                        .arg(m_picker->rejectedText(), m_picker->order().words(), ShownEntryDate(QDate(2004, 6, 10))),
+                    MsgButtons::Ok, MsgIcon::Exclamation);
+        m_picker->setFocus();
+        m_picker->selectAll();
+        return true;
+    }
+    // Measurements are numbers: anything else would reach the workbook as text and break its
+    // formulas and charts.
+    for (int n = 1; n <= m_texts.size(); ++n) {
+        const QString problem = MeasurementProblem(m_captions.value(n - 1), Text(n)->text());
+        if (problem.isEmpty())
+            continue;
+        ShowMessage(problem, MsgButtons::Ok, MsgIcon::Exclamation);
+        Text(n)->setFocus();
+        Text(n)->selectAll();
+        return true;
+    }
+    return false;
+}
+
+bool EntryDialog::declinesUnlikelyValue()
+{
+    // A value far outside what a person measures wrecks every chart; it may still be meant.
+    for (int n = 1; n <= m_texts.size(); ++n) {
+        const std::optional<double> value = ReadTypedNumber(Text(n)->text());
+        if (!value || !UnlikelyMeasurement(m_imperial, n, *value))
+            continue;
+        const MsgAnswer answer = ShowMessage(QStringLiteral("%1: %2\r\nThat looks unlikely. Save anyway?")
+                                                 .arg(m_captions.value(n - 1), Text(n)->text().trimmed()),
+                                             MsgButtons::YesNo, MsgIcon::None);
+        if (answer != MsgAnswer::Yes) {
+            Text(n)->setFocus();
+            Text(n)->selectAll();
+            return true;
+        }
+    }
+    return false;
+}
+
 void EntryDialog::PushButton2_Click()
 {
     Guarded proc(m_formName + QStringLiteral(".PushButton2_Click"));
-    // The stored log has no escaping: a text that would split its entry when the log is
-    // loaded again is refused and left for the user to change.
     bool refused = false;
-    proc(10, [&] {
-        LogEntry entry{FormatEntryDate(m_picker->date())};
-        for (QLineEdit* text : std::as_const(m_texts))
-            entry.append(text->text());
-        const QString unstorable = UnstorableText(entry);
-        if (unstorable.isNull())
-            return;
-        refused = true;
-        ShowMessage(QStringLiteral("The text \"%1\" cannot be saved: the program separates fields with "
-                                   "\"%2\" and entries with \"%3\", and this text would be read back "
-                                   "differently.\r\nPlease change it and save again.")
-                        .arg(unstorable, FieldSeparator, EntrySeparator),
-                    MsgButtons::Ok, MsgIcon::Exclamation);
-        for (QLineEdit* text : std::as_const(m_texts)) {
-            if (text->text() == unstorable) {
-                text->setFocus();
-                break;
-            }
-        }
-    });
-    if (refused)
-        return;
-    // Measurements are numbers: anything else would reach the workbook as text and break its
-    // formulas and charts. What was typed stays for the user to correct.
-    proc(11, [&] {
-        if (!m_picker->rejectedText().isEmpty()) {
-            refused = true;
-            ShowMessage(QStringLiteral("\"%1\" is not a date. Please type the date as month/day/year, for example %2.")
-                            .arg(m_picker->rejectedText(), FormatEntryDate(QDate(2004, 6, 10))),
-                        MsgButtons::Ok, MsgIcon::Exclamation);
-            m_picker->clearRejected();
-            m_picker->setFocus();
-            return;
-        }
-        for (int n = 1; n <= m_texts.size(); ++n) {
-            const QString problem = MeasurementProblem(m_captions.value(n - 1), Text(n)->text());
-            if (problem.isEmpty())
-                continue;
-            refused = true;
-            ShowMessage(problem, MsgButtons::Ok, MsgIcon::Exclamation);
-            Text(n)->setFocus();
-            Text(n)->selectAll();
-            return;
-        }
-    });
+    proc(10, [&] { refused = refusesUnstorableText(); });
+    if (!refused)
+        proc(11, [&] { refused = refusesWhatIsNotADateOrNumber(); });
+    if (!refused)
+        proc(12, [&] { refused = declinesUnlikelyValue(); });
     if (refused)
         return;
 
-    EntryList list(m_list);
+    LogEntry entry{FormatEntryDate(m_picker->date())};
+    for (QLineEdit* text : std::as_const(m_texts))
+        entry.append(StoredNumberText(text->text().trimmed()));
     if (windowTitle() == AddCaption()) {
-        QTreeWidgetItem* row = nullptr;
-        proc(20, [&] { row = list.addRow(FormatEntryDate(m_picker->date())); });
-        proc(21, [&] {
-            if (!row)
-                return;
-            for (int n = 1; n <= m_texts.size(); ++n)
-                EntryList::setSubItem(row, n, Text(n)->text().trimmed());
-            list.ensureSelection();
-            m_list->scrollToItem(row);
-        });
+        // Stored at once: a saved entry survives whatever happens while the dialog is open.
+        proc(20, [&] { m_log.appendEntry(entry); });
         proc(23, [&] {
             if (m_appended)
                 m_appended();
+            else
+                m_log.storeActiveLog();
         });
         proc(22, [&] {
             for (QLineEdit* text : std::as_const(m_texts))
@@ -186,20 +226,13 @@ void EntryDialog::PushButton2_Click()
             Text(1)->setFocus();
         });
     } else {
-        proc(30, [&] {
-            QTreeWidgetItem* row = list.selectedRow();
-            if (!row)
-                return;
-            EntryList::setText(row, FormatEntryDate(m_picker->date()));
-            for (int n = 1; n <= m_texts.size(); ++n)
-                EntryList::setSubItem(row, n, Text(n)->text().trimmed());
-        });
+        proc(30, [&] { m_log.replaceSelected(entry); });
         proc(31, [&] { accept(); });
     }
 }
 
-Form3::Form3(QTreeWidget* list, QWidget* parent)
-    : EntryDialog(QStringLiteral("Form3"), 4, list, parent)
+Form3::Form3(LogModel& log, QWidget* parent)
+    : EntryDialog(QStringLiteral("Form3"), 4, log, parent)
 {
     setFixedSize(Px(8040), Px(3435));
 
@@ -239,8 +272,8 @@ Form3::Form3(QTreeWidget* list, QWidget* parent)
     finishSetup();
 }
 
-Form4::Form4(QTreeWidget* list, QWidget* parent)
-    : EntryDialog(QStringLiteral("Form4"), 6, list, parent)
+Form4::Form4(LogModel& log, QWidget* parent)
+    : EntryDialog(QStringLiteral("Form4"), 6, log, parent)
 {
     setFixedSize(Px(4920), Px(3090));
 

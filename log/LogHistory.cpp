@@ -1,14 +1,5 @@
 #include "LogHistory.h"
 
-#include "ActiveLog.h"
-#include "EntryList.h"
-#include "Guarded.h"
-#include "Pointer.h"
-
-#include <QEvent>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QTreeWidget>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -47,11 +38,9 @@ QList<LogEntry> Replace(QList<LogEntry> rows, qsizetype at, qsizetype count, con
 // back.
 class StateStep : public QUndoCommand {
 public:
-    StateStep(LogHistory* history, QTreeWidget* list, const QString& text, const LogState& before,
-              const LogState& after)
+    StateStep(UndoTarget& target, const QString& text, const LogState& before, const LogState& after)
         : QUndoCommand(text)
-        , m_history(history)
-        , m_list(list)
+        , m_target(target)
         , m_rows(Difference(before.rows, after.rows))
         , m_before(Without(before))
         , m_after(Without(after))
@@ -61,8 +50,8 @@ public:
     void undo() override
     {
         LogState state = m_before;
-        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at, m_rows.inserted.size(), m_rows.removed);
-        m_history->apply(state);
+        state.rows = Replace(m_target.currentRows(), m_rows.at, m_rows.inserted.size(), m_rows.removed);
+        m_target.applyState(state);
     }
     void redo() override
     {
@@ -72,8 +61,8 @@ public:
             return;
         }
         LogState state = m_after;
-        state.rows = Replace(EntryList(m_list).storedEntries(), m_rows.at, m_rows.removed.size(), m_rows.inserted);
-        m_history->apply(state);
+        state.rows = Replace(m_target.currentRows(), m_rows.at, m_rows.removed.size(), m_rows.inserted);
+        m_target.applyState(state);
     }
 
 private:
@@ -83,8 +72,7 @@ private:
         return state;
     }
 
-    LogHistory* m_history;
-    QTreeWidget* m_list;
+    UndoTarget& m_target;
     RowChange m_rows;
     LogState m_before; // heights and selection; the rows are in m_rows
     LogState m_after;
@@ -94,17 +82,17 @@ private:
 // Typing in one height field while it keeps the focus.
 class HeightStep : public QUndoCommand {
 public:
-    HeightStep(const LogControls& c, int field, QString before, QString after, int session)
+    HeightStep(UndoTarget& target, int field, QString before, QString after, int session)
         : QUndoCommand(QStringLiteral("Height"))
-        , m_field(field == 1 ? c.Text1 : c.Text2)
-        , m_fieldNumber(field)
+        , m_target(target)
+        , m_field(field)
         , m_before(std::move(before))
         , m_after(std::move(after))
         , m_session(session)
     {
     }
 
-    int id() const override { return 1000 + m_fieldNumber; }
+    int id() const override { return 1000 + m_field; }
     bool mergeWith(const QUndoCommand* other) override
     {
         const auto* next = static_cast<const HeightStep*>(other);
@@ -115,19 +103,19 @@ public:
         setObsolete(m_after == m_before);
         return true;
     }
-    void undo() override { SetHeightField(m_field, m_before); }
+    void undo() override { m_target.applyHeight(m_field, m_before); }
     void redo() override
     {
         if (m_done) {
             m_done = false;
             return;
         }
-        SetHeightField(m_field, m_after);
+        m_target.applyHeight(m_field, m_after);
     }
 
 private:
-    QLineEdit* m_field;
-    int m_fieldNumber;
+    UndoTarget& m_target;
+    int m_field;
     QString m_before;
     QString m_after;
     int m_session;
@@ -136,21 +124,9 @@ private:
 
 } // namespace
 
-LogState CaptureLogState(const LogControls& c)
-{
-    const EntryList list(c.ListView1);
-    LogState state;
-    state.rows = list.storedEntries();
-    state.height1 = c.Text1->text();
-    state.height2 = c.Text2->text();
-    if (QTreeWidgetItem* row = list.selectedRow())
-        state.selected = list.index(row);
-    return state;
-}
-
-LogHistory::LogHistory(const LogControls& c, QObject* parent)
+LogHistory::LogHistory(UndoTarget& target, QObject* parent)
     : QObject(parent)
-    , m_controls(c)
+    , m_target(target)
     , m_imperial(new QUndoStack(this))
     , m_metric(new QUndoStack(this))
 {
@@ -158,17 +134,21 @@ LogHistory::LogHistory(const LogControls& c, QObject* parent)
         stack->setUndoLimit(StepLimit);
         connect(stack, &QUndoStack::indexChanged, this, &LogHistory::changed);
     }
-    m_lastHeight[0] = c.Text1->text();
-    m_lastHeight[1] = c.Text2->text();
-    c.Text1->installEventFilter(this);
-    c.Text2->installEventFilter(this);
 }
 
 LogHistory::~LogHistory() = default;
 
 QUndoStack* LogHistory::stack(bool imperial) const { return imperial ? m_imperial : m_metric; }
 
-QUndoStack* LogHistory::activeStack() const { return stack(m_controls.Option1->isChecked()); }
+QUndoStack* LogHistory::activeStack() const { return stack(m_activeImperial); }
+
+void LogHistory::setActive(bool imperial)
+{
+    if (m_activeImperial == imperial)
+        return;
+    m_activeImperial = imperial;
+    emit changed();
+}
 
 void LogHistory::push(QUndoCommand* step)
 {
@@ -176,21 +156,19 @@ void LogHistory::push(QUndoCommand* step)
     emit changed();
 }
 
-void LogHistory::recordChange(const QString& text, const LogState& before)
+void LogHistory::recordChange(const QString& text, const LogState& before, const LogState& after)
 {
-    LogState after = CaptureLogState(m_controls);
     if (after == before)
         return;
-    push(new StateStep(this, m_controls.ListView1, text, before, after));
+    push(new StateStep(m_target, text, before, after));
 }
 
-void LogHistory::recordAppendedRows(const LogState& before)
+void LogHistory::recordAppendedRows(const LogState& before, const LogState& after)
 {
-    const LogState after = CaptureLogState(m_controls);
     const qsizetype from = before.rows.size();
     if (after.rows.size() <= from || after.rows.mid(0, from) != before.rows || after.height1 != before.height1
         || after.height2 != before.height2) {
-        recordChange(QStringLiteral("Add Entry"), before);
+        recordChange(QStringLiteral("Add Entry"), before, after);
         return;
     }
     LogState step = before;
@@ -199,27 +177,16 @@ void LogHistory::recordAppendedRows(const LogState& before)
         next.rows.append(after.rows.at(n - 1));
         if (n == after.rows.size())
             next.selected = after.selected;
-        push(new StateStep(this, m_controls.ListView1, QStringLiteral("Add Entry"), step, next));
+        push(new StateStep(m_target, QStringLiteral("Add Entry"), step, next));
         step = std::move(next);
     }
 }
 
-void LogHistory::heightChanged(int field, const QString& text, bool byProgram)
+void LogHistory::recordTypedHeight(int field, const QString& before, const QString& after)
 {
-    QString& last = m_lastHeight[field == 1 ? 0 : 1];
-    const QString before = last;
-    last = text;
-    if (byProgram || m_applying || before == text)
+    if (before == after)
         return;
-    push(new HeightStep(m_controls, field, before, text, m_focusSession));
-}
-
-bool LogHistory::eventFilter(QObject* watched, QEvent* event)
-{
-    // Typing after the field got the focus again is a new step.
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-        ++m_focusSession;
-    return QObject::eventFilter(watched, event);
+    push(new HeightStep(m_target, field, before, after, m_heightSession));
 }
 
 bool LogHistory::canUndo() const { return activeStack()->canUndo(); }
@@ -228,35 +195,12 @@ bool LogHistory::canRedo() const { return activeStack()->canRedo(); }
 
 void LogHistory::undo()
 {
-    if (IsBusyPointer(m_controls.window) || !canUndo())
-        return;
-    m_procedure = QStringLiteral("Form1.Undo");
-    activeStack()->undo();
+    if (canUndo())
+        activeStack()->undo();
 }
 
 void LogHistory::redo()
 {
-    if (IsBusyPointer(m_controls.window) || !canRedo())
-        return;
-    m_procedure = QStringLiteral("Form1.Redo");
-    activeStack()->redo();
-}
-
-void LogHistory::apply(const LogState& state)
-{
-    const LogControls& c = m_controls;
-    m_applying = true;
-    Guarded proc(m_procedure.isEmpty() ? QStringLiteral("Form1.Undo") : m_procedure);
-    EntryList list(c.ListView1);
-    proc(10, [&] {
-        list.clearRows();
-        list.appendEntries(state.rows, list.columnCount());
-        if (state.selected > 0 && state.selected <= list.rowCount())
-            list.selectRow(list.row(state.selected));
-        list.ensureSelection();
-    });
-    proc(20, [&] { SetHeightField(c.Text1, state.height1); });
-    proc(21, [&] { SetHeightField(c.Text2, state.height2); });
-    proc(30, [&] { StoreActiveLog(c); });
-    m_applying = false;
+    if (canRedo())
+        activeStack()->redo();
 }

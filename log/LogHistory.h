@@ -1,11 +1,11 @@
 #pragma once
 
-#include "LogControls.h"
 #include "StoredLog.h"
 
 #include <QObject>
 #include <QString>
 
+class QUndoCommand;
 class QUndoStack;
 
 // What an undo step puts back: the active log's rows in their stored form, the two height
@@ -23,61 +23,60 @@ struct LogState {
     bool operator!=(const LogState& other) const { return !(*this == other); }
 };
 
-LogState CaptureLogState(const LogControls& c);
+// What the steps change: the log on screen and in the store.
+class UndoTarget {
+public:
+    virtual ~UndoTarget() = default;
+    // The rows as they are now, in their stored form.
+    virtual const QList<LogEntry>& currentRows() const = 0;
+    // Puts a whole state on screen and into the store.
+    virtual void applyState(const LogState& state) = 0;
+    // Puts one height field (1 or 2) back, as the program sets it.
+    virtual void applyHeight(int field, const QString& text) = 0;
+};
 
-// Undo and redo of the changes to the log on screen, within a session: the editing commands,
-// the example data and heights typed into the fields. Each log has a history of its own, so
-// the history follows the log across switches. A step changes the list, the height fields and
-// the stored log together; the stored log keeps its format.
+// Undo and redo of the changes to the log, within a session: the editing commands, the
+// example data and heights typed into the fields. Each log has a history of its own, so the
+// history follows the log across switches.
 class LogHistory : public QObject {
     Q_OBJECT
 public:
     // Steps kept per log.
     static constexpr int StepLimit = 200;
 
-    explicit LogHistory(const LogControls& c, QObject* parent = nullptr);
+    explicit LogHistory(UndoTarget& target, QObject* parent = nullptr);
     ~LogHistory() override;
 
-    // The history of the imperial (Option1) or the metric log.
+    // The history of the imperial or the metric log, and which one is in use.
     QUndoStack* stack(bool imperial) const;
     QUndoStack* activeStack() const;
+    void setActive(bool imperial);
 
-    // A command changed the active log from `before` to what is on screen now: one step, none
-    // when nothing changed.
-    void recordChange(const QString& text, const LogState& before);
-    // An add command appended rows to `before`: one step per row, so each can be undone alone.
-    void recordAppendedRows(const LogState& before);
+    // The log changed from `before` to `after`: one step, none when nothing changed.
+    void recordChange(const QString& text, const LogState& before, const LogState& after);
+    // Rows were appended to `before`: one step per row, so each can be undone alone.
+    void recordAppendedRows(const LogState& before, const LogState& after);
 
-    // A height field's text changed (field 1 or 2). Typing makes a step; consecutive changes
-    // of one field while it keeps the focus make one step. Changes made by the program itself
-    // (start-up, a switch, the example, undo) make none.
-    void heightChanged(int field, const QString& text, bool byProgram);
+    // A height field (1 or 2) was typed from `before` to `after`. Consecutive changes of one
+    // field within one editing session make one step.
+    void recordTypedHeight(int field, const QString& before, const QString& after);
+    // The field got or lost the focus: the next typing is a new step.
+    void startHeightSession() { ++m_heightSession; }
 
-    // Undo and redo the active log's last step. Nothing while the busy pointer shows (a chart
-    // generation runs) or when there is nothing to undo or redo. A failing store is reported
-    // under "Form1.Undo" or "Form1.Redo".
-    void undo();
-    void redo();
     bool canUndo() const;
     bool canRedo() const;
-
-    // Puts a state on screen and into the store (used by the steps).
-    void apply(const LogState& state);
+    void undo();
+    void redo();
 
 signals:
     void changed();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void push(class QUndoCommand* step);
+    void push(QUndoCommand* step);
 
-    LogControls m_controls;
+    UndoTarget& m_target;
     QUndoStack* m_imperial;
     QUndoStack* m_metric;
-    QString m_lastHeight[2];
-    int m_focusSession = 0;
-    bool m_applying = false;
-    QString m_procedure;
+    bool m_activeImperial = true;
+    int m_heightSession = 0;
 };

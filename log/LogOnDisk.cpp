@@ -1,53 +1,41 @@
 #include "LogOnDisk.h"
 
-#include "ActiveLog.h"
 #include "Constants.h"
-#include "EntryList.h"
 #include "Guarded.h"
-#include "LogHistory.h"
+#include "LogModel.h"
 #include "MessageBox.h"
-#include "Pointer.h"
+#include "NumberText.h"
 #include "Settings.h"
 #include "SettingsWatcher.h"
 #include "StoredLog.h"
 
 #include <QApplication>
-#include <QLineEdit>
-#include <QRadioButton>
+#include <QPointer>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QWidget>
 
 namespace {
 
-QString FullActiveKey(const LogControls& c) { return SettingsSection + QLatin1Char('/') + ActiveLogKey(c); }
+QString FullActiveKey(const LogModel& log) { return SettingsSection + QLatin1Char('/') + log.activeKey(); }
 
-QStringList ActiveHeightKeys(const LogControls& c)
+QStringList ActiveHeightKeys(const LogModel& log)
 {
-    const bool imperial = c.Option1->isChecked();
+    const bool imperial = log.imperial();
     return {SettingsSection + QLatin1Char('/') + (imperial ? Keys::Text1Men : Keys::Text1Women),
             SettingsSection + QLatin1Char('/') + (imperial ? Keys::Text2Men : Keys::Text2Women)};
 }
 
 // A dialog of the program's, or a chart generation, is running: the list must not change now.
-bool Busy(const LogControls& c) { return QApplication::activeModalWidget() != nullptr || IsBusyPointer(c.window); }
+bool Busy(const LogModel& log) { return QApplication::activeModalWidget() != nullptr || log.busy(); }
 
 // Puts `rows` on screen and into the store as one undo step.
-void ShowRows(const LogControls& c, const QList<LogEntry>& rows, const QString& step)
+void ShowRows(LogModel& log, const QList<LogEntry>& rows, const QString& step)
 {
-    const LogState before = c.history ? CaptureLogState(c) : LogState();
     Guarded proc(QStringLiteral("Form1.LogChangedOnDisk"));
-    EntryList list(c.ListView1);
-    proc(10, [&] {
-        list.clearRows();
-        list.appendEntries(rows, list.columnCount());
-        list.ensureSelection();
-    });
-    proc(20, [&] { StoreActiveLog(c); });
-    if (c.history)
-        c.history->recordChange(step, before);
+    proc(20, [&] { log.replaceLog(rows, step); });
 }
 
-void OfferOtherVersion(const LogControls& c, const QString& key, const QString& other)
+void OfferOtherVersion(LogModel& log, const QString& key, const QString& other)
 {
     const MsgAnswer answer = ShowMessage(
         QStringLiteral("The log \"%1\" was also changed outside Kalmora (by hand, or by Kalmora running "
@@ -56,20 +44,24 @@ void OfferOtherVersion(const LogControls& c, const QString& key, const QString& 
             .arg(key),
         MsgButtons::YesNo, MsgIcon::Exclamation);
     if (answer == MsgAnswer::Yes)
-        ShowRows(c, SplitStoredLog(other), QStringLiteral("Other Version"));
+        ShowRows(log, SplitStoredLog(other), QStringLiteral("Other Version"));
 }
 
 } // namespace
 
-void LogKeysChangedOnDisk(const LogControls& c, const QStringList& fullKeys)
+void LogKeysChangedOnDisk(LogModel& log, QWidget* window, const QStringList& fullKeys)
 {
-    if (Busy(c)) {
+    if (Busy(log)) {
         // Looked at again once the dialog or the generation is over.
-        QTimer::singleShot(500, c.window, [c] { LogKeysChangedOnDisk(c, SettingsChangedOnDisk()); });
+        QPointer<LogModel> model(&log);
+        QTimer::singleShot(500, window, [model, window] {
+            if (model)
+                LogKeysChangedOnDisk(*model, window, SettingsChangedOnDisk());
+        });
         return;
     }
-    const QString active = FullActiveKey(c);
-    const QStringList heights = ActiveHeightKeys(c);
+    const QString active = FullActiveKey(log);
+    const QStringList heights = ActiveHeightKeys(log);
     QStringList offScreen;
     for (const QString& key : fullKeys) {
         if (key != active && !heights.contains(key))
@@ -82,45 +74,48 @@ void LogKeysChangedOnDisk(const LogControls& c, const QStringList& fullKeys)
         if (!fullKeys.contains(key) || UnsavedSettingKeys().contains(key.section(QLatin1Char('/'), 1)))
             continue;
         AcceptSettingsFromDisk({key});
-        ShowStoredHeight(field == 1 ? c.Text1 : c.Text2,
-                         ReadSetting(SettingsSection, key.section(QLatin1Char('/'), 1)));
+        Guarded proc(QStringLiteral("Form1.LogChangedOnDisk"));
+        proc(10, [&] {
+            log.setHeight(field, ShownNumberText(ReadSetting(SettingsSection, key.section(QLatin1Char('/'), 1))));
+        });
     }
     if (!fullKeys.contains(active))
         return;
-    const QString key = ActiveLogKey(c);
+    const QString key = log.activeKey();
     if (UnsavedSettingKeys().contains(key)) {
         // Both changed: this window's version waits to be saved; the file has another.
-        OfferOtherVersion(c, key, SettingOnDisk(SettingsSection, key));
+        OfferOtherVersion(log, key, SettingOnDisk(SettingsSection, key));
         return;
     }
     AcceptSettingsFromDisk({active});
-    ShowRows(c, SplitStoredLog(ReadSetting(SettingsSection, key)), QStringLiteral("Changed in the Settings File"));
+    ShowRows(log, SplitStoredLog(ReadSetting(SettingsSection, key)), QStringLiteral("Changed in the Settings File"));
 }
 
-void LogConflictOnSave(const LogControls& c, const SettingsConflict& conflict)
+void LogConflictOnSave(LogModel& log, QWidget* window, const SettingsConflict& conflict)
 {
-    if (conflict.section != SettingsSection || conflict.key != ActiveLogKey(c))
+    if (conflict.section != SettingsSection || conflict.key != log.activeKey())
         return;
     // After the command that saved has finished (and recorded its own step).
     const QString key = conflict.key;
     const QString other = conflict.otherValue;
-    QTimer::singleShot(0, c.window, [c, key, other] {
-        if (key == ActiveLogKey(c))
-            OfferOtherVersion(c, key, other);
+    QPointer<LogModel> model(&log);
+    QTimer::singleShot(0, window, [model, key, other] {
+        if (model && key == model->activeKey())
+            OfferOtherVersion(*model, key, other);
     });
 }
 
-void WatchLogOnDisk(const LogControls& c)
+void WatchLogOnDisk(LogModel& log, QWidget* window)
 {
-    auto* watcher = new SettingsWatcher(c.window);
-    QObject::connect(watcher, &SettingsWatcher::keysChangedOnDisk, c.window,
-                     [c](const QStringList& keys) { LogKeysChangedOnDisk(c, keys); });
+    auto* watcher = new SettingsWatcher(window);
+    QObject::connect(watcher, &SettingsWatcher::keysChangedOnDisk, window,
+                     [&log, window](const QStringList& keys) { LogKeysChangedOnDisk(log, window, keys); });
     // The handler goes with the window.
-    QObject::connect(c.window, &QObject::destroyed, [] { SetSettingsConflictHandler({}); });
-    SetSettingsConflictHandler([c](const SettingsConflict& conflict) {
+    QObject::connect(window, &QObject::destroyed, [] { SetSettingsConflictHandler({}); });
+    SetSettingsConflictHandler([&log, window](const SettingsConflict& conflict) {
         if (conflict.section == SettingsSection
             && (conflict.key == Keys::FitnessMen || conflict.key == Keys::FitnessWomen)) {
-            LogConflictOnSave(c, conflict);
+            LogConflictOnSave(log, window, conflict);
             return;
         }
         ShowSettingsConflictMessage(conflict);

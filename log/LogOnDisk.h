@@ -1,9 +1,9 @@
 #pragma once
 
-#include "LogControls.h"
-
 #include <QStringList>
 
+class LogModel;
+class QWidget;
 struct SettingsConflict;
 
 // The log on screen and the settings file, when something else changes the file while the
@@ -14,10 +14,10 @@ struct SettingsConflict;
 //   changed when it saved this window's version), the user is told and offered the file's
 //   version as such an undoable replacement;
 // - whatever is not on screen (the other log, its heights) is simply taken from the file.
-// Waits while a dialog or a chart generation runs.
-void WatchLogOnDisk(const LogControls& c);
+// Waits while a dialog or a chart generation runs. `window` owns the watcher.
+void WatchLogOnDisk(LogModel& log, QWidget* window);
 
 // The reactions, for tests and for the watcher: the keys that changed on disk, and a conflict
 // the store reported when it saved.
-void LogKeysChangedOnDisk(const LogControls& c, const QStringList& fullKeys);
-void LogConflictOnSave(const LogControls& c, const SettingsConflict& conflict);
+void LogKeysChangedOnDisk(LogModel& log, QWidget* window, const QStringList& fullKeys);
+void LogConflictOnSave(LogModel& log, QWidget* window, const SettingsConflict& conflict);

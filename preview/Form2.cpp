@@ -6,17 +6,15 @@
 #include "FileDialog.h"
 #include "FocusRing.h"
 #include "Guarded.h"
-#include "Main.h"
+#include "ProgramFiles.h"
+#include "WindowLook.h"
 #include "MessageBox.h"
 #include "PdfReport.h"
 #include "Pointer.h"
-#include "file/DurableFile.h"
+#include "SaveFormat.h"
+#include "WindowSize.h"
 
-#include "charts/ChartRenderer.h"
 #include "model/Workbook.h"
-#include "model/Worksheet.h"
-#include "render/Render.h"
-#include "io/WorkbookFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -32,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
@@ -40,8 +39,6 @@
 #include <cmath>
 
 namespace {
-
-int PixelsOf(int twips) { return static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixel))); }
 
 QRect PixelRect(const LayoutBox& box) { return TwipsRect(box.left, box.top, box.width, box.height); }
 
@@ -52,9 +49,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     b->setAutoDefault(false);
     return b;
 }
-
-const QString ExcelFilter = QStringLiteral("Excel Files (*.xls)");
-const QString PdfFilter = QStringLiteral("PDF report (*.pdf)");
 
 // Keys and the wheel move the picture by lines of 20 pixels, about a row of the sheet.
 constexpr int kLineTwips = 300;
@@ -71,14 +65,34 @@ void Form2::SetScreenAreaForTesting(std::function<ScreenArea()> source) { Screen
 
 Form2::Form2(QWidget* mainWindow)
     : QWidget(nullptr,
-              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                  | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
     , m_mainWindow(mainWindow)
     , m_programEnd([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    createControls();
+    connectControls();
+    resetTabs();
+    applyLayout(PreviewLayout::design());
+    resize(Px(m_layout.clientWidth), Px(m_layout.clientHeight));
+    m_size = new WindowSizeMemory(this, PreviewSizeKey, QStringLiteral("Form2.Form_Resize"));
+    ApplyWindowFonts(this);
+    m_pointer = new PointerRule(this);
+    m_focusRing = new FocusRing(this);
+    m_focusRing->placeInside(m_picture2);
+    // Keys and the wheel reach the window whichever control has the focus.
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_picture2), static_cast<QWidget*>(m_hScroll1), static_cast<QWidget*>(m_vScroll1),
+          static_cast<QWidget*>(m_tabStrip1), static_cast<QWidget*>(m_zoomIn), static_cast<QWidget*>(m_zoomOut),
+          static_cast<QWidget*>(m_save), static_cast<QWidget*>(m_back)})
+        w->installEventFilter(this);
+    Form_Load();
+}
 
+void Form2::createControls()
+{
     m_picture2 = new QFrame(this);
     m_picture2->setObjectName(QStringLiteral("Picture2"));
     m_picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -134,7 +148,10 @@ Form2::Form2(QWidget* mainWindow)
     setTabOrder(m_zoomIn, m_zoomOut);
     setTabOrder(m_zoomOut, m_save);
     setTabOrder(m_save, m_back);
+}
 
+void Form2::connectControls()
+{
     connect(m_zoomIn, &QPushButton::clicked, this, &Form2::PushButton1_Click);
     connect(m_zoomOut, &QPushButton::clicked, this, &Form2::PushButton2_Click);
     connect(m_save, &QPushButton::clicked, this, &Form2::PushButton6_Click);
@@ -155,20 +172,6 @@ Form2::Form2(QWidget* mainWindow)
         geo().setVScrollValue(v);
         syncFromModel();
     });
-
-    resetTabs();
-    applyLayout(PreviewLayout::design());
-    ApplyWindowFonts(this);
-    m_pointer = new PointerRule(this);
-    m_focusRing = new FocusRing(this);
-    m_focusRing->placeInside(m_picture2);
-    // Keys and the wheel reach the window whichever control has the focus.
-    for (QWidget* w :
-         {static_cast<QWidget*>(m_picture2), static_cast<QWidget*>(m_hScroll1), static_cast<QWidget*>(m_vScroll1),
-          static_cast<QWidget*>(m_tabStrip1), static_cast<QWidget*>(m_zoomIn), static_cast<QWidget*>(m_zoomOut),
-          static_cast<QWidget*>(m_save), static_cast<QWidget*>(m_back)})
-        w->installEventFilter(this);
-    Form_Load();
 }
 
 Form2::~Form2() = default;
@@ -195,7 +198,6 @@ void Form2::applyLayout(const PreviewLayout& layout)
 {
     const bool viewportChanged = !(layout.picture2 == m_layout.picture2);
     m_layout = layout;
-    setFixedSize(Px(layout.clientWidth), Px(layout.clientHeight));
     m_picture2->setGeometry(PixelRect(layout.picture2));
     m_picture2Inner->setGeometry(m_picture2->contentsRect());
     m_vScroll1->setGeometry(PixelRect(layout.vScroll1));
@@ -206,22 +208,23 @@ void Form2::applyLayout(const PreviewLayout& layout)
     m_zoomOut->setGeometry(PixelRect(layout.pushButton2));
     m_save->setGeometry(PixelRect(layout.pushButton6));
     m_back->setGeometry(PixelRect(layout.pushButton8));
-    for (TabView& v : m_views)
-        v.geo.setViewportSize(layout.picture2.width, layout.picture2.height);
     if (!viewportChanged)
         return;
-    // Views set up for the old viewport start again; the captured picture keeps its store.
-    for (TabView& v : m_views) {
-        if (!v.setUp)
-            continue;
-        v.setUp = false;
-        v.shown = QPixmap();
+    // Each tab keeps its zoom and place; its bars fit the new picture area.
+    for (SheetView& v : m_sheets.all()) {
+        if (v.setUp)
+            v.geo.resizeViewport(layout.picture2.width, layout.picture2.height);
+        else
+            v.geo.setViewportSize(layout.picture2.width, layout.picture2.height);
     }
-    if (!m_firstActivation && !m_views.empty()) {
-        Guarded proc(QStringLiteral("Form2.Form_Activate"));
-        proc(20, [&] { setUpView(view()); });
-        proc(30, [&] { showView(); });
-    }
+    if (!m_firstActivation && m_sheets.count() > 0 && m_sheets.view().setUp)
+        showView();
+}
+
+void Form2::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    applyLayout(PreviewLayout::forClient(width() * TwipsPerPixel, height() * TwipsPerPixel));
 }
 
 Form2::ScreenArea Form2::screenArea() const
@@ -256,7 +259,16 @@ void Form2::placeOnScreen()
         return;
     const int freeWidth = area.available.width() - area.frame.left() - area.frame.right();
     const int freeHeight = area.available.height() - area.frame.top() - area.frame.bottom();
-    applyLayout(PreviewLayout::fitting(freeWidth * TwipsPerPixel, freeHeight * TwipsPerPixel));
+    // The designed size is the smallest, unless the screen is smaller still.
+    const PreviewLayout smallest = PreviewLayout::fitting(freeWidth * TwipsPerPixel, freeHeight * TwipsPerPixel);
+    setMinimumSize(Px(smallest.clientWidth), Px(smallest.clientHeight));
+    if (!m_sizeRestored) {
+        m_sizeRestored = true;
+        resize(minimumSize());
+        m_size->restore();
+    }
+    resize(size().boundedTo(QSize(freeWidth, freeHeight)).expandedTo(minimumSize()));
+    applyLayout(PreviewLayout::forClient(width() * TwipsPerPixel, height() * TwipsPerPixel));
     const int outerWidth = width() + area.frame.left() + area.frame.right();
     const int outerHeight = height() + area.frame.top() + area.frame.bottom();
     // Centred; a window still larger than the area keeps its top left corner on it.
@@ -292,13 +304,13 @@ void Form2::LoadPicture(const QString& path)
 
 void Form2::SetPicture(const QImage& image)
 {
-    m_loaded = image;
-    resetTabs();
+    m_sheets.reset(image, m_layout.picture2.width, m_layout.picture2.height);
+    rebuildTabStrip();
     // Picture1 takes the picture at its own size until the set-up fits the view to it.
-    view().shown = QPixmap::fromImage(image);
-    m_picture1->setPixmap(view().shown);
-    m_picture1->resize(view().shown.size());
-    geo().setPictureSize(image.width() * TwipsPerPixel, image.height() * TwipsPerPixel);
+    if (!image.isNull()) {
+        m_picture1->setPixmap(m_sheets.view().shown);
+        m_picture1->resize(image.size());
+    }
     // Every new picture gets its own set-up, zoom and scroll ranges.
     m_firstActivation = true;
     if (isVisible() && isActiveWindow())
@@ -307,16 +319,7 @@ void Form2::SetPicture(const QImage& image)
 
 void Form2::resetTabs()
 {
-    m_book.reset();
-    m_tabsRead.clear();
-    m_drawnSheetPictures = 0;
-    m_views.clear();
-    TabView first;
-    first.tab = SheetTab{QStringLiteral("Data"), 0, SheetTab::Kind::Worksheet};
-    first.captured = true;
-    first.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
-    m_views.push_back(std::move(first));
-    m_current = 0;
+    m_sheets.reset(QImage(), m_layout.picture2.width, m_layout.picture2.height);
     rebuildTabStrip();
 }
 
@@ -325,128 +328,51 @@ void Form2::rebuildTabStrip()
     m_rebuildingTabs = true;
     while (m_tabStrip1->count() > 0)
         m_tabStrip1->removeTab(0);
-    for (const TabView& v : m_views)
+    for (const SheetView& v : m_sheets.all())
         m_tabStrip1->addTab(v.tab.name);
-    m_tabStrip1->setCurrentIndex(m_current);
+    m_tabStrip1->setCurrentIndex(m_sheets.current());
     m_rebuildingTabs = false;
 }
 
 void Form2::readTabs()
 {
-    if (mExcelFile.isEmpty() || m_tabsRead == mExcelFile)
-        return;
-    m_tabsRead = mExcelFile;
-    const QList<SheetTab> tabs = ReadSheetTabs(mExcelFile);
-    // The captured picture belongs to the first worksheet; the other sheets get views of
-    // their own, drawn when first shown.
-    std::vector<TabView> views;
-    bool captured = false;
-    for (const SheetTab& tab : tabs) {
-        if (!captured && tab.kind == SheetTab::Kind::Worksheet) {
-            views.push_back(std::move(m_views[static_cast<std::size_t>(m_current)]));
-            views.back().tab = tab;
-            captured = true;
-            continue;
-        }
-        TabView v;
-        v.tab = tab;
-        v.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
-        views.push_back(std::move(v));
-    }
-    if (!captured)
-        views.insert(views.begin(), std::move(m_views[static_cast<std::size_t>(m_current)]));
-    m_views = std::move(views);
-    for (std::size_t i = 0; i < m_views.size(); ++i)
-        if (m_views[i].captured)
-            m_current = static_cast<int>(i);
-    rebuildTabStrip();
+    const int before = m_sheets.count();
+    m_sheets.readTabs(mExcelFile, m_layout.picture2.width, m_layout.picture2.height);
+    if (m_sheets.count() != before || m_tabStrip1->count() != m_sheets.count())
+        rebuildTabStrip();
 }
 
-void Form2::openWorkbook()
-{
-    if (m_book)
-        return;
-    m_book = sheet::loadWorkbook(mExcelFile);
-}
+void Form2::openWorkbook() { m_sheets.openWorkbook(mExcelFile); }
 
-QSize Form2::sheetPixelSize(const TabView& v) const
+void Form2::setUpView(SheetView& v)
 {
-    const sheet::Worksheet* ws = m_book ? m_book->worksheet(v.tab.sheetIndex) : nullptr;
-    const auto used = ws ? ws->usedRange() : std::nullopt;
-    if (!used)
-        return QSize(1, 1);
-    return sheet::rangePixelSize(*ws, used->firstRow, used->firstCol, used->lastRow, used->lastCol);
-}
-
-void Form2::setUpView(TabView& v)
-{
-    v.geo.setViewportSize(m_layout.picture2.width, m_layout.picture2.height);
-    if (v.captured) {
-        v.geo.setUp(m_original.width() * TwipsPerPixel, m_original.height() * TwipsPerPixel);
-    } else if (!m_book) {
-        // Without its workbook the tab stays empty; the failure to open it was reported.
-        v.shown = QPixmap();
-        return;
-    } else if (v.tab.kind == SheetTab::Kind::Chart) {
-        // A chart sheet has no size of its own: at zoom 1 it fills the picture area.
-        v.geo.setBarsFollowZoom(true);
-        v.geo.setUp(v.geo.viewportInnerWidth() + 2, v.geo.viewportInnerHeight() + 2);
-    } else {
-        const QSize size = sheetPixelSize(v);
-        v.geo.setBarsFollowZoom(true);
-        v.geo.setUp(size.width() * TwipsPerPixel + 2, size.height() * TwipsPerPixel + 2);
-    }
-    v.setUp = true;
-    // setUp has redrawn when the picture fits the zoom limits; paint what the model holds.
-    paintPicture(v, v.geo.pictureWidth(), v.geo.pictureHeight());
-}
-
-void Form2::paintPicture(TabView& v, int widthTwips, int heightTwips)
-{
-    const QSize size(std::max(1, PixelsOf(widthTwips)), std::max(1, PixelsOf(heightTwips)));
-    if (v.captured) {
-        if (m_original.isNull())
-            v.shown = QPixmap();
-        else if (size == m_original.size())
-            v.shown = QPixmap::fromImage(m_original);
-        else
-            v.shown = QPixmap::fromImage(m_original.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    } else if (!m_book) {
-        v.shown = QPixmap();
-    } else {
-        // Drawn at the size shown (and the screen's pixel density), never scaled as a bitmap.
-        const qreal dpr = devicePixelRatioF();
-        const QSize device(static_cast<int>(std::ceil(size.width() * dpr)),
-                           static_cast<int>(std::ceil(size.height() * dpr)));
-        QImage image;
-        if (v.tab.kind == SheetTab::Kind::Chart) {
-            image = sheet::renderChartSheet(*m_book, v.tab.sheetIndex, device, dpr);
-        } else {
-            image = QImage(device, QImage::Format_ARGB32_Premultiplied);
-            image.setDevicePixelRatio(dpr);
-            image.fill(Qt::white);
-            const sheet::Worksheet* ws = m_book->worksheet(v.tab.sheetIndex);
-            const auto used = ws ? ws->usedRange() : std::nullopt;
-            const QSize base = sheetPixelSize(v);
-            if (used && !base.isEmpty()) {
-                QPainter p(&image);
-                p.scale(static_cast<qreal>(size.width()) / base.width(),
-                        static_cast<qreal>(size.height()) / base.height());
-                sheet::paintRange(*ws, used->firstRow, used->firstCol, used->lastRow, used->lastCol, p);
-            }
-        }
-        v.shown = QPixmap::fromImage(image);
-        ++m_drawnSheetPictures;
-    }
-    if (&v == &view()) {
+    m_sheets.setUp(v, m_layout.picture2.width, m_layout.picture2.height, devicePixelRatioF());
+    if (&v == &m_sheets.view()) {
+        nameViewport();
         m_picture1->setPixmap(v.shown);
-        m_picture1->resize(size);
+        m_picture1->resize(std::max(1, PixelsOf(v.geo.pictureWidth())), std::max(1, PixelsOf(v.geo.pictureHeight())));
     }
+}
+
+void Form2::paintPicture(SheetView& v, int widthTwips, int heightTwips)
+{
+    m_sheets.paint(v, widthTwips, heightTwips, devicePixelRatioF());
+    if (&v == &m_sheets.view()) {
+        m_picture1->setPixmap(v.shown);
+        m_picture1->resize(std::max(1, PixelsOf(widthTwips)), std::max(1, PixelsOf(heightTwips)));
+    }
+}
+
+void Form2::nameViewport()
+{
+    // What a screen reader says for the picture area: the sheet it shows.
+    m_picture2->setAccessibleName(QStringLiteral("Preview of sheet %1").arg(m_sheets.view().tab.name));
 }
 
 void Form2::showView()
 {
-    TabView& v = view();
+    SheetView& v = m_sheets.view();
+    nameViewport();
     if (v.shown.isNull())
         m_picture1->clear();
     else
@@ -457,23 +383,23 @@ void Form2::showView()
 
 QSize Form2::shownPictureSize() const
 {
-    const QPixmap& p = view().shown;
+    const QPixmap& p = m_sheets.view().shown;
     return p.isNull() ? QSize() : p.deviceIndependentSize().toSize();
 }
 
 void Form2::TabStrip1_Click(int index)
 {
-    if (index < 0 || index >= static_cast<int>(m_views.size()))
+    if (index < 0 || index >= m_sheets.count())
         return;
     Guarded proc(QStringLiteral("Form2.TabStrip1_Click"));
-    proc(10, [&] { m_current = index; });
+    proc(10, [&] { m_sheets.setCurrent(index); });
     proc(20, [&] {
-        if (!view().captured)
+        if (!m_sheets.view().captured)
             openWorkbook();
     });
     proc(30, [&] {
-        if (!view().setUp)
-            setUpView(view());
+        if (!m_sheets.view().setUp)
+            setUpView(m_sheets.view());
     });
     proc(40, [&] { showView(); });
     proc(50, [&] {
@@ -515,8 +441,8 @@ void Form2::Form_Activate()
     if (!m_firstActivation)
         return;
     Guarded proc(QStringLiteral("Form2.Form_Activate"));
-    proc(10, [&] { m_original = m_loaded; });
-    proc(20, [&] { setUpView(view()); });
+    proc(10, [&] { m_sheets.storeOriginal(); });
+    proc(20, [&] { setUpView(m_sheets.view()); });
     proc(30, [&] { setupScrollBars(); });
     proc(40, [&] { m_firstActivation = false; });
     // The tab row reads the workbook's sheet names; the workbook itself is opened when a tab
@@ -527,14 +453,9 @@ void Form2::Form_Activate()
 void Form2::RedrawImage()
 {
     Guarded proc(QStringLiteral("Form2.RedrawImage"));
-    bool repainted = false;
-    proc(10, [&] { repainted = geo().redrawImage(); });
-    proc(20, [&] {
-        if (repainted)
-            paintPicture(view(), geo().zoomedWidth(), geo().zoomedHeight());
-    });
+    proc(20, [&] { paintPicture(m_sheets.view(), geo().zoomedWidth(), geo().zoomedHeight()); });
     proc(30, [&] {
-        if (repainted && !IsBusyPointer(this))
+        if (!IsBusyPointer(this))
             unsetCursor();
     });
     proc(40, [&] { syncFromModel(); });
@@ -551,40 +472,36 @@ void Form2::syncFromModel()
     m_syncing = true;
     const ScrollBarState& h = geo().hScroll();
     const ScrollBarState& v = geo().vScroll();
-    m_hScroll1->setRange(0, std::max(0, h.maximum));
+    // A disabled bar shows no thumb: it has no range on screen (the model keeps its own).
+    m_hScroll1->setRange(0, h.enabled ? std::max(0, h.maximum) : 0);
     m_hScroll1->setValue(h.value);
     m_hScroll1->setEnabled(h.enabled);
-    m_vScroll1->setRange(0, std::max(0, v.maximum));
+    m_vScroll1->setRange(0, v.enabled ? std::max(0, v.maximum) : 0);
     m_vScroll1->setValue(v.value);
     m_vScroll1->setEnabled(v.enabled);
     m_picture1->move(PixelsOf(geo().pictureLeft()), PixelsOf(geo().pictureTop()));
     m_syncing = false;
 }
 
-void Form2::zoomStep(int direction)
+void Form2::zoom(int direction)
 {
-    const float candidate = direction == 0 ? geo().zoomFactor() + 0.25f : geo().zoomFactor() - 0.25f;
-    applyZoom(candidate);
-}
-
-void Form2::applyZoom(float zoom)
-{
-    if (zoom >= 0.25f && zoom <= 4.0f) {
-        geo().setZoomFactor(zoom);
+    // The geometry takes the step; a picture it redrew at the new size is painted again.
+    if (geo().zoomStep(direction))
         RedrawImage();
-    }
+    else
+        syncFromModel();
 }
 
 void Form2::PushButton1_Click()
 {
     Guarded proc(QStringLiteral("Form2.PushButton1_Click"));
-    proc(10, [&] { zoomStep(0); });
+    proc(10, [&] { zoom(0); });
 }
 
 void Form2::PushButton2_Click()
 {
     Guarded proc(QStringLiteral("Form2.PushButton2_Click"));
-    proc(10, [&] { zoomStep(1); });
+    proc(10, [&] { zoom(1); });
 }
 
 void Form2::SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent)
@@ -661,6 +578,11 @@ bool Form2::handleKey(QObject* watched, QKeyEvent* event)
         }
     }
     if (mods == Qt::ControlModifier) {
+        // Ctrl+W closes the preview the way "< Back" does, back to the main window.
+        if (key == Qt::Key_W) {
+            m_back->click();
+            return true;
+        }
         if (key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
             switchTab(key == Qt::Key_PageDown ? 1 : -1);
             return true;
@@ -760,38 +682,13 @@ void Form2::Picture1_MouseUp()
 
 // ---------------------------------------------------------------- saving and leaving
 
-namespace {
-
-// Whole or not at all: a failed save leaves the user's existing file as it was.
-void WriteWholeFile(const QString& path, const QByteArray& bytes)
-{
-    try {
-        sheet::writeFileDurably(path, bytes);
-    } catch (const sheet::WriteError& e) {
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, e.reason()));
-    }
-}
-
-// The report is chosen by a name ending in ".pdf", or by its filter for a name that ends in
-// neither ".pdf" nor ".xls"; the name itself is kept exactly as typed.
-bool WantsPdf(const QString& path, const QString& filter)
-{
-    const QString suffix = QFileInfo(path).suffix();
-    if (suffix.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
-        return false;
-    return filter == PdfFilter;
-}
-
-} // namespace
-
 void Form2::saveWorkbookCopy(const QString& path) { WriteWholeFile(path, ReadWorkbookFile(mExcelFile)); }
 
 void Form2::savePdfReport(const QString& path)
 {
     openWorkbook();
-    const QByteArray pdf = PdfReport(*m_book, PaperForLocale(QLocale()), QFileInfo(path).completeBaseName());
+    const QByteArray pdf
+        = PdfReport(*m_sheets.workbook(), PaperForLocale(QLocale()), QFileInfo(path).completeBaseName());
     WriteWholeFile(path, pdf);
 }
 
@@ -803,7 +700,8 @@ void Form2::PushButton6_Click()
     enum class Answer { None, Yes, No } answer = Answer::None;
     proc(10, [&] {
         filter = ExcelFilter;
-        path = AskSaveFileName(QStringLiteral("Save File"), ExcelFilter + QStringLiteral(";;") + PdfFilter, &filter);
+        path = AskSaveFileName(QStringLiteral("Save File"), SaveFilters(), &filter,
+                               QDir(SaveFolder()).filePath(SuggestedSaveName(QDate::currentDate())));
     });
     if (!path.isEmpty()) {
         proc(20, [&] {
@@ -826,6 +724,11 @@ void Form2::PushButton6_Click()
                 savePdfReport(path);
             else
                 saveWorkbookCopy(path);
+        });
+        // The next save starts where this one went, in this run and the next.
+        proc(45, [&] {
+            if (answer == Answer::Yes)
+                RememberSaveFolder(path);
         });
     }
     proc(50, [&] { ShowMessage(QStringLiteral("Done."), MsgButtons::Ok, MsgIcon::None); });

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PreviewGeometry.h"
-#include "SheetTabs.h"
+#include "SheetViews.h"
 
 #include <QImage>
 #include <QMargins>
@@ -11,8 +11,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <memory>
-#include <vector>
 
 class QGroupBox;
 class QFrame;
@@ -24,6 +22,7 @@ class QTabBar;
 class QWheelEvent;
 class FocusRing;
 class PointerRule;
+class WindowSizeMemory;
 
 namespace sheet {
 class Workbook;
@@ -60,7 +59,7 @@ public:
     void SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent);
 
     // The geometry of the tab on screen.
-    const PreviewGeometry& geometryModel() const { return view().geo; }
+    const PreviewGeometry& geometryModel() const { return m_sheets.view().geo; }
     const PreviewLayout& layoutModel() const { return m_layout; }
     QLabel* picture() const { return m_picture1; }
     QFrame* viewport() const { return m_picture2; }
@@ -68,16 +67,16 @@ public:
     QScrollBar* vScrollBar() const { return m_vScroll1; }
     QTabBar* tabStrip() const { return m_tabStrip1; }
     FocusRing* focusRing() const { return m_focusRing; }
-    bool pictureShown() const { return !view().shown.isNull(); }
+    bool pictureShown() const { return !m_sheets.view().shown.isNull(); }
     QSize shownPictureSize() const;
     // The tab on screen and the sheet it shows.
-    int currentTab() const { return m_current; }
-    const SheetTab& currentSheet() const { return view().tab; }
+    int currentTab() const { return m_sheets.current(); }
+    const SheetTab& currentSheet() const { return m_sheets.view().tab; }
     // The workbook the chart tabs and the report are drawn from: opened when first needed,
     // kept until the next picture.
-    const sheet::Workbook* openedWorkbook() const { return m_book.get(); }
+    const sheet::Workbook* openedWorkbook() const { return m_sheets.workbook(); }
     // How many chart or sheet pictures were drawn since the last picture (drawn lazily).
-    int drawnSheetPictures() const { return m_drawnSheetPictures; }
+    int drawnSheetPictures() const { return m_sheets.drawnPictures(); }
 
     // Where the window may go: the available area of the main window's screen and the
     // window frame's margins. Tests give their own; an empty source restores the screen's.
@@ -93,43 +92,34 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
-    // One tab: the sheet it shows and its own zoom, scroll position and picture.
-    struct TabView {
-        SheetTab tab;
-        bool captured = false; // the data sheet's captured picture
-        bool setUp = false;
-        PreviewGeometry geo;
-        QPixmap shown;
-    };
-
     void Form_Load();
     void Form_Activate();
     void RedrawImage();
     void setupScrollBars();
-    void zoomStep(int direction);
-    void applyZoom(float zoom);
+    void zoom(int direction);
     void picture1_MouseDown(const QPoint& pos);
     void picture1_MouseMove(const QPoint& pos);
     void Picture1_MouseUp();
     bool Form_QueryUnload();
     void Form_Unload();
 
-    TabView& view() { return m_views[static_cast<std::size_t>(m_current)]; }
-    const TabView& view() const { return m_views[static_cast<std::size_t>(m_current)]; }
-    PreviewGeometry& geo() { return view().geo; }
+    void createControls();
+    void connectControls();
+    PreviewGeometry& geo() { return m_sheets.view().geo; }
     void resetTabs();
     void readTabs();
     void rebuildTabStrip();
-    void setUpView(TabView& v);
+    void setUpView(SheetView& v);
     void showView();
+    void nameViewport();
     void openWorkbook();
     void syncFromModel();
-    void paintPicture(TabView& v, int widthTwips, int heightTwips);
-    QSize sheetPixelSize(const TabView& v) const;
+    void paintPicture(SheetView& v, int widthTwips, int heightTwips);
 
     void placeOnScreen();
     void applyLayout(const PreviewLayout& layout);
@@ -142,19 +132,15 @@ private:
 
     QWidget* m_mainWindow;
     PreviewLayout m_layout = PreviewLayout::design();
-    std::vector<TabView> m_views;
-    int m_current = 0;
-    std::unique_ptr<sheet::Workbook> m_book;
-    QString m_tabsRead; // the workbook the tabs were read from
-    QImage m_loaded;    // what Picture1 was given
-    QImage m_original;  // the unscaled store every redraw starts from
+    SheetViews m_sheets;
     bool m_firstActivation = true;
+    bool m_sizeRestored = false; // the remembered size is given once, at the first showing
+    WindowSizeMemory* m_size = nullptr;
     bool m_syncing = false;
     bool m_rebuildingTabs = false;
     bool m_checkFrame = false; // the real frame is known only once the window is on screen
     QMargins m_assumedFrame;
     int m_wheelZoom = 0; // wheel turn towards the next zoom step, in eighths of a degree
-    int m_drawnSheetPictures = 0;
     std::function<void()> m_programEnd;
 
     QFrame* m_picture2 = nullptr;

@@ -32,7 +32,7 @@ bool PreviewGeometry::redrawImage()
 {
     m_zoomedWidth = static_cast<int>(std::floor(static_cast<double>(m_baseWidth) * m_zoomFactor));
     m_zoomedHeight = static_cast<int>(std::floor(static_cast<double>(m_baseHeight) * m_zoomFactor));
-    if (m_zoomedWidth > kMaxZoomedWidth || m_zoomedHeight > kMaxZoomedHeight) {
+    if (m_zoomedWidth > m_maxZoomedWidth || m_zoomedHeight > m_maxZoomedHeight) {
         // Too large to show: the next step starts from 1 again, the screen keeps what it had.
         m_zoomFactor = 1.0f;
         m_baseWidth = m_oriWidth - 2;
@@ -77,6 +77,18 @@ void fitBar(ScrollBarState& bar, std::int16_t& unit, int picture, int viewport)
 }
 } // namespace
 
+void PreviewGeometry::resizeViewport(int outerWidth, int outerHeight)
+{
+    const int left = m_left;
+    const int top = m_top;
+    setViewportSize(outerWidth, outerHeight);
+    fitBar(m_h, m_hUnit, m_width, m_viewportWidth);
+    fitBar(m_v, m_vUnit, m_height, m_viewportHeight);
+    m_left = 0;
+    m_top = 0;
+    scrollBy(-left, -top);
+}
+
 void PreviewGeometry::setupScrollBars()
 {
     m_top = 0;
@@ -85,18 +97,24 @@ void PreviewGeometry::setupScrollBars()
     fitBar(m_v, m_vUnit, m_height, m_viewportHeight);
 }
 
-void PreviewGeometry::zoomStep(int direction)
+bool PreviewGeometry::zoomStep(int direction)
 {
     const float candidate = direction == 0 ? m_zoomFactor + 0.25f : m_zoomFactor - 0.25f;
-    applyZoom(candidate);
+    return applyZoom(candidate);
 }
 
-void PreviewGeometry::applyZoom(float zoom)
+bool PreviewGeometry::applyZoom(float zoom)
 {
-    if (zoom >= 0.25f && zoom <= 4.0f) {
-        m_zoomFactor = zoom;
-        redrawImage();
-    }
+    if (zoom < 0.25f || zoom > 4.0f)
+        return false;
+    // A step to a picture too large to show is left out, rather than taking the zoom back to 1
+    // while the screen still shows the last size (Zoom Out would then skip a step).
+    const double width = std::floor(static_cast<double>(m_baseWidth) * zoom);
+    const double height = std::floor(static_cast<double>(m_baseHeight) * zoom);
+    if (width > m_maxZoomedWidth || height > m_maxZoomedHeight)
+        return false;
+    m_zoomFactor = zoom;
+    return redrawImage();
 }
 
 // The offsets are exact for any picture size: within the 16-bit range they equal the 16-bit
@@ -231,8 +249,10 @@ int wholePixels(int twips) { return twips <= 0 ? 0 : (twips + kPixel - 1) / kPix
 
 PreviewLayout PreviewLayout::shrunk(int shrinkWidth, int shrinkHeight)
 {
-    const int w = std::min(wholePixels(shrinkWidth), PreviewGeometry::kViewportOuterWidth - kMinViewportWidth);
-    const int h = std::min(wholePixels(shrinkHeight), PreviewGeometry::kViewportOuterHeight - kMinViewportHeight);
+    // Whole pixels: a shrink rounded up, a growth rounded down.
+    auto pixels = [](int twips) { return twips >= 0 ? wholePixels(twips) : -(-twips / kPixel * kPixel); };
+    const int w = std::min(pixels(shrinkWidth), PreviewGeometry::kViewportOuterWidth - kMinViewportWidth);
+    const int h = std::min(pixels(shrinkHeight), PreviewGeometry::kViewportOuterHeight - kMinViewportHeight);
     // Each row of two buttons gives up the width in halves (whole pixels each).
     const int half = w / 2 / kPixel * kPixel;
     const int t = kTabRowHeight;
@@ -255,5 +275,11 @@ PreviewLayout PreviewLayout::shrunk(int shrinkWidth, int shrinkHeight)
 PreviewLayout PreviewLayout::fitting(int availableWidth, int availableHeight)
 {
     const PreviewLayout full = design();
-    return shrunk(full.clientWidth - availableWidth, full.clientHeight - availableHeight);
+    return shrunk(std::max(0, full.clientWidth - availableWidth), std::max(0, full.clientHeight - availableHeight));
+}
+
+PreviewLayout PreviewLayout::forClient(int width, int height)
+{
+    const PreviewLayout full = design();
+    return shrunk(full.clientWidth - width, full.clientHeight - height);
 }

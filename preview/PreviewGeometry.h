@@ -34,21 +34,37 @@ public:
         m_viewportWidth = outerWidth;
         m_viewportHeight = outerHeight;
     }
+    // The window was resized: the picture keeps its zoom, the bars are fitted to it in the new
+    // viewport and the picture stays where it was as far as the bars reach.
+    void resizeViewport(int outerWidth, int outerHeight);
 
     // First activation for a picture whose `Picture1` outer size is width x height twips:
     // store it unscaled, zoom 1, redraw, fit the scroll bars. Also run for every new picture,
     // so a second chart never inherits the first one's zoom and ranges.
     void setUp(int pictureWidth, int pictureHeight);
 
-    // Returns true when the picture was repainted at the new size.
+    // Returns true when the picture was repainted at the new size. A picture too large to
+    // show (see setZoomLimits) is not: the zoom goes back to 1 for the next step, the screen
+    // keeps what it had.
     bool redrawImage();
+    // The largest zoomed picture, in twips (14099 x 10699 unless set). A chart, drawn again
+    // at every size, may take a larger one.
+    void setZoomLimits(int maxWidth, int maxHeight)
+    {
+        m_maxZoomedWidth = maxWidth;
+        m_maxZoomedHeight = maxHeight;
+    }
     // The data picture's bars keep the ranges of zoom 1. A picture that fits the viewport at
     // zoom 1 (a chart) would then get bars that are enabled but cannot move it, so its bars
     // are fitted again to each zoomed size.
     void setBarsFollowZoom(bool follow) { m_barsFollowZoom = follow; }
     void setupScrollBars();
-    void zoomStep(int direction); // 0 = larger, anything else = smaller
-    void applyZoom(float zoom);
+    // One zoom step (direction 0 = larger, anything else = smaller), or a zoom: true when the
+    // picture is redrawn at the new size; false when the zoom is outside 0.25 to 4 or the
+    // picture would be too large to show. Such a step changes nothing: the zoom stays the one
+    // on screen, so the next step goes on from there.
+    bool zoomStep(int direction);
+    bool applyZoom(float zoom);
     void setZoomFactor(float zoom) { m_zoomFactor = zoom; }
 
     // Scroll bars; a change of value moves the picture.
@@ -114,6 +130,8 @@ private:
     int m_zoomedWidth = 0;
     int m_zoomedHeight = 0;
     float m_zoomFactor = 1.0f;
+    int m_maxZoomedWidth = kMaxZoomedWidth;
+    int m_maxZoomedHeight = kMaxZoomedHeight;
     bool m_barsFollowZoom = false;
     std::int16_t m_hUnit = 0;
     std::int16_t m_vUnit = 0;
@@ -147,11 +165,16 @@ struct PreviewLayout {
     static constexpr int kMinViewportHeight = 2250;
 
     // The layout with the picture area smaller by shrinkWidth x shrinkHeight (rounded up to
-    // whole pixels, at most down to the minimum).
+    // whole pixels, at most down to the minimum); a negative shrink makes it larger (rounded
+    // down to whole pixels), the two buttons of each row sharing the width.
     static PreviewLayout shrunk(int shrinkWidth, int shrinkHeight);
     static PreviewLayout design() { return shrunk(0, 0); }
-    // The largest layout whose client area fits availableWidth x availableHeight.
+    // The largest layout, no larger than the design, whose client area fits availableWidth x
+    // availableHeight.
     static PreviewLayout fitting(int availableWidth, int availableHeight);
+    // The layout of a window whose client area is width x height (twips), larger or smaller
+    // than the design, no smaller than the minimum picture area allows.
+    static PreviewLayout forClient(int width, int height);
 
     int clientWidth = 0;
     int clientHeight = 0;

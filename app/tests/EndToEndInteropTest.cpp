@@ -3,7 +3,7 @@
 #include "Form1.h"
 #include "Form2.h"
 #include "FileDialog.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 #include "MessageBox.h"
 #include "TestSupport.h"
 #include "TrendReference.h"

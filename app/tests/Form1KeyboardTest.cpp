@@ -1,11 +1,11 @@
 // The main window with the keyboard and the mouse: list keys, context menu, Alt keys, Enter,
 // undo and redo, the focus ring, and how the frames look.
 #include "EntryDialog.h"
-#include "EntryList.h"
+#include "LogModel.h"
 #include "FocusRing.h"
 #include "Form1.h"
 #include "LogHistory.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 #include "MessageBox.h"
 #include "SampleData.h"
 #include "Settings.h"
@@ -26,7 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -52,9 +52,17 @@ protected:
         ClearSettings();
     }
 
-    QList<LogEntry> rows() const { return EntryList(form->ListView1()).entries(); }
-    QTreeWidget* list() const { return form->ListView1(); }
-    void select(int position) { EntryList(list()).selectRow(EntryList(list()).row(position)); }
+    QList<LogEntry> rows() const { return form->logModel().entries(); }
+    QTreeView* list() const { return form->ListView1(); }
+    void select(int position) { form->logModel().select(position); }
+    // Where the row at position stands in the list's viewport.
+    QRect rowRect(int position) const { return list()->visualRect(list()->model()->index(position - 1, 0)); }
+    // The row the list shows selected (from 1), or 0.
+    int listSelection() const
+    {
+        const QModelIndexList rows = list()->selectionModel()->selectedRows();
+        return rows.isEmpty() ? 0 : rows.first().row() + 1;
+    }
     // Answers the next entry dialog: sets the weight and saves, or cancels.
     void answerDialog(const QString& weight, int* opened)
     {
@@ -100,15 +108,15 @@ TEST_F(Form1KeyboardTest, DeleteAndEnterInTheListDeleteAndEdit)
     EXPECT_EQ(Stored("Fitness Men"), JoinStoredLog(rows()));
     // Other keys keep their meaning: the arrows move the selection.
     QTest::keyClick(list(), Qt::Key_Down);
-    EXPECT_EQ(EntryList(list()).selectedRow(), EntryList(list()).row(4));
+    EXPECT_EQ(form->logModel().selected(), 4);
+    EXPECT_EQ(listSelection(), 4);
 }
 
 TEST_F(Form1KeyboardTest, DoubleClickEditsTheRowClicked)
 {
     int opened = 0;
     answerDialog("160", &opened);
-    QTreeWidgetItem* row = EntryList(list()).row(4);
-    const QPoint at = list()->visualItemRect(row).center();
+    const QPoint at = rowRect(4).center();
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(opened, 1);
@@ -118,15 +126,15 @@ TEST_F(Form1KeyboardTest, DoubleClickEditsTheRowClicked)
 
 TEST_F(Form1KeyboardTest, TheListsContextMenuOffersTheCommandsForTheRowClicked)
 {
-    QTreeWidgetItem* row = EntryList(list()).row(3);
-    QMenu* menu = form->listMenu(list()->visualItemRect(row).center());
-    EXPECT_EQ(EntryList(list()).selectedRow(), row);
+    QMenu* menu = form->listMenu(rowRect(3).center());
+    EXPECT_EQ(form->logModel().selected(), 3);
+    EXPECT_EQ(listSelection(), 3);
     QStringList texts;
     for (QAction* action : menu->actions()) {
         if (!action->isSeparator())
             texts << action->text();
     }
-    EXPECT_EQ(texts, QStringList({"Add New Entry", "Edit Selected Entry", "Delete Selected Entry", "Undo", "Redo"}));
+    EXPECT_EQ(texts, QStringList({"Add New Entry", "Edit Selected Entry", "Delete Selected Entry", "&Undo", "&Redo"}));
     QAction* remove = menu->actions().at(2);
     EXPECT_TRUE(remove->isEnabled());
     EXPECT_TRUE(form->undoAction()->isEnabled()); // the example can be undone
@@ -203,7 +211,7 @@ TEST_F(Form1KeyboardTest, AltKeysPressTheButtonsWhoseCaptionsStayAsTheyAre)
     QTRY_COMPARE(rows().size(), 4);
     QTest::keyClick(list(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(form->Option2()->isChecked());
-    EXPECT_EQ(list()->columnCount(), 7);
+    EXPECT_EQ(list()->model()->columnCount(), 7);
     QTest::keyClick(list(), Qt::Key_M, Qt::AltModifier);
     QTRY_VERIFY(form->Option1()->isChecked());
     int opened = 0;

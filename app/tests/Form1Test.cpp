@@ -1,8 +1,10 @@
 #include "ActiveLog.h"
 #include "Constants.h"
-#include "EntryList.h"
+#include "LogModel.h"
 #include "Form1.h"
-#include "Main.h"
+#include "ProgramFiles.h"
+#include "ApplicationTitle.h"
+#include "WindowLook.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "SampleData.h"
@@ -23,19 +25,22 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
 QString Stored(const QString& key) { return ReadSetting(SettingsSection, key, "<missing>"); }
 
+// The list's column captions, as its header shows them.
 QStringList Captions(const Form1& form)
 {
     QStringList captions;
-    const EntryList list(form.ListView1());
-    for (int i = 1; i <= list.columnCount(); ++i)
-        captions << list.columnCaption(i);
+    const QAbstractItemModel* list = form.ListView1()->model();
+    for (int i = 0; i < list->columnCount(); ++i)
+        captions << list->headerData(i, Qt::Horizontal).toString();
     return captions;
 }
 
@@ -75,7 +80,7 @@ TEST_F(Form1Test, FirstStartWithAnEmptyStore)
     EXPECT_EQ(form.Text2()->text(), "10");
     EXPECT_EQ(Captions(form), StartupImperialColumns());
     EXPECT_EQ(form.ListView1()->columnWidth(0), 100);
-    EXPECT_EQ(form.ListView1()->topLevelItemCount(), 0);
+    EXPECT_EQ(form.ListView1()->model()->rowCount(), 0);
     QStringList keys = SettingKeys();
     keys.sort();
     EXPECT_EQ(keys, QStringList({"Text1_Men", "Text2_Men"}));
@@ -113,7 +118,7 @@ TEST_F(Form1Test, StoredFemaleChoiceLoadsTheMetricLog)
     EXPECT_EQ(form.Text1()->text(), "1");
     EXPECT_EQ(form.Text2()->text(), "75");
     EXPECT_EQ(Captions(form), MetricColumns());
-    const QList<LogEntry> rows = EntryList(form.ListView1()).entries();
+    const QList<LogEntry> rows = form.logModel().entries();
     EXPECT_EQ(rows,
               QList<LogEntry>({{"6/10/2004", "63.5", "81.3", "78.74", "101.6", "17.27", "29.21"},
                                {"7/1/2004", "63", "81.3", "", "", "", ""}}));
@@ -134,8 +139,8 @@ TEST_F(Form1Test, BothChoicesFalseShowAndSelectTheImperialLog)
     EXPECT_TRUE(form.Option1()->isChecked());
     EXPECT_FALSE(form.Option2()->isChecked());
     EXPECT_EQ(Captions(form), StartupImperialColumns());
-    EXPECT_EQ(form.ListView1()->topLevelItemCount(), 1);
-    EXPECT_EQ(ActiveLogKey(form.controls()), Keys::FitnessMen);
+    EXPECT_EQ(form.ListView1()->model()->rowCount(), 1);
+    EXPECT_EQ(form.logModel().activeKey(), Keys::FitnessMen);
 }
 
 TEST_F(Form1Test, BothChoicesTrueEndWithTheMetricLog)
@@ -146,7 +151,7 @@ TEST_F(Form1Test, BothChoicesTrueEndWithTheMetricLog)
     form.Form_Load();
     EXPECT_TRUE(form.Option2()->isChecked());
     EXPECT_FALSE(form.Option1()->isChecked());
-    EXPECT_EQ(form.ListView1()->columnCount(), 7);
+    EXPECT_EQ(form.ListView1()->model()->columnCount(), 7);
 }
 
 TEST_F(Form1Test, UnreadableChoiceIsReportedAndStartupGoesOn)
@@ -204,9 +209,14 @@ TEST_F(Form1Test, BrokenCursorFileIsReportedAndAGoodOneIsUsed)
 TEST_F(Form1Test, ControlsStandWhereTheDesignPutsThem)
 {
     Form1 form;
-    EXPECT_EQ(form.size(), QSize(536, 379));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    // The designed client area below the menu bar, the status bar under it; that is also the
+    // smallest the window gets.
+    EXPECT_EQ(form.client()->size(), QSize(536, 379));
+    EXPECT_EQ(form.client()->geometry().top(), form.menuBar()->height());
+    EXPECT_GT(form.menuBar()->height(), 0);
+    EXPECT_EQ(form.statusBar()->geometry().top(), form.client()->geometry().bottom() + 1);
+    EXPECT_EQ(form.size(), QSize(536, form.menuBar()->height() + 379 + form.statusBar()->height()));
+    EXPECT_EQ(form.minimumSizeHint(), form.size());
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     const QStringList captions = {"Start Creating Template", "Add New Entry", "Delete Selected Entry",
                                   "Edit Selected Entry",     "Clear List",    "Help",
@@ -223,7 +233,7 @@ TEST_F(Form1Test, ControlsStandWhereTheDesignPutsThem)
     EXPECT_EQ(form.PushButton1()->geometry(), QRect(8, 8, 520, 27));
     EXPECT_EQ(form.PushButton(7)->geometry(), QRect(272, 42, 256, 27));
     EXPECT_EQ(form.PushButton(5)->geometry(), QRect(272, 345, 256, 27));
-    EXPECT_EQ(form.findChild<QTreeWidget*>("ListView1")->geometry(), QRect(8, 136, 520, 169));
+    EXPECT_EQ(form.findChild<QTreeView*>("ListView1")->geometry(), QRect(8, 136, 520, 169));
     EXPECT_EQ(form.findChild<QLineEdit*>("Text2")->geometry(), QRect(184, 20, 57, 23));
     EXPECT_EQ(form.findChild<QRadioButton*>("Option2")->geometry(), QRect(96, 23, 65, 17));
     EXPECT_EQ(form.findChild<QGroupBox*>("Frame2")->title(), "Height");
@@ -266,7 +276,7 @@ TEST_F(Form1Test, HelpShowsTheContactMessageAndChangesNothing)
     Form1 form;
     form.Form_Load();
     form.PushButton(7)->click();
-    const QList<LogEntry> before = EntryList(form.ListView1()).entries();
+    const QList<LogEntry> before = form.logModel().entries();
     const QString stored = Stored(Keys::FitnessMen);
     ScriptedMessages messages;
     form.PushButton(6)->click();
@@ -275,7 +285,7 @@ TEST_F(Form1Test, HelpShowsTheContactMessageAndChangesNothing)
     EXPECT_EQ(messages.asked().first().text, "Questions? Please contact Team Pendrel at " + ContactWebAddress);
     EXPECT_EQ(messages.asked().first().title, "Kalmora");
     EXPECT_EQ(messages.asked().first().icon, MsgIcon::None);
-    EXPECT_EQ(EntryList(form.ListView1()).entries(), before);
+    EXPECT_EQ(form.logModel().entries(), before);
     EXPECT_EQ(Stored(Keys::FitnessMen), stored);
     EXPECT_TRUE(form.Option1()->isChecked());
 }
@@ -285,16 +295,16 @@ TEST_F(Form1Test, ButtonsRunTheirCommands)
     Form1 form;
     form.Form_Load();
     form.PushButton(7)->click();
-    EXPECT_EQ(EntryList(form.ListView1()).entries(), SampleEntries(true));
+    EXPECT_EQ(form.logModel().entries(), SampleEntries(true));
     form.PushButton(3)->click();
-    EXPECT_EQ(EntryList(form.ListView1()).rowCount(), 4);
+    EXPECT_EQ(form.logModel().rowCount(), 4);
     form.setBusyPointer(true);
     EXPECT_TRUE(form.isBusyPointer());
     form.PushButton(5)->click();
-    EXPECT_EQ(EntryList(form.ListView1()).rowCount(), 4);
+    EXPECT_EQ(form.logModel().rowCount(), 4);
     form.setBusyPointer(false);
     form.PushButton(5)->click();
-    EXPECT_EQ(EntryList(form.ListView1()).rowCount(), 0);
+    EXPECT_EQ(form.logModel().rowCount(), 0);
     EXPECT_EQ(Stored(Keys::FitnessMen), "");
     // Generation is not wired yet: the button changes nothing.
     form.PushButton1()->click();
@@ -330,11 +340,11 @@ TEST_F(Form1Test, RestartFindsEverythingAsLeft)
     EXPECT_TRUE(again.Option2()->isChecked());
     EXPECT_EQ(again.Text1()->text(), "2");
     EXPECT_EQ(again.Text2()->text(), "68");
-    EXPECT_EQ(EntryList(again.ListView1()).entries(), SampleEntries(false));
+    EXPECT_EQ(again.logModel().entries(), SampleEntries(false));
     again.Option1()->setChecked(true);
     EXPECT_EQ(again.Text1()->text(), "6");
     EXPECT_EQ(again.Text2()->text(), "4");
-    EXPECT_EQ(EntryList(again.ListView1()).entries(), SampleEntries(true));
+    EXPECT_EQ(again.logModel().entries(), SampleEntries(true));
 }
 
 } // namespace

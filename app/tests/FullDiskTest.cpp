@@ -1,10 +1,9 @@
 // The program on a full disk (a real 64 KB tmpfs, root only): the settings and the saved
 // workbook keep their old content, and each command says so once.
-#include "EntryList.h"
 #include "FileDialog.h"
 #include "Form1.h"
 #include "Form2.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "Constants.h"
@@ -20,7 +19,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include <QSettings>
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "automation/Automation.h"
 #include "Constants.h"
 #include "EntryDate.h"
-#include "EntryList.h"
+#include "LogModel.h"
 #include "Excel1.h"
 #include "Form1.h"
 #include "Form2.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 #include "PreviewGeometry.h"
 #include "MessageBox.h"
 #include "TestSupport.h"
@@ -29,7 +29,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 
 #include <functional>
 
@@ -74,12 +73,15 @@ protected:
 
     void addRows(int n)
     {
-        EntryList list(form->ListView1());
+        LogModel& log = form->logModel();
+        QList<LogEntry> rows;
         for (int i = 0; i < n; ++i) {
-            QTreeWidgetItem* row = list.addRow(QStringLiteral("7/%1/2005").arg(i % 28 + 1));
-            for (int k = 1; k < list.columnCount(); ++k)
-                EntryList::setSubItem(row, k, QString::number(50 + i + k));
+            LogEntry row{QStringLiteral("7/%1/2005").arg(i % 28 + 1)};
+            for (int k = 1; k < log.columnCount(); ++k)
+                row.append(QString::number(50 + i + k));
+            rows.append(row);
         }
+        log.appendEntries(rows);
     }
 
     QString workFolder() const { return temp.path() + QStringLiteral("/kalmora"); }
@@ -233,13 +235,16 @@ TEST_F(GenerationTest, EveryEntryGetsItsRowFormulasAndChartPointsHoweverLongTheL
             SCOPED_TRACE(testing::Message() << (metric ? "metric " : "imperial ") << n);
             if (Form2* preview = form->existingPreview())
                 preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
-            EntryList list(form->ListView1());
-            list.clearRows();
+            LogModel& log = form->logModel();
+            log.clearEntries();
+            QList<LogEntry> rows;
             for (int i = 0; i < n; ++i) {
-                QTreeWidgetItem* row = list.addRow(FormatEntryDate(QDate(2005, 1, 1).addDays(3 * i)));
-                for (int k = 1; k < list.columnCount(); ++k)
-                    EntryList::setSubItem(row, k, QString::number(60 + (i % 9) + k));
+                LogEntry row{FormatEntryDate(QDate(2005, 1, 1).addDays(3 * i))};
+                for (int k = 1; k < log.columnCount(); ++k)
+                    row.append(QString::number(60 + (i % 9) + k));
+                rows.append(row);
             }
+            log.appendEntries(rows);
             const auto book = generate();
             ASSERT_TRUE(book);
             const sheet::Worksheet* data = book->worksheet(0);
@@ -268,9 +273,8 @@ TEST_F(GenerationTest, TheWorkbookIsInDateOrderWhileTheListKeepsItsOwn)
         {"6/1/2005", "201", "42", "36", "34"},  {"7/4/2005", "202", "42", "36", "34"},
         {"6.20.2005", "205", "42", "36", "34"},
     };
-    EntryList list(form->ListView1());
-    list.clearRows();
-    list.appendEntries(entries, 5);
+    form->logModel().clearEntries();
+    form->logModel().appendEntries(entries);
     const auto book = generate();
     ASSERT_TRUE(book);
     const sheet::Worksheet* data = book->worksheet(0);
@@ -279,7 +283,7 @@ TEST_F(GenerationTest, TheWorkbookIsInDateOrderWhileTheListKeepsItsOwn)
         EXPECT_DOUBLE_EQ(data->value(5 + i, 1).asNumber(), weights[i]) << i;
     EXPECT_DOUBLE_EQ(data->value(6, 0).asNumber(), 38523); // 6/20/2005, whatever its separator
     EXPECT_EQ(data->value(9, 0).asString(), QStringLiteral("someday"));
-    EXPECT_EQ(EntryList(form->ListView1()).entries(), entries);
+    EXPECT_EQ(form->logModel().entries(), entries);
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -389,12 +393,13 @@ TEST_F(GenerationTest, DataPictureShowsTheWholeTableForBothTemplates)
         if (metric)
             form->Option2()->click();
         // Every data row filled, with the widest numbers a log holds.
-        EntryList list(form->ListView1());
-        list.clearRows();
+        LogModel& log = form->logModel();
+        log.clearEntries();
         for (int i = 0; i < (metric ? 27 : 26); ++i) {
-            QTreeWidgetItem* row = list.addRow(QStringLiteral("12/%1/2004").arg(i + 1));
-            for (int k = 1; k < list.columnCount(); ++k)
-                EntryList::setSubItem(row, k, QStringLiteral("188.88"));
+            LogEntry row{QStringLiteral("12/%1/2004").arg(i + 1)};
+            for (int k = 1; k < log.columnCount(); ++k)
+                row.append(QStringLiteral("188.88"));
+            log.appendEntries({row});
         }
         ASSERT_TRUE(generate()) << metric;
         Form2* preview = form->existingPreview();
@@ -423,9 +428,8 @@ TEST_F(GenerationTest, NumbersReachTheWorkbookAsNumbersInEveryLocale)
         ScopedLocale locale(QString::fromLatin1(c.locale));
         if (Form2* preview = form->existingPreview())
             preview->findChild<QPushButton*>(QStringLiteral("PushButton8"))->click();
-        EntryList list(form->ListView1());
-        list.clearRows();
-        list.appendEntries({{"6/10/2004", "200.5", "42", QString::fromLatin1(c.stored), "34"}}, 5);
+        form->logModel().clearEntries();
+        form->logModel().appendEntries({{"6/10/2004", "200.5", "42", QString::fromLatin1(c.stored), "34"}});
         const auto book = generate();
         ASSERT_TRUE(book) << c.locale << c.stored;
         const sheet::Worksheet* data = book->worksheet(book->activeSheet());
@@ -548,7 +552,10 @@ TEST_F(GenerationTest, WhatCannotFitASheetIsRefusedInOneMessage)
     messages.clear();
     form->PushButton(5)->click(); // clear list
     addRows(3);
-    EntryList::setSubItem(EntryList(form->ListView1()).row(2), 3, QString(40000, QLatin1Char('7')));
+    form->logModel().select(2);
+    LogEntry long2 = form->logModel().entry(2);
+    long2[3] = QString(40000, QLatin1Char('7'));
+    form->logModel().replaceSelected(long2);
     form->PushButton1()->click();
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.asked()[0].text.contains(QStringLiteral("field 4 of entry 2 holds 40000 characters")))

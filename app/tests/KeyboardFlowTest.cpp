@@ -5,10 +5,10 @@
 // The steps run from timers, one after another, so that they go on while an entry dialog runs
 // its own event loop; a step that waits polls without blocking.
 #include "EntryDialog.h"
-#include "EntryList.h"
+#include "LogModel.h"
 #include "Form1.h"
 #include "Form2.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "Constants.h"
@@ -31,7 +31,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <functional>
 
@@ -193,7 +193,7 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
     };
     typeEntry(first, false);
     s.then("check the first save", [&] {
-        EXPECT_EQ(EntryList(form.ListView1()).entries(), QList<LogEntry>({first}));
+        EXPECT_EQ(form.logModel().entries(), QList<LogEntry>({first}));
         // Stored when "Save" was pressed, with the dialog still open.
         expectStored({first});
     });
@@ -202,7 +202,7 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
     s.then("Esc", [] { Key(Qt::Key_Escape); });
     backToMainWindow("the dialog is closed");
     s.then("three entries stored", [&] {
-        EXPECT_EQ(EntryList(form.ListView1()).entries(), QList<LogEntry>({first, second, third}));
+        EXPECT_EQ(form.logModel().entries(), QList<LogEntry>({first, second, third}));
         expectStored({first, second, third});
     });
 
@@ -246,7 +246,7 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
     s.then("redo once", [&] {
         Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         expectStored({first, secondEdited, third});
-        EXPECT_EQ(EntryList(form.ListView1()).entries(), QList<LogEntry>({first, secondEdited, third}));
+        EXPECT_EQ(form.logModel().entries(), QList<LogEntry>({first, secondEdited, third}));
     });
 
     // Generate: Tab along the buttons to "Start Creating Template", Enter presses it.

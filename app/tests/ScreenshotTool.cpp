@@ -8,11 +8,9 @@
 #include "Commands.h"
 #include "Constants.h"
 #include "EntryDialog.h"
-#include "EntryList.h"
 #include "Form1.h"
 #include "Form2.h"
-#include "LogControls.h"
-#include "Main.h"
+#include "LogModel.h"
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "Settings.h"
@@ -27,7 +25,7 @@
 #include <QTemporaryDir>
 #include <QMenu>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -71,9 +69,8 @@ bool SaveYearLog(Form1& form, const QString& folder)
 {
     form.Option1()->click();
     WriteSetting(SettingsSection, Keys::GoalMen, QStringLiteral("185"));
-    EntryList list(form.ListView1());
-    list.clearRows();
-    list.appendEntries(YearLog(), 5);
+    form.logModel().clearEntries();
+    form.logModel().appendEntries(YearLog());
     form.PushButton1()->click();
     Form2* preview = form.existingPreview();
     if (!preview)
@@ -119,9 +116,10 @@ int main(int argc, char* argv[])
     form.PushButton(2)->setFocus();
     ok &= Save(&form, folder + QStringLiteral("/main.png"));
     {
-        QTreeWidget* list = form.ListView1();
-        QMenu* menu = form.listMenu(list->visualItemRect(list->topLevelItem(2)).center());
-        menu->popup(list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(2)).center()));
+        QTreeView* list = form.ListView1();
+        const QPoint third = list->visualRect(list->model()->index(2, 0)).center();
+        QMenu* menu = form.listMenu(third);
+        menu->popup(list->viewport()->mapToGlobal(third));
         QTest::qWait(200);
         ok &= menu->grab().save(folder + QStringLiteral("/menu.png"));
         menu->hide();
@@ -130,7 +128,7 @@ int main(int argc, char* argv[])
     for (int metric = 0; metric < 2; ++metric) {
         if (metric)
             form.Option2()->click();
-        std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(form.controls());
+        std::unique_ptr<EntryDialog> dialog = MakeEntryDialog(form.logModel(), &form);
         dialog->setModal(false);
         dialog->Text(1)->setText(ShownNumberText(metric ? QStringLiteral("63.5") : QStringLiteral("200")));
         dialog->Text(1)->setFocus();

@@ -3,7 +3,7 @@
 #include "Failure.h"
 #include "Guarded.h"
 #include "Help.h"
-#include "Main.h"
+#include "ApplicationTitle.h"
 #include "MessageBox.h"
 
 #include <gtest/gtest.h>

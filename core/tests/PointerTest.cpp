@@ -1,6 +1,6 @@
 #include "Constants.h"
 #include "Failure.h"
-#include "Main.h"
+#include "ProgramFiles.h"
 #include "Pointer.h"
 
 #include <gtest/gtest.h>

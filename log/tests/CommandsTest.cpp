@@ -1,7 +1,8 @@
 #include "Constants.h"
+#include "EntryDate.h"
 #include "Guarded.h"
 #include "LogHarness.h"
-#include "Main.h"
+#include "ApplicationTitle.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "SampleData.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTest>
+#include <QUndoStack>
 
 namespace {
 
@@ -36,16 +38,31 @@ protected:
     }
     void TearDown() override { ClearSettings(); }
 
-    void run(void (*command)(const LogControls&, Guarded&), const char* name)
+    void add()
     {
-        Guarded proc(name);
-        command(h.c, proc);
+        Guarded proc("Form1.PushButton2_Click");
+        AddNewEntry(h.model, &h.window, proc);
     }
-    void add() { run(AddNewEntry, "Form1.PushButton2_Click"); }
-    void remove() { run(DeleteSelectedEntry, "Form1.PushButton3_Click"); }
-    void edit() { run(EditSelectedEntry, "Form1.PushButton4_Click"); }
-    void clear() { run(ClearList, "Form1.PushButton5_Click"); }
-    void sample() { run(LoadSampleData, "Form1.PushButton7_Click"); }
+    void remove()
+    {
+        Guarded proc("Form1.PushButton3_Click");
+        DeleteSelectedEntry(h.model, proc);
+    }
+    void edit()
+    {
+        Guarded proc("Form1.PushButton4_Click");
+        EditSelectedEntry(h.model, &h.window, proc);
+    }
+    void clear()
+    {
+        Guarded proc("Form1.PushButton5_Click");
+        ClearList(h.model, proc);
+    }
+    void sample()
+    {
+        Guarded proc("Form1.PushButton7_Click");
+        LoadSampleData(h.model, proc);
+    }
 
     LogHarness h;
 };
@@ -86,11 +103,14 @@ TEST_F(CommandsTest, SeveralSavesInOneDialogAppendInOrder)
     QDate pickerDate;
     bool emptied = false;
     bool focusInWeight = false;
+    QString storedAfterFirstSave;
     ScriptedMessages messages;
     DriveDialog drive([&](EntryDialog* dialog) {
         dialog->DateTimePicker1()->setDate(QDate(2024, 3, 5));
         Type(dialog, {"180", "40", "34", "38"});
         dialog->PushButton2()->click();
+        // On disk while the dialog is still open: a killed program keeps the entry.
+        storedAfterFirstSave = Stored(Keys::FitnessMen);
         emptied = dialog->Text(1)->text().isEmpty() && dialog->Text(4)->text().isEmpty();
         focusInWeight = dialog->focusWidget() == dialog->Text(1);
         pickerDate = dialog->DateTimePicker1()->date();
@@ -110,10 +130,45 @@ TEST_F(CommandsTest, SeveralSavesInOneDialogAppendInOrder)
     expected << LogEntry{"3/5/2024", "180", "40", "34", "38"} << LogEntry{"3/5/2024", "179", "39.5", "33", "37"};
     EXPECT_EQ(h.rows(), expected);
     EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(expected));
+    EXPECT_EQ(storedAfterFirstSave, JoinStoredLog(expected.mid(0, 26)));
+    // Each saved entry is a step of its own.
+    EXPECT_EQ(h.model.history().activeStack()->count(), 2);
+    h.model.undo();
+    EXPECT_EQ(h.rows(), expected.mid(0, 26));
+    h.model.redo();
     // Past the limit now: the next add refuses.
     messages.clear();
     add();
     EXPECT_EQ(messages.count(), 1);
+}
+
+TEST_F(CommandsTest, EachSaveInTheAddDialogIsStoredAndIsAStepWhileTheDialogIsOpen)
+{
+    const LogEntry a = LogEntry{"1/1/2024", "181", "40", "34", "38"}, b = LogEntry{"1/8/2024", "180", "40", "34", "38"};
+    QStringList storedAfterSave;
+    QList<int> stepsAfterSave;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        for (const LogEntry& row : {a, b}) {
+            dialog->DateTimePicker1()->setDate(ParseEntryDate(row.first()));
+            Type(dialog, row.mid(1));
+            dialog->PushButton2()->click();
+            storedAfterSave << Stored(Keys::FitnessMen);
+            stepsAfterSave << h.model.history().activeStack()->count();
+        }
+        dialog->PushButton1()->click();
+    });
+    add();
+    // On disk the moment "Save" was pressed, not when the dialog closed.
+    EXPECT_EQ(storedAfterSave, (QStringList{JoinStoredLog({a}), JoinStoredLog({a, b})}));
+    EXPECT_EQ(stepsAfterSave, (QList<int>{1, 2}));
+    EXPECT_EQ(h.rows(), QList<LogEntry>({a, b}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({a, b}));
+    h.model.undo();
+    EXPECT_EQ(h.rows(), QList<LogEntry>({a}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({a}));
+    h.model.undo();
+    EXPECT_EQ(h.rows(), QList<LogEntry>({}));
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({}));
 }
 
 TEST_F(CommandsTest, Form3TakesWaistFromTheUpperRightBox)
@@ -126,7 +181,7 @@ TEST_F(CommandsTest, Form3TakesWaistFromTheUpperRightBox)
         dialog->PushButton2()->click();
     });
     add();
-    ASSERT_EQ(h.list().rowCount(), 1);
+    ASSERT_EQ(h.model.rowCount(), 1);
     EXPECT_EQ(h.rows().first().mid(1), QStringList({"201", "43", "37", "35"}));
 }
 
@@ -170,7 +225,7 @@ TEST_F(CommandsTest, EscapeCancels)
         EXPECT_FALSE(dialog->isVisible());
     });
     add();
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
     EXPECT_EQ(Stored(Keys::FitnessMen), "");
 }
 
@@ -191,14 +246,14 @@ TEST_F(CommandsTest, SeparatorTextIsRefusedAndTheDialogKeepsWhatWasTyped)
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.asked().first().text.contains("\"a||SEP2||b\""));
     EXPECT_EQ(messages.asked().first().icon, MsgIcon::Exclamation);
-    ASSERT_EQ(h.list().rowCount(), 1);
+    ASSERT_EQ(h.model.rowCount(), 1);
     EXPECT_EQ(h.rows().first().mid(1), QStringList({"80", "40", "30", "35"}));
 }
 
 TEST_F(CommandsTest, EditPresetsTheDialogAndChangesTheRowInPlace)
 {
     h.addRows({Row("1/1/2020"), {"6/10/2004", "200", "42", "36", "34"}, Row("1/3/2020")});
-    h.list().selectRow(h.list().row(2));
+    h.model.select(2);
     DriveDialog drive([](EntryDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Edit Record");
         EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate(2004, 6, 10));
@@ -219,7 +274,7 @@ TEST_F(CommandsTest, EditPresetsTheDialogAndChangesTheRowInPlace)
 TEST_F(CommandsTest, EditCancelLeavesTheRow)
 {
     h.addRows({Row("1/1/2020")});
-    h.list().selectRow(h.list().row(1));
+    h.model.select(1);
     DriveDialog drive([](EntryDialog* dialog) {
         dialog->Text(1)->setText("999");
         dialog->PushButton1()->click();
@@ -236,20 +291,19 @@ TEST_F(CommandsTest, EditWithNothingToEditDoesNothing)
     EXPECT_EQ(drive.opened, 0);
     EXPECT_FALSE(HasSetting(Keys::FitnessMen));
     h.addRows({Row("1/1/2020")});
+    // A cleared selection in the list leaves the row selected: there is always a row to edit.
     h.c.ListView1->clearSelection();
-    h.c.ListView1->setCurrentItem(nullptr);
-    h.c.ListView1->clearSelection();
-    if (h.list().selectedRow() == nullptr) {
-        edit();
-        EXPECT_EQ(drive.opened, 0);
-        EXPECT_FALSE(HasSetting(Keys::FitnessMen));
-    }
+    h.c.ListView1->selectionModel()->clearCurrentIndex();
+    EXPECT_EQ(h.model.selected(), 1);
+    EXPECT_EQ(h.listSelection(), 1);
+    h.model.select(0);
+    EXPECT_EQ(h.model.selected(), 1);
 }
 
 TEST_F(CommandsTest, EditOfAnUnreadableDateIsReportedAndTheDialogStillOpens)
 {
     h.addRows({{"someday", "1", "2", "3", "4"}});
-    h.list().selectRow(h.list().row(1));
+    h.model.select(1);
     ScriptedMessages messages;
     DriveDialog drive([](EntryDialog* dialog) {
         EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate::currentDate());
@@ -260,105 +314,6 @@ TEST_F(CommandsTest, EditOfAnUnreadableDateIsReportedAndTheDialogStillOpens)
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.asked().first().text.contains("\"someday\""));
     EXPECT_TRUE(messages.asked().first().text.contains("Form1.PushButton4_Click at line 40"));
-}
-
-TEST_F(CommandsTest, DeleteTheMiddleOfThree)
-{
-    h.addRows({Row("a"), Row("b"), Row("c")});
-    h.list().selectRow(h.list().row(2));
-    remove();
-    EXPECT_EQ(h.rows(), QList<LogEntry>({Row("a"), Row("c")}));
-    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({Row("a"), Row("c")}));
-    // The row that moved up is selected; deleting the last row selects the new last.
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(2));
-    remove();
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(1));
-    remove();
-    EXPECT_EQ(h.list().rowCount(), 0);
-}
-
-TEST_F(CommandsTest, DeleteOnAnEmptyListStoresTheEmptyText)
-{
-    WriteSetting(SettingsSection, Keys::FitnessMen, "x||SEP2||");
-    remove();
-    EXPECT_EQ(Stored(Keys::FitnessMen), "");
-}
-
-TEST_F(CommandsTest, BusyPointerKeepsTheRowsButStillStores)
-{
-    h.addRows({Row("a"), Row("b")});
-    h.list().selectRow(h.list().row(1));
-    SetBusyPointer(&h.window, true);
-    remove();
-    clear();
-    EXPECT_EQ(h.list().rowCount(), 2);
-    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog({Row("a"), Row("b")}));
-    sample();
-    EXPECT_EQ(h.list().rowCount(), 7);
-    SetBusyPointer(&h.window, false);
-}
-
-TEST_F(CommandsTest, ClearEmptiesOnlyTheActiveLog)
-{
-    WriteSetting(SettingsSection, Keys::FitnessWomen, "w||SEP2||");
-    h.addRows({Row("a")});
-    clear();
-    EXPECT_EQ(h.list().rowCount(), 0);
-    EXPECT_EQ(Stored(Keys::FitnessMen), "");
-    EXPECT_EQ(Stored(Keys::FitnessWomen), "w||SEP2||");
-}
-
-TEST_F(CommandsTest, FailedStoreIsReportedUnderTheCommand)
-{
-    h.addRows({Row("a")});
-    ScriptedMessages messages;
-    const QString path = SettingsFilePath();
-    QFile::remove(path);
-    QDir().mkpath(path);
-    clear();
-    QDir(path).removeRecursively();
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_TRUE(messages.asked().first().text.contains("Fitness Men"));
-    EXPECT_TRUE(messages.asked().first().text.contains("in Trevasso2021/08/31.Form1.PushButton5_Click at line 20"));
-    EXPECT_EQ(messages.asked().first().title, "Application Error");
-}
-
-TEST_F(CommandsTest, SampleReplacesTheImperialLogAndHeight)
-{
-    WriteSetting(SettingsSection, Keys::FitnessWomen, "w||SEP2||");
-    h.addRows(Rows(20));
-    sample();
-    sample();
-    EXPECT_EQ(h.list().rowCount(), 5);
-    EXPECT_EQ(h.rows(), SampleEntries(true));
-    EXPECT_TRUE(Stored(Keys::FitnessMen).startsWith("6/10/2004||SEP1||200||SEP1||"));
-    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(SampleEntries(true)));
-    EXPECT_EQ(Stored(Keys::FitnessWomen), "w||SEP2||");
-    EXPECT_EQ(h.c.Text1->text(), "6");
-    EXPECT_EQ(h.c.Text2->text(), "3/8");
-    EXPECT_EQ(Stored(Keys::Text1Men), "6");
-    EXPECT_EQ(Stored(Keys::Text2Men), "3/8");
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(1));
-}
-
-TEST_F(CommandsTest, SampleOfTheMetricLog)
-{
-    h.c.Option2->setChecked(true);
-    sample();
-    EXPECT_EQ(h.rows(), SampleEntries(false));
-    EXPECT_EQ(h.rows().at(1), LogEntry({"6/17/2004", "63.5", "81.3", "78.74", "100.33", "17.02", "29.21"}));
-    EXPECT_EQ(Stored(Keys::Text1Women), "1");
-    EXPECT_EQ(Stored(Keys::Text2Women), "68");
-    EXPECT_EQ(Stored(Keys::FitnessWomen), JoinStoredLog(SampleEntries(false)));
-}
-
-TEST_F(CommandsTest, SampleWithACommaLocaleShowsCommasAndStoresPoints)
-{
-    ScopedLocale german("de_DE");
-    sample();
-    EXPECT_EQ(EntryList::subItem(h.list().row(3), 3), "35,5");
-    EXPECT_TRUE(Stored(Keys::FitnessMen).contains("||SEP1||35.5||SEP1||33.6||SEP2||"));
-    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(SampleEntries(true)));
 }
 
 } // namespace

@@ -27,12 +27,12 @@ protected:
     void add()
     {
         Guarded proc("Form1.PushButton2_Click");
-        AddNewEntry(h.c, proc);
+        AddNewEntry(h.model, &h.window, proc);
     }
     void edit()
     {
         Guarded proc("Form1.PushButton4_Click");
-        EditSelectedEntry(h.c, proc);
+        EditSelectedEntry(h.model, &h.window, proc);
     }
 
     LogHarness h;
@@ -63,7 +63,7 @@ TEST_F(EntryInputTest, SaveRefusesWhatIsNotANumberAndKeepsWhatWasTyped)
             EXPECT_TRUE(dialog->isVisible());
         });
         add();
-        EXPECT_EQ(h.list().rowCount(), 0) << text;
+        EXPECT_EQ(h.model.rowCount(), 0) << text;
         EXPECT_EQ(kept, text);
         EXPECT_TRUE(focused) << text;
         ASSERT_EQ(messages.count(), 1) << text;
@@ -86,7 +86,7 @@ TEST_F(EntryInputTest, TheMetricDialogNamesItsOwnFields)
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(
         messages.asked().first().text.contains("\"zwei\" is not a number. Please type a number for \"Forearm (cm)\""));
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(h.model.rowCount(), 0);
 }
 
 TEST_F(EntryInputTest, CommaLocaleTakesCommasShowsThemAndStoresPoints)
@@ -104,8 +104,9 @@ TEST_F(EntryInputTest, CommaLocaleTakesCommasShowsThemAndStoresPoints)
         dialog->PushButton1()->click();
     });
     add();
-    ASSERT_EQ(h.list().rowCount(), 1);
-    EXPECT_EQ(h.rows().first(), LogEntry({"6.10.2004", "180,5", "40", "34,5", "38"}));
+    ASSERT_EQ(h.model.rowCount(), 1);
+    // Shown the German way, stored month first.
+    EXPECT_EQ(h.shownRows().first(), LogEntry({"10.06.2004", "180,5", "40", "34,5", "38"}));
     EXPECT_EQ(Stored(Keys::FitnessMen), "6.10.2004||SEP1||180.5||SEP1||40||SEP1||34.5||SEP1||38||SEP2||");
 
     // Edited without a change, the entry is stored as it was.
@@ -125,8 +126,8 @@ TEST_F(EntryInputTest, OlderDecimalCommasLoadAsNumbersAndAreStoredWithPoints)
                  "2004||SEP1||abc||SEP1||4||SEP1||3||SEP1||2||SEP2||");
     LogHarness us;
     us.startImperial();
-    EXPECT_EQ(us.rows().first(), LogEntry({"6/10/2004", "200", "42", "35.5", "1,234"}));
-    StoreActiveLog(us.c);
+    EXPECT_EQ(us.shownRows().first(), LogEntry({"6/10/2004", "200", "42", "35.5", "1,234"}));
+    us.model.storeActiveLog();
     // The unambiguous comma is today's point now; "1,234" and "abc" are left as they were.
     EXPECT_EQ(Stored(Keys::FitnessMen),
               "6/10/2004||SEP1||200||SEP1||42||SEP1||35.5||SEP1||1,234||SEP2||6/17/"
@@ -135,8 +136,8 @@ TEST_F(EntryInputTest, OlderDecimalCommasLoadAsNumbersAndAreStoredWithPoints)
     ScopedLocale german("de_DE");
     LogHarness de;
     de.startImperial();
-    EXPECT_EQ(de.rows().first(), LogEntry({"6/10/2004", "200", "42", "35,5", "1,234"}));
-    StoreActiveLog(de.c);
+    EXPECT_EQ(de.shownRows().first(), LogEntry({"10.06.2004", "200", "42", "35,5", "1,234"}));
+    de.model.storeActiveLog();
     // Shown as "1,234" in German, but stored as it came: it is not read as 1.234.
     EXPECT_TRUE(Stored(Keys::FitnessMen).startsWith("6/10/2004||SEP1||200||SEP1||42||SEP1||35.5||SEP1||1,234||SEP2||"));
 }
@@ -181,25 +182,75 @@ TEST_F(EntryInputTest, TypedDatesBecomeTheDateTyped)
         });
         add();
         EXPECT_EQ(saved, c.expected) << c.keys;
-        ASSERT_EQ(h.list().rowCount(), 1) << c.keys;
+        ASSERT_EQ(h.model.rowCount(), 1) << c.keys;
         EXPECT_EQ(h.rows().first().first(),
                   QStringLiteral("%1/%2/%3").arg(c.expected.month()).arg(c.expected.day()).arg(c.expected.year()));
-        h.list().clearRows();
+        h.model.clearEntries();
     }
 }
 
-TEST_F(EntryInputTest, ADateTypedInTheLocalesOwnSeparatorKeepsTheFieldsOrder)
+TEST_F(EntryInputTest, DatesAreTypedAndShownInTheLocalesOrderAndStoredMonthFirst)
 {
-    ScopedLocale german("de_DE");
-    QDate typed;
+    struct Case {
+        const char* locale;
+        const char* format;
+        const char* keys;
+        const char* stored;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"en_GB", "dd/MM/yyyy", "15/07/2004", "7/15/2004", "15/07/2004"},
+        {"en_GB", "dd/MM/yyyy", "6/3/2004", "3/6/2004", "06/03/2004"},
+        {"de_DE", "dd.MM.yyyy", "15.07.2004", "7.15.2004", "15.07.2004"},
+        {"de_DE", "dd.MM.yyyy", "6.3.04", "3.6.2004", "06.03.2004"},
+        {"en_US", "M/d/yyyy", "7/15/2004", "7/15/2004", "7/15/2004"},
+    };
+    for (const Case& c : cases) {
+        ScopedLocale locale(QString::fromLatin1(c.locale));
+        ClearSettings();
+        LogHarness local;
+        local.startImperial();
+        QString format;
+        QString typedText;
+        DriveDialog drive([&](EntryDialog* dialog) {
+            format = dialog->DateTimePicker1()->displayFormat();
+            Type(dialog, {"180", "40", "34", "38"});
+            TypeDate(dialog, QString::fromLatin1(c.keys), true);
+            QTest::keyClick(dialog->DateTimePicker1(), Qt::Key_Tab);
+            dialog->PushButton2()->click();
+        });
+        Guarded proc("Form1.PushButton2_Click");
+        AddNewEntry(local.model, &local.window, proc);
+        EXPECT_EQ(format, c.format) << c.locale;
+        ASSERT_EQ(local.model.rowCount(), 1) << c.locale << c.keys;
+        EXPECT_EQ(local.rows().first().first(), c.stored) << c.locale << c.keys;
+        EXPECT_EQ(local.shown(1, 0), c.shown) << c.locale << c.keys;
+        EXPECT_TRUE(Stored(Keys::FitnessMen).startsWith(QString::fromLatin1(c.stored) + "||SEP1||180"));
+    }
+}
+
+TEST_F(EntryInputTest, TheExampleIsShownInTheLocalesOrderAndReadBackWhateverItsSeparator)
+{
+    ScopedLocale british("en_GB");
+    // Dates stored by earlier versions under other locales: month first, any separator.
+    WriteSetting(SettingsSection, Keys::FitnessMen,
+                 "6/10/2004||SEP1||200||SEP2||6.17.2004||SEP1||199||SEP2||6-24-2004||SEP1||198||SEP2||");
+    LogHarness gb;
+    gb.startImperial();
+    EXPECT_EQ(gb.shown(1, 0), "10/06/2004");
+    EXPECT_EQ(gb.shown(2, 0), "17/06/2004");
+    EXPECT_EQ(gb.shown(3, 0), "24/06/2004");
+    // Edited, an entry's date is read month first and stored again in today's form.
+    gb.model.select(2);
     DriveDialog drive([&](EntryDialog* dialog) {
-        EXPECT_EQ(dialog->DateTimePicker1()->displayFormat(), "M.d.yyyy");
-        TypeDate(dialog, "6.3.2004", true);
-        QTest::keyClick(dialog->DateTimePicker1(), Qt::Key_Tab);
-        typed = dialog->DateTimePicker1()->date();
+        EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate(2004, 6, 17));
+        EXPECT_EQ(dialog->DateTimePicker1()->text(), "17/06/2004");
+        Type(dialog, {"199", "40", "34", "38"});
+        dialog->PushButton2()->click();
     });
-    add();
-    EXPECT_EQ(typed, QDate(2004, 6, 3));
+    Guarded proc("Form1.PushButton4_Click");
+    EditSelectedEntry(gb.model, &gb.window, proc);
+    EXPECT_EQ(gb.rows().at(1).first(), "6/17/2004");
 }
 
 TEST_F(EntryInputTest, TabLeavesTheDateFieldFromAnyOfItsParts)
@@ -221,39 +272,122 @@ TEST_F(EntryInputTest, TabLeavesTheDateFieldFromAnyOfItsParts)
     EXPECT_EQ(reached.at(1), reached.at(3));
 }
 
-TEST_F(EntryInputTest, ADateThatDoesNotExistIsNeverSaved)
+TEST_F(EntryInputTest, ADateThatDoesNotExistIsNeverSavedAndStaysToBeCorrected)
 {
     ScriptedMessages messages;
+    QString shownAfterMessage;
     DriveDialog drive([&](EntryDialog* dialog) {
-        dialog->DateTimePicker1()->setDate(QDate(2025, 12, 7));
+        EntryDateEdit* field = dialog->DateTimePicker1();
+        field->setDate(QDate(2025, 12, 7));
         Type(dialog, {"180", "40", "34", "38"});
         TypeDate(dialog, "2/30/2024", true);
-        EXPECT_EQ(dialog->DateTimePicker1()->date(), QDate(2025, 12, 7));
-        EXPECT_EQ(dialog->DateTimePicker1()->rejectedText(), "2/30/2024");
-        // Enter does not save the date that stood there before: "Save" says why, once.
-        QTest::keyClick(dialog->DateTimePicker1(), Qt::Key_Return);
-        EXPECT_EQ(h.list().rowCount(), 0);
+        EXPECT_EQ(field->date(), QDate(2025, 12, 7));
+        EXPECT_EQ(field->rejectedText(), "2/30/2024");
+        // The field keeps what was typed: it does not snap back to the old date.
+        EXPECT_EQ(field->text(), "2/30/2024");
+        // Enter does not save the date that stood there before: "Save" says why.
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(h.model.rowCount(), 0);
         ASSERT_EQ(messages.count(), 1);
-        EXPECT_TRUE(messages.asked().first().text.startsWith("\"2/30/2024\" is not a date."));
+        EXPECT_TRUE(messages.asked().first().text.startsWith(
+            "\"2/30/2024\" is not a date. Please type the date as month/day/year, for example 6/10/2004."));
+        shownAfterMessage = field->text();
+        // Enter again: still not saved, still said.
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(h.model.rowCount(), 0);
+        EXPECT_EQ(messages.count(), 2);
         // Half typed and left with Enter: the same.
         TypeDate(dialog, "13/5", true);
-        QTest::keyClick(dialog->DateTimePicker1(), Qt::Key_Return);
-        EXPECT_EQ(h.list().rowCount(), 0);
-        ASSERT_EQ(messages.count(), 2);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(h.model.rowCount(), 0);
+        ASSERT_EQ(messages.count(), 3);
         EXPECT_TRUE(messages.asked().last().text.startsWith("\"13/5\" is not a date."));
-        // Told, the user may keep the date shown.
+        // The message left the text selected: Backspace takes it all, and a date typed then
+        // is saved.
+        QTest::keyClick(field, Qt::Key_Backspace);
+        EXPECT_EQ(field->text(), "");
+        QTest::keyClicks(field, "12/15/2025");
+        EXPECT_EQ(field->rejectedText(), "");
+        EXPECT_EQ(field->date(), QDate(2025, 12, 15));
         dialog->PushButton2()->click();
-        EXPECT_EQ(h.list().rowCount(), 1);
+        EXPECT_EQ(h.model.rowCount(), 1);
+        // "Save" pressed while a date is still being typed takes that date, not the old one.
+        Type(dialog, {"180", "40", "34", "38"});
+        TypeDate(dialog, "1/2", true);
+        dialog->PushButton2()->click();
+        EXPECT_EQ(h.model.rowCount(), 2);
+        // And refuses one that is no date.
+        Type(dialog, {"180", "40", "34", "38"});
+        TypeDate(dialog, "1/32", true);
+        dialog->PushButton2()->click();
+        EXPECT_EQ(h.model.rowCount(), 2);
+        EXPECT_EQ(messages.count(), 4);
         dialog->PushButton1()->click();
     });
     add();
-    EXPECT_EQ(h.rows().first().first(), "12/7/2025");
+    EXPECT_EQ(shownAfterMessage, "2/30/2024");
+    ASSERT_EQ(h.model.rowCount(), 2);
+    EXPECT_EQ(h.rows().at(0).first(), "12/15/2025");
+    EXPECT_EQ(h.rows().at(1).first(), "1/2/2025");
+}
+
+TEST_F(EntryInputTest, AWrongDateInBritishEnglishIsExplainedInItsOrder)
+{
+    ScopedLocale british("en_GB");
+    ScriptedMessages messages;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        Type(dialog, {"180", "40", "34", "38"});
+        TypeDate(dialog, "7/15/2004", true);
+        dialog->PushButton2()->click();
+    });
+    add();
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.asked().first().text,
+              "\"7/15/2004\" is not a date. Please type the date as day/month/year, for example 10/06/2004.");
+    EXPECT_EQ(h.model.rowCount(), 0);
+}
+
+TEST_F(EntryInputTest, ValuesFarOutsideHumanRangeAreAskedAboutNotRefused)
+{
+    struct Case {
+        bool imperial;
+        int field;
+        const char* text;
+    };
+    const Case unlikely[]
+        = {{true, 1, "1001"}, {true, 1, "19"},        {false, 1, "451"},   {false, 1, "8.5"},   {true, 2, "101"},
+           {false, 3, "251"}, {false, 6, "99999999"}, {true, 4, "0.0001"}, {false, 5, "0.0001"}};
+    for (const Case& c : unlikely)
+        EXPECT_TRUE(UnlikelyMeasurement(c.imperial, c.field, QString::fromLatin1(c.text).toDouble())) << c.text;
+    const Case likely[] = {{true, 1, "1000"}, {true, 1, "20"},   {false, 1, "450"},  {false, 1, "9"},
+                           {true, 3, "100"},  {false, 6, "250"}, {false, 5, "14.5"}, {true, 2, "42.5"}};
+    for (const Case& c : likely)
+        EXPECT_FALSE(UnlikelyMeasurement(c.imperial, c.field, QString::fromLatin1(c.text).toDouble())) << c.text;
+
+    ScriptedMessages messages;
+    DriveDialog drive([&](EntryDialog* dialog) {
+        Type(dialog, {"2000", "40", "34", "38"});
+        messages.answer(MsgAnswer::No);
+        dialog->PushButton2()->click();
+        // No: nothing saved, the value is there to be changed.
+        EXPECT_EQ(h.model.rowCount(), 0);
+        EXPECT_EQ(dialog->focusWidget(), dialog->Text(1));
+        EXPECT_EQ(dialog->Text(1)->text(), "2000");
+        messages.answer(MsgAnswer::Yes);
+        dialog->PushButton2()->click();
+        EXPECT_EQ(h.model.rowCount(), 1);
+    });
+    add();
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_EQ(messages.asked().first().text, "Weight (lbs): 2000\r\nThat looks unlikely. Save anyway?");
+    EXPECT_EQ(messages.asked().first().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(h.rows().first().at(1), "2000");
 }
 
 TEST_F(EntryInputTest, EnterSavesAndOnCancelCancels)
 {
-    h.addRows({{"1/1/2020", "1", "2", "3", "4"}});
-    h.list().selectRow(h.list().row(1));
+    h.addRows({{"1/1/2020", "180", "42", "34", "38"}});
+    h.model.select(1);
     DriveDialog drive([&](EntryDialog* dialog) {
         QApplication::setActiveWindow(dialog);
         EXPECT_TRUE(dialog->PushButton2()->isDefault());
@@ -264,7 +398,7 @@ TEST_F(EntryInputTest, EnterSavesAndOnCancelCancels)
         EXPECT_FALSE(dialog->isVisible());
     });
     edit();
-    EXPECT_EQ(h.rows().first(), LogEntry({"1/1/2020", "1", "2", "33", "4"}));
+    EXPECT_EQ(h.rows().first(), LogEntry({"1/1/2020", "180", "42", "33", "38"}));
 
     DriveDialog cancel([&](EntryDialog* dialog) {
         dialog->Text(1)->setText("999");
@@ -273,7 +407,7 @@ TEST_F(EntryInputTest, EnterSavesAndOnCancelCancels)
         EXPECT_FALSE(dialog->isVisible());
     });
     edit();
-    EXPECT_EQ(h.rows().first(), LogEntry({"1/1/2020", "1", "2", "33", "4"}));
+    EXPECT_EQ(h.rows().first(), LogEntry({"1/1/2020", "180", "42", "33", "38"}));
 
     // In add mode Enter saves and the dialog stays for the next entry.
     DriveDialog adding([&](EntryDialog* dialog) {
@@ -284,7 +418,7 @@ TEST_F(EntryInputTest, EnterSavesAndOnCancelCancels)
         dialog->PushButton1()->click();
     });
     add();
-    EXPECT_EQ(h.list().rowCount(), 2);
+    EXPECT_EQ(h.model.rowCount(), 2);
 }
 
 TEST_F(EntryInputTest, AltSSavesAndAltCCancelsWithTheCaptionsUnchanged)
@@ -296,12 +430,12 @@ TEST_F(EntryInputTest, AltSSavesAndAltCCancelsWithTheCaptionsUnchanged)
         Type(dialog, {"180", "40", "34", "38"});
         dialog->Text(1)->setFocus();
         QTest::keyClick(dialog->Text(1), Qt::Key_S, Qt::AltModifier);
-        QTRY_COMPARE(h.list().rowCount(), 1);
+        QTRY_COMPARE(h.model.rowCount(), 1);
         QTest::keyClick(dialog->Text(1), Qt::Key_C, Qt::AltModifier);
         QTRY_VERIFY(!dialog->isVisible());
     });
     add();
-    EXPECT_EQ(h.list().rowCount(), 1);
+    EXPECT_EQ(h.model.rowCount(), 1);
 }
 
 TEST_F(EntryInputTest, TheFocusRingStandsAroundTheFocusedControl)

@@ -3,7 +3,8 @@
 #include "EntryDate.h"
 #include "Guarded.h"
 #include "LogBackup.h"
-#include "LogHarness.h"
+#include "LogModel.h"
+#include "TestSupport.h"
 #include "MessageBox.h"
 #include "Pointer.h"
 #include "SampleData.h"
@@ -14,14 +15,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QUndoStack>
 
 #include <sys/stat.h>
 
 namespace {
+
+QString Stored(const QString& key) { return ReadSetting(SettingsSection, key, QStringLiteral("<missing>")); }
 
 LogEntry Row(const QString& date, const QString& weight = "180") { return {date, weight, "40", "34", "38"}; }
 
@@ -32,7 +32,8 @@ protected:
         ClearSettings();
         QDir(BackupFolder()).removeRecursively();
         SetBackupDayForTesting(QDate(2024, 3, 1));
-        h.startImperial();
+        log.setUpImperialView();
+        log.loadActiveLog();
     }
     void TearDown() override
     {
@@ -41,44 +42,60 @@ protected:
         ClearSettings();
     }
 
-    template <typename Command> void run(Command command, const char* name)
+    template <typename Command> void run(const char* name, Command command)
     {
         Guarded proc(name);
-        command(h.c, proc);
+        command(proc);
     }
-    // One "Add New Entry" with one save per row given.
+    // One "Add New Entry" with one save per row given: what its dialog does with the log.
     void add(const QList<LogEntry>& rows)
     {
-        DriveDialog drive([&](EntryDialog* dialog) {
+        run("Form1.PushButton2_Click", [&](Guarded& proc) {
             for (const LogEntry& row : rows) {
-                dialog->DateTimePicker1()->setDate(ParseEntryDate(row.first()));
-                Type(dialog, row.mid(1));
-                dialog->PushButton2()->click();
+                Guarded save("Form3.PushButton2_Click");
+                save(20, [&] { log.appendEntry(row); });
+                // Stored at once, as the command's own store.
+                Guarded store("Form1.PushButton2_Click");
+                store(30, [&] { log.storeActiveLog(); });
             }
-            dialog->PushButton1()->click();
+            proc(30, [&] { log.storeActiveLog(); });
         });
-        run(AddNewEntry, "Form1.PushButton2_Click");
     }
+    // "Edit Selected Entry" with a new weight saved.
     void editSelected(const QString& weight)
     {
-        DriveDialog drive([&](EntryDialog* dialog) {
-            dialog->Text(1)->setText(weight);
-            dialog->PushButton2()->click();
+        LogEntry row = log.entry(log.selected());
+        row[1] = weight;
+        run("Form1.PushButton4_Click", [&](Guarded& proc) {
+            proc(30, [&] { log.replaceSelected(row); });
+            proc(70, [&] { log.storeActiveLog(); });
         });
-        run(EditSelectedEntry, "Form1.PushButton4_Click");
     }
-    void remove() { run(DeleteSelectedEntry, "Form1.PushButton3_Click"); }
-    void clear() { run(ClearList, "Form1.PushButton5_Click"); }
-    void sample() { run(LoadSampleData, "Form1.PushButton7_Click"); }
-    LogHistory& history() { return *h.c.history; }
-    // The list and the store agree, and hold these rows.
+    void remove()
+    {
+        run("Form1.PushButton3_Click", [&](Guarded& proc) { log.deleteSelected(proc); });
+    }
+    void clear()
+    {
+        run("Form1.PushButton5_Click", [&](Guarded& proc) { log.clear(proc); });
+    }
+    void sample()
+    {
+        run("Form1.PushButton7_Click", [&](Guarded& proc) { log.loadSample(proc); });
+    }
+    void switchTo(bool imperial)
+    {
+        Guarded proc(imperial ? "Form1.Option1_Click" : "Form1.Option2_Click", Guarded::InCaller);
+        log.switchTemplate(imperial, proc);
+    }
+    // The log and the store agree, and hold these rows.
     void expectLog(const QList<LogEntry>& rows, const QString& key = Keys::FitnessMen)
     {
-        EXPECT_EQ(h.rows(), rows);
+        EXPECT_EQ(log.entries(), rows);
         EXPECT_EQ(Stored(key), JoinStoredLog(rows));
     }
 
-    LogHarness h{true};
+    LogModel log;
 };
 
 TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
@@ -86,8 +103,8 @@ TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
     const LogEntry a = Row("1/1/2024", "181"), b = Row("1/8/2024", "180"), c = Row("1/15/2024", "179");
     add({a, b, c});
     // One step per saved entry.
-    EXPECT_EQ(history().activeStack()->count(), 3);
-    h.list().selectRow(h.list().row(2));
+    EXPECT_EQ(log.history().activeStack()->count(), 3);
+    log.select(2);
     editSelected("175.5");
     const LogEntry edited = {"1/8/2024", "175.5", "40", "34", "38"};
     expectLog({a, edited, c});
@@ -99,56 +116,30 @@ TEST_F(HistoryTest, EveryCommandIsUndoneAndRedoneInListAndStoreTogether)
     expectLog(SampleEntries(true));
     EXPECT_EQ(Stored(Keys::Text2Men), "3/8");
 
-    history().undo(); // the example, and its height
+    log.undo(); // the example, and its height
     expectLog({});
-    EXPECT_EQ(h.c.Text2->text(), "10");
+    EXPECT_EQ(log.height(2), "10");
     EXPECT_EQ(Stored(Keys::Text2Men), "10");
-    history().undo(); // the clear
+    log.undo(); // the clear
     expectLog({a, c});
-    history().undo(); // the delete, which selects the row again
+    log.undo(); // the delete, which selects the row again
     expectLog({a, edited, c});
-    EXPECT_EQ(h.list().selectedRow(), h.list().row(2));
-    history().undo(); // the edit
+    EXPECT_EQ(log.selected(), 2);
+    log.undo(); // the edit
     expectLog({a, b, c});
-    history().undo(); // the third entry
+    log.undo(); // the third entry
     expectLog({a, b});
-    history().redo();
-    history().redo();
+    log.redo();
+    log.redo();
     expectLog({a, edited, c});
-    history().redo();
-    history().redo();
-    history().redo();
+    log.redo();
+    log.redo();
+    log.redo();
     expectLog(SampleEntries(true));
-    EXPECT_FALSE(history().canRedo());
+    EXPECT_FALSE(log.canRedo());
     // Nothing more to redo: nothing happens.
-    history().redo();
+    log.redo();
     expectLog(SampleEntries(true));
-}
-
-TEST_F(HistoryTest, EachSaveInTheAddDialogIsStoredAndIsAStepWhileTheDialogIsOpen)
-{
-    const LogEntry a = Row("1/1/2024", "181"), b = Row("1/8/2024", "180");
-    QStringList storedAfterSave;
-    QList<int> stepsAfterSave;
-    DriveDialog drive([&](EntryDialog* dialog) {
-        for (const LogEntry& row : {a, b}) {
-            dialog->DateTimePicker1()->setDate(ParseEntryDate(row.first()));
-            Type(dialog, row.mid(1));
-            dialog->PushButton2()->click();
-            storedAfterSave << Stored(Keys::FitnessMen);
-            stepsAfterSave << history().activeStack()->count();
-        }
-        dialog->PushButton1()->click();
-    });
-    run(AddNewEntry, "Form1.PushButton2_Click");
-    // On disk the moment "Save" was pressed, not when the dialog closed.
-    EXPECT_EQ(storedAfterSave, (QStringList{JoinStoredLog({a}), JoinStoredLog({a, b})}));
-    EXPECT_EQ(stepsAfterSave, (QList<int>{1, 2}));
-    expectLog({a, b});
-    history().undo();
-    expectLog({a});
-    history().undo();
-    expectLog({});
 }
 
 TEST_F(HistoryTest, StepsOfALongLogPutBackExactlyTheirOwnRows)
@@ -158,35 +149,35 @@ TEST_F(HistoryTest, StepsOfALongLogPutBackExactlyTheirOwnRows)
     QList<LogEntry> rows;
     for (int i = 0; i < 3000; ++i)
         rows << Row(QStringLiteral("1/%1/2000").arg(i % 28 + 1), QString::number(100 + i % 97));
-    h.addRows(rows);
-    StoreActiveLog(h.c);
+    log.appendEntries(rows);
+    log.storeActiveLog();
     for (int n : {1, 2999, 500, 500, 2000}) {
-        h.list().selectRow(h.list().row(n - (n > h.list().rowCount() ? 1 : 0)));
+        log.select(n - (n > log.rowCount() ? 1 : 0));
         remove();
     }
-    EXPECT_EQ(h.list().rowCount(), 2995);
+    EXPECT_EQ(log.rowCount(), 2995);
     for (int i = 0; i < 5; ++i)
-        history().undo();
+        log.undo();
     expectLog(rows);
     for (int i = 0; i < 5; ++i)
-        history().redo();
-    EXPECT_EQ(h.list().rowCount(), 2995);
-    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(h.list().storedEntries()));
+        log.redo();
+    EXPECT_EQ(log.rowCount(), 2995);
+    EXPECT_EQ(Stored(Keys::FitnessMen), JoinStoredLog(log.entries()));
     clear();
-    history().undo();
-    history().undo();
-    EXPECT_EQ(h.list().rowCount(), 2996);
+    log.undo();
+    log.undo();
+    EXPECT_EQ(log.rowCount(), 2996);
 }
 
 TEST_F(HistoryTest, ANewChangeAfterUndoDropsTheRedoSteps)
 {
     add({Row("1/1/2024"), Row("1/2/2024")});
-    history().undo();
-    EXPECT_TRUE(history().canRedo());
-    h.list().selectRow(h.list().row(1));
+    log.undo();
+    EXPECT_TRUE(log.canRedo());
+    log.select(1);
     remove();
-    EXPECT_FALSE(history().canRedo());
-    history().undo();
+    EXPECT_FALSE(log.canRedo());
+    log.undo();
     expectLog({Row("1/1/2024")});
 }
 
@@ -195,78 +186,49 @@ TEST_F(HistoryTest, CommandsThatChangeNothingLeaveNoStep)
     add({}); // opened and cancelled
     clear();
     remove();
-    DriveDialog cancel([](EntryDialog* dialog) { dialog->PushButton1()->click(); });
-    run(EditSelectedEntry, "Form1.PushButton4_Click");
-    EXPECT_FALSE(history().canUndo());
+    log.appendEntries({Row("1/1/2024")});
+    editSelected("180"); // saved unchanged
+    EXPECT_FALSE(log.canUndo());
 }
 
 TEST_F(HistoryTest, TheHistoryFollowsItsLogAcrossSwitches)
 {
     add({Row("1/1/2024")});
-    h.c.Option2->setChecked(true);
+    switchTo(false);
     // The metric log has a history of its own.
-    EXPECT_FALSE(history().canUndo());
+    EXPECT_FALSE(log.canUndo());
     sample();
     const QString men = Stored(Keys::FitnessMen);
-    history().undo();
+    log.undo();
     expectLog({}, Keys::FitnessWomen);
     EXPECT_EQ(Stored(Keys::FitnessMen), men);
-    h.c.Option1->setChecked(true);
-    EXPECT_TRUE(history().canUndo());
-    history().undo();
+    switchTo(true);
+    EXPECT_TRUE(log.canUndo());
+    log.undo();
     expectLog({});
     EXPECT_EQ(Stored(Keys::FitnessWomen), "");
-    h.c.Option2->setChecked(true);
-    history().redo();
+    switchTo(false);
+    log.redo();
     expectLog(SampleEntries(false), Keys::FitnessWomen);
-}
-
-TEST_F(HistoryTest, TypedHeightsAreStepsOneFieldAtATime)
-{
-    h.window.show();
-    QApplication::setActiveWindow(&h.window);
-    h.c.Text1->setFocus();
-    QTest::keyClicks(h.c.Text1, "6");
-    h.c.Text2->setFocus();
-    QTest::keyClick(h.c.Text2, Qt::Key_End);
-    QTest::keyClicks(h.c.Text2, ".5");
-    EXPECT_EQ(Stored(Keys::Text2Men), "10.5");
-    // Consecutive keys in one field are one step.
-    EXPECT_EQ(history().activeStack()->count(), 2);
-    history().undo();
-    EXPECT_EQ(h.c.Text2->text(), "10");
-    EXPECT_EQ(Stored(Keys::Text2Men), "10");
-    history().undo();
-    EXPECT_EQ(h.c.Text1->text(), "5");
-    EXPECT_EQ(Stored(Keys::Text1Men), "5");
-    history().redo();
-    EXPECT_EQ(Stored(Keys::Text1Men), "6");
-    // Coming back to a field starts a new step.
-    h.c.Text2->setFocus();
-    QTest::keyClicks(h.c.Text2, "9");
-    h.c.Text1->setFocus();
-    h.c.Text2->setFocus();
-    QTest::keyClicks(h.c.Text2, "8");
-    EXPECT_EQ(history().activeStack()->count(), 3);
 }
 
 TEST_F(HistoryTest, HeightsSetByTheProgramAreNoSteps)
 {
-    h.c.Option2->setChecked(true);
-    h.c.Option1->setChecked(true);
-    EXPECT_FALSE(history().canUndo());
-    h.c.Option2->setChecked(true);
-    EXPECT_FALSE(history().canUndo());
+    switchTo(false);
+    switchTo(true);
+    EXPECT_FALSE(log.canUndo());
+    switchTo(false);
+    EXPECT_FALSE(log.canUndo());
 }
 
 TEST_F(HistoryTest, NothingIsUndoneWhileAChartIsGenerated)
 {
     add({Row("1/1/2024")});
-    SetBusyPointer(&h.window, true);
-    history().undo();
-    SetBusyPointer(&h.window, false);
+    log.setBusy(true);
+    log.undo();
+    log.setBusy(false);
     expectLog({Row("1/1/2024")});
-    history().undo();
+    log.undo();
     expectLog({});
 }
 
@@ -277,12 +239,12 @@ TEST_F(HistoryTest, AFailedStoreDuringUndoIsReported)
     QFile::remove(path);
     QDir().mkpath(path);
     ScriptedMessages messages;
-    history().undo();
+    log.undo();
     QDir(path).removeRecursively();
     ASSERT_GE(messages.count(), 1);
     EXPECT_TRUE(messages.asked().first().text.contains("Form1.Undo at line 30"))
         << messages.asked().first().text.toStdString();
-    EXPECT_EQ(h.list().rowCount(), 0);
+    EXPECT_EQ(log.rowCount(), 0);
 }
 
 // ------------------------------------------------------------------------- backups
@@ -313,28 +275,28 @@ TEST_F(HistoryTest, TheFirstChangeOfADayIsBackedUpBeforeItIsStored)
     ASSERT_EQ(::stat(QFile::encodeName(BackupFolder()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     // Later changes that day leave it alone, undo included.
-    history().undo();
+    log.undo();
     clear();
     EXPECT_EQ(ReadAll(backup), before);
     // Restoring is copying it back while the program is closed; the next run reads it.
     QFile::remove(SettingsFilePath());
     ASSERT_TRUE(QFile::copy(backup, SettingsFilePath()));
     ReloadSettingsForTesting();
-    LogHarness restored;
-    restored.startImperial();
-    EXPECT_EQ(restored.rows(), QList<LogEntry>({Row("1/1/2024")}));
+    LogModel restored;
+    restored.setUpImperialView();
+    restored.loadActiveLog();
+    EXPECT_EQ(restored.entries(), QList<LogEntry>({Row("1/1/2024")}));
 }
 
 TEST_F(HistoryTest, AHeightAloneTakesTheBackupAndUnchangedStoresNone)
 {
     add({Row("1/1/2024")});
     SetBackupDayForTesting(QDate(2024, 3, 2));
-    DriveDialog cancel([](EntryDialog* dialog) { dialog->PushButton1()->click(); });
-    run(AddNewEntry, "Form1.PushButton2_Click");
+    add({}); // opened and cancelled
     EXPECT_EQ(BackupFiles(), QStringList({"kalmora-2024-03-01.ini"}));
     // The heights are in the backup as they were before the day's first change, a height.
     const QByteArray before = ReadAll(SettingsFilePath());
-    h.c.Text1->setText("6");
+    log.typeHeight(1, "6");
     EXPECT_EQ(BackupFiles(), QStringList({"kalmora-2024-03-01.ini", "kalmora-2024-03-02.ini"}));
     EXPECT_EQ(ReadAll(BackupFolder() + "/kalmora-2024-03-02.ini"), before);
 }

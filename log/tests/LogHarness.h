@@ -2,20 +2,20 @@
 
 #include "ActiveLog.h"
 #include "Commands.h"
+#include "Constants.h"
 #include "EntryDialog.h"
-#include "EntryList.h"
-#include "LogControls.h"
-#include "LogHistory.h"
+#include "EntryTableModel.h"
+#include "LogModel.h"
+#include "LogView.h"
 #include "Settings.h"
 #include "TestSupport.h"
-#include "Constants.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWidget>
 
 #include <functional>
@@ -30,13 +30,14 @@ inline void Type(EntryDialog* dialog, const QStringList& texts)
         dialog->Text(n)->setText(texts.at(n - 1));
 }
 
-// The main window's log controls without the main window, set up the way start-up leaves
-// them with the imperial log.
+// A log model with the main window's log controls as its view, without the main window.
 struct LogHarness {
     QWidget window;
+    LogModel model;
     LogControls c;
+    LogView* view = nullptr;
 
-    explicit LogHarness(bool withHistory = false)
+    LogHarness()
     {
         auto* frame1 = new QGroupBox("Gender", &window);
         c.Option1 = new QRadioButton("Male", frame1);
@@ -46,27 +47,42 @@ struct LogHarness {
         c.Label1 = {new QLabel("Feet:", frame2), new QLabel("Inches:", frame2)};
         c.Text1 = new QLineEdit(frame2);
         c.Text2 = new QLineEdit(frame2);
-        c.ListView1 = new QTreeWidget(&window);
-        // The list has no columns until start-up creates them.
-        c.ListView1->setColumnCount(0);
+        c.ListView1 = new QTreeView(&window);
         c.window = &window;
-        if (withHistory)
-            c.history = new LogHistory(c, &window);
-        WireLogControls(c);
+        view = new LogView(c, model, &window);
     }
 
+    // What start-up does with the imperial log.
     void startImperial()
     {
-        SetupImperialView(c);
-        list().setColumnWidthTwips(1, DateColumnTwips);
-        LoadActiveLog(c);
+        model.setUpImperialView();
+        c.ListView1->setColumnWidth(0, Px(DateColumnTwips));
+        model.loadActiveLog();
     }
 
-    EntryList list() const { return EntryList(c.ListView1); }
-
-    void addRows(const QList<LogEntry>& entries) { list().appendEntries(entries, list().columnCount()); }
-
-    QList<LogEntry> rows() const { return list().entries(); }
+    void addRows(const QList<LogEntry>& entries) { model.appendEntries(entries); }
+    QList<LogEntry> rows() const { return model.entries(); }
+    int rowCount() const { return model.rowCount(); }
+    // Field k of the row at position as the list shows it.
+    QString shown(int position, int k) const { return view->tableModel()->index(position - 1, k).data().toString(); }
+    // The rows as the list shows them.
+    QList<LogEntry> shownRows() const
+    {
+        QList<LogEntry> result;
+        for (int r = 1; r <= model.rowCount(); ++r) {
+            LogEntry row;
+            for (int k = 0; k < model.columnCount(); ++k)
+                row.append(shown(r, k));
+            result.append(row);
+        }
+        return result;
+    }
+    // The row the list shows selected (from 1), or 0.
+    int listSelection() const
+    {
+        const QModelIndexList rows = c.ListView1->selectionModel()->selectedRows();
+        return rows.isEmpty() ? 0 : rows.first().row() + 1;
+    }
 };
 
 // Runs `act` on the entry dialog once it is open and modal; the dialog is closed afterwards

@@ -29,7 +29,7 @@ protected:
         ClearSettings();
         h.startImperial();
         h.addRows({a});
-        StoreActiveLog(h.c);
+        h.model.storeActiveLog();
     }
     void TearDown() override
     {
@@ -38,32 +38,32 @@ protected:
     }
 
     const LogEntry a = Row("1/1/2024"), b = Row("1/8/2024"), mine = Row("1/15/2024", "179");
-    LogHarness h{true};
+    LogHarness h;
 };
 
 TEST_F(LogOnDiskTest, ALogChangedInTheFileIsShownAsOneUndoStep)
 {
     WriteElsewhere({a, b});
     ScriptedMessages messages;
-    LogKeysChangedOnDisk(h.c, SettingsChangedOnDisk());
+    LogKeysChangedOnDisk(h.model, &h.window, SettingsChangedOnDisk());
     EXPECT_EQ(h.rows(), (QList<LogEntry>{a, b}));
     EXPECT_EQ(messages.count(), 0);
     // Nothing changed in the file by showing it.
     EXPECT_EQ(StoredInFile("Fitness Men"), JoinStoredLog({a, b}));
-    h.c.history->undo();
+    h.model.undo();
     EXPECT_EQ(h.rows(), QList<LogEntry>{a});
     EXPECT_EQ(StoredInFile("Fitness Men"), JoinStoredLog({a}));
 }
 
 TEST_F(LogOnDiskTest, ALogSavedHereAfterAChangeThereKeepsOursAndOffersTheirs)
 {
-    WatchLogOnDisk(h.c);
+    WatchLogOnDisk(h.model, &h.window);
     WriteElsewhere({a, b});
     ScriptedMessages messages;
     messages.answer(MsgAnswer::Yes);
     // This window adds its own entry before it has seen the other change.
     h.addRows({mine});
-    StoreActiveLog(h.c);
+    h.model.storeActiveLog();
     EXPECT_EQ(StoredInFile("Fitness Men"), JoinStoredLog({a, mine}));
     QCoreApplication::processEvents();
     ASSERT_EQ(messages.count(), 1);
@@ -72,7 +72,7 @@ TEST_F(LogOnDiskTest, ALogSavedHereAfterAChangeThereKeepsOursAndOffersTheirs)
     // Taken: the other version is shown and stored; Ctrl+Z brings this window's back.
     EXPECT_EQ(h.rows(), (QList<LogEntry>{a, b}));
     EXPECT_EQ(StoredInFile("Fitness Men"), JoinStoredLog({a, b}));
-    h.c.history->undo();
+    h.model.undo();
     EXPECT_EQ(h.rows(), (QList<LogEntry>{a, mine}));
     EXPECT_EQ(StoredInFile("Fitness Men"), JoinStoredLog({a, mine}));
 }
@@ -82,18 +82,18 @@ TEST_F(LogOnDiskTest, AChangeWaitingToBeSavedIsNotReplacedUnasked)
     h.addRows({mine});
     {
         sheet::ScopedDurableFaults full({0, false, false, false});
-        EXPECT_THROW(StoreActiveLog(h.c), SettingsNotSaved);
+        EXPECT_THROW(h.model.storeActiveLog(), SettingsNotSaved);
     }
     WriteElsewhere({a, b});
     ScriptedMessages messages;
     messages.answer(MsgAnswer::No);
-    LogKeysChangedOnDisk(h.c, SettingsChangedOnDisk());
+    LogKeysChangedOnDisk(h.model, &h.window, SettingsChangedOnDisk());
     ASSERT_EQ(messages.count(), 1);
     EXPECT_EQ(messages.asked().first().buttons, MsgButtons::YesNo);
     EXPECT_EQ(h.rows(), (QList<LogEntry>{a, mine}));
     // The waiting change is stored with the next write, over the other one (which was offered).
     SetSettingsConflictHandler([](const SettingsConflict&) {});
-    StoreActiveLog(h.c);
+    h.model.storeActiveLog();
     EXPECT_EQ(StoredInFile("Fitness Men"), JoinStoredLog({a, mine}));
 }
 
@@ -103,7 +103,7 @@ TEST_F(LogOnDiskTest, TheLogNotOnScreenIsReadAfreshWhenShown)
     sheet::writeFileDurably(SettingsFilePath(),
                             "[Kalmora]\nFitness%20Men=" + JoinStoredLog({a}).toUtf8()
                                 + "\nFitness%20Women=w||SEP1||70||SEP2||\nText1_Men=5\nText2_Men=10\n");
-    LogKeysChangedOnDisk(h.c, SettingsChangedOnDisk());
+    LogKeysChangedOnDisk(h.model, &h.window, SettingsChangedOnDisk());
     EXPECT_EQ(ReadSetting(SettingsSection, Keys::FitnessWomen), "w||SEP1||70||SEP2||");
     EXPECT_EQ(h.rows(), QList<LogEntry>{a});
 }

@@ -136,6 +136,21 @@ TEST(TypedDate, MonthDayYearInTheFieldsOrder)
     EXPECT_EQ(EntryDateEdit::ReadTypedDate("6/", current), QDate(2025, 6, 7));
     for (const char* text : {"2/30/2024", "13/1/2004", "0/1/2004", "6/3/200", "6/3/20045", "june 3", "", "6//3/2004"})
         EXPECT_FALSE(EntryDateEdit::ReadTypedDate(text, current).isValid()) << text;
+    // In the order of the user's locale.
+    DateParts dayFirst;
+    dayFirst.parts[0] = 'd';
+    dayFirst.parts[1] = 'M';
+    EXPECT_EQ(EntryDateEdit::ReadTypedDate("15/7/2004", current, dayFirst), QDate(2004, 7, 15));
+    EXPECT_EQ(EntryDateEdit::ReadTypedDate("15.07.04", current, dayFirst), QDate(2004, 7, 15));
+    EXPECT_EQ(EntryDateEdit::ReadTypedDate("15", current, dayFirst), QDate(2025, 12, 15));
+    EXPECT_FALSE(EntryDateEdit::ReadTypedDate("7/15/2004", current, dayFirst).isValid());
+    DateParts yearFirst;
+    yearFirst.parts[0] = 'y';
+    yearFirst.parts[1] = 'M';
+    yearFirst.parts[2] = 'd';
+    EXPECT_EQ(EntryDateEdit::ReadTypedDate("2004-07-15", current, yearFirst), QDate(2004, 7, 15));
+    EXPECT_EQ(EntryDateEdit::ReadTypedDate("04-7", current, yearFirst), QDate(2004, 7, 7));
+    EXPECT_FALSE(EntryDateEdit::ReadTypedDate("15-07-2004", current, yearFirst).isValid());
 }
 
 } // namespace

@@ -1,22 +1,26 @@
-#include "EntryList.h"
+#include "EntryTableModel.h"
+#include "LogModel.h"
 #include "ShortTextDelegate.h"
 
 #include <gtest/gtest.h>
 
 #include <QLocale>
 #include <QStyleOptionViewItem>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
 TEST(ShortTextDelegate, AHugeFieldShowsShortenedAndStaysWhole)
 {
-    QTreeWidget list;
-    list.setColumnCount(2);
+    LogModel log;
+    log.setColumns({QStringLiteral("Date"), QStringLiteral("Weight")});
+    EntryTableModel table(log);
+    QTreeView list;
+    list.setModel(&table);
     auto* delegate = new ShortTextDelegate(&list);
     list.setItemDelegate(delegate);
     const QString huge(5 * 1024 * 1024, QLatin1Char('7'));
-    EntryList(&list).appendEntries({{QStringLiteral("6/10/2004"), huge}}, 2);
+    log.appendEntries({{QStringLiteral("6/10/2004"), huge}});
 
     const QModelIndex field = list.model()->index(0, 1);
     const QString shown = delegate->displayText(field.data(), QLocale());
@@ -25,7 +29,7 @@ TEST(ShortTextDelegate, AHugeFieldShowsShortenedAndStaysWhole)
     option.initFrom(&list);
     EXPECT_LT(delegate->sizeHint(option, field).width(), 10000);
     // The entry keeps every character.
-    EXPECT_EQ(EntryList(&list).entries().first().at(1).size(), huge.size());
+    EXPECT_EQ(log.field(1, 1).size(), huge.size());
     // Short fields show as they are; a cut never splits a character in two.
     EXPECT_EQ(delegate->displayText(QStringLiteral("6/10/2004"), QLocale()), "6/10/2004");
     const QString emoji

@@ -121,9 +121,21 @@ TEST(EntryDate, MonthDayFourDigitYearWithTheLocaleSeparator)
     EXPECT_EQ(FormatEntryDate(QDate(1601, 1, 1)), "1/1/1601");
     EXPECT_EQ(FormatEntryDate(QDate(9999, 12, 31)), "12/31/9999");
     EXPECT_EQ(EntryDateDisplayFormat(), "M/d/yyyy");
+    EXPECT_EQ(ShownEntryDate(QDate(2004, 7, 15)), "7/15/2004");
+    // Stored month first with the locale's separator; shown in the locale's own order.
     ScopedLocale german("de_DE");
     EXPECT_EQ(FormatEntryDate(QDate(2004, 6, 10)), "6.10.2004");
-    EXPECT_EQ(EntryDateDisplayFormat(), "M.d.yyyy");
+    EXPECT_EQ(EntryDateDisplayFormat(), "dd.MM.yyyy");
+    EXPECT_EQ(ShownEntryDate(QStringLiteral("6.10.2004")), "10.06.2004");
+    EXPECT_EQ(LocaleDateParts().words(), "day.month.year");
+    ScopedLocale british("en_GB");
+    EXPECT_EQ(EntryDateDisplayFormat(), "dd/MM/yyyy");
+    EXPECT_EQ(ShownEntryDate(QStringLiteral("6/10/2004")), "10/06/2004");
+    EXPECT_EQ(ShownEntryDate(QStringLiteral("someday")), "someday");
+    // Year first, and a locale whose short date is not all figures.
+    ScopedLocale swedish("sv_SE");
+    EXPECT_EQ(EntryDateDisplayFormat(), "yyyy-MM-dd");
+    EXPECT_EQ(ShownEntryDate(QDate(2004, 7, 5)), "2004-07-05");
 }
 
 TEST(EntryDate, ReadsBackMonthDayYear)

@@ -2,12 +2,15 @@
 
 #include "FileDialog.h"
 #include "FocusRing.h"
+#include "Constants.h"
 #include "MessageBox.h"
+#include "Settings.h"
 #include "TemplateResources.h"
 
 #include "model/Workbook.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -81,6 +84,11 @@ class PreviewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // No size or folder remembered from another test.
+        // The store forgets what it knew of the old file, or it takes the removal for a change
+        // made elsewhere and says so in a message box nobody answers.
+        QFile::remove(SettingsFilePath());
+        ReloadSettingsForTesting();
         ASSERT_TRUE(dir.isValid());
         // The real imperial template: a data sheet and three chart sheets.
         workbookBytes = kalmora::templateResourceBytes(101);
@@ -265,6 +273,90 @@ TEST_F(PreviewTest, BackDeletesWorkbookShowsMainWindowAndHides)
     EXPECT_EQ(programEnds, 0);
 }
 
+TEST_F(PreviewTest, CtrlWGoesBackAsBackDoes)
+{
+    showWithPicture(400, 300);
+    key(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(QFile::exists(workbook));
+    EXPECT_TRUE(mainWindow.isVisible());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(programEnds, 0);
+}
+
+TEST_F(PreviewTest, TheSaveDialogOffersADatedNameInTheFolderLastSavedTo)
+{
+    ScriptedSaveFiles dialogs;
+    ScriptedMessages messages;
+    const QString name = QStringLiteral("Fitness Progress %1.xls").arg(QDate::currentDate().toString("yyyy-MM-dd"));
+    // Nothing saved yet: the documents folder the user's XDG settings name.
+    const QString documents = dir.filePath(QStringLiteral("Documents"));
+    QDir().mkpath(documents);
+    WriteAll(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/user-dirs.dirs"),
+             "XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n");
+    dialogs.answer(QString());
+    click("PushButton6");
+    ASSERT_EQ(dialogs.asked().size(), 1);
+    EXPECT_EQ(dialogs.asked()[0].initialPath, documents + "/" + name);
+    // Saved somewhere: the next save starts there.
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+    QDir().mkpath(elsewhere);
+    dialogs.answer(elsewhere + QStringLiteral("/mine.xls"));
+    click("PushButton6");
+    dialogs.answer(QString());
+    click("PushButton6");
+    ASSERT_EQ(dialogs.asked().size(), 3);
+    EXPECT_EQ(dialogs.asked()[2].initialPath, elsewhere + "/" + name);
+    EXPECT_EQ(ReadAll(elsewhere + QStringLiteral("/mine.xls")), workbookBytes);
+    // Gone since: the documents folder again; without one, the home folder.
+    QDir(elsewhere).removeRecursively();
+    dialogs.answer(QString());
+    click("PushButton6");
+    EXPECT_EQ(dialogs.asked()[3].initialPath, documents + "/" + name);
+    QDir(documents).removeRecursively();
+    dialogs.answer(QString());
+    click("PushButton6");
+    EXPECT_EQ(dialogs.asked()[4].initialPath, QDir::homePath() + "/" + name);
+    QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/user-dirs.dirs"));
+    EXPECT_EQ(messages.count(), 5); // "Done." each time
+}
+
+TEST_F(PreviewTest, ALargerWindowGivesThePictureAreaTheRoomAndKeepsTheZoom)
+{
+    showWithPicture(1000, 800);
+    click("PushButton2"); // 0.75: 750 x 600
+    const QSize designed = form->size();
+    EXPECT_EQ(form->minimumSize(), designed);
+    const QRect area = form->viewport()->geometry();
+    const QRect save = button("PushButton6")->geometry();
+    form->resize(designed + QSize(300, 200));
+    EXPECT_EQ(form->viewport()->geometry(), area.adjusted(0, 0, 300, 200));
+    EXPECT_EQ(button("PushButton6")->geometry().bottom(), save.bottom() + 200);
+    EXPECT_EQ(button("PushButton6")->geometry().right(), save.right() + 300);
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 0.75f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(750, 600));
+    // The picture fits the larger area now: no bars.
+    EXPECT_FALSE(form->hScrollBar()->isEnabled());
+    EXPECT_FALSE(form->vScrollBar()->isEnabled());
+    EXPECT_EQ(form->geometryModel().viewportOuterWidth(), form->viewport()->width() * 15);
+}
+
+TEST_F(PreviewTest, TheSizeLeftIsTheSizeOfTheNextRun)
+{
+    showWithPicture(400, 300);
+    form->resize(780, 700);
+    form->hide();
+    EXPECT_EQ(ReadSetting(SettingsSection, PreviewSizeKey), "780x700");
+    Form2 next(&mainWindow);
+    next.SetPicture(Picture(400, 300));
+    next.show();
+    EXPECT_EQ(next.size(), QSize(780, 700));
+    // Smaller than designed is not taken.
+    WriteSetting(SettingsSection, PreviewSizeKey, "300x200");
+    Form2 small(&mainWindow);
+    small.show();
+    EXPECT_EQ(small.size(), QSize(656, 652));
+}
+
 TEST_F(PreviewTest, ClosingDeletesWorkbookAndEndsProgram)
 {
     form->show();
@@ -355,17 +447,18 @@ TEST_F(PreviewTest, TabsNameTheWorkbooksSheetsAndChartsWaitForTheirTab)
     EXPECT_EQ(form->currentSheet().name, QStringLiteral("Weight and BMI Chart"));
     EXPECT_EQ(form->currentSheet().kind, SheetTab::Kind::Chart);
     EXPECT_EQ(form->drawnSheetPictures(), 1);
-    // At zoom 1 a chart fills the picture area's inside: no bars.
-    EXPECT_EQ(form->shownPictureSize(), QSize(618, 491));
-    EXPECT_FALSE(form->hScrollBar()->isEnabled());
-    EXPECT_FALSE(form->vScrollBar()->isEnabled());
+    // At zoom 1 a chart is 1000 x 700 pixels, its text as large as the data sheet's; the
+    // bars move it in the picture area.
+    EXPECT_EQ(form->shownPictureSize(), QSize(1000, 700));
+    EXPECT_TRUE(form->hScrollBar()->isEnabled());
+    EXPECT_TRUE(form->vScrollBar()->isEnabled());
 
     // Back to the data sheet: its own picture; to the chart again: not drawn a second time.
     form->tabStrip()->setCurrentIndex(0);
     EXPECT_EQ(form->shownPictureSize(), QSize(700, 500));
     form->tabStrip()->setCurrentIndex(2);
     EXPECT_EQ(form->drawnSheetPictures(), 1);
-    EXPECT_EQ(form->picture()->pixmap().deviceIndependentSize().toSize(), QSize(618, 491));
+    EXPECT_EQ(form->picture()->pixmap().deviceIndependentSize().toSize(), QSize(1000, 700));
 }
 
 TEST_F(PreviewTest, ZoomOnAChartRedrawsItAtTheZoomedSizeAndKeepsTheDataZoom)
@@ -377,8 +470,7 @@ TEST_F(PreviewTest, ZoomOnAChartRedrawsItAtTheZoomedSizeAndKeepsTheDataZoom)
 
     click("PushButton1");
     EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.25f);
-    // 9270 x 7365 twips at 1.25, rounded down: 11587 x 9206 twips.
-    EXPECT_EQ(form->shownPictureSize(), QSize(772, 614));
+    EXPECT_EQ(form->shownPictureSize(), QSize(1250, 875));
     EXPECT_EQ(form->drawnSheetPictures(), 2);
     EXPECT_TRUE(form->hScrollBar()->isEnabled());
     EXPECT_TRUE(form->vScrollBar()->isEnabled());
@@ -388,8 +480,8 @@ TEST_F(PreviewTest, ZoomOnAChartRedrawsItAtTheZoomedSizeAndKeepsTheDataZoom)
     key(Qt::Key_Down);
     EXPECT_EQ(pic->pos(), QPoint(0, -20));
     key(Qt::Key_End);
-    EXPECT_EQ(form->vScrollBar()->maximum(), 178); // (9206 - 7425) / 10
-    EXPECT_EQ(pic->pos().y(), -119);               // 1780 twips
+    EXPECT_EQ(form->vScrollBar()->maximum(), 570); // (13125 - 7425) / 10
+    EXPECT_EQ(pic->pos().y(), -380);               // 5700 twips
     key(Qt::Key_Home);
 
     // Dragging works on the chart as on the data sheet.
@@ -398,19 +490,60 @@ TEST_F(PreviewTest, ZoomOnAChartRedrawsItAtTheZoomedSizeAndKeepsTheDataZoom)
     EXPECT_EQ(pic->pos(), QPoint(-100, -50));
     Send(pic, QEvent::MouseButtonRelease, QPoint(200, 250), Qt::NoButton);
 
-    // 1.5 would be 11047 twips high, above 10699: back to 1, the 1.25 picture stays.
+    // A chart is drawn again at every size: Zoom In goes on past 1.25, up to 4.
     click("PushButton1");
-    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.0f);
-    EXPECT_EQ(form->shownPictureSize(), QSize(772, 614));
-    EXPECT_EQ(form->drawnSheetPictures(), 2);
-
-    click("PushButton2");
-    EXPECT_EQ(form->shownPictureSize(), QSize(463, 368));
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.5f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(1500, 1050));
     EXPECT_EQ(form->drawnSheetPictures(), 3);
+    for (int i = 0; i < 12; ++i)
+        click("PushButton1");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 4.0f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(4000, 2800));
+
+    for (int i = 0; i < 13; ++i)
+        click("PushButton2");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 0.75f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(750, 525));
 
     form->tabStrip()->setCurrentIndex(0);
     EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 0.75f);
     EXPECT_EQ(form->shownPictureSize(), QSize(300, 225));
+}
+
+TEST_F(PreviewTest, AnIgnoredZoomInLeavesTheZoomSoZoomOutGoesBackOneStep)
+{
+    // 875 pixels wide at 1.25; 1.5 would be wider than the data picture may be shown.
+    showWithPicture(700, 500);
+    click("PushButton1");
+    EXPECT_EQ(form->shownPictureSize(), QSize(875, 625));
+    click("PushButton1");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.25f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(875, 625));
+    click("PushButton2");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.0f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(700, 500));
+}
+
+TEST_F(PreviewTest, ADisabledBarShowsNoThumb)
+{
+    showWithPicture(400, 300);
+    for (QScrollBar* bar : {form->hScrollBar(), form->vScrollBar()}) {
+        EXPECT_FALSE(bar->isEnabled());
+        EXPECT_EQ(bar->maximum(), 0);
+    }
+    // A picture larger than the area gets bars that move it; zoomed back down, none again.
+    click("PushButton1");
+    click("PushButton1");
+    click("PushButton1");
+    click("PushButton2");
+    click("PushButton2");
+    click("PushButton2");
+    click("PushButton2");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 0.75f);
+    for (QScrollBar* bar : {form->hScrollBar(), form->vScrollBar()}) {
+        EXPECT_FALSE(bar->isEnabled());
+        EXPECT_EQ(bar->maximum(), 0);
+    }
 }
 
 TEST_F(PreviewTest, CtrlPageDownAndUpWalkTheTabsAndStopAtTheEnds)

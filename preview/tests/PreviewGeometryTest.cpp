@@ -153,24 +153,39 @@ TEST(PreviewDrag, ReleaseWithPictureAsWideAsViewportReportsAndCountsZero)
     EXPECT_EQ(g.hScroll().value, 0); // the failed percentage counted as 0
 }
 
-TEST(PreviewZoom, StepsWithinLimitsAndResetAboveMaximum)
+TEST(PreviewZoom, AStepAboveTheLargestPictureIsLeftOutAndZoomOutGoesBackOneStep)
 {
     PreviewGeometry g;
     g.setUp(11002, 5002);
     ASSERT_EQ(g.baseWidth(), 11000);
 
-    g.zoomStep(0);
+    EXPECT_TRUE(g.zoomStep(0));
     EXPECT_FLOAT_EQ(g.zoomFactor(), 1.25f);
     EXPECT_EQ(g.pictureWidth(), 13750);
 
-    g.zoomStep(0); // 16500 is too wide: zoom back to 1, the 1.25 picture stays
+    // 16500 is too wide: nothing changes, the 1.25 picture stays and so does its zoom.
+    EXPECT_FALSE(g.zoomStep(0));
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 1.25f);
+    EXPECT_EQ(g.pictureWidth(), 13750);
+    EXPECT_EQ(g.zoomedWidth(), 13750);
+
+    // Zoom Out goes to 100 %, not past it to 75 %.
+    EXPECT_TRUE(g.zoomStep(1));
     EXPECT_FLOAT_EQ(g.zoomFactor(), 1.0f);
-    EXPECT_EQ(g.pictureWidth(), 13750);
-    EXPECT_EQ(g.zoomedWidth(), 11000);
+    EXPECT_EQ(g.pictureWidth(), 11000);
+}
 
-    g.zoomStep(0);
-    EXPECT_FLOAT_EQ(g.zoomFactor(), 1.25f);
-    EXPECT_EQ(g.pictureWidth(), 13750);
+TEST(PreviewZoom, APictureWithLargerLimitsZoomsOn)
+{
+    PreviewGeometry g;
+    g.setZoomLimits(60000, 42000);
+    g.setUp(15002, 10502);
+    EXPECT_EQ(g.pictureWidth(), 15000);
+    for (int i = 0; i < 12; ++i)
+        g.zoomStep(0);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 4.0f);
+    EXPECT_EQ(g.pictureWidth(), 60000);
+    EXPECT_EQ(g.pictureHeight(), 42000);
 }
 
 TEST(PreviewZoom, LimitsAtQuarterAndFour)
@@ -356,6 +371,50 @@ TEST(PreviewLayoutModel, TooSmallAnAreaShrinksThePictureAreaInWholePixels)
     EXPECT_EQ(n.pushButton2.left + n.pushButton2.width, 9360 - 300);
     for (const LayoutBox& b : {n.pushButton1, n.pushButton2, n.pushButton6, n.pushButton8})
         EXPECT_EQ(b.width % 15, 0);
+}
+
+TEST(PreviewLayoutModel, ALargerWindowGivesThePictureAreaTheRoom)
+{
+    const PreviewLayout d = PreviewLayout::design();
+    // 3000 twips wider and 1500 higher, one odd pixel in each.
+    const PreviewLayout l = PreviewLayout::forClient(d.clientWidth + 3015, d.clientHeight + 1507);
+    EXPECT_EQ(l.clientWidth, d.clientWidth + 3015);
+    EXPECT_EQ(l.clientHeight, d.clientHeight + 1500);
+    EXPECT_EQ(l.picture2.width, d.picture2.width + 3015);
+    EXPECT_EQ(l.picture2.height, d.picture2.height + 1500);
+    EXPECT_EQ(l.vScroll1.left, d.vScroll1.left + 3015);
+    EXPECT_EQ(l.hScroll1.top, d.hScroll1.top + 1500);
+    EXPECT_EQ(l.frame1.width, d.frame1.width + 3015);
+    // The two buttons of a row share the extra width in whole pixels, side by side as before.
+    EXPECT_EQ(l.pushButton8.width + l.pushButton6.width, d.pushButton8.width + d.pushButton6.width + 3015);
+    EXPECT_EQ(l.pushButton6.left - (l.pushButton8.left + l.pushButton8.width),
+              d.pushButton6.left - (d.pushButton8.left + d.pushButton8.width));
+    EXPECT_EQ(l.pushButton8.width % 15, 0);
+    EXPECT_EQ(l.pushButton6.top, d.pushButton6.top + 1500);
+    // The design itself, and a smaller area than the design shrinks as before.
+    EXPECT_EQ(PreviewLayout::forClient(d.clientWidth, d.clientHeight).picture2, d.picture2);
+    EXPECT_EQ(PreviewLayout::forClient(d.clientWidth - 300, d.clientHeight).picture2.width, d.picture2.width - 300);
+}
+
+TEST(PreviewViewport, AResizedViewportKeepsTheZoomAndThePlaceWithinTheBars)
+{
+    PreviewGeometry g;
+    g.setZoomLimits(100000, 100000);
+    g.setUp(20002, 16002);
+    g.zoomStep(1); // 0.75: 15000 x 12000
+    g.setHScrollValue(20);
+    const int left = g.pictureLeft();
+    ASSERT_EQ(left, -200);
+    g.resizeViewport(12000, 9000);
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 0.75f);
+    EXPECT_EQ(g.pictureLeft(), -200);
+    EXPECT_EQ(g.hScroll().maximum, (g.pictureWidth() - 12000 + 5) / 10);
+    // Larger than the picture: no bars, the picture at the origin.
+    g.resizeViewport(30000, 30000);
+    EXPECT_FALSE(g.hScroll().enabled);
+    EXPECT_FALSE(g.vScroll().enabled);
+    EXPECT_EQ(g.pictureLeft(), 0);
+    EXPECT_EQ(g.pictureTop(), 0);
 }
 
 TEST(PreviewLayoutModel, ThePictureAreaStopsAtItsMinimum)

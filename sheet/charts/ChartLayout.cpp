@@ -123,6 +123,13 @@ private:
         const AxisScale& s = m_out.xAxis.scale;
         return m_out.plot.left() + (v - s.min) / (s.max - s.min) * m_out.plot.width();
     }
+    // Whether point i of a series has a place across the plot (a date, an x value).
+    bool placed(const ChartSeriesData& d, std::size_t i) const
+    {
+        if (m_chart.scatter)
+            return i < d.x.size() && std::isfinite(d.x[i]);
+        return i < m_places.size() && m_places[i].has_value();
+    }
     double yOf(const AxisScale& s, double v) const
     {
         return m_out.plot.bottom() - (v - s.min) / (s.max - s.min) * m_out.plot.height();
@@ -425,11 +432,12 @@ bool LayoutBuilder::placeAxes()
     m_labelHeight = fm.height();
     const double slotWidth = m_free.width() / std::max(1.0, m_lastPlace - m_firstPlace + 1);
 
+    // Only the points drawn count: a value in a row without a date would stretch the scale.
     DataRange primaryData, secondaryData;
     for (const ChartSeriesData& d : m_data.series)
-        for (const auto& v : d.values)
-            if (v)
-                (d.secondaryAxis ? secondaryData : primaryData).add(*v);
+        for (std::size_t i = 0; i < d.values.size(); ++i)
+            if (d.values[i] && placed(d, i))
+                (d.secondaryAxis ? secondaryData : primaryData).add(*d.values[i]);
 
     // Text categories that do not fit side by side turn; dates show fewer labels instead.
     int angle = m_chart.categoryLabelRotation;
@@ -616,10 +624,9 @@ void LayoutBuilder::placeSeries()
         out.stroke = seriesStroke(s, out.colour);
         out.points.resize(d.values.size());
         for (std::size_t i = 0; i < d.values.size(); ++i)
-            if (d.values[i] && m_chart.scatter && i < d.x.size() && std::isfinite(d.x[i]))
-                out.points[i] = QPointF(xOfValue(d.x[i]), yOf(scale, *d.values[i]));
-            else if (d.values[i] && !m_chart.scatter && i < m_places.size() && m_places[i])
-                out.points[i] = QPointF(xAt(plot, *m_places[i]), yOf(scale, *d.values[i]));
+            if (d.values[i] && placed(d, i))
+                out.points[i]
+                    = QPointF(m_chart.scatter ? xOfValue(d.x[i]) : xAt(plot, *m_places[i]), yOf(scale, *d.values[i]));
 
         // Lines join neighbouring points; a gap (no number) breaks the line.
         QPolygonF run;
@@ -694,8 +701,9 @@ void LayoutBuilder::placeTextBoxes()
 
 void LayoutBuilder::placeNoData()
 {
-    if (m_data.hasValues())
-        return;
+    for (const SeriesLayout& series : m_out.series)
+        if (std::any_of(series.points.begin(), series.points.end(), [](const auto& p) { return p.has_value(); }))
+            return;
     QFont big = style(ChartTextRole::AxisLabel).font;
     big.setPixelSize(std::max(1, static_cast<int>(std::lround(big.pixelSize() * 1.5))));
     m_out.styles[static_cast<std::size_t>(ChartTextRole::NoData)]

@@ -94,6 +94,7 @@ struct TitleLabel {
     std::uint16_t linkPoint = 0;
     bool deleted = false;
     bool showsValue = false;
+    bool autoText = false;
     int angle = 0; // counter-clockwise
     QString text;
     int font = -1;
@@ -122,6 +123,7 @@ TitleLabel readLabel(const Node& textNode)
     const std::uint16_t flags = u16At(textNode, 24);
     label.deleted = (flags & 0x0040) != 0;
     label.showsValue = (flags & 0x0004) != 0;
+    label.autoText = (flags & 0x0010) != 0;
     label.angle = textAngle(flags, u16At(textNode, 30));
     for (const Node& c : textNode.children) {
         if (c.id() == SeriesText) {
@@ -436,6 +438,20 @@ QSizeF readChartSize(const RecordList& body)
 
 namespace {
 
+// A legend placed by hand: the side of the chart its top-left corner is nearest to (in
+// 1/4000 of the chart area).
+LegendPosition floatingLegend(const Node& legend)
+{
+    ByteReader r = legend.reader();
+    const std::int32_t x = r.i32();
+    const std::int32_t y = r.i32();
+    if (y > 3000)
+        return LegendPosition::Bottom;
+    if (y < 600)
+        return LegendPosition::Top;
+    return x < 1000 ? LegendPosition::Left : LegendPosition::Right;
+}
+
 // Reads the chart of a chart sheet body, one record family at a time.
 class ChartSheetReader {
 public:
@@ -466,6 +482,7 @@ private:
     std::vector<TitleLabel> m_dataLabels;
     std::vector<int> m_keptSeries; // each SERIES record's series in the chart, or -1
     bool m_haveTitle = false;
+    bool m_autoTitle = false;
 };
 
 Chart ChartSheetReader::read(const RecordList& body)
@@ -521,6 +538,8 @@ void ChartSheetReader::readChartText(const Node& text)
         m_haveTitle = true;
         if (!label.deleted)
             m_chart.title = label.text;
+        // A title with automatic text and none of its own is the single series' name.
+        m_autoTitle = !label.deleted && label.text.isEmpty() && label.autoText;
         if (label.font >= 0)
             m_chart.fonts.title = static_cast<std::uint16_t>(label.font);
     } else if (label.link == 4 && label.linkPoint == 0xFFFF) {
@@ -639,7 +658,7 @@ void ChartSheetReader::readChartGroup(const Node& c, std::uint16_t iax)
     if (const Node* legend = findChild(c, Legend)) {
         m_chart.legend = true;
         const std::uint8_t type = static_cast<std::uint8_t>(u16At(*legend, 16) & 0xFF);
-        m_chart.legendPosition = type <= 4 ? static_cast<LegendPosition>(type) : LegendPosition::Right;
+        m_chart.legendPosition = type <= 4 ? static_cast<LegendPosition>(type) : floatingLegend(*legend);
         if (const Node* text = findChild(*legend, Text))
             if (const Node* font = findChild(*text, FontX))
                 m_chart.fonts.legend = u16At(*font, 0);
@@ -648,11 +667,9 @@ void ChartSheetReader::readChartGroup(const Node& c, std::uint16_t iax)
 
 void ChartSheetReader::finish()
 {
-    Chart& chart = m_chart;
-    if (chart.series.empty())
-        fail(QStringLiteral("no series"));
+    Chart& chart = m_chart; // a chart without series is an empty one, as other programs show it
     // With no title of its own, a chart of one series is titled with the series' name.
-    chart.titleFromSeriesName = !m_haveTitle && chart.series.size() == 1;
+    chart.titleFromSeriesName = (!m_haveTitle || m_autoTitle) && chart.series.size() == 1;
     for (const auto& [font, height] : m_fontHeights) {
         ChartFonts& f = chart.fonts;
         if (f.title == font && chart.title.size())

@@ -283,8 +283,10 @@ ChartDrawing::ChartDrawing(const Workbook& book, const RecordList& records, cons
     }
     if (!m_chart.unsupportedType.isEmpty()) {
         m_placeholderTitle = m_chart.title.isEmpty() ? name : m_chart.title;
-        m_placeholderText = QStringLiteral("This is a %1 chart; only line and scatter charts are drawn yet.")
-                                .arg(m_chart.unsupportedType);
+        const QString& type = m_chart.unsupportedType;
+        const bool vowel = QStringLiteral("aeiou").contains(type.left(1));
+        m_placeholderText = QStringLiteral("This is %1 %2 chart; only line and scatter charts are drawn yet.")
+                                .arg(vowel ? QStringLiteral("an") : QStringLiteral("a"), type);
         return;
     }
     m_data = readChartData(book, m_chart);
@@ -305,10 +307,13 @@ QStringList ChartDrawing::fontFamilies() const
 {
     if (!m_placeholderText.isEmpty())
         return {QStringLiteral("Arial")};
+    std::vector<std::uint16_t> fonts
+        = {m_chart.fonts.title, m_chart.fonts.axisTitle, m_chart.fonts.axisLabels, m_chart.fonts.legend};
+    for (const ChartTextBox& box : m_chart.textBoxes)
+        fonts.push_back(box.font);
     QStringList out;
-    for (const std::uint16_t index :
-         {m_chart.fonts.title, m_chart.fonts.axisTitle, m_chart.fonts.axisLabels, m_chart.fonts.legend}) {
-        // As ChartPainter::text picks them: the workbook's font, else the default one.
+    for (const std::uint16_t index : fonts) {
+        // As the layout picks them: the workbook's font, else the default one.
         const QString name = m_book->hasFont(index) ? m_book->font(index).name : Font().name;
         if (!out.contains(name))
             out << name;
@@ -325,8 +330,11 @@ QStringList ChartDrawing::texts() const
     for (const QString& c : m_data.categories)
         out << c;
     for (const ChartSeriesData& s : m_data.series)
-        out << s.name;
-    for (const SheetRange& cell : {m_data.primaryFormatCell, m_data.secondaryFormatCell})
+        out << s.name << numberCharacters(*m_book, s.formatCell, QLocale()); // value labels
+    for (const ChartTextBox& box : m_chart.textBoxes)
+        out << box.text;
+    // Value axes, and the dates or x values of the category axis.
+    for (const SheetRange& cell : {m_data.primaryFormatCell, m_data.secondaryFormatCell, m_data.categoryFormatCell})
         out << numberCharacters(*m_book, cell, QLocale());
     return out;
 }

@@ -15,6 +15,7 @@ constexpr std::uint16_t kBof = 0x0809;
 constexpr std::uint16_t kEof = 0x000A;
 constexpr std::uint16_t kObj = 0x005D;
 constexpr std::uint16_t kMsoDrawing = 0x00EC;
+constexpr std::uint16_t kContinue = 0x003C;
 constexpr std::uint16_t kBofChart = 0x0020;
 constexpr std::uint16_t kClientAnchor = 0xF010;
 constexpr std::uint16_t kObjChart = 0x0005;
@@ -30,6 +31,18 @@ bool isChartBof(const Record& r) { return r.id == kBof && r.data.size() >= 4 && 
 
 // The object type of an OBJ record (its first subrecord, ftCmo).
 int objectType(const Record& r) { return r.data.size() >= 6 && u16(r.data, 0) == 0x0015 ? u16(r.data, 4) : -1; }
+
+// Excel carries on a sheet's drawing data in CONTINUE records once it has begun; a text box's
+// CONTINUE records hold its text and runs instead, which never start with an OfficeArt header.
+bool holdsDrawing(const Record& r)
+{
+    if (r.id == kMsoDrawing)
+        return true;
+    if (r.id != kContinue || r.data.size() < 8)
+        return false;
+    const std::uint16_t type = u16(r.data, 2);
+    return type >= 0xF000 && type <= 0xF122;
+}
 
 } // namespace
 
@@ -75,11 +88,13 @@ std::vector<EmbeddedChart> embeddedChartsIn(const RecordList& sheet)
     // The sheet's own BOF is first; a chart's BOF opens a substream that runs to its EOF.
     for (std::size_t i = 1; i < sheet.size(); ++i) {
         const Record& r = sheet[i];
-        if (r.id == kMsoDrawing) {
+        if (holdsDrawing(r)) {
             if (auto a = drawingAnchor(r.data))
                 anchor = a;
         } else if (r.id == kObj) {
             chartObject = objectType(r) == kObjChart;
+            if (!chartObject)
+                anchor.reset(); // that anchor was this object's, not a chart's to come
         } else if (r.id == kBof) {
             std::size_t end = i + 1;
             int depth = 1;

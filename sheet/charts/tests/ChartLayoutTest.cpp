@@ -319,6 +319,22 @@ TEST(ChartLayout, DateAxisSpacesEntriesByTheirDates)
     const ChartLayout gap = layoutOf(b, sheet);
     EXPECT_FALSE(gap.series[0].points[1]);
     EXPECT_TRUE(gap.series[0].points[2]);
+
+    // Nor does it stretch the value axis: rows below the log whose formulas give 0 leave the
+    // scale around the entries, as LibreOffice draws it.
+    b.ws().setNumber(10, 1, 0);
+    b.ws().setNumber(11, 1, 0);
+    const ChartLayout below = layoutOf(b, sheet);
+    EXPECT_GT(below.primary.scale.min, 150);
+    EXPECT_FALSE(below.noData);
+    for (std::size_t i = 4; i < below.series[0].points.size(); ++i)
+        EXPECT_FALSE(below.series[0].points[i]) << i;
+    // Values only in rows without a date leave nothing to draw, and the chart says so.
+    Book undated;
+    undated.entryOn(0, first, {std::nan("")});
+    undated.ws().setNumber(3, 1, 180);
+    const ChartLayout none = layoutOf(undated, undated.add(c));
+    EXPECT_TRUE(none.noData);
 }
 
 TEST(ChartLayout, OneEntryOrOneDateStaysReadable)
@@ -493,6 +509,8 @@ TEST(ChartLayout, ExcelsTextBoxesDataLabelsAndLevelAxisTitles)
     EXPECT_NEAR(first.textBoxes[1].box.left(), 800 * 2420 / 4000.0, 1e-9);
     EXPECT_NEAR(first.textBoxes[1].box.top(), 500 * 1972 / 4000.0, 1e-9);
     EXPECT_TRUE(first.textBoxes[0].text.text.contains(QStringLiteral("375,200")));
+    // sheet-tool picks its fonts from every text the picture may show.
+    EXPECT_TRUE(ChartDrawing::ofSheet(*book, 7).texts().contains(first.textBoxes[0].text.text));
     EXPECT_TRUE(first.textBoxes[0].fill);
     EXPECT_TRUE(first.textBoxes[0].box.intersects(first.plot));
 
@@ -544,6 +562,10 @@ TEST(ChartLayout, ScatterChartsPlaceEachPointAtItsXValue)
     EXPECT_EQ(e.series[0].colour, QColor(0x33, 0xCC, 0xCC));
     EXPECT_EQ(e.category.labels.front().text, QStringLiteral("0"));
     EXPECT_FALSE(e.gridlines.empty());
+    // Its title has automatic text: the single series' name. Its legend floats at the bottom.
+    ASSERT_FALSE(e.texts.empty());
+    EXPECT_EQ(e.texts[0].text, QStringLiteral("Y"));
+    EXPECT_GT(e.legend.frame.top(), e.plot.bottom());
 
     // One built here: x values 1, 2, 4, 8 (0 to 9 in steps of 1), joined in their order.
     Book b;

@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -366,10 +367,15 @@ TEST(ChartRenderer, ChartsItCannotDrawGetAPlaceholder)
             broken.erase(broken.begin() + static_cast<std::ptrdiff_t>(i)); // a block left open
             break;
         }
+    RecordList area = body;
+    for (Record& r : area)
+        if (r.id == chartrec::Line)
+            r = Record{0x101A, Bytes{0, 0}}; // an area chart group
     const char* why[] = {"This is a bar chart; only line and scatter charts are drawn yet.",
-                         "This chart cannot be drawn: Chart sheet: BEGIN without END"};
+                         "This chart cannot be drawn: Chart sheet: BEGIN without END",
+                         "This is an area chart; only line and scatter charts are drawn yet."};
     int k = 0;
-    for (const RecordList& records : {bar, broken}) {
+    for (const RecordList& records : {bar, broken, area}) {
         const int sheet = b.book->addChartSheet(QStringLiteral("Odd %1").arg(b.book->sheetCount()), records);
         const ChartDrawing drawing = ChartDrawing::ofSheet(*b.book, sheet);
         EXPECT_EQ(drawing.placeholderText(), QString::fromLatin1(why[k++]));
@@ -423,4 +429,32 @@ TEST(SheetRenderer, PaintRangeDrawsRenderRangesPictureAndLargeRangesAreRefused)
     EXPECT_THROW(renderRange(b.ws(), 0, 0, 65536, 0), Error);
     // Hidden rows make no pixels but still cost a cell each: a million of them are refused.
     EXPECT_THROW(renderRange(b.ws(), 0, 0, 65535, 20), Error);
+}
+
+TEST(ChartRenderer, AChartWithoutSeriesIsDrawnEmpty)
+{
+    // Dashboards keep charts whose series are not there yet: other programs show them empty.
+    Book b;
+    b.entry(0, {100.0});
+    RecordList body = writeChartSheetBody(b.chart({1}, 26), [&](int s) { return b.book->externSheetIndex(s); });
+    const auto series
+        = std::find_if(body.begin(), body.end(), [](const Record& r) { return r.id == chartrec::SeriesRecord; });
+    ASSERT_NE(series, body.end());
+    auto end = series + 1;
+    for (int depth = 0; end != body.end(); ++end) {
+        depth += end->id == chartrec::Begin ? 1 : end->id == chartrec::End ? -1 : 0;
+        if (depth == 0 && end->id == chartrec::End)
+            break;
+    }
+    ASSERT_NE(end, body.end());
+    body.erase(series, end + 1);
+    const int sheet = b.book->addChartSheet(QStringLiteral("Empty"), body);
+    const ChartDrawing drawing = ChartDrawing::ofSheet(*b.book, sheet);
+    EXPECT_TRUE(drawing.placeholderText().isEmpty()) << drawing.placeholderText().toStdString();
+    const std::optional<ChartLayout> l = drawing.layout(QRectF(0, 0, 800, 500));
+    ASSERT_TRUE(l);
+    EXPECT_TRUE(l->hasPlot);
+    EXPECT_TRUE(l->series.empty());
+    ASSERT_TRUE(l->noData);
+    EXPECT_EQ(l->noData->text, QStringLiteral("No data"));
 }

@@ -159,13 +159,19 @@ TEST(ChartReader, NeverCrashesOnDamagedRecords)
     EXPECT_GT(rejected, 20);
 }
 
-TEST(ChartReader, RejectsBodiesWithoutAChart)
+TEST(ChartReader, RejectsBodiesWithoutAChartAndReadsChartsWithoutSeries)
 {
     EXPECT_THROW(readChartSheetBody({}, sheetFor), FormatError);
+    // A chart whose series are all gone is an empty chart with its title and axes.
     RecordList noSeries = writeChartSheetBody(sampleChart(), ixtiFor);
     for (std::size_t i = indexOf(noSeries, SeriesRecord); noSeries[i].id != ShtProps;)
         noSeries.erase(noSeries.begin() + static_cast<long>(i));
-    EXPECT_THROW(readChartSheetBody(noSeries, sheetFor), FormatError);
+    const Chart empty = readChartSheetBody(noSeries, sheetFor);
+    EXPECT_TRUE(empty.series.empty());
+    EXPECT_FALSE(empty.title.isEmpty());
+    EXPECT_EQ(empty.title, sampleChart().title);
+    EXPECT_EQ(empty.valueAxisTitle, sampleChart().valueAxisTitle);
+    EXPECT_FALSE(empty.titleFromSeriesName);
 }
 
 TEST(ChartRoundTrip, DateAxisUnitsAndLineStylesReadBack)

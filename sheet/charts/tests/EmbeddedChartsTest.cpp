@@ -121,3 +121,26 @@ TEST(EmbeddedCharts, AnchorsFromTheDrawingBeforeEachChart)
     ASSERT_EQ(embeddedChartsIn(open).size(), 1u);
     EXPECT_EQ(embeddedChartsIn(open)[0].records.size(), 1u);
 }
+
+TEST(EmbeddedCharts, DrawingCarriedOnInContinueRecordsAnchorsItsChart)
+{
+    // Excel's later shapes: their drawing data in CONTINUE records, between text boxes whose
+    // CONTINUE records hold text and runs.
+    Bytes later = drawing(true);
+    later.erase(later.begin(), later.begin() + 8); // no sheet drawing container: it began earlier
+    later[38] = 30;                                // first row
+    later[46] = 40;                                // last row
+    const Record text{0x003C, Bytes{0, 'G', 'o', 'a', 'l'}};
+    const Record runs{0x003C, Bytes{0, 0, 5, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0}};
+    const Record txo{0x01B6, Bytes(18, 0)};
+    const RecordList sheet
+        = {bof(0x0010), Record{0x00EC, drawing(true)}, obj(0x0006), txo, text, runs, Record{0x003C, later}, obj(0x0005),
+           bof(0x0020), kChartRecord, kEof,
+           // a text box, then a chart whose drawing was not found
+           Record{0x003C, later}, obj(0x0006), txo, text, runs, obj(0x0005), bof(0x0020), kChartRecord, kEof, kEof};
+    const std::vector<EmbeddedChart> charts = embeddedChartsIn(sheet);
+    ASSERT_EQ(charts.size(), 2u);
+    ASSERT_TRUE(charts[0].anchor);
+    EXPECT_EQ(charts[0].anchor->cells(), (CellRange{30, 1, 40, 5}));
+    EXPECT_FALSE(charts[1].anchor); // the text box's anchor is not the chart's
+}
