@@ -4,9 +4,12 @@
 #include "AppIcon.h"
 #include "Commands.h"
 #include "Constants.h"
+#include "DataCommands.h"
+#include "EntryOrder.h"
 #include "Excel1.h"
 #include "Form2.h"
 #include "Generation.h"
+#include "GoalField.h"
 #include "Failure.h"
 #include "FocusRing.h"
 #include "Guarded.h"
@@ -18,6 +21,8 @@
 #include "ApplicationTitle.h"
 #include "WindowLook.h"
 #include "MessageBox.h"
+#include "NumberText.h"
+#include "PreferencesDialog.h"
 #include "Pointer.h"
 #include "Settings.h"
 #include "WindowSize.h"
@@ -89,6 +94,7 @@ Form1::Form1(QWidget* parent)
     m_pointer = new PointerRule(this);
     m_log = new LogModel(this);
     m_logView = new LogView(m_controls, *m_log, this);
+    new ::GoalField(m_goal, *m_log, this);
     // The settings file changed by something else while the program runs.
     WatchLogOnDisk(*m_log, this);
     createMenus();
@@ -151,6 +157,16 @@ void Form1::createFrames()
     m_controls.Option2->setGeometry(TwipsRect(1440, 345, 975, 255));
     // "Male" is selected in the design.
     m_controls.Option1->setChecked(true);
+    // The goal belongs to the log the options choose: beside them, on the heights' line.
+    m_goalCaption = new QLabel(QStringLiteral("&Goal:"), m_frame1);
+    m_goalCaption->setObjectName(QStringLiteral("GoalCaption"));
+    m_goalCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const QRect goalBox = TwipsRect(2985, 300, 735, 345);
+    m_goalCaption->setGeometry(Px(2520), goalBox.top(), m_goalCaption->sizeHint().width(), goalBox.height());
+    m_goal = new QLineEdit(m_frame1);
+    m_goal->setObjectName(QStringLiteral("Goal"));
+    m_goal->setGeometry(goalBox);
+    m_goalCaption->setBuddy(m_goal);
 
     m_frame2 = new QGroupBox(QStringLiteral("Height"), m_client);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
@@ -198,10 +214,12 @@ void Form1::createList()
 
 void Form1::setDesignTabOrder()
 {
-    // Tab order of the design: options, height fields, list, editing buttons, then the rest.
-    const QList<QWidget*> order = {m_controls.Option1,   m_controls.Option2, m_controls.Text1, m_controls.Text2,
-                                   m_controls.ListView1, PushButton(2),      PushButton(3),    PushButton(4),
-                                   PushButton(5),        PushButton(1),      PushButton(6),    PushButton(7)};
+    // Tab order of the design: options, height fields, list, editing buttons, then the rest;
+    // the goal after the heights.
+    const QList<QWidget*> order
+        = {m_controls.Option1,   m_controls.Option2, m_controls.Text1, m_controls.Text2, m_goal,
+           m_controls.ListView1, PushButton(2),      PushButton(3),    PushButton(4),    PushButton(5),
+           PushButton(1),        PushButton(6),      PushButton(7)};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
 }
@@ -242,6 +260,18 @@ void Form1::createMenus()
          {},
          [this] { PushButton1_Click(); }},
         MenuSeparator(MenuId::File),
+        {MenuId::File, QStringLiteral("Import"), QStringLiteral("&Import..."), {}, [this] { Import_Click(); }},
+        {MenuId::File,
+         QStringLiteral("ExportCsv"),
+         QStringLiteral("&Export CSV..."),
+         {},
+         [this] { ExportCsv_Click(); }},
+        {MenuId::File,
+         QStringLiteral("RestoreFromBackup"),
+         QStringLiteral("&Restore From Backup..."),
+         {},
+         [this] { RestoreFromBackup_Click(); }},
+        MenuSeparator(MenuId::File),
         {MenuId::File,
          QStringLiteral("Quit"),
          QStringLiteral("&Quit"),
@@ -277,6 +307,22 @@ void Form1::createMenus()
          QStringLiteral("&Load Example Data"),
          {},
          [this] { PushButton7_Click(); }},
+        MenuSeparator(MenuId::Edit),
+        {MenuId::Edit,
+         QStringLiteral("SortByDate"),
+         QStringLiteral("&Sort by Date"),
+         {},
+         [this] { SortByDate_Click(); }},
+        {MenuId::Edit,
+         QStringLiteral("SetGoalWeight"),
+         QStringLiteral("Set &Goal Weight..."),
+         {},
+         [this] { SetGoalWeight_Click(); }},
+        {MenuId::Edit,
+         QStringLiteral("Preferences"),
+         QStringLiteral("&Preferences..."),
+         {},
+         [this] { Preferences_Click(); }},
         {MenuId::Help,
          QStringLiteral("Help"),
          QStringLiteral("&Help"),
@@ -415,6 +461,7 @@ void Form1::setUpKeyboard()
     // The height fields would take Ctrl+Z for their own text; the log's undo covers them.
     m_controls.Text1->installEventFilter(this);
     m_controls.Text2->installEventFilter(this);
+    m_goal->installEventFilter(this);
 }
 
 QMenu* Form1::listMenu(const QPoint& pos)
@@ -460,7 +507,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == m_client && event->type() == QEvent::Resize)
         layOutControls();
-    if ((watched == m_controls.Text1 || watched == m_controls.Text2) && event->type() == QEvent::ShortcutOverride) {
+    // The goal field keeps its own undo only while a typed goal waits to be taken.
+    const bool goalTaken = watched == m_goal && m_goal->text() == ShownNumberText(m_log->goal());
+    if ((watched == m_controls.Text1 || watched == m_controls.Text2 || goalTaken)
+        && event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Left unaccepted, the key goes to the window's Undo and Redo.
         if (key->matches(QKeySequence::Undo) || m_redo->shortcuts().contains(QKeySequence(key->keyCombination())))
@@ -590,6 +640,58 @@ void Form1::PushButton7_Click()
     }
     if (LastStep(*m_log) != before)
         statusBar()->showMessage(QStringLiteral("The example data replaced the log. Ctrl+Z brings the log back."));
+}
+
+ActiveLogAccess Form1::activeLogAccess()
+{
+    ActiveLogAccess access;
+    access.imperial = m_log->imperial();
+    access.entries = m_log->entries();
+    access.height1 = StoredNumberText(m_log->height(1));
+    access.height2 = StoredNumberText(m_log->height(2));
+    access.replace = [this](const QList<LogEntry>& rows, const QString& step) { m_log->replaceLog(rows, step); };
+    return access;
+}
+
+void Form1::showStatus(const QString& text)
+{
+    if (!text.isEmpty())
+        statusBar()->showMessage(text);
+}
+
+void Form1::Import_Click() { showStatus(ImportIntoActiveLog(activeLogAccess(), this)); }
+
+void Form1::ExportCsv_Click() { showStatus(ExportActiveLog(activeLogAccess(), this)); }
+
+void Form1::RestoreFromBackup_Click() { showStatus(RestoreActiveLog(activeLogAccess(), this)); }
+
+void Form1::SortByDate_Click()
+{
+    Guarded proc(QStringLiteral("Form1.SortByDate_Click"));
+    proc(10, [&] {
+        if (m_log->sortByDate())
+            showStatus(QStringLiteral("The log was sorted by date. Ctrl+Z brings the old order back."));
+        else if (!m_log->busy())
+            showStatus(QStringLiteral("The log already is in date order."));
+    });
+}
+
+void Form1::SetGoalWeight_Click()
+{
+    Guarded proc(QStringLiteral("Form1.SetGoal"));
+    proc(10, [&] {
+        if (const std::optional<QString> goal = AskGoal(m_log->imperial(), this))
+            m_log->setGoal(*goal);
+    });
+}
+
+void Form1::Preferences_Click()
+{
+    Guarded proc(QStringLiteral("Form1.Preferences_Click"));
+    proc(10, [&] {
+        PreferencesDialog dialog(this);
+        RunPreferenceDialog(&dialog);
+    });
 }
 
 void Form1::closeEvent(QCloseEvent* event)

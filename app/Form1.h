@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 
+struct ActiveLogAccess;
 class FocusRing;
 class Form2;
 class LogModel;
@@ -43,6 +44,8 @@ public:
     QLabel* Label1(int index) const { return m_controls.Label1.at(index); }
     QGroupBox* Frame1() const { return m_frame1; }
     QGroupBox* Frame2() const { return m_frame2; }
+    // The active log's goal weight, beside the options that choose the log.
+    QLineEdit* GoalField() const { return m_goal; }
     // PushButton1 ... PushButton7.
     QPushButton* PushButton(int n) const { return m_buttons.at(n - 1); }
     QPushButton* PushButton1() const { return PushButton(1); }
@@ -86,6 +89,14 @@ public slots:
     void Undo();
     void Redo();
 
+    // The menu bar's commands that have no button.
+    void Import_Click();
+    void ExportCsv_Click();
+    void RestoreFromBackup_Click();
+    void SortByDate_Click();
+    void SetGoalWeight_Click();
+    void Preferences_Click();
+
 protected:
     // Closing the main window ends the program, whatever else is open.
     void closeEvent(QCloseEvent* event) override;
@@ -103,6 +114,8 @@ private:
     void ApplySkin();
     void setUpKeyboard();
     void blendIntoFrames();
+    ActiveLogAccess activeLogAccess();
+    void showStatus(const QString& text);
     void restoreOption(QRadioButton* option, const QString& key, const QString& defaultValue);
 
     QWidget* m_client = nullptr;
@@ -111,6 +124,8 @@ private:
     LogView* m_logView = nullptr;
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;
+    QLabel* m_goalCaption = nullptr;
+    QLineEdit* m_goal = nullptr;
     QList<QPushButton*> m_buttons;
     PointerRule* m_pointer = nullptr;
     FocusRing* m_focusRing = nullptr;

@@ -69,7 +69,11 @@ void saveCellsActivesheet(const sheet::automation::Workbook& workbook, const QSt
         proc(50, [&] {
             if (picture.isNull())
                 throw Failure(QStringLiteral("Invalid picture: the clipboard holds no picture"));
-            QBuffer encoded;
+            // Room for the whole file at once: a picture of tens of megabytes would otherwise be
+            // copied each time the buffer doubled.
+            QByteArray bytes;
+            bytes.reserve(54 + qsizetype(picture.height()) * ((picture.width() * 3 + 3) & ~3));
+            QBuffer encoded(&bytes);
             encoded.open(QIODevice::WriteOnly);
             QImageWriter writer(&encoded, "bmp");
             if (!writer.write(picture))

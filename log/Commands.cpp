@@ -8,6 +8,7 @@
 #include "LogModel.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "Preferences.h"
 
 #include <QLineEdit>
 
@@ -41,9 +42,10 @@ void AddNewEntry(LogModel& log, QWidget* window, Guarded& proc)
 {
     bool full = false;
     proc(10, [&] {
-        if (log.rowCount() >= EntryLimit) {
+        const int limit = ReadEntryLimit();
+        if (EntryLimitReached(log.rowCount(), limit)) {
             full = true;
-            ShowMessage(EntryLimitMessage());
+            ShowMessage(EntryLimitReachedMessage(limit));
         }
     });
     if (full)

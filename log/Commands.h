@@ -14,7 +14,8 @@ class QWidget;
 // window's guarded procedure `proc` and ends by rewriting the active log's stored text; the
 // entry dialogs open over `window`.
 
-// "Add New Entry": the entry-limit message when the log holds 26 or more rows; otherwise
+// "Add New Entry": the entry-limit message when the log holds as many rows as the user's
+// entry limit ("Entry Limit", 26 unless changed, 0 for none) or more; otherwise
 // the entry dialog of the active log in add mode. Every "Save" in it stores the log at once
 // (one write, one undo step per entry); closing it stores once more.
 void AddNewEntry(LogModel& log, QWidget* window, Guarded& proc);

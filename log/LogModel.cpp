@@ -2,9 +2,11 @@
 
 #include "ActiveLog.h"
 #include "Constants.h"
+#include "EntryOrder.h"
 #include "Failure.h"
 #include "Guarded.h"
 #include "NumberText.h"
+#include "Preferences.h"
 #include "SampleData.h"
 #include "Settings.h"
 
@@ -296,6 +298,36 @@ void LogModel::replaceLog(const QList<LogEntry>& entries, const QString& stepTex
     resetRows(rows, m_selected);
     m_history->recordChange(stepText, before, state());
     storeActiveLog();
+}
+
+bool LogModel::sortByDate()
+{
+    if (m_busy || IsInDateOrder(m_rows))
+        return false;
+    const QList<int> order = DateOrder(m_rows);
+    QList<LogEntry> rows;
+    rows.reserve(order.size());
+    for (const int index : order)
+        rows.append(m_rows.at(index));
+    const LogState before = state();
+    resetRows(rows, m_selected > 0 ? static_cast<int>(order.indexOf(m_selected - 1)) + 1 : 0);
+    m_history->recordChange(QStringLiteral("Sort by Date"), before, state());
+    storeActiveLog();
+    return true;
+}
+
+QString LogModel::goal() const { return ReadGoal(m_imperial); }
+
+void LogModel::goalReadAgain(bool imperial) { emit goalChanged(imperial, ReadGoal(imperial)); }
+
+void LogModel::setGoal(const QString& stored)
+{
+    const QString before = goal();
+    if (stored == before)
+        return;
+    // The step belongs to this log's history: undone after a switch, it still sets this log's goal.
+    m_history->activeStack()->push(new GoalStep(
+        m_imperial, before, stored, [this](bool imperial, const QString& g) { emit goalChanged(imperial, g); }));
 }
 
 // ---------------------------------------------------------------- undo

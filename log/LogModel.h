@@ -96,6 +96,18 @@ public:
     void replaceLog(const QList<LogEntry>& entries, const QString& stepText);
     // The active log read again from the store, with no undo step (nothing was pending).
     void reloadActiveLog();
+    // Edit > Sort by Date: the rows in date order as one undo step, stored at once; the
+    // selected entry stays selected. False (and no step) when they already are in that order
+    // or a chart generation runs.
+    bool sortByDate();
+
+    // The active log's goal weight as stored: a number with a point, or empty for none.
+    QString goal() const;
+    // A new goal for the active log: stored at once, one undo step; nothing when unchanged.
+    // A store that fails is reported under "Form1.SetGoal".
+    void setGoal(const QString& stored);
+    // A log's goal was changed in the store by something else: the views show it again.
+    void goalReadAgain(bool imperial);
 
     // Undo and redo of the active log; nothing while busy. A failing store is reported under
     // "Form1.Undo" or "Form1.Redo".
@@ -122,6 +134,8 @@ signals:
     void entryAppended(int position);
     void selectionChanged(int position);
     void heightChanged(int field, const QString& text);
+    // The goal of a log (not always the active one: undo of a step made before a switch).
+    void goalChanged(bool imperial, const QString& stored);
     void activeLogChanged(bool imperial);
     void historyChanged();
 

@@ -5,6 +5,7 @@
 #include "LogModel.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "Preferences.h"
 #include "Settings.h"
 #include "SettingsWatcher.h"
 #include "StoredLog.h"
@@ -67,8 +68,12 @@ void LogKeysChangedOnDisk(LogModel& log, QWidget* window, const QStringList& ful
         if (key != active && !heights.contains(key))
             offScreen << key;
     }
-    // Not on screen: read afresh when shown.
+    // Not on screen: read afresh when shown. A goal is shown at once.
     AcceptSettingsFromDisk(offScreen);
+    for (const bool imperial : {true, false}) {
+        if (offScreen.contains(SettingsSection + QLatin1Char('/') + GoalKey(imperial)))
+            log.goalReadAgain(imperial);
+    }
     for (int field = 1; field <= 2; ++field) {
         const QString& key = heights.at(field - 1);
         if (!fullKeys.contains(key) || UnsavedSettingKeys().contains(key.section(QLatin1Char('/'), 1)))

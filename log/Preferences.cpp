@@ -1,6 +1,7 @@
 #include "Preferences.h"
 
 #include "Constants.h"
+#include "Guarded.h"
 #include "LogImport.h"
 #include "NumberText.h"
 #include "Settings.h"
@@ -55,7 +56,7 @@ QString EntryLimitReachedMessage(int limit)
         .arg(QLocale().toString(limit));
 }
 
-QString GoalKey(bool imperial) { return imperial ? QStringLiteral("Goal Men") : QStringLiteral("Goal Women"); }
+QString GoalKey(bool imperial) { return imperial ? Keys::GoalMen : Keys::GoalWomen; }
 
 QString ReadGoal(bool imperial) { return ReadSetting(SettingsSection, GoalKey(imperial)); }
 
@@ -84,4 +85,25 @@ GoalCheck CheckGoal(const QString& typed, bool imperial)
         check.message = QStringLiteral("That looks unlikely. Save anyway?");
     }
     return check;
+}
+
+GoalStep::GoalStep(bool imperial, QString before, QString after, std::function<void(bool, const QString&)> shown)
+    : QUndoCommand(QStringLiteral("Set Goal Weight"))
+    , m_imperial(imperial)
+    , m_before(std::move(before))
+    , m_after(std::move(after))
+    , m_shown(std::move(shown))
+{
+}
+
+void GoalStep::undo() { apply(m_before); }
+
+void GoalStep::redo() { apply(m_after); }
+
+void GoalStep::apply(const QString& goal)
+{
+    Guarded proc(QStringLiteral("Form1.SetGoal"));
+    proc(10, [&] { WriteSetting(SettingsSection, GoalKey(m_imperial), goal); });
+    if (m_shown)
+        m_shown(m_imperial, goal);
 }

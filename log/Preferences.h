@@ -1,13 +1,18 @@
 #pragma once
 
+#include "StoredLog.h"
+
 #include <QString>
+#include <QUndoCommand>
+
+#include <functional>
 
 // The user's preferences and the goal weight of each log, kept in the settings store (group
 // Kalmora) like everything else.
 
 // "Entry Limit": how many entries the add command lets a log hold; 0 for no limit.
 inline const QString EntryLimitKey = QStringLiteral("Entry Limit");
-constexpr int DefaultEntryLimit = 26;
+constexpr int DefaultEntryLimit = EntryLimit;
 constexpr int HighestEntryLimit = 1000000;
 
 // The stored limit; a missing or unreadable value is the default.
@@ -36,3 +41,21 @@ struct GoalCheck {
     QString stored;  // the text to store when accepted (or when the user keeps an unlikely goal)
 };
 GoalCheck CheckGoal(const QString& typed, bool imperial);
+
+// Setting a goal as an undo step of its log: stores it at once (and again on redo), the
+// earlier goal on undo; `shown` is told the goal after each, for the window to show it.
+// Failures to store are reported under "Form1.SetGoal".
+class GoalStep : public QUndoCommand {
+public:
+    GoalStep(bool imperial, QString before, QString after, std::function<void(bool, const QString&)> shown);
+    void undo() override;
+    void redo() override;
+
+private:
+    void apply(const QString& goal);
+
+    bool m_imperial;
+    QString m_before;
+    QString m_after;
+    std::function<void(bool, const QString&)> m_shown;
+};

@@ -117,24 +117,3 @@ std::optional<QString> AskGoal(bool imperial, QWidget* parent)
         return std::nullopt;
     return dialog.storedGoal();
 }
-
-GoalStep::GoalStep(bool imperial, QString before, QString after, std::function<void(bool, const QString&)> shown)
-    : QUndoCommand(QStringLiteral("Set Goal Weight"))
-    , m_imperial(imperial)
-    , m_before(std::move(before))
-    , m_after(std::move(after))
-    , m_shown(std::move(shown))
-{
-}
-
-void GoalStep::undo() { apply(m_before); }
-
-void GoalStep::redo() { apply(m_after); }
-
-void GoalStep::apply(const QString& goal)
-{
-    Guarded proc(QStringLiteral("Form1.SetGoal"));
-    proc(10, [&] { WriteSetting(SettingsSection, GoalKey(m_imperial), goal); });
-    if (m_shown)
-        m_shown(m_imperial, goal);
-}

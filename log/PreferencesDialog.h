@@ -1,8 +1,9 @@
 #pragma once
 
+#include "Preferences.h"
+
 #include <QDialog>
 #include <QString>
-#include <QUndoCommand>
 
 #include <functional>
 #include <optional>
@@ -49,21 +50,3 @@ int RunPreferenceDialog(QDialog* dialog);
 
 // The goal the user sets for the log, or nothing when cancelled or unchanged.
 std::optional<QString> AskGoal(bool imperial, QWidget* parent);
-
-// Setting a goal as an undo step of its log: stores it at once (and again on redo), the
-// earlier goal on undo; `shown` is told the goal after each, for the window to show it.
-// Failures to store are reported under "Form1.SetGoal".
-class GoalStep : public QUndoCommand {
-public:
-    GoalStep(bool imperial, QString before, QString after, std::function<void(bool, const QString&)> shown);
-    void undo() override;
-    void redo() override;
-
-private:
-    void apply(const QString& goal);
-
-    bool m_imperial;
-    QString m_before;
-    QString m_after;
-    std::function<void(bool, const QString&)> m_shown;
-};

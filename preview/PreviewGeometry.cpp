@@ -32,7 +32,7 @@ bool PreviewGeometry::redrawImage()
 {
     m_zoomedWidth = static_cast<int>(std::floor(static_cast<double>(m_baseWidth) * m_zoomFactor));
     m_zoomedHeight = static_cast<int>(std::floor(static_cast<double>(m_baseHeight) * m_zoomFactor));
-    if (m_zoomedWidth > m_maxZoomedWidth || m_zoomedHeight > m_maxZoomedHeight) {
+    if (tooLarge(m_zoomedWidth, m_zoomedHeight)) {
         // Too large to show: the next step starts from 1 again, the screen keeps what it had.
         m_zoomFactor = 1.0f;
         m_baseWidth = m_oriWidth - 2;
@@ -97,6 +97,12 @@ void PreviewGeometry::setupScrollBars()
     fitBar(m_v, m_vUnit, m_height, m_viewportHeight);
 }
 
+bool PreviewGeometry::tooLarge(double width, double height) const
+{
+    return width > m_maxZoomedWidth || height > m_maxZoomedHeight
+        || (m_maxZoomedArea > 0 && width * height > m_maxZoomedArea);
+}
+
 bool PreviewGeometry::zoomStep(int direction)
 {
     const float candidate = direction == 0 ? m_zoomFactor + 0.25f : m_zoomFactor - 0.25f;
@@ -111,7 +117,7 @@ bool PreviewGeometry::applyZoom(float zoom)
     // while the screen still shows the last size (Zoom Out would then skip a step).
     const double width = std::floor(static_cast<double>(m_baseWidth) * zoom);
     const double height = std::floor(static_cast<double>(m_baseHeight) * zoom);
-    if (width > m_maxZoomedWidth || height > m_maxZoomedHeight)
+    if (tooLarge(width, height))
         return false;
     m_zoomFactor = zoom;
     return redrawImage();

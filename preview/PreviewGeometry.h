@@ -54,6 +54,9 @@ public:
         m_maxZoomedWidth = maxWidth;
         m_maxZoomedHeight = maxHeight;
     }
+    // The largest zoomed picture's area, in square twips (0: no bound but the sides'): a picture
+    // allowed to grow past its viewport stays one that can be drawn and held.
+    void setZoomAreaLimit(double maxArea) { m_maxZoomedArea = maxArea; }
     // The data picture's bars keep the ranges of zoom 1. A picture that fits the viewport at
     // zoom 1 (a chart) would then get bars that are enabled but cannot move it, so its bars
     // are fitted again to each zoomed size.
@@ -115,6 +118,7 @@ public:
 private:
     void hScrollChanged();
     void vScrollChanged();
+    bool tooLarge(double width, double height) const;
     static void setByPercent(ScrollBarState& bar, std::int16_t percent, const std::function<void(int)>& set);
 
     int m_viewportWidth = kViewportOuterWidth;
@@ -132,6 +136,7 @@ private:
     float m_zoomFactor = 1.0f;
     int m_maxZoomedWidth = kMaxZoomedWidth;
     int m_maxZoomedHeight = kMaxZoomedHeight;
+    double m_maxZoomedArea = 0;
     bool m_barsFollowZoom = false;
     std::int16_t m_hUnit = 0;
     std::int16_t m_vUnit = 0;

@@ -7,6 +7,7 @@
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"
+#include "render/RenderLimits.h"
 
 #include <QPainter>
 
@@ -83,10 +84,26 @@ QSize SheetViews::sheetPixelSize(const SheetView& v) const
     return sheet::rangePixelSize(*ws, used->firstRow, used->firstCol, used->lastRow, used->lastCol);
 }
 
+namespace {
+
+// A sheet's picture may grow past its area, the bars reaching all of it, as far as a picture
+// can be drawn and held at this screen's pixel ratio.
+void AllowZoomPastTheArea(PreviewGeometry& geo, qreal dpr)
+{
+    const double pixel = TwipsPerPixel / dpr;
+    const int side = static_cast<int>(std::floor(static_cast<double>(sheet::kMaxPictureSide) * pixel));
+    geo.setBarsFollowZoom(true);
+    geo.setZoomLimits(side, side);
+    geo.setZoomAreaLimit(static_cast<double>(sheet::kMaxPicturePixels) * pixel * pixel);
+}
+
+} // namespace
+
 void SheetViews::setUp(SheetView& v, int viewportWidth, int viewportHeight, qreal dpr)
 {
     v.geo.setViewportSize(viewportWidth, viewportHeight);
     if (v.captured) {
+        AllowZoomPastTheArea(v.geo, dpr);
         v.geo.setUp(m_original.width() * TwipsPerPixel, m_original.height() * TwipsPerPixel);
     } else if (!m_book) {
         // Without its workbook the tab stays empty; the failure to open it was reported.
@@ -100,7 +117,7 @@ void SheetViews::setUp(SheetView& v, int viewportWidth, int viewportHeight, qrea
         v.geo.setUp(ChartWidthTwips + 2, ChartHeightTwips + 2);
     } else {
         const QSize size = sheetPixelSize(v);
-        v.geo.setBarsFollowZoom(true);
+        AllowZoomPastTheArea(v.geo, dpr);
         v.geo.setUp(size.width() * TwipsPerPixel + 2, size.height() * TwipsPerPixel + 2);
     }
     v.setUp = true;

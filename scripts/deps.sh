@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config ninja-build
       qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgsf-1-dev libisal-dev libfontconfig-dev fonts-liberation2
-      libgtest-dev libbenchmark-dev
+      libgtest-dev libbenchmark-dev libxcb1-dev
       dpkg-dev file gzip)
 if [ "${1:-}" = "--tests" ]; then
     pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils clang libclang-rt-14-dev

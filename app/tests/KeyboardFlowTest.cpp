@@ -206,11 +206,11 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
         expectStored({first, second, third});
     });
 
-    // Edit the second: Tab to the list (the focus is where it was, on "Male"), Down to the
-    // second row, Enter edits it.
+    // Edit the second: Tab to the list past the heights and the goal (the focus is where it
+    // was, on "Male"), Down to the second row, Enter edits it.
     s.then("Tab to the list, second row, Enter", [&] {
         EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(form.Option1()));
-        for (QWidget* next : QList<QWidget*>{form.Text1(), form.Text2(), form.ListView1()}) {
+        for (QWidget* next : QList<QWidget*>{form.Text1(), form.Text2(), form.GoalField(), form.ListView1()}) {
             Key(Qt::Key_Tab);
             EXPECT_EQ(QApplication::focusWidget(), next);
         }

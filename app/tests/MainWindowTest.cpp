@@ -1,13 +1,20 @@
 // The main window as a desktop window: its menu bar, status bar, size and underlined keys.
+#include "Commands.h"
 #include "Constants.h"
+#include "EntryDialog.h"
+#include "FileDialog.h"
+#include "ImportDialog.h"
 #include "Form1.h"
 #include "Help.h"
 #include "LogModel.h"
 #include "MessageBox.h"
+#include "Preferences.h"
+#include "PreferencesDialog.h"
 #include "Mnemonic.h"
 #include "ProgramFiles.h"
 #include "SampleData.h"
 #include "Settings.h"
+#include "StoredLog.h"
 #include "TestSupport.h"
 #include "WindowSize.h"
 
@@ -16,6 +23,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -23,6 +32,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -76,10 +86,13 @@ TEST_F(MainWindowTest, TheMenusOfferTheWindowsCommandsWithTheirKeys)
     for (const QAction* action : form.menuBar()->actions())
         titles << action->text();
     EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Help"}));
-    EXPECT_EQ(Texts(form.menuBar()->findChild<QMenu*>("FileMenu")), QStringList({"&Start Creating Template", "&Quit"}));
-    EXPECT_EQ(Texts(form.menuBar()->findChild<QMenu*>("EditMenu")),
-              QStringList({"&Undo", "&Redo", "&Add New Entry...", "&Edit Selected Entry...", "&Delete Selected Entry",
-                           "&Clear List", "&Load Example Data"}));
+    EXPECT_EQ(
+        Texts(form.menuBar()->findChild<QMenu*>("FileMenu")),
+        QStringList({"&Start Creating Template", "&Import...", "&Export CSV...", "&Restore From Backup...", "&Quit"}));
+    EXPECT_EQ(
+        Texts(form.menuBar()->findChild<QMenu*>("EditMenu")),
+        QStringList({"&Undo", "&Redo", "&Add New Entry...", "&Edit Selected Entry...", "&Delete Selected Entry",
+                     "&Clear List", "&Load Example Data", "&Sort by Date", "Set &Goal Weight...", "&Preferences..."}));
     EXPECT_EQ(Texts(form.menuBar()->findChild<QMenu*>("HelpMenu")),
               QStringList({"&Help", "&Keyboard Shortcuts", "&About Kalmora"}));
     EXPECT_EQ(form.menuAction("Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -135,6 +148,10 @@ TEST_F(MainWindowTest, CtrlQQuits)
     QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(closed);
     EXPECT_FALSE(form.isVisible());
+    // Closing ended the program's event loops: one more run of the application's own loop
+    // clears that, or every dialog of the later tests would return at once.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 TEST_F(MainWindowTest, ALargerWindowGivesTheListTheRoomAndEveryColumnShows)
@@ -191,6 +208,184 @@ TEST_F(MainWindowTest, TheWindowsSizeIsRememberedAcrossRuns)
         form.Form_Load();
         EXPECT_EQ(form.size(), form.minimumSizeHint()) << stored;
     }
+}
+
+// Types a goal into the main window's field and leaves it with Enter.
+void TypeGoal(Form1& form, const QString& text)
+{
+    QLineEdit* field = form.GoalField();
+    field->clear();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+QString StoredGoal(bool imperial) { return ReadSetting(SettingsSection, imperial ? Keys::GoalMen : Keys::GoalWomen); }
+
+TEST_F(MainWindowTest, TheGoalFieldTakesACheckedGoalForEachLogAndUndoTakesItBack)
+{
+    ScopedLocale german(QStringLiteral("de_DE"));
+    Form1 form;
+    form.Form_Load();
+    QLineEdit* goal = form.GoalField();
+    EXPECT_EQ(goal->text(), "");
+    EXPECT_EQ(goal->accessibleName(), "Goal weight, pounds");
+    ScriptedMessages messages;
+    TypeGoal(form, "185,5");
+    EXPECT_EQ(StoredInFile("Goal Men"), "185.5");
+    EXPECT_EQ(messages.count(), 0);
+
+    // Refused: the message, the typed text stays to be corrected, the goal is kept.
+    for (const char* typed : {"lots", "0", "-5"}) {
+        messages.clear();
+        TypeGoal(form, typed);
+        ASSERT_EQ(messages.count(), 1) << typed;
+        EXPECT_EQ(messages.asked().first().buttons, MsgButtons::Ok);
+        EXPECT_EQ(goal->text(), typed);
+        EXPECT_EQ(StoredGoal(true), "185.5") << typed;
+    }
+    // Unlikely: asked; "No" keeps the goal, "Yes" takes the new one.
+    messages.clear();
+    messages.answer(MsgAnswer::No);
+    TypeGoal(form, "2000");
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.asked().first().text, "That looks unlikely. Save anyway?");
+    EXPECT_EQ(StoredGoal(true), "185.5");
+    messages.answer(MsgAnswer::Yes);
+    TypeGoal(form, "2000");
+    EXPECT_EQ(StoredGoal(true), "2000");
+    form.menuAction("Undo")->trigger();
+    EXPECT_EQ(StoredGoal(true), "185.5");
+    EXPECT_EQ(goal->text(), "185,5");
+
+    // The metric log has a goal of its own; the field follows the switch.
+    form.Option2()->click();
+    EXPECT_EQ(goal->text(), "");
+    EXPECT_EQ(goal->accessibleName(), "Goal weight, kilograms");
+    TypeGoal(form, "72,5");
+    EXPECT_EQ(StoredGoal(false), "72.5");
+    TypeGoal(form, ""); // no goal
+    EXPECT_EQ(StoredGoal(false), "");
+    form.menuAction("Undo")->trigger();
+    EXPECT_EQ(goal->text(), "72,5");
+    EXPECT_EQ(StoredGoal(true), "185.5");
+    // Back in the imperial log, undo goes on in its own history.
+    form.Option1()->click();
+    EXPECT_EQ(goal->text(), "185,5");
+    form.menuAction("Undo")->trigger();
+    EXPECT_EQ(goal->text(), "");
+    EXPECT_EQ(StoredInFile("Goal Men"), "");
+    EXPECT_EQ(StoredGoal(false), "72.5");
+}
+
+TEST_F(MainWindowTest, SortByDateIsOneStepThatKeepsTheSelectedEntry)
+{
+    Form1 form;
+    form.Form_Load();
+    // Dates in any separator; one that names no date goes last.
+    const QList<LogEntry> mixed = {{"7/4/2005", "204", "", "", ""},
+                                   {"someday", "203", "", "", ""},
+                                   {"6/1/2005", "201", "", "", ""},
+                                   {"6.20.2005", "205", "", "", ""}};
+    form.logModel().appendEntries(mixed);
+    form.logModel().storeActiveLog();
+    form.logModel().select(1); // 7/4/2005
+    form.menuAction("SortByDate")->trigger();
+    const QList<LogEntry> sorted = {mixed[2], mixed[3], mixed[0], mixed[1]};
+    EXPECT_EQ(form.logModel().entries(), sorted);
+    EXPECT_EQ(form.logModel().selected(), 3);
+    EXPECT_EQ(SplitStoredLog(StoredInFile("Fitness Men")), sorted);
+    EXPECT_TRUE(form.statusBar()->currentMessage().contains("Ctrl+Z"));
+    form.menuAction("Undo")->trigger();
+    EXPECT_EQ(form.logModel().entries(), mixed);
+    EXPECT_EQ(SplitStoredLog(StoredInFile("Fitness Men")), mixed);
+    form.menuAction("Redo")->trigger();
+    // Sorted already: said so, and no step to undo.
+    form.menuAction("SortByDate")->trigger();
+    EXPECT_EQ(form.statusBar()->currentMessage(), "The log already is in date order.");
+    form.menuAction("Undo")->trigger();
+    EXPECT_EQ(form.logModel().entries(), mixed);
+}
+
+TEST_F(MainWindowTest, SetGoalWeightAndPreferencesOpenTheirDialogsAndAddFollowsTheLimit)
+{
+    Form1 form;
+    form.Form_Load();
+    ScriptedMessages messages;
+    int limit = 3;
+    SetPreferenceDialogHook([&limit](QDialog* dialog) {
+        QTimer::singleShot(0, dialog, [dialog, &limit] {
+            if (auto* goal = qobject_cast<GoalDialog*>(dialog))
+                goal->goalField()->setText(QStringLiteral("180"));
+            else if (auto* preferences = qobject_cast<PreferencesDialog*>(dialog))
+                preferences->entryLimit()->setValue(limit);
+            dialog->accept();
+        });
+    });
+    form.menuAction("SetGoalWeight")->trigger();
+    EXPECT_EQ(StoredGoal(true), "180");
+    EXPECT_EQ(form.GoalField()->text(), "180");
+    form.menuAction("Undo")->trigger();
+    EXPECT_EQ(form.GoalField()->text(), "");
+
+    form.menuAction("Preferences")->trigger();
+    EXPECT_EQ(StoredInFile("Entry Limit"), "3");
+    int opened = 0;
+    SetEntryDialogOpenedHook([&opened](EntryDialog* dialog) {
+        ++opened;
+        QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
+    });
+    form.logModel().appendEntries({{"1/1/2024", "200"}, {"1/2/2024", "200"}, {"1/3/2024", "200"}});
+    form.PushButton(2)->click();
+    EXPECT_EQ(opened, 0);
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.asked().first().text, EntryLimitReachedMessage(3));
+    EXPECT_TRUE(messages.asked().first().text.contains("Edit > Preferences"));
+    // No limit: the dialog opens whatever the count.
+    limit = 0;
+    form.menuAction("Preferences")->trigger();
+    form.PushButton(2)->click();
+    EXPECT_EQ(opened, 1);
+    // Unset, the add command stops at 26 with the message it has always shown.
+    WriteSetting(SettingsSection, EntryLimitKey, QString());
+    form.logModel().clearEntries();
+    for (int i = 0; i < 26; ++i)
+        form.logModel().appendEntries({{"1/1/2024", QString::number(150 + i)}});
+    messages.clear();
+    form.PushButton(2)->click();
+    EXPECT_EQ(opened, 1);
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.asked().first().text, EntryLimitMessage());
+    SetPreferenceDialogHook({});
+    SetEntryDialogOpenedHook({});
+}
+
+TEST_F(MainWindowTest, ExportAndImportThroughTheFileMenuGiveTheLogBack)
+{
+    QTemporaryDir dir;
+    Form1 form;
+    form.Form_Load();
+    form.PushButton(7)->click();
+    const QList<LogEntry> example = form.logModel().entries();
+    ScriptedMessages messages;
+    ScriptedSaveFiles saves;
+    saves.answer(dir.filePath("log"));
+    form.menuAction("ExportCsv")->trigger();
+    EXPECT_TRUE(form.statusBar()->currentMessage().startsWith("Exported"))
+        << form.statusBar()->currentMessage().toStdString();
+    ASSERT_TRUE(QFile::exists(dir.filePath("log.csv")));
+
+    form.PushButton(5)->click();
+    SetImportFileResponder([&] { return dir.filePath("log.csv"); });
+    form.menuAction("Import")->trigger();
+    SetImportFileResponder({});
+    EXPECT_EQ(form.logModel().entries(), example);
+    EXPECT_EQ(SplitStoredLog(StoredInFile("Fitness Men")), example);
+    EXPECT_TRUE(form.statusBar()->currentMessage().contains("Ctrl+Z"))
+        << form.statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(messages.count(), 0);
+    // One step: undo leaves the cleared list.
+    form.menuAction("Undo")->trigger();
+    EXPECT_EQ(form.logModel().rowCount(), 0);
 }
 
 TEST(WindowSize, SizesAreReadAsWidthByHeight)

@@ -1,7 +1,7 @@
 // Pictures of the windows for looking at them (not a test): kalmora-screenshots FOLDER writes
 // main.png (with the example), main-metric.png, form3.png, form4.png, preview.png and, for a
 // year's log with a goal, year-data.png, year-chart-2.png, year-chart-3.png and its workbook
-// year-log.xls, each as
+// year-log.xls, and thirty entries with a goal (thirty*.png), each as
 // the window draws itself under the platform, scale and locale it runs with. It works on a
 // settings folder and a temporary folder of its own.
 #include "AppIcon.h"
@@ -86,6 +86,31 @@ bool SaveYearLog(Form1& form, const QString& folder)
     return ok;
 }
 
+// Thirty entries of that log with a goal: the main window (thirty.png), the preview's data
+// tab at 100 % and one Zoom In (thirty-data.png, thirty-data-zoomed.png) and the first weight
+// chart (thirty-chart.png).
+bool SaveThirtyEntries(Form1& form, const QString& folder)
+{
+    form.Option1()->click();
+    form.logModel().clearEntries();
+    form.logModel().appendEntries(YearLog().mid(0, 30));
+    form.logModel().setGoal(QStringLiteral("185"));
+    form.ListView1()->setFocus();
+    bool ok = Save(&form, folder + QStringLiteral("/thirty.png"));
+    form.PushButton1()->click();
+    Form2* preview = form.existingPreview();
+    if (!preview)
+        return false;
+    ok &= Save(preview, folder + QStringLiteral("/thirty-data.png"));
+    preview->PushButton1_Click();
+    std::printf("thirty entries: zoom after one Zoom In on the data tab: %g\n", preview->geometryModel().zoomFactor());
+    ok &= Save(preview, folder + QStringLiteral("/thirty-data-zoomed.png"));
+    preview->TabStrip1_Click(2);
+    ok &= Save(preview, folder + QStringLiteral("/thirty-chart.png"));
+    preview->PushButton8_Click();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -157,6 +182,7 @@ int main(int argc, char* argv[])
         preview->PushButton8_Click();
     }
     ok &= SaveYearLog(form, folder);
+    ok &= SaveThirtyEntries(form, folder);
     if (Form2* preview = form.existingPreview())
         preview->SetProgramEnd([] {});
     return ok ? 0 : 1;

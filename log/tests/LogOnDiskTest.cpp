@@ -108,4 +108,20 @@ TEST_F(LogOnDiskTest, TheLogNotOnScreenIsReadAfreshWhenShown)
     EXPECT_EQ(h.rows(), QList<LogEntry>{a});
 }
 
+TEST_F(LogOnDiskTest, AGoalChangedInTheFileIsShownForItsLog)
+{
+    ASSERT_EQ(h.model.goal(), ""); // on screen, as the goal field shows it
+    QList<QPair<bool, QString>> shown;
+    QObject::connect(&h.model, &LogModel::goalChanged, [&](bool imperial, const QString& goal) {
+        shown.append({imperial, goal});
+    });
+    sheet::writeFileDurably(SettingsFilePath(),
+                            "[Kalmora]\nFitness%20Men=" + JoinStoredLog({a}).toUtf8()
+                                + "\nGoal%20Men=180.5\nText1_Men=5\nText2_Men=10\n");
+    LogKeysChangedOnDisk(h.model, &h.window, SettingsChangedOnDisk());
+    EXPECT_EQ(shown, (QList<QPair<bool, QString>>{{true, "180.5"}}));
+    EXPECT_EQ(h.model.goal(), "180.5");
+    EXPECT_EQ(h.rows(), QList<LogEntry>{a});
+}
+
 } // namespace

@@ -510,18 +510,43 @@ TEST_F(PreviewTest, ZoomOnAChartRedrawsItAtTheZoomedSizeAndKeepsTheDataZoom)
     EXPECT_EQ(form->shownPictureSize(), QSize(300, 225));
 }
 
-TEST_F(PreviewTest, AnIgnoredZoomInLeavesTheZoomSoZoomOutGoesBackOneStep)
+TEST_F(PreviewTest, TheDataPictureZoomsPastItsAreaAndTheBarsReachAllOfIt)
 {
-    // 875 pixels wide at 1.25; 1.5 would be wider than the data picture may be shown.
-    showWithPicture(700, 500);
-    click("PushButton1");
-    EXPECT_EQ(form->shownPictureSize(), QSize(875, 625));
+    // As wide as the data sheet of the metric log with its trend and goal columns.
+    showWithPicture(851, 560);
     click("PushButton1");
     EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.25f);
-    EXPECT_EQ(form->shownPictureSize(), QSize(875, 625));
+    // The zoom scales the picture less its 2-twip border: 1063.5 x 699.8 pixels.
+    EXPECT_EQ(form->shownPictureSize(), QSize(1064, 700));
+    ASSERT_TRUE(form->hScrollBar()->isEnabled());
+    // The bars take the picture's far edges to the area's edges.
+    QLabel* pic = form->picture();
+    key(Qt::Key_End);
+    EXPECT_NEAR(pic->pos().y() + 700, form->viewport()->height(), 5);
+    form->hScrollBar()->setValue(form->hScrollBar()->maximum());
+    EXPECT_NEAR(pic->pos().x() + 1064, form->viewport()->width(), 5);
+    // Up to four times the size, where every zoom stops.
+    for (int i = 0; i < 12; ++i)
+        click("PushButton1");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 4.0f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(3403, 2239));
     click("PushButton2");
-    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 1.0f);
-    EXPECT_EQ(form->shownPictureSize(), QSize(700, 500));
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 3.75f);
+}
+
+TEST_F(PreviewTest, AnIgnoredZoomInLeavesTheZoomSoZoomOutGoesBackOneStep)
+{
+    // 15,000 pixels wide at 2.5; 2.75 would be wider than a picture is ever drawn (16,384).
+    showWithPicture(6000, 300);
+    for (int i = 0; i < 6; ++i)
+        click("PushButton1");
+    EXPECT_EQ(form->shownPictureSize(), QSize(15000, 750));
+    click("PushButton1");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 2.5f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(15000, 750));
+    click("PushButton2");
+    EXPECT_FLOAT_EQ(form->geometryModel().zoomFactor(), 2.25f);
+    EXPECT_EQ(form->shownPictureSize(), QSize(13500, 675));
 }
 
 TEST_F(PreviewTest, ADisabledBarShowsNoThumb)

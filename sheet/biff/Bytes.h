@@ -34,7 +34,9 @@ struct ByteView {
 // Little-endian emitter for record bodies.
 class ByteWriter {
 public:
-    ByteWriter() = default;
+    // Most record bodies are short: room for them from the start spares the reallocations of
+    // growing a byte at a time.
+    ByteWriter() { m_data.reserve(kUsualBody); }
     // Room for `capacity` bytes from the start: small writers then grow without reallocating.
     explicit ByteWriter(std::size_t capacity) { m_data.reserve(capacity); }
     void u8(std::uint8_t v) { m_data.push_back(v); }
@@ -80,8 +82,11 @@ public:
     std::size_t size() const { return m_data.size(); }
     const Bytes& data() const { return m_data; }
     Bytes take() { return std::move(m_data); }
+    // Empty again, keeping the room: one writer serves record after record.
+    void clear() { m_data.clear(); }
 
 private:
+    static constexpr std::size_t kUsualBody = 32;
     Bytes m_data;
 };
 

@@ -549,13 +549,13 @@ void LayoutBuilder::placeCategoryLabel(const QString& text, double x, double roo
                                               Qt::AlignHCenter | Qt::AlignTop});
         return;
     }
-    // The label's end sits under its point, the text running down to the left.
+    // The label's end sits under its point, the text running down to the left; its top corner
+    // hangs from the line under the tick mark, so no tick runs into the text.
     const double radians = axis.angle * M_PI / 180.0;
     const double w = QFontMetricsF(style(ChartTextRole::AxisLabel).font).horizontalAdvance(text);
-    axis.labels.push_back(ChartLayoutText{text, ChartTextRole::AxisLabel, QPointF(x, top),
-                                          static_cast<double>(axis.angle),
-                                          QRectF(-w - 2, -m_labelHeight / 2 * std::cos(radians), w + 2, m_labelHeight),
-                                          Qt::AlignRight | Qt::AlignVCenter});
+    axis.labels.push_back(ChartLayoutText{
+        text, ChartTextRole::AxisLabel, QPointF(x - m_labelHeight / 2 * std::sin(radians), top),
+        static_cast<double>(axis.angle), QRectF(-w - 2, 0, w + 2, m_labelHeight), Qt::AlignRight | Qt::AlignVCenter});
 }
 
 // Where the value axis passes 0, else along the bottom; labels below the plot area: on a

@@ -43,8 +43,9 @@ struct EmbeddedChart {
 };
 
 // The charts embedded in the worksheet whose substream is `sheet` (BOF to EOF, the charts'
-// substreams inside), in file order: each chart after its OBJ, anchored by the drawing
-// record (MSODRAWING) before that. Records it cannot follow are passed over.
+// substreams inside), in file order: each chart after its OBJ, anchored by the drawing data
+// before that (MSODRAWING, or CONTINUE records carrying it on), never by another object's.
+// Records it cannot follow are passed over.
 std::vector<EmbeddedChart> embeddedChartsIn(const RecordList& sheet);
 
 // The same for sheet `sheetIndex` of `book`; none for a chart sheet.

@@ -350,17 +350,6 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     const std::size_t p = t.payload;
     auto u16 = [&](std::size_t at) { return readU16(rgce, at); };
     const bool elementwise = m_arrayMode || (tc && (tc->want == WantA || tc->force));
-    // Shared-formula tokens, and a name's relative references, count from the formula's cell.
-    auto place = [&](std::uint16_t rw, std::uint16_t colWord, bool offsets, int* row, int* col) {
-        if (offsets || (m_inName && (colWord & (kRowRelative | kColRelative)))) {
-            int baseRow = 0, baseCol = 0;
-            m_env.formulaCell(&baseRow, &baseCol);
-            resolveRelative(rw, colWord, baseRow, baseCol, row, col);
-        } else {
-            *row = rw;
-            *col = colWord & 0xFF;
-        }
-    };
     switch (t.base) {
     case Exp:
     case Tbl: push(Item::err(ErrorCode::NA)); break;
@@ -423,9 +412,42 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     case Name: push(nameItem(u16(p), tc)); break;
     case NameX: push(externNameItem(u16(p), u16(p + 2), tc)); break;
     case Ref:
+    case RefN:
+    case ptg::Area:
+    case AreaN:
+    case Ref3d:
+    case Area3d: referenceToken(t); break;
+    case RefErr:
+    case AreaErr:
+    case RefErr3d:
+    case AreaErr3d: push(Item::err(ErrorCode::Ref)); break;
+    default: break; // memory tokens only describe the tokens that follow them
+    }
+}
+
+// Shared-formula tokens, and a name's relative references, count from the formula's cell.
+void Evaluator::placeAddress(std::uint16_t rw, std::uint16_t colWord, bool offsets, int* row, int* col) const
+{
+    if (offsets || (m_inName && (colWord & (kRowRelative | kColRelative)))) {
+        int baseRow = 0, baseCol = 0;
+        m_env.formulaCell(&baseRow, &baseCol);
+        resolveRelative(rw, colWord, baseRow, baseCol, row, col);
+    } else {
+        *row = rw;
+        *col = colWord & 0xFF;
+    }
+}
+
+void Evaluator::referenceToken(const Token& t)
+{
+    const Bytes& rgce = *m_rgce;
+    const std::size_t p = t.payload;
+    auto u16 = [&](std::size_t at) { return readU16(rgce, at); };
+    switch (t.base) {
+    case Ref:
     case RefN: {
         int row, col;
-        place(u16(p), u16(p + 2), t.base == RefN, &row, &col);
+        placeAddress(u16(p), u16(p + 2), t.base == RefN, &row, &col);
         Item& it = m_stack.emplace_back();
         it.kind = Item::Kind::Ref;
         area(-1, row, row, col, col, &it.ref);
@@ -434,8 +456,8 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     case ptg::Area:
     case AreaN: {
         int r1, r2, c1, c2;
-        place(u16(p), u16(p + 4), t.base == AreaN, &r1, &c1);
-        place(u16(p + 2), u16(p + 6), t.base == AreaN, &r2, &c2);
+        placeAddress(u16(p), u16(p + 4), t.base == AreaN, &r1, &c1);
+        placeAddress(u16(p + 2), u16(p + 6), t.base == AreaN, &r2, &c2);
         Item& it = m_stack.emplace_back();
         it.kind = Item::Kind::Ref;
         area(-1, r1, r2, c1, c2, &it.ref);
@@ -443,7 +465,7 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     }
     case Ref3d: {
         int row, col;
-        place(u16(p + 2), u16(p + 4), false, &row, &col);
+        placeAddress(u16(p + 2), u16(p + 4), false, &row, &col);
         Area a;
         if (area(u16(p), row, row, col, col, &a))
             push(Item::area(a));
@@ -453,8 +475,8 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
     }
     case Area3d: {
         int r1, r2, c1, c2;
-        place(u16(p + 2), u16(p + 6), false, &r1, &c1);
-        place(u16(p + 4), u16(p + 8), false, &r2, &c2);
+        placeAddress(u16(p + 2), u16(p + 6), false, &r1, &c1);
+        placeAddress(u16(p + 4), u16(p + 8), false, &r2, &c2);
         Area a;
         if (area(u16(p), r1, r2, c1, c2, &a))
             push(Item::area(a));
@@ -462,11 +484,7 @@ void Evaluator::token(const Token& t, const TokenClass* tc)
             push(Item::err(ErrorCode::Ref));
         break;
     }
-    case RefErr:
-    case AreaErr:
-    case RefErr3d:
-    case AreaErr3d: push(Item::err(ErrorCode::Ref)); break;
-    default: break; // memory tokens only describe the tokens that follow them
+    default: break;
     }
 }
 
@@ -635,6 +653,16 @@ Item Evaluator::evaluateName(const NameDefinition& def, std::uint8_t want) const
         return Item::function(def.name);
     if (def.constant)
         return Item::val(def.value);
+    if (def.reference) {
+        Area a;
+        a.sheet = def.sheet;
+        a.lastSheet = def.lastSheet;
+        a.r1 = def.firstRow;
+        a.r2 = def.lastRow;
+        a.c1 = def.firstCol;
+        a.c2 = def.lastCol;
+        return Item::area(a);
+    }
     if (def.rgce.empty())
         return Item::err(ErrorCode::Name);
     if (m_depth >= kMaxNameDepth)

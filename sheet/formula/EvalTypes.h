@@ -135,8 +135,9 @@ Value toText(const Value& v, QString* out);
 // Spreadsheet ordering: numbers < text < booleans; an empty value takes the other side's type.
 // Text compares case-insensitively, numbers to 15 significant digits.
 int compareValues(const Value& a, const Value& b);
-// ROUND / ROUNDUP / ROUNDDOWN: mode 0 nearest, 1 away from zero, -1 towards zero.
-Value roundTo(double x, double digits, int mode);
+// ROUND, ROUNDUP, ROUNDDOWN.
+enum class Rounding { Nearest, AwayFromZero, TowardZero };
+Value roundTo(double x, double digits, Rounding mode);
 
 // "a*b?" with "~" escaping, case-insensitive; over the whole text unless `anywhere`.
 QRegularExpression wildcardPattern(const QString& pattern, bool anywhere = false);

@@ -155,20 +155,19 @@ int compareValues(const Value& a, const Value& b)
     return p < q ? -1 : p > q ? 1 : 0;
 }
 
-Value roundTo(double x, double digits, int mode)
+Value roundTo(double x, double digits, Rounding mode)
 {
     const int n = static_cast<int>(std::trunc(std::clamp(digits, -400.0, 400.0)));
     if (n > 15 || n < -308)
         return checked(n > 15 ? x : 0);
     const double scale = std::pow(10.0, n);
     const double scaled = round15(std::fabs(x) * scale);
-    double r;
-    if (mode == 0)
-        r = std::floor(scaled + 0.5);
-    else if (mode > 0)
-        r = std::ceil(scaled);
-    else
-        r = std::floor(scaled);
+    double r = 0;
+    switch (mode) {
+    case Rounding::Nearest: r = std::floor(scaled + 0.5); break;
+    case Rounding::AwayFromZero: r = std::ceil(scaled); break;
+    case Rounding::TowardZero: r = std::floor(scaled); break;
+    }
     r /= scale;
     return checked(x < 0 ? -r : r);
 }

@@ -7,6 +7,9 @@
 #include "FormulaTokens.h"
 
 #include <QHash>
+#include <QStringList>
+
+#include <array>
 #include <cmath>
 
 namespace sheet::eval {
@@ -87,13 +90,26 @@ using Fn = Item (*)(Call&);
 Fn builtinFunction(int index);
 Fn addInFunction(const QString& name);
 
-// Registration from each family's file.
-struct Registry {
-    Fn builtin[400] = {};
-    QHash<QString, Fn> addIns;
-    void add(int index, Fn f) { builtin[index] = f; }
-    void addIn(const char* name, Fn f) { addIns.insert(QString::fromLatin1(name), f); }
+// Registration from each family's file, by name: a built-in function of the file format
+// (SUM) is found by its number, any other (an add-in's, a later Excel's) by its name. A name
+// that is neither, or registered twice, is a mistake in the code: the registration throws.
+class Registry {
+public:
+    static constexpr int kBuiltins = 400;
+    void add(const char* name, Fn f);
+    Fn builtin(int index) const
+    {
+        return index >= 0 && index < kBuiltins ? m_builtin[static_cast<std::size_t>(index)] : nullptr;
+    }
+    Fn addIn(const QString& name) const { return m_addIns.value(name); }
+    int builtinCount() const;
+    QStringList names() const;
+
+private:
+    std::array<Fn, kBuiltins> m_builtin = {};
+    QHash<QString, Fn> m_addIns;
 };
+const Registry& functionRegistry();
 void registerMathFunctions(Registry& r);
 void registerStatFunctions(Registry& r);
 void registerTextFunctions(Registry& r);
@@ -239,6 +255,8 @@ public:
 private:
     void run(const Bytes& rgce, const Bytes& extra, std::uint8_t rootWant);
     void token(const ptg::Token& t, const ptg::TokenClass* tc);
+    void referenceToken(const ptg::Token& t);
+    void placeAddress(std::uint16_t rw, std::uint16_t colWord, bool offsets, int* row, int* col) const;
     Item pop();
     void push(Item i) { m_stack.push_back(std::move(i)); }
     void binaryOp(std::uint8_t op, bool elementwise);

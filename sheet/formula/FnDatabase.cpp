@@ -304,18 +304,18 @@ template <bool Max> Item dbMinMax(Call& c)
 
 void registerDatabaseFunctions(Registry& r)
 {
-    r.add(41, dbAggregate<Agg::Sum>);
-    r.add(40, dcount<false>);
-    r.add(199, dcount<true>);
-    r.add(42, dbAggregate<Agg::Average>);
-    r.add(43, dbMinMax<false>);
-    r.add(44, dbMinMax<true>);
-    r.add(189, dbAggregate<Agg::Product>);
-    r.add(45, dbAggregate<Agg::StdevS>);
-    r.add(195, dbAggregate<Agg::StdevP>);
-    r.add(47, dbAggregate<Agg::VarS>);
-    r.add(196, dbAggregate<Agg::VarP>);
-    r.add(235, dget);
+    r.add("DSUM", dbAggregate<Agg::Sum>);
+    r.add("DCOUNT", dcount<false>);
+    r.add("DCOUNTA", dcount<true>);
+    r.add("DAVERAGE", dbAggregate<Agg::Average>);
+    r.add("DMIN", dbMinMax<false>);
+    r.add("DMAX", dbMinMax<true>);
+    r.add("DPRODUCT", dbAggregate<Agg::Product>);
+    r.add("DSTDEV", dbAggregate<Agg::StdevS>);
+    r.add("DSTDEVP", dbAggregate<Agg::StdevP>);
+    r.add("DVAR", dbAggregate<Agg::VarS>);
+    r.add("DVARP", dbAggregate<Agg::VarP>);
+    r.add("DGET", dget);
 }
 
 } // namespace sheet::eval

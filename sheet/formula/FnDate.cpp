@@ -55,8 +55,9 @@ Item time(Call& c)
     return numberResult(std::fmod(secs, 86400) / 86400);
 }
 
-template <int Part> // 0 year, 1 month, 2 day
-Item datePart(Call& c)
+enum class DatePart { Year, Month, Day };
+
+template <DatePart Part> Item datePart(Call& c)
 {
     double x = 0;
     if (const Value e = c.read(serialArg(0, &x)); !e.isEmpty())
@@ -64,7 +65,7 @@ Item datePart(Call& c)
     int y, m, d;
     if (const Value e = dateParts(x, &y, &m, &d); !e.isEmpty())
         return Item::val(e);
-    return Item::num(Part == 0 ? y : Part == 1 ? m : d);
+    return Item::num(Part == DatePart::Year ? y : Part == DatePart::Month ? m : d);
 }
 
 // Sunday 1 ... Saturday 7; serial 1 (1900-01-01) counts as a Sunday in the 1900 system.
@@ -88,8 +89,9 @@ Item weekday(Call& c)
     return Item::err(ErrorCode::Num);
 }
 
-template <int Part> // 0 hour, 1 minute, 2 second
-Item timePart(Call& c)
+enum class TimePart { Hour, Minute, Second };
+
+template <TimePart Part> Item timePart(Call& c)
 {
     double x = 0;
     const Value e = c.number(0, &x);
@@ -99,7 +101,7 @@ Item timePart(Call& c)
         return Item::err(ErrorCode::Num);
     const double secs = std::floor((x - std::floor(x)) * 86400 + 0.5);
     const int s = static_cast<int>(secs) % 86400;
-    return Item::num(Part == 0 ? s / 3600 : Part == 1 ? (s / 60) % 60 : s % 60);
+    return Item::num(Part == TimePart::Hour ? s / 3600 : Part == TimePart::Minute ? (s / 60) % 60 : s % 60);
 }
 
 Item now(Call&) { return numberResult(dateTimeToSerial(QDateTime::currentDateTime())); }
@@ -383,29 +385,29 @@ Item days(Call& c)
 
 void registerDateFunctions(Registry& r)
 {
-    r.add(65, date);
-    r.add(66, time);
-    r.add(69, datePart<0>);
-    r.add(68, datePart<1>);
-    r.add(67, datePart<2>);
-    r.add(70, weekday);
-    r.add(71, timePart<0>);
-    r.add(72, timePart<1>);
-    r.add(73, timePart<2>);
-    r.add(74, now);
-    r.add(221, today);
-    r.add(140, dateTimeValue<true>);
-    r.add(141, dateTimeValue<false>);
-    r.add(220, days360);
-    r.add(351, datedif);
-    r.addIn("EDATE", edate<false>);
-    r.addIn("EOMONTH", edate<true>);
-    r.addIn("WEEKNUM", weeknum);
-    r.addIn("ISOWEEKNUM", isoWeekNum);
-    r.addIn("NETWORKDAYS", networkdays);
-    r.addIn("WORKDAY", workdayFn);
-    r.addIn("YEARFRAC", yearfrac);
-    r.addIn("DAYS", days);
+    r.add("DATE", date);
+    r.add("TIME", time);
+    r.add("YEAR", datePart<DatePart::Year>);
+    r.add("MONTH", datePart<DatePart::Month>);
+    r.add("DAY", datePart<DatePart::Day>);
+    r.add("WEEKDAY", weekday);
+    r.add("HOUR", timePart<TimePart::Hour>);
+    r.add("MINUTE", timePart<TimePart::Minute>);
+    r.add("SECOND", timePart<TimePart::Second>);
+    r.add("NOW", now);
+    r.add("TODAY", today);
+    r.add("DATEVALUE", dateTimeValue<true>);
+    r.add("TIMEVALUE", dateTimeValue<false>);
+    r.add("DAYS360", days360);
+    r.add("DATEDIF", datedif);
+    r.add("EDATE", edate<false>);
+    r.add("EOMONTH", edate<true>);
+    r.add("WEEKNUM", weeknum);
+    r.add("ISOWEEKNUM", isoWeekNum);
+    r.add("NETWORKDAYS", networkdays);
+    r.add("WORKDAY", workdayFn);
+    r.add("YEARFRAC", yearfrac);
+    r.add("DAYS", days);
 }
 
 } // namespace sheet::eval

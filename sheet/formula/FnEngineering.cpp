@@ -4,6 +4,9 @@
 
 #include <QLocale>
 
+#include <cmath>
+#include <complex>
+
 namespace sheet::eval {
 
 namespace {
@@ -154,9 +157,13 @@ bool complexParts(const QString& text, double* re, double* im, QChar* suffix)
     return ok;
 }
 
-// A complex number given as text or as a plain number.
-Value complexArg(Call& c, int i, double* re, double* im)
+// A complex number given as text or as a plain number; `suffix` gets its "i" or "j".
+Value complexArg(Call& c, int i, double* re, double* im, QChar* suffix = nullptr)
 {
+    QChar own = QLatin1Char('i');
+    if (!suffix)
+        suffix = &own;
+    *suffix = QLatin1Char('i');
     const Value v = c.value(i);
     if (v.isError())
         return v;
@@ -167,13 +174,25 @@ Value complexArg(Call& c, int i, double* re, double* im)
     }
     if (v.isBool())
         return Value::error(ErrorCode::Value);
-    QChar suffix;
     QString text;
     toText(v, &text);
-    return complexParts(text, re, im, &suffix) ? Value() : Value::error(ErrorCode::Num);
+    return complexParts(text, re, im, suffix) ? Value() : Value::error(ErrorCode::Num);
 }
 
 QString complexNumber(double x) { return QLocale::c().toString(x, 'g', 15); }
+
+// "3+4i", "-2.5j", "7": as Excel writes a complex number.
+QString complexText(double re, double im, const QString& suffix)
+{
+    if (im == 0)
+        return complexNumber(re);
+    QString out = re == 0 ? QString() : complexNumber(re);
+    if (im == 1 || im == -1)
+        out += im < 0 ? QStringLiteral("-") : (re == 0 ? QString() : QStringLiteral("+"));
+    else
+        out += (im > 0 && re != 0 ? QStringLiteral("+") : QString()) + complexNumber(im);
+    return out + suffix;
+}
 
 Item complex(Call& c)
 {
@@ -189,14 +208,7 @@ Item complex(Call& c)
         if (suffix != QLatin1String("i") && suffix != QLatin1String("j"))
             return Item::err(ErrorCode::Value);
     }
-    if (im == 0)
-        return Item::str(complexNumber(re));
-    QString out = re == 0 ? QString() : complexNumber(re);
-    if (im == 1 || im == -1)
-        out += im < 0 ? QStringLiteral("-") : (re == 0 ? QString() : QStringLiteral("+"));
-    else
-        out += (im > 0 && re != 0 ? QStringLiteral("+") : QString()) + complexNumber(im);
-    return Item::str(out + suffix);
+    return Item::str(complexText(re, im, suffix));
 }
 
 template <bool Real> Item complexPart(Call& c)
@@ -207,28 +219,63 @@ template <bool Real> Item complexPart(Call& c)
     return Item::num(Real ? re : im);
 }
 
+enum class ComplexOp : std::uint8_t { Abs, Argument, Conjugate, Exp, Ln };
+
+// Functions of one complex number. Results that are complex keep the argument's "i" or "j".
+template <ComplexOp Op> Item complexFunction(Call& c)
+{
+    double re = 0, im = 0;
+    QChar suffix;
+    if (const Value e = complexArg(c, 0, &re, &im, &suffix); !e.isEmpty())
+        return Item::val(e);
+    const std::complex<double> z(re, im);
+    std::complex<double> w;
+    switch (Op) {
+    case ComplexOp::Abs: return Item::num(std::abs(z));
+    case ComplexOp::Argument:
+        if (z == 0.0)
+            return Item::err(ErrorCode::Div0);
+        return Item::num(std::arg(z));
+    case ComplexOp::Conjugate: w = std::conj(z); break;
+    case ComplexOp::Exp: w = std::exp(z); break;
+    case ComplexOp::Ln:
+        if (z == 0.0)
+            return Item::err(ErrorCode::Num);
+        w = std::log(z);
+        break;
+    }
+    if (!std::isfinite(w.real()) || !std::isfinite(w.imag()))
+        return Item::err(ErrorCode::Num);
+    return Item::str(complexText(w.real(), w.imag(), QString(suffix)));
+}
+
 } // namespace
 
 void registerEngineeringFunctions(Registry& r)
 {
-    r.addIn("COMPLEX", complex);
-    r.addIn("IMREAL", complexPart<true>);
-    r.addIn("IMAGINARY", complexPart<false>);
+    r.add("IMABS", complexFunction<ComplexOp::Abs>);
+    r.add("IMARGUMENT", complexFunction<ComplexOp::Argument>);
+    r.add("IMCONJUGATE", complexFunction<ComplexOp::Conjugate>);
+    r.add("IMEXP", complexFunction<ComplexOp::Exp>);
+    r.add("IMLN", complexFunction<ComplexOp::Ln>);
+    r.add("COMPLEX", complex);
+    r.add("IMREAL", complexPart<true>);
+    r.add("IMAGINARY", complexPart<false>);
     constexpr const Base* kDec = nullptr;
-    r.addIn("BIN2DEC", convert<&kBin, kDec>);
-    r.addIn("OCT2DEC", convert<&kOct, kDec>);
-    r.addIn("HEX2DEC", convert<&kHex, kDec>);
-    r.addIn("DEC2BIN", convert<kDec, &kBin>);
-    r.addIn("DEC2OCT", convert<kDec, &kOct>);
-    r.addIn("DEC2HEX", convert<kDec, &kHex>);
-    r.addIn("BIN2OCT", convert<&kBin, &kOct>);
-    r.addIn("BIN2HEX", convert<&kBin, &kHex>);
-    r.addIn("OCT2BIN", convert<&kOct, &kBin>);
-    r.addIn("OCT2HEX", convert<&kOct, &kHex>);
-    r.addIn("HEX2BIN", convert<&kHex, &kBin>);
-    r.addIn("HEX2OCT", convert<&kHex, &kOct>);
-    r.addIn("DELTA", step<false>);
-    r.addIn("GESTEP", step<true>);
+    r.add("BIN2DEC", convert<&kBin, kDec>);
+    r.add("OCT2DEC", convert<&kOct, kDec>);
+    r.add("HEX2DEC", convert<&kHex, kDec>);
+    r.add("DEC2BIN", convert<kDec, &kBin>);
+    r.add("DEC2OCT", convert<kDec, &kOct>);
+    r.add("DEC2HEX", convert<kDec, &kHex>);
+    r.add("BIN2OCT", convert<&kBin, &kOct>);
+    r.add("BIN2HEX", convert<&kBin, &kHex>);
+    r.add("OCT2BIN", convert<&kOct, &kBin>);
+    r.add("OCT2HEX", convert<&kOct, &kHex>);
+    r.add("HEX2BIN", convert<&kHex, &kBin>);
+    r.add("HEX2OCT", convert<&kHex, &kOct>);
+    r.add("DELTA", step<false>);
+    r.add("GESTEP", step<true>);
 }
 
 } // namespace sheet::eval

@@ -284,21 +284,21 @@ Item ispmt(Call& c)
 
 void registerFinanceFunctions(Registry& r)
 {
-    r.add(56, pv);
-    r.add(57, fv);
-    r.add(59, pmt);
-    r.add(58, nper);
-    r.add(60, rate);
-    r.add(167, periodPayment<true>);
-    r.add(168, periodPayment<false>);
-    r.add(11, npv);
-    r.add(62, irr);
-    r.add(61, mirr);
-    r.add(142, sln);
-    r.add(143, syd);
-    r.add(144, ddb);
-    r.add(247, db);
-    r.add(350, ispmt);
+    r.add("PV", pv);
+    r.add("FV", fv);
+    r.add("PMT", pmt);
+    r.add("NPER", nper);
+    r.add("RATE", rate);
+    r.add("IPMT", periodPayment<true>);
+    r.add("PPMT", periodPayment<false>);
+    r.add("NPV", npv);
+    r.add("IRR", irr);
+    r.add("MIRR", mirr);
+    r.add("SLN", sln);
+    r.add("SYD", syd);
+    r.add("DDB", ddb);
+    r.add("DB", db);
+    r.add("ISPMT", ispmt);
 }
 
 } // namespace sheet::eval

@@ -21,16 +21,17 @@ Item ifFn(Call& c)
 // AND, OR, XOR: booleans and numbers count; text and blanks in ranges are skipped, text
 // given directly counts only as TRUE or FALSE; an argument left empty, or a function's blank
 // result (VLOOKUP of an empty cell), is FALSE.
-template <int Kind> // 0 AND, 1 OR, 2 XOR
-Item logical(Call& c)
+enum class Logic { And, Or, Xor };
+
+template <Logic Kind> Item logical(Call& c)
 {
     bool any = false;
-    bool acc = Kind == 0;
+    bool acc = Kind == Logic::And;
     Value error;
     for (int i = 0; i < c.size() && error.isEmpty(); ++i) {
         if (!c.has(i)) {
             any = true;
-            acc = Kind == 0 ? false : acc;
+            acc = Kind == Logic::And ? false : acc;
             continue;
         }
         c.ev.forEach(c.arg(i), [&](const Value& v, bool fromRange) {
@@ -49,7 +50,7 @@ Item logical(Call& c)
                 break;
             }
             any = true;
-            acc = Kind == 0 ? (acc && b) : Kind == 1 ? (acc || b) : (acc != b);
+            acc = Kind == Logic::And ? (acc && b) : Kind == Logic::Or ? (acc || b) : (acc != b);
             return true;
         });
     }
@@ -71,20 +72,22 @@ Item trueFn(Call&) { return Item::boolean(true); }
 Item falseFn(Call&) { return Item::boolean(false); }
 Item na(Call&) { return Item::err(ErrorCode::NA); }
 
-template <int Kind> // 0 ISNUMBER 1 ISTEXT 2 ISNONTEXT 3 ISLOGICAL 4 ISERROR 5 ISERR 6 ISNA 7 ISBLANK
-Item isFn(Call& c)
+enum class Is { Number, Text, NonText, Logical, Error, Err, NA, Blank };
+
+template <Is Kind> Item isFn(Call& c)
 {
     const Value v = c.value(0);
     switch (Kind) {
-    case 0: return Item::boolean(v.isNumber());
-    case 1: return Item::boolean(v.isString());
-    case 2: return Item::boolean(!v.isString());
-    case 3: return Item::boolean(v.isBool());
-    case 4: return Item::boolean(v.isError());
-    case 5: return Item::boolean(v.isError() && v.asError() != ErrorCode::NA);
-    case 6: return Item::boolean(v.isError() && v.asError() == ErrorCode::NA);
-    default: return Item::boolean(c.arg(0).kind != Item::Kind::Missing && v.isEmpty());
+    case Is::Number: return Item::boolean(v.isNumber());
+    case Is::Text: return Item::boolean(v.isString());
+    case Is::NonText: return Item::boolean(!v.isString());
+    case Is::Logical: return Item::boolean(v.isBool());
+    case Is::Error: return Item::boolean(v.isError());
+    case Is::Err: return Item::boolean(v.isError() && v.asError() != ErrorCode::NA);
+    case Is::NA: return Item::boolean(v.isError() && v.asError() == ErrorCode::NA);
+    case Is::Blank: break;
     }
+    return Item::boolean(c.arg(0).kind != Item::Kind::Missing && v.isEmpty());
 }
 
 Item isRef(Call& c) { return Item::boolean(c.arg(0).isRef()); }
@@ -233,32 +236,32 @@ Item switchFn(Call& c)
 
 void registerInfoFunctions(Registry& r)
 {
-    r.add(1, ifFn);
-    r.add(36, logical<0>);
-    r.add(37, logical<1>);
-    r.add(38, notFn);
-    r.add(34, trueFn);
-    r.add(35, falseFn);
-    r.add(10, na);
-    r.add(128, isFn<0>);
-    r.add(127, isFn<1>);
-    r.add(190, isFn<2>);
-    r.add(198, isFn<3>);
-    r.add(3, isFn<4>);
-    r.add(126, isFn<5>);
-    r.add(2, isFn<6>);
-    r.add(129, isFn<7>);
-    r.add(105, isRef);
-    r.add(261, errorType);
-    r.add(131, n);
-    r.add(86, type);
-    r.add(125, cell);
-    r.addIn("IFERROR", ifError);
-    r.addIn("IFNA", ifNa);
-    r.addIn("SINGLE", single);
-    r.addIn("XOR", logical<2>);
-    r.addIn("IFS", ifs);
-    r.addIn("SWITCH", switchFn);
+    r.add("IF", ifFn);
+    r.add("AND", logical<Logic::And>);
+    r.add("OR", logical<Logic::Or>);
+    r.add("NOT", notFn);
+    r.add("TRUE", trueFn);
+    r.add("FALSE", falseFn);
+    r.add("NA", na);
+    r.add("ISNUMBER", isFn<Is::Number>);
+    r.add("ISTEXT", isFn<Is::Text>);
+    r.add("ISNONTEXT", isFn<Is::NonText>);
+    r.add("ISLOGICAL", isFn<Is::Logical>);
+    r.add("ISERROR", isFn<Is::Error>);
+    r.add("ISERR", isFn<Is::Err>);
+    r.add("ISNA", isFn<Is::NA>);
+    r.add("ISBLANK", isFn<Is::Blank>);
+    r.add("ISREF", isRef);
+    r.add("ERROR.TYPE", errorType);
+    r.add("N", n);
+    r.add("TYPE", type);
+    r.add("CELL", cell);
+    r.add("IFERROR", ifError);
+    r.add("IFNA", ifNa);
+    r.add("SINGLE", single);
+    r.add("XOR", logical<Logic::Xor>);
+    r.add("IFS", ifs);
+    r.add("SWITCH", switchFn);
 }
 
 } // namespace sheet::eval

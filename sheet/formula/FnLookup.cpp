@@ -710,8 +710,9 @@ Value valuesAt(Call& c, int i, int r, int k, Value* v)
     return a.isError() ? a.v : Value::error(ErrorCode::Value);
 }
 
-template <int Kind> // 0 SUMIF, 1 AVERAGEIF
-Item sumIf(Call& c)
+enum class IfSum { Sum, Average };
+
+template <IfSum Kind> Item sumIf(Call& c)
 {
     const Criterion crit = Criterion::from(c.value(1));
     const int target = c.has(2) ? 2 : 0;
@@ -739,16 +740,17 @@ Item sumIf(Call& c)
         return Item::val(e);
     if (!error.isEmpty())
         return Item::val(error);
-    if (Kind == 1)
+    if (Kind == IfSum::Average)
         return n == 0 ? Item::err(ErrorCode::Div0) : numberResult(total / n);
     return numberResult(total);
 }
 
 // COUNTIFS, SUMIFS, AVERAGEIFS, MAXIFS, MINIFS: pairs of range and criterion.
-template <int Kind> // 0 COUNTIFS, 1 SUMIFS, 2 AVERAGEIFS, 3 MAXIFS, 4 MINIFS
-Item multiIf(Call& c)
+enum class IfsKind { Count, Sum, Average, Max, Min };
+
+template <IfsKind Kind> Item multiIf(Call& c)
 {
-    const int first = Kind == 0 ? 0 : 1;
+    const int first = Kind == IfsKind::Count ? 0 : 1;
     if ((c.size() - first) < 2 || (c.size() - first) % 2)
         return Item::err(ErrorCode::Value);
     std::vector<Criterion> crits;
@@ -782,7 +784,7 @@ Item multiIf(Call& c)
         for (int k = 0; k < cols; ++k) {
             if (!meets[static_cast<std::size_t>(r * cols + k)])
                 continue;
-            if (Kind == 0) {
+            if (Kind == IfsKind::Count) {
                 n += 1;
                 continue;
             }
@@ -797,46 +799,48 @@ Item multiIf(Call& c)
             const double d = x.asNumber();
             total += d;
             n += 1;
-            if (!any || (Kind == 3 ? d > best : d < best))
+            if (!any || (Kind == IfsKind::Max ? d > best : d < best))
                 best = d;
             any = true;
         }
     }
     switch (Kind) {
-    case 0: return Item::num(n);
-    case 1: return numberResult(total);
-    case 2: return n == 0 ? Item::err(ErrorCode::Div0) : numberResult(total / n);
-    default: return Item::num(any ? best : 0);
+    case IfsKind::Count: return Item::num(n);
+    case IfsKind::Sum: return numberResult(total);
+    case IfsKind::Average: return n == 0 ? Item::err(ErrorCode::Div0) : numberResult(total / n);
+    case IfsKind::Max:
+    case IfsKind::Min: break;
     }
+    return Item::num(any ? best : 0);
 }
 
 } // namespace
 
 void registerLookupFunctions(Registry& r)
 {
-    r.add(102, tableLookup<true>);
-    r.add(101, tableLookup<false>);
-    r.add(64, match);
-    r.add(28, lookup);
-    r.add(29, index);
-    r.add(100, choose);
-    r.add(78, offset);
-    r.add(148, indirect);
-    r.add(219, address);
-    r.add(8, rowColumn<true>);
-    r.add(9, rowColumn<false>);
-    r.add(76, rowsColumns<true>);
-    r.add(77, rowsColumns<false>);
-    r.add(75, areas);
-    r.add(83, transpose);
-    r.add(346, countIf);
-    r.add(345, sumIf<0>);
-    r.addIn("AVERAGEIF", sumIf<1>);
-    r.addIn("COUNTIFS", multiIf<0>);
-    r.addIn("SUMIFS", multiIf<1>);
-    r.addIn("AVERAGEIFS", multiIf<2>);
-    r.addIn("MAXIFS", multiIf<3>);
-    r.addIn("MINIFS", multiIf<4>);
+    r.add("VLOOKUP", tableLookup<true>);
+    r.add("HLOOKUP", tableLookup<false>);
+    r.add("MATCH", match);
+    r.add("LOOKUP", lookup);
+    r.add("INDEX", index);
+    r.add("CHOOSE", choose);
+    r.add("OFFSET", offset);
+    r.add("INDIRECT", indirect);
+    r.add("ADDRESS", address);
+    r.add("ROW", rowColumn<true>);
+    r.add("COLUMN", rowColumn<false>);
+    r.add("ROWS", rowsColumns<true>);
+    r.add("COLUMNS", rowsColumns<false>);
+    r.add("AREAS", areas);
+    r.add("TRANSPOSE", transpose);
+    r.add("COUNTIF", countIf);
+    r.add("SUMIF", sumIf<IfSum::Sum>);
+    r.add("AVERAGEIF", sumIf<IfSum::Average>);
+    r.add("COUNTIFS", multiIf<IfsKind::Count>);
+    r.add("SUMIFS", multiIf<IfsKind::Sum>);
+    r.add("AVERAGEIFS", multiIf<IfsKind::Average>);
+    r.add("MAXIFS", multiIf<IfsKind::Max>);
+    r.add("MINIFS", multiIf<IfsKind::Min>);
 }
 
 } // namespace sheet::eval

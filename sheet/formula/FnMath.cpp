@@ -72,13 +72,13 @@ Item sumsq(Call& c)
     return result(e, checked(s));
 }
 
-template <int Mode> // 0 ROUND, 1 ROUNDUP, -1 ROUNDDOWN, 2 TRUNC
-Item rounding(Call& c)
+// ROUND, ROUNDUP, ROUNDDOWN; TRUNC rounds towards zero too.
+template <Rounding Mode> Item rounding(Call& c)
 {
     double x = 0, digits = 0;
     if (const Value e = c.read(numArg(0, &x), numArg(1, &digits, 0)); !e.isEmpty())
         return Item::val(e);
-    return Item::val(roundTo(x, digits, Mode == 2 ? -1 : Mode));
+    return Item::val(roundTo(x, digits, Mode));
 }
 
 Item mod(Call& c)
@@ -233,8 +233,9 @@ Item sumProduct(Call& c)
     return numberResult(total);
 }
 
-template <int Kind> // 0 SUMX2MY2, 1 SUMX2PY2, 2 SUMXMY2
-Item sumPairs(Call& c)
+enum class PairSum { X2MY2, X2PY2, XMY2 };
+
+template <PairSum Kind> Item sumPairs(Call& c)
 {
     Value error;
     const MatrixPtr x = argMatrix(c, 0, &error);
@@ -256,7 +257,7 @@ Item sumPairs(Call& c)
             continue;
         any = true;
         const double p = a.asNumber(), q = b.asNumber();
-        total += Kind == 0 ? p * p - q * q : Kind == 1 ? p * p + q * q : (p - q) * (p - q);
+        total += Kind == PairSum::X2MY2 ? p * p - q * q : Kind == PairSum::X2PY2 ? p * p + q * q : (p - q) * (p - q);
     }
     if (!any)
         return Item::err(ErrorCode::Div0);
@@ -466,63 +467,63 @@ template <bool Even> Item isEvenOdd(Call& c)
 
 void registerMathFunctions(Registry& r)
 {
-    r.add(4, sum);
-    r.add(183, product);
-    r.add(321, sumsq);
-    r.add(15, math1<sinValue>);
-    r.add(16, math1<cosValue>);
-    r.add(17, math1<tanValue>);
-    r.add(18, math1<atanValue>);
-    r.add(19, pi);
-    r.add(20, math1<sqrtOrNan>);
-    r.add(21, math1<expValue>);
-    r.add(22, math1<lnOrNan>);
-    r.add(23, math1<log10OrNan>);
-    r.add(24, math1<absValue>);
-    r.add(25, math1<intPart>);
-    r.add(26, math1<sign>);
-    r.add(27, rounding<0>);
-    r.add(212, rounding<1>);
-    r.add(213, rounding<-1>);
-    r.add(197, rounding<2>);
-    r.add(39, mod);
-    r.add(63, rand);
-    r.add(97, atan2);
-    r.add(98, math1<asinOrNan>);
-    r.add(99, math1<acosOrNan>);
-    r.add(109, logarithm);
-    r.add(184, math1<factOrNan>);
-    r.add(229, math1<sinhValue>);
-    r.add(230, math1<coshValue>);
-    r.add(231, math1<tanhValue>);
-    r.add(232, math1<asinhValue>);
-    r.add(233, math1<acoshOrNan>);
-    r.add(234, math1<atanhOrNan>);
-    r.add(279, evenOdd<true>);
-    r.add(298, evenOdd<false>);
-    r.add(285, floorCeiling<true>);
-    r.add(288, floorCeiling<false>);
-    r.add(276, combin);
-    r.add(299, permut);
-    r.add(337, power);
-    r.add(342, math1<radians>);
-    r.add(343, math1<degrees>);
-    r.add(228, sumProduct);
-    r.add(304, sumPairs<0>);
-    r.add(305, sumPairs<1>);
-    r.add(303, sumPairs<2>);
-    r.add(163, mdeterm);
-    r.add(164, minverse);
-    r.add(165, mmult);
-    r.addIn("QUOTIENT", quotient);
-    r.addIn("FACTDOUBLE", factDouble);
-    r.addIn("GCD", gcdLcm<false>);
-    r.addIn("LCM", gcdLcm<true>);
-    r.addIn("MROUND", mround);
-    r.addIn("ISEVEN", isEvenOdd<true>);
-    r.addIn("ISODD", isEvenOdd<false>);
-    r.addIn("SQRTPI", math1<sqrtPi>);
-    r.addIn("RANDBETWEEN", randBetween);
+    r.add("SUM", sum);
+    r.add("PRODUCT", product);
+    r.add("SUMSQ", sumsq);
+    r.add("SIN", math1<sinValue>);
+    r.add("COS", math1<cosValue>);
+    r.add("TAN", math1<tanValue>);
+    r.add("ATAN", math1<atanValue>);
+    r.add("PI", pi);
+    r.add("SQRT", math1<sqrtOrNan>);
+    r.add("EXP", math1<expValue>);
+    r.add("LN", math1<lnOrNan>);
+    r.add("LOG10", math1<log10OrNan>);
+    r.add("ABS", math1<absValue>);
+    r.add("INT", math1<intPart>);
+    r.add("SIGN", math1<sign>);
+    r.add("ROUND", rounding<Rounding::Nearest>);
+    r.add("ROUNDUP", rounding<Rounding::AwayFromZero>);
+    r.add("ROUNDDOWN", rounding<Rounding::TowardZero>);
+    r.add("TRUNC", rounding<Rounding::TowardZero>);
+    r.add("MOD", mod);
+    r.add("RAND", rand);
+    r.add("ATAN2", atan2);
+    r.add("ASIN", math1<asinOrNan>);
+    r.add("ACOS", math1<acosOrNan>);
+    r.add("LOG", logarithm);
+    r.add("FACT", math1<factOrNan>);
+    r.add("SINH", math1<sinhValue>);
+    r.add("COSH", math1<coshValue>);
+    r.add("TANH", math1<tanhValue>);
+    r.add("ASINH", math1<asinhValue>);
+    r.add("ACOSH", math1<acoshOrNan>);
+    r.add("ATANH", math1<atanhOrNan>);
+    r.add("EVEN", evenOdd<true>);
+    r.add("ODD", evenOdd<false>);
+    r.add("FLOOR", floorCeiling<true>);
+    r.add("CEILING", floorCeiling<false>);
+    r.add("COMBIN", combin);
+    r.add("PERMUT", permut);
+    r.add("POWER", power);
+    r.add("RADIANS", math1<radians>);
+    r.add("DEGREES", math1<degrees>);
+    r.add("SUMPRODUCT", sumProduct);
+    r.add("SUMX2MY2", sumPairs<PairSum::X2MY2>);
+    r.add("SUMX2PY2", sumPairs<PairSum::X2PY2>);
+    r.add("SUMXMY2", sumPairs<PairSum::XMY2>);
+    r.add("MDETERM", mdeterm);
+    r.add("MINVERSE", minverse);
+    r.add("MMULT", mmult);
+    r.add("QUOTIENT", quotient);
+    r.add("FACTDOUBLE", factDouble);
+    r.add("GCD", gcdLcm<false>);
+    r.add("LCM", gcdLcm<true>);
+    r.add("MROUND", mround);
+    r.add("ISEVEN", isEvenOdd<true>);
+    r.add("ISODD", isEvenOdd<false>);
+    r.add("SQRTPI", math1<sqrtPi>);
+    r.add("RANDBETWEEN", randBetween);
 }
 
 } // namespace sheet::eval

@@ -143,8 +143,9 @@ Item countBlank(Call& c)
     return Item::num(double(r.rows()) * r.cols() * (r.lastSheet - r.sheet + 1) - used);
 }
 
-template <int Kind> // 0 AVEDEV, 1 DEVSQ, 2 GEOMEAN, 3 HARMEAN, 4 KURT, 5 SKEW
-Item spread(Call& c)
+enum class Spread { AveDev, DevSq, GeoMean, HarMean, Kurt, Skew };
+
+template <Spread Kind> Item spread(Call& c)
 {
     std::vector<double> v;
     const Value e = gatherNumbers(c, &v);
@@ -152,7 +153,7 @@ Item spread(Call& c)
         return Item::val(e);
     const double n = static_cast<double>(v.size());
     switch (Kind) {
-    case 0: {
+    case Spread::AveDev: {
         if (v.empty())
             return Item::err(ErrorCode::Num);
         const double m = mean(v);
@@ -161,11 +162,11 @@ Item spread(Call& c)
             s += std::fabs(d - m);
         return numberResult(s / n);
     }
-    case 1:
+    case Spread::DevSq:
         if (v.empty())
             return Item::err(ErrorCode::Num);
         return numberResult(squaredDeviations(v));
-    case 2: {
+    case Spread::GeoMean: {
         if (v.empty())
             return Item::err(ErrorCode::Num);
         double s = 0;
@@ -176,7 +177,7 @@ Item spread(Call& c)
         }
         return numberResult(std::exp(s / n));
     }
-    case 3: {
+    case Spread::HarMean: {
         if (v.empty())
             return Item::err(ErrorCode::Num);
         double s = 0;
@@ -187,20 +188,19 @@ Item spread(Call& c)
         }
         return numberResult(n / s);
     }
-    case 4: {
+    case Spread::Kurt: {
         double s = 0;
         if (n < 4 || !standardisedPowerSum(v, 4, &s))
             return Item::err(ErrorCode::Div0);
         return numberResult(n * (n + 1) / ((n - 1) * (n - 2) * (n - 3)) * s
                             - 3 * (n - 1) * (n - 1) / ((n - 2) * (n - 3)));
     }
-    default: {
-        double s = 0;
-        if (n < 3 || !standardisedPowerSum(v, 3, &s))
-            return Item::err(ErrorCode::Div0);
-        return numberResult(n / ((n - 1) * (n - 2)) * s);
+    case Spread::Skew: break;
     }
-    }
+    double s = 0;
+    if (n < 3 || !standardisedPowerSum(v, 3, &s))
+        return Item::err(ErrorCode::Div0);
+    return numberResult(n / ((n - 1) * (n - 2)) * s);
 }
 
 // MODE takes its arguments as arrays: only numbers count, text and booleans are skipped even
@@ -464,8 +464,9 @@ Fit fit(const std::vector<double>& x, const std::vector<double>& y)
     return f;
 }
 
-template <int Kind> // 0 CORREL/PEARSON, 1 RSQ, 2 COVAR, 3 SLOPE, 4 INTERCEPT, 5 STEYX
-Item paired(Call& c)
+enum class Paired { Correl, Rsq, Covar, Slope, Intercept, Steyx };
+
+template <Paired Kind> Item paired(Call& c)
 {
     std::vector<double> a, b;
     const Value e = pairs(c, 0, &a, &b);
@@ -474,31 +475,31 @@ Item paired(Call& c)
     if (a.empty())
         return Item::err(ErrorCode::Div0);
     // SLOPE, INTERCEPT and STEYX take the known y first, then the known x.
-    const bool yFirst = Kind >= 3;
+    const bool yFirst = Kind == Paired::Slope || Kind == Paired::Intercept || Kind == Paired::Steyx;
     const Fit f = yFirst ? fit(b, a) : fit(a, b);
     switch (Kind) {
-    case 0:
+    case Paired::Correl:
         if (f.sxx == 0 || f.syy == 0)
             return Item::err(ErrorCode::Div0);
         return numberResult(f.sxy / std::sqrt(f.sxx * f.syy));
-    case 1:
+    case Paired::Rsq:
         if (f.sxx == 0 || f.syy == 0)
             return Item::err(ErrorCode::Div0);
         return numberResult(f.sxy * f.sxy / (f.sxx * f.syy));
-    case 2: return numberResult(f.sxy / f.n);
-    case 3:
+    case Paired::Covar: return numberResult(f.sxy / f.n);
+    case Paired::Slope:
         if (f.sxx == 0)
             return Item::err(ErrorCode::Div0);
         return numberResult(f.sxy / f.sxx);
-    case 4:
+    case Paired::Intercept:
         if (f.sxx == 0)
             return Item::err(ErrorCode::Div0);
         return numberResult(f.my - f.sxy / f.sxx * f.mx);
-    default:
-        if (f.n < 3 || f.sxx == 0)
-            return Item::err(ErrorCode::Div0);
-        return numberResult(std::sqrt((f.syy - f.sxy * f.sxy / f.sxx) / (f.n - 2)));
+    case Paired::Steyx: break;
     }
+    if (f.n < 3 || f.sxx == 0)
+        return Item::err(ErrorCode::Div0);
+    return numberResult(std::sqrt((f.syy - f.sxy * f.sxy / f.sxx) / (f.n - 2)));
 }
 
 Item forecast(Call& c)
@@ -908,75 +909,75 @@ double gammaLnOrNan(double x) { return x <= 0 ? nan() : std::lgamma(x); }
 
 void registerStatFunctions(Registry& r)
 {
-    r.add(0, count);
-    r.add(169, countA);
-    r.add(347, countBlank);
-    r.add(5, aggregateFn<Agg::Average>);
-    r.add(6, aggregateFn<Agg::Min>);
-    r.add(7, aggregateFn<Agg::Max>);
-    r.add(227, aggregateFn<Agg::Median>);
-    r.add(12, aggregateFn<Agg::StdevS>);
-    r.add(193, aggregateFn<Agg::StdevP>);
-    r.add(46, aggregateFn<Agg::VarS>);
-    r.add(194, aggregateFn<Agg::VarP>);
-    r.add(361, aggregateFn<Agg::Average, Gather::NumbersText>);
-    r.add(362, aggregateFn<Agg::Max, Gather::NumbersText>);
-    r.add(363, aggregateFn<Agg::Min, Gather::NumbersText>);
-    r.add(364, aggregateFn<Agg::StdevP, Gather::NumbersText>);
-    r.add(365, aggregateFn<Agg::VarP, Gather::NumbersText>);
-    r.add(366, aggregateFn<Agg::StdevS, Gather::NumbersText>);
-    r.add(367, aggregateFn<Agg::VarS, Gather::NumbersText>);
-    r.add(269, spread<0>);
-    r.add(318, spread<1>);
-    r.add(319, spread<2>);
-    r.add(320, spread<3>);
-    r.add(322, spread<4>);
-    r.add(323, spread<5>);
-    r.add(330, mode);
-    r.add(325, kth<true>);
-    r.add(326, kth<false>);
-    r.add(327, quartile);
-    r.add(328, percentile);
-    r.add(329, percentRank);
-    r.add(216, rank);
-    r.add(331, trimMean);
-    r.add(344, subtotal);
-    r.add(307, paired<0>);
-    r.add(312, paired<0>);
-    r.add(313, paired<1>);
-    r.add(308, paired<2>);
-    r.add(315, paired<3>);
-    r.add(311, paired<4>);
-    r.add(314, paired<5>);
-    r.add(309, forecast);
-    r.add(50, trend);
-    r.add(49, linest);
-    r.add(51, logest);
-    r.add(52, growth);
-    r.add(252, frequency);
-    r.add(293, normDist<false>);
-    r.add(294, normDist<true>);
-    r.add(295, normInv<false>);
-    r.add(296, normInv<true>);
-    r.add(297, standardize);
-    r.add(277, confidence);
-    r.add(300, poisson);
-    r.add(273, binomDist);
-    r.add(280, exponDist);
-    r.add(302, weibull);
-    r.add(283, math1<fisherOrNan>);
-    r.add(284, math1<fisherInverse>);
-    r.add(271, math1<gammaLnOrNan>);
-    r.addIn("POISSON.DIST", poisson);
-    r.addIn("NORM.DIST", normDist<false>);
-    r.addIn("STDEV.S", aggregateFn<Agg::StdevS>);
-    r.addIn("STDEV.P", aggregateFn<Agg::StdevP>);
-    r.addIn("VAR.S", aggregateFn<Agg::VarS>);
-    r.addIn("VAR.P", aggregateFn<Agg::VarP>);
-    r.addIn("MODE.SNGL", mode);
-    r.addIn("PERCENTILE.INC", percentile);
-    r.addIn("QUARTILE.INC", quartile);
-    r.addIn("RANK.EQ", rank);
+    r.add("COUNT", count);
+    r.add("COUNTA", countA);
+    r.add("COUNTBLANK", countBlank);
+    r.add("AVERAGE", aggregateFn<Agg::Average>);
+    r.add("MIN", aggregateFn<Agg::Min>);
+    r.add("MAX", aggregateFn<Agg::Max>);
+    r.add("MEDIAN", aggregateFn<Agg::Median>);
+    r.add("STDEV", aggregateFn<Agg::StdevS>);
+    r.add("STDEVP", aggregateFn<Agg::StdevP>);
+    r.add("VAR", aggregateFn<Agg::VarS>);
+    r.add("VARP", aggregateFn<Agg::VarP>);
+    r.add("AVERAGEA", aggregateFn<Agg::Average, Gather::NumbersText>);
+    r.add("MAXA", aggregateFn<Agg::Max, Gather::NumbersText>);
+    r.add("MINA", aggregateFn<Agg::Min, Gather::NumbersText>);
+    r.add("STDEVPA", aggregateFn<Agg::StdevP, Gather::NumbersText>);
+    r.add("VARPA", aggregateFn<Agg::VarP, Gather::NumbersText>);
+    r.add("STDEVA", aggregateFn<Agg::StdevS, Gather::NumbersText>);
+    r.add("VARA", aggregateFn<Agg::VarS, Gather::NumbersText>);
+    r.add("AVEDEV", spread<Spread::AveDev>);
+    r.add("DEVSQ", spread<Spread::DevSq>);
+    r.add("GEOMEAN", spread<Spread::GeoMean>);
+    r.add("HARMEAN", spread<Spread::HarMean>);
+    r.add("KURT", spread<Spread::Kurt>);
+    r.add("SKEW", spread<Spread::Skew>);
+    r.add("MODE", mode);
+    r.add("LARGE", kth<true>);
+    r.add("SMALL", kth<false>);
+    r.add("QUARTILE", quartile);
+    r.add("PERCENTILE", percentile);
+    r.add("PERCENTRANK", percentRank);
+    r.add("RANK", rank);
+    r.add("TRIMMEAN", trimMean);
+    r.add("SUBTOTAL", subtotal);
+    r.add("CORREL", paired<Paired::Correl>);
+    r.add("PEARSON", paired<Paired::Correl>);
+    r.add("RSQ", paired<Paired::Rsq>);
+    r.add("COVAR", paired<Paired::Covar>);
+    r.add("SLOPE", paired<Paired::Slope>);
+    r.add("INTERCEPT", paired<Paired::Intercept>);
+    r.add("STEYX", paired<Paired::Steyx>);
+    r.add("FORECAST", forecast);
+    r.add("TREND", trend);
+    r.add("LINEST", linest);
+    r.add("LOGEST", logest);
+    r.add("GROWTH", growth);
+    r.add("FREQUENCY", frequency);
+    r.add("NORMDIST", normDist<false>);
+    r.add("NORMSDIST", normDist<true>);
+    r.add("NORMINV", normInv<false>);
+    r.add("NORMSINV", normInv<true>);
+    r.add("STANDARDIZE", standardize);
+    r.add("CONFIDENCE", confidence);
+    r.add("POISSON", poisson);
+    r.add("BINOMDIST", binomDist);
+    r.add("EXPONDIST", exponDist);
+    r.add("WEIBULL", weibull);
+    r.add("FISHER", math1<fisherOrNan>);
+    r.add("FISHERINV", math1<fisherInverse>);
+    r.add("GAMMALN", math1<gammaLnOrNan>);
+    r.add("POISSON.DIST", poisson);
+    r.add("NORM.DIST", normDist<false>);
+    r.add("STDEV.S", aggregateFn<Agg::StdevS>);
+    r.add("STDEV.P", aggregateFn<Agg::StdevP>);
+    r.add("VAR.S", aggregateFn<Agg::VarS>);
+    r.add("VAR.P", aggregateFn<Agg::VarP>);
+    r.add("MODE.SNGL", mode);
+    r.add("PERCENTILE.INC", percentile);
+    r.add("QUARTILE.INC", quartile);
+    r.add("RANK.EQ", rank);
 }
 
 } // namespace sheet::eval

@@ -26,17 +26,18 @@ Item len(Call& c)
     return result(e, Value::number(static_cast<double>(s.size())));
 }
 
-template <int Kind> // 0 LOWER, 1 UPPER, 2 TRIM, 3 CLEAN, 4 PROPER
-Item transform(Call& c)
+enum class Case { Lower, Upper, Trim, Clean, Proper };
+
+template <Case Kind> Item transform(Call& c)
 {
     QString s;
     const Value e = c.text(0, &s);
     if (!e.isEmpty())
         return Item::val(e);
     switch (Kind) {
-    case 0: return Item::str(s.toLower());
-    case 1: return Item::str(s.toUpper());
-    case 2: {
+    case Case::Lower: return Item::str(s.toLower());
+    case Case::Upper: return Item::str(s.toUpper());
+    case Case::Trim: {
         // Spaces only: leading and trailing ones go, runs inside become one.
         QString out;
         bool space = false;
@@ -52,22 +53,21 @@ Item transform(Call& c)
         }
         return Item::str(out);
     }
-    case 3: {
+    case Case::Clean: {
         QString out;
         for (QChar ch : s)
             if (ch.unicode() >= 32)
                 out += ch;
         return Item::str(out);
     }
-    default: {
-        bool start = true; // a letter after a non-letter starts a word
-        for (QChar& ch : s) {
-            ch = start ? ch.toUpper() : ch.toLower();
-            start = !ch.isLetter();
-        }
-        return Item::str(s);
+    case Case::Proper: break;
     }
+    bool start = true; // a letter after a non-letter starts a word
+    for (QChar& ch : s) {
+        ch = start ? ch.toUpper() : ch.toLower();
+        start = !ch.isLetter();
     }
+    return Item::str(s);
 }
 
 template <bool Left> Item leftRight(Call& c)
@@ -333,7 +333,7 @@ Item fixedOrDollar(Call& c, bool dollar, const QLocale& locale = QLocale())
     decimals = std::trunc(decimals);
     if (decimals > 127)
         return Item::err(ErrorCode::Value);
-    const Value rounded = roundTo(x, decimals, 0);
+    const Value rounded = roundTo(x, decimals, Rounding::Nearest);
     if (rounded.isError())
         return Item::val(rounded);
     const int places = static_cast<int>(std::clamp(decimals, 0.0, 127.0));
@@ -433,43 +433,43 @@ Item hyperlink(Call& c)
 
 void registerTextFunctions(Registry& r)
 {
-    r.add(32, len);
-    r.add(211, len); // LENB: one byte a character in single-byte code pages
-    r.add(112, transform<0>);
-    r.add(113, transform<1>);
-    r.add(118, transform<2>);
-    r.add(162, transform<3>);
-    r.add(114, transform<4>);
-    r.add(115, leftRight<true>);
-    r.add(116, leftRight<false>);
-    r.add(208, leftRight<true>);
-    r.add(209, leftRight<false>);
-    r.add(31, mid);
-    r.add(210, mid);
-    r.add(336, concatenate);
-    r.add(30, rept);
-    r.add(117, exact);
-    r.add(124, findSearch<true>);
-    r.add(205, findSearch<true>);
-    r.add(82, findSearch<false>);
-    r.add(206, findSearch<false>);
-    r.add(120, substitute);
-    r.add(119, replace);
-    r.add(207, replace);
-    r.add(111, charFn);
-    r.add(121, code);
-    r.add(130, tFn);
-    r.add(33, value);
-    r.add(48, text);
-    r.add(14, fixed);
-    r.add(13, dollar);
-    r.add(204, usDollar);
-    r.add(214, sameText);
-    r.add(215, sameText);
-    r.add(354, romanFn);
-    r.add(359, hyperlink);
-    r.addIn("CONCAT", concat);
-    r.addIn("TEXTJOIN", textJoin);
+    r.add("LEN", len);
+    r.add("LENB", len); // LENB: one byte a character in single-byte code pages
+    r.add("LOWER", transform<Case::Lower>);
+    r.add("UPPER", transform<Case::Upper>);
+    r.add("TRIM", transform<Case::Trim>);
+    r.add("CLEAN", transform<Case::Clean>);
+    r.add("PROPER", transform<Case::Proper>);
+    r.add("LEFT", leftRight<true>);
+    r.add("RIGHT", leftRight<false>);
+    r.add("LEFTB", leftRight<true>);
+    r.add("RIGHTB", leftRight<false>);
+    r.add("MID", mid);
+    r.add("MIDB", mid);
+    r.add("CONCATENATE", concatenate);
+    r.add("REPT", rept);
+    r.add("EXACT", exact);
+    r.add("FIND", findSearch<true>);
+    r.add("FINDB", findSearch<true>);
+    r.add("SEARCH", findSearch<false>);
+    r.add("SEARCHB", findSearch<false>);
+    r.add("SUBSTITUTE", substitute);
+    r.add("REPLACE", replace);
+    r.add("REPLACEB", replace);
+    r.add("CHAR", charFn);
+    r.add("CODE", code);
+    r.add("T", tFn);
+    r.add("VALUE", value);
+    r.add("TEXT", text);
+    r.add("FIXED", fixed);
+    r.add("DOLLAR", dollar);
+    r.add("USDOLLAR", usDollar);
+    r.add("ASC", sameText);
+    r.add("DBCS", sameText);
+    r.add("ROMAN", romanFn);
+    r.add("HYPERLINK", hyperlink);
+    r.add("CONCAT", concat);
+    r.add("TEXTJOIN", textJoin);
 }
 
 } // namespace sheet::eval

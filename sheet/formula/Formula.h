@@ -58,6 +58,10 @@ struct NameDefinition {
     bool function = false; // a function name (add-in, macro, later Excel versions')
     bool constant = false; // stands for `value` (a database field inside a criteria formula)
     Value value;
+    // stands for these cells (another workbook's name, its sheets by the numbers the
+    // environment gives them)
+    bool reference = false;
+    int sheet = -1, lastSheet = -1, firstRow = 0, lastRow = 0, firstCol = 0, lastCol = 0;
 };
 
 // The cells a formula reads. Sheet -1 is the formula's own sheet; other sheet numbers are

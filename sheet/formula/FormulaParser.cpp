@@ -338,6 +338,8 @@ private:
             return arrayConstant();
         if (c == QLatin1Char('\''))
             return quotedSheetReference();
+        if (c == QLatin1Char('['))
+            return otherBookReference();
         if (c == QLatin1Char('$') && peek(1).isDigit()) {
             Frag rows;
             if (rowRange(-1, &rows))
@@ -656,7 +658,7 @@ private:
         if (!m_env)
             fail(QStringLiteral("a reference to sheet '%1' needs a workbook").arg(name));
         m_lastSheet = name;
-        const qsizetype colon = name.indexOf(QLatin1Char(':'));
+        const qsizetype colon = name.startsWith(QLatin1Char('[')) ? -1 : name.indexOf(QLatin1Char(':'));
         int ixti = -1;
         if (colon > 0) {
             ixti = m_env->ixtiForSheetSpan(name.left(colon), name.mid(colon + 1));
@@ -692,6 +694,25 @@ private:
             fail(QStringLiteral("'!' expected after the sheet name"));
         ++m_pos;
         return reference(sheetIndex(name));
+    }
+
+    // Another workbook's sheet: [Book1.xls]Sheet1!A1, a sheet the workbook already refers to.
+    Frag otherBookReference()
+    {
+        const qsizetype close = m_text.indexOf(QLatin1Char(']'), m_pos);
+        if (close < 0)
+            fail(QStringLiteral("'[' without its ']'"));
+        const QString book = m_text.mid(m_pos, close - m_pos + 1);
+        m_pos = static_cast<int>(close) + 1;
+        QString sheets = lexIdentifier();
+        if (peek() == QLatin1Char(':')) {
+            ++m_pos;
+            sheets += QLatin1Char(':') + lexIdentifier();
+        }
+        if (sheets.isEmpty() || peek() != QLatin1Char('!'))
+            fail(QStringLiteral("'!' expected after the sheet name"));
+        ++m_pos;
+        return reference(sheetIndex(book + sheets));
     }
 
     Frag identifier()

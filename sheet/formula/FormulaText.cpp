@@ -88,18 +88,6 @@ QString constantText(const Value& v)
     return QString();
 }
 
-// "Sheet1", "'My Sheet'" and "Sheet1:Sheet3", quoted as a whole when either end needs it.
-QString sheetText(const QString& name)
-{
-    const qsizetype colon = name.indexOf(QLatin1Char(':'));
-    if (colon > 0) {
-        const QString first = name.left(colon), last = name.mid(colon + 1);
-        if (quoteSheetName(first) == first && quoteSheetName(last) == last)
-            return name;
-    }
-    return quoteSheetName(name);
-}
-
 class Printer {
 public:
     Printer(const Bytes& rgce, const FormulaEnv* env, const Bytes& extra)
@@ -145,7 +133,7 @@ private:
         const QString name = m_env ? m_env->sheetForIxti(ixti) : QString();
         if (name.isEmpty())
             return QStringLiteral("#REF!");
-        return sheetText(name) + QLatin1Char('!');
+        return sheetReferenceText(name) + QLatin1Char('!');
     }
 
     void binary(const char* op, int prec)

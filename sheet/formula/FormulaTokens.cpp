@@ -140,4 +140,27 @@ QString quoteSheetName(const QString& name)
     return QLatin1Char('\'') + q + QLatin1Char('\'');
 }
 
+// "Sheet1", "'My Sheet'", "Sheet1:Sheet3" and another workbook's "[Book1.xls]Sheet1", quoted
+// as a whole when any part needs it.
+QString sheetReferenceText(const QString& name)
+{
+    const qsizetype close = name.startsWith(QLatin1Char('[')) ? name.indexOf(QLatin1Char(']')) : -1;
+    if (close > 0) {
+        const QString file = name.mid(1, close - 1), sheets = name.mid(close + 1);
+        static const QRegularExpression plainFile(QStringLiteral("^[A-Za-z0-9_.]+$"));
+        if (plainFile.match(file).hasMatch() && sheetReferenceText(sheets) == sheets)
+            return name;
+        QString q = name;
+        q.replace(QLatin1Char('\''), QLatin1String("''"));
+        return QLatin1Char('\'') + q + QLatin1Char('\'');
+    }
+    const qsizetype colon = name.indexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        const QString first = name.left(colon), last = name.mid(colon + 1);
+        if (quoteSheetName(first) == first && quoteSheetName(last) == last)
+            return name;
+    }
+    return quoteSheetName(name);
+}
+
 } // namespace sheet::ptg

@@ -161,6 +161,9 @@ bool isPositionFunction(int index);
 Value constantValue(ByteReader& r);
 
 QString quoteSheetName(const QString& name); // adds quotes when the name needs them
+// A reference's sheet part as a formula shows it: "Sheet1", "'My Sheet'", "Sheet1:Sheet3",
+// "[Book1.xls]Sheet1", quoted as a whole when any part needs it.
+QString sheetReferenceText(const QString& name);
 
 } // namespace sheet::ptg
 

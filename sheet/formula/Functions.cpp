@@ -3,11 +3,40 @@
 
 #include "format/DateSerial.h"
 
+#include <algorithm>
+
 namespace sheet::eval {
 
-namespace {
+void Registry::add(const char* name, Fn f)
+{
+    const QString key = QString::fromLatin1(name);
+    const ptg::FunctionInfo* info = ptg::functionByName(key);
+    if (info && info->index != 255 && info->index < kBuiltins) {
+        if (m_builtin[static_cast<std::size_t>(info->index)])
+            throw Error(QStringLiteral("%1 is registered twice").arg(key));
+        m_builtin[static_cast<std::size_t>(info->index)] = f;
+        return;
+    }
+    if (ptg::addInFunctionName(key).isEmpty() || m_addIns.contains(key))
+        throw Error(QStringLiteral("%1 is no function the file format knows, or registered twice").arg(key));
+    m_addIns.insert(key, f);
+}
 
-const Registry& registry()
+int Registry::builtinCount() const
+{
+    return static_cast<int>(std::count_if(m_builtin.begin(), m_builtin.end(), [](Fn f) { return f != nullptr; }));
+}
+
+QStringList Registry::names() const
+{
+    QStringList out = m_addIns.keys();
+    for (int i = 0; i < kBuiltins; ++i)
+        if (m_builtin[static_cast<std::size_t>(i)])
+            out << QString::fromLatin1(ptg::functionByIndex(i)->name);
+    return out;
+}
+
+const Registry& functionRegistry()
 {
     static const Registry r = [] {
         Registry reg;
@@ -25,14 +54,7 @@ const Registry& registry()
     return r;
 }
 
-} // namespace
-
-Fn builtinFunction(int index)
-{
-    if (index < 0 || index >= 400)
-        return nullptr;
-    return registry().builtin[index];
-}
+Fn builtinFunction(int index) { return functionRegistry().builtin(index); }
 
 Fn addInFunction(const QString& name)
 {
@@ -41,7 +63,7 @@ Fn addInFunction(const QString& name)
         key = name;
     if (key.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive))
         key = key.mid(6);
-    return registry().addIns.value(key.toUpper());
+    return functionRegistry().addIn(key.toUpper());
 }
 
 Value gatherItemNumbers(const Evaluator& ev, const Item& it, std::vector<double>* out, Gather how)

@@ -35,6 +35,26 @@ bool isOperand(std::uint8_t b)
     }
 }
 
+// References and names: what their class says is what they are computed as.
+bool isReferenceOperand(std::uint8_t b)
+{
+    switch (b) {
+    case Ref:
+    case Area:
+    case Ref3d:
+    case Area3d:
+    case RefErr:
+    case AreaErr:
+    case RefErr3d:
+    case AreaErr3d:
+    case Name:
+    case NameX:
+    case RefN:
+    case AreaN: return true;
+    default: return false;
+    }
+}
+
 bool isValueOperator(std::uint8_t b) { return (b >= Add && b <= NE) || b == Uplus || b == Uminus || b == Percent; }
 
 bool isReferenceOperator(std::uint8_t b) { return b == Isect || b == Union || b == Range; }
@@ -155,6 +175,30 @@ struct Tree {
 
 } // namespace
 
+namespace {
+
+// The class a call is written with, given what its function returns and what its parent
+// wants of it; `force` when its value arguments are computed as arrays.
+std::uint8_t callClass(char ret, std::uint8_t want, bool forced, bool* force)
+{
+    *force = false;
+    if (forced) {
+        *force = ret == 'V';
+        return ret == 'R' ? (want == WantR ? ClassRef : ClassArray) : ClassArray;
+    }
+    if ((ret == 'V' && want == WantV) || (ret == 'R' && want == WantR) || (ret == 'A' && want == WantA))
+        return ret == 'V' ? ClassValue : ret == 'R' ? ClassRef : ClassArray;
+    if (want == WantV)
+        return ClassValue;
+    if (want == WantA) {
+        *force = ret == 'V';
+        return ret == 'R' ? ClassRef : ClassArray;
+    }
+    return ret == 'A' ? ClassArray : ClassValue; // a reference is wanted from a function that gives none
+}
+
+} // namespace
+
 bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::uint8_t rootWant,
                     std::vector<TokenClass>* out)
 {
@@ -179,21 +223,11 @@ bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::ui
             kid.want = want;
             kid.force = force;
         };
-        switch (t.base) {
-        case Ref:
-        case Area:
-        case Ref3d:
-        case Area3d:
-        case RefErr:
-        case AreaErr:
-        case RefErr3d:
-        case AreaErr3d:
-        case Name:
-        case NameX:
-        case RefN:
-        case AreaN:
+        if (isReferenceOperand(t.base)) {
             self.cls = self.want == WantR ? ClassRef : (self.want == WantA || self.force ? ClassArray : ClassValue);
-            break;
+            continue;
+        }
+        switch (t.base) {
         case Paren: setKid(0, self.want, self.force); break;
         case Isect:
         case Union:
@@ -210,23 +244,8 @@ bool classifyTokens(const Bytes& rgce, const std::vector<Token>& tokens, std::ui
             const int index = readU16(rgce, t.payload + (t.base == FuncVar ? 1 : 0)) & 0x7FFF;
             const FunctionInfo* f = functionByIndex(index);
             const char ret = f ? f->returnClass : 'V';
-            const std::uint8_t want = self.want;
             bool force = false;
-            std::uint8_t cls = ClassValue;
-            if (self.force) {
-                cls = ret == 'R' ? (want == WantR ? ClassRef : ClassArray) : ClassArray;
-                force = ret == 'V';
-            } else if ((ret == 'V' && want == WantV) || (ret == 'R' && want == WantR)
-                       || (ret == 'A' && want == WantA)) {
-                cls = ret == 'V' ? ClassValue : ret == 'R' ? ClassRef : ClassArray;
-            } else if (want == WantV) {
-                cls = ClassValue;
-            } else if (want == WantA) {
-                cls = ret == 'R' ? ClassRef : ClassArray;
-                force = ret == 'V';
-            } else { // a reference is wanted from a function that gives none
-                cls = ret == 'A' ? ClassArray : ClassValue;
-            }
+            const std::uint8_t cls = callClass(ret, self.want, self.force, &force);
             self.cls = cls;
             self.lifted = cls == ClassArray && ret == 'V';
             for (int k = 0; k < count; ++k) {

@@ -40,6 +40,20 @@ bool followsSupBook(std::uint16_t id)
     return id == rid::kContinue || id == rid::kExternName || id == rid::kXct || id == rid::kCrn;
 }
 
+// A text cell of a sheet kept as it is (a macro or dialog sheet): its string's pool entry, so
+// the save can point it at the same text.
+void keepString(const RecordList& kept, const std::vector<std::uint32_t>& poolIndex,
+                std::vector<Sheet::KeptString>& strings)
+{
+    const Record& r = kept.back();
+    if (r.id != rid::kLabelSst || r.data.size() < 10)
+        return;
+    const std::uint32_t isst
+        = static_cast<std::uint32_t>(r.data[6] | (r.data[7] << 8) | (r.data[8] << 16) | (r.data[9] << 24));
+    if (isst < poolIndex.size())
+        strings.push_back({kept.size() - 1, poolIndex[isst]});
+}
+
 } // namespace
 
 BoundSheet BoundSheet::decode(ByteView body)
@@ -343,6 +357,7 @@ std::unique_ptr<Sheet> WorkbookReader::readKeptSheet(const BoundSheet& s, Sheet:
     for (std::size_t k = 1; k < end; ++k) {
         m_budget.spend(readcost::keptRecord(records[k].data.size));
         kept.push_back(records[k].copy());
+        keepString(kept, m_poolIndex, sheet->keptStrings());
     }
     return sheet;
 }

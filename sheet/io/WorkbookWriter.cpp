@@ -30,19 +30,27 @@ Bytes WorkbookWriter::stream()
 void WorkbookWriter::collectStrings()
 {
     m_sstIndex.assign(m_book.strings().size(), Cell::kNoString);
+    auto use = [&](std::uint32_t pool) {
+        if (pool >= m_sstIndex.size())
+            return;
+        ++m_totalUses;
+        if (m_sstIndex[pool] == Cell::kNoString) {
+            m_sstIndex[pool] = static_cast<std::uint32_t>(m_table.size());
+            m_table.push_back(m_book.strings().at(pool));
+        }
+    };
     for (int i = 0; i < m_book.sheetCount(); ++i) {
         const Worksheet* ws = m_book.worksheet(i);
-        if (!ws)
+        if (!ws) {
+            // text cells of sheets kept as they are (macro and dialog sheets) keep their texts
+            for (const Sheet::KeptString& k : m_book.sheet(i).keptStrings())
+                use(k.pool);
             continue;
+        }
         for (const auto& kv : ws->cells()) {
             const Cell& c = kv.second;
-            if (c.formula || !c.value.isString() || c.sst >= m_sstIndex.size())
-                continue;
-            ++m_totalUses;
-            if (m_sstIndex[c.sst] == Cell::kNoString) {
-                m_sstIndex[c.sst] = static_cast<std::uint32_t>(m_table.size());
-                m_table.push_back(m_book.strings().at(c.sst));
-            }
+            if (!c.formula && c.value.isString())
+                use(c.sst);
         }
     }
 }
@@ -208,13 +216,25 @@ void WorkbookWriter::writeKeptSheet(Bytes& out, const Sheet& s, bool active) con
     appendRecord(out, rid::kBof, s.bof());
     // A chart's cached series values and names follow the cells as they are now.
     const RecordList refreshed = s.isChart() ? refreshChartCache(m_book, s.records()) : RecordList();
-    for (const Record& r : s.isChart() ? refreshed : s.records()) {
-        if (r.id != rid::kWindow2 || r.data.size() < 2) {
+    const RecordList& records = s.isChart() ? refreshed : s.records();
+    std::vector<std::uint32_t> stringAt(s.keptStrings().empty() ? 0 : records.size(), Cell::kNoString);
+    for (const Sheet::KeptString& k : s.keptStrings())
+        if (k.record < stringAt.size() && k.pool < m_sstIndex.size())
+            stringAt[k.record] = m_sstIndex[k.pool];
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const Record& r = records[k];
+        if (k < stringAt.size() && stringAt[k] != Cell::kNoString && r.id == rid::kLabelSst && r.data.size() >= 10) {
+            // the text's place in the table written above
+            Record moved = r;
+            for (int b = 0; b < 4; ++b)
+                moved.data[6 + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(stringAt[k] >> (8 * b));
+            appendRecord(out, moved);
+        } else if (r.id == rid::kWindow2 && r.data.size() >= 2) {
+            // Only the active sheet shows as selected.
+            appendRecord(out, rid::kWindow2, window2ForSave(r.data, active));
+        } else {
             appendRecord(out, r);
-            continue;
         }
-        // Only the active sheet shows as selected.
-        appendRecord(out, rid::kWindow2, window2ForSave(r.data, active));
     }
     appendRecord(out, rid::kEof, {});
 }

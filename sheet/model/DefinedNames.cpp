@@ -1,11 +1,15 @@
 // Defined names, external names and the formula text environment of a workbook.
 #include "model/BookFormulaEnv.h"
 #include "model/Workbook.h"
+#include "model/OtherBooks.h"
 
 #include "biff/RecordIds.h"
 #include "formula/FormulaTokens.h"
 
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace sheet {
 
@@ -259,7 +263,10 @@ QString Workbook::externNameText(std::uint16_t ixti, int index) const
                          : ptg::quoteSheetName(m_sheets[static_cast<std::size_t>(sheet)]->name()) + QLatin1Char('!')
                 + n.displayName();
     }
-    return externNameAt(x.supBook, index);
+    if (static_cast<int>(x.supBook) == addInSupBook())
+        return externNameAt(x.supBook, index);
+    const QString other = otherBookNameText(x.supBook, index);
+    return other.isEmpty() ? externNameAt(x.supBook, index) : other;
 }
 
 void Workbook::addInFunction(const QString& name, int* ixti, int* index)
@@ -330,10 +337,252 @@ void Workbook::addInFunction(const QString& name, int* ixti, int* index)
     m_dirty = true;
 }
 
+// ---------------------------------------------------------------- other workbooks
+
+namespace {
+
+// The file a SUPBOOK's path names, without its folders: the path is encoded with marks below
+// 0x09 for volumes and folders, or is a plain name or a URL.
+QString fileOfPath(const QString& path)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i].unicode();
+        if (c < 0x09 || c == u'/' || c == u'\\')
+            start = i + 1;
+        if (c == 0x05)
+            ++i; // a URL's length follows its mark
+    }
+    return path.mid(start);
+}
+
+// One value of a SerAr (CRN and MOper records).
+Value serArValue(ByteReader& r)
+{
+    switch (r.u8()) {
+    case 0x00: r.skip(8); return Value();
+    case 0x01: return Value::number(r.f64());
+    case 0x02: return Value::string(r.xlUnicodeString());
+    case 0x04: {
+        const bool b = r.u8() != 0;
+        r.skip(7);
+        return Value::boolean(b);
+    }
+    case 0x10: {
+        const std::uint8_t code = r.u8();
+        r.skip(7);
+        return Value::error(isKnownErrorCode(code) ? static_cast<ErrorCode>(code) : ErrorCode::NA);
+    }
+    default: throw FormatError(QStringLiteral("unknown value type in a cached value"));
+    }
+}
+
+// An EXTERNNAME of another workbook: its defined name, as a reference into the workbook's
+// sheets (the sheet numbers stand where a formula has its EXTERNSHEET index) or an error.
+OtherBookName workbookName(ByteReader& r)
+{
+    OtherBookName n;
+    n.sheet = static_cast<int>(r.u16()) - 1;
+    r.skip(2);
+    n.name = r.shortXLUnicodeString();
+    n.value = Value::error(ErrorCode::Ref);
+    const std::size_t cce = r.remaining() >= 2 ? r.u16() : 0;
+    if (cce < 9 || r.remaining() < cce)
+        return n;
+    const std::uint8_t id = ptg::base(r.u8());
+    n.firstSheet = r.u16();
+    n.lastSheet = r.u16();
+    if (id == ptg::Ref3d) {
+        n.firstRow = n.lastRow = r.u16();
+        n.firstCol = n.lastCol = r.u16() & 0xFF;
+        n.reference = true;
+    } else if (id == ptg::Area3d && cce >= 13) {
+        n.firstRow = r.u16();
+        n.lastRow = r.u16();
+        n.firstCol = r.u16() & 0xFF;
+        n.lastCol = r.u16() & 0xFF;
+        n.reference = true;
+    }
+    return n;
+}
+
+// A DDE item: the values its link last gave, the first of them; #REF! when there are none.
+OtherBookName ddeItem(ByteReader& r)
+{
+    OtherBookName n;
+    r.skip(4);
+    n.name = r.shortXLUnicodeString();
+    n.value = Value::error(ErrorCode::Ref);
+    if (r.remaining() >= 3) {
+        r.skip(3); // columns and rows less one
+        n.value = serArValue(r);
+    }
+    return n;
+}
+
+// The cells an XCT record and its CRN records give of one sheet.
+void readCachedCells(const RecordList& followers, std::size_t& i, OtherBook& book)
+{
+    ByteReader xct(followers[i].data);
+    const int count = std::abs(static_cast<std::int16_t>(xct.u16()));
+    const std::size_t itab = xct.u16();
+    for (int k = 0; k < count && i + 1 < followers.size() && followers[i + 1].id == rid::kCrn; ++k) {
+        const Record& crn = followers[++i];
+        if (itab >= book.sheets.size())
+            continue;
+        OtherBookSheet& sheet = book.sheets[itab];
+        ByteReader r(crn.data);
+        const int lastCol = r.u8(), firstCol = r.u8(), row = r.u16();
+        for (int col = firstCol; col <= lastCol && col < kMaxCols && row < kMaxRows; ++col) {
+            sheet.cells[cellKey(row, col)] = serArValue(r);
+            sheet.lastRow = std::max(sheet.lastRow, row);
+            sheet.lastCol = std::max(sheet.lastCol, col);
+        }
+    }
+}
+
+OtherBook otherBook(const Record& supBook, const RecordList& followers, bool withValues)
+{
+    OtherBook book;
+    ByteReader r(supBook.data);
+    const std::size_t ctab = r.u16();
+    const QString path = r.xlUnicodeString();
+    if (path == QLatin1String(" "))
+        return book; // a link whose workbook is not known
+    book.kind = ctab == 0 && path.contains(QChar(0x03)) && !path.startsWith(QChar(0x01)) ? OtherBook::Kind::Dde
+                                                                                         : OtherBook::Kind::Workbook;
+    if (book.kind == OtherBook::Kind::Dde) {
+        book.application = path.section(QChar(0x03), 0, 0);
+        book.topic = path.section(QChar(0x03), 1);
+    } else {
+        book.file = fileOfPath(path);
+        for (std::size_t k = 0; k < ctab; ++k)
+            book.sheets.push_back(OtherBookSheet{r.xlUnicodeString(), {}, -1, -1});
+    }
+    for (std::size_t i = 0; i < followers.size(); ++i) {
+        ByteReader f(followers[i].data);
+        if (followers[i].id == rid::kExternName) {
+            const std::uint16_t flags = f.u16();
+            const bool ole = flags & 0x0010;
+            book.names.push_back(book.kind == OtherBook::Kind::Dde ? (ole ? OtherBookName{} : ddeItem(f))
+                                                                   : workbookName(f));
+        } else if (followers[i].id == rid::kXct && withValues) {
+            readCachedCells(followers, i, book);
+        }
+    }
+    return book;
+}
+
+} // namespace
+
+OtherBook Workbook::otherBook(int supBook, bool withValues) const
+{
+    OtherBook book;
+    if (supBook < 0 || supBook >= static_cast<int>(m_supBooks.size()))
+        return book;
+    const SupBook& sb = m_supBooks[static_cast<std::size_t>(supBook)];
+    if (sb.self || sb.record.data == kAddInSupBook)
+        return book;
+    try {
+        book = sheet::otherBook(sb.record, sb.followers, withValues);
+    } catch (const FormatError&) {
+        // a link the engine cannot read gives #REF!
+    }
+    return book;
+}
+
+OtherBooks Workbook::otherBooks() const
+{
+    OtherBooks out;
+    for (int i = 0; i < static_cast<int>(m_supBooks.size()); ++i)
+        out.books.push_back(otherBook(i, true));
+    return out;
+}
+
+// "[Book1.xls]Sheet1", "[Book1.xls]Sheet1:Sheet3" for an XTI entry into another workbook;
+// empty for any other.
+QString Workbook::otherBookSheetText(std::uint16_t ixti) const
+{
+    int sb = 0, first = 0, last = 0;
+    if (!externSheetEntry(ixti, &sb, &first, &last))
+        return QString();
+    const OtherBook book = otherBook(sb, false);
+    const int count = static_cast<int>(book.sheets.size());
+    if (book.kind != OtherBook::Kind::Workbook || first > last || last >= count)
+        return QString();
+    QString text = QLatin1Char('[') + book.file + QLatin1Char(']') + book.sheets[static_cast<std::size_t>(first)].name;
+    if (last != first)
+        text += QLatin1Char(':') + book.sheets[static_cast<std::size_t>(last)].name;
+    return text;
+}
+
+// Another workbook's name as Excel shows it ("Book1.xls!Costs", "[Book1.xls]Sheet1!Rate"),
+// a DDE item ("Server|Topic!Item"); empty when unknown.
+QString Workbook::otherBookNameText(int supBook, int index) const
+{
+    const OtherBook book = otherBook(supBook, false);
+    if (index < 1 || index > static_cast<int>(book.names.size()))
+        return QString();
+    const OtherBookName& n = book.names[static_cast<std::size_t>(index) - 1];
+    if (book.kind == OtherBook::Kind::Dde)
+        return book.application + QLatin1Char('|') + book.topic + QLatin1Char('!') + ptg::quoteSheetName(n.name);
+    if (n.sheet >= 0 && n.sheet < static_cast<int>(book.sheets.size()))
+        return ptg::sheetReferenceText(QLatin1Char('[') + book.file + QLatin1Char(']')
+                                       + book.sheets[static_cast<std::size_t>(n.sheet)].name)
+            + QLatin1Char('!') + n.name;
+    return book.file + QLatin1Char('!') + n.name;
+}
+
+bool Workbook::externSheetEntry(std::uint16_t ixti, int* supBook, int* first, int* last) const
+{
+    if (ixti >= m_xti.size())
+        return false;
+    *supBook = m_xti[ixti].supBook;
+    *first = m_xti[ixti].firstSheet;
+    *last = m_xti[ixti].lastSheet;
+    return true;
+}
+
+bool Workbook::otherBookSheets(const OtherBooks& books, std::uint16_t ixti, int* first, int* last) const
+{
+    int sb = 0, a = 0, b = 0;
+    if (!externSheetEntry(ixti, &sb, &a, &b) || sb >= static_cast<int>(books.books.size()))
+        return false;
+    const OtherBook& book = books.books[static_cast<std::size_t>(sb)];
+    const int count = static_cast<int>(book.sheets.size());
+    if (book.kind != OtherBook::Kind::Workbook || a > b || b >= count || count > OtherBooks::kSheetsPerBook)
+        return false;
+    *first = OtherBooks::sheetNumber(sb, a);
+    *last = OtherBooks::sheetNumber(sb, b);
+    return true;
+}
+
+Value OtherBooks::value(int sheetNumber, int row, int col) const
+{
+    const OtherBookSheet* s = sheet(sheetNumber);
+    if (!s)
+        return Value::error(ErrorCode::Ref);
+    const auto it = s->cells.find(cellKey(row, col));
+    return it == s->cells.end() ? Value() : it->second;
+}
+
+QString OtherBooks::sheetName(int sheetNumber) const
+{
+    const OtherBook* book = bookOfSheet(sheetNumber);
+    return book ? QLatin1Char('[') + book->file + QLatin1Char(']') + sheet(sheetNumber)->name : QString();
+}
+
 // ---------------------------------------------------------------- formula text environment
 
 int BookFormulaEnv::ixtiForSheet(const QString& sheetName) const
 {
+    if (sheetName.startsWith(QLatin1Char('['))) {
+        // another workbook's sheet: only one the workbook already refers to
+        for (int i = 0; i < m_book->externSheetCount(); ++i)
+            if (m_book->otherBookSheetText(static_cast<std::uint16_t>(i)).compare(sheetName, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    }
     const int index = m_book->sheetIndex(sheetName);
     return index < 0 ? -1 : m_book->externSheetIndex(index);
 }
@@ -341,8 +590,10 @@ int BookFormulaEnv::ixtiForSheet(const QString& sheetName) const
 QString BookFormulaEnv::sheetForIxti(int ixti) const
 {
     int first = 0, last = 0;
-    if (ixti < 0 || ixti > 0xFFFF || !m_book->externSheetRange(static_cast<std::uint16_t>(ixti), &first, &last))
+    if (ixti < 0 || ixti > 0xFFFF)
         return QString();
+    if (!m_book->externSheetRange(static_cast<std::uint16_t>(ixti), &first, &last))
+        return m_book->otherBookSheetText(static_cast<std::uint16_t>(ixti));
     const QString name = m_book->sheet(first).name();
     return first == last ? name : name + QLatin1Char(':') + m_book->sheet(last).name();
 }

@@ -151,6 +151,7 @@ public:
     bool isSubtotalCell(int sheet, int row, int col) const override;
     bool isHiddenRow(int sheet, int row) const override;
     bool cellFormula(int sheet, int row, int col, Bytes* rgce, Bytes* extra) const override;
+    bool otherBookName(int ixti, int index, NameDefinition* out) const;
 
 private:
     Run& m_run;
@@ -174,6 +175,7 @@ public:
         return &m_views[static_cast<std::size_t>(sheet)];
     }
     Value cellValue(int sheet, int row, int col, WhatIf* whatIf);
+    const OtherBooks& otherBooks() const { return m_otherBooks; }
 
 private:
     void collect();
@@ -198,6 +200,7 @@ private:
     std::vector<FormulaColumns> m_columns;
     std::unordered_map<const Cell*, int> m_nodeOf;
     std::map<std::array<int, 5>, int> m_rangeNodes; // (sheet, rows, columns) -> node
+    OtherBooks m_otherBooks;                        // the values the file keeps of other workbooks and DDE links
     int m_depth = 0;
     bool m_cutShort = false; // a formula read past the on-demand limit before it was computed
 };
@@ -207,6 +210,8 @@ private:
 Value Env::cellValue(int sheet, int row, int col) const
 {
     const int target = sheet < 0 ? m_sheet : sheet;
+    if (OtherBooks::isOtherSheet(target))
+        return m_run.otherBooks().value(target, row, col);
     if (!m_whatIf) {
         // most reads: a value, or a formula already computed
         if (const SheetView* v = m_run.view(target)) {
@@ -222,6 +227,11 @@ Value Env::cellValue(int sheet, int row, int col) const
 
 void Env::usedExtent(int sheet, int* lastRow, int* lastCol) const
 {
+    if (const OtherBookSheet* other = m_run.otherBooks().sheet(sheet)) {
+        *lastRow = other->lastRow;
+        *lastCol = other->lastCol;
+        return;
+    }
     // nothing to walk on a chart sheet inside a run of sheets
     const SheetView* view = m_run.view(sheet < 0 ? m_sheet : sheet);
     *lastRow = view ? std::max(0, view->lastRow) : -1;
@@ -237,7 +247,11 @@ void Env::usedExtent(int sheet, int* lastRow, int* lastCol) const
 
 bool Env::externSheets(int ixti, int* first, int* last) const
 {
-    return ixti >= 0 && ixti <= 0xFFFF && m_run.book().externSheetRange(static_cast<std::uint16_t>(ixti), first, last);
+    if (ixti < 0 || ixti > 0xFFFF)
+        return false;
+    const auto x = static_cast<std::uint16_t>(ixti);
+    return m_run.book().externSheetRange(x, first, last)
+        || m_run.book().otherBookSheets(m_run.otherBooks(), x, first, last);
 }
 
 bool Env::sheetByName(const QString& name, int* sheet) const
@@ -252,6 +266,8 @@ bool Env::sheetByName(const QString& name, int* sheet) const
 QString Env::sheetName(int sheet) const
 {
     const int index = sheet < 0 ? m_sheet : sheet;
+    if (OtherBooks::isOtherSheet(index))
+        return m_run.otherBooks().sheetName(index);
     return index < m_run.book().sheetCount() ? m_run.book().sheet(index).name() : QString();
 }
 
@@ -276,12 +292,41 @@ bool Env::externName(int ixti, int index, NameDefinition* out) const
     if (own >= 0)
         return definedName(own + 1, out); // a name of this workbook, qualified
     if (!book.externNameIsAddIn(static_cast<std::uint16_t>(ixti)))
-        return false;
+        return otherBookName(ixti, index, out);
     const QString name = book.externNameText(static_cast<std::uint16_t>(ixti), index);
     if (name.isEmpty())
         return false;
     out->name = name;
     out->function = true;
+    return true;
+}
+
+// Another workbook's name (a reference into the cells the file keeps of it) or a DDE item.
+bool Env::otherBookName(int ixti, int index, NameDefinition* out) const
+{
+    int supBook = 0, first = 0, last = 0;
+    if (!m_run.book().externSheetEntry(static_cast<std::uint16_t>(ixti), &supBook, &first, &last))
+        return false;
+    const std::vector<OtherBook>& books = m_run.otherBooks().books;
+    if (supBook >= static_cast<int>(books.size()) || index < 1
+        || index > static_cast<int>(books[static_cast<std::size_t>(supBook)].names.size()))
+        return false;
+    const OtherBook& book = books[static_cast<std::size_t>(supBook)];
+    const OtherBookName& n = book.names[static_cast<std::size_t>(index) - 1];
+    out->name = n.name;
+    const int sheets = static_cast<int>(book.sheets.size());
+    if (!n.reference || n.firstSheet > n.lastSheet || n.lastSheet >= sheets || sheets > OtherBooks::kSheetsPerBook) {
+        out->constant = true;
+        out->value = n.reference ? Value::error(ErrorCode::Ref) : n.value;
+        return true;
+    }
+    out->reference = true;
+    out->sheet = OtherBooks::sheetNumber(supBook, n.firstSheet);
+    out->lastSheet = OtherBooks::sheetNumber(supBook, n.lastSheet);
+    out->firstRow = n.firstRow;
+    out->lastRow = n.lastRow;
+    out->firstCol = n.firstCol;
+    out->lastCol = n.lastCol;
     return true;
 }
 
@@ -759,6 +804,7 @@ void Run::run()
     collect();
     if (m_nodes.empty())
         return;
+    m_otherBooks = m_book.otherBooks();
     addDependencies();
     const auto comps = components();
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 namespace sheet {
 
@@ -43,6 +44,15 @@ public:
     std::uint8_t boundSheetType() const { return m_boundType; }
     void setBoundSheetType(std::uint8_t t) { m_boundType = t; }
 
+    // Text cells (LABELSST) among the kept records: the entry of the workbook's string pool
+    // each one shows, so that a save points it at that text in the table it writes anew.
+    struct KeptString {
+        std::size_t record; // position in records()
+        std::uint32_t pool;
+    };
+    std::vector<KeptString>& keptStrings() { return m_keptStrings; }
+    const std::vector<KeptString>& keptStrings() const { return m_keptStrings; }
+
     // Renaming goes through Workbook::renameSheet, which checks uniqueness.
     void setNameUnchecked(const QString& name) { m_name = name; }
 
@@ -56,6 +66,7 @@ private:
     std::uint8_t m_boundType = 0;
     Bytes m_bof;
     RecordList m_records;
+    std::vector<KeptString> m_keptStrings;
 };
 
 // Standard BOF bodies of the engine's own substreams.

@@ -7,6 +7,7 @@
 #include "model/DefinedName.h"
 #include "model/Font.h"
 #include "model/RecordLayout.h"
+#include "model/OtherBooks.h"
 #include "model/Sheet.h"
 #include "model/Worksheet.h"
 #include "model/Xf.h"
@@ -114,6 +115,19 @@ public:
     // The 0-based defined name an external name means when it points into this workbook
     // (through one of its sheets or the workbook itself); -1 otherwise.
     int ownExternName(std::uint16_t ixti, int index) const;
+    // The SUPBOOK index and the sheets (of that workbook) an XTI entry names; false when
+    // there is no such entry.
+    bool externSheetEntry(std::uint16_t ixti, int* supBook, int* first, int* last) const;
+
+    // ---- other workbooks and DDE links, with the values the file keeps of them ----
+    OtherBooks otherBooks() const;
+    // The sheet numbers (OtherBooks) of another workbook's sheets an XTI entry covers; false
+    // for this workbook's own, add-ins, DDE links and what the file does not know.
+    bool otherBookSheets(const OtherBooks& books, std::uint16_t ixti, int* first, int* last) const;
+    // "[Book1.xls]Sheet1" (or a run "[Book1.xls]Sheet1:Sheet3") for an XTI entry into another
+    // workbook; empty for any other.
+    QString otherBookSheetText(std::uint16_t ixti) const;
+
     // Where a formula calls an add-in function (BIN2DEC) or a later version's ("_xlfn.IFERROR"):
     // the XTI and EXTERNNAME index, or ixti -1 and a NAME index. Added when missing.
     void addInFunction(const QString& name, int* ixti, int* index);
@@ -194,6 +208,8 @@ private:
     int selfSupBook() const;
     int addInSupBook() const;
     QString externNameAt(int supBook, int index) const;
+    OtherBook otherBook(int supBook, bool withValues) const;
+    QString otherBookNameText(int supBook, int index) const;
 
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     std::vector<Font> m_fonts;

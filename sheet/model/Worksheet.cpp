@@ -157,11 +157,13 @@ std::uint16_t Worksheet::newCellXf(int row, int col) const
 Cell& Worksheet::touch(int row, int col)
 {
     checkCell(row, col);
-    auto it = m_cells.find(cellKey(row, col));
-    if (it == m_cells.end()) {
+    // One search, which also places a new cell: rows are mostly written top to bottom.
+    const std::uint32_t key = cellKey(row, col);
+    auto it = m_cells.lower_bound(key);
+    if (it == m_cells.end() || it->first != key) {
         Cell c;
         c.xf = newCellXf(row, col);
-        it = m_cells.emplace(cellKey(row, col), std::move(c)).first;
+        it = m_cells.emplace_hint(it, key, std::move(c));
     } else {
         Cell& c = it->second;
         c.formula = false;
@@ -274,11 +276,12 @@ void Worksheet::setCellXf(int row, int col, std::uint16_t xf)
     checkCell(row, col);
     if (xf >= m_book->xfCount() || m_book->xf(xf).isStyle())
         throw Error(QStringLiteral("Cell format %1 is not a cell format of this workbook").arg(xf));
-    auto it = m_cells.find(cellKey(row, col));
-    if (it == m_cells.end()) {
+    const std::uint32_t key = cellKey(row, col);
+    auto it = m_cells.lower_bound(key);
+    if (it == m_cells.end() || it->first != key) {
         Cell c;
         c.xf = xf;
-        m_cells.emplace(cellKey(row, col), std::move(c));
+        m_cells.emplace_hint(it, key, std::move(c));
     } else {
         it->second.xf = xf;
     }

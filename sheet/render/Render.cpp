@@ -5,6 +5,7 @@
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "model/Xf.h"
+#include "render/RenderLimits.h"
 #include "render/SheetRenderer.h"
 
 #include <cmath>
@@ -199,5 +200,65 @@ RangeDrawing::~RangeDrawing() = default;
 const std::vector<RenderCell>& RangeDrawing::cells() const { return m_source->cells(); }
 
 void RangeDrawing::paint(QPainter& painter) const { paintRange(*m_source, m_range, painter); }
+
+class RangeRows::Source : public WorksheetSource {
+public:
+    using WorksheetSource::WorksheetSource;
+};
+
+RangeRows::RangeRows(const Worksheet& sheet, int r1, int c1, int r2, int c2)
+{
+    const CellRange range = checkedRange(r1, c1, r2, c2);
+    sheet.workbook().ensureCalculated();
+    m_source = std::make_unique<Source>(sheet);
+    m_bands = std::make_unique<RowBands>(*m_source, range);
+}
+
+RangeRows::~RangeRows() = default;
+
+QSize RangeRows::pixelSize() const { return m_bands->pixelSize(); }
+
+int RangeRows::rowTop(int row) const { return m_bands->rowTop(row); }
+
+std::pair<int, int> RangeRows::rowsBetween(int top, int bottom) const { return m_bands->rowsBetween(top, bottom); }
+
+void RangeRows::paintRows(QPainter& painter, int firstRow, int lastRow) const
+{
+    m_bands->paintRows(painter, firstRow, lastRow);
+}
+
+void RangeRows::paintView(QPainter& painter, int top, int height, int keptRows) const
+{
+    const CellRange& range = m_bands->range();
+    const int keptLast = std::min(range.firstRow + std::max(keptRows, 0), range.lastRow + 1) - 1;
+    const int keptHeight = std::min(m_bands->rowTop(keptLast + 1), height);
+    const int scrolled = std::max(top, 0) + keptHeight;
+    painter.save();
+    painter.fillRect(QRect(0, 0, pixelSize().width(), height), Qt::white);
+    if (keptHeight > 0) {
+        painter.save();
+        painter.setClipRect(QRect(0, 0, pixelSize().width(), keptHeight), Qt::IntersectClip);
+        m_bands->paintRows(painter, range.firstRow, keptLast);
+        painter.restore();
+    }
+    if (height > keptHeight) {
+        const std::pair<int, int> rows = m_bands->rowsBetween(scrolled, scrolled + height - keptHeight);
+        painter.setClipRect(QRect(0, keptHeight, pixelSize().width(), height - keptHeight), Qt::IntersectClip);
+        painter.translate(0, keptHeight - scrolled);
+        m_bands->paintRows(painter, rows.first, rows.second);
+    }
+    painter.restore();
+}
+
+QImage RangeRows::renderView(int top, int height, int keptRows) const
+{
+    const int width = pixelSize().width();
+    checkPictureSize(width, height, QStringLiteral("The view"));
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    paintView(p, top, height, keptRows);
+    p.end();
+    return image;
+}
 
 } // namespace sheet

@@ -53,4 +53,33 @@ private:
     QSize m_size;
 };
 
+// A range drawn a band of rows at a time, for a view that scrolls through a long sheet: only
+// the rows in view are read and drawn, each pixel as renderRange's picture of the whole range
+// has it, so a range far taller than a picture may be (16,384 pixels) is shown all the same.
+// The sheet must outlive it and stay unchanged; it is brought up to date first.
+class RangeRows {
+public:
+    // Throws sheet::Error for a range outside the sheet.
+    RangeRows(const Worksheet& sheet, int r1, int c1, int r2, int c2);
+    ~RangeRows();
+
+    // The whole range's picture size, and where its rows lie in it (see RowBands).
+    QSize pixelSize() const;
+    int rowTop(int row) const;
+    std::pair<int, int> rowsBetween(int top, int bottom) const;
+    // Rows firstRow..lastRow where the whole picture has them.
+    void paintRows(QPainter& painter, int firstRow, int lastRow) const;
+    // The view of the picture `height` pixels high scrolled down by `top` pixels, at the
+    // range's full width, with the first `keptRows` rows of the range held at its top as
+    // the spreadsheet's frozen rows are. Throws sheet::Error beyond the picture bounds.
+    QImage renderView(int top, int height, int keptRows = 0) const;
+    // The same into a painter, from its (0, 0).
+    void paintView(QPainter& painter, int top, int height, int keptRows = 0) const;
+
+private:
+    class Source;
+    std::unique_ptr<Source> m_source;
+    std::unique_ptr<RowBands> m_bands;
+};
+
 } // namespace sheet

@@ -319,8 +319,9 @@ QImage renderRange(const RenderSource& source, const CellRange& requested)
 {
     const Layout L = checkedLayout(source, requested, SizeCheck::Picture);
     const QSize size = sizeOf(L);
+    // The painter whitens every pixel first: a fill here would be a second pass over a
+    // picture of up to 400 MB.
     QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
     QPainter p(&image);
     paintLayout(source, L, p);
     p.end();
@@ -590,7 +591,7 @@ void RangePainter::paint()
     const int height = m_L.y.back() + 1;
     m_p.save();
     m_p.setRenderHint(QPainter::Antialiasing, false);
-    m_p.fillRect(QRect(0, 0, width, height), Qt::white);
+    m_p.fillRect(QRect(0, m_L.y.front(), width, height - m_L.y.front()), Qt::white);
     readCells();
     m_p.setRenderHint(QPainter::TextAntialiasing, true);
     paintGridAndFills();
@@ -607,6 +608,101 @@ void RangePainter::paint()
 }
 
 void paintLayout(const RenderSource& source, const Layout& L, QPainter& p) { RangePainter(source, L, p).paint(); }
+
 } // namespace
+
+RowBands::RowBands(const RenderSource& source, const CellRange& range)
+    : m_source(source)
+{
+    Layout L = layoutOf(source, normalized(range));
+    m_range = L.range;
+    m_x = std::move(L.x);
+    m_y = std::move(L.y);
+}
+
+QSize RowBands::pixelSize() const { return QSize(std::max(1, m_x.back() + 1), std::max(1, m_y.back() + 1)); }
+
+int RowBands::rowTop(int row) const
+{
+    const int r = std::clamp(row, m_range.firstRow, m_range.lastRow + 1);
+    return m_y[static_cast<std::size_t>(r - m_range.firstRow)];
+}
+
+std::pair<int, int> RowBands::rowsBetween(int top, int bottom) const
+{
+    // m_y holds each row's top edge, then the range's bottom; the closing grid line below
+    // it belongs to the last row.
+    const auto edges = m_y.begin();
+    const auto rows = m_y.end() - 1;
+    const int first = static_cast<int>(std::upper_bound(edges, rows, std::max(top, 0)) - edges) - 1;
+    const int last = bottom > m_y.back() ? static_cast<int>(rows - edges) - 1
+                                         : static_cast<int>(std::lower_bound(edges, rows, bottom) - edges) - 1;
+    if (top >= bottom || first > last || top > m_y.back())
+        return {m_range.lastRow + 1, m_range.lastRow};
+    return {m_range.firstRow + std::max(first, 0), m_range.firstRow + last};
+}
+
+namespace {
+
+// A band grown to hold every merged area that crosses it whole (within the range), as the
+// whole picture draws such an area from its top left cell.
+CellRange withMergedAreas(const RenderSource& source, const CellRange& range, CellRange band)
+{
+    const std::vector<CellRange> merges = source.mergedRanges();
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const CellRange& m : merges) {
+            if (m.lastRow < band.firstRow || m.firstRow > band.lastRow || m.lastCol < range.firstCol
+                || m.firstCol > range.lastCol)
+                continue;
+            const int first = std::max(m.firstRow, range.firstRow);
+            const int last = std::min(m.lastRow, range.lastRow);
+            if (first < band.firstRow || last > band.lastRow) {
+                band.firstRow = std::min(band.firstRow, first);
+                band.lastRow = std::max(band.lastRow, last);
+                grew = true;
+            }
+        }
+    }
+    return band;
+}
+
+} // namespace
+
+void RowBands::paintRows(QPainter& painter, int firstRow, int lastRow) const
+{
+    firstRow = std::max(firstRow, m_range.firstRow);
+    lastRow = std::min(lastRow, m_range.lastRow);
+    if (firstRow > lastRow)
+        return;
+    // The rows next to the band are drawn too (and hidden rows next to them): their borders
+    // lie on the band's edges. The clip keeps their own pixels out.
+    const auto height = [&](int r) { return m_y[static_cast<std::size_t>(r - m_range.firstRow + 1)] - rowTop(r); };
+    CellRange band{std::max(firstRow - 1, m_range.firstRow), m_range.firstCol, std::min(lastRow + 1, m_range.lastRow),
+                   m_range.lastCol};
+    while (band.firstRow > m_range.firstRow && height(band.firstRow) == 0)
+        --band.firstRow;
+    while (band.lastRow < m_range.lastRow && height(band.lastRow) == 0)
+        ++band.lastRow;
+    band = withMergedAreas(m_source, m_range, band);
+    const qint64 cells = static_cast<qint64>(band.rowCount()) * band.colCount();
+    if (cells > kMaxRangeCells)
+        throw Error(QStringLiteral("The rows %1 to %2 have %3 cells; a picture shows at most %4, so draw fewer rows")
+                        .arg(band.firstRow + 1)
+                        .arg(band.lastRow + 1)
+                        .arg(cells)
+                        .arg(kMaxRangeCells));
+    Layout L;
+    L.range = band;
+    L.x = m_x;
+    const auto from = m_y.begin() + (band.firstRow - m_range.firstRow);
+    L.y.assign(from, from + band.rowCount() + 1);
+    const int top = rowTop(firstRow);
+    const int bottom = lastRow == m_range.lastRow ? m_y.back() + 1 : rowTop(lastRow + 1);
+    painter.save();
+    painter.setClipRect(QRect(0, top, m_x.back() + 1, bottom - top), Qt::IntersectClip);
+    paintLayout(m_source, L, painter);
+    painter.restore();
+}
 
 } // namespace sheet

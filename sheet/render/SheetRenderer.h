@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace sheet {
@@ -70,6 +71,35 @@ QImage renderRange(const RenderSource& source, const CellRange& range);
 void paintRange(const RenderSource& source, const CellRange& range, QPainter& painter);
 // Size of that picture in pixels at 96 dpi.
 QSize rangePixelSize(const RenderSource& source, const CellRange& range);
+
+// A range laid out once (the edges of its columns and rows) and drawn a band of rows at a
+// time: a view scrolling through a long sheet draws only the rows it shows, each pixel as the
+// whole range's picture has it, and never needs that picture (which may be far beyond the
+// bounds of RenderLimits.h). The source must outlive it and keep its sizes.
+class RowBands {
+public:
+    // Reads the width of every column and the height of every row of the range, no cell:
+    // cells are read when their band is drawn.
+    RowBands(const RenderSource& source, const CellRange& range);
+
+    const CellRange& range() const { return m_range; }
+    QSize pixelSize() const;
+    // Top edge of a row of the range in the whole picture; rowTop(lastRow + 1) is its bottom.
+    int rowTop(int row) const;
+    // The first and last row with pixels between y = top and y = bottom - 1; the first is
+    // past the last when no row is there.
+    std::pair<int, int> rowsBetween(int top, int bottom) const;
+    // Draws rows firstRow..lastRow where the whole picture has them (a painter translated by
+    // -rowTop(firstRow) puts them at its top); pixels outside the band are left alone.
+    // Throws Error for a band of more than a million cells.
+    void paintRows(QPainter& painter, int firstRow, int lastRow) const;
+
+private:
+    const RenderSource& m_source;
+    CellRange m_range;
+    std::vector<int> m_x;
+    std::vector<int> m_y;
+};
 // The same, after the checks paintRange makes: throws Error for a range beyond the
 // renderer's bounds.
 QSize checkedRangePixelSize(const RenderSource& source, const CellRange& range);

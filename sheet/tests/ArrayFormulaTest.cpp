@@ -7,7 +7,7 @@
 #include "biff/RecordStream.h"
 #include "model/CellRange.h"
 #include "model/Workbook.h"
-#include "tools/WorkbookDump.h"
+#include "DumpJson.h"
 #include "io/WorkbookFile.h"
 
 #include <QJsonArray>

@@ -5,7 +5,7 @@
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"
 #include "model/Workbook.h"
-#include "tools/WorkbookDump.h"
+#include "DumpJson.h"
 #include "io/WorkbookFile.h"
 
 #include <QJsonArray>

@@ -8,6 +8,7 @@
 #include "io/WorkbookFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -156,6 +157,35 @@ TEST_F(Interop, GnumericRecalculatesTheSameValues)
     EXPECT_NEAR(number(summary, "A1"), 595.5, 1e-9);
     EXPECT_NEAR(number(summary, "A2"), 322.84, 1e-9);
     EXPECT_EQ(at(summary, "A3"), QString::fromUtf8("Gr\u00F6\u00DFe \u20AC"));
+}
+
+// Every workbook with sheets or records the engine keeps as they are, saved plainly, reads in
+// LibreOffice cell for cell as before: kept text cells still point at their texts.
+TEST_F(Interop, APlainSaveKeepsEveryCellsTextAsLibreOfficeReadsIt)
+{
+    if (tool("libreoffice").isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    const QDir d(dir.path());
+    for (const char* sub : {"before", "after", "before-csv", "after-csv"})
+        d.mkpath(QString::fromLatin1(sub));
+    for (const char* name : {"excel/60405.xls", "12843-1.xls", "44010-SingleChart.xls", "reference-imperial.xls",
+                             "reference-metric.xls"}) {
+        const QString file = QFileInfo(QString::fromLatin1(name)).fileName();
+        const QString before = d.filePath(QStringLiteral("before/") + file);
+        const QString after = d.filePath(QStringLiteral("after/") + file);
+        ASSERT_TRUE(QFile::copy(dataPath(name), before)) << name;
+        saveWorkbook(*loadWorkbook(before), after);
+        ASSERT_TRUE(libreOfficeCsv(before, d.filePath(QStringLiteral("before-csv"))));
+        ASSERT_TRUE(libreOfficeCsv(after, d.filePath(QStringLiteral("after-csv"))));
+    }
+    const QStringList sheets = QDir(d.filePath(QStringLiteral("before-csv"))).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(QDir(d.filePath(QStringLiteral("after-csv"))).entryList(QDir::Files, QDir::Name), sheets);
+    EXPECT_TRUE(sheets.contains(QStringLiteral("60405-Macro1.csv"))) << sheets.join(QLatin1Char(' ')).toStdString();
+    for (const QString& csv : sheets) {
+        const Table a = readCsv(d.filePath(QStringLiteral("before-csv/") + csv));
+        const Table b = readCsv(d.filePath(QStringLiteral("after-csv/") + csv));
+        EXPECT_EQ(a, b) << csv.toStdString();
+    }
 }
 
 TEST_F(Interop, LibreOfficeReadsSheetsValuesAndFormulas)

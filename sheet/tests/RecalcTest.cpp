@@ -4,6 +4,9 @@
 #include "model/Workbook.h"
 #include "io/WorkbookFile.h"
 
+#include <utility>
+#include <vector>
+
 namespace sheet::test {
 namespace {
 
@@ -101,6 +104,28 @@ TEST_F(Recalculation, ALookupInATableHoldingItsReadersIsNoCircle)
         ws->setFormula(r, 6, QStringLiteral("=G%1+1").arg(r == 4999 ? 1 : r + 2));
     EXPECT_EQ(ws->value(0, 6), Value::error(ErrorCode::Ref));
     EXPECT_EQ(ws->value(2500, 6), Value::error(ErrorCode::Ref));
+}
+
+// Complex numbers as text (Analysis ToolPak functions, called through the add-in entry),
+// against the results Excel's help gives; a result keeps the argument's "i" or "j".
+TEST_F(Recalculation, ComplexNumbers)
+{
+    const std::vector<std::pair<const char*, Value>> cases = {
+        {"=IMABS(\"5+12i\")", Value::number(13)},
+        {"=ROUND(IMARGUMENT(\"3+4i\"),8)", Value::number(0.92729522)},
+        {"=IMARGUMENT(\"0\")", Value::error(ErrorCode::Div0)},
+        {"=IMCONJUGATE(\"3+4i\")", Value::string(QStringLiteral("3-4i"))},
+        {"=IMCONJUGATE(\"-2j\")", Value::string(QStringLiteral("2j"))},
+        {"=IMEXP(\"1+i\")", Value::string(QStringLiteral("1.46869393991589+2.28735528717884i"))},
+        {"=IMLN(\"3+4i\")", Value::string(QStringLiteral("1.6094379124341+0.927295218001612i"))},
+        {"=IMLN(0)", Value::error(ErrorCode::Num)},
+        {"=IMLN(\"3+4k\")", Value::error(ErrorCode::Num)},
+        {"=IMEXP(TRUE)", Value::error(ErrorCode::Value)},
+    };
+    for (std::size_t k = 0; k < cases.size(); ++k)
+        ws->setFormula(static_cast<int>(k), 0, QString::fromUtf8(cases[k].first));
+    for (std::size_t k = 0; k < cases.size(); ++k)
+        EXPECT_EQ(ws->value(static_cast<int>(k), 0), cases[k].second) << cases[k].first;
 }
 
 TEST_F(Recalculation, LongChainsNeedNoDeepRecursion)

@@ -30,7 +30,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QStringList>
 
 #include <algorithm>
@@ -476,8 +475,9 @@ QString checkSave(const Bytes& stream)
     const Bytes saved = workbookToStream(*before);
     const auto after = workbookFromStream(saved);
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
-    const QByteArray a = QJsonDocument(dumpWorkbook(*before, locale)).toJson(QJsonDocument::Compact);
-    const QByteArray b = QJsonDocument(dumpWorkbook(*after, locale)).toJson(QJsonDocument::Compact);
+    QByteArray a, b;
+    writeWorkbookJson(*before, locale, QString(), [&](const char* d, std::size_t n) { a.append(d, qsizetype(n)); });
+    writeWorkbookJson(*after, locale, QString(), [&](const char* d, std::size_t n) { b.append(d, qsizetype(n)); });
     if (a != b) {
         qsizetype at = 0;
         while (at < a.size() && at < b.size() && a[at] == b[at])

@@ -26,7 +26,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -118,9 +117,13 @@ int dump(const QStringList& args)
     if (args.size() != 1)
         throw UsageError{QStringLiteral("dump takes one workbook")};
     const auto book = sheet::loadWorkbook(args[0]);
-    QJsonObject root = sheet::dumpWorkbook(*book, QLocale());
-    root.insert(QStringLiteral("file"), args[0]);
-    writeOut(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    // written as it is made: a large workbook's JSON is many times its size
+    sheet::writeWorkbookJson(*book, QLocale(), args[0], [](const char* data, std::size_t size) {
+        if (std::fwrite(data, 1, size, stdout) != size)
+            throw sheet::Error(QStringLiteral("cannot write to standard output"));
+    });
+    if (std::fflush(stdout) != 0)
+        throw sheet::Error(QStringLiteral("cannot write to standard output"));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // Drawing a chart sheet: a line chart of 26 weekly entries on two value axes, with title,
-// axis titles, legend and dates at 45 degrees, as the program's charts are.
+// axis titles, legend and dates at 45 degrees, as the program's charts are; and a long log of
+// daily entries on a date axis with a dashed goal line.
 #include "charts/Chart.h"
 #include "charts/ChartRenderer.h"
 #include "model/Workbook.h"
@@ -13,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -20,7 +22,7 @@ struct ChartBook {
     std::unique_ptr<sheet::Workbook> book = std::make_unique<sheet::Workbook>();
     int chart = -1;
 
-    ChartBook()
+    explicit ChartBook(int entries = 26, int daysApart = 7, bool longLog = false)
     {
         sheet::Workbook& b = *book;
         sheet::Font bold;
@@ -37,10 +39,14 @@ struct ChartBook {
         sheet::Worksheet& ws = *b.worksheet(data);
         ws.setText(4, 1, QStringLiteral("Weight (pounds)"));
         ws.setText(4, 2, QStringLiteral("Estimated Body Mass Index (BMI)"));
-        for (int i = 0; i < 26; ++i) {
-            ws.setDate(5 + i, 0, QDate(2004, 6, 10).addDays(7 * i));
-            ws.setNumber(5 + i, 1, 212 - 0.8 * i + (i % 3) * 0.5);
+        ws.setText(4, 3, QStringLiteral("Goal Weight (pounds)"));
+        for (int i = 0; i < entries; ++i) {
+            ws.setDate(5 + i, 0, QDate(2004, 6, 10).addDays(daysApart * i));
+            // Daily weights go up and down by a pound or two around a slow trend.
+            const double weight = longLog ? 212 - 0.02 * i + ((i * 5) % 7) * 0.4 : 212 - 0.8 * i + (i % 3) * 0.5;
+            ws.setNumber(5 + i, 1, weight);
             ws.setFormula(5 + i, 2, QStringLiteral("=B%1/72.375/72.375*703").arg(6 + i));
+            ws.setNumber(5 + i, 3, 185);
         }
         sheet::Chart c;
         c.title = QStringLiteral("Weight and BMI");
@@ -49,14 +55,21 @@ struct ChartBook {
         c.categoryLabelRotation = 45;
         c.categoryNumberFormat = 14;
         c.fonts = {titleFont, axisFont, labelFont, 0, 280, 220, 180, 200};
-        for (int col : {1, 2}) {
+        c.dateCategoryAxis = longLog;
+        const int last = 5 + entries - 1;
+        for (int col : longLog ? std::vector<int>{1, 2, 3} : std::vector<int>{1, 2}) {
             sheet::ChartSeries s;
-            s.values = sheet::SheetRange::column(data, col, 5, 30);
-            s.categories = sheet::SheetRange::column(data, 0, 5, 30);
+            s.values = sheet::SheetRange::column(data, col, 5, last);
+            s.categories = sheet::SheetRange::column(data, 0, 5, last);
             s.nameCell = sheet::SheetRange::cell(data, 4, col);
             s.secondaryAxis = col == 2;
             s.colour = col == 1 ? 0x30 : 0x35;
             s.marker = col == 1 ? sheet::ChartMarker::Square : sheet::ChartMarker::Diamond;
+            if (col == 3) {
+                s.colour = 0x11;
+                s.marker = sheet::ChartMarker::None;
+                s.pattern = sheet::ChartLinePattern::Dash;
+            }
             c.series.push_back(s);
         }
         chart = b.addChartSheet(QStringLiteral("Weight and BMI Chart"),
@@ -86,6 +99,15 @@ void BM_PaintChartSheet(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PaintChartSheet)->Unit(benchmark::kMillisecond);
+
+// A long log drawn whole: a year, three and ten years of daily entries on a date axis.
+void BM_RenderLongLog(benchmark::State& state)
+{
+    const ChartBook b(static_cast<int>(state.range(0)), 1, true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sheet::renderChartSheet(*b.book, b.chart, QSize(1000, 700)));
+}
+BENCHMARK(BM_RenderLongLog)->Arg(365)->Arg(1000)->Arg(3650)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 
+#include <QTransform>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -439,6 +440,40 @@ TEST(ChartLayout, TextScalesWithThePictureForEveryChart)
     const int at2
         = ours.layout(QRectF(0, 0, basisWidth * 2, 9014 / 15.0 * 2))->style(ChartTextRole::AxisLabel).font.pixelSize();
     EXPECT_NEAR(at2, 2 * at1, 1);
+}
+
+TEST(ChartLayout, TurnedLabelsHangBelowTheirTickMarks)
+{
+    Book b;
+    for (int i = 0; i < 26; ++i)
+        b.entry(i, {200.0 - i});
+    for (const bool dates : {false, true})
+        for (const int angle : {30, 45, 60, 90}) {
+            Chart c = b.chart({1}, 26);
+            c.categoryLabelRotation = angle;
+            c.dateCategoryAxis = dates;
+            c.categoryNumberFormat = 14;
+            const ChartLayout l = layoutOf(b, b.add(c), QRectF(0, 0, 900, 600));
+            const std::string what = (dates ? "dates at " : "text at ") + std::to_string(angle);
+            expectTidy(l, what);
+            ASSERT_GT(l.category.labels.size(), 3u) << what;
+            ASSERT_FALSE(l.category.tickMarks.empty()) << what;
+            const double tickEnd = l.category.tickMarks.front().y2();
+            for (const ChartLayoutText& t : l.category.labels) {
+                ASSERT_EQ(t.angle, angle) << what;
+                const QTransform turn = QTransform().translate(t.origin.x(), t.origin.y()).rotate(-t.angle);
+                // No part of the text reaches up into the tick marks or the plot.
+                EXPECT_GT(turn.mapRect(t.box).top(), tickEnd) << what << " " << t.text.toStdString();
+                // The middle of the text's end is under its point (a date: its tick mark).
+                const double endX = turn.map(QPointF(t.box.right(), t.box.center().y())).x();
+                double nearest = 1e9;
+                for (const QLineF& tick : l.category.tickMarks)
+                    nearest = std::min(nearest, std::abs(tick.x1() - endX));
+                for (const auto& p : l.series[0].points)
+                    nearest = std::min(nearest, std::abs(p->x() - endX));
+                EXPECT_LT(nearest, 1.0) << what << " " << t.text.toStdString();
+            }
+        }
 }
 
 TEST(ChartLayout, MarkersAndTheirAbsence)

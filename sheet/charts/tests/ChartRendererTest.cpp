@@ -458,3 +458,21 @@ TEST(ChartRenderer, AChartWithoutSeriesIsDrawnEmpty)
     ASSERT_TRUE(l->noData);
     EXPECT_EQ(l->noData->text, QStringLiteral("No data"));
 }
+
+TEST(ChartRenderer, ALongLineIsDrawnWhole)
+{
+    // Months of daily entries: the line is drawn in pieces, and nothing between them may be missing.
+    Book b;
+    for (int i = 0; i < 120; ++i)
+        b.entryOn(i, QDate(2004, 6, 10).addDays(i), {100.0 + (i % 9) - i * 0.01});
+    Chart c = b.chart({1}, 120);
+    c.dateCategoryAxis = true;
+    const int sheet = b.add(c);
+    const QImage img = renderChartSheet(*b.book, sheet, QSize(900, 500));
+    const std::vector<int> xs = columnsWith(img, isRed);
+    EXPECT_EQ(pieces(xs), 1);
+    const ChartLayout l = *ChartDrawing::ofSheet(*b.book, sheet).layout(QRectF(0, 0, 900, 500));
+    ASSERT_FALSE(xs.empty());
+    EXPECT_NEAR(xs.front(), l.series[0].points.front()->x(), 3);
+    EXPECT_NEAR(xs.back(), l.series[0].points.back()->x(), 3);
+}

@@ -3,7 +3,9 @@
 #include "TestSheet.h"
 
 #include "base/Error.h"
+#include "formula/Evaluator.h"
 #include "formula/Formula.h"
+#include "formula/FormulaTokens.h"
 
 #include <QLocale>
 #include <cmath>
@@ -229,3 +231,27 @@ TEST_F(FormulaFunctions, InverseHyperbolicCosine)
 }
 
 } // namespace
+
+// Functions are registered by name from one table: every name registered is a function of
+// the file format or an add-in's, each once.
+TEST(FunctionRegistry, EveryFunctionByItsName)
+{
+    const eval::Registry& r = eval::functionRegistry();
+    EXPECT_EQ(r.builtinCount(), 221);
+    EXPECT_TRUE(r.builtin(4));   // SUM
+    EXPECT_FALSE(r.builtin(53)); // GOTO runs macros only
+    EXPECT_TRUE(r.addIn(QStringLiteral("NETWORKDAYS")));
+    const QStringList names = r.names();
+    EXPECT_EQ(names.size(), r.builtinCount() + 63); // and 63 add-ins
+    for (const QString& n : names)
+        EXPECT_TRUE(ptg::functionByName(n) || !ptg::addInFunctionName(n).isEmpty()) << n.toStdString();
+
+    eval::Registry fresh;
+    const eval::Fn f = r.builtin(4);
+    fresh.add("SUM", f);
+    EXPECT_EQ(fresh.builtin(4), f);
+    EXPECT_THROW(fresh.add("SUM", f), Error);
+    EXPECT_THROW(fresh.add("NOSUCHFUNCTION", f), Error);
+    fresh.add("WEEKNUM", f);
+    EXPECT_EQ(fresh.addIn(QStringLiteral("WEEKNUM")), f);
+}
