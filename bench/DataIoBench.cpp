@@ -7,6 +7,7 @@
 #include "TemplateResources.h"
 #include "WorkbookImport.h"
 
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 
@@ -64,7 +65,7 @@ BENCHMARK(BM_ImportCsv100k)->Arg(100000)->Unit(benchmark::kMillisecond);
 std::unique_ptr<sheet::Workbook> WorkbookWithEntries(int entries)
 {
     const QByteArray bytes = kalmora::templateResourceBytes(101);
-    auto book = sheet::Workbook::fromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
+    auto book = sheet::workbookFromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
     sheet::Worksheet& data = *book->worksheet(0);
     for (int i = 0; i < entries; ++i) {
         data.setDate(5 + i, 0, QDate(2004, 6, 10).addDays(7 * i));

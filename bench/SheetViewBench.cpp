@@ -7,6 +7,7 @@
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"
+#include "io/WorkbookFile.h"
 
 #include <QFile>
 #include <QImage>
@@ -30,7 +31,7 @@ std::unique_ptr<sheet::Workbook> GeneratedBook(int entries)
     const GenerationFiles files = GenerateChartWorkbook(proc, ImperialInput(entries), rng, [] {});
     if (!boxes.failures.isEmpty())
         return nullptr;
-    auto book = sheet::Workbook::load(files.workbookPath);
+    auto book = sheet::loadWorkbook(files.workbookPath);
     QFile::remove(files.workbookPath);
     QFile::remove(files.picturePath);
     return book;

@@ -4,6 +4,7 @@
 #include "formula/Formula.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <QDate>
 #include <cmath>
@@ -397,6 +398,16 @@ void fillDataSheet(sheet::Worksheet& ws, const TemplateDefinition& d, const Styl
     ws.setColumnWidth(d.dataColumns, d.trendColumn() - 1, 11 * 256);
     ws.setColumnWidth(d.trendColumn(), d.goalColumn(), sixMeasurements ? 8 * 256 + 128 : 9 * 256 + 128);
     ws.setShowGridlines(false);
+
+    // It prints landscape, one page wide: its table is wider than a portrait page.
+    sheet::PageSetup setup;
+    setup.setPaper(d.resourceId == kMetricTemplate ? sheet::PageSetup::A4 : sheet::PageSetup::Letter, true, 600);
+    setup.fitToPages = true;
+    setup.fitWidth = 1;
+    setup.fitHeight = 0; // as many pages down as it takes
+    setup.headerMargin = 0.3;
+    setup.footerMargin = 0.3;
+    ws.setPageSetup(setup);
 }
 
 // A chart whose series end at data row lastRow; without a goal it has no goal line.
@@ -434,58 +445,6 @@ sheet::Chart chartFor(const TemplateDefinition& d, const TemplateChart& tc, int 
         c.series.push_back(s);
     }
     return c;
-}
-
-// The data sheet prints landscape, one page wide: its table is wider than a portrait page.
-// The workbook model has no page set-up of its own, so the sheet's SETUP and WSBOOL records
-// are set in the written stream (same sizes, so no offset moves) and the stream is read back.
-sheet::Bytes withLandscapeDataSheet(const sheet::Bytes& stream, int dataSheetOrdinal, bool metricPaper)
-{
-    constexpr std::uint16_t kBof = 0x0809;
-    constexpr std::uint16_t kEof = 0x000A;
-    constexpr std::uint16_t kWsBool = 0x0081;
-    constexpr std::uint16_t kSetup = 0x00A1;
-    sheet::Bytes out = stream;
-    int substream = -1;
-    bool inData = false;
-    bool patchedSetup = false;
-    bool patchedWsBool = false;
-    std::size_t pos = 0;
-    while (pos + 4 <= out.size()) {
-        const std::uint16_t id = static_cast<std::uint16_t>(out[pos] | (out[pos + 1] << 8));
-        const std::size_t len = static_cast<std::size_t>(out[pos + 2] | (out[pos + 3] << 8));
-        if (pos + 4 + len > out.size())
-            break;
-        std::uint8_t* body = out.data() + pos + 4;
-        if (id == kBof) {
-            ++substream;
-            inData = substream == dataSheetOrdinal + 1;
-        } else if (inData && id == kWsBool && len == 2) {
-            body[1] |= 0x01; // fit to page
-            patchedWsBool = true;
-        } else if (inData && id == kSetup && len == 34) {
-            sheet::ByteWriter w;
-            w.u16(metricPaper ? 9 : 1); // A4 or letter
-            w.u16(100);                 // scale
-            w.u16(1);                   // first page number
-            w.u16(1);                   // one page wide
-            w.u16(0);                   // as many pages tall as it takes
-            w.u16(0x0000);              // landscape; paper and orientation are set
-            w.u16(600);
-            w.u16(600);
-            w.f64(0.3); // header margin
-            w.f64(0.3); // footer margin
-            w.u16(1);   // copies
-            std::copy(w.data().begin(), w.data().end(), body);
-            patchedSetup = true;
-        } else if (inData && id == kEof) {
-            break;
-        }
-        pos += 4 + len;
-    }
-    if (!patchedSetup || !patchedWsBool)
-        throw sheet::Error(QStringLiteral("The data sheet has no page set-up to change"));
-    return out;
 }
 
 } // namespace
@@ -586,10 +545,10 @@ std::unique_ptr<sheet::Workbook> buildTemplateWorkbook(int resourceId)
     }
     wb->setActiveSheet(data);
     wb->recalculate();
-    return sheet::Workbook::fromStream(withLandscapeDataSheet(wb->toStream(), data, resourceId == kMetricTemplate));
+    return wb;
 }
 
-sheet::Bytes buildTemplateBytes(int resourceId) { return buildTemplateWorkbook(resourceId)->toBytes(); }
+sheet::Bytes buildTemplateBytes(int resourceId) { return sheet::workbookToBytes(*buildTemplateWorkbook(resourceId)); }
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "biff/Bytes.h"
+#include "io/WorkbookFile.h"
 #include "charts/Chart.h"
 
 #include <QString>

@@ -8,15 +8,16 @@ add_library(kgen STATIC
 target_include_directories(kgen PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(kgen PUBLIC Qt6::Widgets sheet klog kcore kchart)
 
+if(KALMORA_TESTS)
 add_executable(chart_workfiles_test ${CMAKE_CURRENT_LIST_DIR}/tests/WorkFilesTest.cpp)
 target_link_libraries(chart_workfiles_test PRIVATE kgen GTest::gtest_main)
-add_test(NAME chart_workfiles COMMAND chart_workfiles_test)
+kalmora_gtest(chart_workfiles_test)
 
 add_executable(chart_excel1_test ${CMAKE_CURRENT_LIST_DIR}/tests/Excel1Test.cpp)
 target_link_libraries(chart_excel1_test PRIVATE kgen ktestsupport)
-add_test(NAME chart_excel1 COMMAND chart_excel1_test)
-set_tests_properties(chart_excel1 PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+kalmora_gtest(chart_excel1_test)
 
 add_executable(chart_log_figures_test ${CMAKE_CURRENT_LIST_DIR}/tests/LogFiguresTest.cpp)
 target_link_libraries(chart_log_figures_test PRIVATE kgen GTest::gtest_main)
-add_test(NAME chart_log_figures COMMAND chart_log_figures_test)
+kalmora_gtest(chart_log_figures_test)
+endif()

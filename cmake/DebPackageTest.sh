@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the Debian package of a build folder, unpacks it into a scratch root with dpkg -x and
-# checks what it holds, what it depends on, and that the program in it runs.
+# checks what it holds, what it depends on, that lintian finds no error in it, and that the
+# program in it runs.
 #   DebPackageTest.sh BUILD_FOLDER VERSION
 set -eu
 build=$1
@@ -22,6 +23,8 @@ usr/libexec/kalmora/sheet-tool-engine
 usr/libexec/kalmora/sheet-tool-render
 usr/libexec/kalmora/sheet-tool-svg.so
 usr/share/applications/io.pendrel.Kalmora.desktop
+usr/share/doc/kalmora/changelog.gz
+usr/share/doc/kalmora/copyright
 usr/share/icons/hicolor/128x128/apps/io.pendrel.Kalmora.png
 usr/share/icons/hicolor/256x256/apps/io.pendrel.Kalmora.png
 usr/share/icons/hicolor/32x32/apps/io.pendrel.Kalmora.png
@@ -42,6 +45,11 @@ grep -q '^Icon=io.pendrel.Kalmora$' "$scratch/root/usr/share/applications/io.pen
 grep -q "<release version=\"$version\"" "$scratch/root/usr/share/metainfo/io.pendrel.Kalmora.metainfo.xml" \
     || fail "the metainfo names another version"
 
+grep -q '^StartupWMClass=Kalmora$' "$scratch/root/usr/share/applications/io.pendrel.Kalmora.desktop" \
+    || fail "the desktop entry names another window class than the program's"
+changes=$(gzip -dc "$scratch/root/usr/share/doc/kalmora/changelog.gz" | head -n 1)
+case "$changes" in "kalmora ($version) "*) ;; *) fail "the change log starts with '$changes', not version $version" ;; esac
+
 [ "$(dpkg-deb -f "$deb" Package)" = kalmora ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -49,6 +57,20 @@ echo "Depends: $depends"
 for package in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libgsf-1-114 fonts-liberation2; do
     echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | grep -qx "$package" || fail "Depends lacks $package"
 done
+
+# The description is one paragraph per blank line, no line past 80 characters.
+description=$(dpkg-deb -f "$deb" Description)
+echo "$description" | awk 'length > 80 { exit 1 }' || fail "a description line is longer than 80 characters"
+case "$description" in *";"*) fail "the description holds a list separator: $description" ;; esac
+
+# What a Debian archive checks; any error fails the test, the rest is shown.
+if command -v lintian >/dev/null; then
+    lintian --fail-on error --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1 && lint=0 || lint=$?
+    echo "lintian:"; sed 's/^/  /' "$scratch/lintian.log"
+    [ "$lint" -eq 0 ] || fail "lintian reports errors"
+else
+    fail "lintian is not installed (scripts/deps.sh --tests installs it)"
+fi
 
 # The unpacked program runs, with the system's libraries only.
 out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/kalmora" --version) || fail "kalmora --version"

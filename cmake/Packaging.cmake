@@ -6,11 +6,15 @@ set(CPACK_PACKAGE_VENDOR "Team Pendrel")
 set(CPACK_PACKAGE_CONTACT "Team Pendrel <support@pendrel.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "body measurement log that makes Excel workbooks with progress charts")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kalmora keeps a personal log of body measurements (an imperial and a metric log) and turns\n"
-    "it into an Excel 97-2003 workbook with formulas for lean body weight, body fat and body\n"
-    "mass index and three progress charts. Also sheet-tool, which dumps, edits, recalculates\n"
-    "and draws such workbooks from the command line.")
+# One string (several would make a list, joined by ";"), lines under 80 characters as the
+# Debian policy wants them.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Kalmora keeps a personal log of body measurements (an imperial and a metric\n"
+    "log) and turns it into an Excel 97-2003 workbook with formulas for lean body\n"
+    "weight, body fat and body mass index and three progress charts.\n"
+    "\n"
+    "Also sheet-tool, which dumps, edits, recalculates and draws such workbooks\n"
+    "from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -22,5 +26,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
 # The desktop's caches learn of the new entry and icon themselves (dpkg triggers).
 include(CPack)
 
-add_test(NAME package_deb COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/DebPackageTest.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
-set_tests_properties(package_deb PROPERTIES LABELS package TIMEOUT 300 RUN_SERIAL TRUE)
+if(KALMORA_TESTS)
+    add_test(NAME package_deb COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/DebPackageTest.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+    set_tests_properties(package_deb PROPERTIES LABELS package TIMEOUT 300 RUN_SERIAL TRUE)
+endif()

@@ -255,8 +255,8 @@ Form3::Form3(LogModel& log, QWidget* parent)
         = frame(QStringLiteral("Frame5"), QStringLiteral("Chest (inch):"), TwipsRect(120, 1950, 3840, 825));
     QGroupBox* hips = frame(QStringLiteral("Frame6"), QStringLiteral("Hips (inch):"), TwipsRect(4080, 1950, 3840, 825));
     m_texts = {MakeText(weight, 1, box), MakeText(chest, 2, box), MakeText(waist, 3, box), MakeText(hips, 4, box)};
-    for (const QGroupBox* frame : {weight, chest, waist, hips})
-        m_captions.append(frame->title().chopped(1));
+    for (const QGroupBox* group : {weight, chest, waist, hips})
+        m_captions.append(group->title().chopped(1));
 
     m_save->setGeometry(TwipsRect(120, 2910, 3840, 405));
     m_cancel->setGeometry(TwipsRect(4080, 2910, 3840, 405));

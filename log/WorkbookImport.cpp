@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "format/DateSerial.h"
 #include "format/NumberFormat.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 
@@ -74,7 +75,7 @@ ImportTable ReadWorkbookTable(const QByteArray& bytes)
 {
     std::unique_ptr<sheet::Workbook> book;
     try {
-        book = sheet::Workbook::fromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
+        book = sheet::workbookFromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
         book->ensureCalculated();
     } catch (const sheet::Error& e) {
         throw ImportRefused(QStringLiteral("This workbook cannot be read: %1. Nothing was imported.").arg(e.message()));

@@ -2,52 +2,38 @@
 
 #include "Failure.h"
 
-#include "biff/Bytes.h"
-#include "biff/Compound.h"
-#include "biff/RecordIds.h"
-#include "biff/RecordStream.h"
+#include "base/Error.h"
+#include "file/ReadFile.h"
+#include "io/WorkbookFile.h"
 
 #include <QDir>
-#include <QFile>
 
 QByteArray ReadWorkbookFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        return sheet::readRegularFile(path);
+    } catch (const sheet::Error& e) {
         throw Failure(
-            QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(
-            QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    return data;
+            QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), e.message()));
+    }
 }
 
 QList<SheetTab> ReadSheetTabs(const QString& path)
 {
-    const QByteArray data = ReadWorkbookFile(path);
-    QList<SheetTab> tabs;
+    std::vector<sheet::SheetListing> sheets;
     try {
-        const sheet::CompoundFile compound = sheet::CompoundFile::fromBytes(sheet::Bytes(data.begin(), data.end()));
-        // The globals substream lists every sheet in order (BOUNDSHEET: position, state,
-        // type, name).
-        const sheet::RecordList globals = sheet::readSubstream(compound.workbook, 0);
-        int index = 0;
-        for (const sheet::Record& r : globals) {
-            if (r.id != sheet::rid::kBoundSheet)
-                continue;
-            sheet::ByteReader rd(r.data);
-            rd.skip(4);
-            const int state = rd.u8() & 0x03;
-            const int type = rd.u8();
-            const QString name = rd.shortXLUnicodeString();
-            if (state == 0 && (type == 0x00 || type == 0x02))
-                tabs.append({name, index, type == 0x02 ? SheetTab::Kind::Chart : SheetTab::Kind::Worksheet});
-            ++index;
-        }
+        sheets = sheet::listSheets(path);
     } catch (const sheet::Error& e) {
         throw Failure(
             QStringLiteral("Cannot read the workbook %1: %2").arg(QDir::toNativeSeparators(path), e.message()));
+    }
+    QList<SheetTab> tabs;
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        const sheet::SheetListing& s = sheets[i];
+        if (s.visibility != sheet::Sheet::Visibility::Visible || s.kind == sheet::Sheet::Kind::Other)
+            continue;
+        tabs.append({s.name, static_cast<int>(i),
+                     s.kind == sheet::Sheet::Kind::Chart ? SheetTab::Kind::Chart : SheetTab::Kind::Worksheet});
     }
     return tabs;
 }

@@ -3,6 +3,7 @@
 #include "Constants.h"
 
 #include "charts/ChartRenderer.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "render/Render.h"
@@ -71,7 +72,7 @@ void SheetViews::readTabs(const QString& path, int viewportWidth, int viewportHe
 void SheetViews::openWorkbook(const QString& path)
 {
     if (!m_book)
-        m_book = sheet::Workbook::load(path);
+        m_book = sheet::loadWorkbook(path);
 }
 
 QSize SheetViews::sheetPixelSize(const SheetView& v) const

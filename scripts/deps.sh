@@ -8,7 +8,12 @@ pkgs=(build-essential cmake pkg-config ninja-build
 if [ "${1:-}" = "--tests" ]; then
     pkgs+=(xvfb xauth libreoffice-calc-nogui gnumeric poppler-utils clang libclang-rt-14-dev
            default-jre-headless libapache-poi-java python3-xlrd
-           appstream desktop-file-utils groff-base xdotool exfatprogs exfat-fuse)
+           appstream desktop-file-utils groff-base xdotool exfatprogs exfat-fuse
+           lintian clang-format clang-tidy)
+fi
+if [ "${1:-}" = "--reference" ]; then
+    # scripts/make-reference-workbooks.sh: LibreOffice driven through UNO, Gnumeric to check.
+    pkgs+=(libreoffice-calc-nogui python3-uno gnumeric)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -14,6 +14,7 @@
 #include "TemplateResources.h"
 #include "format/CLocale.h"
 
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 
@@ -47,7 +48,7 @@ ImportTable GermanTable()
 bool WriteReport(const QString& path)
 {
     const QByteArray bytes = kalmora::templateResourceBytes(101);
-    auto book = sheet::Workbook::fromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
+    auto book = sheet::workbookFromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
     sheet::Worksheet& data = *book->worksheet(0);
     data.setBlank(9, 2);
     data.setBlank(14, 4);

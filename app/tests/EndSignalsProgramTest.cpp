@@ -135,8 +135,8 @@ TEST_P(EndSignalsProgramTest, TheEntryIsStoredAndTheProgramEndsCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, EndSignalsProgramTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT, SIGKILL),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             switch (info.param) {
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             switch (tested.param) {
                              case SIGTERM: return std::string("TERM");
                              case SIGHUP: return std::string("HUP");
                              case SIGINT: return std::string("INT");

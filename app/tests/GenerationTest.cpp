@@ -15,6 +15,7 @@
 #include "charts/Chart.h"
 #include "charts/ChartData.h"
 #include "charts/ChartLayout.h"
+#include "io/WorkbookFile.h"
 #include "Settings.h"
 #include "StoredLog.h"
 
@@ -67,7 +68,7 @@ protected:
         Form2* preview = form->existingPreview();
         if (!preview || preview->mExcelFile.isEmpty())
             return nullptr;
-        return sheet::Workbook::load(preview->mExcelFile);
+        return sheet::loadWorkbook(preview->mExcelFile);
     }
 
     void addRows(int n)

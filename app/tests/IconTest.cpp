@@ -51,11 +51,3 @@ TEST(Icon, TheScalableIconMatchesTheDrawnOneAtEverySize)
 }
 
 } // namespace
-
-int main(int argc, char* argv[])
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -17,6 +17,7 @@
 #include "automation/Automation.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <gtest/gtest.h>
 
@@ -264,7 +265,7 @@ TEST(KeyboardFlow, AddEditDeleteUndoRedoGenerateClose)
         EXPECT_FALSE(form.isVisible());
         EXPECT_TRUE(preview->pictureShown());
         workbook = preview->mExcelFile;
-        const auto book = sheet::Workbook::load(workbook);
+        const auto book = sheet::loadWorkbook(workbook);
         ASSERT_TRUE(book);
         const sheet::Worksheet* data = book->worksheet(book->activeSheet());
         ASSERT_TRUE(data);

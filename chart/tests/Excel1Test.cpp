@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <QFile>
 #include <QImage>
@@ -70,7 +71,7 @@ QString WorkbookWith(const QTemporaryDir& dir, const QList<QPair<int, int>>& cel
     for (const auto& c : cells)
         wb.worksheet(index)->setText(c.first - 1, c.second - 1, QStringLiteral("x"));
     const QString path = dir.filePath(QStringLiteral("w%1.xls").arg(cells.size()));
-    wb.save(path);
+    sheet::saveWorkbook(wb, path);
     return path;
 }
 

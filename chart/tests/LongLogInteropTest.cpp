@@ -109,7 +109,7 @@ protected:
             log.push_back({kJune10 + 2 * i + (i % 3), 80.0 - i * 0.01 + (i % 5) * 0.3});
         const Filled f = Fill(GetParam().id, log, 70.0);
         path = dir.filePath(QStringLiteral("long.xls"));
-        f.book->save(path);
+        sheet::saveWorkbook(*f.book, path);
     }
 
     QTemporaryDir dir;
@@ -153,9 +153,9 @@ TEST_P(LongLogInterop, GnumericReadsTheChartsToTheLastEntry)
 INSTANTIATE_TEST_SUITE_P(Logs, LongLogInterop,
                          ::testing::Values(LongLog{kImperialTemplate, 40}, LongLog{kMetricTemplate, 40},
                                            LongLog{kImperialTemplate, 1000}),
-                         [](const ::testing::TestParamInfo<LongLog>& info) {
+                         [](const ::testing::TestParamInfo<LongLog>& tested) {
                              return QStringLiteral("%1_%2")
-                                 .arg(info.param.id == kImperialTemplate ? "Imperial" : "Metric")
-                                 .arg(info.param.entries)
+                                 .arg(tested.param.id == kImperialTemplate ? "Imperial" : "Metric")
+                                 .arg(tested.param.entries)
                                  .toStdString();
                          });

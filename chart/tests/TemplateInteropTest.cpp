@@ -5,6 +5,7 @@
 
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <QDir>
 #include <QLocale>
@@ -113,7 +114,7 @@ protected:
         ws.setInput(5, 1, men ? QStringLiteral("200") : QStringLiteral("63.5"), us);
         ws.setInput(5, 3, men ? QStringLiteral("36") : QStringLiteral("70"), us);
         path = dir.filePath(QStringLiteral("fitness-%1.xls").arg(GetParam()));
-        const sheet::Bytes b = wb->toBytes();
+        const sheet::Bytes b = sheet::workbookToBytes(*wb);
         QByteArray bytes(reinterpret_cast<const char*>(b.data()), static_cast<int>(b.size()));
         for (int k = 0; k < 4; ++k)
             ASSERT_TRUE(spoilCachedResult(bytes, 5, def->formulaColumn(k)));
@@ -302,6 +303,6 @@ TEST_P(TemplateInterop, LibreOfficeDrawsTheChartLines)
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateInterop, ::testing::Values(kImperialTemplate, kMetricTemplate),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             return tested.param == kImperialTemplate ? "Imperial" : "Metric";
                          });

@@ -185,6 +185,6 @@ TEST_P(TrendFormulas, LongLogsKeepTheirFormulasToTheLastRow)
 TEST_P(TrendFormulas, AnEmptyLogHasNoFigures) { check({}, 185.0); }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TrendFormulas, ::testing::Values(kImperialTemplate, kMetricTemplate),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             return tested.param == kImperialTemplate ? "Imperial" : "Metric";
                          });

@@ -106,10 +106,10 @@ QDate ShownDate(const QString& text)
 void ExpectShown(const std::vector<QStringList>& rows, const TemplateDefinition& d, const Case& c)
 {
     const Figures want = Compute(c.entries, c.goal);
-    const auto number = [](const QString& text, double want) {
+    const auto number = [](const QString& text, double expected) {
         bool ok = false;
         const double v = text.toDouble(&ok);
-        return ok && std::abs(v - want) <= 0.006;
+        return ok && std::abs(v - expected) <= 0.006;
     };
     for (std::size_t i = 0; i < c.entries.size(); ++i) {
         const int row = d.firstDataRow + static_cast<int>(i);
@@ -159,7 +159,7 @@ protected:
         cases = Cases();
         for (std::size_t k = 0; k < cases.size(); ++k) {
             const Filled f = Fill(GetParam(), cases[k].entries, cases[k].goal);
-            const sheet::Bytes b = f.book->toBytes();
+            const sheet::Bytes b = sheet::workbookToBytes(*f.book);
             QByteArray bytes(reinterpret_cast<const char*>(b.data()), static_cast<int>(b.size()));
             for (std::size_t i = 0; i < cases[k].entries.size(); ++i)
                 SpoilCachedNumber(bytes, def->firstDataRow + static_cast<int>(i), def->trendColumn());
@@ -209,6 +209,6 @@ TEST_P(TrendInterop, GnumericComputesTheFiguresOfEveryCase)
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TrendInterop, ::testing::Values(kImperialTemplate, kMetricTemplate),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == kImperialTemplate ? "Imperial" : "Metric";
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             return tested.param == kImperialTemplate ? "Imperial" : "Metric";
                          });

@@ -7,6 +7,7 @@
 #include "ProgramFiles.h"
 #include "WindowLook.h"
 #include "automation/Automation.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "TestSupport.h"
@@ -147,7 +148,7 @@ TEST(GetClipboardPicture, ReturnsThePictureTheAutomationCopiedAndLeavesTheDeskto
     {
         sheet::Workbook book;
         book.worksheet(book.addWorksheet(QStringLiteral("Data")))->setValue(0, 0, sheet::Value::number(7));
-        book.save(path);
+        sheet::saveWorkbook(book, path);
     }
     const sheet::automation::Range range = app.Workbooks().Open(path).ActiveSheet().UsedRange();
     const QImage picture = range.Picture();

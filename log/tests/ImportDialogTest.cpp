@@ -198,9 +198,9 @@ TEST(ImportReviewWindow, SaysWhatHappensAndAsksOnlyWhenDatesMeet)
     // Through the questions, as File > Import runs them.
     SetImportDialogHook([](QDialog* dialog) {
         QTimer::singleShot(0, dialog, [dialog] {
-            auto* review = qobject_cast<ImportReviewDialog*>(dialog);
-            ASSERT_NE(review, nullptr);
-            review->ruleButton(SameDate::Replace)->setChecked(true);
+            auto* shown = qobject_cast<ImportReviewDialog*>(dialog);
+            ASSERT_NE(shown, nullptr);
+            shown->ruleButton(SameDate::Replace)->setChecked(true);
             dialog->findChild<QPushButton*>("ImportButton")->click();
         });
     });

@@ -5,6 +5,7 @@
 #include "WorkbookImport.h"
 
 #include "file/DurableFile.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 
@@ -415,7 +416,7 @@ QByteArray KalmoraLikeWorkbook()
     ws.setBlank(7, 0);
     ws.setBlank(7, 1);
     book.setActiveSheet(data);
-    const sheet::Bytes bytes = book.toBytes();
+    const sheet::Bytes bytes = sheet::workbookToBytes(book);
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
@@ -445,7 +446,7 @@ TEST(ImportWorkbook, AWorkbookWithoutEntriesIsRefused)
     sheet::Workbook book;
     book.addWorksheet("Sheet1");
     book.worksheet(0)->setText(0, 0, "Weight");
-    const sheet::Bytes bytes = book.toBytes();
+    const sheet::Bytes bytes = sheet::workbookToBytes(book);
     ImportFile file(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     // The name says CSV; the bytes say workbook.
     EXPECT_THROW(

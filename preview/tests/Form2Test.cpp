@@ -781,13 +781,3 @@ TEST(PreviewScreen, SmallScreenShrinksThePictureAreaAndKeepsEveryButtonOnIt)
     EXPECT_EQ(form.pos().x(), (960 - 658) / 2);
     Form2::SetScreenAreaForTesting({});
 }
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

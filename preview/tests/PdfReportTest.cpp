@@ -5,6 +5,7 @@
 
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <QApplication>
 #include <QDate>
@@ -22,7 +23,7 @@ namespace {
 std::unique_ptr<sheet::Workbook> Template(int id)
 {
     const QByteArray bytes = kalmora::templateResourceBytes(id);
-    return sheet::Workbook::fromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
+    return sheet::workbookFromBytes(sheet::Bytes(bytes.begin(), bytes.end()));
 }
 
 // Runs a poppler tool on the bytes; its standard output.
@@ -311,14 +312,4 @@ TEST(ReportSummaryTest, NoSummaryForAWorkbookWithoutEntries)
     EXPECT_FALSE(SummarizeWorkbook(book).has_value());
     const QString info = PdfInfo(PdfReport(book, QPageSize(QPageSize::A4), "Report"));
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n")))) << info.toStdString();
-}
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // Cells show dates and numbers the US way whatever the machine's settings.
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -4,6 +4,7 @@
 #include "render/Render.h"
 #include "render/RenderLimits.h"
 #include "model/Workbook.h"
+#include "io/WorkbookFile.h"
 
 #include <cmath>
 #include <QFileInfo>
@@ -207,7 +208,7 @@ void Workbook::SaveAs(const QString& path, int FileFormat) const
         throw Error(QStringLiteral("File format %1 is not supported; use 56 or -4143").arg(FileFormat));
     // Both formats are ordinary workbooks: a template saved this way stops being one.
     book->book->setTemplate(false);
-    book->book->save(path);
+    sheet::saveWorkbook(*book->book, path);
     book->path = QFileInfo(path).absoluteFilePath();
 }
 
@@ -217,7 +218,7 @@ void Workbook::SaveAsScratch(const QString& path, int FileFormat) const
     if (FileFormat != xlExcel8 && FileFormat != xlWorkbookNormal)
         throw Error(QStringLiteral("File format %1 is not supported; use 56 or -4143").arg(FileFormat));
     book->book->setTemplate(false);
-    book->book->save(path, sheet::Workbook::Durability::Scratch);
+    sheet::saveWorkbook(*book->book, path, sheet::Durability::Scratch);
     book->path = QFileInfo(path).absoluteFilePath();
 }
 
@@ -235,7 +236,7 @@ automation::Workbook Workbooks::Open(const QString& path)
 {
     m_app->checkRunning();
     auto open = std::make_shared<OpenWorkbook>();
-    open->book = sheet::Workbook::load(path);
+    open->book = sheet::loadWorkbook(path);
     open->path = QFileInfo(path).absoluteFilePath();
     m_app->m_open.push_back(open);
     return automation::Workbook(open);

@@ -2,6 +2,7 @@
 // rest, recalculate, save, open the result again.
 #include "biff/Compound.h"
 #include "model/Workbook.h"
+#include "io/WorkbookFile.h"
 
 #include <QFile>
 #include <QLocale>
@@ -38,7 +39,7 @@ void BM_Open(benchmark::State& state)
 {
     const sheet::Bytes bytes = templateBytes();
     for (auto _ : state)
-        benchmark::DoNotOptimize(sheet::Workbook::fromBytes(bytes));
+        benchmark::DoNotOptimize(sheet::workbookFromBytes(bytes));
 }
 BENCHMARK(BM_Open)->Unit(benchmark::kMicrosecond);
 
@@ -48,7 +49,7 @@ void BM_Fill(benchmark::State& state)
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     for (auto _ : state) {
         state.PauseTiming();
-        auto book = sheet::Workbook::fromBytes(bytes);
+        auto book = sheet::workbookFromBytes(bytes);
         state.ResumeTiming();
         fill(*book->worksheet(0), us);
     }
@@ -61,10 +62,10 @@ void BM_RecalcAndSave(benchmark::State& state)
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     for (auto _ : state) {
         state.PauseTiming();
-        auto book = sheet::Workbook::fromBytes(bytes);
+        auto book = sheet::workbookFromBytes(bytes);
         fill(*book->worksheet(0), us);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(book->toBytes());
+        benchmark::DoNotOptimize(sheet::workbookToBytes(*book));
     }
 }
 BENCHMARK(BM_RecalcAndSave)->Unit(benchmark::kMicrosecond);
@@ -74,10 +75,10 @@ void BM_WholeSequence(benchmark::State& state)
     const sheet::Bytes bytes = templateBytes();
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     for (auto _ : state) {
-        auto book = sheet::Workbook::fromBytes(bytes);
+        auto book = sheet::workbookFromBytes(bytes);
         fill(*book->worksheet(0), us);
-        const sheet::Bytes saved = book->toBytes();
-        auto again = sheet::Workbook::fromBytes(saved);
+        const sheet::Bytes saved = sheet::workbookToBytes(*book);
+        auto again = sheet::workbookFromBytes(saved);
         benchmark::DoNotOptimize(again->worksheet(0)->value(30, 8));
     }
 }

@@ -66,7 +66,7 @@ Bytes readStream(GsfInput* input, Extraction& ex, bool keptForWriting)
                 .arg(static_cast<qulonglong>(ex.fileSize)));
     const auto n = static_cast<std::size_t>(size);
     ex.taken += n;
-    ex.budget->spend(keptForWriting ? 2 * n : n);
+    ex.budget->spend(keptForWriting ? readcost::keptStream(n) : n);
     Bytes data(n);
     if (n > 0 && !gsf_input_read(input, n, data.data()))
         throw FormatError(QStringLiteral("bad compound file: stream '%1' cannot be read")

@@ -142,7 +142,9 @@ std::vector<SharedString> readSst(const std::vector<ByteView>& chunks, ReadBudge
         if (ext)
             s.ext = r.bytes(ext);
         if (budget)
-            budget->spend(2 * (sizeof(SharedString) + 64 + 2 * cch + s.runs.size() + s.ext.size()));
+            budget->spend(
+                readcost::kStringCopies
+                * (sizeof(SharedString) + readcost::kMapNode + readcost::text(cch) + s.runs.size() + s.ext.size()));
         out.push_back(std::move(s));
     }
     return out;

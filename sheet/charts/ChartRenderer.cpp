@@ -388,45 +388,8 @@ std::vector<RecordList> embeddedCharts(const Workbook& book, int sheetIndex)
 {
     if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
         throw Error(QStringLiteral("There is no sheet %1 in the workbook").arg(sheetIndex + 1));
-    std::vector<RecordList> out;
-    if (!book.sheet(sheetIndex).isWorksheet())
-        return out;
-    // The worksheet keeps its embedded substreams as records it does not interpret; they are
-    // found again in the stream the workbook writes.
-    const Bytes stream = book.toStream();
-    std::size_t pos = 0;
-    int substream = -1;
-    while (pos + 4 <= stream.size()) {
-        std::size_t end = 0;
-        readSubstream(stream, pos, &end);
-        if (substream == sheetIndex) {
-            // Nested BOFs of type chart inside this sheet's substream.
-            std::size_t at = pos;
-            bool first = true;
-            while (at + 8 <= end) {
-                const std::uint16_t id = static_cast<std::uint16_t>(stream[at] | (stream[at + 1] << 8));
-                const std::size_t len = static_cast<std::size_t>(stream[at + 2] | (stream[at + 3] << 8));
-                if (!first && id == 0x0809 && len >= 4 && (stream[at + 6] | (stream[at + 7] << 8)) == 0x0020) {
-                    std::size_t chartEnd = 0;
-                    RecordList records = readSubstream(stream, at, &chartEnd);
-                    if (records.size() >= 2) {
-                        records.erase(records.begin());
-                        if (records.back().id == 0x000A) // EOF
-                            records.pop_back();
-                        out.push_back(std::move(records));
-                    }
-                    at = chartEnd;
-                    continue;
-                }
-                first = false;
-                at += 4 + len;
-            }
-            break;
-        }
-        ++substream;
-        pos = end;
-    }
-    return out;
+    const Worksheet* sheet = book.worksheet(sheetIndex);
+    return sheet ? sheet->embeddedCharts() : std::vector<RecordList>();
 }
 
 QImage renderChartSheet(const Workbook& book, int sheetIndex, const QSize& size, qreal dpr)

@@ -1,6 +1,7 @@
 #include "charts/Chart.h"
 
 #include "base/Error.h"
+#include "model/PageSetup.h"
 
 #include <cmath>
 #include <map>
@@ -560,19 +561,11 @@ void writePageSetup(Emitter& e)
     e.add(RightMargin, f64Body(0.5));
     e.add(TopMargin, f64Body(0.6));
     e.add(BottomMargin, f64Body(0.6));
-    ByteWriter w;
-    w.u16(1);   // letter
-    w.u16(100); // scale
-    w.u16(1);   // first page number
-    w.u16(1);   // fit width
-    w.u16(1);   // fit height
-    w.u16(0);   // landscape; paper, scale and resolution are valid
-    w.u16(600);
-    w.u16(600);
-    w.f64(0.3); // header margin
-    w.f64(0.3); // footer margin
-    w.u16(1);   // copies
-    e.add(Setup, w.take());
+    PageSetup setup;
+    setup.setPaper(PageSetup::Letter, true, 600);
+    setup.headerMargin = 0.3;
+    setup.footerMargin = 0.3;
+    e.add(Setup, setup.encode());
     e.add(PrintSize, u16Body(2)); // fill the page, keep the proportions
 }
 

@@ -121,20 +121,15 @@ std::vector<EmbeddedChart> embeddedChartList(const Workbook& book, int sheetInde
 {
     if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
         throw Error(QStringLiteral("There is no sheet %1 in the workbook").arg(sheetIndex + 1));
-    if (!book.sheet(sheetIndex).isWorksheet())
+    const Worksheet* sheet = book.worksheet(sheetIndex);
+    if (!sheet)
         return {};
-    // The worksheet keeps its drawings and embedded substreams as records it does not
-    // interpret; they are found again in the stream the workbook writes.
-    const Bytes stream = book.toStream();
-    std::size_t pos = 0;
-    for (int substream = -1; pos + 4 <= stream.size(); ++substream) {
-        std::size_t end = 0;
-        RecordList records = readSubstream(stream, pos, &end);
-        if (substream == sheetIndex)
-            return embeddedChartsIn(records);
-        pos = end;
-    }
-    return {};
+    // The drawings (MSODRAWING, OBJ) are records the worksheet keeps as they are, in file
+    // order, and its embedded substreams a list of their own.
+    RecordList records{Record{kBof, sheet->bof()}};
+    for (const Record& r : sheet->keptRecords())
+        records.push_back(r);
+    return embeddedChartsIn(records);
 }
 
 QRectF anchorRect(const Worksheet& sheet, const CellRange& range, const ChartAnchor& a)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <string>
+#include <utility>
 #include <cmath>
 #include <vector>
 
@@ -219,96 +220,122 @@ void addLiteral(Section& s, const QString& t)
         s.elems.push_back({Kind::Literal, t, 0});
 }
 
-Section parseSection(const QString& code)
+// A bracketed option: elapsed time ("[h]"), a currency or locale ("[$-409]"), a condition
+// ("[<100]"); colours and other options change nothing in the text.
+void parseBracket(Section& s, const QString& inner)
 {
-    Section s;
+    const QString li = inner.toLower();
+    if (!li.isEmpty() && (li.count(li[0]) == li.size())
+        && (li[0] == QLatin1Char('h') || li[0] == QLatin1Char('m') || li[0] == QLatin1Char('s'))) {
+        s.elems.push_back({Kind::Elapsed, li, static_cast<int>(li.size())});
+    } else if (inner.startsWith(QLatin1Char('$'))) {
+        const int dash = inner.indexOf(QLatin1Char('-'));
+        addLiteral(s, inner.mid(1, (dash < 0 ? inner.size() : dash) - 1));
+    } else if (!inner.isEmpty()
+               && (inner[0] == QLatin1Char('<') || inner[0] == QLatin1Char('>') || inner[0] == QLatin1Char('='))) {
+        int k = 0;
+        while (k < inner.size() && QStringLiteral("<>=").contains(inner[k]))
+            ++k;
+        s.hasCondition = true;
+        s.condOp = inner.left(k);
+        s.condValue = inner.mid(k).trimmed().toDouble();
+    }
+}
+
+// Text the code shows as it is: quoted, escaped, room for a character, a fill, an option in
+// brackets. Returns the position after it, or -1 when the code has none at i.
+int parseLiteral(Section& s, const QString& code, int i)
+{
     const int n = code.size();
-    for (int i = 0; i < n;) {
-        const QChar c = code[i];
-        const QChar lower = c.toLower();
-        if (c == QLatin1Char('"')) {
-            const int end = code.indexOf(QLatin1Char('"'), i + 1);
-            addLiteral(s, code.mid(i + 1, (end < 0 ? n : end) - i - 1));
-            i = end < 0 ? n : end + 1;
-        } else if (c == QLatin1Char('\\')) {
-            if (i + 1 < n)
-                addLiteral(s, code.mid(i + 1, 1));
-            i += 2;
-        } else if (c == QLatin1Char('_')) {
-            addLiteral(s, QStringLiteral(" ")); // room for the next character
-            i += 2;
-        } else if (c == QLatin1Char('*')) {
-            i += 2; // fill to the column width: nothing at a free width
-        } else if (c == QLatin1Char('[')) {
-            const int end = code.indexOf(QLatin1Char(']'), i + 1);
-            const QString inner = code.mid(i + 1, (end < 0 ? n : end) - i - 1);
-            i = end < 0 ? n : end + 1;
-            const QString li = inner.toLower();
-            if (!li.isEmpty() && (li.count(li[0]) == li.size())
-                && (li[0] == QLatin1Char('h') || li[0] == QLatin1Char('m') || li[0] == QLatin1Char('s'))) {
-                s.elems.push_back({Kind::Elapsed, li, static_cast<int>(li.size())});
-            } else if (inner.startsWith(QLatin1Char('$'))) {
-                const int dash = inner.indexOf(QLatin1Char('-'));
-                addLiteral(s, inner.mid(1, (dash < 0 ? inner.size() : dash) - 1));
-            } else if (!inner.isEmpty()
-                       && (inner[0] == QLatin1Char('<') || inner[0] == QLatin1Char('>')
-                           || inner[0] == QLatin1Char('='))) {
-                int k = 0;
-                while (k < inner.size() && QStringLiteral("<>=").contains(inner[k]))
-                    ++k;
-                s.hasCondition = true;
-                s.condOp = inner.left(k);
-                s.condValue = inner.mid(k).trimmed().toDouble();
-            }
-            // colours and other bracketed options change nothing in the text
-        } else if (c == QLatin1Char('0') || c == QLatin1Char('#') || c == QLatin1Char('?')) {
-            s.elems.push_back({Kind::Digit, QString(c), 1});
-            ++i;
-        } else if (c == QLatin1Char('.')) {
-            s.elems.push_back({Kind::Point, QString(c), 0});
-            ++i;
-        } else if (c == QLatin1Char('%')) {
-            s.elems.push_back({Kind::Percent, QString(c), 0});
-            ++i;
-        } else if (c == QLatin1Char('@')) {
-            s.elems.push_back({Kind::Text, QString(c), 0});
-            ++i;
-        } else if (c == QLatin1Char('/')) {
-            s.elems.push_back({Kind::Slash, QString(c), 0});
-            ++i;
-        } else if (lower == QLatin1Char('e') && i + 1 < n
-                   && (code[i + 1] == QLatin1Char('+') || code[i + 1] == QLatin1Char('-'))) {
-            s.elems.push_back({Kind::Exponent, code.mid(i, 2), 0});
-            i += 2;
-        } else if (code.mid(i, 7).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0) {
-            s.elems.push_back({Kind::General, QString(), 0});
-            i += 7;
-        } else if (code.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
-            s.elems.push_back({Kind::AmPm, code.mid(i, 5), 5});
-            i += 5;
-        } else if (code.mid(i, 3).compare(QLatin1String("A/P"), Qt::CaseInsensitive) == 0) {
-            s.elems.push_back({Kind::AmPm, code.mid(i, 3), 3});
-            i += 3;
-        } else if (isDateLetter(c)) {
-            int j = i;
-            while (j < n && code[j].toLower() == lower)
-                ++j;
-            Kind k = Kind::Year;
-            switch (lower.unicode()) {
-            case 'y': k = Kind::Year; break;
-            case 'm': k = Kind::Month; break;
-            case 'd': k = Kind::Day; break;
-            case 'h': k = Kind::Hour; break;
-            default: k = Kind::Second; break;
-            }
-            s.elems.push_back({k, code.mid(i, j - i), j - i});
-            i = j;
-        } else {
-            addLiteral(s, QString(c));
-            ++i;
+    const QChar c = code[i];
+    if (c == QLatin1Char('"')) {
+        const int end = code.indexOf(QLatin1Char('"'), i + 1);
+        addLiteral(s, code.mid(i + 1, (end < 0 ? n : end) - i - 1));
+        return end < 0 ? n : end + 1;
+    }
+    if (c == QLatin1Char('\\')) {
+        if (i + 1 < n)
+            addLiteral(s, code.mid(i + 1, 1));
+        return i + 2;
+    }
+    if (c == QLatin1Char('_')) {
+        addLiteral(s, QStringLiteral(" ")); // room for the next character
+        return i + 2;
+    }
+    if (c == QLatin1Char('*'))
+        return i + 2; // fill to the column width: nothing at a free width
+    if (c == QLatin1Char('[')) {
+        const int end = code.indexOf(QLatin1Char(']'), i + 1);
+        parseBracket(s, code.mid(i + 1, (end < 0 ? n : end) - i - 1));
+        return end < 0 ? n : end + 1;
+    }
+    return -1;
+}
+
+// Digits, point, percent, text, fraction slash, exponent. Returns the position after it, or
+// -1 when the code has none at i.
+int parseNumberPart(Section& s, const QString& code, int i)
+{
+    const QChar c = code[i];
+    Kind kind;
+    if (c == QLatin1Char('0') || c == QLatin1Char('#') || c == QLatin1Char('?'))
+        kind = Kind::Digit;
+    else if (c == QLatin1Char('.'))
+        kind = Kind::Point;
+    else if (c == QLatin1Char('%'))
+        kind = Kind::Percent;
+    else if (c == QLatin1Char('@'))
+        kind = Kind::Text;
+    else if (c == QLatin1Char('/'))
+        kind = Kind::Slash;
+    else if (c.toLower() == QLatin1Char('e') && i + 1 < code.size()
+             && (code[i + 1] == QLatin1Char('+') || code[i + 1] == QLatin1Char('-'))) {
+        s.elems.push_back({Kind::Exponent, code.mid(i, 2), 0});
+        return i + 2;
+    } else
+        return -1;
+    s.elems.push_back({kind, QString(c), kind == Kind::Digit ? 1 : 0});
+    return i + 1;
+}
+
+// General, AM/PM, A/P and runs of date and time letters. Returns the position after it, or
+// -1 when the code has none at i.
+int parseWordOrDate(Section& s, const QString& code, int i)
+{
+    auto at = [&](const char* word, int size) {
+        return code.mid(i, size).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    };
+    if (at("General", 7)) {
+        s.elems.push_back({Kind::General, QString(), 0});
+        return i + 7;
+    }
+    for (const auto& [word, size] : {std::pair<const char*, int>{"AM/PM", 5}, {"A/P", 3}}) {
+        if (at(word, size)) {
+            s.elems.push_back({Kind::AmPm, code.mid(i, size), size});
+            return i + size;
         }
     }
-    // "m" right after hours or right before seconds means minutes.
+    const QChar lower = code[i].toLower();
+    if (!isDateLetter(code[i]))
+        return -1;
+    int j = i;
+    while (j < code.size() && code[j].toLower() == lower)
+        ++j;
+    Kind k = Kind::Second;
+    switch (lower.unicode()) {
+    case 'y': k = Kind::Year; break;
+    case 'm': k = Kind::Month; break;
+    case 'd': k = Kind::Day; break;
+    case 'h': k = Kind::Hour; break;
+    default: break;
+    }
+    s.elems.push_back({k, code.mid(i, j - i), j - i});
+    return j;
+}
+
+// "m" right after hours or right before seconds means minutes.
+void markMinutes(Section& s)
+{
     int lastTime = -1;
     for (std::size_t k = 0; k < s.elems.size(); ++k) {
         Elem& e = s.elems[k];
@@ -330,19 +357,42 @@ Section parseSection(const QString& code)
             lastTime = -1; // a separator ("hh:mm", "hh.mm") keeps the hours in view
         }
     }
-    // A decimal point after seconds starts fractions of a second ("ss.0").
+}
+
+// A decimal point after seconds starts fractions of a second ("ss.0").
+void markSubSeconds(Section& s)
+{
     for (std::size_t k = 1; k < s.elems.size(); ++k) {
-        if (s.elems[k].kind == Kind::Point && s.elems[k - 1].kind == Kind::Second) {
-            int w = 0;
-            std::size_t j = k + 1;
-            while (j < s.elems.size() && s.elems[j].kind == Kind::Digit && s.elems[j].text == QLatin1String("0")) {
-                ++w;
-                ++j;
-            }
-            s.elems.erase(s.elems.begin() + k + 1, s.elems.begin() + j);
-            s.elems[k] = {Kind::SubSecond, QString(), w};
+        if (s.elems[k].kind != Kind::Point || s.elems[k - 1].kind != Kind::Second)
+            continue;
+        int w = 0;
+        std::size_t j = k + 1;
+        while (j < s.elems.size() && s.elems[j].kind == Kind::Digit && s.elems[j].text == QLatin1String("0")) {
+            ++w;
+            ++j;
         }
+        s.elems.erase(s.elems.begin() + k + 1, s.elems.begin() + j);
+        s.elems[k] = {Kind::SubSecond, QString(), w};
     }
+}
+
+Section parseSection(const QString& code)
+{
+    Section s;
+    for (int i = 0; i < code.size();) {
+        int next = parseLiteral(s, code, i);
+        if (next < 0)
+            next = parseNumberPart(s, code, i);
+        if (next < 0)
+            next = parseWordOrDate(s, code, i);
+        if (next < 0) {
+            addLiteral(s, QString(code[i]));
+            next = i + 1;
+        }
+        i = next;
+    }
+    markMinutes(s);
+    markSubSeconds(s);
     return s;
 }
 
@@ -489,14 +539,16 @@ QString fillInteger(const std::vector<const Elem*>& places, const QString& digit
     return out;
 }
 
-QString formatNumber(double v, const Section& s, const QLocale& locale, bool showSign)
-{
-    const QString point = locale.decimalPoint();
-    const QString group = locale.groupSeparator();
-    std::vector<Elem> el = s.elems;
+// A number section's elements with its literal commas read: between digit placeholders they
+// group thousands, right after the last placeholder each one divides by 1000.
+struct NumberLayout {
+    std::vector<Elem> elems;
+    bool grouping = false;
+    int scale = 0; // divide by 1000 this many times
+};
 
-    // Thousands separators are literal commas: between digit placeholders they group,
-    // right after the last placeholder each one divides by 1000.
+NumberLayout readThousands(const std::vector<Elem>& el)
+{
     int firstDigit = -1, lastDigit = -1;
     for (int k = 0; k < static_cast<int>(el.size()); ++k)
         if (el[k].kind == Kind::Digit) {
@@ -504,9 +556,7 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
                 firstDigit = k;
             lastDigit = k;
         }
-    bool grouping = false;
-    int scale = 0;
-    std::vector<Elem> cleaned;
+    NumberLayout out;
     int expAt = -1;
     for (int k = 0; k < static_cast<int>(el.size()); ++k) {
         Elem e = el[k];
@@ -520,9 +570,9 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
                     continue;
                 }
                 if (k > firstDigit && k < lastDigit && (expAt < 0 || k < expAt))
-                    grouping = true;
+                    out.grouping = true;
                 else if (k > lastDigit || (k > firstDigit && k < lastDigit))
-                    ++scale;
+                    ++out.scale;
                 else
                     rest.append(c);
             }
@@ -530,115 +580,132 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
                 continue;
             e.text = rest;
         }
-        cleaned.push_back(e);
+        out.elems.push_back(e);
     }
-    el = cleaned;
+    return out;
+}
 
-    double a = std::fabs(v);
-    for (const Elem& e : el)
-        if (e.kind == Kind::Percent)
-            a *= 100;
-    a /= std::pow(1000.0, scale);
-    if (!std::isfinite(a))
-        return QStringLiteral("########"); // too wide to show
+// The digit placeholders of each region: integer before the point, decimals after it,
+// exponent digits after E+.
+struct Places {
+    std::vector<const Elem*> integer, decimals, exponent;
+    const Elem* exponentSign = nullptr; // the E+ / E- element
+};
 
-    // Regions: integer placeholders before the point, decimals after it, exponent digits.
-    std::vector<const Elem*> intPlaces, decPlaces, expPlaces;
+Places placesOf(const std::vector<Elem>& el)
+{
+    Places p;
     int region = 0; // 0 integer, 1 decimals, 2 exponent
-    const Elem* expElem = nullptr;
     for (const Elem& e : el) {
         if (e.kind == Kind::Point && region == 0) {
             region = 1;
-        } else if (e.kind == Kind::Exponent && !expElem) {
+        } else if (e.kind == Kind::Exponent && !p.exponentSign) {
             region = 2;
-            expElem = &e;
+            p.exponentSign = &e;
         } else if (e.kind == Kind::Digit) {
-            (region == 0 ? intPlaces : region == 1 ? decPlaces : expPlaces).push_back(&e);
+            (region == 0 ? p.integer : region == 1 ? p.decimals : p.exponent).push_back(&e);
         }
     }
+    return p;
+}
 
-    int exponent = 0;
-    if (expElem && a != 0) {
-        const int step
-            = std::max<int>(1,
-                            static_cast<int>(intPlaces.size()) > 1 && intPlaces.front()->text != QLatin1String("0")
-                                ? static_cast<int>(intPlaces.size())
-                                : 1);
-        exponent = static_cast<int>(std::floor(std::log10(a)));
-        exponent -= ((exponent % step) + step) % step;
-        a = divPow10(a, exponent);
+// Decimals: trailing zeros vanish under '#' and turn into blanks under '?'.
+QString decimalsText(const QString& dp, const std::vector<const Elem*>& places)
+{
+    QString out;
+    int last = static_cast<int>(dp.size()) - 1;
+    while (last >= 0 && dp[last] == QLatin1Char('0') && places[last]->text != QLatin1String("0"))
+        --last;
+    for (int k = 0; k < static_cast<int>(dp.size()); ++k) {
+        if (k <= last)
+            out.append(dp[k]);
+        else if (places[k]->text == QLatin1String("?"))
+            out.append(QLatin1Char(' '));
     }
-    QString ip, dp;
-    decimalDigits(a, static_cast<int>(decPlaces.size()), &ip, &dp);
-    if (expElem && static_cast<std::size_t>(ip.size()) > std::max<std::size_t>(1, intPlaces.size())) {
+    return out;
+}
+
+QString exponentText(int exponent, const Places& p)
+{
+    QString digits = QString::number(std::abs(exponent));
+    while (digits.size() < static_cast<int>(p.exponent.size()))
+        digits.prepend(QLatin1Char('0'));
+    const QString sign = exponent < 0 ? QStringLiteral("-")
+                                      : (p.exponentSign->text[1] == QLatin1Char('+') ? QStringLiteral("+") : QString());
+    return p.exponentSign->text.left(1).toUpper() + sign + digits;
+}
+
+// The digits of a, scaled for an exponent when the format has one: integer and decimal
+// digits, and the exponent.
+struct Digits {
+    QString integer, decimals;
+    int exponent = 0;
+    double scaled = 0; // a over ten to the exponent
+};
+
+Digits digitsOf(double a, const Places& p)
+{
+    Digits d;
+    if (p.exponentSign && a != 0) {
+        const int places = static_cast<int>(p.integer.size());
+        const int step = places > 1 && p.integer.front()->text != QLatin1String("0") ? places : 1;
+        d.exponent = static_cast<int>(std::floor(std::log10(a)));
+        d.exponent -= ((d.exponent % step) + step) % step;
+        a = divPow10(a, d.exponent);
+    }
+    decimalDigits(a, static_cast<int>(p.decimals.size()), &d.integer, &d.decimals);
+    if (p.exponentSign && static_cast<std::size_t>(d.integer.size()) > std::max<std::size_t>(1, p.integer.size())) {
         // Rounding carried into a new digit: 9.99E+00 -> 1.00E+01.
         a /= 10;
-        exponent += 1;
-        decimalDigits(a, static_cast<int>(decPlaces.size()), &ip, &dp);
+        d.exponent += 1;
+        decimalDigits(a, static_cast<int>(p.decimals.size()), &d.integer, &d.decimals);
     }
-    // Decimals: trailing zeros vanish under '#' and turn into blanks under '?'.
-    QString decText;
-    {
-        int last = static_cast<int>(dp.size()) - 1;
-        while (last >= 0 && dp[last] == QLatin1Char('0') && decPlaces[last]->text != QLatin1String("0"))
-            --last;
-        for (int k = 0; k < static_cast<int>(dp.size()); ++k) {
-            if (k <= last)
-                decText.append(dp[k]);
-            else if (decPlaces[k]->text == QLatin1String("?"))
-                decText.append(QLatin1Char(' '));
-        }
-    }
-    QString intText = intPlaces.empty() ? ip : fillInteger(intPlaces, ip);
-    if (grouping)
-        intText = groupDigits(intText, group);
+    d.scaled = a;
+    return d;
+}
 
-    QString expText;
-    if (expElem) {
-        QString digits = QString::number(std::abs(exponent));
-        const int want = static_cast<int>(expPlaces.size());
-        while (digits.size() < want)
-            digits.prepend(QLatin1Char('0'));
-        const QString sign = exponent < 0 ? QStringLiteral("-")
-                                          : (expElem->text[1] == QLatin1Char('+') ? QStringLiteral("+") : QString());
-        expText = expElem->text.left(1).toUpper() + sign + digits;
-    }
+// The section's elements with the number's parts put in their places.
+struct NumberParts {
+    QString integer, decimals, exponent;
+    bool exponentHasDigits = false;
+};
 
+QString assembleNumber(const std::vector<Elem>& el, const NumberParts& parts, double a, const QLocale& locale)
+{
     QString out;
     bool intDone = false, expDone = false;
-    region = 0;
+    int region = 0;
     std::size_t decIndex = 0;
+    auto integerOnce = [&] {
+        if (!intDone)
+            out += parts.integer;
+        intDone = true;
+    };
     for (const Elem& e : el) {
         switch (e.kind) {
         case Kind::Digit:
             if (region == 0) {
-                if (!intDone) {
-                    out += intText;
-                    intDone = true;
-                }
+                integerOnce();
             } else if (region == 1) {
-                if (decIndex < static_cast<std::size_t>(decText.size()))
-                    out += decText[static_cast<int>(decIndex)];
+                if (decIndex < static_cast<std::size_t>(parts.decimals.size()))
+                    out += parts.decimals[static_cast<int>(decIndex)];
                 ++decIndex;
             } else if (!expDone) {
-                out += expText;
+                out += parts.exponent;
                 expDone = true;
             }
             break;
         case Kind::Point:
             if (region == 0) {
-                if (!intDone) {
-                    out += intText;
-                    intDone = true;
-                }
-                out += point;
+                integerOnce();
+                out += locale.decimalPoint();
                 region = 1;
             }
             break;
         case Kind::Exponent:
             region = 2;
-            if (expPlaces.empty()) {
-                out += expText;
+            if (!parts.exponentHasDigits) {
+                out += parts.exponent;
                 expDone = true;
             }
             break;
@@ -648,231 +715,291 @@ QString formatNumber(double v, const Section& s, const QLocale& locale, bool sho
         default: out += e.text; break;
         }
     }
+    return out;
+}
+
+QString formatNumber(double v, const Section& s, const QLocale& locale, bool showSign)
+{
+    const NumberLayout layout = readThousands(s.elems);
+    double a = std::fabs(v);
+    for (const Elem& e : layout.elems)
+        if (e.kind == Kind::Percent)
+            a *= 100;
+    a /= std::pow(1000.0, layout.scale);
+    if (!std::isfinite(a))
+        return QStringLiteral("########"); // too wide to show
+
+    const Places places = placesOf(layout.elems);
+    const Digits digits = digitsOf(a, places);
+    NumberParts parts;
+    parts.integer = places.integer.empty() ? digits.integer : fillInteger(places.integer, digits.integer);
+    if (layout.grouping)
+        parts.integer = groupDigits(parts.integer, locale.groupSeparator());
+    parts.decimals = decimalsText(digits.decimals, places.decimals);
+    if (places.exponentSign)
+        parts.exponent = exponentText(digits.exponent, places);
+    parts.exponentHasDigits = !places.exponent.empty();
     // A negative value keeps its sign even when it rounds to zero ("-0.00"), as the
     // spreadsheet shows it.
+    QString out = assembleNumber(layout.elems, parts, digits.scaled, locale);
     if (showSign && v < 0)
         out.prepend(QLatin1Char('-'));
     return out;
 }
 
-QString formatFraction(double v, const Section& s, bool showSign)
-{
-    // Layout: [integer placeholders] literal [numerator placeholders] / [denominator].
-    int slash = -1;
-    for (int k = 0; k < static_cast<int>(s.elems.size()); ++k)
-        if (s.elems[k].kind == Kind::Slash) {
-            slash = k;
-            break;
-        }
-    // Numerator: the run of digit placeholders just before the slash (literals between allowed).
-    int numStart = slash;
-    while (numStart > 0 && (s.elems[numStart - 1].kind == Kind::Digit))
-        --numStart;
-    // Integer part: digit placeholders before the numerator, separated by a literal.
-    int intEnd = numStart; // exclusive
-    while (intEnd > 0 && s.elems[intEnd - 1].kind == Kind::Literal)
-        --intEnd;
-    const bool hasInt = intEnd > 0 && s.elems[intEnd - 1].kind == Kind::Digit;
-    int denEnd = slash + 1;
-    QString denFixed;
+// Where a fraction's parts are among the section's elements: [integer placeholders] literal
+// [numerator placeholders] / [denominator placeholders or a fixed denominator].
+struct FractionLayout {
+    int intStart = 0, intEnd = 0; // the integer part's placeholders
+    bool hasInt = false;
+    int numStart = 0, slash = -1; // the numerator's placeholders end at the slash
+    int denEnd = 0;               // after the denominator
+    QString denFixed;             // "/16"
     int denWidth = 0;
-    if (denEnd < static_cast<int>(s.elems.size()) && s.elems[denEnd].kind == Kind::Literal
-        && s.elems[denEnd].text.trimmed().toInt() > 0) {
-        denFixed = s.elems[denEnd].text.trimmed();
-        ++denEnd;
+    int numWidth() const { return slash - numStart; }
+};
+
+FractionLayout fractionLayout(const Section& s)
+{
+    FractionLayout f;
+    const int n = static_cast<int>(s.elems.size());
+    for (int k = 0; k < n && f.slash < 0; ++k)
+        if (s.elems[k].kind == Kind::Slash)
+            f.slash = k;
+    // Numerator: the run of digit placeholders just before the slash.
+    f.numStart = f.slash;
+    while (f.numStart > 0 && s.elems[f.numStart - 1].kind == Kind::Digit)
+        --f.numStart;
+    // Integer part: digit placeholders before the numerator, separated by a literal.
+    f.intEnd = f.numStart;
+    while (f.intEnd > 0 && s.elems[f.intEnd - 1].kind == Kind::Literal)
+        --f.intEnd;
+    f.hasInt = f.intEnd > 0 && s.elems[f.intEnd - 1].kind == Kind::Digit;
+    f.intStart = f.intEnd;
+    while (f.hasInt && f.intStart > 0 && s.elems[f.intStart - 1].kind == Kind::Digit)
+        --f.intStart;
+    f.denEnd = f.slash + 1;
+    if (f.denEnd < n && s.elems[f.denEnd].kind == Kind::Literal && s.elems[f.denEnd].text.trimmed().toInt() > 0) {
+        f.denFixed = s.elems[f.denEnd].text.trimmed();
+        ++f.denEnd;
     } else {
-        while (denEnd < static_cast<int>(s.elems.size()) && s.elems[denEnd].kind == Kind::Digit) {
-            ++denWidth;
-            ++denEnd;
+        for (; f.denEnd < n && s.elems[f.denEnd].kind == Kind::Digit; ++f.denEnd)
+            ++f.denWidth;
+    }
+    return f;
+}
+
+// The closest fraction num/den of a (0 <= a < 1 with an integer part) under the layout's
+// denominator: the fixed one, or up to four digits, each one tried.
+void closestFraction(double a, const FractionLayout& f, long long* num, long long* den)
+{
+    *num = 0;
+    *den = 1;
+    if (!f.denFixed.isEmpty()) {
+        *den = f.denFixed.toLongLong();
+        *num = std::llround(a * static_cast<double>(*den));
+        return;
+    }
+    const long long maxDen = static_cast<long long>(std::pow(10.0, std::clamp(f.denWidth, 1, 4))) - 1;
+    double best = 2;
+    for (long long d = 1; d <= maxDen; ++d) {
+        const long long n = std::llround(a * static_cast<double>(d));
+        const double err = std::fabs(a - static_cast<double>(n) / static_cast<double>(d));
+        if (err < best - 1e-12) {
+            best = err;
+            *num = n;
+            *den = d;
         }
     }
-    const int numWidth = slash - numStart;
+}
 
+// The section's literals from `from` up to `to` (exclusive), percent signs included.
+QString literalsOf(const Section& s, int from, int to)
+{
+    QString out;
+    for (int k = from; k < to; ++k)
+        if (s.elems[k].kind == Kind::Literal)
+            out += s.elems[k].text;
+        else if (s.elems[k].kind == Kind::Percent)
+            out += QLatin1Char('%');
+    return out;
+}
+
+QString formatFraction(double v, const Section& s, bool showSign)
+{
+    const FractionLayout f = fractionLayout(s);
     double a = std::fabs(v);
     double whole = 0;
-    if (hasInt) {
+    if (f.hasInt) {
         whole = std::floor(a);
         a -= whole;
     }
     long long num = 0, den = 1;
-    if (!denFixed.isEmpty()) {
-        den = denFixed.toLongLong();
-        num = std::llround(a * den);
-    } else {
-        // Up to four digits of denominator; the search tries each one.
-        const long long maxDen = static_cast<long long>(std::pow(10.0, std::clamp(denWidth, 1, 4))) - 1;
-        double best = 2;
-        for (long long d = 1; d <= maxDen; ++d) {
-            const long long n = std::llround(a * d);
-            const double err = std::fabs(a - static_cast<double>(n) / d);
-            if (err < best - 1e-12) {
-                best = err;
-                num = n;
-                den = d;
-            }
-        }
-    }
-    if (hasInt && num == den && num != 0) {
+    closestFraction(a, f, &num, &den);
+    if (f.hasInt && num == den && num != 0) {
         whole += 1;
         num = 0;
     }
     const bool noFraction = num == 0;
 
-    QString out;
-    // Everything before the integer part's placeholders.
-    int k = 0;
-    auto literalsUpTo = [&](int end) {
-        for (; k < end; ++k)
-            if (s.elems[k].kind == Kind::Literal)
-                out += s.elems[k].text;
-            else if (s.elems[k].kind == Kind::Percent)
-                out += QLatin1Char('%');
-    };
-    int intStart = intEnd;
-    while (hasInt && intStart > 0 && s.elems[intStart - 1].kind == Kind::Digit)
-        --intStart;
-    literalsUpTo(hasInt ? intStart : numStart);
-
-    QString numText = QString::number(num);
-    QString denText = denFixed.isEmpty() ? QString::number(den) : denFixed;
     auto padLeft = [](QString t, int w) { return t.size() < w ? QString(w - t.size(), QLatin1Char(' ')) + t : t; };
     auto padRight = [](QString t, int w) { return t.size() < w ? t + QString(w - t.size(), QLatin1Char(' ')) : t; };
-    const int fracWidth = numWidth + 1 + (denFixed.isEmpty() ? denWidth : static_cast<int>(denFixed.size()));
-
-    if (hasInt) {
+    const QString fraction = padLeft(QString::number(num), f.numWidth()) + QLatin1Char('/')
+        + padRight(f.denFixed.isEmpty() ? QString::number(den) : f.denFixed, f.denWidth);
+    QString out = literalsOf(s, 0, f.hasInt ? f.intStart : f.numStart);
+    if (f.hasInt) {
         std::vector<const Elem*> places;
-        for (int j = intStart; j < intEnd; ++j)
+        for (int j = f.intStart; j < f.intEnd; ++j)
             places.push_back(&s.elems[j]);
         QString ip = whole == 0 ? QString() : QString::number(whole, 'f', 0);
         if (whole == 0 && noFraction)
             ip = QStringLiteral("0"); // zero still shows a digit
         const QString intText = fillInteger(places, ip);
         QString sep;
-        for (int j = intEnd; j < numStart; ++j)
+        for (int j = f.intEnd; j < f.numStart; ++j)
             sep += s.elems[j].text;
-        if (noFraction) {
+        const int fracWidth
+            = f.numWidth() + 1 + (f.denFixed.isEmpty() ? f.denWidth : static_cast<int>(f.denFixed.size()));
+        if (noFraction)
             out += intText + QString(sep.size() + fracWidth, QLatin1Char(' '));
-        } else if (intText.trimmed().isEmpty()) {
-            out += padLeft(numText, numWidth) + QLatin1Char('/') + padRight(denText, denWidth);
-        } else {
-            out += intText + sep + padLeft(numText, numWidth) + QLatin1Char('/') + padRight(denText, denWidth);
-        }
+        else if (intText.trimmed().isEmpty())
+            out += fraction;
+        else
+            out += intText + sep + fraction;
     } else {
-        out += padLeft(numText, numWidth) + QLatin1Char('/') + padRight(denText, denWidth);
+        out += fraction;
     }
-    k = denEnd;
-    literalsUpTo(static_cast<int>(s.elems.size()));
+    out += literalsOf(s, f.denEnd, static_cast<int>(s.elems.size()));
     if (showSign && v < 0)
         out.prepend(QLatin1Char('-'));
     return out;
+}
+
+// A date serial's parts, its time rounded to what the format shows.
+struct DateParts {
+    double day = 0;
+    int year = 1900, month = 1, dayOfMonth = 0; // day 0 is the spreadsheet's "1/0/1900"
+    int weekday = 0;                            // 0 = Sunday
+    long long seconds = 0;                      // into the day
+    int hour = 0, minute = 0, second = 0;
+    long long sub = 0; // fractions of the second, subWidth digits
+    int subWidth = 0;
+    bool ampm = false;
+};
+
+DateParts datePartsOf(double v, const Section& s)
+{
+    DateParts p;
+    for (const Elem& e : s.elems) {
+        if (e.kind == Kind::SubSecond)
+            p.subWidth = std::min(3, std::max(p.subWidth, e.width)); // milliseconds at most
+        if (e.kind == Kind::AmPm)
+            p.ampm = true;
+    }
+    const double unitsPerDay = 86400.0 * std::pow(10.0, p.subWidth);
+    const double units = std::floor(v * unitsPerDay + 0.5);
+    p.day = std::floor(units / unitsPerDay);
+    const double inDay = units - p.day * unitsPerDay;
+    p.seconds = static_cast<long long>(std::floor(inDay / std::pow(10.0, p.subWidth)));
+    p.sub = static_cast<long long>(inDay) - p.seconds * static_cast<long long>(std::pow(10.0, p.subWidth));
+    p.hour = static_cast<int>(p.seconds / 3600);
+    p.minute = static_cast<int>((p.seconds / 60) % 60);
+    p.second = static_cast<int>(p.seconds % 60);
+    if (p.day == 60) {
+        p.month = 2;
+        p.dayOfMonth = 29;
+    } else if (p.day > 0) {
+        const QDate date = serialToDate(p.day);
+        p.year = date.year();
+        p.month = date.month();
+        p.dayOfMonth = date.day();
+    }
+    // Serial 1 counts as a Sunday, which is right from 1900-03-01 on.
+    p.weekday = static_cast<int>(std::fmod(p.day + 6, 7));
+    return p;
+}
+
+QString pad2(long long n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
+
+QString monthText(int width, int month, const QLocale& locale)
+{
+    switch (width) {
+    case 1: return QString::number(month);
+    case 2: return pad2(month);
+    case 3: return locale.monthName(month, QLocale::ShortFormat);
+    case 5: return locale.monthName(month, QLocale::LongFormat).left(1);
+    default: return locale.monthName(month, QLocale::LongFormat);
+    }
+}
+
+QString dayText(int width, const DateParts& p, const QLocale& locale)
+{
+    const int qtWeekday = p.weekday == 0 ? 7 : p.weekday;
+    switch (width) {
+    case 1: return QString::number(p.dayOfMonth);
+    case 2: return pad2(p.dayOfMonth);
+    case 3: return locale.dayName(qtWeekday, QLocale::ShortFormat);
+    default: return locale.dayName(qtWeekday, QLocale::LongFormat);
+    }
+}
+
+// [h], [mm], [ss]: hours, minutes or seconds since the start of day 0.
+QString elapsedText(const Elem& e, const DateParts& p)
+{
+    const long long total = static_cast<long long>(p.day) * 86400 + p.seconds;
+    const QChar unit = e.text[0];
+    const long long n = unit == QLatin1Char('h') ? total / 3600 : unit == QLatin1Char('m') ? total / 60 : total;
+    return QString::number(n).rightJustified(e.width, QLatin1Char('0'));
+}
+
+QString timeText(const Elem& e, const DateParts& p, const QLocale& locale)
+{
+    auto number = [&](int n) { return e.width >= 2 ? pad2(n) : QString::number(n); };
+    switch (e.kind) {
+    case Kind::Hour: {
+        int h = p.hour;
+        if (p.ampm) {
+            h %= 12;
+            if (h == 0)
+                h = 12;
+        }
+        return number(h);
+    }
+    case Kind::Minute: return number(p.minute);
+    case Kind::Second: return number(p.second);
+    case Kind::SubSecond:
+        if (e.width == 0)
+            return locale.decimalPoint();
+        return locale.decimalPoint()
+            + (QString::number(p.sub).rightJustified(p.subWidth, QLatin1Char('0')) + QString(e.width, QLatin1Char('0')))
+                  .left(e.width);
+    case Kind::AmPm:
+        if (e.width == 5)
+            return p.hour >= 12 ? QStringLiteral("PM") : QStringLiteral("AM");
+        return QString(e.text.at(p.hour >= 12 ? 2 : 0));
+    default: return elapsedText(e, p);
+    }
 }
 
 QString formatDate(double v, const Section& s, const QLocale& locale)
 {
     if (v < 0 || v >= 2958466)
         return QStringLiteral("########");
-    // Date and time parts, the time rounded to what the format shows.
-    int subWidth = 0;
-    bool ampm = false;
-    for (const Elem& e : s.elems) {
-        if (e.kind == Kind::SubSecond)
-            subWidth = std::min(3, std::max(subWidth, e.width)); // milliseconds at most
-        if (e.kind == Kind::AmPm)
-            ampm = true;
-    }
-    const double unitsPerDay = 86400.0 * std::pow(10.0, subWidth);
-    const double units = std::floor(v * unitsPerDay + 0.5);
-    const double day = std::floor(units / unitsPerDay);
-    const double inDay = units - day * unitsPerDay;
-    const long long secs = static_cast<long long>(std::floor(inDay / std::pow(10.0, subWidth)));
-    const long long sub = static_cast<long long>(inDay) - secs * static_cast<long long>(std::pow(10.0, subWidth));
-    const int hour = static_cast<int>(secs / 3600), minute = static_cast<int>((secs / 60) % 60),
-              second = static_cast<int>(secs % 60);
-
-    int y = 1900, m = 1, d = 0; // day 0 is the spreadsheet's "1/0/1900"
-    if (day == 60) {
-        m = 2;
-        d = 29;
-    } else if (day > 0) {
-        const QDate date = serialToDate(day);
-        y = date.year();
-        m = date.month();
-        d = date.day();
-    }
-    // 0 = Sunday. Serial 1 counts as a Sunday, which is right from 1900-03-01 on.
-    const int dow = static_cast<int>(std::fmod(day + 6, 7));
-
-    auto pad2 = [](long long n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); };
+    const DateParts p = datePartsOf(v, s);
     QString out;
     for (const Elem& e : s.elems) {
         switch (e.kind) {
         case Kind::Year:
-            out += e.width <= 2 ? pad2(y % 100) : QString::number(y).rightJustified(4, QLatin1Char('0'));
+            out += e.width <= 2 ? pad2(p.year % 100) : QString::number(p.year).rightJustified(4, QLatin1Char('0'));
             break;
-        case Kind::Month:
-            if (e.width == 1)
-                out += QString::number(m);
-            else if (e.width == 2)
-                out += pad2(m);
-            else if (e.width == 3)
-                out += locale.monthName(m, QLocale::ShortFormat);
-            else if (e.width == 5)
-                out += locale.monthName(m, QLocale::LongFormat).left(1);
-            else
-                out += locale.monthName(m, QLocale::LongFormat);
-            break;
-        case Kind::Day: {
-            const int qtDow = dow == 0 ? 7 : dow;
-            if (e.width == 1)
-                out += QString::number(d);
-            else if (e.width == 2)
-                out += pad2(d);
-            else if (e.width == 3)
-                out += locale.dayName(qtDow, QLocale::ShortFormat);
-            else
-                out += locale.dayName(qtDow, QLocale::LongFormat);
-            break;
-        }
-        case Kind::Hour: {
-            int h = hour;
-            if (ampm) {
-                h %= 12;
-                if (h == 0)
-                    h = 12;
-            }
-            out += e.width >= 2 ? pad2(h) : QString::number(h);
-            break;
-        }
-        case Kind::Minute: out += e.width >= 2 ? pad2(minute) : QString::number(minute); break;
-        case Kind::Second: out += e.width >= 2 ? pad2(second) : QString::number(second); break;
+        case Kind::Month: out += monthText(e.width, p.month, locale); break;
+        case Kind::Day: out += dayText(e.width, p, locale); break;
+        case Kind::Hour:
+        case Kind::Minute:
+        case Kind::Second:
         case Kind::SubSecond:
-            out += locale.decimalPoint();
-            if (e.width > 0)
-                out += (QString::number(sub).rightJustified(subWidth, QLatin1Char('0'))
-                        + QString(e.width, QLatin1Char('0')))
-                           .left(e.width);
-            break;
-        case Kind::Elapsed: {
-            const long long total = static_cast<long long>(day) * 86400 + secs;
-            long long n = 0;
-            const QChar c = e.text[0];
-            if (c == QLatin1Char('h'))
-                n = total / 3600;
-            else if (c == QLatin1Char('m'))
-                n = total / 60;
-            else
-                n = total;
-            out += QString::number(n).rightJustified(e.width, QLatin1Char('0'));
-            break;
-        }
-        case Kind::AmPm: {
-            const bool pm = hour >= 12;
-            if (e.width == 5)
-                out += pm ? QStringLiteral("PM") : QStringLiteral("AM");
-            else
-                out += e.text.at(pm ? 2 : 0);
-            break;
-        }
+        case Kind::Elapsed:
+        case Kind::AmPm: out += timeText(e, p, locale); break;
         case Kind::Digit: out += e.text == QLatin1String("0") ? QStringLiteral("0") : QString(); break;
         case Kind::Point: out += QLatin1Char('.'); break; // a separator in dates ("dd.mm.yyyy")
         case Kind::Percent: out += QLatin1Char('%'); break;

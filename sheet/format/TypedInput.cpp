@@ -64,77 +64,103 @@ TypedInput numberInput(double v, int format)
 
 bool isBlank(QChar c) { return c.isSpace() || c == QChar(0x00A0); }
 
-// "1,234.5", "-2.5e3", "(12)", "12.5 %" in the locale's separators.
-bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* format)
-{
-    const QString& point = loc.point;
-    const QString& group = loc.group;
-    // Where the locale groups with a (narrow) no-break space, people type a plain space.
-    const bool spaceGroups = group.size() == 1 && (group[0] == QChar(0x00A0) || group[0] == QChar(0x202F));
-    int i = 0;
-    const int n = t.size();
-    bool negative = false, parens = false;
-    if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) {
-        negative = t[i] == QLatin1Char('-');
-        ++i;
-    } else if (i < n && t[i] == QLatin1Char('(')) {
-        negative = parens = true;
-        ++i;
+// "1,234.5", "-2.5e3", "(12)", "12.5 %", "$5.50" in the locale's separators, read left to right.
+class NumberReader {
+public:
+    NumberReader(const QString& text, const LocaleInfo& loc)
+        : m_text(text)
+        , m_size(text.size())
+        , m_loc(loc)
+    {
     }
+
+    bool read(double* out, int* format)
+    {
+        readSign();
+        skipCurrency();
+        if (currency && !negative && m_at < m_size && m_text[m_at] == QLatin1Char('-')) {
+            negative = true;
+            ++m_at;
+        }
+        if (!readMantissa() || !readExponent() || !readEnd())
+            return false;
+        double v = 0;
+        if (!decimal::parse(digits, &v))
+            return false;
+        if (percent)
+            v /= 100;
+        *out = negative ? -v : v;
+        *format = suggestedFormat();
+        return true;
+    }
+
+private:
+    void readSign()
+    {
+        if (m_at < m_size && (m_text[m_at] == QLatin1Char('+') || m_text[m_at] == QLatin1Char('-'))) {
+            negative = m_text[m_at] == QLatin1Char('-');
+            ++m_at;
+        } else if (m_at < m_size && m_text[m_at] == QLatin1Char('(')) {
+            negative = parens = true;
+            ++m_at;
+        }
+    }
+
     // The locale's currency symbol before or after the number ("$5.50", "-$5", "5,50 €").
-    bool currency = false;
-    auto skipCurrency = [&] {
-        if (!currency && !loc.currency.isEmpty() && startsWithAt(t, i, loc.currency)) {
-            currency = true;
-            i += loc.currency.size();
-            while (i < n && isBlank(t[i]))
-                ++i;
-        }
-    };
-    skipCurrency();
-    if (currency && !negative && i < n && t[i] == QLatin1Char('-')) {
-        negative = true;
-        ++i;
+    void skipCurrency()
+    {
+        if (currency || m_loc.currency.isEmpty() || !startsWithAt(m_text, m_at, m_loc.currency))
+            return;
+        currency = true;
+        m_at += m_loc.currency.size();
+        while (m_at < m_size && isBlank(m_text[m_at]))
+            ++m_at;
     }
-    QString digits; // plain "123.45e-6" for the C-locale conversion
-    int intDigits = 0, sinceGroup = -1, decDigits = 0;
-    bool grouped = false, hasPoint = false;
-    for (; i < n; ++i) {
-        const QChar c = t[i];
-        if (isAsciiDigit(c)) {
-            digits.append(c);
-            if (hasPoint) {
-                ++decDigits;
+
+    // Digits with the locale's group separators (groups of exactly three digits after the
+    // first one) and its decimal point; into `digits` as plain "123.45".
+    bool readMantissa()
+    {
+        const QString& group = m_loc.group;
+        // Where the locale groups with a (narrow) no-break space, people type a plain space.
+        const bool spaceGroups = group.size() == 1 && (group[0] == QChar(0x00A0) || group[0] == QChar(0x202F));
+        int sinceGroup = -1;
+        for (; m_at < m_size; ++m_at) {
+            const QChar c = m_text[m_at];
+            if (isAsciiDigit(c)) {
+                digits.append(c);
+                if (hasPoint) {
+                    ++decDigits;
+                } else {
+                    ++intDigits;
+                    if (sinceGroup >= 0)
+                        ++sinceGroup;
+                }
+            } else if (!hasPoint && intDigits > 0 && group != m_loc.point
+                       && (startsWithAt(m_text, m_at, group)
+                           || (spaceGroups && (c == QLatin1Char(' ') || c == QChar(0x00A0))))) {
+                if ((sinceGroup >= 0 && sinceGroup != 3) || (sinceGroup < 0 && intDigits > 3))
+                    return false;
+                sinceGroup = 0;
+                grouped = true;
+                if (startsWithAt(m_text, m_at, group))
+                    m_at += group.size() - 1;
+            } else if (!hasPoint && startsWithAt(m_text, m_at, m_loc.point)) {
+                hasPoint = true;
+                digits.append(QLatin1Char('.'));
+                m_at += m_loc.point.size() - 1;
             } else {
-                ++intDigits;
-                if (sinceGroup >= 0)
-                    ++sinceGroup;
+                break;
             }
-        } else if (!hasPoint && intDigits > 0 && group != point
-                   && (startsWithAt(t, i, group)
-                       || (spaceGroups && (t[i] == QLatin1Char(' ') || t[i] == QChar(0x00A0))))) {
-            // Groups of exactly three digits after the first separator.
-            if (sinceGroup >= 0 && sinceGroup != 3)
-                return false;
-            if (sinceGroup < 0 && intDigits > 3)
-                return false;
-            sinceGroup = 0;
-            grouped = true;
-            if (startsWithAt(t, i, group))
-                i += group.size() - 1;
-        } else if (!hasPoint && startsWithAt(t, i, point)) {
-            hasPoint = true;
-            digits.append(QLatin1Char('.'));
-            i += point.size() - 1;
-        } else {
-            break;
         }
+        if ((grouped && sinceGroup != 3) || intDigits + decDigits == 0)
+            return false;
+        keepFifteenDigits();
+        return true;
     }
-    if (grouped && sinceGroup != 3)
-        return false;
-    if (intDigits + decDigits == 0)
-        return false;
+
     // The spreadsheet keeps 15 significant digits of what is typed; later ones become zeros.
+    void keepFifteenDigits()
     {
         int significant = 0;
         for (QChar& c : digits) {
@@ -144,58 +170,75 @@ bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* forma
                 c = QLatin1Char('0');
         }
     }
-    bool exponent = false;
-    if (i < n && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
-        int j = i + 1;
+
+    bool readExponent()
+    {
+        if (m_at >= m_size || (m_text[m_at] != QLatin1Char('e') && m_text[m_at] != QLatin1Char('E')))
+            return true;
+        int j = m_at + 1;
         QString e = QStringLiteral("e");
-        if (j < n && (t[j] == QLatin1Char('+') || t[j] == QLatin1Char('-')))
-            e.append(t[j++]);
+        if (j < m_size && (m_text[j] == QLatin1Char('+') || m_text[j] == QLatin1Char('-')))
+            e.append(m_text[j++]);
         const int start = j;
-        while (j < n && isAsciiDigit(t[j]))
-            e.append(t[j++]);
+        while (j < m_size && isAsciiDigit(m_text[j]))
+            e.append(m_text[j++]);
         if (j == start)
             return false;
         digits += e;
         exponent = true;
-        i = j;
+        m_at = j;
+        return true;
     }
-    bool percent = false;
-    while (i < n && isBlank(t[i]))
-        ++i;
-    if (i < n && t[i] == QLatin1Char('%')) {
-        percent = true;
-        ++i;
+
+    // What may follow the number: a percent sign, the currency, the closing parenthesis.
+    bool readEnd()
+    {
+        while (m_at < m_size && isBlank(m_text[m_at]))
+            ++m_at;
+        if (m_at < m_size && m_text[m_at] == QLatin1Char('%')) {
+            percent = true;
+            ++m_at;
+        }
+        while (m_at < m_size && isBlank(m_text[m_at]))
+            ++m_at;
+        if (!percent && !exponent)
+            skipCurrency();
+        if (currency && (percent || exponent))
+            return false; // money is neither a percentage nor in E notation
+        if (parens) {
+            if (m_at >= m_size || m_text[m_at] != QLatin1Char(')'))
+                return false;
+            ++m_at;
+        }
+        return m_at == m_size;
     }
-    while (i < n && isBlank(t[i]))
-        ++i;
-    if (!percent && !exponent)
-        skipCurrency();
-    if (currency && (percent || exponent))
-        return false; // money is neither a percentage nor in E notation
-    if (parens) {
-        if (i >= n || t[i] != QLatin1Char(')'))
-            return false;
-        ++i;
+
+    int suggestedFormat() const
+    {
+        if (percent)
+            return decDigits > 0 ? 10 : 9;
+        if (currency)
+            return decDigits > 0 ? 7 : 5;
+        if (exponent)
+            return 11;
+        if (grouped)
+            return decDigits > 0 ? 4 : 3;
+        return -1;
     }
-    if (i != n)
-        return false;
-    double v = 0;
-    if (!decimal::parse(digits, &v))
-        return false;
-    if (percent)
-        v /= 100;
-    *out = negative ? -v : v;
-    if (percent)
-        *format = decDigits > 0 ? 10 : 9;
-    else if (currency)
-        *format = decDigits > 0 ? 7 : 5;
-    else if (exponent)
-        *format = 11;
-    else if (grouped)
-        *format = decDigits > 0 ? 4 : 3;
-    else
-        *format = -1;
-    return true;
+
+    const QString& m_text;
+    const int m_size;
+    const LocaleInfo& m_loc;
+    int m_at = 0;
+    bool negative = false, parens = false, currency = false, percent = false, exponent = false;
+    QString digits; // plain "123.45e-6" for the C-locale conversion
+    int intDigits = 0, decDigits = 0;
+    bool grouped = false, hasPoint = false;
+};
+
+bool readNumber(const QString& t, const LocaleInfo& loc, double* out, int* format)
+{
+    return NumberReader(t, loc).read(out, format);
 }
 
 // Order of day, month and year in the locale's short date, as a string like "MDY".
@@ -330,22 +373,17 @@ int monthFromName(const QString& name, const QLocale& locale)
     return 0;
 }
 
-// Dates in the locale's order with "/", "-" or the locale's separator; 2-part dates
-// without a year fall in the current year; a month name may stand for the month.
-bool readDate(const QString& text, const QLocale& locale, double* serial, int* format)
+// The parts of a typed date: two or three, at most one of them a month's name.
+struct DateText {
+    QStringView parts[3];
+    int count = 0;
+    int named = -1;     // the part that names the month
+    int namedMonth = 0; // 1-12
+};
+
+// Splits on "/", "-" and the locale's separator; a trailing locale separator ("8.3.") is allowed.
+bool splitDate(const QString& t, QChar sep, DateText* out)
 {
-    const LocaleInfo& loc = localeInfo(locale);
-    // With a month name, blanks and a comma separate the parts too: "18 Jan 2019", "Jan 18, 2019".
-    QString spaced;
-    if (text.contains(QLatin1Char(' '))
-        && std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); })) {
-        spaced = text;
-        spaced.replace(QLatin1String(", "), QLatin1String("-"));
-        spaced.replace(QLatin1Char(' '), QLatin1Char('-'));
-    }
-    const QString& t = spaced.isNull() ? text : spaced;
-    // Split on "/", "-" and the locale's separator; a trailing locale separator ("8.3.") is allowed.
-    const QChar sep = loc.dateSeparator;
     QStringView parts[4];
     int count = 0;
     qsizetype start = 0;
@@ -366,104 +404,113 @@ bool readDate(const QString& text, const QLocale& locale, double* serial, int* f
         --count;
     if (count < 2 || count > 3)
         return false;
-    const QString& order = loc.order;
+    out->count = count;
+    std::copy(parts, parts + count, out->parts);
+    return true;
+}
 
-    int named = -1, namedMonth = 0;
-    for (int i = 0; i < count; ++i) {
-        if (parts[i].isEmpty())
+// Each part is a number of at most four digits or, once, a month's name.
+bool readDateParts(DateText* d, const QLocale& locale)
+{
+    for (int i = 0; i < d->count; ++i) {
+        const QStringView part = d->parts[i];
+        if (part.isEmpty())
             return false;
-        if (digitsValue(parts[i]) >= 0) {
-            if (parts[i].size() > 4)
+        if (digitsValue(part) >= 0) {
+            if (part.size() > 4)
                 return false;
             continue;
         }
-        for (QChar c : parts[i])
-            if (!c.isLetter())
-                return false;
-        if (named >= 0)
+        if (d->named >= 0 || !std::all_of(part.begin(), part.end(), [](QChar c) { return c.isLetter(); }))
             return false;
-        namedMonth = monthFromName(parts[i].toString(), locale);
-        if (!namedMonth)
+        d->namedMonth = monthFromName(part.toString(), locale);
+        if (!d->namedMonth)
             return false;
-        named = i;
+        d->named = i;
     }
+    return true;
+}
 
-    int y = 0, mo = 0, d = 0;
-    if (count == 3) {
-        if (named == 1 && parts[0].size() == 4) {
-            // "2020-Feb-01": year first
-            mo = namedMonth;
-            y = digitsValue(parts[0]);
-            d = digitsValue(parts[2]);
-            *format = 15;
-        } else if (named >= 0) {
-            // "10-Jun-2004", "Jun-10-2004"
-            mo = namedMonth;
-            const int a = named == 0 ? 1 : 0;
-            const int b = named == 2 ? 1 : 2;
-            d = digitsValue(parts[a]);
-            y = fullYear(parts[b]);
-            *format = 15;
-        } else {
-            for (int i = 0; i < 3; ++i) {
-                const QChar k = order[i];
-                if (k == QLatin1Char('Y'))
-                    y = fullYear(parts[i]);
-                else if (k == QLatin1Char('M'))
-                    mo = digitsValue(parts[i]);
-                else
-                    d = digitsValue(parts[i]);
-            }
-            // A 4-digit first part is a year whatever the locale says (ISO order).
-            if (parts[0].size() == 4 && order[0] != QLatin1Char('Y')) {
-                y = digitsValue(parts[0]);
-                mo = digitsValue(parts[1]);
-                d = digitsValue(parts[2]);
-            }
-            *format = 14;
-        }
+struct Ymd {
+    int y = 0, m = 0, d = 0;
+    int format = 14;
+};
+
+// Day, month and year: "10/6/2004" in the locale's order, "2004-06-10", "10-Jun-2004", "2020-Feb-01".
+Ymd threePartDate(const DateText& t, const QString& order)
+{
+    Ymd r;
+    if (t.named == 1 && t.parts[0].size() == 4) { // year first
+        r = {digitsValue(t.parts[0]), t.namedMonth, digitsValue(t.parts[2]), 15};
+    } else if (t.named >= 0) { // "10-Jun-2004", "Jun-10-2004"
+        const int a = t.named == 0 ? 1 : 0;
+        const int b = t.named == 2 ? 1 : 2;
+        r = {fullYear(t.parts[b]), t.namedMonth, digitsValue(t.parts[a]), 15};
+    } else if (t.parts[0].size() == 4 && order[0] != QLatin1Char('Y')) {
+        // A 4-digit first part is a year whatever the locale says (ISO order).
+        r = {digitsValue(t.parts[0]), digitsValue(t.parts[1]), digitsValue(t.parts[2]), 14};
     } else {
-        const bool dayFirst = order.indexOf(QLatin1Char('D')) < order.indexOf(QLatin1Char('M'));
-        if (named >= 0) {
-            // "Jun-10", "10-Jun", "Jun-2004"
-            const QStringView other = parts[named == 0 ? 1 : 0];
-            mo = namedMonth;
-            if (named == 0 && other.size() >= 3) {
-                y = fullYear(other);
-                d = 1;
-                *format = 17;
-            } else {
-                d = digitsValue(other);
-                y = QDate::currentDate().year();
-                *format = 16;
-            }
-        } else {
-            const int first = digitsValue(parts[0]), second = digitsValue(parts[1]);
-            const int dayOrYear = dayFirst ? first : second;
-            if ((!dayFirst && parts[1].size() >= 3) || dayOrYear > 31) {
-                // "6/2004": month and year, the first of the month.
-                mo = first;
-                y = fullYear(parts[1]);
-                d = 1;
-                *format = 17;
-            } else {
-                mo = dayFirst ? second : first;
-                d = dayOrYear;
-                y = QDate::currentDate().year();
-                *format = 16;
-            }
+        for (int i = 0; i < 3; ++i) {
+            const QChar k = order[i];
+            if (k == QLatin1Char('Y'))
+                r.y = fullYear(t.parts[i]);
+            else if (k == QLatin1Char('M'))
+                r.m = digitsValue(t.parts[i]);
+            else
+                r.d = digitsValue(t.parts[i]);
         }
+        r.format = 14;
     }
-    if (y < 1900 || y > 9999)
+    return r;
+}
+
+// Two parts: day and month in this year ("10/6", "Jun-10"), or month and year, the first of
+// the month ("6/2004", "Jun-2004").
+Ymd twoPartDate(const DateText& t, const QString& order)
+{
+    const int thisYear = QDate::currentDate().year();
+    if (t.named >= 0) {
+        const QStringView other = t.parts[t.named == 0 ? 1 : 0];
+        if (t.named == 0 && other.size() >= 3)
+            return {fullYear(other), t.namedMonth, 1, 17};
+        return {thisYear, t.namedMonth, digitsValue(other), 16};
+    }
+    const bool dayFirst = order.indexOf(QLatin1Char('D')) < order.indexOf(QLatin1Char('M'));
+    const int first = digitsValue(t.parts[0]), second = digitsValue(t.parts[1]);
+    const int dayOrYear = dayFirst ? first : second;
+    if ((!dayFirst && t.parts[1].size() >= 3) || dayOrYear > 31)
+        return {fullYear(t.parts[1]), first, 1, 17};
+    return {thisYear, dayFirst ? second : first, dayOrYear, 16};
+}
+
+// Dates in the locale's order with "/", "-" or the locale's separator; 2-part dates
+// without a year fall in the current year; a month name may stand for the month.
+bool readDate(const QString& text, const QLocale& locale, double* serial, int* format)
+{
+    const LocaleInfo& loc = localeInfo(locale);
+    // With a month name, blanks and a comma separate the parts too: "18 Jan 2019", "Jan 18, 2019".
+    QString spaced;
+    if (text.contains(QLatin1Char(' '))
+        && std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); })) {
+        spaced = text;
+        spaced.replace(QLatin1String(", "), QLatin1String("-"));
+        spaced.replace(QLatin1Char(' '), QLatin1Char('-'));
+    }
+    DateText t;
+    if (!splitDate(spaced.isNull() ? text : spaced, loc.dateSeparator, &t) || !readDateParts(&t, locale))
         return false;
-    if (y == 1900 && mo == 2 && d == 29) {
+    const Ymd date = t.count == 3 ? threePartDate(t, loc.order) : twoPartDate(t, loc.order);
+    if (date.y < 1900 || date.y > 9999)
+        return false;
+    *format = date.format;
+    if (date.y == 1900 && date.m == 2 && date.d == 29) {
         *serial = 60; // the spreadsheet's own 1900-02-29
         return true;
     }
-    const QDate date(y, mo, d);
-    if (!date.isValid())
+    const QDate valid(date.y, date.m, date.d);
+    if (!valid.isValid())
         return false;
-    *serial = dateToSerial(date);
+    *serial = dateToSerial(valid);
     return true;
 }
 

@@ -170,7 +170,7 @@ Item cell(Call& c)
     if (what == QLatin1String("type"))
         return Item::str(v.isEmpty() ? QStringLiteral("b") : v.isString() ? QStringLiteral("l") : QStringLiteral("v"));
     if (what == QLatin1String("address")) {
-        QString out = QLatin1Char('$') + ptg::columnName(a.c1) + QLatin1Char('$') + QString::number(a.r1 + 1);
+        QString out = QLatin1Char('$') + columnName(a.c1) + QLatin1Char('$') + QString::number(a.r1 + 1);
         if (a.sheet >= 0) {
             const QString sheet = c.ev.env().sheetName(a.sheet);
             if (!sheet.isEmpty())

@@ -546,7 +546,7 @@ Item address(Call& c)
     const bool absCol = kind == 1 || kind == 3;
     QString out;
     if (a1) {
-        out = (absCol ? QStringLiteral("$") : QString()) + ptg::columnName(static_cast<int>(col) - 1)
+        out = (absCol ? QStringLiteral("$") : QString()) + columnName(static_cast<int>(col) - 1)
             + (absRow ? QStringLiteral("$") : QString()) + QString::number(static_cast<int>(row));
     } else {
         out = QLatin1Char('R')

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "biff/Bytes.h"
+#include "base/SheetLimits.h"
 #include "base/Value.h"
+#include "biff/Bytes.h"
 
 #include <QString>
 #include <vector>
@@ -149,9 +150,5 @@ bool dataTableAnchor(const Bytes& rgce, int* row, int* col);
 
 // The shared tokens (ptgRefN/ptgAreaN hold offsets) as an ordinary formula of cell (row, col).
 Bytes sharedFormulaForCell(const Bytes& sharedRgce, int row, int col);
-
-// Limits of a BIFF8 sheet.
-constexpr int kMaxRows = 65536;
-constexpr int kMaxCols = 256;
 
 } // namespace sheet

@@ -123,17 +123,6 @@ Value constantValue(ByteReader& r)
     }
 }
 
-QString columnName(int col)
-{
-    QString s;
-    int c = col;
-    do {
-        s.prepend(QChar('A' + c % 26));
-        c = c / 26 - 1;
-    } while (c >= 0);
-    return s;
-}
-
 QString quoteSheetName(const QString& name)
 {
     // Plain names: a letter or underscore first, then letters, digits, '_' and '.', and not

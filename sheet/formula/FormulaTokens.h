@@ -2,8 +2,9 @@
 
 // Token layout shared by the formula parser, printer, evaluator and shifter. Internal.
 
-#include "biff/Bytes.h"
+#include "base/CellNames.h"
 #include "base/Value.h"
+#include "biff/Bytes.h"
 
 #include <QString>
 #include <cstdint>
@@ -159,7 +160,6 @@ bool isPositionFunction(int index);
 // read as #N/A. Throws FormatError on an unknown value type.
 Value constantValue(ByteReader& r);
 
-QString columnName(int col);                 // 0 -> "A", 255 -> "IV"
 QString quoteSheetName(const QString& name); // adds quotes when the name needs them
 // A reference's sheet part as a formula shows it: "Sheet1", "'My Sheet'", "Sheet1:Sheet3",
 // "[Book1.xls]Sheet1", quoted as a whole when any part needs it.

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "formula/Formula.h" // kMaxRows, kMaxCols
+#include "base/CellNames.h"
+#include "base/SheetLimits.h"
 
 #include <QString>
 
@@ -26,11 +27,6 @@ struct CellRange {
     bool operator!=(const CellRange& o) const { return !(*this == o); }
 };
 
-// "A1"-style names, 0-based row and column.
-QString columnName(int col);
-QString cellName(int row, int col);
-// Parses "B6" / "$B$6"; false when the text is not a cell name inside the sheet's limits.
-bool parseCellName(const QString& text, int* row, int* col);
 // Parses "A1:K32" or a single cell.
 bool parseRangeName(const QString& text, CellRange* range);
 

@@ -536,7 +536,7 @@ void Run::collect()
             continue;
         auto& keys = m_columns[static_cast<std::size_t>(s)].keys;
         std::map<std::uint32_t, int> arrayOf, tableOf; // anchor -> group
-        for (auto& kv : Recalc::cells(*ws)) {
+        for (auto& kv : ws->cellStore()) {
             if (!kv.second.formula)
                 continue;
             Node node{s, kv.first, &kv.second, Kind::Formula, -1, {}};
@@ -880,7 +880,7 @@ void Run::computeTangle(const std::vector<int>& comp)
 void Recalc::run()
 {
     Run(m_book).run();
-    m_book.m_dirty = false;
+    m_book.markCalculated();
 }
 
 void Workbook::recalculate() { Recalc(*this).run(); }

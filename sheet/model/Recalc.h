@@ -22,9 +22,6 @@ public:
     }
     void run();
 
-    // The cells a recalculation writes results into.
-    static Worksheet::CellMap& cells(Worksheet& sheet) { return sheet.m_cells; }
-
 private:
     Workbook& m_book;
 };

@@ -1,33 +1,14 @@
 #include "model/Workbook.h"
 
-#include "model/Palette.h"
-#include "format/NumberFormat.h"
-#include "biff/ReadBudget.h"
 #include "biff/RecordIds.h"
-#include "biff/RecordStream.h"
-#include "file/DurableFile.h"
-#include "file/ReadFile.h"
-
-#include <QFileInfo>
+#include "format/NumberFormat.h"
+#include "model/Palette.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <unistd.h>
 
 namespace sheet {
 
 namespace {
-
-Record rawRecord(std::uint16_t id, Bytes body = {}) { return Record{id, std::move(body)}; }
-
-Record u16Record(std::uint16_t id, std::uint16_t v)
-{
-    ByteWriter w;
-    w.u16(v);
-    return Record{id, w.take()};
-}
 
 Xf styleXf(std::uint16_t font, std::uint16_t used)
 {
@@ -59,106 +40,76 @@ Workbook::~Workbook() = default;
 void Workbook::defaultLayout()
 {
     m_layout.clear();
-    auto part = [this](Part p) { m_layout.push_back(LayoutItem{p, {}}); };
-    auto raw = [this](Record r) { m_layout.push_back(LayoutItem{Part::Raw, std::move(r)}); };
-    part(Part::Template);
-    raw(u16Record(0x00E1, 0x04B0)); // INTERFACEHDR
-    raw(u16Record(0x00C1, 0x0000)); // MMS
-    raw(rawRecord(0x00E2));         // INTERFACEEND
-    raw(u16Record(rid::kCodePage, 0x04B0));
-    raw(u16Record(0x0161, 0)); // DSF
-    part(Part::Window1);
-    raw(u16Record(rid::kBackup, 0));
-    raw(u16Record(rid::kHideObj, 0));
-    part(Part::DateMode);
-    raw(u16Record(rid::kPrecision, 1));
-    raw(u16Record(rid::kRefreshAll, 0));
-    raw(u16Record(rid::kBookBool, 0));
-    part(Part::Fonts);
-    part(Part::Formats);
-    part(Part::Xfs);
-    raw(rawRecord(rid::kStyle, Bytes{0x00, 0x80, 0x00, 0xFF})); // Normal -> XF 0
-    raw(u16Record(rid::kUsesElfs, 0));
-    part(Part::BoundSheets);
-    {
+    auto raw = [this](std::uint16_t id, Bytes body = {}) { m_layout.keep(Record{id, std::move(body)}); };
+    auto u16 = [](std::uint16_t v) {
         ByteWriter w;
-        w.u16(1);
-        w.u16(1);
-        raw(Record{rid::kCountry, w.take()});
-    }
-    part(Part::LinkTable);
-    part(Part::Sst);
+        w.u16(v);
+        return w.take();
+    };
+    m_layout.place(Part::Template);
+    raw(rid::kInterfaceHdr, u16(0x04B0));
+    raw(rid::kMms, u16(0));
+    raw(rid::kInterfaceEnd);
+    raw(rid::kCodePage, u16(0x04B0));
+    raw(rid::kDsf, u16(0));
+    m_layout.place(Part::Window1);
+    raw(rid::kBackup, u16(0));
+    raw(rid::kHideObj, u16(0));
+    m_layout.place(Part::DateMode);
+    raw(rid::kPrecision, u16(1));
+    raw(rid::kRefreshAll, u16(0));
+    raw(rid::kBookBool, u16(0));
+    m_layout.place(Part::Fonts);
+    m_layout.place(Part::Formats);
+    m_layout.place(Part::Xfs);
+    raw(rid::kStyle, Bytes{0x00, 0x80, 0x00, 0xFF}); // Normal -> XF 0
+    raw(rid::kUsesElfs, u16(0));
+    m_layout.place(Part::BoundSheets);
+    raw(rid::kCountry, Bytes{0x01, 0x00, 0x01, 0x00});
+    m_layout.place(Part::LinkTable);
+    m_layout.place(Part::Sst);
 }
 
 void Workbook::ensurePart(Part p)
 {
-    for (const LayoutItem& item : m_layout)
-        if (item.part == p)
-            return;
-    auto indexOfPart = [this](Part q) -> int {
-        for (std::size_t i = 0; i < m_layout.size(); ++i)
-            if (m_layout[i].part == q)
-                return static_cast<int>(i);
-        return -1;
-    };
-    auto indexOfRaw = [this](std::uint16_t id) -> int {
-        for (std::size_t i = 0; i < m_layout.size(); ++i)
-            if (m_layout[i].part == Part::Raw && m_layout[i].record.id == id)
-                return static_cast<int>(i);
-        return -1;
-    };
-    auto firstOf = [](std::initializer_list<int> candidates) {
-        for (int c : candidates)
-            if (c >= 0)
-                return c;
-        return -1;
-    };
+    if (m_layout.has(p))
+        return;
+    const Layout& l = m_layout;
+    auto part = [&l](Part q) { return l.indexOf(q); };
+    auto kept = [&l](std::uint16_t id) { return l.indexOfRecord(id); };
+    auto after = [](int at) { return at >= 0 ? at + 1 : -1; };
     int at = -1;
     switch (p) {
     case Part::Template: at = 0; break;
     case Part::Window1:
-        at = firstOf({indexOfPart(Part::DateMode), indexOfPart(Part::Fonts), indexOfPart(Part::Formats),
-                      indexOfPart(Part::Xfs), indexOfPart(Part::BoundSheets)});
+        at = Layout::firstOf(
+            {part(Part::DateMode), part(Part::Fonts), part(Part::Formats), part(Part::Xfs), part(Part::BoundSheets)});
         break;
     case Part::DateMode:
-        at = firstOf({indexOfPart(Part::Fonts), indexOfPart(Part::Formats), indexOfPart(Part::Xfs),
-                      indexOfPart(Part::BoundSheets)});
+        at = Layout::firstOf({part(Part::Fonts), part(Part::Formats), part(Part::Xfs), part(Part::BoundSheets)});
         break;
     case Part::Fonts:
-        at = firstOf({indexOfPart(Part::Formats), indexOfPart(Part::Xfs), indexOfRaw(rid::kStyle),
-                      indexOfPart(Part::BoundSheets)});
+        at = Layout::firstOf({part(Part::Formats), part(Part::Xfs), kept(rid::kStyle), part(Part::BoundSheets)});
         break;
-    case Part::Formats:
-        at = firstOf({indexOfPart(Part::Xfs), indexOfRaw(rid::kStyle), indexOfPart(Part::BoundSheets)});
+    case Part::Formats: at = Layout::firstOf({part(Part::Xfs), kept(rid::kStyle), part(Part::BoundSheets)}); break;
+    case Part::Xfs:
+        at = Layout::firstOf({after(part(Part::Formats)), kept(rid::kStyle), part(Part::BoundSheets)});
         break;
-    case Part::Xfs: {
-        const int f = indexOfPart(Part::Formats);
-        at = f >= 0 ? f + 1 : firstOf({indexOfRaw(rid::kStyle), indexOfPart(Part::BoundSheets)});
-        break;
-    }
     case Part::BoundSheets:
-        at = firstOf({indexOfRaw(rid::kCountry), indexOfPart(Part::LinkTable), indexOfPart(Part::Names),
-                      indexOfRaw(rid::kName), indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
+        at = Layout::firstOf({kept(rid::kCountry), part(Part::LinkTable), part(Part::Names), kept(rid::kName),
+                              kept(rid::kMsoDrawingGroup), part(Part::Sst)});
         break;
-    case Part::Names: {
-        const int link = indexOfPart(Part::LinkTable);
-        at = link >= 0 ? link + 1 : firstOf({indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
+    case Part::Names:
+        at = Layout::firstOf({after(part(Part::LinkTable)), kept(rid::kMsoDrawingGroup), part(Part::Sst)});
         break;
-    }
     case Part::LinkTable:
-        at = firstOf({indexOfPart(Part::Names), indexOfRaw(rid::kName), indexOfRaw(0x00EB), indexOfPart(Part::Sst)});
-        if (at < 0) {
-            const int b = indexOfPart(Part::BoundSheets);
-            const int c = indexOfRaw(rid::kCountry);
-            at = std::max(b, c) >= 0 ? std::max(b, c) + 1 : -1;
-        }
+        at = Layout::firstOf({part(Part::Names), kept(rid::kName), kept(rid::kMsoDrawingGroup), part(Part::Sst),
+                              after(std::max(part(Part::BoundSheets), kept(rid::kCountry)))});
         break;
     case Part::Sst:
     case Part::Raw: break;
     }
-    if (at < 0 || at > static_cast<int>(m_layout.size()))
-        at = static_cast<int>(m_layout.size());
-    m_layout.insert(m_layout.begin() + at, LayoutItem{p, {}});
+    m_layout.insert(at, p);
 }
 
 // ---------------------------------------------------------------- sheets
@@ -216,6 +167,13 @@ int Workbook::addSheet(std::unique_ptr<Sheet> s)
     m_sheets.push_back(std::move(s));
     m_dirty = true;
     return sheetCount() - 1;
+}
+
+void Workbook::addSheetAsRead(std::unique_ptr<Sheet> sheet)
+{
+    if (sheetCount() >= 0xFFFF)
+        throw Error(QStringLiteral("Too many sheets"));
+    m_sheets.push_back(std::move(sheet));
 }
 
 int Workbook::addWorksheet(const QString& name)
@@ -422,6 +380,12 @@ std::uint16_t Workbook::externSheetIndex(int firstSheet, int lastSheet)
     return static_cast<std::uint16_t>(m_xti.size() - 1);
 }
 
+void Workbook::setLinkTable(std::vector<SupBook> supBooks, std::vector<Xti> externSheets)
+{
+    m_supBooks = std::move(supBooks);
+    m_xti = std::move(externSheets);
+}
+
 int Workbook::sheetForExternSheetIndex(std::uint16_t ixti) const
 {
     if (ixti >= m_xti.size())
@@ -444,76 +408,6 @@ bool Workbook::externSheetRange(std::uint16_t ixti, int* first, int* last) const
     *first = x.firstSheet;
     *last = x.lastSheet;
     return true;
-}
-
-// ---------------------------------------------------------------- files
-
-std::unique_ptr<Workbook> Workbook::fromBytes(const Bytes& bytes)
-{
-    if (const QString older = olderBiffVersion(bytes); !older.isEmpty())
-        throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
-    ReadBudget budget;
-    CompoundFile file = CompoundFile::fromBytes(bytes, &budget);
-    auto book = readStream(file.workbook, budget);
-    book->m_otherStreams = std::move(file.others);
-    return book;
-}
-
-std::unique_ptr<Workbook> Workbook::load(const QString& path)
-{
-    const QString shown = QFileInfo(path).fileName();
-    // Regular files of sane size only: a device or a pipe would be read forever or waited on.
-    qint64 size = 0;
-    const int fd = openRegularFile(path, &size);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
-    if (!file) {
-        const int error = errno;
-        ::close(fd);
-        throw Error(QStringLiteral("Cannot open '%1': %2").arg(shown, QString::fromLocal8Bit(std::strerror(error))));
-    }
-    try {
-        std::uint8_t head[8] = {};
-        const std::size_t got = std::fread(head, 1, sizeof head, file.get());
-        if (const QString older = olderBiffVersion(head, got); !older.isEmpty())
-            throw UnsupportedFormatError(older + QStringLiteral("; only Excel 97-2003 (BIFF8) workbooks are read"));
-        // The streams are taken out where they lie in the file, which is never held whole;
-        // the workbook stream is let go as soon as it has been read.
-        ReadBudget budget;
-        CompoundFile compound = CompoundFile::fromFile(file.get(), static_cast<std::size_t>(size), &budget);
-        file.reset();
-        auto book = readStream(compound.workbook, budget);
-        Bytes().swap(compound.workbook);
-        book->m_otherStreams = std::move(compound.others);
-        return book;
-    } catch (const UnsupportedFormatError& e) {
-        throw UnsupportedFormatError(QStringLiteral("'%1' is %2").arg(shown, e.message()));
-    } catch (const FormatError& e) {
-        throw FormatError(QStringLiteral("'%1' is not a workbook: %2").arg(shown, e.message()));
-    }
-}
-
-Bytes Workbook::toBytes() const
-{
-    Bytes out;
-    CompoundFile::write(toStream(), m_otherStreams,
-                        [&](const std::uint8_t* data, std::size_t size) { out.assign(data, data + size); });
-    return out;
-}
-
-void Workbook::save(const QString& path, Durability durability) const
-{
-    DurableWriteOptions options;
-    if (durability == Durability::Scratch) {
-        // A program's own scratch copy: private, and a link found at its name is replaced.
-        options.syncToDisk = false;
-        options.links = DurableWriteOptions::Links::Replace;
-        options.newFileMode = 0600;
-    }
-    // Written from where the container was built: the file is not copied once more.
-    CompoundFile::write(toStream(), m_otherStreams, [&](const std::uint8_t* data, std::size_t size) {
-        writeFileDurably(
-            path, QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), options);
-    });
 }
 
 void Workbook::ensureCalculated() const

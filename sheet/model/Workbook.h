@@ -2,10 +2,11 @@
 
 #include "biff/Bytes.h"
 #include "biff/Compound.h"
-#include "model/Font.h"
 #include "biff/Record.h"
 #include "biff/SharedStrings.h"
 #include "model/DefinedName.h"
+#include "model/Font.h"
+#include "model/RecordLayout.h"
 #include "model/OtherBooks.h"
 #include "model/Sheet.h"
 #include "model/Worksheet.h"
@@ -20,7 +21,8 @@
 namespace sheet {
 
 // An Excel 97-2003 (BIFF8) workbook: globals, sheets in order, and every record the engine
-// does not interpret, kept where it was so that open and save leave it intact.
+// does not interpret, kept where it was so that open and save leave it intact. Reading and
+// writing files is io/'s (io/WorkbookFile.h).
 //
 // A default-constructed workbook is empty and ready to be built: four fonts (Arial 10), the
 // standard style XFs and the default cell XF 15, no sheets.
@@ -30,22 +32,6 @@ public:
     ~Workbook();
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
-
-    // ---- reading and writing ----
-    // Compound file bytes (.xls / .xlt). Throws FormatError with what is wrong.
-    static std::unique_ptr<Workbook> fromBytes(const Bytes& bytes);
-    // The bare BIFF8 workbook stream.
-    static std::unique_ptr<Workbook> fromStream(const Bytes& stream);
-    // Throws Error naming the file on any failure; refuses what is not a regular file and
-    // files over 512 MB before reading them.
-    static std::unique_ptr<Workbook> load(const QString& path);
-
-    Bytes toStream() const; // BIFF8 workbook stream; formulas are brought up to date first
-    Bytes toBytes() const;  // compound file
-    // Replaces path whole or not at all (writeFileDurably); throws WriteError with the
-    // system's reason. Scratch saves skip the waits for the disk and replace a link at path.
-    enum class Durability { Durable, Scratch };
-    void save(const QString& path, Durability durability = Durability::Durable) const;
 
     // ---- sheets ----
     int sheetCount() const { return static_cast<int>(m_sheets.size()); }
@@ -155,12 +141,11 @@ public:
     void ensureCalculated() const;
     void markDirty() { m_dirty = true; }
     bool isDirty() const { return m_dirty; }
+    // The cached results are up to date (as read, or just computed).
+    void markCalculated() { m_dirty = false; }
 
-private:
-    friend class Worksheet;
-    friend class Recalc;
-    friend class WorkbookReader;
-
+    // ---- the globals as the file holds them (the reader and the writer in io/) ----
+    // The parts of the globals the model writes itself; between them, the records it keeps.
     enum class Part : std::uint8_t {
         Raw,
         Template,
@@ -174,10 +159,14 @@ private:
         Names,
         Sst
     };
-    struct LayoutItem {
-        Part part = Part::Raw;
-        Record record;
-    };
+    using Layout = RecordLayout<Part>;
+    Layout& layout() { return m_layout; }
+    const Layout& layout() const { return m_layout; }
+    // Puts a part the file lacks where the spreadsheet expects it.
+    void ensurePart(Part part);
+
+    // SUPBOOK with the records that belong to it, and the EXTERNSHEET entries that point at
+    // the SUPBOOKs (XTI).
     struct SupBook {
         bool self = false;
         Record record;        // the SUPBOOK itself
@@ -188,20 +177,39 @@ private:
         std::uint16_t firstSheet = 0;
         std::uint16_t lastSheet = 0;
     };
+    const std::vector<SupBook>& supBooks() const { return m_supBooks; }
+    const std::vector<Xti>& externSheets() const { return m_xti; }
+    void setLinkTable(std::vector<SupBook> supBooks, std::vector<Xti> externSheets);
 
-    // The workbook stream, with what the reader holds counted against budget.
-    static std::unique_ptr<Workbook> readStream(const Bytes& stream, class ReadBudget& budget);
+    const Bytes& bofRecord() const { return m_bof; }
+    void setBofRecord(Bytes body) { m_bof = std::move(body); }
+    // WINDOW1 as read; empty for a workbook built here.
+    const Bytes& window1Record() const { return m_window1; }
+    void setWindow1Record(Bytes body) { m_window1 = std::move(body); }
+    const std::vector<Font>& fonts() const { return m_fonts; }
+    void setFonts(std::vector<Font> fonts) { m_fonts = std::move(fonts); }
+    const std::vector<Xf>& xfs() const { return m_xfs; }
+    void setXfs(std::vector<Xf> xfs) { m_xfs = std::move(xfs); }
+    void setCustomFormats(std::vector<std::pair<std::uint16_t, QString>> formats) { m_formats = std::move(formats); }
+    // Custom colours (RGB) from index 8 on; empty for the default palette.
+    const std::vector<std::uint32_t>& palette() const { return m_palette; }
+    void setPalette(std::vector<std::uint32_t> palette) { m_palette = std::move(palette); }
+    void setDefinedNames(std::vector<DefinedName> names) { m_names = std::move(names); }
+    // A sheet as the file holds it, its name unchecked.
+    void addSheetAsRead(std::unique_ptr<Sheet> sheet);
+    // The compound file's streams other than the workbook's, carried through a save.
+    const std::vector<CompoundEntry>& otherStreams() const { return m_otherStreams; }
+    void setOtherStreams(std::vector<CompoundEntry> streams) { m_otherStreams = std::move(streams); }
+
+private:
     void defaultLayout();
-    void ensurePart(Part part);
     void checkSheetName(const QString& name, int ignoreIndex) const;
     int addSheet(std::unique_ptr<Sheet> sheet);
-    void syncSelection();
     int selfSupBook() const;
     int addInSupBook() const;
     QString externNameAt(int supBook, int index) const;
     OtherBook otherBook(int supBook, OtherBookPart part) const;
     QString otherBookNameText(int supBook, int index) const;
-    Bytes window1Body() const;
 
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     std::vector<Font> m_fonts;
@@ -218,7 +226,7 @@ private:
     bool m_date1904 = false;
     bool m_template = false;
     bool m_dirty = false;
-    std::vector<LayoutItem> m_layout;
+    Layout m_layout;
     std::vector<CompoundEntry> m_otherStreams;
 };
 

@@ -12,13 +12,8 @@ namespace {
 constexpr std::uint16_t kGridlines = 0x0002;
 constexpr std::uint16_t kShowZeros = 0x0010;
 constexpr std::uint16_t kSelected = 0x0200;
+constexpr std::uint16_t kFitToPage = 0x0100; // of WSBOOL
 
-Record u16Record(std::uint16_t id, std::uint16_t v)
-{
-    ByteWriter w;
-    w.u16(v);
-    return Record{id, w.take()};
-}
 } // namespace
 
 Worksheet::Worksheet(Workbook* book, const QString& name)
@@ -42,109 +37,83 @@ Worksheet::~Worksheet() = default;
 void Worksheet::defaultLayout()
 {
     m_layout.clear();
-    auto part = [this](Part p) { m_layout.push_back(LayoutItem{p, {}}); };
-    auto raw = [this](Record r) { m_layout.push_back(LayoutItem{Part::Raw, std::move(r)}); };
-    raw(u16Record(rid::kCalcMode, 1));
-    raw(u16Record(rid::kCalcCount, 100));
-    raw(u16Record(rid::kRefMode, 1));
-    raw(u16Record(rid::kIteration, 0));
+    auto raw = [this](std::uint16_t id, Bytes body) { m_layout.keep(Record{id, std::move(body)}); };
+    auto u16 = [](std::uint16_t v) {
+        ByteWriter w;
+        w.u16(v);
+        return w.take();
+    };
+    raw(rid::kCalcMode, u16(1));
+    raw(rid::kCalcCount, u16(100));
+    raw(rid::kRefMode, u16(1));
+    raw(rid::kIteration, u16(0));
     {
         ByteWriter w;
         w.f64(0.001);
-        raw(Record{rid::kDelta, w.take()});
+        raw(rid::kDelta, w.take());
     }
-    raw(u16Record(rid::kSaveRecalc, 1));
-    raw(u16Record(rid::kPrintHeaders, 0));
-    raw(u16Record(rid::kPrintGridlines, 0));
-    raw(u16Record(rid::kGridSet, 1));
-    raw(Record{rid::kGuts, Bytes(8, 0)});
-    part(Part::DefaultRowHeight);
-    raw(u16Record(rid::kWsBool, 0x04C1));
-    raw(Record{rid::kHeader, {}});
-    raw(Record{rid::kFooter, {}});
-    raw(u16Record(rid::kHCenter, 0));
-    raw(u16Record(rid::kVCenter, 0));
-    {
-        // Page setup with "no printer settings": paper, scale and orientation left to the reader.
-        ByteWriter w;
-        w.u16(0);   // paper size
-        w.u16(100); // scale
-        w.u16(1);   // first page number
-        w.u16(1);   // fit width
-        w.u16(1);   // fit height
-        w.u16(0x0004);
-        w.u16(0);
-        w.u16(0);
-        w.f64(0.5); // header margin
-        w.f64(0.5); // footer margin
-        w.u16(1);   // copies
-        raw(Record{rid::kSetup, w.take()});
-    }
-    part(Part::DefColWidth);
-    part(Part::ColInfos);
-    part(Part::Dimensions);
-    part(Part::CellTable);
-    part(Part::Window2);
-    part(Part::MergedCells);
+    raw(rid::kSaveRecalc, u16(1));
+    raw(rid::kPrintHeaders, u16(0));
+    raw(rid::kPrintGridlines, u16(0));
+    raw(rid::kGridSet, u16(1));
+    raw(rid::kGuts, Bytes(8, 0));
+    m_layout.place(Part::DefaultRowHeight);
+    m_layout.place(Part::WsBool);
+    raw(rid::kHeader, {});
+    raw(rid::kFooter, {});
+    raw(rid::kHCenter, u16(0));
+    raw(rid::kVCenter, u16(0));
+    m_layout.place(Part::Setup);
+    m_layout.place(Part::DefColWidth);
+    m_layout.place(Part::ColInfos);
+    m_layout.place(Part::Dimensions);
+    m_layout.place(Part::CellTable);
+    m_layout.place(Part::Window2);
+    m_layout.place(Part::MergedCells);
 }
 
 void Worksheet::ensurePart(Part p)
 {
-    auto find = [this](Part q) -> int {
-        for (std::size_t i = 0; i < m_layout.size(); ++i)
-            if (m_layout[i].part == q)
-                return static_cast<int>(i);
-        return -1;
-    };
-    if (find(p) >= 0)
+    if (m_layout.has(p))
         return;
+    auto find = [this](Part q) { return m_layout.indexOf(q); };
+    auto after = [](int at) { return at >= 0 ? at + 1 : -1; };
     int at = -1;
     switch (p) {
-    case Part::Dimensions:
-        at = find(Part::CellTable);
-        if (at < 0)
-            at = find(Part::Window2);
-        break;
-    case Part::CellTable: {
-        const int d = find(Part::Dimensions);
-        at = d >= 0 ? d + 1 : find(Part::Window2);
-        break;
-    }
-    case Part::ColInfos: {
-        const int d = find(Part::DefColWidth);
-        at = d >= 0 ? d + 1 : find(Part::Dimensions);
-        break;
-    }
-    case Part::DefColWidth:
-        at = find(Part::ColInfos);
-        if (at < 0)
-            at = find(Part::Dimensions);
-        break;
-    case Part::DefaultRowHeight:
-        at = find(Part::DefColWidth);
-        if (at < 0)
-            at = find(Part::Dimensions);
-        break;
+    case Part::Dimensions: at = Layout::firstOf({find(Part::CellTable), find(Part::Window2)}); break;
+    case Part::CellTable: at = Layout::firstOf({after(find(Part::Dimensions)), find(Part::Window2)}); break;
+    case Part::ColInfos: at = Layout::firstOf({after(find(Part::DefColWidth)), find(Part::Dimensions)}); break;
+    case Part::DefColWidth: at = Layout::firstOf({find(Part::ColInfos), find(Part::Dimensions)}); break;
+    case Part::DefaultRowHeight: at = Layout::firstOf({find(Part::DefColWidth), find(Part::Dimensions)}); break;
     case Part::Window2: at = find(Part::MergedCells); break;
-    case Part::MergedCells: {
-        const int w = find(Part::Window2);
-        if (w >= 0) {
-            at = w + 1;
-            // after the window's own records (PLV, SCL, PANE, SELECTION)
-            while (at < static_cast<int>(m_layout.size()) && m_layout[static_cast<std::size_t>(at)].part == Part::Raw) {
-                const std::uint16_t id = m_layout[static_cast<std::size_t>(at)].record.id;
-                if (id != 0x088B && id != 0x00A0 && id != 0x0041 && id != 0x001D)
-                    break;
-                ++at;
-            }
-        }
+    case Part::MergedCells: at = afterWindowRecords(); break;
+    case Part::WsBool:
+        at = Layout::firstOf({after(find(Part::DefaultRowHeight)), find(Part::Setup), find(Part::DefColWidth),
+                              find(Part::ColInfos), find(Part::Dimensions)});
         break;
-    }
+    case Part::Setup:
+        at = Layout::firstOf({find(Part::DefColWidth), find(Part::ColInfos), find(Part::Dimensions)});
+        break;
+    case Part::Embedded:
     case Part::Raw: break;
     }
-    if (at < 0 || at > static_cast<int>(m_layout.size()))
-        at = static_cast<int>(m_layout.size());
-    m_layout.insert(m_layout.begin() + at, LayoutItem{p, {}});
+    m_layout.insert(at, p);
+}
+
+// After WINDOW2 and the window's own records (PLV, SCL, PANE, SELECTION); -1 without WINDOW2.
+int Worksheet::afterWindowRecords() const
+{
+    int at = m_layout.indexOf(Part::Window2);
+    if (at < 0)
+        return -1;
+    const auto& items = m_layout.items();
+    for (++at; at < static_cast<int>(items.size()); ++at) {
+        const Layout::Item& item = items[static_cast<std::size_t>(at)];
+        const std::uint16_t id = item.record.id;
+        if (item.part != Part::Raw || (id != rid::kPlv && id != rid::kScl && id != rid::kPane && id != rid::kSelection))
+            break;
+    }
+    return at;
 }
 
 // ---------------------------------------------------------------- cells
@@ -475,6 +444,60 @@ void Worksheet::addMergedRange(const CellRange& range)
     }
     m_merged.push_back(range);
     ensurePart(Part::MergedCells);
+}
+
+// ---------------------------------------------------------------- printing
+
+PageSetup Worksheet::pageSetup() const
+{
+    PageSetup setup = m_setup;
+    setup.fitToPages = m_wsBool & kFitToPage;
+    return setup;
+}
+
+void Worksheet::setPageSetup(const PageSetup& setup)
+{
+    m_setup = setup;
+    m_wsBool = setup.fitToPages ? (m_wsBool | kFitToPage) : (m_wsBool & ~kFitToPage);
+    ensurePart(Part::Setup);
+    ensurePart(Part::WsBool);
+}
+
+// ---------------------------------------------------------------- embedded substreams
+
+void Worksheet::addEmbeddedSubstream(RecordList records)
+{
+    m_embedded.push_back(std::move(records));
+    m_layout.append(Part::Embedded);
+}
+
+std::vector<RecordList> Worksheet::embeddedCharts() const
+{
+    std::vector<RecordList> charts;
+    for (const RecordList& s : m_embedded) {
+        const bool chart = s.size() >= 2 && s.front().id == rid::kBof && s.front().data.size() >= 4
+            && (s.front().data[2] | (s.front().data[3] << 8)) == rid::kBofChart;
+        if (!chart)
+            continue;
+        const bool closed = s.back().id == rid::kEof;
+        charts.emplace_back(s.begin() + 1, closed ? s.end() - 1 : s.end());
+    }
+    return charts;
+}
+
+RecordList Worksheet::keptRecords() const
+{
+    RecordList out;
+    std::size_t embedded = 0;
+    for (const Layout::Item& item : m_layout.items()) {
+        if (item.part == Part::Raw) {
+            out.push_back(item.record);
+        } else if (item.part == Part::Embedded && embedded < m_embedded.size()) {
+            const RecordList& s = m_embedded[embedded++];
+            out.insert(out.end(), s.begin(), s.end());
+        }
+    }
+    return out;
 }
 
 // ---------------------------------------------------------------- window

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "biff/SharedStrings.h"
 #include "model/Cell.h"
 #include "model/CellRange.h"
+#include "model/PageSetup.h"
+#include "model/RecordLayout.h"
 #include "model/Sheet.h"
-#include "biff/SharedStrings.h"
 
 #include <QDate>
 #include <QLocale>
@@ -13,9 +15,6 @@
 #include <vector>
 
 namespace sheet {
-
-class ReadBudget;
-class SubstreamRecords;
 
 // ROW record fields other than the row number and the column extent (computed on save).
 struct RowInfo {
@@ -125,22 +124,22 @@ public:
     bool showZeros() const;
     bool isSelected() const; // as read; saving marks the workbook's active sheet selected
 
-    // ---- file I/O (WorksheetIO.cpp) ----
-    struct ReadContext {
-        const std::vector<SharedString>* sst = nullptr;
-        std::vector<std::uint32_t>* poolIndex = nullptr; // SST index -> pool index
-        class ReadBudget* budget = nullptr;              // cells count against it
-    };
-    // Reads the substream's records; the ones the engine keeps as they are are copied.
-    void readRecords(const SubstreamRecords& records, const ReadContext& ctx);
-    // Appends the substream (BOF .. EOF). sstIndex maps pool index -> SST index of this save;
-    // `active` marks the window as the selected, shown sheet.
-    void write(Bytes& out, const std::vector<std::uint32_t>& sstIndex, bool active) const;
+    // ---- printing ----
+    PageSetup pageSetup() const;
+    void setPageSetup(const PageSetup& setup);
 
-private:
-    friend class Workbook;
-    friend class Recalc;
+    // ---- substreams embedded in the sheet (charts other programs put on a worksheet) ----
+    // Each as read, BOF to EOF, in file order; saved where it was.
+    const std::vector<RecordList>& embeddedSubstreams() const { return m_embedded; }
+    void addEmbeddedSubstream(RecordList records);
+    // The embedded charts: the records between each chart's BOF and EOF, in file order.
+    std::vector<RecordList> embeddedCharts() const;
+    // Every record the sheet keeps as it was read (drawings, objects, notes...), in file order,
+    // the embedded substreams in their places: what a chart's anchor and object are read from.
+    RecordList keptRecords() const;
 
+    // ---- the substream as the file holds it (the reader and the writer in io/) ----
+    // The parts of the substream the model writes itself; between them, the records it keeps.
     enum class Part : std::uint8_t {
         Raw,
         Dimensions,
@@ -149,23 +148,49 @@ private:
         DefaultRowHeight,
         CellTable,
         MergedCells,
-        Window2
+        Window2,
+        WsBool,
+        Setup,
+        Embedded // the next of the embedded substreams
     };
-    struct LayoutItem {
-        Part part = Part::Raw;
-        Record record;
-    };
+    using Layout = RecordLayout<Part>;
+    Layout& layout() { return m_layout; }
+    const Layout& layout() const { return m_layout; }
+    // Puts a part the file lacks where the spreadsheet expects it.
+    void ensurePart(Part part);
 
+    // The cells themselves: the reader fills them and recalculation writes results into them.
+    // Nothing is checked and nothing is marked for recalculation.
+    CellMap& cellStore() { return m_cells; }
+    // Records as read, unchecked: ROW, COLINFO (one column), DEFCOLWIDTH, STANDARDWIDTH,
+    // DEFAULTROWHEIGHT, a range of MERGEDCELLS, WINDOW2.
+    void setRowRecord(int row, const RowInfo& info) { m_rows[row] = info; }
+    void setColumnRecord(int col, const ColumnInfo& info) { m_columns.at(static_cast<std::size_t>(col)) = info; }
+    void setDefaultColumnRecord(std::uint16_t chars) { m_defColWidth = chars; }
+    void setStandardWidth(std::uint16_t width256) { m_standardWidth = width256; }
+    std::uint16_t defaultRowFlags() const { return m_defaultRowFlags; }
+    void setDefaultRowRecord(std::uint16_t flags, std::uint16_t twips)
+    {
+        m_defaultRowFlags = flags;
+        m_defaultRowHeight = twips;
+    }
+    void addMergedRecord(const CellRange& range) { m_merged.push_back(range); }
+    const Bytes& window2Record() const { return m_window2; }
+    void setWindow2Record(Bytes body) { m_window2 = std::move(body); }
+    // WSBOOL's flags (fit to pages among them) and SETUP.
+    std::uint16_t wsBoolRecord() const { return m_wsBool; }
+    void setWsBoolRecord(std::uint16_t flags) { m_wsBool = flags; }
+    const PageSetup& setupRecord() const { return m_setup; }
+    void setSetupRecord(const PageSetup& setup) { m_setup = setup; }
+
+private:
     Cell& touch(int row, int col);
     void checkCell(int row, int col) const;
     std::uint16_t newCellXf(int row, int col) const;
     void changed();
     void setStringCell(Cell& c, const QString& text);
     void defaultLayout();
-    void ensurePart(Part part);
-    void writeCellTable(Bytes& out, const std::vector<std::uint32_t>& sstIndex) const;
-    bool hasFormulaGroup(int row, int col) const;
-    Bytes window2Body(bool active) const;
+    int afterWindowRecords() const;
 
     CellMap m_cells;
     std::map<int, RowInfo> m_rows;
@@ -176,7 +201,10 @@ private:
     std::uint16_t m_defaultRowFlags = 0;
     std::optional<std::uint16_t> m_standardWidth; // STANDARDWIDTH, when the file has one
     Bytes m_window2;
-    std::vector<LayoutItem> m_layout;
+    std::uint16_t m_wsBool = 0x04C1; // summary rows below, outline symbols, fit-to-page off
+    PageSetup m_setup;
+    std::vector<RecordList> m_embedded;
+    Layout m_layout;
 };
 
 } // namespace sheet

@@ -6,6 +6,7 @@
 #include "model/Workbook.h"
 #include "render/Render.h"
 #include "render/RenderLimits.h"
+#include "io/WorkbookFile.h"
 
 #include <QDir>
 #include <QClipboard>
@@ -159,7 +160,7 @@ TEST_F(AutomationTest, BothFileFormatsWriteTheSameWorkbook)
     w.SaveAs(p56, ax::xlExcel8);
     w.SaveAs(p4143, ax::xlWorkbookNormal);
     EXPECT_EQ(readFile(p56), readFile(p4143));
-    EXPECT_NO_THROW(sheet::Workbook::load(p4143));
+    EXPECT_NO_THROW(sheet::loadWorkbook(p4143));
 }
 
 TEST_F(AutomationTest, ErrorsSayWhatWentWrong)

@@ -6,6 +6,7 @@
 // (fuzz-seeds/excel-*).
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -58,14 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const sheet::Bytes bytes(data + 1, data + size);
     try {
-        auto book = (data[0] & 1) ? sheet::Workbook::fromStream(bytes) : sheet::Workbook::fromBytes(bytes);
+        auto book = (data[0] & 1) ? sheet::workbookFromStream(bytes) : sheet::workbookFromBytes(bytes);
         // What was read must also show, recalculate, take new formulas, write and read back.
         showFormulas(*book);
         book->recalculate();
         addFormulas(*book);
         book->recalculate();
-        const sheet::Bytes again = book->toStream();
-        auto back = sheet::Workbook::fromStream(again);
+        const sheet::Bytes again = sheet::workbookToStream(*book);
+        auto back = sheet::workbookFromStream(again);
         showFormulas(*back);
     } catch (const sheet::Error&) {
     }

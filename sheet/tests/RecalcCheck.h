@@ -8,6 +8,7 @@
 #include "biff/Compound.h"
 #include "model/CellRange.h"
 #include "model/Workbook.h"
+#include "io/WorkbookFile.h"
 
 #include <QSet>
 #include <QStringList>
@@ -82,7 +83,7 @@ inline Outcome recalcAgainstCached(const Bytes& bytes, const QSet<QString>& excl
     if (bytes.empty())
         return out;
     // The other program's results, read from the file as it is.
-    const auto original = Workbook::fromBytes(bytes);
+    const auto original = workbookFromBytes(bytes);
     std::vector<FormulaCell> cells;
     for (int s = 0; s < original->sheetCount(); ++s) {
         const Worksheet* ws = original->worksheet(s);
@@ -93,7 +94,7 @@ inline Outcome recalcAgainstCached(const Bytes& bytes, const QSet<QString>& excl
                 cells.push_back({s, keyRow(key), keyCol(key), cell.value});
     }
     CompoundFile compound = CompoundFile::fromBytes(bytes);
-    const auto book = Workbook::fromStream(staleResults(compound.workbook));
+    const auto book = workbookFromStream(staleResults(compound.workbook));
     book->recalculate();
     for (const FormulaCell& c : cells) {
         const Worksheet* ws = book->worksheet(c.sheet);

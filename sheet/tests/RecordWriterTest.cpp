@@ -4,6 +4,7 @@
 #include "biff/RecordIds.h"
 #include "biff/RecordStream.h"
 #include "model/Workbook.h"
+#include "io/WorkbookFile.h"
 
 namespace sheet::test {
 namespace {
@@ -88,7 +89,7 @@ TEST_F(CellTable, EveryCellKindAsTheSpreadsheetWritesIt)
     ws->setFormulaTokens(2, 3, {0x1E, 0x01, 0x00, 0x1E, 0x01, 0x00, 0x0B});             // =1=1
     ws->setFormulaTokens(2, 4, {0x1E, 0x01, 0x00, 0x1E, 0x00, 0x00, 0x06});             // =1/0
 
-    const Bytes stream = book.toStream();
+    const Bytes stream = workbookToStream(book);
     const Bytes expected = cat({
         // ROW: row, first col, last col + 1, height 255, 0, 0, flags 0x0100, xf 15
         recordBytes(rid::kRow, {0, 0, 0, 0, 4, 0, 0xFF, 0, 0, 0, 0, 0, 0x00, 0x01, 0x0F, 0}),
@@ -135,7 +136,7 @@ TEST_F(CellTable, NoFormulaPointsAtAMissingSharedFormula)
 {
     // A cell of a shared formula group whose anchor (and its SHRFMLA) is gone.
     ws->setFormulaTokens(1, 0, {0x01, 0x00, 0x00, 0x00, 0x00});
-    const Bytes stream = book.toStream();
+    const Bytes stream = workbookToStream(book);
     EXPECT_TRUE(recordsWithId(stream, rid::kFormula).empty());
     const RecordList blanks = recordsWithId(stream, rid::kBlank);
     ASSERT_EQ(blanks.size(), 1u);
@@ -147,14 +148,14 @@ TEST_F(CellTable, RowsComeInBlocksOf32BeforeTheirCells)
     ws->setNumber(0, 0, 1);
     ws->setNumber(40, 0, 2);
     ws->setRowHeight(33, 600);
-    const RecordList all = allRecords(book.toStream());
+    const RecordList all = allRecords(workbookToStream(book));
     std::vector<std::uint16_t> order;
     for (const Record& r : all)
         if (r.id == rid::kRow || r.id == rid::kRk)
             order.push_back(r.id);
     EXPECT_EQ(order, (std::vector<std::uint16_t>{rid::kRow, rid::kRk, rid::kRow, rid::kRow, rid::kRk}));
     // Row 34 (index 33): height 600 twips, flagged as set by hand (0x40)
-    const RecordList rows = recordsWithId(book.toStream(), rid::kRow);
+    const RecordList rows = recordsWithId(workbookToStream(book), rid::kRow);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_TRUE(sameBytes(rows[1].data, {33, 0, 0, 0, 0, 0, 0x58, 0x02, 0, 0, 0, 0, 0x40, 0x01, 0x0F, 0}));
 }
@@ -164,7 +165,7 @@ TEST_F(CellTable, ColumnWidthsMergeIntoRangesAndMergedCells)
     ws->setColumnWidth(0, 2, 3000);
     ws->setColumnWidth(4, 4, 1000);
     ws->addMergedRange(CellRange{0, 1, 0, 3});
-    const Bytes stream = book.toStream();
+    const Bytes stream = workbookToStream(book);
     const RecordList cols = recordsWithId(stream, rid::kColInfo);
     ASSERT_EQ(cols.size(), 2u);
     // first, last, width 3000 (0x0BB8), xf 15, flags 0x0002 (set by the user), reserved
@@ -183,7 +184,7 @@ TEST(GlobalsRecords, BoundSheetsPointAtTheirBofsAndSheetKindsAreKept)
     book.addWorksheet(QStringLiteral("Data"));
     book.addChartSheet(QStringLiteral("Chart"), {Record{0x1001, {0, 0}}});
     book.worksheet(0)->setText(0, 0, QStringLiteral("x"));
-    const Bytes stream = book.toStream();
+    const Bytes stream = workbookToStream(book);
     const RecordList sheets = recordsWithId(stream, rid::kBoundSheet);
     ASSERT_EQ(sheets.size(), 2u);
     // offset, visible, type 0 (worksheet) / 2 (chart), name as a short string
@@ -200,7 +201,7 @@ TEST(GlobalsRecords, BoundSheetsPointAtTheirBofsAndSheetKindsAreKept)
         EXPECT_EQ(stream[pos + 6] | (stream[pos + 7] << 8), kinds[i]);
     }
     // The chart sheet body comes back record for record.
-    auto again = Workbook::fromStream(stream);
+    auto again = workbookFromStream(stream);
     ASSERT_EQ(again->sheet(1).kind(), Sheet::Kind::Chart);
     ASSERT_EQ(again->sheet(1).records().size(), 1u);
     EXPECT_EQ(again->sheet(1).records()[0].id, 0x1001);
@@ -225,7 +226,7 @@ TEST(GlobalsRecords, FontXfAndFormatEncodings)
     EXPECT_EQ(book.addNumberFormat(QStringLiteral("0.000")), 164);
     EXPECT_EQ(book.addNumberFormat(QStringLiteral("0.000")), 164);
     EXPECT_EQ(book.addFont(bold), 5); // font index 4 does not exist
-    const RecordList formats = recordsWithId(book.toStream(), rid::kFormat);
+    const RecordList formats = recordsWithId(workbookToStream(book), rid::kFormat);
     ASSERT_EQ(formats.size(), 1u);
     EXPECT_TRUE(sameBytes(formats[0].data, {164, 0, 5, 0, 0, '0', '.', '0', '0', '0'}));
     EXPECT_THROW(book.font(4), Error);
@@ -242,7 +243,7 @@ TEST(GlobalsRecords, ExternSheetTableForThreeDimensionalReferences)
     EXPECT_EQ(book.externSheetIndex(1), 0);
     EXPECT_EQ(book.sheetForExternSheetIndex(1), 0);
     EXPECT_EQ(book.sheetForExternSheetIndex(2), -1);
-    const Bytes stream = book.toStream();
+    const Bytes stream = workbookToStream(book);
     const RecordList sup = recordsWithId(stream, rid::kSupBook);
     ASSERT_EQ(sup.size(), 1u);
     EXPECT_TRUE(sameBytes(sup[0].data, {2, 0, 0x01, 0x04})); // two sheets, this workbook
@@ -252,7 +253,7 @@ TEST(GlobalsRecords, ExternSheetTableForThreeDimensionalReferences)
     EXPECT_TRUE(sameBytes(ext[0].data, {2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
     // Adding a sheet later updates the self reference's sheet count.
     book.addChartSheet(QStringLiteral("Chart"), {});
-    EXPECT_EQ(recordsWithId(book.toStream(), rid::kSupBook)[0].data[0], 3);
+    EXPECT_EQ(recordsWithId(workbookToStream(book), rid::kSupBook)[0].data[0], 3);
 }
 
 TEST(GlobalsRecords, WindowsMarkOnlyTheActiveSheetAndTemplateRecordLeadsTheGlobals)
@@ -262,7 +263,7 @@ TEST(GlobalsRecords, WindowsMarkOnlyTheActiveSheetAndTemplateRecordLeadsTheGloba
     book.addWorksheet(QStringLiteral("B"));
     book.setActiveSheet(1);
     book.setTemplate(true);
-    const Bytes stream = book.toStream();
+    const Bytes stream = workbookToStream(book);
     const RecordList all = allRecords(stream);
     ASSERT_GE(all.size(), 2u);
     EXPECT_EQ(all[1].id, rid::kTemplate);
@@ -276,7 +277,7 @@ TEST(GlobalsRecords, WindowsMarkOnlyTheActiveSheetAndTemplateRecordLeadsTheGloba
     EXPECT_TRUE(sameBytes(Bytes(w2[0].data.begin(), w2[0].data.begin() + 2), {0xB6, 0x00}));
     EXPECT_TRUE(sameBytes(Bytes(w2[1].data.begin(), w2[1].data.begin() + 2), {0xB6, 0x06}));
 
-    auto again = Workbook::fromStream(stream);
+    auto again = workbookFromStream(stream);
     EXPECT_TRUE(again->isTemplate());
     EXPECT_EQ(again->activeSheet(), 1);
 }
@@ -290,10 +291,10 @@ TEST(GlobalsRecords, SavingTwiceGivesTheSameBytes)
         book->worksheet(0)->setNumber(1, 0, 72.5);
         return book;
     };
-    const Bytes first = build()->toBytes();
-    const Bytes second = build()->toBytes();
+    const Bytes first = workbookToBytes(*build());
+    const Bytes second = workbookToBytes(*build());
     EXPECT_TRUE(sameBytes(first, second));
-    auto again = Workbook::fromBytes(first);
+    auto again = workbookFromBytes(first);
     EXPECT_EQ(again->worksheet(0)->value(0, 0), Value::string(QStringLiteral("Gewicht \u00FC \u20AC")));
 }
 

@@ -25,6 +25,7 @@
 #include "formula/Formula.h"
 #include "formula/FormulaTokens.h"
 #include "model/FormulaGroups.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 
 #include <QCoreApplication>
@@ -393,7 +394,7 @@ FileResult checkRecalc(const Bytes& stream)
 {
     FileResult res;
     res.writer = writerOf(stream);
-    const auto book = Workbook::fromStream(stream);
+    const auto book = workbookFromStream(stream);
     Graph g;
     collectCells(*book, g);
     std::vector<char> localeText(g.cells.size(), 0);
@@ -405,7 +406,7 @@ FileResult checkRecalc(const Bytes& stream)
     linkCells(*book, g);
     spreadLeaving(g);
 
-    const auto recomputed = Workbook::fromStream(withSentinels(stream));
+    const auto recomputed = workbookFromStream(withSentinels(stream));
     recomputed->recalculate();
     for (std::size_t n = 0; n < g.cells.size(); ++n) {
         FormulaCell& c = g.cells[n];
@@ -470,9 +471,9 @@ QStringList keptCellTexts(const Bytes& stream)
 // Empty when a plain save keeps every cell's text; else the first difference.
 QString checkSave(const Bytes& stream)
 {
-    const auto before = Workbook::fromStream(stream);
-    const Bytes saved = before->toStream();
-    const auto after = Workbook::fromStream(saved);
+    const auto before = workbookFromStream(stream);
+    const Bytes saved = workbookToStream(*before);
+    const auto after = workbookFromStream(saved);
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
     QByteArray a, b;
     writeWorkbookJson(*before, locale, QString(), [&](const char* d, std::size_t n) { a.append(d, qsizetype(n)); });

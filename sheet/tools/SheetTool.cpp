@@ -19,6 +19,7 @@
 
 #include "model/CellRange.h"
 #include "base/Error.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 
 #include <QCommandLineParser>
@@ -115,7 +116,7 @@ int dump(const QStringList& args)
 {
     if (args.size() != 1)
         throw UsageError{QStringLiteral("dump takes one workbook")};
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     // written as it is made: a large workbook's JSON is many times its size
     sheet::writeWorkbookJson(*book, QLocale(), args[0], [](const char* data, std::size_t size) {
         if (std::fwrite(data, 1, size, stdout) != size)
@@ -149,7 +150,7 @@ int set(const QStringList& args)
         assignments.push_back(std::move(a));
     }
 
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     if (!assignments.empty()) {
         sheet::Worksheet& ws = activeWorksheet(*book, args[0]);
         for (const Assignment& a : assignments) {
@@ -162,7 +163,7 @@ int set(const QStringList& args)
     }
     // File format 56 is a workbook, so a template saved with it is one no longer.
     book->setTemplate(false);
-    book->save(args[1]);
+    sheet::saveWorkbook(*book, args[1]);
     return 0;
 }
 
@@ -170,10 +171,10 @@ int recalc(const QStringList& args)
 {
     if (args.size() != 2)
         throw UsageError{QStringLiteral("recalc takes a workbook and an output file")};
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     book->recalculate();
     book->setTemplate(false);
-    book->save(args[1]);
+    sheet::saveWorkbook(*book, args[1]);
     return 0;
 }
 
@@ -446,7 +447,7 @@ int render(const QStringList& args, const RenderOptions& options, int& argc, cha
     if (args.size() != 2 && args.size() != 3)
         throw UsageError{QStringLiteral("render takes a workbook, an output file and an optional range")};
     const Format format = formatFor(args[1]);
-    const auto book = sheet::Workbook::load(args[0]);
+    const auto book = sheet::loadWorkbook(args[0]);
     Picture picture;
     preparePicture(picture, *book, args, options);
     picture.fonts.apply();

@@ -4,6 +4,7 @@
 #include "model/FormulaGroups.h"
 #include "model/Workbook.h"
 #include "charts/Chart.h"
+#include "formula/Formula.h"
 #include "format/NumberFormat.h"
 #include "formula/FormulaTokens.h"
 

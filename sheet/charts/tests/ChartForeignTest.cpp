@@ -4,6 +4,7 @@
 #include "biff/RecordStream.h"
 #include "model/Workbook.h"
 #include "charts/Chart.h"
+#include "io/WorkbookFile.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@ std::vector<Chart> chartsIn(const QString& file)
         return {};
     const QByteArray raw = f.readAll();
     const Bytes bytes(raw.begin(), raw.end());
-    const auto book = Workbook::fromBytes(bytes);
+    const auto book = workbookFromBytes(bytes);
     const Bytes stream = CompoundFile::fromBytes(bytes).workbook;
     std::vector<Chart> charts;
     for (std::size_t pos = 0; pos + 8 <= stream.size();) {

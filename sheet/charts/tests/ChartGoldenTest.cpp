@@ -6,6 +6,7 @@
 
 #include "charts/ChartRenderer.h"
 #include "model/Font.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 
 #include <QDir>
@@ -136,8 +137,8 @@ TEST(ChartGolden, TrendAndGoalOnADateAxis)
 
 TEST(ChartGolden, ExcelsLineAndScatterCharts)
 {
-    const auto line = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
+    const auto line = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
     expectGolden(renderChartSheet(*line, 1, QSize(800, 500)), QStringLiteral("excel-44010"));
-    const auto scatter = Workbook::load(QStringLiteral(SHEET_CHART_TEST_DATA "/SimpleScatterChart.xls"));
+    const auto scatter = loadWorkbook(QStringLiteral(SHEET_CHART_TEST_DATA "/SimpleScatterChart.xls"));
     expectGolden(renderChartSheet(*scatter, 1, QSize(800, 500)), QStringLiteral("excel-scatter"));
 }

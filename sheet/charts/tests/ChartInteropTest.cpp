@@ -4,6 +4,7 @@
 #include "charts/ChartScale.h"
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
+#include "io/WorkbookFile.h"
 
 #include <QDir>
 #include <QProcess>
@@ -162,7 +163,7 @@ TEST(ChartInterop, ValueAxesScaleAsLibreOfficeScalesThem)
                            writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
     }
     const QString xls = dir.filePath(QStringLiteral("axes.xls"));
-    book.save(xls);
+    saveWorkbook(book, xls);
 
     const QString profile = QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile"));
     const ProcessRun pdf = run(QStringLiteral("soffice"),
@@ -259,7 +260,7 @@ QString writeChartWorkbook(const QTemporaryDir& dir)
     book.addChartSheet(QStringLiteral("Chart"),
                        writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
     const QString path = dir.filePath(QStringLiteral("chart.xls"));
-    book.save(path);
+    saveWorkbook(book, path);
     return path;
 }
 
@@ -388,7 +389,7 @@ QString writeDateAxisWorkbook(const QTemporaryDir& dir)
         book.addChartSheet(c.title, writeChartSheetBody(c, [&](int s) { return book.externSheetIndex(s); }));
     }
     const QString path = dir.filePath(QStringLiteral("dates.xls"));
-    book.save(path);
+    saveWorkbook(book, path);
     return path;
 }
 

@@ -4,6 +4,7 @@
 
 #include "charts/ChartLayout.h"
 #include "charts/ChartRenderer.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 
 #include <QTransform>
@@ -97,7 +98,7 @@ double heightOf(const ChartLayout& l, double y) { return (l.plot.bottom() - y) /
 
 TEST(ChartLayout, ExcelChartSheetsAxesLabelsAndPoints)
 {
-    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const auto book = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
     for (const ExcelChart& c : kExcelCharts) {
         const std::string what = "sheet " + std::to_string(c.sheet);
         const ChartDrawing drawing = ChartDrawing::ofSheet(*book, c.sheet);
@@ -150,7 +151,7 @@ TEST(ChartLayout, ExcelChartSheetsAxesLabelsAndPoints)
 TEST(ChartLayout, ExcelsAutomaticFormatsAndLibreOfficesEmbeddedCharts)
 {
     // One chart sheet, two series in Excel's automatic formats: navy, then magenta.
-    const auto excel = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
+    const auto excel = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
     const std::optional<ChartLayout> single = ChartDrawing::ofSheet(*excel, 1).layout(QRectF(0, 0, 800, 500));
     ASSERT_TRUE(single);
     expectTidy(*single, "44010");
@@ -160,7 +161,7 @@ TEST(ChartLayout, ExcelsAutomaticFormatsAndLibreOfficesEmbeddedCharts)
     EXPECT_FALSE(single->secondary.shown);
 
     // LibreOffice's charts sit in worksheets: three line charts, two with a secondary axis.
-    const auto lo = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/reference-imperial.xls"));
+    const auto lo = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/reference-imperial.xls"));
     int embedded = 0, secondary = 0;
     for (int i = 0; i < lo->sheetCount(); ++i) {
         for (const RecordList& records : embeddedCharts(*lo, i)) {
@@ -403,7 +404,7 @@ TEST(ChartLayout, LineWeightsAsLibreOfficeDrawsThem)
 
     // Excel's charts: automatic gridlines are hairlines; lines keep their width relative to
     // the chart's own size, here 815 by 509 points.
-    const auto excel = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const auto excel = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
     const QRectF own(0, 0, 0x032F0A18 / 65536.0 * 4 / 3, 0x01FD0A18 / 65536.0 * 4 / 3);
     const ChartLayout e = *ChartDrawing::ofSheet(*excel, 7).layout(own);
     EXPECT_EQ(e.gridStroke.width, 0);
@@ -414,7 +415,7 @@ TEST(ChartLayout, TextScalesWithThePictureForEveryChart)
 {
     // Excel's chart at its own size (726 by 451 points) shows its fonts at their size; at
     // 300 x 210 and 2000 x 1400 pixels, in proportion to the picture.
-    const auto excel = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
+    const auto excel = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/44010-SingleChart.xls"));
     const ChartDrawing drawing = ChartDrawing::ofSheet(*excel, 1);
     const double ownWidth = 0x02D5FAD8 / 65536.0 * 4 / 3;
     const double ownHeight = 0x01C2B058 / 65536.0 * 4 / 3;
@@ -522,7 +523,7 @@ TEST(ChartLayout, ValueLabelsTellTheTicksApart)
 
 TEST(ChartLayout, ExcelsTextBoxesDataLabelsAndLevelAxisTitles)
 {
-    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const auto book = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
     const QRectF area(0, 0, 800, 500);
     const ChartLayout first = *ChartDrawing::ofSheet(*book, 7).layout(area);
     expectTidy(first, "sheet 7");
@@ -578,7 +579,7 @@ int addScatter(Book& b, const Chart& c)
 TEST(ChartLayout, ScatterChartsPlaceEachPointAtItsXValue)
 {
     // Excel's scatter chart (SimpleScatterChart.xls): two teal points, (0, 0.5) and (1, 1.5).
-    const auto excel = Workbook::load(QStringLiteral(SHEET_CHART_TEST_DATA "/SimpleScatterChart.xls"));
+    const auto excel = loadWorkbook(QStringLiteral(SHEET_CHART_TEST_DATA "/SimpleScatterChart.xls"));
     const ChartDrawing drawing = ChartDrawing::ofSheet(*excel, 1);
     ASSERT_TRUE(drawing.chart().scatter) << drawing.placeholderText().toStdString();
     const ChartLayout e = *drawing.layout(QRectF(0, 0, 800, 500));

@@ -431,18 +431,6 @@ TEST(SheetRenderer, PaintRangeDrawsRenderRangesPictureAndLargeRangesAreRefused)
     EXPECT_THROW(renderRange(b.ws(), 0, 0, 65535, 20), Error);
 }
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QFontDatabase::addApplicationFont(
-        QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"));
-    QLocale::setDefault(kUs);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 TEST(ChartRenderer, AChartWithoutSeriesIsDrawnEmpty)
 {
     // Dashboards keep charts whose series are not there yet: other programs show them empty.

@@ -1,6 +1,7 @@
 #include "ChartTestSupport.h"
 
 #include "base/Error.h"
+#include "io/WorkbookFile.h"
 #include "model/Workbook.h"
 
 #include <gtest/gtest.h>
@@ -210,7 +211,7 @@ TEST(ChartRoundTrip, ValueLabelsAndTitleAnglesReadBack)
 
 TEST(ChartReader, ExcelsLevelAxisTitlesTextBoxesAndDataLabels)
 {
-    const auto book = Workbook::load(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
+    const auto book = loadWorkbook(QStringLiteral(SHEET_TEST_DATA "/12843-1.xls"));
     const auto chartOf = [&](int sheet) {
         return readChartSheetBody(book->sheet(sheet).records(),
                                   [&](std::uint16_t ixti) { return book->sheetForExternSheetIndex(ixti); });

@@ -1,5 +1,6 @@
 // sheet-tool as a user runs it, on a full disk and on inputs that are no workbooks.
 #include "model/Workbook.h"
+#include "io/WorkbookFile.h"
 
 #include "SmallDisk.h"
 
@@ -44,7 +45,7 @@ void makeWorkbook(const QString& path, int rows)
     book.addWorksheet(QStringLiteral("Data"));
     for (int r = 0; r < rows; ++r)
         book.worksheet(0)->setInput(r, 0, QStringLiteral("entry %1").arg(r));
-    book.save(path);
+    saveWorkbook(book, path);
 }
 
 TEST(SheetToolFullDisk, SetOntoAFullDiskFailsAndKeepsTheOldWorkbook)

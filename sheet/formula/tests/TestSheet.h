@@ -2,8 +2,9 @@
 
 // A small in-memory sheet for formula tests: cells by A1 address, other sheets by index.
 
-#include "biff/Bytes.h"
+#include "base/CellNames.h"
 #include "base/Value.h"
+#include "biff/Bytes.h"
 #include "formula/Formula.h"
 
 #include <QHash>
@@ -44,16 +45,7 @@ struct TestSheet : EvalEnv, FormulaEnv {
         set(a1, Value::string(QString::fromUtf8(text)), ixti);
     }
 
-    static QString address(int row, int col)
-    {
-        QString s;
-        int c = col;
-        do {
-            s.prepend(QChar('A' + c % 26));
-            c = c / 26 - 1;
-        } while (c >= 0);
-        return s + QString::number(row + 1);
-    }
+    static QString address(int row, int col) { return cellName(row, col); }
 
     Value cellValue(int ixti, int row, int col) const override
     {

@@ -314,14 +314,3 @@ TEST(SheetRendererBands, EveryRowOfAFullSheetCanBeViewed)
     EXPECT_GT(inkIn(bottom, QRect(65, held, 64, 40 - held)), 0); // "last"
     EXPECT_THROW(rows.renderView(0, 20000), Error);              // a view is a picture
 }
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QFontDatabase::addApplicationFont(
-        QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
