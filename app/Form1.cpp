@@ -161,8 +161,10 @@ void Form1::createFrames()
     m_goalCaption = new QLabel(QStringLiteral("&Goal:"), m_frame1);
     m_goalCaption->setObjectName(QStringLiteral("GoalCaption"));
     m_goalCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const QRect goalBox = TwipsRect(2985, 300, 735, 345);
-    m_goalCaption->setGeometry(Px(2520), goalBox.top(), m_goalCaption->sizeHint().width(), goalBox.height());
+    // The caption ends a little before its box, leaving the room between it and "Female".
+    const QRect goalBox = TwipsRect(3120, 300, 600, 345);
+    const int captionWidth = m_goalCaption->sizeHint().width();
+    m_goalCaption->setGeometry(goalBox.left() - Px(60) - captionWidth, goalBox.top(), captionWidth, goalBox.height());
     m_goal = new QLineEdit(m_frame1);
     m_goal->setObjectName(QStringLiteral("Goal"));
     m_goal->setGeometry(goalBox);

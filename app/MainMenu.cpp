@@ -35,6 +35,7 @@ QString KeyboardShortcutsText()
 {
     return QStringLiteral("Main window\r\n"
                           "  Alt + the underlined letter\tpresses that button or option\r\n"
+                          "  Alt+G\tthe goal weight field\r\n"
                           "  Tab, Shift+Tab\tnext, previous control\r\n"
                           "  Enter\tpresses the focused button\r\n"
                           "  Ctrl+Z\tundo\r\n"

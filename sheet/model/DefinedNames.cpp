@@ -441,7 +441,17 @@ void readCachedCells(const RecordList& followers, std::size_t& i, OtherBook& boo
     }
 }
 
-OtherBook otherBook(const Record& supBook, const RecordList& followers, bool withValues)
+// An EXTERNNAME of another workbook or of a DDE link.
+OtherBookName otherName(const Record& externName, OtherBook::Kind kind)
+{
+    ByteReader f(externName.data);
+    const bool ole = f.u16() & 0x0010;
+    if (kind == OtherBook::Kind::Dde)
+        return ole ? OtherBookName{} : ddeItem(f);
+    return workbookName(f);
+}
+
+OtherBook otherBook(const Record& supBook, const RecordList& followers, OtherBookPart part)
 {
     OtherBook book;
     ByteReader r(supBook.data);
@@ -459,23 +469,20 @@ OtherBook otherBook(const Record& supBook, const RecordList& followers, bool wit
         for (std::size_t k = 0; k < ctab; ++k)
             book.sheets.push_back(OtherBookSheet{r.xlUnicodeString(), {}, -1, -1});
     }
+    if (part == OtherBookPart::Sheets)
+        return book;
     for (std::size_t i = 0; i < followers.size(); ++i) {
-        ByteReader f(followers[i].data);
-        if (followers[i].id == rid::kExternName) {
-            const std::uint16_t flags = f.u16();
-            const bool ole = flags & 0x0010;
-            book.names.push_back(book.kind == OtherBook::Kind::Dde ? (ole ? OtherBookName{} : ddeItem(f))
-                                                                   : workbookName(f));
-        } else if (followers[i].id == rid::kXct && withValues) {
+        if (followers[i].id == rid::kExternName)
+            book.names.push_back(otherName(followers[i], book.kind));
+        else if (followers[i].id == rid::kXct && part == OtherBookPart::All)
             readCachedCells(followers, i, book);
-        }
     }
     return book;
 }
 
 } // namespace
 
-OtherBook Workbook::otherBook(int supBook, bool withValues) const
+OtherBook Workbook::otherBook(int supBook, OtherBookPart part) const
 {
     OtherBook book;
     if (supBook < 0 || supBook >= static_cast<int>(m_supBooks.size()))
@@ -484,7 +491,7 @@ OtherBook Workbook::otherBook(int supBook, bool withValues) const
     if (sb.self || sb.record.data == kAddInSupBook)
         return book;
     try {
-        book = sheet::otherBook(sb.record, sb.followers, withValues);
+        book = sheet::otherBook(sb.record, sb.followers, part);
     } catch (const FormatError&) {
         // a link the engine cannot read gives #REF!
     }
@@ -495,7 +502,7 @@ OtherBooks Workbook::otherBooks() const
 {
     OtherBooks out;
     for (int i = 0; i < static_cast<int>(m_supBooks.size()); ++i)
-        out.books.push_back(otherBook(i, true));
+        out.books.push_back(otherBook(i, OtherBookPart::All));
     return out;
 }
 
@@ -506,7 +513,7 @@ QString Workbook::otherBookSheetText(std::uint16_t ixti) const
     int sb = 0, first = 0, last = 0;
     if (!externSheetEntry(ixti, &sb, &first, &last))
         return QString();
-    const OtherBook book = otherBook(sb, false);
+    const OtherBook book = otherBook(sb, OtherBookPart::Sheets);
     const int count = static_cast<int>(book.sheets.size());
     if (book.kind != OtherBook::Kind::Workbook || first > last || last >= count)
         return QString();
@@ -520,10 +527,23 @@ QString Workbook::otherBookSheetText(std::uint16_t ixti) const
 // a DDE item ("Server|Topic!Item"); empty when unknown.
 QString Workbook::otherBookNameText(int supBook, int index) const
 {
-    const OtherBook book = otherBook(supBook, false);
-    if (index < 1 || index > static_cast<int>(book.names.size()))
+    // only the one name is read: a formula is shown far more often than a file has names
+    const OtherBook book = otherBook(supBook, OtherBookPart::Sheets);
+    if (book.kind == OtherBook::Kind::None || index < 1)
         return QString();
-    const OtherBookName& n = book.names[static_cast<std::size_t>(index) - 1];
+    const RecordList& followers = m_supBooks[static_cast<std::size_t>(supBook)].followers;
+    const Record* record = nullptr;
+    for (std::size_t i = 0, seen = 0; i < followers.size() && !record; ++i)
+        if (followers[i].id == rid::kExternName && ++seen == static_cast<std::size_t>(index))
+            record = &followers[i];
+    if (!record)
+        return QString();
+    OtherBookName n;
+    try {
+        n = otherName(*record, book.kind);
+    } catch (const FormatError&) {
+        return QString();
+    }
     if (book.kind == OtherBook::Kind::Dde)
         return book.application + QLatin1Char('|') + book.topic + QLatin1Char('!') + ptg::quoteSheetName(n.name);
     if (n.sheet >= 0 && n.sheet < static_cast<int>(book.sheets.size()))

@@ -39,6 +39,9 @@ struct OtherBook {
     std::vector<OtherBookName> names; // by EXTERNNAME position, from 0
 };
 
+// How much of a SUPBOOK to read: its sheet names only, or its names and cached cells too.
+enum class OtherBookPart : std::uint8_t { Sheets, All };
+
 // Every SUPBOOK of a workbook, by position. Another workbook's sheets have sheet numbers of
 // their own, from kFirstSheet up, so references into them are read like any other.
 struct OtherBooks {

@@ -208,7 +208,7 @@ private:
     int selfSupBook() const;
     int addInSupBook() const;
     QString externNameAt(int supBook, int index) const;
-    OtherBook otherBook(int supBook, bool withValues) const;
+    OtherBook otherBook(int supBook, OtherBookPart part) const;
     QString otherBookNameText(int supBook, int index) const;
 
     std::vector<std::unique_ptr<Sheet>> m_sheets;

@@ -2,7 +2,8 @@
 // sheet::Error, never a crash, a hang or unbounded memory. The first byte picks the layer:
 // odd feeds the rest to the BIFF8 stream reader directly (past the container), even to the
 // compound file reader. Seeds include Excel's own files with defined names, runs of sheets,
-// shared and array formulas and data tables (fuzz-seeds/excel-*).
+// shared and array formulas, data tables, other workbooks' cached values and a macro sheet
+// (fuzz-seeds/excel-*).
 #include "model/Workbook.h"
 #include "model/Worksheet.h"
 #include "io/WorkbookFile.h"
