@@ -6,7 +6,8 @@ include(GoogleTest)
 #               [SUFFIX text]            appended to each case's name (one executable run twice)
 #               [ENVIRONMENT VAR=value...]
 #               [LAUNCHER command...]    runs the executable (xvfb-run ...)
-#               [LABELS label...] [TIMEOUT seconds] [WORKING_DIRECTORY dir] [RUN_SERIAL])
+#               [LABELS label...] [TIMEOUT seconds] [WORKING_DIRECTORY dir] [RUN_SERIAL]
+#               [RESOURCE_LOCK name])  xvfb: "xvfb-run -a" picks its display racily, so X tests take turns
 #
 # The environment and the launcher apply when the cases are listed as well as when they run:
 # a GUI test must find its platform before it can list anything. (They go in front of the
@@ -14,7 +15,7 @@ include(GoogleTest)
 # The cases are listed when CTest runs, not after each link, so that a build never runs a test
 # executable (sanitizer builds, cross builds, a machine without a display).
 function(kalmora_gtest target)
-    cmake_parse_arguments(ARG "RUN_SERIAL" "SUFFIX;TIMEOUT;WORKING_DIRECTORY" "ENVIRONMENT;LAUNCHER;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "RUN_SERIAL" "SUFFIX;TIMEOUT;WORKING_DIRECTORY;RESOURCE_LOCK" "ENVIRONMENT;LAUNCHER;LABELS" ${ARGN})
     if(ARG_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "kalmora_gtest(${target}): unknown arguments ${ARG_UNPARSED_ARGUMENTS}")
     endif()
@@ -38,6 +39,9 @@ function(kalmora_gtest target)
     endif()
     if(ARG_RUN_SERIAL)
         list(APPEND properties RUN_SERIAL TRUE)
+    endif()
+    if(ARG_RESOURCE_LOCK)
+        list(APPEND properties RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
     endif()
     set(extra)
     if(ARG_WORKING_DIRECTORY)
