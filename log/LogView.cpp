@@ -37,7 +37,8 @@ LogView::LogView(const LogControls& controls, LogModel& model, QObject* parent)
     m_c.Text2->installEventFilter(this);
 
     connect(&model, &LogModel::columnsChanged, this, &LogView::fitColumns);
-    m_c.ListView1->viewport()->installEventFilter(this);
+    m_listViewport = m_c.ListView1->viewport();
+    m_listViewport->installEventFilter(this);
     nameHeightFields(model.imperial());
     connect(&model, &LogModel::selectionChanged, this, &LogView::showSelection);
     connect(&model, &LogModel::wasReset, this, &LogView::showSelection);
@@ -100,7 +101,7 @@ void LogView::nameHeightFields(bool imperial)
 
 bool LogView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_c.ListView1->viewport() && event->type() == QEvent::Resize)
+    if (watched == m_listViewport && event->type() == QEvent::Resize)
         fitColumns();
     auto* field = qobject_cast<QLineEdit*>(watched);
     if (field && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {

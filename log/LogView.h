@@ -59,5 +59,7 @@ private:
     LogControls m_c;
     LogModel& m_model;
     EntryTableModel* m_table;
+    // Kept apart from the list: its events still arrive while the list is half destroyed.
+    QWidget* m_listViewport = nullptr;
     bool m_showingSelection = false;
 };

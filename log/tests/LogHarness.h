@@ -32,8 +32,9 @@ inline void Type(EntryDialog* dialog, const QStringList& texts)
 
 // A log model with the main window's log controls as its view, without the main window.
 struct LogHarness {
-    QWidget window;
+    // The model outlives the window: the view and the list still ask it while they are torn down.
     LogModel model;
+    QWidget window;
     LogControls c;
     LogView* view = nullptr;
 
