@@ -45,6 +45,18 @@ void appendEscapedKey(const QString& key, QByteArray& out)
 // A value text: control characters escaped, '"' and '\' escaped, UTF-8 otherwise, and quoted
 // when it holds ';', ',' or '=' or begins or ends with a blank. Binary forms (@ByteArray,
 // @Variant, @DateTime) keep their bytes and escape those from 0x7F up instead.
+// "[name]" as QSettings writes it: the keyless section is General, a real "General" is escaped.
+QByteArray sectionHeader(const QString& name)
+{
+    QByteArray header;
+    appendEscapedKey(name, header);
+    if (header.isEmpty())
+        return "[General]";
+    if (header.compare("general", Qt::CaseInsensitive) == 0)
+        return "[%General]";
+    return '[' + header + ']';
+}
+
 void appendEscapedString(const QString& text, QByteArray& out)
 {
     const bool binary = text.startsWith(QLatin1String("@ByteArray(")) || text.startsWith(QLatin1String("@Variant("))
@@ -204,14 +216,7 @@ QByteArray IniFileText(const QMap<QString, QVariant>& keys)
     QByteArray out;
     bool first = true;
     for (auto s = sections.constBegin(); s != sections.constEnd(); ++s) {
-        QByteArray header;
-        appendEscapedKey(s.key(), header);
-        if (header.isEmpty())
-            header = "[General]";
-        else if (header.compare("general", Qt::CaseInsensitive) == 0)
-            header = "[%General]";
-        else
-            header = '[' + header + ']';
+        const QByteArray header = sectionHeader(s.key());
         if (!first)
             out += '\n';
         first = false;
@@ -540,14 +545,7 @@ QByteArray IniDocumentText(const IniDocument& document)
         // A section without keys is not written, as QSettings writes none.
         if (s->isEmpty())
             continue;
-        QByteArray header;
-        appendEscapedKey(s.key(), header);
-        if (header.isEmpty())
-            header = "[General]";
-        else if (header.compare("general", Qt::CaseInsensitive) == 0)
-            header = "[%General]";
-        else
-            header = '[' + header + ']';
+        const QByteArray header = sectionHeader(s.key());
         if (!first)
             out += '\n';
         first = false;
